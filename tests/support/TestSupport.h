@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace plume::test {
+
+// Captures every message box shown while it lives, instead of opening dialogs.
+class MessageCapture {
+public:
+    MessageCapture();
+    ~MessageCapture();
+    MessageCapture(const MessageCapture&) = delete;
+    MessageCapture& operator=(const MessageCapture&) = delete;
+
+    const QStringList& texts() const { return m_texts; }
+    void clear() { m_texts.clear(); }
+
+private:
+    QStringList m_texts;
+};
+
+// Whole-file helpers for tests.
+QByteArray readFileBytes(const QString& path);
+void writeFileBytes(const QString& path, const QByteArray& bytes);
+
+// The folder of real data beside the checkout (captures, references, corpus).
+QString sharedDataDir();
+
+}  // namespace plume::test
