@@ -1,0 +1,86 @@
+#pragma once
+
+// The public face of the metafile engine: parse bytes into a validated, immutable document,
+// render it onto a QPainter, convert WMF to EMF. Everything else in this folder is inner
+// working behind these calls.
+
+#include <QByteArray>
+#include <QRectF>
+#include <QSizeF>
+#include <QString>
+#include <memory>
+#include <variant>
+
+class QPainter;
+
+namespace plume::metafile {
+
+// Limits that hold for every metafile, however it arrives (file or clipboard).
+inline constexpr qsizetype kMaxMetafileBytes = 256 * 1024 * 1024;
+inline constexpr qsizetype kMaxRecords = 4'000'000;
+inline constexpr int kMaxObjectSlots = 65'535;
+
+enum class Format { Emf, PlaceableWmf, RawWmf };
+
+// Why bytes were refused, and where.
+struct ParseError {
+    qsizetype offset = 0;
+    QString message;
+};
+
+class Document;
+using DocumentPtr = std::shared_ptr<const Document>;
+
+// Either a document or the reason it could not be read.
+using ParseResult = std::variant<DocumentPtr, ParseError>;
+
+// Recognises EMF, placeable WMF and raw WMF by content and parses them. A record that does
+// not fit ends the picture there (what came before is kept); bytes that are no metafile at
+// all, or too large, give a ParseError.
+ParseResult parseMetafile(const QByteArray& bytes);
+
+// True when the bytes begin like an EMF, a placeable WMF or a raw WMF.
+bool looksLikeMetafile(const QByteArray& bytes);
+
+struct RenderOptions {
+    // Stop drawing (keeping what was drawn) when this many milliseconds have passed.
+    int timeLimitMs = 1000;
+};
+
+struct RenderStats {
+    qsizetype recordsPlayed = 0;
+    qsizetype recordsSkipped = 0;  // unknown or unsupported records, counted
+    bool cutOff = false;           // the time limit ended the drawing early
+};
+
+// Draws the document so that its picture frame (EMF rclFrame, placeable WMF bounds, raw WMF
+// window) fills `target`, in the painter's current coordinates, as GDI's PlayEnhMetaFile does.
+RenderStats render(const Document& document, QPainter& painter, const QRectF& target,
+                   const RenderOptions& options = {});
+
+class Document {
+public:
+    virtual ~Document() = default;
+
+    virtual Format format() const = 0;
+
+    // The picture's own size in pixels at the given resolution: an EMF's frame (0.01 mm), a
+    // placeable WMF's bounds at its units per inch, a raw WMF's window extent.
+    virtual QSizeF sizeAtDpi(double dpi) const = 0;
+
+    // The frame in 0.01 mm units (EMF rclFrame; computed for WMF).
+    virtual QRectF frame100thMm() const = 0;
+
+    // The document as EMF bytes: an EMF's own bytes unchanged; a WMF converted through the
+    // EMF writer.
+    virtual QByteArray toEmf() const = 0;
+
+    // The bytes the document was parsed from.
+    virtual const QByteArray& bytes() const = 0;
+
+    // Records that the parser accepted and what ended parsing early, if anything.
+    virtual qsizetype recordCount() const = 0;
+    virtual QString truncationNote() const = 0;
+};
+
+}  // namespace plume::metafile
