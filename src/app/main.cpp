@@ -1,6 +1,20 @@
+#include "main_window/fmMain.h"
+#include "platform/MessageBox.h"
+#include "platform/PlumeError.h"
+
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    return 0;
+    app.setApplicationName(QStringLiteral("Plume"));
+    plume::fmMain window;
+    try {
+        window.Form_Load();
+    } catch (const plume::PlumeError& error) {
+        // Without its user data folder Plume has nowhere to keep its settings or drawings.
+        plume::showMessage(error.message() + u'\r' + QStringLiteral("Plume を終了します"));
+        return 1;
+    }
+    window.show();
+    return app.exec();
 }

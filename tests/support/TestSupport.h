@@ -30,3 +30,7 @@ void writeFileBytes(const QString& path, const QByteArray& bytes);
 QString sharedDataDir();
 
 }  // namespace plume::test
+
+// Readable QString values in GoogleTest's failure messages.
+#include <ostream>
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }

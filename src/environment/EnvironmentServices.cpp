@@ -1,0 +1,131 @@
+#include "environment/EnvironmentServices.h"
+
+#include "app/Usr.h"
+#include "platform/Cp932.h"
+#include "platform/MessageBox.h"
+#include "platform/Paths.h"
+#include "platform/PlumeError.h"
+#include "platform/ProgramPaths.h"
+#include "platform/SpecialFolders.h"
+#include "platform/UserRegistry.h"
+
+namespace plume {
+
+const QString EnvironmentServices::kRegistryApp = QStringLiteral("TovariTools");
+const QString EnvironmentServices::kRegistrySection = QStringLiteral("Path");
+const QString EnvironmentServices::kDefaultSetting = QStringLiteral("%applicaion data%");
+
+namespace {
+
+const QString kMaker = QStringLiteral("Tovari");
+const QString kUseSuffix = QStringLiteral(" を使用します");
+const QString kFolderIs = QStringLiteral("ﾕｰｻﾞｰﾃﾞｰﾀｰﾌｫﾙﾀﾞは　");
+
+bool isSeparator(QChar c) { return c == u'/' || c == pathSeparator(); }
+
+}  // namespace
+
+QString EnvironmentServices::message1(const QString& iniPath, const QString& defaultFolder) {
+    return iniPath + QStringLiteral(" が見つかりません") + u'\r' + kFolderIs + defaultFolder +
+           kUseSuffix;
+}
+
+QString EnvironmentServices::message2(const QString& defaultFolder) {
+    return QStringLiteral(" ﾕｰｻﾞｰﾃﾞｰﾀｰﾌｫﾙﾀﾞが定義されていません") + u'\r' + defaultFolder +
+           kUseSuffix;
+}
+
+QString EnvironmentServices::message3(const QString& setting, const QString& defaultFolder) {
+    return QStringLiteral("ﾌｫﾙﾀﾞ ") + setting + QStringLiteral(" が見つかりません") + u'\r' +
+           kFolderIs + defaultFolder + kUseSuffix;
+}
+
+void EnvironmentServices::recordExecutablePath(const QString& programFolder) const {
+    const QString fullPath = programFolder + Usr::sExeNm + executableSuffix();
+    const QString stored = GetSetting(kRegistryApp, kRegistrySection, Usr::sExeNm, QString());
+    if (stored.toLower() != fullPath.toLower())
+        SaveSetting(kRegistryApp, kRegistrySection, Usr::sExeNm, fullPath);
+}
+
+void EnvironmentServices::W_UserData(intptr_t nWhnd) {
+    m_nWhnd = nWhnd;
+    const QString programFolder = withTrailingSeparator(executableFolder());
+    Usr::F_FsoChk();
+    recordExecutablePath(programFolder);
+
+    const QString sep = pathSeparator();
+    const QString defaultFolder = FsGtSpFld(kCsidlAppData) + sep + kMaker + sep + Usr::sExeNm + sep;
+
+    QString setting = kDefaultSetting;
+    const QString iniPath = programFolder + QStringLiteral("UserData.ini");
+    if (Usr::oFso->FileExists(iniPath)) {
+        const QByteArray bytes = Usr::oFso->readAll(iniPath);
+        if (FileSystemObject::atEndOfLine(bytes))
+            showMessage(message2(defaultFolder));
+        else
+            setting = decodeCp932Lossy(bytes);
+    } else {
+        showMessage(message1(iniPath, defaultFolder));
+    }
+
+    // The keywords match without regard to case. A folder is tested and used as written on
+    // a file system that heeds letter case; Windows takes the lower-cased text.
+#ifdef Q_OS_WIN
+    const QString asWritten = setting.toLower();
+#else
+    const QString asWritten = setting;
+#endif
+    const QString lowered = setting.toLower();
+
+    if (lowered == u"%app%") {
+        Usr::sUsrFld = programFolder + QStringLiteral("usData") + sep;
+    } else if (lowered == u"%usr%" || lowered == kDefaultSetting) {
+        Usr::sUsrFld = defaultFolder;
+    } else if (lowered == u"%doc" || lowered == u"%my document%") {
+        Usr::sUsrFld = FsGtSpFld(kCsidlPersonal) + sep + kMaker + sep + Usr::sExeNm + sep;
+    } else if (lowered.startsWith(u'%')) {
+        Usr::sUsrFld = defaultFolder;
+    } else if (Usr::oFso->FolderExists(asWritten)) {
+        Usr::sUsrFld = withTrailingSeparator(asWritten);
+    } else {
+        showMessage(message3(asWritten, defaultFolder));
+        Usr::sUsrFld = defaultFolder;
+    }
+
+    if (!Usr::oFso->FolderExists(Usr::sUsrFld)) F_CreateFld(Usr::sUsrFld);
+}
+
+QString EnvironmentServices::FsGtSpFld(int32_t nFlg) const { return specialFolderPath(nFlg); }
+
+void EnvironmentServices::F_ChkSb(const QString& sPh, const QStringList& Ary) {
+    Usr::F_FsoChk();
+    for (const QString& name : Ary) {
+        const QString path = sPh + name;
+        if (!Usr::oFso->FolderExists(path)) Usr::oFso->CreateFolder(path);
+    }
+}
+
+void EnvironmentServices::F_CreateFld(const QString& sFd) {
+    Usr::F_FsoChk();
+    if (Usr::oFso->FolderExists(sFd)) return;
+    const QString path = withTrailingSeparator(sFd);
+    // Every separator after the first ends a level: /a/b/ gives /a, then /a/b; the text
+    // before the first separator (a drive, or nothing on Linux) is never created.
+    bool first = true;
+    for (qsizetype i = 0; i < path.size(); ++i) {
+        if (!isSeparator(path[i])) continue;
+        if (first) {
+            first = false;
+            continue;
+        }
+        const QString level = path.left(i);
+        if (level.isEmpty() || Usr::oFso->FolderExists(level)) continue;
+        try {
+            Usr::oFso->CreateFolder(level);
+        } catch (const PlumeError&) {
+            // A level that cannot be created is passed over; the deeper ones fail too.
+        }
+    }
+}
+
+}  // namespace plume

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "environment/EnvironmentServices.h"
+#include "settings/SettingsStore.h"
+
+#include <memory>
+
+namespace plume {
+
+// yIni: the program's one service object. It carries the settings store (GetTxt, SetTxt,
+// GetGtx, vGtVal, SetVal, SetGtx) and the environment services (W_UserData, FsGtSpFld,
+// F_ChkSb, F_CreateFld).
+class YIni final : public SettingsStore, public EnvironmentServices {
+public:
+    // The shared instance, created on first use.
+    static std::shared_ptr<YIni> take();
+    // Releases the shared instance (the main window's unload); the next take() makes anew.
+    static void release();
+};
+
+}  // namespace plume

@@ -1,0 +1,168 @@
+#include "settings/SettingsStore.h"
+
+#include "app/Usr.h"
+#include "platform/MessageBox.h"
+#include "platform/PlumeError.h"
+
+namespace plume {
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+// Stands for a line end while an element is built.
+constexpr QChar kLineMark = QChar(0x2021);
+
+QString openTag(const QString& name) { return u'<' + name + u'>'; }
+QString closeTag(const QString& name) { return QStringLiteral("</") + name + u'>'; }
+
+}  // namespace
+
+const QString SettingsStore::kRoot = QStringLiteral("運用");
+const QString SettingsStore::kDeclaration =
+    QStringLiteral("<?xml version='1.0' encoding='Shift-JIS' ?>");
+
+QString SettingsStore::newDocument() { return sMkTag(0, kRoot, kCrLf); }
+
+QString SettingsStore::damageMessage(const QString& sNm, const QString& sIniPh) {
+    return u'<' + sNm + QStringLiteral("> の設定が読み込めません") + u'\r' +
+           QStringLiteral("ﾕｰｻﾞｰ環境ﾌｧｲﾙ(") + sIniPh + QStringLiteral(") が破損しています");
+}
+
+void SettingsStore::GetTxt(const QString& sFL, bool& bOk) {
+    m_sIniTx.clear();
+    m_protectFile = false;
+    m_sIniPh = sFL;
+    const qsizetype dv = m_sIniPh.indexOf(QStringLiteral("_DV.xml"), 0, Qt::CaseInsensitive);
+    if (dv >= 0) m_sIniPh.replace(dv, 7, QStringLiteral(".xml"));
+    try {
+        Usr::F_FsoChk();
+        if (Usr::oFso->FileExists(m_sIniPh)) {
+            // A file that is there but cannot be read (or is not CP932 text) keeps its
+            // content: nothing will be written over it in this run.
+            m_protectFile = true;
+            m_sIniTx = Usr::oFso->readAnsiText(m_sIniPh);
+            m_protectFile = false;
+        } else {
+            Usr::oFso->createEmptyFile(m_sIniPh);
+        }
+        if (m_sIniTx.isEmpty()) m_sIniTx = newDocument();
+        bOk = true;
+    } catch (const PlumeError&) {
+        bOk = false;
+    }
+}
+
+void SettingsStore::SetTxt(bool& bOk) {
+    if (m_sIniPh.isEmpty()) return;
+    if (m_protectFile) {
+        bOk = false;
+        return;
+    }
+    try {
+        Usr::F_FsoChk();
+        Usr::oFso->writeAnsiTextAtomic(m_sIniPh, m_sIniTx);
+        bOk = true;
+    } catch (const PlumeError&) {
+        bOk = false;
+    }
+}
+
+QString SettingsStore::sGtTag(int16_t nMd, const QString& sNm) {
+    const QString& source = nMd == 0 ? m_sIniTx : m_sGpTx;
+    if (source.isEmpty()) return {};
+    const qsizetype p1 = source.indexOf(openTag(sNm));
+    const qsizetype p2 = source.indexOf(closeTag(sNm));
+    if (p1 < 0 && p2 < 0) return {};
+    if (p1 < 0 || p2 < 0 || p1 > p2) {
+        showMessage(damageMessage(sNm, m_sIniPh));
+        return {};
+    }
+    const qsizetype s = p1 + sNm.size() + 2;  // first character after the opening tag
+    if (nMd != 0) return source.mid(s, p2 - s);
+    // A group body leaves out the line end after its opening tag and the indentation before
+    // its closing tag, whatever those characters are.
+    const qsizetype length = p2 - s - 5;
+    if (length <= 0) return {};
+    return source.mid(s + 2, length);
+}
+
+QString SettingsStore::sMkTag(int16_t nMd, const QString& sNm, const SettingValue& vBd) {
+    const QString body = vBd.toText();
+    QString built;
+    switch (nMd) {
+        case 0:
+            built = kDeclaration + kLineMark + openTag(sNm) + body + closeTag(sNm);
+            break;
+        case 1:
+            built = QStringLiteral("   ") + openTag(sNm) + kLineMark + body +
+                    QStringLiteral("   ") + closeTag(sNm) + kLineMark;
+            break;
+        case 2:
+            built = QStringLiteral("      ") + openTag(sNm) + body + closeTag(sNm) + kLineMark;
+            break;
+        default:
+            return {};
+    }
+    return built.replace(kLineMark, kCrLf);
+}
+
+void SettingsStore::GetGtx(const QString& sGp) {
+    m_sGpNm = sGp;
+    m_sGpTx = sGtTag(0, sGp);
+}
+
+SettingValue SettingsStore::vGtVal(const QString& sKy, const SettingValue& vDef) {
+    const QString t = sGtTag(1, sKy);
+    const QString kind = vDef.typeName();
+    if (kind == u"string") return t.isEmpty() ? vDef : SettingValue(t);
+    if (kind == u"boolean") {
+        if (t.isEmpty()) return vDef;
+        // A stored text that is neither a truth word nor a number gives the default.
+        const auto truth = textToTruth(t);
+        return truth ? SettingValue(*truth) : vDef;
+    }
+    if (kind == u"date") {
+        const auto when = textToDate(t);
+        return when ? SettingValue(*when) : vDef;
+    }
+    if (t.isEmpty()) return vDef;
+    return SettingValue(leadingNumber(t));
+}
+
+void SettingsStore::SetVal(const QString& sKy, const SettingValue& vVL) {
+    const qsizetype p1 = m_sGpTx.indexOf(openTag(sKy));
+    if (p1 >= 0) {
+        const qsizetype e = p1 + sKy.size() + 2;  // characters up to and including '>'
+        const qsizetype p2 = m_sGpTx.indexOf(closeTag(sKy), e);
+        if (p2 >= 0) {
+            m_sGpTx = m_sGpTx.left(e) + vVL.toText() + m_sGpTx.mid(p2);
+            return;
+        }
+    }
+    m_sGpTx += sMkTag(2, sKy, vVL);
+}
+
+void SettingsStore::SetGtx() {
+    if (m_sIniTx.isEmpty()) m_sIniTx = newDocument();
+    const qsizetype p1 = m_sIniTx.indexOf(openTag(m_sGpNm));
+    if (p1 >= 0) {
+        // Keep the opening tag and the two characters of its line end.
+        const qsizetype c = p1 + m_sGpNm.size() + 4;
+        const qsizetype p2 = m_sIniTx.indexOf(closeTag(m_sGpNm), c - 1);
+        if (p2 >= 0) {
+            m_sIniTx = m_sIniTx.left(c) + m_sGpTx + QStringLiteral("   ") + m_sIniTx.mid(p2);
+            return;
+        }
+    }
+    const QString block = sMkTag(1, m_sGpNm, m_sGpTx);
+    const qsizetype p = m_sIniTx.indexOf(closeTag(kRoot));
+    if (p >= 0) {
+        m_sIniTx.insert(p, block);
+    } else {
+        // A text without the root's closing tag keeps all it has; the group and a closing
+        // tag follow it, so that nothing already stored is lost.
+        if (!m_sIniTx.endsWith(kCrLf)) m_sIniTx += kCrLf;
+        m_sIniTx += block + closeTag(kRoot);
+    }
+}
+
+}  // namespace plume

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "settings/SettingValue.h"
+
+#include <QString>
+
+namespace plume {
+
+// The settings store of yIni: the whole "User.xml" text in memory, cut and built by plain
+// text search on its tag texts (never by an XML parser), loaded once at start-up and written
+// once at shut-down.
+//
+// Layout of the text (every line ends with CR LF except the last):
+//   <?xml version='1.0' encoding='Shift-JIS' ?>
+//   <運用>
+//      <GROUP>
+//         <KEY>value</KEY>
+//      </GROUP>
+//   </運用>
+// The file holds CP932 bytes and no byte-order mark.
+class SettingsStore {
+public:
+    // The root element's name.
+    static const QString kRoot;
+    // The XML declaration line.
+    static const QString kDeclaration;
+
+    virtual ~SettingsStore() = default;
+
+    // Loads the settings file at sFL (its first "_DV.xml", any letter case, read as ".xml").
+    // A missing file is created empty at once; an empty file starts a new document. bOk is
+    // true when loading went through, false when an error stopped it.
+    void GetTxt(const QString& sFL, bool& bOk);
+
+    // Writes the document text to sIniPh, replacing the file atomically. Nothing is written
+    // (and bOk keeps its value) when no file was loaded. bOk is false when the save failed or
+    // when the file exists but could not be loaded, which it then protects.
+    void SetTxt(bool& bOk);
+
+    // Makes group sGp current: its body, or empty text when it is absent or damaged.
+    void GetGtx(const QString& sGp);
+
+    // The value of key sKy in the current group, read by the kind of vDef, or vDef.
+    SettingValue vGtVal(const QString& sKy, const SettingValue& vDef);
+
+    // Changes or appends key sKy in the current group's body.
+    void SetVal(const QString& sKy, const SettingValue& vVL);
+
+    // Puts the current group's body back into the document under its name.
+    void SetGtx();
+
+    // Element reader: nMd 0 cuts group sNm out of the document text, any other value cuts
+    // key sNm out of the current group body. Absent gives empty text; damaged gives empty
+    // text and the damage message.
+    QString sGtTag(int16_t nMd, const QString& sNm);
+
+    // Element builder: nMd 0 a document, 1 a group block, 2 a key line; other values "".
+    static QString sMkTag(int16_t nMd, const QString& sNm, const SettingValue& vBd);
+
+    // The members of the store, readable for the windows and tests.
+    const QString& sIniPh() const { return m_sIniPh; }
+    const QString& sIniTx() const { return m_sIniTx; }
+    const QString& sGpTx() const { return m_sGpTx; }
+    const QString& sGpNm() const { return m_sGpNm; }
+
+    // A new, empty document: the declaration, the root's opening and closing tags.
+    static QString newDocument();
+
+    // The damage message for element sNm of the file sIniPh.
+    static QString damageMessage(const QString& sNm, const QString& sIniPh);
+
+private:
+    QString m_sIniPh;  // full path of the settings file in use
+    QString m_sIniTx;  // the document text, CR LF line ends, exactly as it will be written
+    QString m_sGpTx;   // body of the current group
+    QString m_sGpNm;   // name of the current group
+    // A file that exists but could not be loaded is never written over.
+    bool m_protectFile = false;
+};
+
+}  // namespace plume

@@ -1,0 +1,245 @@
+// The settings file as bytes on disk: layout to the character, CP932, loading and saving.
+#include "app/Usr.h"
+#include "platform/Cp932.h"
+#include "settings/SettingsStore.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace plume {
+namespace {
+
+using test::MessageCapture;
+using test::readFileBytes;
+using test::writeFileBytes;
+
+const QString kNewDocument =
+    QStringLiteral("<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>\r\n</運用>");
+
+class SettingsFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.isValid());
+        Usr::oFso.reset();
+    }
+    void TearDown() override { Usr::oFso.reset(); }
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(SettingsFile, MissingFileIsCreatedEmptyAtOnceAndANewDocumentSavesExactly) {
+    SettingsStore store;
+    bool bOk = false;
+    store.GetTxt(path("User.xml"), bOk);
+    EXPECT_TRUE(bOk);
+    ASSERT_TRUE(QFile::exists(path("User.xml")));
+    EXPECT_EQ(readFileBytes(path("User.xml")).size(), 0);
+    EXPECT_EQ(store.sIniTx(), kNewDocument);
+
+    store.SetTxt(bOk);
+    EXPECT_TRUE(bOk);
+    EXPECT_EQ(readFileBytes(path("User.xml")),
+              QByteArray("<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<\x89\x5e\x97\x70>\r\n"
+                         "</\x89\x5e\x97\x70>"));
+}
+
+TEST_F(SettingsFile, TheTwoGroupExampleIsWrittenToTheCharacter) {
+    SettingsStore store;
+    bool bOk = false;
+    store.GetTxt(path("User.xml"), bOk);
+    // The thumbnail window saves first, then the main window at its unload.
+    store.GetGtx(QStringLiteral("THUMB"));
+    store.SetVal(QStringLiteral("LEFT"), 2400.0f);
+    store.SetVal(QStringLiteral("TOP"), 1800.0f);
+    store.SetVal(QStringLiteral("WIDTH"), 9000.0f);
+    store.SetVal(QStringLiteral("HEIGHT"), 7200.0f);
+    store.SetVal(QStringLiteral("列数"), 3.0);
+    store.SetVal(QStringLiteral("行数"), 5.0);
+    store.SetVal(QStringLiteral("PC_SIZE"), 200.0);
+    store.SetVal(QStringLiteral("DISP_NAME"), false);
+    store.SetGtx();
+    store.GetGtx(QStringLiteral("位置"));
+    store.SetVal(QStringLiteral("LEFT"), 1536.0f);
+    store.SetVal(QStringLiteral("TOP"), 1152.0f);
+    store.SetVal(QStringLiteral("WIDTH"), 10752.0f);
+    store.SetVal(QStringLiteral("HEIGHT"), 8064.0f);
+    store.SetVal(QStringLiteral("FOLD"), QStringLiteral("d:\\data\\Temp"));
+    store.SetGtx();
+    store.SetTxt(bOk);
+    ASSERT_TRUE(bOk);
+
+    const QString expected = QStringLiteral(
+        "<?xml version='1.0' encoding='Shift-JIS' ?>\r\n"
+        "<運用>\r\n"
+        "   <THUMB>\r\n"
+        "      <LEFT>2400</LEFT>\r\n"
+        "      <TOP>1800</TOP>\r\n"
+        "      <WIDTH>9000</WIDTH>\r\n"
+        "      <HEIGHT>7200</HEIGHT>\r\n"
+        "      <列数>3</列数>\r\n"
+        "      <行数>5</行数>\r\n"
+        "      <PC_SIZE>200</PC_SIZE>\r\n"
+        "      <DISP_NAME>False</DISP_NAME>\r\n"
+        "   </THUMB>\r\n"
+        "   <位置>\r\n"
+        "      <LEFT>1536</LEFT>\r\n"
+        "      <TOP>1152</TOP>\r\n"
+        "      <WIDTH>10752</WIDTH>\r\n"
+        "      <HEIGHT>8064</HEIGHT>\r\n"
+        "      <FOLD>d:\\data\\Temp</FOLD>\r\n"
+        "   </位置>\r\n"
+        "</運用>");
+    EXPECT_EQ(store.sIniTx(), expected);
+    EXPECT_EQ(readFileBytes(path("User.xml")), encodeCp932(expected));
+
+    // Loaded again, both groups read back with their own keys.
+    SettingsStore again;
+    again.GetTxt(path("User.xml"), bOk);
+    again.GetGtx(QStringLiteral("THUMB"));
+    EXPECT_EQ(again.vGtVal(QStringLiteral("LEFT"), 0.0).number(), 2400.0);
+    again.GetGtx(QStringLiteral("位置"));
+    EXPECT_EQ(again.vGtVal(QStringLiteral("LEFT"), 0.0).number(), 1536.0);
+    EXPECT_EQ(again.vGtVal(QStringLiteral("FOLD"), QString()).text(), "d:\\data\\Temp");
+}
+
+TEST_F(SettingsFile, DvSuffixDesignatesTheFileWithoutIt) {
+    SettingsStore store;
+    bool bOk = false;
+    store.GetTxt(path("Set_dv.XML_DV.xml"), bOk);
+    // Only the first occurrence, found in any letter case, is replaced.
+    EXPECT_EQ(store.sIniPh(), path("Set.xml_DV.xml"));
+    store.GetTxt(path("User.xml"), bOk);
+    EXPECT_EQ(store.sIniPh(), path("User.xml"));
+}
+
+TEST_F(SettingsFile, AFileStartingWithABlankLineIsReadWhole) {
+    writeFileBytes(path("User.xml"), encodeCp932(QStringLiteral(
+                                         "\r\n   <位置>\r\n      <LEFT>7</LEFT>\r\n   </位置>\r\n")));
+    SettingsStore store;
+    bool bOk = false;
+    store.GetTxt(path("User.xml"), bOk);
+    EXPECT_TRUE(bOk);
+    store.GetGtx(QStringLiteral("位置"));
+    EXPECT_EQ(store.vGtVal(QStringLiteral("LEFT"), 0).number(), 7.0);
+}
+
+TEST_F(SettingsFile, EmptyFileStartsANewDocument) {
+    writeFileBytes(path("User.xml"), {});
+    SettingsStore store;
+    bool bOk = false;
+    store.GetTxt(path("User.xml"), bOk);
+    EXPECT_TRUE(bOk);
+    EXPECT_EQ(store.sIniTx(), kNewDocument);
+}
+
+TEST_F(SettingsFile, LoadInAMissingFolderFailsAndSaveWritesNothing) {
+    SettingsStore store;
+    bool bOk = true;
+    store.GetTxt(path("no/such/User.xml"), bOk);
+    EXPECT_FALSE(bOk);
+    // Reads give defaults, and a group can still be put into a new document.
+    store.GetGtx(QStringLiteral("位置"));
+    EXPECT_EQ(store.vGtVal(QStringLiteral("LEFT"), 5.0).number(), 5.0);
+    store.SetVal(QStringLiteral("LEFT"), 1.0);
+    store.SetGtx();
+    EXPECT_TRUE(store.sIniTx().startsWith(SettingsStore::kDeclaration));
+    store.SetTxt(bOk);
+    EXPECT_FALSE(bOk);
+}
+
+TEST_F(SettingsFile, SaveWithoutALoadWritesNothingAndKeepsTheFlag) {
+    SettingsStore store;
+    bool bOk = true;
+    store.SetTxt(bOk);
+    EXPECT_TRUE(bOk);
+    bOk = false;
+    store.SetTxt(bOk);
+    EXPECT_FALSE(bOk);
+    EXPECT_TRUE(QDir(m_dir.path()).isEmpty());
+}
+
+TEST_F(SettingsFile, AFileThatExistsButIsNotCp932IsNeverOverwritten) {
+    const QByteArray original("<?xml?>\r\n<\xe9\x81\x8b\xe7\x94\xa8>\xff\xfe", 19);
+    writeFileBytes(path("User.xml"), original);
+    SettingsStore store;
+    bool bOk = true;
+    store.GetTxt(path("User.xml"), bOk);
+    EXPECT_FALSE(bOk);
+    store.GetGtx(QStringLiteral("位置"));
+    store.SetVal(QStringLiteral("LEFT"), 1.0);
+    store.SetGtx();
+    store.SetTxt(bOk);
+    EXPECT_FALSE(bOk);
+    EXPECT_EQ(readFileBytes(path("User.xml")), original);
+}
+
+// Writes half the bytes, then fails: a disk that fills up during the save.
+class HalfWritingFileSystem : public FileSystemObject {
+protected:
+    bool writeBytes(QIODevice& device, const QByteArray& bytes) const override {
+        device.write(bytes.left(bytes.size() / 2));
+        return false;
+    }
+};
+
+TEST_F(SettingsFile, AFailedSaveLeavesTheOldFileWhole) {
+    SettingsStore store;
+    bool bOk = false;
+    store.GetTxt(path("User.xml"), bOk);
+    store.GetGtx(QStringLiteral("位置"));
+    store.SetVal(QStringLiteral("FOLD"), QStringLiteral("/old"));
+    store.SetGtx();
+    store.SetTxt(bOk);
+    ASSERT_TRUE(bOk);
+    const QByteArray before = readFileBytes(path("User.xml"));
+
+    store.GetGtx(QStringLiteral("位置"));
+    store.SetVal(QStringLiteral("FOLD"), QStringLiteral("/new/and/much/longer/than/before"));
+    store.SetGtx();
+    Usr::oFso = std::make_shared<HalfWritingFileSystem>();
+    store.SetTxt(bOk);
+    EXPECT_FALSE(bOk);
+    EXPECT_EQ(readFileBytes(path("User.xml")), before);
+    // No temporary file is left behind either.
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{"User.xml"});
+}
+
+TEST_F(SettingsFile, CharactersCp932CannotHoldAreReplacedAndTheSaveSucceeds) {
+    SettingsStore store;
+    bool bOk = false;
+    store.GetTxt(path("User.xml"), bOk);
+    store.GetGtx(QStringLiteral("位置"));
+    store.SetVal(QStringLiteral("FOLD"), QStringLiteral("/home/ünï/図"));
+    store.SetGtx();
+    store.SetTxt(bOk);
+    EXPECT_TRUE(bOk);
+    EXPECT_TRUE(readFileBytes(path("User.xml")).contains(QByteArray("<FOLD>/home/?n?/\x90\x7d</FOLD>")));
+}
+
+TEST_F(SettingsFile, TextsLongerThan32767CharactersWork) {
+    SettingsStore store;
+    bool bOk = false;
+    store.GetTxt(path("User.xml"), bOk);
+    const QString longValue(40000, u'x');
+    store.GetGtx(QStringLiteral("A"));
+    store.SetVal(QStringLiteral("K"), longValue);
+    store.SetGtx();
+    store.GetGtx(QStringLiteral("B"));
+    store.SetVal(QStringLiteral("K"), QStringLiteral("after"));
+    store.SetGtx();
+    store.SetTxt(bOk);
+    ASSERT_TRUE(bOk);
+
+    SettingsStore again;
+    again.GetTxt(path("User.xml"), bOk);
+    again.GetGtx(QStringLiteral("A"));
+    EXPECT_EQ(again.vGtVal(QStringLiteral("K"), QString()).text(), longValue);
+    again.GetGtx(QStringLiteral("B"));
+    EXPECT_EQ(again.vGtVal(QStringLiteral("K"), QString()).text(), "after");
+}
+
+}  // namespace
+}  // namespace plume

@@ -1,0 +1,92 @@
+// x11probe wait NAME SECONDS   waits until a mapped window titled NAME exists
+// x11probe geometry NAME       prints "x y width height" of that window (root coordinates)
+// x11probe close NAME          sends WM_DELETE_WINDOW, as a close button does
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+namespace {
+
+Window findNamed(Display* display, Window window, const std::string& name) {
+    char* title = nullptr;
+    if (XFetchName(display, window, &title) && title) {
+        const bool match = name == title;
+        XFree(title);
+        XWindowAttributes attributes;
+        if (match && XGetWindowAttributes(display, window, &attributes) &&
+            attributes.map_state == IsViewable && attributes.width > 1)
+            return window;
+    }
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    Window found = 0;
+    if (XQueryTree(display, window, &root, &parent, &children, &count)) {
+        for (unsigned i = 0; i < count && !found; ++i) found = findNamed(display, children[i], name);
+        if (children) XFree(children);
+    }
+    return found;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: x11probe wait|geometry|close NAME [SECONDS]\n");
+        return 2;
+    }
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) {
+        std::fprintf(stderr, "x11probe: cannot open display\n");
+        return 2;
+    }
+    const std::string command = argv[1];
+    const std::string name = argv[2];
+    const Window root = DefaultRootWindow(display);
+    Window window = findNamed(display, root, name);
+    if (command == "wait") {
+        const double seconds = argc > 3 ? std::atof(argv[3]) : 10.0;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        while (!window && std::chrono::steady_clock::now() < end) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            window = findNamed(display, root, name);
+        }
+        return window ? 0 : 1;
+    }
+    if (!window) {
+        std::fprintf(stderr, "x11probe: no window named %s\n", name.c_str());
+        return 1;
+    }
+    if (command == "geometry") {
+        XWindowAttributes attributes;
+        XGetWindowAttributes(display, window, &attributes);
+        int x = 0, y = 0;
+        Window child = 0;
+        XTranslateCoordinates(display, window, root, 0, 0, &x, &y, &child);
+        std::printf("%d %d %d %d\n", x, y, attributes.width, attributes.height);
+        return 0;
+    }
+    if (command == "close") {
+        XEvent event;
+        std::memset(&event, 0, sizeof event);
+        event.xclient.type = ClientMessage;
+        event.xclient.window = window;
+        event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+        event.xclient.data.l[1] = CurrentTime;
+        XSendEvent(display, window, False, NoEventMask, &event);
+        XFlush(display);
+        XCloseDisplay(display);
+        return 0;
+    }
+    std::fprintf(stderr, "x11probe: unknown command %s\n", command.c_str());
+    return 2;
+}
