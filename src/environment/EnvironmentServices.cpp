@@ -21,7 +21,9 @@ const QString kMaker = QStringLiteral("Tovari");
 const QString kUseSuffix = QStringLiteral(" を使用します");
 const QString kFolderIs = QStringLiteral("ﾕｰｻﾞｰﾃﾞｰﾀｰﾌｫﾙﾀﾞは　");
 
-bool isSeparator(QChar c) { return c == u'/' || c == pathSeparator(); }
+bool isSeparator(QChar c) {
+    return c == u'/' || c == pathSeparator();
+}
 
 }  // namespace
 
@@ -95,7 +97,9 @@ void EnvironmentServices::W_UserData(intptr_t nWhnd) {
     if (!Usr::oFso->FolderExists(Usr::sUsrFld)) F_CreateFld(Usr::sUsrFld);
 }
 
-QString EnvironmentServices::FsGtSpFld(int32_t nFlg) const { return specialFolderPath(nFlg); }
+QString EnvironmentServices::FsGtSpFld(int32_t nFlg) const {
+    return specialFolderPath(nFlg);
+}
 
 void EnvironmentServices::F_ChkSb(const QString& sPh, const QStringList& Ary) {
     Usr::F_FsoChk();

@@ -10,7 +10,7 @@ namespace plume {
 // special folders. Failures of the file-system object or the registry rise as PlumeError,
 // except in F_CreateFld, which passes over a level it cannot create.
 class EnvironmentServices {
-public:
+  public:
     // The application name and section of the executable-path setting.
     static const QString kRegistryApp;
     static const QString kRegistrySection;
@@ -41,7 +41,7 @@ public:
     static QString message2(const QString& defaultFolder);
     static QString message3(const QString& setting, const QString& defaultFolder);
 
-private:
+  private:
     // Records the executable's path in the per-user registry unless only its case differs.
     void recordExecutablePath(const QString& programFolder) const;
 

@@ -15,6 +15,8 @@ std::shared_ptr<YIni> YIni::take() {
     return shared();
 }
 
-void YIni::release() { shared().reset(); }
+void YIni::release() {
+    shared().reset();
+}
 
 }  // namespace plume

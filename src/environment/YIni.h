@@ -11,7 +11,7 @@ namespace plume {
 // GetGtx, vGtVal, SetVal, SetGtx) and the environment services (W_UserData, FsGtSpFld,
 // F_ChkSb, F_CreateFld).
 class YIni final : public SettingsStore, public EnvironmentServices {
-public:
+  public:
     // The shared instance, created on first use.
     static std::shared_ptr<YIni> take();
     // Releases the shared instance (the main window's unload); the next take() makes anew.

@@ -5,8 +5,9 @@
 namespace plume {
 
 TwipsRect defaultMainWindowPlace(const QSizeF& screenTwips) {
-    return {screenTwips.width() * 0.1, screenTwips.height() * 0.1, screenTwips.width() * 0.7,
-            screenTwips.height() * 0.7};
+    auto whole = [](double twips) { return static_cast<double>(toInt32HalfEven(twips)); };
+    return {whole(screenTwips.width() * 0.1), whole(screenTwips.height() * 0.1),
+            whole(screenTwips.width() * 0.7), whole(screenTwips.height() * 0.7)};
 }
 
 TwipsRect placeMainWindow(const TwipsRect& stored, const QSizeF& screenTwips,
@@ -20,10 +21,11 @@ TwipsRect placeMainWindow(const TwipsRect& stored, const QSizeF& screenTwips,
         if (screensTwips.isEmpty()) return {stored.left, stored.top, width, height};
         return defaultMainWindowPlace(screenTwips);
     }
-    const float left = (static_cast<float>(screenTwips.width()) -
-                        static_cast<float>(designTwips.width())) / 2.0f;
-    const float top = (static_cast<float>(screenTwips.height()) -
-                       static_cast<float>(designTwips.height())) / 2.0f;
+    const float left =
+        (static_cast<float>(screenTwips.width()) - static_cast<float>(designTwips.width())) / 2.0f;
+    const float top =
+        (static_cast<float>(screenTwips.height()) - static_cast<float>(designTwips.height())) /
+        2.0f;
     return {left, top, designTwips.width(), designTwips.height()};
 }
 

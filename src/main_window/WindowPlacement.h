@@ -22,7 +22,8 @@ struct TwipsRect {
 TwipsRect placeMainWindow(const TwipsRect& stored, const QSizeF& screenTwips,
                           const QSizeF& designTwips, const QVector<QRectF>& screensTwips);
 
-// The default place: a tenth of the screen from its top-left corner, seven tenths its size.
+// The default place: a tenth of the screen from its top-left corner, seven tenths its size,
+// in whole twips.
 TwipsRect defaultMainWindowPlace(const QSizeF& screenTwips);
 
 // Twips to whole pixels and back, with the screen's twips per pixel.

@@ -3,8 +3,8 @@
 #include "app/Usr.h"
 #include "environment/YIni.h"
 #include "platform/MessageBox.h"
-#include "platform/ProgramPaths.h"
 #include "platform/Numbers.h"
+#include "platform/ProgramPaths.h"
 #include "platform/Twips.h"
 
 #include <QCloseEvent>
@@ -71,10 +71,13 @@ void fmMain::Form_Load() {
 void fmMain::applyPlacement(const TwipsRect& place) {
     m_placedTwips = place;
     m_placedPixels = twipsToPixels(place, twipsPerPixel());
-    // Until the window has a frame, its frame is its client area; showEvent corrects the
-    // size for the frame a window manager adds.
+    // The rectangle is the whole window, frame included: the client area is what is left
+    // inside the frame. A window manager may add its frame only when the window is shown;
+    // showEvent corrects the size then.
+    const QSize extra = frameGeometry().size() - size();
     move(m_placedPixels.topLeft());
-    resize(std::max(1, m_placedPixels.width()), std::max(1, m_placedPixels.height()));
+    resize(std::max(1, m_placedPixels.width() - extra.width()),
+           std::max(1, m_placedPixels.height() - extra.height()));
 }
 
 void fmMain::showEvent(QShowEvent* event) {

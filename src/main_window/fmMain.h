@@ -15,7 +15,7 @@ class YIni;
 // saves the settings file.
 class fmMain : public QWidget {
     Q_OBJECT
-public:
+  public:
     // The client area's design size in twips.
     static constexpr double kDesignClientWidth = 8340;
     static constexpr double kDesignClientHeight = 5130;
@@ -35,18 +35,18 @@ public:
     // The window's present place in twips (whole window, frame included).
     TwipsRect currentTwips() const;
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     QSizeF screenTwips() const;
     void applyPlacement(const TwipsRect& place);
 
-    QString m_sWkFld;       // the working folder
-    QString m_sCurFL;       // the current file name, small letters
+    QString m_sWkFld;  // the working folder
+    QString m_sCurFL;  // the current file name, small letters
     TwipsRect m_placedTwips;
-    QRect m_placedPixels;   // the frame rectangle the placement asked for
+    QRect m_placedPixels;  // the frame rectangle the placement asked for
     bool m_frameFitted = false;
     bool m_unloaded = false;
 };

@@ -12,7 +12,7 @@ namespace {
 
 // A converter opened for one conversion and closed when it goes out of scope.
 class Iconv {
-public:
+  public:
     Iconv(const char* to, const char* from) : m_cd(iconv_open(to, from)) {
         if (m_cd == reinterpret_cast<iconv_t>(-1))
             throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
@@ -42,7 +42,7 @@ public:
         return inLen - inLeft;
     }
 
-private:
+  private:
     iconv_t m_cd;
 };
 

@@ -12,7 +12,7 @@ namespace plume {
 // Failures raise PlumeError. The virtual write step is the seam through which tests make a
 // save fail half-way.
 class FileSystemObject {
-public:
+  public:
     // The largest text file Plume reads whole (its settings files are a few kilobytes).
     static constexpr qint64 kMaxTextFileBytes = 16 * 1024 * 1024;
 
@@ -43,7 +43,7 @@ public:
     // at any point leaves the old file as it was.
     void writeAnsiTextAtomic(const QString& path, const QString& text) const;
 
-protected:
+  protected:
     // Writes the bytes to the open temporary file; a failure returns false.
     virtual bool writeBytes(QIODevice& device, const QByteArray& bytes) const;
 };

@@ -13,7 +13,9 @@ MessageSink& sink() {
 
 }  // namespace
 
-void setMessageSink(MessageSink s) { sink() = std::move(s); }
+void setMessageSink(MessageSink s) {
+    sink() = std::move(s);
+}
 
 void showMessage(const QString& text) {
     if (sink()) {

@@ -19,13 +19,19 @@ template <typename T>
 T clampedHalfEven(double value) {
     if (std::isnan(value)) return 0;
     const double r = roundHalfEven(value);
-    if (r <= static_cast<double>(std::numeric_limits<T>::min())) return std::numeric_limits<T>::min();
-    if (r >= static_cast<double>(std::numeric_limits<T>::max())) return std::numeric_limits<T>::max();
+    if (r <= static_cast<double>(std::numeric_limits<T>::min()))
+        return std::numeric_limits<T>::min();
+    if (r >= static_cast<double>(std::numeric_limits<T>::max()))
+        return std::numeric_limits<T>::max();
     return static_cast<T>(r);
 }
 }  // namespace
 
-int32_t toInt32HalfEven(double value) { return clampedHalfEven<int32_t>(value); }
-int16_t toInt16HalfEven(double value) { return clampedHalfEven<int16_t>(value); }
+int32_t toInt32HalfEven(double value) {
+    return clampedHalfEven<int32_t>(value);
+}
+int16_t toInt16HalfEven(double value) {
+    return clampedHalfEven<int16_t>(value);
+}
 
 }  // namespace plume

@@ -4,7 +4,9 @@
 
 namespace plume {
 
-QChar pathSeparator() { return QDir::separator(); }
+QChar pathSeparator() {
+    return QDir::separator();
+}
 
 bool endsWithSeparator(const QString& path) {
     if (path.isEmpty()) return false;

@@ -7,12 +7,12 @@ namespace plume {
 
 // An error that an operation raises to its caller, carrying a message for the user.
 class PlumeError : public std::runtime_error {
-public:
+  public:
     explicit PlumeError(const QString& message)
         : std::runtime_error(message.toStdString()), m_message(message) {}
     const QString& message() const { return m_message; }
 
-private:
+  private:
     QString m_message;
 };
 

@@ -48,7 +48,8 @@ QString SettingValue::toText() const {
 
 QString formatSignificant(double value, int digits) {
     if (std::isnan(value)) return QStringLiteral("NaN");
-    if (std::isinf(value)) return value > 0 ? QStringLiteral("Infinity") : QStringLiteral("-Infinity");
+    if (std::isinf(value))
+        return value > 0 ? QStringLiteral("Infinity") : QStringLiteral("-Infinity");
     if (value == 0.0) return QStringLiteral("0");
 
     // Scientific form first, then the digits placed around the decimal point by hand so

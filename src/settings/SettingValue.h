@@ -10,7 +10,7 @@ namespace plume {
 // A settings value that carries its kind, as values cross the settings interface: text,
 // truth value, date and time, 16-bit and 32-bit integers, single and double precision.
 class SettingValue {
-public:
+  public:
     using Storage = std::variant<QString, bool, QDateTime, int16_t, int32_t, float, double>;
 
     SettingValue() : m_value(QString()) {}
@@ -49,7 +49,7 @@ public:
 
     friend bool operator==(const SettingValue&, const SettingValue&) = default;
 
-private:
+  private:
     Storage m_value;
 };
 

@@ -11,8 +11,12 @@ const QString kCrLf = QStringLiteral("\r\n");
 // Stands for a line end while an element is built.
 constexpr QChar kLineMark = QChar(0x2021);
 
-QString openTag(const QString& name) { return u'<' + name + u'>'; }
-QString closeTag(const QString& name) { return QStringLiteral("</") + name + u'>'; }
+QString openTag(const QString& name) {
+    return u'<' + name + u'>';
+}
+QString closeTag(const QString& name) {
+    return QStringLiteral("</") + name + u'>';
+}
 
 }  // namespace
 
@@ -20,7 +24,9 @@ const QString SettingsStore::kRoot = QStringLiteral("運用");
 const QString SettingsStore::kDeclaration =
     QStringLiteral("<?xml version='1.0' encoding='Shift-JIS' ?>");
 
-QString SettingsStore::newDocument() { return sMkTag(0, kRoot, kCrLf); }
+QString SettingsStore::newDocument() {
+    return sMkTag(0, kRoot, kCrLf);
+}
 
 QString SettingsStore::damageMessage(const QString& sNm, const QString& sIniPh) {
     return u'<' + sNm + QStringLiteral("> の設定が読み込めません") + u'\r' +

@@ -19,7 +19,7 @@ namespace plume {
 //   </運用>
 // The file holds CP932 bytes and no byte-order mark.
 class SettingsStore {
-public:
+  public:
     // The root element's name.
     static const QString kRoot;
     // The XML declaration line.
@@ -69,7 +69,7 @@ public:
     // The damage message for element sNm of the file sIniPh.
     static QString damageMessage(const QString& sNm, const QString& sIniPh);
 
-private:
+  private:
     QString m_sIniPh;  // full path of the settings file in use
     QString m_sIniTx;  // the document text, CR LF line ends, exactly as it will be written
     QString m_sGpTx;   // body of the current group

@@ -3,8 +3,8 @@
 #include "settings/SettingsStore.h"
 #include "support/TestSupport.h"
 
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <QTemporaryDir>
 
 namespace plume {
 namespace {
@@ -13,7 +13,7 @@ using test::MessageCapture;
 
 // A store loaded from a text given in the test.
 class SettingsAccess : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
         Usr::oFso.reset();
@@ -59,8 +59,9 @@ TEST_F(SettingsAccess, EmptyStoredValuesReadAsTheDefaultForEveryKind) {
 }
 
 TEST_F(SettingsAccess, NumbersReadBackAsDoublesByTheLeadingNumberRule) {
-    load(document("   <G>\r\n      <A>1440</A>\r\n      <B>abc</B>\r\n      <C> 12.5abc</C>\r\n"
-                  "      <D>1e3</D>\r\n      <E>-</E>\r\n   </G>\r\n"));
+    load(
+        document("   <G>\r\n      <A>1440</A>\r\n      <B>abc</B>\r\n      <C> 12.5abc</C>\r\n"
+                 "      <D>1e3</D>\r\n      <E>-</E>\r\n   </G>\r\n"));
     m_store.GetGtx("G");
     const SettingValue a = m_store.vGtVal("A", int16_t{0});
     EXPECT_EQ(a.typeName(), "double");
@@ -72,11 +73,13 @@ TEST_F(SettingsAccess, NumbersReadBackAsDoublesByTheLeadingNumberRule) {
 }
 
 TEST_F(SettingsAccess, TruthValuesReadFromWordsAndNumbers) {
-    load(document("   <G>\r\n      <A>True</A>\r\n      <B>true</B>\r\n      <C>TRUE</C>\r\n"
-                  "      <D>-1</D>\r\n      <E>0</E>\r\n      <F>fAlSe</F>\r\n      <H>maybe</H>\r\n"
-                  "   </G>\r\n"));
+    load(
+        document("   <G>\r\n      <A>True</A>\r\n      <B>true</B>\r\n      <C>TRUE</C>\r\n"
+                 "      <D>-1</D>\r\n      <E>0</E>\r\n      <F>fAlSe</F>\r\n      <H>maybe</H>\r\n"
+                 "   </G>\r\n"));
     m_store.GetGtx("G");
-    for (const char* key : {"A", "B", "C", "D"}) EXPECT_EQ(m_store.vGtVal(key, false), SettingValue(true)) << key;
+    for (const char* key : {"A", "B", "C", "D"})
+        EXPECT_EQ(m_store.vGtVal(key, false), SettingValue(true)) << key;
     EXPECT_EQ(m_store.vGtVal("E", true), SettingValue(false));
     EXPECT_EQ(m_store.vGtVal("F", true), SettingValue(false));
     // Neither a truth word nor a number: the default.
@@ -108,8 +111,9 @@ TEST_F(SettingsAccess, ValuesWithSpacesAndLineEndsComeBackUnchanged) {
 }
 
 TEST_F(SettingsAccess, DamagedElementsGiveTheDefaultAndTheMessageAtEveryLookup) {
-    load(document("   <G>\r\n      <OnlyOpen>1\r\n      </OnlyClose>\r\n      </Rev><Rev>\r\n"
-                  "   </G>\r\n   <Broken>\r\n"));
+    load(
+        document("   <G>\r\n      <OnlyOpen>1\r\n      </OnlyClose>\r\n      </Rev><Rev>\r\n"
+                 "   </G>\r\n   <Broken>\r\n"));
     m_store.GetGtx("G");
     EXPECT_EQ(m_store.vGtVal("OnlyOpen", 5.0), SettingValue(5.0));
     EXPECT_EQ(m_store.vGtVal("OnlyClose", 5.0), SettingValue(5.0));
@@ -130,8 +134,9 @@ TEST_F(SettingsAccess, DamagedElementsGiveTheDefaultAndTheMessageAtEveryLookup) 
 }
 
 TEST_F(SettingsAccess, NamesAreCaseSensitiveAndTheFirstOccurrenceCounts) {
-    load(document("   <thumb>\r\n      <LEFT>1</LEFT>\r\n   </thumb>\r\n"
-                  "   <G>\r\n      <K>first</K>\r\n      <K>second</K>\r\n   </G>\r\n"));
+    load(
+        document("   <thumb>\r\n      <LEFT>1</LEFT>\r\n   </thumb>\r\n"
+                 "   <G>\r\n      <K>first</K>\r\n      <K>second</K>\r\n   </G>\r\n"));
     m_store.GetGtx("THUMB");
     EXPECT_EQ(m_store.sGpTx(), QString());
     EXPECT_EQ(m_store.vGtVal("LEFT", 9.0), SettingValue(9.0));
@@ -187,13 +192,14 @@ TEST_F(SettingsAccess, DamagedTagsStayAndACompleteElementIsAdded) {
 }
 
 TEST_F(SettingsAccess, ADocumentWithoutTheRootClosingTagKeepsItsTextWhenAGroupIsAdded) {
-    load(QStringLiteral("<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>\r\n   <A>\r\n"
-                        "      <X>1</X>\r\n   </A>\r\n"));
+    load(
+        QStringLiteral("<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>\r\n   <A>\r\n"
+                       "      <X>1</X>\r\n   </A>\r\n"));
     m_store.GetGtx("B");
     m_store.SetVal("Y", 2.0);
     m_store.SetGtx();
-    EXPECT_TRUE(m_store.sIniTx().startsWith(QStringLiteral(
-        "<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>\r\n   <A>\r\n")));
+    EXPECT_TRUE(m_store.sIniTx().startsWith(
+        QStringLiteral("<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>\r\n   <A>\r\n")));
     EXPECT_TRUE(m_store.sIniTx().endsWith(
         QStringLiteral("   <B>\r\n      <Y>2</Y>\r\n   </B>\r\n</運用>")));
     m_store.GetGtx("A");
@@ -211,7 +217,8 @@ TEST_F(SettingsAccess, WithoutALoadEverythingWorksInMemory) {
 }
 
 TEST(SettingsBuilder, ElementsAreBuiltWithCrLfAndOtherModesGiveNothing) {
-    EXPECT_EQ(SettingsStore::sMkTag(2, "K", int32_t{-120}), QStringLiteral("      <K>-120</K>\r\n"));
+    EXPECT_EQ(SettingsStore::sMkTag(2, "K", int32_t{-120}),
+              QStringLiteral("      <K>-120</K>\r\n"));
     EXPECT_EQ(SettingsStore::sMkTag(1, "G", "body"), QStringLiteral("   <G>\r\nbody   </G>\r\n"));
     EXPECT_EQ(SettingsStore::sMkTag(3, "G", "body"), QString());
 }

@@ -4,9 +4,9 @@
 #include "settings/SettingsStore.h"
 #include "support/TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
-#include <gtest/gtest.h>
 
 namespace plume {
 namespace {
@@ -19,7 +19,7 @@ const QString kNewDocument =
     QStringLiteral("<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>\r\n</運用>");
 
 class SettingsFile : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
         Usr::oFso.reset();
@@ -116,8 +116,9 @@ TEST_F(SettingsFile, DvSuffixDesignatesTheFileWithoutIt) {
 }
 
 TEST_F(SettingsFile, AFileStartingWithABlankLineIsReadWhole) {
-    writeFileBytes(path("User.xml"), encodeCp932(QStringLiteral(
-                                         "\r\n   <位置>\r\n      <LEFT>7</LEFT>\r\n   </位置>\r\n")));
+    writeFileBytes(
+        path("User.xml"),
+        encodeCp932(QStringLiteral("\r\n   <位置>\r\n      <LEFT>7</LEFT>\r\n   </位置>\r\n")));
     SettingsStore store;
     bool bOk = false;
     store.GetTxt(path("User.xml"), bOk);
@@ -178,7 +179,7 @@ TEST_F(SettingsFile, AFileThatExistsButIsNotCp932IsNeverOverwritten) {
 
 // Writes half the bytes, then fails: a disk that fills up during the save.
 class HalfWritingFileSystem : public FileSystemObject {
-protected:
+  protected:
     bool writeBytes(QIODevice& device, const QByteArray& bytes) const override {
         device.write(bytes.left(bytes.size() / 2));
         return false;
@@ -216,7 +217,8 @@ TEST_F(SettingsFile, CharactersCp932CannotHoldAreReplacedAndTheSaveSucceeds) {
     store.SetGtx();
     store.SetTxt(bOk);
     EXPECT_TRUE(bOk);
-    EXPECT_TRUE(readFileBytes(path("User.xml")).contains(QByteArray("<FOLD>/home/?n?/\x90\x7d</FOLD>")));
+    EXPECT_TRUE(
+        readFileBytes(path("User.xml")).contains(QByteArray("<FOLD>/home/?n?/\x90\x7d</FOLD>")));
 }
 
 TEST_F(SettingsFile, TextsLongerThan32767CharactersWork) {

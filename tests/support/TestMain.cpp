@@ -1,8 +1,8 @@
 // The main() of every test program: a QApplication on the offscreen platform (unless the
 // environment names another), so that widgets, fonts and the clipboard work without a display.
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QStandardPaths>
-#include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -11,11 +11,14 @@ MessageCapture::MessageCapture() {
     setMessageSink([this](const QString& text) { m_texts.append(text); });
 }
 
-MessageCapture::~MessageCapture() { setMessageSink({}); }
+MessageCapture::~MessageCapture() {
+    setMessageSink({});
+}
 
 QByteArray readFileBytes(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) throw std::runtime_error("cannot read " + path.toStdString());
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error("cannot read " + path.toStdString());
     return file.readAll();
 }
 

@@ -9,7 +9,7 @@ namespace plume::test {
 
 // Captures every message box shown while it lives, instead of opening dialogs.
 class MessageCapture {
-public:
+  public:
     MessageCapture();
     ~MessageCapture();
     MessageCapture(const MessageCapture&) = delete;
@@ -18,7 +18,7 @@ public:
     const QStringList& texts() const { return m_texts; }
     void clear() { m_texts.clear(); }
 
-private:
+  private:
     QStringList m_texts;
 };
 
@@ -33,4 +33,6 @@ QString sharedDataDir();
 
 // Readable QString values in GoogleTest's failure messages.
 #include <ostream>
-inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}

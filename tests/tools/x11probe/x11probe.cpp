@@ -1,6 +1,7 @@
 // x11probe wait NAME SECONDS   waits until a mapped window titled NAME exists
 // x11probe geometry NAME       prints "x y width height" of that window (root coordinates)
 // x11probe close NAME          sends WM_DELETE_WINDOW, as a close button does
+// x11probe ping -               exits 0 when the display answers
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -29,7 +30,8 @@ Window findNamed(Display* display, Window window, const std::string& name) {
     unsigned count = 0;
     Window found = 0;
     if (XQueryTree(display, window, &root, &parent, &children, &count)) {
-        for (unsigned i = 0; i < count && !found; ++i) found = findNamed(display, children[i], name);
+        for (unsigned i = 0; i < count && !found; ++i)
+            found = findNamed(display, children[i], name);
         if (children) XFree(children);
     }
     return found;
@@ -49,6 +51,10 @@ int main(int argc, char** argv) {
     }
     const std::string command = argv[1];
     const std::string name = argv[2];
+    if (command == "ping") {
+        XCloseDisplay(display);
+        return 0;
+    }
     const Window root = DefaultRootWindow(display);
     Window window = findNamed(display, root, name);
     if (command == "wait") {
@@ -80,7 +86,8 @@ int main(int argc, char** argv) {
         event.xclient.window = window;
         event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
         event.xclient.format = 32;
-        event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+        event.xclient.data.l[0] =
+            static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
         event.xclient.data.l[1] = CurrentTime;
         XSendEvent(display, window, False, NoEventMask, &event);
         XFlush(display);
