@@ -1,6 +1,6 @@
 #pragma once
 
-#include "environment/EnvironmentServices.h"
+#include "environment/ShellServices.h"
 #include "settings/SettingsStore.h"
 
 #include <memory>
@@ -8,9 +8,10 @@
 namespace plume {
 
 // yIni: the program's one service object. It carries the settings store (GetTxt, SetTxt,
-// GetGtx, vGtVal, SetVal, SetGtx) and the environment services (W_UserData, FsGtSpFld,
-// F_ChkSb, F_CreateFld).
-class YIni final : public SettingsStore, public EnvironmentServices {
+// GetGtx, vGtVal, SetVal, SetGtx), the environment services (W_UserData, FsGtSpFld,
+// F_ChkSb, F_CreateFld) and, built on them, the shell operations (W_Help, W_HtmView,
+// W_SendTo, W_ExpFd).
+class YIni final : public SettingsStore, public ShellServices {
   public:
     // The shared instance, created on first use.
     static std::shared_ptr<YIni> take();

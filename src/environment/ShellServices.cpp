@@ -1,0 +1,83 @@
+#include "environment/ShellServices.h"
+
+#include "app/Usr.h"
+#include "platform/MessageBox.h"
+#include "platform/Paths.h"
+#include "platform/ProgramPaths.h"
+#include "platform/ShellLauncher.h"
+#include "platform/Shortcut.h"
+#include "platform/SpecialFolders.h"
+
+#include <QDir>
+#include <QUrl>
+#include <exception>
+
+namespace plume {
+
+QString ShellServices::helpBaseAddress() {
+    const QString folder =
+        withTrailingSeparator(joinPath(executableFolder(), QStringLiteral("help")));
+    return QUrl::fromLocalFile(QDir::fromNativeSeparators(folder)).toString(QUrl::FullyEncoded);
+}
+
+QString ShellServices::sendToMessage(const QString& programPath, const QString& sendToFolder) {
+    return programPath + QStringLiteral(" のｼｮｰﾄｶｯﾄを ") + sendToFolder +
+           QStringLiteral(" に作成しました");
+}
+
+QString ShellServices::sendToFolder() const {
+    return FsGtSpFld(kCsidlSendTo);
+}
+
+bool ShellServices::writeAndOpen(const QString& shortcutPath, const QString& target) {
+    if (!writeShortcut(shortcutPath, target)) return false;
+    shellExecute(nWhnd(), ShellVerb::Open, shortcutPath);
+    return true;
+}
+
+void ShellServices::W_Help(const QString& sJob) {
+    try {
+        QString page = sJob.toLower();
+        if (!page.contains(u'.')) page += QStringLiteral(".htm");
+        writeAndOpen(Usr::sUsrFld + Usr::sExeNm + QStringLiteral("_help.lnk"),
+                     helpBaseAddress() + page);
+    } catch (const std::exception&) {
+        // Any failure ends the operation without a message, as on the shell.
+    }
+}
+
+void ShellServices::W_HtmView(const QString& sUrl) {
+    try {
+        writeAndOpen(
+            Usr::sUsrFld + QStringLiteral("Wrk") + pathSeparator() + QStringLiteral("htm_view.lnk"),
+            sUrl);
+    } catch (const std::exception&) {
+    }
+}
+
+void ShellServices::W_SendTo() {
+    try {
+        const QString folder = sendToFolder();
+        // No "Send to" folder (always so on Linux): a shortcut at the root of the file system
+        // would help nobody, so nothing is written and nothing is shown.
+        if (folder.isEmpty()) return;
+        const QString programPath = joinPath(executableFolder(), Usr::sExeNm + executableSuffix());
+        if (!writeShortcut(folder + pathSeparator() + Usr::sExeNm + QStringLiteral(".lnk"),
+                           programPath))
+            return;
+        showMessage(sendToMessage(programPath, folder));
+    } catch (const std::exception&) {
+    }
+}
+
+void ShellServices::W_ExpFd(const QString& sFld, bool bOpn) {
+    if (sFld.isEmpty()) return;
+    if (bOpn) {
+        shellExecute(nWhnd(), ShellVerb::Open, sFld);
+        return;
+    }
+    Usr::F_FsoChk();
+    if (Usr::oFso->FolderExists(sFld)) shellExecute(nWhnd(), ShellVerb::Explore, sFld);
+}
+
+}  // namespace plume

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+#include <cstdint>
+#include <functional>
+
+namespace plume {
+
+// What the shell is asked to do with a target: open it, or show a folder in a file window.
+enum class ShellVerb { Open, Explore };
+
+// One launch as it reaches the desktop: the address that is opened, after shortcut files
+// have been followed and paths turned into file addresses.
+struct ShellLaunch {
+    ShellVerb verb = ShellVerb::Open;
+    QUrl url;
+    intptr_t ownerWindow = 0;
+};
+
+// Every shell launch of Plume goes through shellExecute. By default the address goes to
+// QDesktopServices::openUrl (xdg-open on Linux); tests install a sink to observe the launches
+// instead. As with the Windows shell, a failed launch is not reported to the caller.
+using ShellLaunchSink = std::function<void(const ShellLaunch& launch)>;
+void setShellLaunchSink(ShellLaunchSink sink);
+
+// Hands `file` to the shell with the verb. A shortcut file written by writeShortcut is
+// followed to its target, as the Windows shell does when it opens a ".lnk"; a web address
+// (anything with a scheme of two or more letters) goes as it is; anything else is taken as a
+// local path. An empty file, or a shortcut that cannot be read, launches nothing.
+void shellExecute(intptr_t ownerWindow, ShellVerb verb, const QString& file);
+
+// The address for a target: a web or file address as written, a local path as a file address.
+QUrl urlForTarget(const QString& target);
+
+}  // namespace plume
