@@ -437,7 +437,8 @@ std::optional<QImage> decodePackedDib(std::span<const uint8_t> packed, DibColorU
     return decodeDib(packed.first(split), packed.subspan(split), usage, keepAlpha, error);
 }
 
-std::optional<QImage> decodeBitmap16(std::span<const uint8_t> bitmap, QString* error) {
+std::optional<std::vector<uint8_t>> bitmap16ToPackedDib(std::span<const uint8_t> bitmap,
+                                                        QString* error) {
     // Bitmap16 (MS-WMF 2.2.2.1): Type, Width, Height, WidthBytes (16-bit each), Planes and
     // BitsPixel (8-bit each), then the rows top-down, each WidthBytes long.
     constexpr qsizetype kHeader = 10;
@@ -467,29 +468,46 @@ std::optional<QImage> decodeBitmap16(std::span<const uint8_t> bitmap, QString* e
                             .arg(bitsPixel));
         return std::nullopt;
     }
+    const qsizetype rowBytes = (qsizetype{width} * bitsPixel + 7) / 8;
     const qsizetype minStride = (qsizetype{width} * bitsPixel + 15) / 16 * 2;
     const qsizetype stride = std::max<qsizetype>(minStride, widthBytes);
     const auto bits = bitmap.subspan(kHeader);
-    if (static_cast<qsizetype>(bits.size()) < stride * (height - 1) + (width * bitsPixel + 7) / 8) {
+    if (static_cast<qsizetype>(bits.size()) < stride * (height - 1) + rowBytes) {
         setError(error,
                  QStringLiteral("bitmap of %1 × %2 pixels is missing data").arg(width).arg(height));
         return std::nullopt;
     }
-    QImage image(width, height, QImage::Format_RGB32);
-    if (image.isNull()) return std::nullopt;
-    for (int y = 0; y < height; ++y) {
-        const uint8_t* src = bits.data() + qsizetype{y} * stride;
-        auto* dst = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x) {
-            if (bitsPixel == 1)
-                dst[x] = ((src[x >> 3] >> (7 - (x & 7))) & 1) ? qRgb(255, 255, 255) : qRgb(0, 0, 0);
-            else if (bitsPixel == 24)
-                dst[x] = qRgb(src[3 * x + 2], src[3 * x + 1], src[3 * x]);
-            else
-                dst[x] = qRgb(src[4 * x + 2], src[4 * x + 1], src[4 * x]);
-        }
+    const qsizetype dibStride = (qsizetype{width} * bitsPixel + 31) / 32 * 4;
+    std::vector<uint8_t> dib;
+    auto put32 = [&dib](uint32_t v) {
+        for (int i = 0; i < 4; ++i) dib.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    };
+    put32(40);
+    put32(static_cast<uint32_t>(width));
+    put32(static_cast<uint32_t>(-height));  // rows are stored top-down
+    put32(1 | (static_cast<uint32_t>(bitsPixel) << 16));
+    put32(kBiRgb);
+    put32(static_cast<uint32_t>(dibStride * height));
+    put32(0);
+    put32(0);
+    put32(bitsPixel == 1 ? 2 : 0);
+    put32(0);
+    if (bitsPixel == 1) {
+        put32(0x00000000);
+        put32(0x00FFFFFF);
     }
-    return image;
+    const size_t pixelsAt = dib.size();
+    dib.resize(pixelsAt + static_cast<size_t>(dibStride * height), 0);
+    for (int y = 0; y < height; ++y)
+        std::copy_n(bits.data() + qsizetype{y} * stride, rowBytes,
+                    dib.data() + pixelsAt + static_cast<size_t>(qsizetype{y} * dibStride));
+    return dib;
+}
+
+std::optional<QImage> decodeBitmap16(std::span<const uint8_t> bitmap, QString* error) {
+    const std::optional<std::vector<uint8_t>> dib = bitmap16ToPackedDib(bitmap, error);
+    if (!dib) return std::nullopt;
+    return decodePackedDib(*dib, DibColorUsage::Rgb, false, error);
 }
 
 }  // namespace plume::metafile

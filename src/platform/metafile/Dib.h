@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 namespace plume::metafile {
 
@@ -55,6 +56,12 @@ std::optional<QImage> decodePackedDib(std::span<const uint8_t> packed, DibColorU
 // Decodes a device-dependent Bitmap16 object (MS-WMF 2.2.2.1) as old WMF BitBlt and pattern
 // brush records carry it. Monochrome bitmaps come out black (0) and white (1).
 std::optional<QImage> decodeBitmap16(std::span<const uint8_t> bitmap, QString* error = nullptr);
+
+// The same Bitmap16 rewritten as a packed top-down DIB (BITMAPINFOHEADER, a black and white
+// colour table for monochrome bitmaps, rows padded to 4 bytes), so that the old WMF bitmap
+// records can be handed on as DIBs. Nothing when the bitmap is malformed or unsupported.
+std::optional<std::vector<uint8_t>> bitmap16ToPackedDib(std::span<const uint8_t> bitmap,
+                                                        QString* error = nullptr);
 
 // The 20 colours of GDI's default palette, which DIB_PAL_COLORS indexes refer to when no
 // other palette is selected.

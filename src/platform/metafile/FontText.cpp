@@ -340,6 +340,60 @@ QString decodeAnsiText(std::span<const uint8_t> bytes, uint8_t charSet, const QS
                                static_cast<qsizetype>(bytes.size()));
 }
 
+AnsiTextRun decodeAnsiTextRun(std::span<const uint8_t> bytes, std::span<const int32_t> dx,
+                              uint8_t charSet, const QString& faceName, int advancesPerByte) {
+    AnsiTextRun run;
+    run.text = decodeAnsiText(bytes, charSet, faceName);
+    const size_t stride = advancesPerByte == 2 ? 2 : 1;
+    if (dx.size() < bytes.size() * stride) return run;
+    const std::optional<CodePage> page = codePageFor(charSet);
+    if (!page || !page->doubleByte) {
+        // One character per byte, and U+FFFD never doubles up in a single-byte code page.
+        if (run.text.size() == static_cast<qsizetype>(bytes.size()))
+            run.dx.assign(dx.begin(),
+                          dx.begin() + static_cast<std::ptrdiff_t>(bytes.size() * stride));
+        return run;
+    }
+    // Group the bytes into characters by the code page's lead bytes, then merge their
+    // advances. When the decoder's view differs (invalid sequences), each group is decoded
+    // on its own so that text and advances stay in step.
+    auto isLead = [charSet](uint8_t b) {
+        switch (charSet) {
+            case charset::kShiftJis:
+                return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+            case charset::kJohab:
+                return (b >= 0x84 && b <= 0xD3) || (b >= 0xD8 && b <= 0xDE) ||
+                       (b >= 0xE0 && b <= 0xF9);
+            default:
+                return b >= 0x81 && b <= 0xFE;
+        }
+    };
+    std::vector<std::pair<size_t, size_t>> groups;  // first byte, byte count
+    for (size_t i = 0; i < bytes.size();) {
+        const size_t len = isLead(bytes[i]) && i + 1 < bytes.size() ? 2 : 1;
+        groups.emplace_back(i, len);
+        i += len;
+    }
+    auto advanceOf = [&](const std::pair<size_t, size_t>& g, size_t component) {
+        int32_t sum = 0;
+        for (size_t k = 0; k < g.second; ++k) sum += dx[(g.first + k) * stride + component];
+        return sum;
+    };
+    if (run.text.size() != static_cast<qsizetype>(groups.size())) {
+        QString text;
+        for (const auto& g : groups) {
+            QString piece = decodeAnsiText(bytes.subspan(g.first, g.second), charSet, faceName);
+            if (piece.size() != 1) piece = QString(QChar(0xFFFD));
+            text += piece;
+        }
+        run.text = text;
+    }
+    run.dx.reserve(groups.size() * stride);
+    for (const auto& g : groups)
+        for (size_t c = 0; c < stride; ++c) run.dx.push_back(advanceOf(g, c));
+    return run;
+}
+
 QString symbolFontToUnicode(const QString& text, const QString& faceName) {
     if (normalizedFace(faceName) != QLatin1String("symbol")) return text;
     QString out = text;

@@ -10,6 +10,7 @@
 #include <QString>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace plume::metafile {
 
@@ -46,6 +47,17 @@ QString decodeAnsiText(std::span<const uint8_t> bytes, uint8_t charSet);
 // As above, but SYMBOL_CHARSET text in a face other than Symbol (Wingdings, Webdings, ...)
 // becomes U+F000 + byte, the private-use codes those fonts use for their pictures.
 QString decodeAnsiText(std::span<const uint8_t> bytes, uint8_t charSet, const QString& faceName);
+
+// 8-bit text with its per-byte advances (ExtTextOutA and META_EXTTEXTOUT carry one advance
+// per byte) turned into Unicode text with one advance per UTF-16 code unit: the advances of
+// the two bytes of a double-byte character are added together. `advancesPerByte` is 1, or 2
+// for x and y pairs (ETO_PDY). Advances that do not match the bytes are dropped.
+struct AnsiTextRun {
+    QString text;
+    std::vector<int32_t> dx;
+};
+AnsiTextRun decodeAnsiTextRun(std::span<const uint8_t> bytes, std::span<const int32_t> dx,
+                              uint8_t charSet, const QString& faceName, int advancesPerByte = 1);
 
 // Unicode text drawn in a symbol font (ExtTextOutW with the Symbol face) often uses the
 // font's private-use codes U+F020..U+F0FF, or plain Latin codes that the font shows as

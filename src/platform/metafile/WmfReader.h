@@ -1,0 +1,79 @@
+#pragma once
+
+// The WMF reader: placeable (Aldus) and raw Windows metafiles (MS-WMF) turned into validated
+// records, and those records played as calls on a GdiSink. Every read is bounds-checked; a
+// record that does not fit, or whose parameters do not fit the record, ends the picture
+// there and what came before is kept.
+
+#include "platform/metafile/GdiSink.h"
+#include "platform/metafile/Metafile.h"
+
+#include <QByteArray>
+#include <QString>
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <variant>
+#include <vector>
+
+namespace plume::metafile {
+
+// META_PLACEABLE (MS-WMF 2.3.2.3) and META_HEADER (2.3.2.2) as far as they matter.
+struct WmfHeader {
+    bool placeable = false;
+    Rect bounds;                  // placeable bounding box in logical units
+    uint16_t unitsPerInch = 0;    // placeable only
+    bool checksumMatches = true;  // placeable only; a mismatch is tolerated
+    uint16_t version = 0;
+    uint16_t objectCount = 0;  // as the header claims; the table grows as records need
+    qsizetype recordsOffset = 0;
+};
+
+// One record that passed validation: its place in the bytes and its function number.
+struct WmfRecord {
+    qsizetype offset = 0;
+    qsizetype size = 0;  // bytes, including the 6-byte record header
+    uint16_t function = 0;
+};
+
+// What a first pass over the records learnt besides their validity.
+struct WmfScan {
+    std::optional<Point> windowOrg;   // the first META_SETWINDOWORG
+    std::optional<Size> windowExt;    // the first META_SETWINDOWEXT
+    std::optional<MapMode> mapMode;   // the first META_SETMAPMODE
+    std::optional<Rect> drawnBounds;  // logical coordinates the drawing records touch
+    // An EMF carried in META_ESCAPE comments (MS-WMF 2.3.6.1, "WMFC"), as LibreOffice and
+    // Windows' own WMF conversion embed it; empty when absent or incomplete.
+    QByteArray embeddedEmf;
+};
+
+struct WmfFile {
+    WmfHeader header;
+    std::vector<WmfRecord> records;  // in order, up to and without META_EOF
+    WmfScan scan;
+    QString truncationNote;  // why reading stopped before META_EOF, if it did
+};
+
+// True when the bytes begin like a placeable or a raw WMF.
+bool looksLikeWmf(std::span<const uint8_t> bytes);
+
+// Reads and validates a WMF. Bytes that are no WMF at all give a ParseError.
+std::variant<WmfFile, ParseError> readWmf(std::span<const uint8_t> bytes);
+
+struct WmfPlayResult {
+    qsizetype played = 0;
+    qsizetype skipped = 0;  // records without a drawing meaning or unknown, reported to the sink
+    bool cutOff = false;    // the deadline passed
+};
+
+// Plays the validated records of `file` (read from `bytes`) on the sink, between begin()
+// and end(). Stops early, keeping what was drawn, when the deadline passes.
+WmfPlayResult playWmf(std::span<const uint8_t> bytes, const WmfFile& file, GdiSink& sink,
+                      std::optional<std::chrono::steady_clock::time_point> deadline = {});
+
+// The picture information the sink's begin() receives: the placeable bounds, or for a raw
+// WMF its window (or the drawn bounds when it sets none), with a frame in 0.01 mm.
+PictureInfo wmfPictureInfo(const WmfFile& file);
+
+}  // namespace plume::metafile

@@ -1,0 +1,409 @@
+#include "platform/metafile/WmfReader.h"
+
+#include "platform/metafile/Dib.h"
+#include "support/TestSupport.h"
+#include "support/WmfBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <QStringList>
+
+namespace plume::metafile {
+namespace {
+
+using test::WmfBuilder;
+
+std::span<const uint8_t> span(const QByteArray& b) {
+    return {reinterpret_cast<const uint8_t*>(b.constData()), static_cast<size_t>(b.size())};
+}
+
+QString str(Point p) {
+    return QStringLiteral("%1,%2").arg(p.x).arg(p.y);
+}
+QString str(const Rect& r) {
+    return QStringLiteral("%1,%2,%3,%4").arg(r.left).arg(r.top).arg(r.right).arg(r.bottom);
+}
+
+// Writes down every call as one line of text, which the tests compare.
+class RecordingSink : public GdiSink {
+  public:
+    QStringList calls;
+    std::vector<QImage> images;
+
+    void begin(const PictureInfo& i) override {
+        calls << QStringLiteral("begin bounds %1 frame %2").arg(str(i.bounds), str(i.frame));
+    }
+    void setMapMode(MapMode m) override { calls << QStringLiteral("mapMode %1").arg(int(m)); }
+    void setWindowOrg(Point p) override { calls << "windowOrg " + str(p); }
+    void setWindowExt(Size s) override {
+        calls << QStringLiteral("windowExt %1,%2").arg(s.cx).arg(s.cy);
+    }
+    void setViewportOrg(Point p) override { calls << "viewportOrg " + str(p); }
+    void setViewportExt(Size s) override {
+        calls << QStringLiteral("viewportExt %1,%2").arg(s.cx).arg(s.cy);
+    }
+    void saveDc() override { calls << "saveDc"; }
+    void restoreDc(int32_t l) override { calls << QStringLiteral("restoreDc %1").arg(l); }
+    void createPen(uint32_t i, const LogPen& p) override {
+        calls << QStringLiteral("pen %1 style %2 width %3 color %4")
+                     .arg(i)
+                     .arg(p.style)
+                     .arg(p.width)
+                     .arg(p.color.value, 6, 16, QLatin1Char('0'));
+    }
+    void createBrush(uint32_t i, const LogBrush& b) override {
+        calls << QStringLiteral("brush %1 style %2 color %3")
+                     .arg(i)
+                     .arg(b.style)
+                     .arg(b.color.value, 6, 16, QLatin1Char('0'));
+    }
+    void createFont(uint32_t i, const LogFont& f) override {
+        calls << QStringLiteral("font %1 %2 height %3 charset %4")
+                     .arg(i)
+                     .arg(f.faceName)
+                     .arg(f.height)
+                     .arg(f.charSet);
+    }
+    void createRegion(uint32_t i, const RegionData& r) override {
+        QStringList rects;
+        for (const Rect& rect : r.rects) rects << str(rect);
+        calls << QStringLiteral("region %1 bounds %2 rects %3")
+                     .arg(i)
+                     .arg(str(r.bounds), rects.join(' '));
+    }
+    void createDibPatternBrush(uint32_t i, const DibRef& d, bool mono) override {
+        calls << QStringLiteral("patternBrush %1 bytes %2 mono %3")
+                     .arg(i)
+                     .arg(d.info.size())
+                     .arg(mono);
+    }
+    void selectObject(uint32_t i) override { calls << QStringLiteral("select %1").arg(i); }
+    void deleteObject(uint32_t i) override { calls << QStringLiteral("delete %1").arg(i); }
+    void intersectClipRect(const Rect& r) override { calls << "intersectClip " + str(r); }
+    void moveTo(Point p) override { calls << "moveTo " + str(p); }
+    void lineTo(Point p) override { calls << "lineTo " + str(p); }
+    void rectangle(const Rect& r) override { calls << "rectangle " + str(r); }
+    void ellipse(const Rect& r) override { calls << "ellipse " + str(r); }
+    void roundRect(const Rect& r, Size c) override {
+        calls << QStringLiteral("roundRect %1 corner %2,%3").arg(str(r)).arg(c.cx).arg(c.cy);
+    }
+    void pie(const Rect& r, Point a, Point b) override {
+        calls << QStringLiteral("pie %1 from %2 to %3").arg(str(r), str(a), str(b));
+    }
+    void polyline(std::span<const Point> pts) override { calls << "polyline " + points(pts); }
+    void polygon(std::span<const Point> pts) override { calls << "polygon " + points(pts); }
+    void polyPolygon(std::span<const Point> pts, std::span<const uint32_t> counts) override {
+        QStringList c;
+        for (uint32_t n : counts) c << QString::number(n);
+        calls << QStringLiteral("polyPolygon %1 counts %2").arg(points(pts), c.join(','));
+    }
+    void setPixel(Point p, ColorRef c) override {
+        calls << QStringLiteral("pixel %1 %2").arg(str(p)).arg(c.value, 6, 16, QLatin1Char('0'));
+    }
+    void extTextOut(const TextRun& t) override {
+        QStringList dx;
+        for (int32_t d : t.dx) dx << QString::number(d);
+        calls << QStringLiteral("text %1 \"%2\" options %3 rect %4 dx %5")
+                     .arg(str(t.reference), t.text)
+                     .arg(t.options)
+                     .arg(str(t.rect), dx.join(','));
+    }
+    void blit(const BlitOp& op) override {
+        calls << QStringLiteral("blit dest %1,%2 %3x%4 src %5,%6 %7x%8 rop %9 dib %10")
+                     .arg(op.destX)
+                     .arg(op.destY)
+                     .arg(op.destWidth)
+                     .arg(op.destHeight)
+                     .arg(op.srcX)
+                     .arg(op.srcY)
+                     .arg(op.srcWidth)
+                     .arg(op.srcHeight)
+                     .arg(op.rop, 8, 16, QLatin1Char('0'))
+                     .arg(op.source.empty() ? QStringLiteral("none") : QStringLiteral("yes"));
+        if (!op.source.empty())
+            if (auto image =
+                    decodePackedDib(op.source.info, DibColorUsage(op.source.colorUsage), false))
+                images.push_back(*image);
+    }
+    void unknownRecord(uint32_t type, std::span<const uint8_t>) override {
+        calls << QStringLiteral("unknown %1").arg(type, 4, 16, QLatin1Char('0'));
+    }
+
+  private:
+    static QString points(std::span<const Point> pts) {
+        QStringList list;
+        for (const Point& p : pts) list << str(p);
+        return list.join(' ');
+    }
+};
+
+WmfFile read(const QByteArray& bytes) {
+    auto result = readWmf(span(bytes));
+    if (auto* error = std::get_if<ParseError>(&result))
+        ADD_FAILURE() << "refused: " << error->message.toStdString();
+    return std::get<WmfFile>(result);
+}
+
+// Plays the bytes and returns the calls after the framing that playWmf adds itself.
+QStringList play(const QByteArray& bytes, RecordingSink* out = nullptr) {
+    const WmfFile file = read(bytes);
+    RecordingSink sink;
+    playWmf(span(bytes), file, sink);
+    // begin() and the five calls that map the picture's box come first.
+    const QStringList calls = sink.calls.mid(6);
+    if (out) *out = sink;
+    return calls;
+}
+
+TEST(WmfReaderTest, PlaceableAndRawHeaders) {
+    WmfBuilder w;
+    w.rectangle(0, 0, 10, 10);
+    auto file = read(w.placeable(-100, 20, 4700, 3620, 960));
+    EXPECT_TRUE(file.header.placeable);
+    EXPECT_EQ(file.header.bounds, (Rect{-100, 20, 4700, 3620}));
+    EXPECT_EQ(file.header.unitsPerInch, 960);
+    EXPECT_TRUE(file.header.checksumMatches);
+    EXPECT_EQ(file.records.size(), 1u);
+    EXPECT_TRUE(file.truncationNote.isEmpty());
+    // 960 units per inch: one unit is 2540 / 960 hundredths of a millimetre.
+    const PictureInfo info = wmfPictureInfo(file);
+    EXPECT_EQ(info.frame, (Rect{-265, 53, 12435, 9578}));
+    EXPECT_EQ(info.bounds, (Rect{-100, 20, 4699, 3619}));
+
+    // A checksum that does not match is tolerated (many writers get it wrong).
+    QByteArray bad = w.placeable(0, 0, 100, 100, 1440);
+    bad[20] = static_cast<char>(bad[20] ^ 0x5A);
+    auto badFile = read(bad);
+    EXPECT_FALSE(badFile.header.checksumMatches);
+    EXPECT_EQ(badFile.records.size(), 1u);
+
+    // Raw: the window gives the size, at 96 units per inch.
+    WmfBuilder raw;
+    raw.setWindowOrg(10, 20).setWindowExt(960, 480).lineTo(5, 5);
+    const PictureInfo rawInfo = wmfPictureInfo(read(raw.raw()));
+    EXPECT_EQ(rawInfo.frame, (Rect{265, 529, 25665, 13229}));
+
+    // Without a window: the drawn bounds.
+    WmfBuilder drawn;
+    drawn.rectangle(10, 10, 50, 30).lineTo(70, 5);
+    EXPECT_EQ(wmfPictureInfo(read(drawn.raw())).bounds, (Rect{10, 5, 70, 30}));
+
+    // Not WMF at all, and a placeable header before garbage.
+    for (const QByteArray& junk :
+         {QByteArray("GIF89a"), QByteArray(40, '\0'), w.placeable(0, 0, 1, 1, 1).left(30)}) {
+        auto result = readWmf(span(junk));
+        ASSERT_TRUE(std::holds_alternative<ParseError>(result));
+        EXPECT_FALSE(std::get<ParseError>(result).message.isEmpty());
+    }
+    EXPECT_TRUE(looksLikeWmf(span(w.raw())));
+    EXPECT_TRUE(looksLikeWmf(span(w.placeable(0, 0, 1, 1, 1))));
+    EXPECT_FALSE(looksLikeWmf(span(QByteArray("\x01\x00\x00\x00", 4))));
+}
+
+TEST(WmfReaderTest, ObjectsTakeTheLowestFreeSlot) {
+    WmfBuilder w;
+    w.createPen(0, 1, 0x0000FF)     // slot 0
+        .createBrush(0, 0x00FF00)   // slot 1
+        .createPen(2, 3, 0xFF0000)  // slot 2
+        .deleteObject(1)            // frees 1
+        .createBrush(1, 0)          // takes 1 again
+        .createBrush(0, 0x123456)   // slot 3
+        .selectObject(3)
+        .selectObject(7)  // never created: not passed on
+        .deleteObject(9);
+    const QStringList calls = play(w.raw());
+    EXPECT_EQ(calls,
+              (QStringList{"pen 0 style 0 width 1 color 0000ff", "brush 1 style 0 color 00ff00",
+                           "pen 2 style 2 width 3 color ff0000", "delete 1",
+                           "brush 1 style 1 color 000000", "brush 3 style 0 color 123456",
+                           "select 3", "unknown 012d", "unknown 01f0"}));
+}
+
+TEST(WmfReaderTest, DrawingRecordsKeepTheirCoordinateOrder) {
+    WmfBuilder w;
+    w.setWindowOrg(0, 0)
+        .setWindowExt(100, 100)
+        .moveTo(1, 2)
+        .lineTo(3, 4)
+        .rectangle(10, 20, 30, 40)
+        .ellipse(-5, -6, 7, 8)
+        .roundRect(1, 2, 3, 4, 5, 6)
+        .arcLike(0x081A, 0, 0, 100, 50, 100, 25, 0, 25)
+        .polyline({{1, 1}, {2, 3}})
+        .polygon({{0, 0}, {9, 0}, {9, 9}})
+        .polyPolygon({{{0, 0}, {1, 0}, {1, 1}}, {{5, 5}, {6, 5}, {6, 6}, {5, 6}}})
+        .setPixel(7, 8, 0x0000FF)
+        .intersectClipRect(1, 2, 3, 4)
+        .saveDc()
+        .restoreDc(-1);
+    EXPECT_EQ(
+        play(w.raw()),
+        (QStringList{"windowOrg 0,0", "windowExt 100,100", "moveTo 1,2", "lineTo 3,4",
+                     "rectangle 10,20,30,40", "ellipse -5,-6,7,8", "roundRect 1,2,3,4 corner 5,6",
+                     "pie 0,0,100,50 from 100,25 to 0,25", "polyline 1,1 2,3",
+                     "polygon 0,0 9,0 9,9", "polyPolygon 0,0 1,0 1,1 5,5 6,5 6,6 5,6 counts 3,4",
+                     "pixel 7,8 0000ff", "intersectClip 1,2,3,4", "saveDc", "restoreDc -1"}));
+}
+
+TEST(WmfReaderTest, TextFollowsTheSelectedFontsCharset) {
+    const QByteArray gothic("\x82\x6c\x82\x72 \x83\x53\x83\x56\x83\x62\x83\x4e");  // ＭＳ ゴシック
+    const QByteArray nihongo("\x93\xfa\x96\x7b\x41");                              // 日本A
+    WmfBuilder w;
+    w.createFont(-20, gothic, 128)
+        .createFont(-20, "Arial", 0)
+        .selectObject(0)
+        .extTextOut(5, 6, nihongo, 0, {}, {10, 10, 12, 12, 7})
+        .saveDc()
+        .selectObject(1)
+        .textOut(1, 2, "\x93\xfa")
+        .restoreDc(-1)
+        .extTextOut(3, 4, "\x93\xfa", 4, {0, 0, 50, 20});
+    const QStringList calls = play(w.raw());
+    ASSERT_EQ(calls.size(), 9);
+    EXPECT_EQ(calls[0], QString::fromUtf8("font 0 ＭＳ ゴシック height -20 charset 128"));
+    EXPECT_EQ(calls[1], QStringLiteral("font 1 Arial height -20 charset 0"));
+    // Two bytes a character: their advances add up.
+    EXPECT_EQ(calls[3], QString::fromUtf8("text 5,6 \"日本A\" options 0 rect 0,0,0,0 dx 20,24,7"));
+    // Arial is CP1252: the same bytes are two Latin characters.
+    EXPECT_EQ(calls[6], QString::fromUtf8("text 1,2 \"“ú\" options 0 rect 0,0,0,0 dx "));
+    // RestoreDC brings the Japanese font back for decoding; the clip rectangle is read.
+    EXPECT_EQ(calls[8], QString::fromUtf8("text 3,4 \"日\" options 4 rect 0,0,50,20 dx "));
+}
+
+TEST(WmfReaderTest, BitmapRecordsHandOnTheirDibs) {
+    QImage image(2, 2, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    image.setPixel(1, 0, qRgb(0, 0, 255));
+    const QByteArray dib = test::packedDib24(image);
+    WmfBuilder w;
+    w.stretchDib(10, 20, 40, 30, 0, 0, 2, 2, dib)
+        .dibStretchBlt(1, 2, 3, 4, 0, 1, 1, 1, dib)
+        .dibBitBlt(5, 6, 2, 2, 0, 0, {}, 0x00F00021)  // PATCOPY, no bitmap
+        .dibBitBlt(5, 6, 2, 2, 0, 0, {}, 0x00CC0020)  // SRCCOPY without a source: skipped
+        .setDibToDev(0, 0, 2, 1, 0, 0, 0, 1, dib)
+        .patBlt(0, 0, 9, 9, 0x00FF0062)
+        .createDibPatternBrush(dib);
+    RecordingSink sink;
+    const QStringList calls = play(w.raw(), &sink);
+    EXPECT_EQ(calls,
+              (QStringList{"blit dest 10,20 40x30 src 0,0 2x2 rop 00cc0020 dib yes",
+                           "blit dest 1,2 3x4 src 0,1 1x1 rop 00cc0020 dib yes",
+                           "blit dest 5,6 2x2 src 0,0 2x2 rop 00f00021 dib none", "unknown 0940",
+                           "blit dest 0,0 2x1 src 0,0 2x1 rop 00cc0020 dib yes",
+                           "blit dest 0,0 9x9 src 0,0 0x0 rop 00ff0062 dib none",
+                           QStringLiteral("patternBrush 0 bytes %1 mono 0").arg(dib.size())}));
+    ASSERT_EQ(sink.images.size(), 3u);
+    EXPECT_EQ(sink.images[0].pixel(1, 0), qRgb(0, 0, 255));
+    EXPECT_EQ(sink.images[0].pixel(0, 1), qRgb(255, 0, 0));
+}
+
+TEST(WmfReaderTest, RegionsBecomeRectangles) {
+    WmfBuilder w;
+    w.createRegion({{0, 10}, {10, 20}}, {{{0, 5}, {8, 9}}, {{2, 4}}}).selectClipRegion(0);
+    EXPECT_EQ(
+        play(w.raw()),
+        (QStringList{"region 0 bounds 0,0,9,20 rects 0,0,5,10 8,0,9,10 2,10,4,20", "select 0"}));
+}
+
+TEST(WmfReaderTest, EmbeddedEmfIsCollectedFromItsPieces) {
+    QByteArray emf(100, '\x11');
+    emf.replace(40, 4, " EMF");
+    WmfBuilder w;
+    w.embeddedEmf(emf, 30).rectangle(0, 0, 1, 1);
+    const WmfFile file = read(w.raw());
+    EXPECT_EQ(file.scan.embeddedEmf, emf);
+    EXPECT_EQ(file.records.size(), 5u);
+
+    // A piece missing: no EMF is made up from the rest.
+    WmfBuilder partial;
+    partial.embeddedEmf(emf.left(60), 30);
+    QByteArray bytes = partial.raw();
+    EXPECT_EQ(read(bytes).scan.embeddedEmf, emf.left(60));
+    WmfBuilder lying;
+    lying.embeddedEmf(QByteArray(100, '\0'), 30);
+    EXPECT_TRUE(read(lying.raw()).scan.embeddedEmf.isEmpty());  // no EMF signature
+}
+
+TEST(WmfReaderTest, MalformedRecordsEndThePictureThere) {
+    struct Case {
+        const char* what;
+        QByteArray bytes;
+        size_t records;
+        const char* note;
+    };
+    WmfBuilder base;
+    base.rectangle(0, 0, 5, 5);
+    auto with = [&](auto build) {
+        WmfBuilder w = base;
+        build(w);
+        return w.raw(false);
+    };
+    const Case cases[] = {
+        {"size zero", with([](WmfBuilder& w) { w.lyingRecord(0x041B, 0, QByteArray(8, 0)); }), 1,
+         "claims 0 bytes"},
+        {"size beyond the data",
+         with([](WmfBuilder& w) { w.lyingRecord(0x041B, 0x7FFFFFFF, QByteArray(8, 0)); }), 1,
+         "claims"},
+        {"huge size",
+         with([](WmfBuilder& w) { w.lyingRecord(0x041B, 0xFFFFFFFF, QByteArray(8, 0)); }), 1,
+         "claims"},
+        {"points beyond the record", with([](WmfBuilder& w) {
+             w.words(0x0325, {30000, 1, 2});
+         }),
+         1, "parameters longer"},
+        {"rectangle short", with([](WmfBuilder& w) {
+             w.words(0x041B, {1, 2});
+         }),
+         1, "parameters longer"},
+        {"text longer than record", with([](WmfBuilder& w) {
+             w.words(0x0521, {200, 0x4141});
+         }),
+         1, "text longer"},
+        {"polypolygon counts beyond data", with([](WmfBuilder& w) {
+             w.words(0x0538, {2, 60000, 60000, 0, 0});
+         }),
+         1, "parameters longer"},
+        {"no end-of-file record", with([](WmfBuilder& w) { w.lineTo(1, 1); }), 2,
+         "without an end-of-file"},
+        {"stray bytes", with([](WmfBuilder& w) { w.lineTo(1, 1); }) + QByteArray("\x01\x02", 2), 2,
+         "stray bytes"},
+    };
+    for (const Case& c : cases) {
+        auto result = readWmf(span(c.bytes));
+        ASSERT_TRUE(std::holds_alternative<WmfFile>(result)) << c.what;
+        const WmfFile& file = std::get<WmfFile>(result);
+        EXPECT_EQ(file.records.size(), c.records) << c.what;
+        EXPECT_TRUE(file.truncationNote.contains(QLatin1String(c.note)))
+            << c.what << ": " << file.truncationNote.toStdString();
+        RecordingSink sink;
+        EXPECT_EQ(playWmf(span(c.bytes), file, sink).played, static_cast<qsizetype>(c.records));
+    }
+}
+
+TEST(WmfReaderTest, ClipboardCapturesAndReferenceFileRead) {
+    const QString dir = test::sharedDataDir();
+    const QByteArray inkscape =
+        test::readFileBytes(dir + "/clipboard-captures/inkscape-1.2-placeable.wmf");
+    const WmfFile ink = read(inkscape);
+    EXPECT_TRUE(ink.header.placeable);
+    EXPECT_GT(ink.records.size(), 10u);
+    EXPECT_TRUE(ink.truncationNote.isEmpty()) << ink.truncationNote.toStdString();
+
+    const QByteArray libre =
+        test::readFileBytes(dir + "/clipboard-captures/libreoffice-draw-7.4.wmf");
+    const WmfFile lo = read(libre);
+    EXPECT_FALSE(lo.header.placeable);
+    EXPECT_TRUE(lo.truncationNote.isEmpty()) << lo.truncationNote.toStdString();
+    ASSERT_FALSE(lo.scan.embeddedEmf.isEmpty());
+    EXPECT_EQ(lo.scan.embeddedEmf.left(4), QByteArray("\x01\x00\x00\x00", 4));
+    EXPECT_EQ(lo.scan.embeddedEmf.mid(40, 4), QByteArray(" EMF"));
+    EXPECT_TRUE(lo.scan.windowExt.has_value());
+
+    // The GDI-made reference: bounds 0,0,4800,3600 at 960 units per inch.
+    const WmfFile ref = read(test::readFileBytes(dir + "/metafile-refs/36_wmf_compatible.wmf"));
+    EXPECT_EQ(wmfPictureInfo(ref).frame, (Rect{0, 0, 12700, 9525}));
+    EXPECT_TRUE(ref.truncationNote.isEmpty()) << ref.truncationNote.toStdString();
+}
+
+}  // namespace
+}  // namespace plume::metafile
