@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <set>
 
 namespace plume::metafile {
@@ -1013,9 +1014,7 @@ std::variant<WmfFile, ParseError> readWmf(std::span<const uint8_t> bytes) {
     return file;
 }
 
-PictureInfo wmfPictureInfo(const WmfFile& file) {
-    // The device of the picture is its logical space: one device unit per logical unit of
-    // the placeable bounds (or of the window), whose physical size gives the frame.
+PictureInfo wmfPictureInfo(const WmfFile& file, std::optional<Rect> frame) {
     PictureInfo info;
     Rect box;
     double unitsPerInch = 96;
@@ -1040,6 +1039,26 @@ PictureInfo wmfPictureInfo(const WmfFile& file) {
     if (box.left > box.right) std::swap(box.left, box.right);
     if (box.top > box.bottom) std::swap(box.top, box.bottom);
     info.bounds = Rect{box.left, box.top, box.right - 1, box.bottom - 1};
+    const double boxWidth = std::max(1.0, double(box.right) - box.left);
+    const double boxHeight = std::max(1.0, double(box.bottom) - box.top);
+
+    if (frame && frame->right != frame->left && frame->bottom != frame->top) {
+        // A frame from elsewhere: the reference device is whatever makes the box that size.
+        const double frameWidth = std::abs(double(frame->right) - frame->left);
+        const double frameHeight = std::abs(double(frame->bottom) - frame->top);
+        const double perUnitX = frameWidth / boxWidth, perUnitY = frameHeight / boxHeight;
+        info.frame = Rect{static_cast<int32_t>(std::lround(box.left * perUnitX)),
+                          static_cast<int32_t>(std::lround(box.top * perUnitY)),
+                          static_cast<int32_t>(std::lround(box.right * perUnitX)),
+                          static_cast<int32_t>(std::lround(box.bottom * perUnitY))};
+        info.devicePixels = Size{static_cast<int32_t>(boxWidth), static_cast<int32_t>(boxHeight)};
+        info.deviceMicrometers = Size{static_cast<int32_t>(std::min(frameWidth * 10, 2e9)),
+                                      static_cast<int32_t>(std::min(frameHeight * 10, 2e9))};
+        info.deviceMillimeters =
+            Size{std::max(1, static_cast<int32_t>(std::lround(frameWidth / 100))),
+                 std::max(1, static_cast<int32_t>(std::lround(frameHeight / 100)))};
+        return info;
+    }
     const double toFrame = 2540.0 / unitsPerInch;
     info.frame = Rect{static_cast<int32_t>(std::lround(box.left * toFrame)),
                       static_cast<int32_t>(std::lround(box.top * toFrame)),
@@ -1054,26 +1073,29 @@ PictureInfo wmfPictureInfo(const WmfFile& file) {
 }
 
 WmfPlayResult playWmf(std::span<const uint8_t> bytes, const WmfFile& file, GdiSink& sink,
-                      std::optional<std::chrono::steady_clock::time_point> deadline) {
+                      const WmfPlayOptions& options) {
     WmfPlayResult result;
-    const PictureInfo info = wmfPictureInfo(file);
+    const PictureInfo info = wmfPictureInfo(file, options.frame);
     sink.begin(info);
     // As an application plays a placeable WMF: logical space mapped onto the picture's box,
     // so that the metafile's own window records scale it onto that box.
     const Rect& b = info.bounds;
     const bool metric = !file.header.placeable && file.scan.mapMode &&
                         hundredthMmPerUnit(*file.scan.mapMode).has_value();
-    if (!metric) {
+    const Size extent{
+        static_cast<int32_t>(std::min<int64_t>(int64_t{b.right} - b.left + 1, INT32_MAX)),
+        static_cast<int32_t>(std::min<int64_t>(int64_t{b.bottom} - b.top + 1, INT32_MAX))};
+    if (!metric && extent.cx > 0 && extent.cy > 0) {
         sink.setMapMode(MapMode::Anisotropic);
         sink.setWindowOrg(Point{b.left, b.top});
-        sink.setWindowExt(Size{b.right - b.left + 1, b.bottom - b.top + 1});
+        sink.setWindowExt(extent);
         sink.setViewportOrg(Point{b.left, b.top});
-        sink.setViewportExt(Size{b.right - b.left + 1, b.bottom - b.top + 1});
+        sink.setViewportExt(extent);
     }
     RecordDecoder decoder(sink);
     qsizetype n = 0;
     for (const WmfRecord& record : file.records) {
-        if (deadline && (++n & 255) == 0 && std::chrono::steady_clock::now() >= *deadline) {
+        if (options.shouldStop && (++n & 255) == 0 && options.shouldStop()) {
             result.cutOff = true;
             break;
         }

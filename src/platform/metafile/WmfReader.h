@@ -10,8 +10,8 @@
 
 #include <QByteArray>
 #include <QString>
-#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <variant>
@@ -64,16 +64,27 @@ std::variant<WmfFile, ParseError> readWmf(std::span<const uint8_t> bytes);
 struct WmfPlayResult {
     qsizetype played = 0;
     qsizetype skipped = 0;  // records without a drawing meaning or unknown, reported to the sink
-    bool cutOff = false;    // the deadline passed
+    bool cutOff = false;    // shouldStop asked to stop
+};
+
+struct WmfPlayOptions {
+    // The picture's frame in 0.01 mm when it is known from elsewhere (the size that clipboard
+    // format 3 hands over with a raw WMF); otherwise it comes from the file.
+    std::optional<Rect> frame;
+    // Asked every few records; true stops the playback, keeping what was drawn.
+    std::function<bool()> shouldStop;
 };
 
 // Plays the validated records of `file` (read from `bytes`) on the sink, between begin()
-// and end(). Stops early, keeping what was drawn, when the deadline passes.
+// and end(). Before the records it maps the picture's box (placeable bounds, window or drawn
+// bounds) onto itself in MM_ANISOTROPIC, as an application playing a WMF does, so that the
+// file's own window records scale the drawing onto that box.
 WmfPlayResult playWmf(std::span<const uint8_t> bytes, const WmfFile& file, GdiSink& sink,
-                      std::optional<std::chrono::steady_clock::time_point> deadline = {});
+                      const WmfPlayOptions& options = {});
 
 // The picture information the sink's begin() receives: the placeable bounds, or for a raw
-// WMF its window (or the drawn bounds when it sets none), with a frame in 0.01 mm.
-PictureInfo wmfPictureInfo(const WmfFile& file);
+// WMF its window (or the drawn bounds when it sets none), with a frame in 0.01 mm. The
+// reference device is chosen so that one device unit is one logical unit of that box.
+PictureInfo wmfPictureInfo(const WmfFile& file, std::optional<Rect> frame = {});
 
 }  // namespace plume::metafile
