@@ -150,8 +150,9 @@ QStringList play(const QByteArray& bytes, RecordingSink* out = nullptr) {
     const WmfFile file = read(bytes);
     RecordingSink sink;
     playWmf(span(bytes), file, sink);
-    // begin() and the five calls that map the picture's box come first.
-    const QStringList calls = sink.calls.mid(6);
+    // begin() and, when the picture has a box, the five calls that map it come first.
+    const QStringList calls =
+        sink.calls.mid(sink.calls.value(1).startsWith(QLatin1String("mapMode 8")) ? 6 : 1);
     if (out) *out = sink;
     return calls;
 }
