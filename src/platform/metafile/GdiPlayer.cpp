@@ -1,0 +1,1165 @@
+#include "platform/metafile/GdiPlayer.h"
+
+#include "platform/metafile/Metafile.h"
+
+#include <QLinearGradient>
+#include <QPaintEngine>
+#include <QPainter>
+#include <QPainterPathStroker>
+#include <QRegion>
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace plume::metafile {
+
+namespace {
+
+// Device coordinates beyond this are clamped: far outside any picture, and small enough that
+// QPainter's fixed-point rasteriser never overflows.
+constexpr double kCoordLimit = 1e7;
+
+double finiteOr(double v, double fallback) { return std::isfinite(v) ? v : fallback; }
+
+double clamp(double v) { return std::clamp(finiteOr(v, 0.0), -kCoordLimit, kCoordLimit); }
+
+QPointF clampPoint(QPointF p) { return {clamp(p.x()), clamp(p.y())}; }
+
+// A transform is usable when all its parts are finite and it does not collapse the plane.
+bool usable(const QTransform& t) {
+    const double v[] = {t.m11(), t.m12(), t.m21(), t.m22(), t.dx(), t.dy()};
+    for (double x : v)
+        if (!std::isfinite(x) || std::abs(x) > 1e12) return false;
+    return std::abs(t.determinant()) > 1e-18;
+}
+
+QPainterPath everything() {
+    QPainterPath p;
+    p.addRect(QRectF(-kCoordLimit, -kCoordLimit, 2 * kCoordLimit, 2 * kCoordLimit));
+    return p;
+}
+
+QColor stockBrushColor(uint32_t index) {
+    switch (index) {
+    case stockObject::WhiteBrush: return Qt::white;
+    case stockObject::LtGrayBrush: return QColor(0xc0, 0xc0, 0xc0);
+    case stockObject::GrayBrush: return QColor(0x80, 0x80, 0x80);
+    case stockObject::DkGrayBrush: return QColor(0x40, 0x40, 0x40);
+    default: return Qt::black;
+    }
+}
+
+// GDI's 8x8 hatch patterns, one byte per row, most significant bit leftmost.
+constexpr uint8_t kHatchRows[6][8] = {
+    {0x00, 0x00, 0x00, 0x00, 0xff, 0x00, 0x00, 0x00},  // HS_HORIZONTAL
+    {0x08, 0x08, 0x08, 0x08, 0x08, 0x08, 0x08, 0x08},  // HS_VERTICAL
+    {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01},  // HS_FDIAGONAL
+    {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80},  // HS_BDIAGONAL
+    {0x08, 0x08, 0x08, 0x08, 0xff, 0x08, 0x08, 0x08},  // HS_CROSS
+    {0x81, 0x42, 0x24, 0x18, 0x18, 0x24, 0x42, 0x81},  // HS_DIAGCROSS
+};
+
+QPainter::CompositionMode rop2Mode(uint32_t rop) {
+    switch (rop) {
+    case rop2::XorPen: return QPainter::RasterOp_SourceXorDestination;
+    case rop2::Not: return QPainter::RasterOp_NotDestination;
+    case rop2::MaskPen: return QPainter::RasterOp_SourceAndDestination;
+    case rop2::MergePen: return QPainter::RasterOp_SourceOrDestination;
+    case rop2::NotCopyPen: return QPainter::RasterOp_NotSource;
+    case rop2::NotXorPen: return QPainter::RasterOp_NotSourceXorDestination;
+    case rop2::MaskPenNot: return QPainter::RasterOp_SourceAndNotDestination;
+    case rop2::MaskNotPen: return QPainter::RasterOp_NotSourceAndDestination;
+    case rop2::MergeNotPen: return QPainter::RasterOp_NotSourceOrDestination;
+    case rop2::MergePenNot: return QPainter::RasterOp_SourceOrNotDestination;
+    case rop2::NotMaskPen: return QPainter::RasterOp_NotSourceOrNotDestination;
+    case rop2::NotMergePen: return QPainter::RasterOp_NotSourceAndNotDestination;
+    default: return QPainter::CompositionMode_SourceOver;
+    }
+}
+
+}  // namespace
+
+GdiPlayer::GdiPlayer(QPainter& painter, const QRectF& target)
+    : m_painter(painter), m_target(target) {}
+
+GdiPlayer::~GdiPlayer() = default;
+
+// --- Frame and transforms ---
+
+void GdiPlayer::begin(const PictureInfo& info) {
+    m_info = info;
+    m_painter.save();
+    m_painterBase = m_painter.transform();
+    if (m_painter.hasClipping()) m_outerClip = m_painter.clipPath();
+    m_rasterOps = m_painter.paintEngine() &&
+                  m_painter.paintEngine()->hasFeature(QPaintEngine::RasterOpModes);
+    m_painter.setRenderHint(QPainter::Antialiasing, false);
+    m_painter.setRenderHint(QPainter::TextAntialiasing, true);
+    m_painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+
+    // The reference device's resolution: pixels per millimetre (micrometres when the header
+    // carries them, which are exact where millimetres are rounded).
+    const auto perMm = [](int32_t pixels, int32_t mm, int32_t um) {
+        if (pixels > 0 && um > 0) return double(pixels) * 1000.0 / um;
+        if (pixels > 0 && mm > 0) return double(pixels) / mm;
+        return 96 / 25.4;
+    };
+    m_unitsPerMmX = perMm(info.devicePixels.cx, info.deviceMillimeters.cx, info.deviceMicrometers.cx);
+    m_unitsPerMmY = perMm(info.devicePixels.cy, info.deviceMillimeters.cy, info.deviceMicrometers.cy);
+
+    // PlayEnhMetaFile maps the frame (0.01 mm) onto the target rectangle.
+    QRectF frame(info.frame.left * m_unitsPerMmX / 100.0, info.frame.top * m_unitsPerMmY / 100.0,
+                 double(int64_t(info.frame.right) - info.frame.left) * m_unitsPerMmX / 100.0,
+                 double(int64_t(info.frame.bottom) - info.frame.top) * m_unitsPerMmY / 100.0);
+    if (!(frame.width() > 0 && frame.height() > 0))
+        frame = QRectF(info.bounds.left, info.bounds.top,
+                       double(int64_t(info.bounds.right) - info.bounds.left) + 1,
+                       double(int64_t(info.bounds.bottom) - info.bounds.top) + 1);
+    if (!(frame.width() > 0 && frame.height() > 0) || !m_target.isValid())
+        frame = QRectF(0, 0, std::max(1.0, m_target.width()), std::max(1.0, m_target.height()));
+    const double sx = m_target.width() / frame.width();
+    const double sy = m_target.height() / frame.height();
+    QTransform frameMap = QTransform::fromTranslate(-frame.left(), -frame.top()) *
+                          QTransform::fromScale(sx, sy) *
+                          QTransform::fromTranslate(m_target.left(), m_target.top());
+    if (!usable(frameMap)) frameMap = QTransform::fromTranslate(m_target.left(), m_target.top());
+    m_deviceToPainter = frameMap * m_painterBase;
+    // One pixel of the output in device units, for GDI's "one pixel" rules.
+    const double deviceScale = std::sqrt(std::abs(m_deviceToPainter.determinant()));
+    m_pixelInDevice = deviceScale > 1e-12 ? 1.0 / deviceScale : 1.0;
+    m_painter.setTransform(m_deviceToPainter);
+    m_clipDirty = true;
+    updateTransform();
+}
+
+void GdiPlayer::end() { m_painter.restore(); }
+
+void GdiPlayer::updateTransform() {
+    const DcState& dc = m_dc;
+    double sx = 1, sy = 1;
+    switch (dc.mapMode) {
+    case MapMode::Text: break;
+    case MapMode::LoMetric: sx = m_unitsPerMmX / 10, sy = -m_unitsPerMmY / 10; break;
+    case MapMode::HiMetric: sx = m_unitsPerMmX / 100, sy = -m_unitsPerMmY / 100; break;
+    case MapMode::LoEnglish: sx = m_unitsPerMmX * 0.254, sy = -m_unitsPerMmY * 0.254; break;
+    case MapMode::HiEnglish: sx = m_unitsPerMmX * 0.0254, sy = -m_unitsPerMmY * 0.0254; break;
+    case MapMode::Twips: sx = m_unitsPerMmX * 25.4 / 1440, sy = -m_unitsPerMmY * 25.4 / 1440; break;
+    case MapMode::Isotropic:
+    case MapMode::Anisotropic:
+        sx = double(dc.viewportExt.cx) / dc.windowExt.cx;
+        sy = double(dc.viewportExt.cy) / dc.windowExt.cy;
+        if (dc.mapMode == MapMode::Isotropic) {
+            // MM_ISOTROPIC keeps one unit equal on both axes, the smaller scale winning.
+            const double m = std::min(std::abs(sx), std::abs(sy));
+            sx = std::copysign(m, sx);
+            sy = std::copysign(m, sy);
+        }
+        break;
+    }
+    const QTransform page = QTransform::fromTranslate(-dc.windowOrg.x, -dc.windowOrg.y) *
+                            QTransform::fromScale(sx, sy) *
+                            QTransform::fromTranslate(dc.viewportOrg.x, dc.viewportOrg.y);
+    const QTransform full = dc.world * page;
+    // A transform that overflows or collapses everything draws nothing sensible; keep the last
+    // usable one rather than feeding NaN or infinity to the painter.
+    if (usable(full)) m_toDevice = full;
+}
+
+double GdiPlayer::deviceScale() const {
+    return std::sqrt(std::abs(m_toDevice.determinant()));
+}
+
+QRectF GdiPlayer::logicalRect(const Rect& r) const {
+    return QRectF(QPointF(std::min(r.left, r.right), std::min(r.top, r.bottom)),
+                  QPointF(std::max(r.left, r.right), std::max(r.top, r.bottom)));
+}
+
+double GdiPlayer::clampCoord(double v) const { return clamp(v); }
+
+// --- DC state ---
+
+void GdiPlayer::saveDc() {
+    if (m_saved.size() >= size_t(kMaxSaveDepth)) return;
+    m_saved.push_back(m_dc);
+}
+
+void GdiPlayer::restoreDc(int32_t savedDc) {
+    // Negative: relative to the top; positive: the absolute level SaveDC returned.
+    const int64_t depth = int64_t(m_saved.size());
+    const int64_t level = savedDc < 0 ? depth + savedDc + 1 : savedDc;
+    if (savedDc == 0 || level < 1 || level > depth) return;
+    m_dc = std::move(m_saved[size_t(level - 1)]);
+    m_saved.resize(size_t(level - 1));
+    m_clipDirty = true;
+    updateTransform();
+}
+
+void GdiPlayer::setMapMode(MapMode mode) {
+    if (mode == m_dc.mapMode) return;
+    m_dc.mapMode = mode;
+    if (mode == MapMode::Isotropic) {
+        // GDI starts MM_ISOTROPIC with MM_LOMETRIC's extents; MM_ANISOTROPIC keeps the ones
+        // in force.
+        m_dc.windowExt = {1000, 1000};
+        m_dc.viewportExt = {int32_t(std::lround(m_unitsPerMmX * 100)),
+                            -int32_t(std::lround(m_unitsPerMmY * 100))};
+    } else if (mode != MapMode::Anisotropic) {
+        m_dc.windowExt = {1, 1};
+        m_dc.viewportExt = {1, 1};
+    }
+    updateTransform();
+}
+
+void GdiPlayer::setWindowOrg(Point origin) {
+    m_dc.windowOrg = origin;
+    updateTransform();
+}
+
+void GdiPlayer::setWindowExt(Size extent) {
+    // SetWindowExtEx has effect only in the two scalable modes and fails for a zero extent.
+    if (m_dc.mapMode != MapMode::Isotropic && m_dc.mapMode != MapMode::Anisotropic) return;
+    if (extent.cx == 0 || extent.cy == 0) return;
+    m_dc.windowExt = extent;
+    updateTransform();
+}
+
+void GdiPlayer::setViewportOrg(Point origin) {
+    m_dc.viewportOrg = origin;
+    updateTransform();
+}
+
+void GdiPlayer::setViewportExt(Size extent) {
+    if (m_dc.mapMode != MapMode::Isotropic && m_dc.mapMode != MapMode::Anisotropic) return;
+    if (extent.cx == 0 || extent.cy == 0) return;
+    m_dc.viewportExt = extent;
+    updateTransform();
+}
+
+void GdiPlayer::offsetWindowOrg(int32_t dx, int32_t dy) {
+    m_dc.windowOrg.x = int32_t(std::clamp<int64_t>(int64_t(m_dc.windowOrg.x) + dx, INT32_MIN, INT32_MAX));
+    m_dc.windowOrg.y = int32_t(std::clamp<int64_t>(int64_t(m_dc.windowOrg.y) + dy, INT32_MIN, INT32_MAX));
+    updateTransform();
+}
+
+void GdiPlayer::offsetViewportOrg(int32_t dx, int32_t dy) {
+    m_dc.viewportOrg.x = int32_t(std::clamp<int64_t>(int64_t(m_dc.viewportOrg.x) + dx, INT32_MIN, INT32_MAX));
+    m_dc.viewportOrg.y = int32_t(std::clamp<int64_t>(int64_t(m_dc.viewportOrg.y) + dy, INT32_MIN, INT32_MAX));
+    updateTransform();
+}
+
+namespace {
+std::optional<Size> scaled(Size ext, int32_t xNum, int32_t xDenom, int32_t yNum, int32_t yDenom) {
+    if (xDenom == 0 || yDenom == 0) return std::nullopt;
+    const int64_t cx = int64_t(ext.cx) * xNum / xDenom;
+    const int64_t cy = int64_t(ext.cy) * yNum / yDenom;
+    if (cx == 0 || cy == 0 || cx > INT32_MAX || cx < INT32_MIN || cy > INT32_MAX || cy < INT32_MIN)
+        return std::nullopt;
+    return Size{int32_t(cx), int32_t(cy)};
+}
+}  // namespace
+
+void GdiPlayer::scaleWindowExt(int32_t xNum, int32_t xDenom, int32_t yNum, int32_t yDenom) {
+    if (m_dc.mapMode != MapMode::Isotropic && m_dc.mapMode != MapMode::Anisotropic) return;
+    if (auto s = scaled(m_dc.windowExt, xNum, xDenom, yNum, yDenom)) {
+        m_dc.windowExt = *s;
+        updateTransform();
+    }
+}
+
+void GdiPlayer::scaleViewportExt(int32_t xNum, int32_t xDenom, int32_t yNum, int32_t yDenom) {
+    if (m_dc.mapMode != MapMode::Isotropic && m_dc.mapMode != MapMode::Anisotropic) return;
+    if (auto s = scaled(m_dc.viewportExt, xNum, xDenom, yNum, yDenom)) {
+        m_dc.viewportExt = *s;
+        updateTransform();
+    }
+}
+
+namespace {
+QTransform toQTransform(const XForm& x) { return QTransform(x.m11, x.m12, x.m21, x.m22, x.dx, x.dy); }
+}  // namespace
+
+void GdiPlayer::setWorldTransform(const XForm& xform) {
+    const QTransform t = toQTransform(xform);
+    if (!usable(t)) return;
+    m_dc.world = t;
+    updateTransform();
+}
+
+void GdiPlayer::modifyWorldTransform(const XForm& xform, TransformMode mode) {
+    const QTransform t = toQTransform(xform);
+    QTransform next;
+    switch (mode) {
+    case TransformMode::Identity: break;
+    case TransformMode::LeftMultiply: next = t * m_dc.world; break;
+    case TransformMode::RightMultiply: next = m_dc.world * t; break;
+    case TransformMode::Set: next = t; break;
+    }
+    if (!usable(next)) return;
+    m_dc.world = next;
+    updateTransform();
+}
+
+void GdiPlayer::setBkMode(BkMode mode) { m_dc.bkMode = mode; }
+void GdiPlayer::setBkColor(ColorRef color) { m_dc.bkColor = color.toQColor(); }
+void GdiPlayer::setTextColor(ColorRef color) { m_dc.textColor = color.toQColor(); }
+void GdiPlayer::setTextAlign(uint32_t flags) { m_dc.textAlign = flags; }
+void GdiPlayer::setTextCharacterExtra(int32_t extra) { m_dc.charExtra = extra; }
+void GdiPlayer::setPolyFillMode(PolyFillMode mode) { m_dc.fillMode = mode; }
+void GdiPlayer::setRop2(uint32_t rop) {
+    if (rop >= rop2::Black && rop <= rop2::White) m_dc.rop2 = rop;
+}
+void GdiPlayer::setStretchBltMode(uint32_t) {}
+void GdiPlayer::setMiterLimit(float limit) {
+    if (std::isfinite(limit) && limit >= 1) m_dc.miterLimit = std::min<double>(limit, 1000);
+}
+void GdiPlayer::setArcDirection(ArcDirection direction) { m_dc.arcDirection = direction; }
+void GdiPlayer::setBrushOrg(Point origin) { m_dc.brushOrg = origin; }
+
+void GdiPlayer::moveTo(Point point) {
+    m_dc.position = QPointF(point.x, point.y);
+    m_pathOpen = false;
+}
+
+// --- Objects ---
+
+namespace {
+bool validSlot(uint32_t index) { return index < uint32_t(kMaxObjectSlots); }
+}  // namespace
+
+void GdiPlayer::createPen(uint32_t index, const LogPen& pen) {
+    if (!validSlot(index)) return;
+    PenObject p;
+    p.style = pen.style & (penStyle::StyleMask);
+    p.width = std::abs(double(pen.width));
+    p.color = pen.color.toQColor();
+    if (m_objects.size() <= index) m_objects.resize(index + 1);
+    m_objects[index] = std::move(p);
+}
+
+void GdiPlayer::createExtPen(uint32_t index, const ExtLogPen& pen) {
+    if (!validSlot(index)) return;
+    PenObject p;
+    p.style = pen.style;
+    p.width = pen.width > 1e6 ? 1e6 : double(pen.width);
+    p.color = pen.color.toQColor();
+    p.extended = true;
+    if (pen.brushStyle == brushStyle::Null) p.style = (p.style & ~penStyle::StyleMask) | penStyle::Null;
+    for (size_t i = 0; i < pen.styleEntries.size() && i < 16; ++i)
+        p.userDashes.push_back(double(std::min<uint32_t>(pen.styleEntries[i], 1'000'000)));
+    if (m_objects.size() <= index) m_objects.resize(index + 1);
+    m_objects[index] = std::move(p);
+}
+
+void GdiPlayer::createBrush(uint32_t index, const LogBrush& brush) {
+    if (!validSlot(index)) return;
+    BrushObject b;
+    b.style = brush.style;
+    b.color = brush.color.toQColor();
+    b.hatch = brush.hatch;
+    if (b.style != brushStyle::Solid && b.style != brushStyle::Null &&
+        b.style != brushStyle::Hatched)
+        b.style = brushStyle::Solid;  // a LOGBRUSH pattern without its bitmap: solid
+    if (b.style == brushStyle::Hatched && b.hatch > hatchStyle::DiagCross)
+        b.style = brushStyle::Solid;
+    if (m_objects.size() <= index) m_objects.resize(index + 1);
+    m_objects[index] = std::move(b);
+}
+
+void GdiPlayer::createFont(uint32_t index, const LogFont& font) {
+    if (!validSlot(index)) return;
+    if (m_objects.size() <= index) m_objects.resize(index + 1);
+    m_objects[index] = FontObject{font};
+}
+
+void GdiPlayer::createPalette(uint32_t index, std::span<const PaletteEntry> entries) {
+    if (!validSlot(index)) return;
+    if (m_objects.size() <= index) m_objects.resize(index + 1);
+    m_objects[index] = PaletteObject{{entries.begin(), entries.end()}};
+}
+
+void GdiPlayer::createRegion(uint32_t index, const RegionData& region) {
+    if (!validSlot(index)) return;
+    if (m_objects.size() <= index) m_objects.resize(index + 1);
+    m_objects[index] = RegionObject{regionPath(region)};
+}
+
+const GdiPlayer::Object* GdiPlayer::object(uint32_t index) const {
+    if (index >= m_objects.size()) return nullptr;
+    const Object& o = m_objects[index];
+    return std::holds_alternative<std::monostate>(o) ? nullptr : &o;
+}
+
+void GdiPlayer::selectObject(uint32_t index) {
+    if (index & stockObject::Flag) {
+        switch (index) {
+        case stockObject::WhiteBrush:
+        case stockObject::LtGrayBrush:
+        case stockObject::GrayBrush:
+        case stockObject::DkGrayBrush:
+        case stockObject::BlackBrush:
+        case stockObject::DcBrush:
+            m_dc.brush = BrushObject{brushStyle::Solid,
+                                     index == stockObject::DcBrush ? QColor(Qt::white)
+                                                                   : stockBrushColor(index),
+                                     0, {}, false};
+            break;
+        case stockObject::NullBrush: m_dc.brush = BrushObject{brushStyle::Null, Qt::white, 0, {}, false}; break;
+        case stockObject::WhitePen: m_dc.pen = PenObject{penStyle::Solid, 0, Qt::white, false, {}}; break;
+        case stockObject::BlackPen:
+        case stockObject::DcPen: m_dc.pen = PenObject{penStyle::Solid, 0, Qt::black, false, {}}; break;
+        case stockObject::NullPen: m_dc.pen = PenObject{penStyle::Null, 0, Qt::black, false, {}}; break;
+        case stockObject::OemFixedFont:
+        case stockObject::AnsiFixedFont:
+        case stockObject::AnsiVarFont:
+        case stockObject::SystemFont:
+        case stockObject::DeviceDefaultFont:
+        case stockObject::SystemFixedFont:
+        case stockObject::DefaultGuiFont: m_dc.font = FontObject{}; break;
+        default: break;
+        }
+        return;
+    }
+    // Selecting a slot that was never created (or was deleted) is ignored, as GDI fails it.
+    const Object* o = object(index);
+    if (!o) return;
+    if (auto* pen = std::get_if<PenObject>(o)) m_dc.pen = *pen;
+    else if (auto* brush = std::get_if<BrushObject>(o)) m_dc.brush = *brush;
+    else if (auto* font = std::get_if<FontObject>(o)) m_dc.font = *font;
+    else if (auto* region = std::get_if<RegionObject>(o))
+        combineClip(m_toDevice.map(region->path), RegionMode::Copy);
+}
+
+void GdiPlayer::deleteObject(uint32_t index) {
+    // The DC keeps its own copy of a selected object, so deleting it changes no drawing.
+    if (index < m_objects.size()) m_objects[index] = std::monostate{};
+}
+
+// --- Painter state ---
+
+void GdiPlayer::setClip(std::optional<QPainterPath> clip) {
+    m_dc.clip = std::move(clip);
+    m_clipDirty = true;
+}
+
+void GdiPlayer::applyClip() {
+    if (!m_clipDirty) return;
+    m_clipDirty = false;
+    std::optional<QPainterPath> effective = m_dc.clip;
+    if (m_dc.metaClip)
+        effective = effective ? effective->intersected(*m_dc.metaClip) : *m_dc.metaClip;
+    if (m_outerClip) {
+        m_painter.setTransform(m_painterBase);
+        m_painter.setClipPath(*m_outerClip, Qt::ReplaceClip);
+        m_painter.setTransform(m_deviceToPainter);
+        if (effective) m_painter.setClipPath(*effective, Qt::IntersectClip);
+    } else if (effective) {
+        m_painter.setClipPath(*effective, Qt::ReplaceClip);
+    } else {
+        m_painter.setClipping(false);
+    }
+}
+
+void GdiPlayer::applyRop2() {
+    const uint32_t rop = m_rasterOps ? m_dc.rop2 : rop2::CopyPen;
+    if (rop == m_appliedRop2) return;
+    m_appliedRop2 = rop;
+    m_painter.setCompositionMode(rop2Mode(rop));
+}
+
+bool GdiPlayer::penVisible() const {
+    return (m_dc.pen.style & penStyle::StyleMask) != penStyle::Null;
+}
+
+bool GdiPlayer::brushVisible() const { return m_dc.brush.style != brushStyle::Null; }
+
+QPen GdiPlayer::devicePen(const PenObject& pen) const {
+    const uint32_t dash = pen.style & penStyle::StyleMask;
+    if (dash == penStyle::Null) return QPen(Qt::NoPen);
+    QColor color = pen.color;
+    if (m_dc.rop2 == rop2::Black) color = Qt::black;
+    if (m_dc.rop2 == rop2::White) color = Qt::white;
+    QPen qp(color);
+    const bool cosmeticType =
+        pen.extended && (pen.style & penStyle::TypeMask) == penStyle::Cosmetic;
+    const double widthDevice = pen.width * deviceScale();
+    // GDI draws a pen whose width comes to one pixel or less (and every cosmetic pen) one pixel
+    // wide, ends excluded.
+    const bool thin = cosmeticType || widthDevice / m_pixelInDevice <= 1.0 + 1e-9;
+    if (thin) {
+        qp.setWidthF(0);
+        qp.setCosmetic(true);
+        qp.setCapStyle(Qt::FlatCap);
+        qp.setJoinStyle(Qt::MiterJoin);
+    } else {
+        qp.setWidthF(std::min(widthDevice, kCoordLimit));
+        if (pen.extended) {
+            const uint32_t cap = pen.style & penStyle::EndCapMask;
+            qp.setCapStyle(cap == penStyle::EndCapSquare ? Qt::SquareCap
+                           : cap == penStyle::EndCapFlat ? Qt::FlatCap
+                                                         : Qt::RoundCap);
+            const uint32_t join = pen.style & penStyle::JoinMask;
+            qp.setJoinStyle(join == penStyle::JoinBevel   ? Qt::BevelJoin
+                            : join == penStyle::JoinMiter ? Qt::MiterJoin
+                                                          : Qt::RoundJoin);
+        } else {
+            qp.setCapStyle(Qt::RoundCap);
+            qp.setJoinStyle(Qt::RoundJoin);
+        }
+        qp.setMiterLimit(m_dc.miterLimit);
+    }
+    if (dash == penStyle::Solid || dash == penStyle::InsideFrame) return qp;
+    // A plain pen wider than one pixel draws solid whatever its dash style (CreatePen).
+    if (!pen.extended && !thin) return qp;
+    QList<qreal> pattern;
+    if (thin) {
+        // Cosmetic dash lengths in pixels.
+        switch (dash) {
+        case penStyle::Dash: pattern = {18, 6}; break;
+        case penStyle::Dot: pattern = {3, 3}; break;
+        case penStyle::DashDot: pattern = {9, 6, 3, 6}; break;
+        case penStyle::DashDotDot: pattern = {9, 3, 3, 3, 3, 3}; break;
+        case penStyle::Alternate: pattern = {1, 1}; break;
+        default: break;
+        }
+    } else {
+        // Geometric dash lengths in multiples of the width.
+        switch (dash) {
+        case penStyle::Dash: pattern = {3, 1}; break;
+        case penStyle::Dot: pattern = {1, 1}; break;
+        case penStyle::DashDot: pattern = {3, 1, 1, 1}; break;
+        case penStyle::DashDotDot: pattern = {3, 1, 1, 1, 1, 1}; break;
+        default: break;
+        }
+    }
+    if (dash == penStyle::UserStyle && !pen.userDashes.empty()) {
+        // Style entries are in logical units for geometric pens, pixels for cosmetic ones; Qt
+        // measures in pen widths.
+        const double unit = thin ? 1.0 : std::max(pen.width, 1e-9);
+        for (double d : pen.userDashes) pattern.append(std::max(d / unit, 0.01));
+        if (pattern.size() % 2) pattern.append(pattern);
+    }
+    if (!pattern.isEmpty()) qp.setDashPattern(pattern);
+    return qp;
+}
+
+QBrush GdiPlayer::deviceBrush(const BrushObject& brush) const {
+    QColor color = brush.color;
+    if (m_dc.rop2 == rop2::Black) return QBrush(Qt::black);
+    if (m_dc.rop2 == rop2::White) return QBrush(Qt::white);
+    switch (brush.style) {
+    case brushStyle::Null: return QBrush(Qt::NoBrush);
+    case brushStyle::Hatched: {
+        // 8x8 hatch in output pixels: the hatch lines in the brush colour, the rest in the
+        // background colour when the background mode is opaque, else left alone.
+        QImage tile(8, 8, QImage::Format_ARGB32_Premultiplied);
+        const QRgb fg = color.rgba();
+        const QRgb bg = m_dc.bkMode == BkMode::Opaque ? m_dc.bkColor.rgba() : 0;
+        for (int y = 0; y < 8; ++y) {
+            auto* line = reinterpret_cast<QRgb*>(tile.scanLine(y));
+            const uint8_t row = kHatchRows[std::min<uint32_t>(brush.hatch, 5)][y];
+            for (int x = 0; x < 8; ++x) line[x] = (row & (0x80 >> x)) ? fg : bg;
+        }
+        QBrush b(tile);
+        b.setTransform(m_deviceToPainter.inverted());
+        return b;
+    }
+    case brushStyle::Pattern:
+    case brushStyle::DibPattern:
+    case brushStyle::DibPatternPt: {
+        if (brush.pattern.isNull()) return QBrush(color);
+        QImage tile = brush.pattern;
+        if (brush.monochrome && tile.format() == QImage::Format_Mono) {
+            tile.setColor(0, m_dc.textColor.rgba());
+            tile.setColor(1, m_dc.bkColor.rgba());
+        }
+        QBrush b(tile);
+        b.setTransform(m_deviceToPainter.inverted());
+        return b;
+    }
+    default: return QBrush(color);
+    }
+}
+
+// --- Drawing ---
+
+void GdiPlayer::strokeWithBackground(const QPainterPath& path) {
+    QPen pen = devicePen(m_dc.pen);
+    if (pen.style() == Qt::NoPen) return;
+    if (pen.style() != Qt::SolidLine && m_dc.bkMode == BkMode::Opaque) {
+        // An opaque background fills the gaps of a styled line with the background colour.
+        QPen gaps = pen;
+        gaps.setStyle(Qt::SolidLine);
+        gaps.setColor(m_dc.bkColor);
+        m_painter.strokePath(path, gaps);
+    }
+    m_painter.strokePath(path, pen);
+}
+
+void GdiPlayer::drawDevicePath(const QPainterPath& path, bool fill, bool stroke) {
+    if (m_dc.rop2 == rop2::Nop) return;
+    applyClip();
+    applyRop2();
+    if (fill && brushVisible()) {
+        QPainterPath filled = path;
+        filled.setFillRule(m_dc.fillMode == PolyFillMode::Winding ? Qt::WindingFill
+                                                                  : Qt::OddEvenFill);
+        m_painter.fillPath(filled, deviceBrush(m_dc.brush));
+    }
+    if (stroke && penVisible()) strokeWithBackground(path);
+}
+
+void GdiPlayer::drawDevicePolyline(const QPolygonF& line) {
+    if (line.size() < 2) return;
+    QPainterPath path;
+    path.addPolygon(line);
+    drawDevicePath(path, false, true);
+}
+
+void GdiPlayer::addToPath(const QPainterPath& devicePath, bool connectToCurrent) {
+    if (connectToCurrent && m_pathOpen && !m_path.isEmpty())
+        m_path.connectPath(devicePath);
+    else
+        m_path.addPath(devicePath);
+    m_pathOpen = true;
+}
+
+void GdiPlayer::figure(const QPainterPath& devicePath, bool closed) {
+    if (m_inPath) {
+        m_path.addPath(devicePath);
+        m_pathOpen = false;
+        return;
+    }
+    drawDevicePath(devicePath, closed, true);
+}
+
+void GdiPlayer::lineTo(Point point) {
+    const QPointF from = clampPoint(toDevice(m_dc.position));
+    const QPointF to = clampPoint(toDevice(QPointF(point.x, point.y)));
+    m_dc.position = QPointF(point.x, point.y);
+    if (m_inPath) {
+        if (!m_pathOpen) m_path.moveTo(from);
+        m_path.lineTo(to);
+        m_pathOpen = true;
+        return;
+    }
+    QPainterPath path(from);
+    path.lineTo(to);
+    drawDevicePath(path, false, true);
+}
+
+void GdiPlayer::polyline(std::span<const Point> points) {
+    if (points.empty()) return;
+    QPainterPath path(clampPoint(toDevice(points[0])));
+    for (size_t i = 1; i < points.size(); ++i) path.lineTo(clampPoint(toDevice(points[i])));
+    if (m_inPath) {
+        m_path.addPath(path);
+        m_pathOpen = true;
+        return;
+    }
+    if (points.size() >= 2) drawDevicePath(path, false, true);
+}
+
+void GdiPlayer::polylineTo(std::span<const Point> points) {
+    if (points.empty()) return;
+    QPainterPath path(clampPoint(toDevice(m_dc.position)));
+    for (const Point& p : points) path.lineTo(clampPoint(toDevice(p)));
+    m_dc.position = QPointF(points.back().x, points.back().y);
+    if (m_inPath) {
+        addToPath(path, true);
+        return;
+    }
+    drawDevicePath(path, false, true);
+}
+
+void GdiPlayer::polygon(std::span<const Point> points) {
+    if (points.size() < 2) return;
+    m_polygon.resize(qsizetype(points.size()));
+    for (size_t i = 0; i < points.size(); ++i) m_polygon[qsizetype(i)] = clampPoint(toDevice(points[i]));
+    QPainterPath path;
+    path.addPolygon(m_polygon);
+    path.closeSubpath();
+    figure(path, true);
+}
+
+void GdiPlayer::polyPolyline(std::span<const Point> points, std::span<const uint32_t> counts) {
+    size_t at = 0;
+    for (uint32_t count : counts) {
+        if (count > points.size() - at) break;
+        polyline(points.subspan(at, count));
+        at += count;
+    }
+}
+
+void GdiPlayer::polyPolygon(std::span<const Point> points, std::span<const uint32_t> counts) {
+    // One path for all polygons, so that the fill mode decides about their overlaps.
+    QPainterPath path;
+    size_t at = 0;
+    for (uint32_t count : counts) {
+        if (count > points.size() - at) break;
+        if (count >= 2) {
+            path.moveTo(clampPoint(toDevice(points[at])));
+            for (size_t i = 1; i < count; ++i) path.lineTo(clampPoint(toDevice(points[at + i])));
+            path.closeSubpath();
+        }
+        at += count;
+    }
+    figure(path, true);
+}
+
+void GdiPlayer::polyBezier(std::span<const Point> points) {
+    if (points.size() < 4) return;
+    QPainterPath path(clampPoint(toDevice(points[0])));
+    for (size_t i = 1; i + 2 < points.size(); i += 3)
+        path.cubicTo(clampPoint(toDevice(points[i])), clampPoint(toDevice(points[i + 1])),
+                     clampPoint(toDevice(points[i + 2])));
+    if (m_inPath) {
+        m_path.addPath(path);
+        m_pathOpen = true;
+        return;
+    }
+    drawDevicePath(path, false, true);
+}
+
+void GdiPlayer::polyBezierTo(std::span<const Point> points) {
+    if (points.size() < 3) return;
+    QPainterPath path(clampPoint(toDevice(m_dc.position)));
+    size_t i = 0;
+    for (; i + 2 < points.size(); i += 3)
+        path.cubicTo(clampPoint(toDevice(points[i])), clampPoint(toDevice(points[i + 1])),
+                     clampPoint(toDevice(points[i + 2])));
+    m_dc.position = QPointF(points[i - 1].x, points[i - 1].y);
+    if (m_inPath) {
+        addToPath(path, true);
+        return;
+    }
+    drawDevicePath(path, false, true);
+}
+
+void GdiPlayer::polyDraw(std::span<const Point> points, std::span<const uint8_t> types) {
+    // PolyDraw: move, line and Bézier points, each possibly closing its figure.
+    QPainterPath path(clampPoint(toDevice(m_dc.position)));
+    QPointF figureStart = m_dc.position;
+    const size_t n = std::min(points.size(), types.size());
+    for (size_t i = 0; i < n; ++i) {
+        const uint8_t t = types[i] & ~pointType::CloseFigure;
+        const QPointF p(points[i].x, points[i].y);
+        if (t == pointType::MoveTo) {
+            path.moveTo(clampPoint(toDevice(p)));
+            figureStart = p;
+        } else if (t == pointType::LineTo) {
+            path.lineTo(clampPoint(toDevice(p)));
+        } else if (t == pointType::BezierTo && i + 2 < n) {
+            path.cubicTo(clampPoint(toDevice(p)), clampPoint(toDevice(points[i + 1])),
+                         clampPoint(toDevice(points[i + 2])));
+            i += 2;
+        } else {
+            break;  // a malformed point type ends the figure list, as GDI fails the call
+        }
+        m_dc.position = QPointF(points[i].x, points[i].y);
+        if (types[i] & pointType::CloseFigure) {
+            path.closeSubpath();
+            m_dc.position = figureStart;
+        }
+    }
+    if (m_inPath) {
+        addToPath(path, true);
+        return;
+    }
+    drawDevicePath(path, false, true);
+}
+
+namespace {
+// GDI's compatible mode leaves out the right and bottom edge of rectangles and ellipses: the
+// figure is one output pixel narrower and shorter than its rectangle.
+QRectF shrinkByPixel(const QRectF& r, double pixelX, double pixelY) {
+    return QRectF(r.left(), r.top(), std::max(0.0, r.width() - pixelX),
+                  std::max(0.0, r.height() - pixelY));
+}
+}  // namespace
+
+void GdiPlayer::rectangle(const Rect& rect) {
+    QRectF r = logicalRect(rect);
+    const double s = deviceScale();
+    const double px = s > 0 ? m_pixelInDevice / s : 0;
+    r = shrinkByPixel(r, px, px);
+    if ((m_dc.pen.style & penStyle::StyleMask) == penStyle::InsideFrame) {
+        const double half = m_dc.pen.width / 2;
+        if (r.width() > 2 * half && r.height() > 2 * half) r.adjust(half, half, -half, -half);
+    }
+    QPainterPath path;
+    path.addRect(r);
+    path = m_toDevice.map(path);
+    figure(path, true);
+}
+
+void GdiPlayer::roundRect(const Rect& rect, Size corner) {
+    const double s = deviceScale();
+    const double px = s > 0 ? m_pixelInDevice / s : 0;
+    const QRectF r = shrinkByPixel(logicalRect(rect), px, px);
+    QPainterPath path;
+    path.addRoundedRect(r, std::min(std::abs(corner.cx) / 2.0, r.width() / 2),
+                        std::min(std::abs(corner.cy) / 2.0, r.height() / 2));
+    figure(m_toDevice.map(path), true);
+}
+
+void GdiPlayer::ellipse(const Rect& rect) {
+    const double s = deviceScale();
+    const double px = s > 0 ? m_pixelInDevice / s : 0;
+    QRectF r = shrinkByPixel(logicalRect(rect), px, px);
+    if ((m_dc.pen.style & penStyle::StyleMask) == penStyle::InsideFrame) {
+        const double half = m_dc.pen.width / 2;
+        if (r.width() > 2 * half && r.height() > 2 * half) r.adjust(half, half, -half, -half);
+    }
+    QPainterPath path;
+    path.addEllipse(r);
+    figure(m_toDevice.map(path), true);
+}
+
+// An arc of the ellipse in `box` from the radial line through `start` to the one through
+// `end`, in the DC's arc direction as seen on the output; kind 0 arc, 1 chord, 2 pie,
+// 3 arc joined to the current position (ArcTo).
+QPainterPath GdiPlayer::arcPath(const Rect& box, Point start, Point end, int kind) const {
+    const QRectF r = logicalRect(box);
+    const QPointF c = r.center();
+    const double rx = std::max(r.width() / 2, 1e-9), ry = std::max(r.height() / 2, 1e-9);
+    // Qt measures ellipse angles parametrically; GDI by the radial line through the point.
+    const auto angleOf = [&](Point p) {
+        return std::atan2(-(p.y - c.y()) / ry, (p.x - c.x()) / rx) * 180 / std::numbers::pi;
+    };
+    const double a0 = angleOf(start);
+    double sweep = angleOf(end) - a0;
+    // Counter-clockwise on the output; a transform that mirrors turns the logical direction.
+    bool counterClockwise = m_dc.arcDirection == ArcDirection::CounterClockwise;
+    if (m_toDevice.determinant() < 0) counterClockwise = !counterClockwise;
+    if (counterClockwise) {
+        while (sweep <= 0) sweep += 360;
+    } else {
+        while (sweep >= 0) sweep -= 360;
+    }
+    if (!std::isfinite(sweep)) sweep = 0;
+    QPainterPath path;
+    if (kind == 2) {
+        path.moveTo(c);
+        path.arcTo(r, a0, sweep);
+        path.closeSubpath();
+    } else if (kind == 3) {
+        path.moveTo(m_dc.position);
+        path.arcTo(r, a0, sweep);
+    } else {
+        path.arcMoveTo(r, a0);
+        path.arcTo(r, a0, sweep);
+        if (kind == 1) path.closeSubpath();
+    }
+    return m_toDevice.map(path);
+}
+
+void GdiPlayer::arc(const Rect& box, Point start, Point end) {
+    const QPainterPath path = arcPath(box, start, end, 0);
+    if (m_inPath) {
+        addToPath(path, false);
+        return;
+    }
+    drawDevicePath(path, false, true);
+}
+
+void GdiPlayer::arcTo(const Rect& box, Point start, Point end) {
+    const QPainterPath path = arcPath(box, start, end, 3);
+    const QPointF last = path.elementCount() ? path.currentPosition() : QPointF();
+    m_dc.position = m_toDevice.inverted().map(last);
+    if (m_inPath) {
+        addToPath(path, true);
+        return;
+    }
+    drawDevicePath(path, false, true);
+}
+
+void GdiPlayer::chord(const Rect& box, Point start, Point end) {
+    figure(arcPath(box, start, end, 1), true);
+}
+
+void GdiPlayer::pie(const Rect& box, Point start, Point end) {
+    figure(arcPath(box, start, end, 2), true);
+}
+
+void GdiPlayer::angleArc(Point center, uint32_t radius, float startAngle, float sweepAngle) {
+    const double r = std::min<double>(radius, kCoordLimit);
+    const QRectF box(center.x - r, center.y - r, 2 * r, 2 * r);
+    QPainterPath path(m_dc.position);
+    path.arcTo(box, startAngle, std::clamp<double>(sweepAngle, -3600, 3600));
+    m_dc.position = path.currentPosition();
+    const QPainterPath device = m_toDevice.map(path);
+    if (m_inPath) {
+        addToPath(device, true);
+        return;
+    }
+    drawDevicePath(device, false, true);
+}
+
+void GdiPlayer::setPixel(Point point, ColorRef color) {
+    applyClip();
+    applyRop2();
+    const QPointF p = clampPoint(toDevice(point));
+    QPainterPath path;
+    path.addRect(QRectF(QPointF(std::floor(p.x()), std::floor(p.y())),
+                        QSizeF(std::max(1.0, m_pixelInDevice), std::max(1.0, m_pixelInDevice))));
+    m_painter.fillPath(path, color.toQColor());
+}
+
+// --- Regions ---
+
+QPainterPath GdiPlayer::regionPath(const RegionData& region) const {
+    QPainterPath path;
+    path.setFillRule(Qt::WindingFill);
+    for (const Rect& r : region.rects) path.addRect(logicalRect(r));
+    return path;
+}
+
+void GdiPlayer::fillDeviceRegion(const QPainterPath& path, const BrushObject& brush) {
+    if (m_dc.rop2 == rop2::Nop || brush.style == brushStyle::Null) return;
+    applyClip();
+    applyRop2();
+    QPainterPath filled = path;
+    filled.setFillRule(Qt::WindingFill);
+    m_painter.fillPath(filled, deviceBrush(brush));
+}
+
+namespace {
+std::optional<GdiPlayer::BrushObject> brushFor(uint32_t index, const GdiPlayer::Object* o) {
+    if (index & stockObject::Flag) {
+        if (index == stockObject::NullBrush) return GdiPlayer::BrushObject{brushStyle::Null, Qt::white, 0, {}, false};
+        if (index <= stockObject::BlackBrush)
+            return GdiPlayer::BrushObject{brushStyle::Solid, stockBrushColor(index), 0, {}, false};
+        return std::nullopt;
+    }
+    if (o)
+        if (auto* b = std::get_if<GdiPlayer::BrushObject>(o)) return *b;
+    return std::nullopt;
+}
+}  // namespace
+
+void GdiPlayer::fillRegion(const RegionData& region, uint32_t brushIndex) {
+    if (auto b = brushFor(brushIndex, object(brushIndex)))
+        fillDeviceRegion(m_toDevice.map(regionPath(region)), *b);
+}
+
+void GdiPlayer::frameRegion(const RegionData& region, uint32_t brushIndex, Size stroke) {
+    auto b = brushFor(brushIndex, object(brushIndex));
+    if (!b) return;
+    // The frame is the region less the region shrunk by the stroke on each side.
+    const QPainterPath r = regionPath(region);
+    const double w = std::clamp<double>(std::abs(stroke.cx), 1, 1e5);
+    const double h = std::clamp<double>(std::abs(stroke.cy), 1, 1e5);
+    const QPainterPath inner = r.intersected(r.translated(w, 0))
+                                   .intersected(r.translated(-w, 0))
+                                   .intersected(r.translated(0, h))
+                                   .intersected(r.translated(0, -h));
+    fillDeviceRegion(m_toDevice.map(r.subtracted(inner)), *b);
+}
+
+void GdiPlayer::invertRegion(const RegionData& region) {
+    if (!m_rasterOps) return;
+    applyClip();
+    m_painter.setCompositionMode(QPainter::RasterOp_NotDestination);
+    m_painter.fillPath(m_toDevice.map(regionPath(region)), Qt::black);
+    m_painter.setCompositionMode(rop2Mode(m_appliedRop2));
+}
+
+void GdiPlayer::paintRegion(const RegionData& region) {
+    fillDeviceRegion(m_toDevice.map(regionPath(region)), m_dc.brush);
+}
+
+namespace {
+const QPainterPath* regionOf(const GdiPlayer::Object* o) {
+    if (!o) return nullptr;
+    auto* r = std::get_if<GdiPlayer::RegionObject>(o);
+    return r ? &r->path : nullptr;
+}
+}  // namespace
+
+void GdiPlayer::fillRegionObject(uint32_t regionIndex, uint32_t brushIndex) {
+    const QPainterPath* r = regionOf(object(regionIndex));
+    auto b = brushFor(brushIndex, object(brushIndex));
+    if (r && b) fillDeviceRegion(m_toDevice.map(*r), *b);
+}
+
+void GdiPlayer::frameRegionObject(uint32_t regionIndex, uint32_t brushIndex, Size stroke) {
+    const QPainterPath* r = regionOf(object(regionIndex));
+    if (!r) return;
+    std::vector<Rect> rects;
+    // Reuse the by-value path: turn the stored path back into its rectangles' bounds.
+    const QRectF b = r->boundingRect();
+    rects.push_back(Rect{int32_t(b.left()), int32_t(b.top()), int32_t(b.right()), int32_t(b.bottom())});
+    frameRegion(RegionData{rects.front(), rects}, brushIndex, stroke);
+}
+
+void GdiPlayer::invertRegionObject(uint32_t regionIndex) {
+    const QPainterPath* r = regionOf(object(regionIndex));
+    if (!r || !m_rasterOps) return;
+    applyClip();
+    m_painter.setCompositionMode(QPainter::RasterOp_NotDestination);
+    m_painter.fillPath(m_toDevice.map(*r), Qt::black);
+    m_painter.setCompositionMode(rop2Mode(m_appliedRop2));
+}
+
+void GdiPlayer::paintRegionObject(uint32_t regionIndex) {
+    if (const QPainterPath* r = regionOf(object(regionIndex)))
+        fillDeviceRegion(m_toDevice.map(*r), m_dc.brush);
+}
+
+void GdiPlayer::gradientFill(std::span<const TriVertex> vertices,
+                             std::span<const uint32_t> indices, uint32_t mode) {
+    applyClip();
+    applyRop2();
+    const auto colorOf = [](const TriVertex& v) {
+        return QColor(v.red >> 8, v.green >> 8, v.blue >> 8);
+    };
+    if (mode == 2) {
+        // Triangles: filled with the mean of their corner colours.
+        for (size_t i = 0; i + 2 < indices.size(); i += 3) {
+            const TriVertex* v[3] = {&vertices[indices[i]], &vertices[indices[i + 1]],
+                                     &vertices[indices[i + 2]]};
+            QPolygonF tri;
+            int r = 0, g = 0, b = 0;
+            for (auto* p : v) {
+                tri << clampPoint(toDevice(Point{p->x, p->y}));
+                r += p->red >> 8;
+                g += p->green >> 8;
+                b += p->blue >> 8;
+            }
+            QPainterPath path;
+            path.addPolygon(tri);
+            m_painter.fillPath(path, QColor(r / 3, g / 3, b / 3));
+        }
+        return;
+    }
+    for (size_t i = 0; i + 1 < indices.size(); i += 2) {
+        const TriVertex& a = vertices[indices[i]];
+        const TriVertex& b = vertices[indices[i + 1]];
+        const QRectF r = logicalRect(Rect{a.x, a.y, b.x, b.y});
+        const QPointF from = toDevice(QPointF(a.x, a.y));
+        const QPointF to = mode == 0 ? toDevice(QPointF(b.x, a.y)) : toDevice(QPointF(a.x, b.y));
+        QLinearGradient gradient(from, to);
+        gradient.setColorAt(0, colorOf(a));
+        gradient.setColorAt(1, colorOf(b));
+        QPainterPath path;
+        path.addRect(r);
+        m_painter.fillPath(m_toDevice.map(path), gradient);
+    }
+}
+
+// --- Paths ---
+
+void GdiPlayer::beginPath() {
+    m_inPath = true;
+    m_pathOpen = false;
+    m_path = QPainterPath();
+}
+
+void GdiPlayer::endPath() { m_inPath = false; }
+
+void GdiPlayer::closeFigure() {
+    if (m_inPath && !m_path.isEmpty()) m_path.closeSubpath();
+    m_pathOpen = false;
+}
+
+void GdiPlayer::abortPath() {
+    m_inPath = false;
+    m_path = QPainterPath();
+}
+
+void GdiPlayer::fillPath() {
+    if (m_inPath) return;  // GDI fails these inside an open bracket
+    drawDevicePath(m_path, true, false);
+    m_path = QPainterPath();
+}
+
+void GdiPlayer::strokePath() {
+    if (m_inPath) return;
+    drawDevicePath(m_path, false, true);
+    m_path = QPainterPath();
+}
+
+void GdiPlayer::strokeAndFillPath() {
+    if (m_inPath) return;
+    drawDevicePath(m_path, true, true);
+    m_path = QPainterPath();
+}
+
+void GdiPlayer::flattenPath() {
+    if (m_inPath) return;
+    QPainterPath flat;
+    for (const QPolygonF& poly : m_path.toSubpathPolygons()) flat.addPolygon(poly);
+    m_path = flat;
+}
+
+void GdiPlayer::widenPath() {
+    if (m_inPath) return;
+    const QPen pen = devicePen(m_dc.pen);
+    QPainterPathStroker stroker(pen);
+    if (pen.widthF() <= 0) stroker.setWidth(m_pixelInDevice);
+    m_path = stroker.createStroke(m_path);
+    m_path.setFillRule(Qt::WindingFill);
+}
+
+// --- Clipping ---
+
+void GdiPlayer::combineClip(const QPainterPath& devicePath, RegionMode mode) {
+    const std::optional<QPainterPath>& current = m_dc.clip;
+    switch (mode) {
+    case RegionMode::Copy: setClip(devicePath); break;
+    case RegionMode::And: setClip(current ? current->intersected(devicePath) : devicePath); break;
+    case RegionMode::Or:
+        if (current) setClip(current->united(devicePath));
+        break;  // no clip is the whole picture already
+    case RegionMode::Xor: {
+        const QPainterPath base = current ? *current : everything();
+        setClip(base.subtracted(devicePath).united(devicePath.subtracted(base)));
+        break;
+    }
+    case RegionMode::Diff: setClip((current ? *current : everything()).subtracted(devicePath)); break;
+    }
+}
+
+void GdiPlayer::intersectClipRect(const Rect& rect) {
+    QPainterPath path;
+    path.addRect(logicalRect(rect));
+    combineClip(m_toDevice.map(path), RegionMode::And);
+}
+
+void GdiPlayer::excludeClipRect(const Rect& rect) {
+    QPainterPath path;
+    path.addRect(logicalRect(rect));
+    combineClip(m_toDevice.map(path), RegionMode::Diff);
+}
+
+void GdiPlayer::offsetClipRgn(int32_t dx, int32_t dy) {
+    if (!m_dc.clip) return;
+    const QPointF d = toDevice(QPointF(dx, dy)) - toDevice(QPointF(0, 0));
+    setClip(m_dc.clip->translated(clamp(d.x()), clamp(d.y())));
+}
+
+void GdiPlayer::selectClipRegion(const RegionData* region, RegionMode mode) {
+    if (!region) {
+        if (mode == RegionMode::Copy) setClip(std::nullopt);
+        return;
+    }
+    combineClip(regionPath(*region), mode);
+}
+
+void GdiPlayer::selectClipPath(RegionMode mode) {
+    if (m_inPath) return;
+    QPainterPath path = m_path;
+    path.setFillRule(m_dc.fillMode == PolyFillMode::Winding ? Qt::WindingFill : Qt::OddEvenFill);
+    combineClip(path.simplified(), mode);
+    m_path = QPainterPath();
+}
+
+void GdiPlayer::setMetaRgn() {
+    if (m_dc.clip)
+        m_dc.metaClip = m_dc.metaClip ? m_dc.metaClip->intersected(*m_dc.clip) : *m_dc.clip;
+    setClip(std::nullopt);
+}
+
+void GdiPlayer::unknownRecord(uint32_t, std::span<const uint8_t>) { ++m_unsupported; }
+
+}  // namespace plume::metafile

@@ -1,0 +1,244 @@
+#pragma once
+
+// GdiPlayer: the GdiSink that paints on a QPainter, holding GDI's device-context state (the
+// DC stack, object table, map mode, world transform, current position, path and clip).
+//
+// Coordinates go logical -> device (world transform, then the window/viewport mapping) ->
+// picture target (the frame mapping of PlayEnhMetaFile) -> the painter's own coordinates.
+// Every figure is built in device units and drawn with one fixed painter transform, so the
+// painter's state changes only when a pen, brush, clip or raster operation really changes.
+
+#include "platform/metafile/GdiSink.h"
+
+#include <QBrush>
+#include <QImage>
+#include <QPainterPath>
+#include <QPen>
+#include <QPolygonF>
+#include <QRectF>
+#include <QTransform>
+#include <memory>
+#include <optional>
+#include <variant>
+#include <vector>
+
+class QPainter;
+
+namespace plume::metafile {
+
+class GdiPlayer : public GdiSink {
+public:
+    // Draws so that the picture frame given to begin() fills `target` (painter coordinates).
+    GdiPlayer(QPainter& painter, const QRectF& target);
+    ~GdiPlayer() override;
+
+    qsizetype unsupportedCount() const { return m_unsupported; }
+
+    // Deepest SaveDC nesting kept; saves beyond it are ignored (and their restores fail).
+    static constexpr int kMaxSaveDepth = 1024;
+
+    void begin(const PictureInfo& info) override;
+    void end() override;
+
+    void saveDc() override;
+    void restoreDc(int32_t savedDc) override;
+    void setMapMode(MapMode mode) override;
+    void setWindowOrg(Point origin) override;
+    void setWindowExt(Size extent) override;
+    void setViewportOrg(Point origin) override;
+    void setViewportExt(Size extent) override;
+    void offsetWindowOrg(int32_t dx, int32_t dy) override;
+    void offsetViewportOrg(int32_t dx, int32_t dy) override;
+    void scaleWindowExt(int32_t xNum, int32_t xDenom, int32_t yNum, int32_t yDenom) override;
+    void scaleViewportExt(int32_t xNum, int32_t xDenom, int32_t yNum, int32_t yDenom) override;
+    void setWorldTransform(const XForm& xform) override;
+    void modifyWorldTransform(const XForm& xform, TransformMode mode) override;
+    void setBkMode(BkMode mode) override;
+    void setBkColor(ColorRef color) override;
+    void setTextColor(ColorRef color) override;
+    void setTextAlign(uint32_t flags) override;
+    void setTextCharacterExtra(int32_t extra) override;
+    void setPolyFillMode(PolyFillMode mode) override;
+    void setRop2(uint32_t rop2) override;
+    void setStretchBltMode(uint32_t mode) override;
+    void setMiterLimit(float limit) override;
+    void setArcDirection(ArcDirection direction) override;
+    void setBrushOrg(Point origin) override;
+    void moveTo(Point point) override;
+
+    void createPen(uint32_t index, const LogPen& pen) override;
+    void createExtPen(uint32_t index, const ExtLogPen& pen) override;
+    void createBrush(uint32_t index, const LogBrush& brush) override;
+    void createDibPatternBrush(uint32_t index, const DibRef& pattern, bool monochrome) override;
+    void createFont(uint32_t index, const LogFont& font) override;
+    void createPalette(uint32_t index, std::span<const PaletteEntry> entries) override;
+    void createRegion(uint32_t index, const RegionData& region) override;
+    void selectObject(uint32_t index) override;
+    void deleteObject(uint32_t index) override;
+
+    void beginPath() override;
+    void endPath() override;
+    void closeFigure() override;
+    void abortPath() override;
+    void fillPath() override;
+    void strokePath() override;
+    void strokeAndFillPath() override;
+    void flattenPath() override;
+    void widenPath() override;
+
+    void intersectClipRect(const Rect& rect) override;
+    void excludeClipRect(const Rect& rect) override;
+    void offsetClipRgn(int32_t dx, int32_t dy) override;
+    void selectClipRegion(const RegionData* region, RegionMode mode) override;
+    void selectClipPath(RegionMode mode) override;
+    void setMetaRgn() override;
+
+    void lineTo(Point point) override;
+    void polyline(std::span<const Point> points) override;
+    void polylineTo(std::span<const Point> points) override;
+    void polygon(std::span<const Point> points) override;
+    void polyPolyline(std::span<const Point> points, std::span<const uint32_t> counts) override;
+    void polyPolygon(std::span<const Point> points, std::span<const uint32_t> counts) override;
+    void polyBezier(std::span<const Point> points) override;
+    void polyBezierTo(std::span<const Point> points) override;
+    void polyDraw(std::span<const Point> points, std::span<const uint8_t> types) override;
+    void rectangle(const Rect& rect) override;
+    void roundRect(const Rect& rect, Size corner) override;
+    void ellipse(const Rect& rect) override;
+    void arc(const Rect& box, Point start, Point end) override;
+    void arcTo(const Rect& box, Point start, Point end) override;
+    void chord(const Rect& box, Point start, Point end) override;
+    void pie(const Rect& box, Point start, Point end) override;
+    void angleArc(Point center, uint32_t radius, float startAngle, float sweepAngle) override;
+    void setPixel(Point point, ColorRef color) override;
+    void fillRegion(const RegionData& region, uint32_t brushIndex) override;
+    void frameRegion(const RegionData& region, uint32_t brushIndex, Size stroke) override;
+    void invertRegion(const RegionData& region) override;
+    void paintRegion(const RegionData& region) override;
+    void fillRegionObject(uint32_t regionIndex, uint32_t brushIndex) override;
+    void frameRegionObject(uint32_t regionIndex, uint32_t brushIndex, Size stroke) override;
+    void invertRegionObject(uint32_t regionIndex) override;
+    void paintRegionObject(uint32_t regionIndex) override;
+    void gradientFill(std::span<const TriVertex> vertices, std::span<const uint32_t> indices,
+                      uint32_t mode) override;
+
+    void extTextOut(const TextRun& text) override;
+
+    void blit(const BlitOp& op) override;
+    void alphaBlend(const BlitOp& op, uint32_t blendFunction) override;
+    void maskBlt(const BlitOp& op, const DibRef& mask, Point maskOrigin) override;
+    void transparentBlt(const BlitOp& op, ColorRef transparent) override;
+
+    void unknownRecord(uint32_t type, std::span<const uint8_t> data) override;
+
+    // Objects of the table, as the player keeps them (public for the file-local helpers).
+    struct PenObject {
+        uint32_t style = penStyle::Solid;  // dash style, caps, joins, type
+        double width = 0;                  // logical units; 0 = one pixel
+        QColor color = Qt::black;
+        bool extended = false;  // EMR_EXTCREATEPEN: caps and joins as given
+        std::vector<double> userDashes;
+    };
+    struct BrushObject {
+        uint32_t style = brushStyle::Solid;
+        QColor color = Qt::white;
+        uint32_t hatch = 0;
+        QImage pattern;           // DIB pattern brushes
+        bool monochrome = false;  // pattern's 0 bits take the text colour, 1 bits the bk colour
+    };
+    struct FontObject {
+        LogFont font;
+    };
+    struct RegionObject {
+        QPainterPath path;  // logical units
+    };
+    struct PaletteObject {
+        std::vector<PaletteEntry> entries;
+    };
+    using Object = std::variant<std::monostate, PenObject, BrushObject, FontObject, RegionObject,
+                                PaletteObject>;
+
+private:
+    struct DcState {
+        MapMode mapMode = MapMode::Text;
+        Point windowOrg, viewportOrg;
+        Size windowExt{1, 1}, viewportExt{1, 1};
+        QTransform world;
+        BkMode bkMode = BkMode::Opaque;
+        QColor bkColor = Qt::white;
+        QColor textColor = Qt::black;
+        uint32_t textAlign = 0;
+        int32_t charExtra = 0;
+        PolyFillMode fillMode = PolyFillMode::Alternate;
+        uint32_t rop2 = rop2::CopyPen;
+        ArcDirection arcDirection = ArcDirection::CounterClockwise;
+        double miterLimit = 10;
+        Point brushOrg;
+        QPointF position;  // current position, logical units
+        PenObject pen;
+        BrushObject brush;
+        FontObject font;
+        // Clip regions in device units; none means the whole picture.
+        std::optional<QPainterPath> clip;
+        std::optional<QPainterPath> metaClip;
+    };
+
+    // Transforms and units.
+    void updateTransform();
+    QPointF toDevice(Point p) const { return m_toDevice.map(QPointF(p.x, p.y)); }
+    QPointF toDevice(QPointF p) const { return m_toDevice.map(p); }
+    QRectF logicalRect(const Rect& r) const;
+    double deviceScale() const;  // logical unit -> device units (average of the axes)
+    double clampCoord(double v) const;
+
+    // Painter state.
+    void applyClip();
+    void applyRop2();
+    QPen devicePen(const PenObject& pen) const;
+    QBrush deviceBrush(const BrushObject& brush) const;
+    bool penVisible() const;
+    bool brushVisible() const;
+
+    // Drawing in device units.
+    void drawDevicePath(const QPainterPath& path, bool fill, bool stroke);
+    void drawDevicePolyline(const QPolygonF& line);
+    void strokeWithBackground(const QPainterPath& path);
+    void addToPath(const QPainterPath& devicePath, bool connectToCurrent);
+    void figure(const QPainterPath& devicePath, bool closed);
+    QPainterPath arcPath(const Rect& box, Point start, Point end, int kind) const;
+    QPainterPath regionPath(const RegionData& region) const;
+    void fillDeviceRegion(const QPainterPath& path, const BrushObject& brush);
+    void setClip(std::optional<QPainterPath> clip);
+    void combineClip(const QPainterPath& devicePath, RegionMode mode);
+    void drawImage(const BlitOp& op, const QImage& image, bool keepRasterOp);
+    const Object* object(uint32_t index) const;
+
+    QPainter& m_painter;
+    QRectF m_target;
+    QTransform m_painterBase;  // the painter's transform when playback began
+    std::optional<QPainterPath> m_outerClip;
+    QTransform m_deviceToPainter;  // device units -> painter coordinates
+    QTransform m_toDevice;         // logical -> device units
+    double m_pixelInDevice = 1;    // one target pixel in device units
+    PictureInfo m_info;
+    double m_unitsPerMmX = 96 / 25.4, m_unitsPerMmY = 96 / 25.4;  // reference device
+
+    DcState m_dc;
+    std::vector<DcState> m_saved;
+    std::vector<Object> m_objects;
+
+    // Path bracket: figures go into m_path (device units) instead of being drawn.
+    bool m_inPath = false;
+    bool m_pathOpen = false;  // a figure of m_path is open (so lines join it)
+    QPainterPath m_path;
+
+    // What the painter currently has, to change it only when needed.
+    bool m_clipDirty = true;
+    uint32_t m_appliedRop2 = rop2::CopyPen;
+    bool m_rasterOps = false;
+
+    QPolygonF m_polygon;  // reused buffer
+    qsizetype m_unsupported = 0;
+};
+
+}  // namespace plume::metafile
