@@ -14,7 +14,7 @@
 namespace plume::metafile {
 
 class BoundedReader {
-public:
+  public:
     explicit BoundedReader(std::span<const uint8_t> data) : m_data(data) {}
 
     bool ok() const { return !m_failed; }
@@ -96,7 +96,7 @@ public:
         return m_data.subspan(size_t(offset), size_t(count));
     }
 
-private:
+  private:
     template <typename T>
     T readLe() {
         if (sizeof(T) > remaining()) {

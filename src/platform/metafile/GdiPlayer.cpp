@@ -19,11 +19,17 @@ namespace {
 // QPainter's fixed-point rasteriser never overflows.
 constexpr double kCoordLimit = 1e7;
 
-double finiteOr(double v, double fallback) { return std::isfinite(v) ? v : fallback; }
+double finiteOr(double v, double fallback) {
+    return std::isfinite(v) ? v : fallback;
+}
 
-double clamp(double v) { return std::clamp(finiteOr(v, 0.0), -kCoordLimit, kCoordLimit); }
+double clamp(double v) {
+    return std::clamp(finiteOr(v, 0.0), -kCoordLimit, kCoordLimit);
+}
 
-QPointF clampPoint(QPointF p) { return {clamp(p.x()), clamp(p.y())}; }
+QPointF clampPoint(QPointF p) {
+    return {clamp(p.x()), clamp(p.y())};
+}
 
 // A transform is usable when all its parts are finite and it does not collapse the plane.
 bool usable(const QTransform& t) {
@@ -41,39 +47,57 @@ QPainterPath everything() {
 
 QColor stockBrushColor(uint32_t index) {
     switch (index) {
-    case stockObject::WhiteBrush: return Qt::white;
-    case stockObject::LtGrayBrush: return QColor(0xc0, 0xc0, 0xc0);
-    case stockObject::GrayBrush: return QColor(0x80, 0x80, 0x80);
-    case stockObject::DkGrayBrush: return QColor(0x40, 0x40, 0x40);
-    default: return Qt::black;
+        case stockObject::WhiteBrush:
+            return Qt::white;
+        case stockObject::LtGrayBrush:
+            return QColor(0xc0, 0xc0, 0xc0);
+        case stockObject::GrayBrush:
+            return QColor(0x80, 0x80, 0x80);
+        case stockObject::DkGrayBrush:
+            return QColor(0x40, 0x40, 0x40);
+        default:
+            return Qt::black;
     }
 }
 
 // GDI's 8x8 hatch patterns, one byte per row, most significant bit leftmost.
 constexpr uint8_t kHatchRows[6][8] = {
-    {0x00, 0x00, 0x00, 0x00, 0xff, 0x00, 0x00, 0x00},  // HS_HORIZONTAL
+    {0x00, 0x00, 0x00, 0xff, 0x00, 0x00, 0x00, 0x00},  // HS_HORIZONTAL
     {0x08, 0x08, 0x08, 0x08, 0x08, 0x08, 0x08, 0x08},  // HS_VERTICAL
     {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01},  // HS_FDIAGONAL
     {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80},  // HS_BDIAGONAL
-    {0x08, 0x08, 0x08, 0x08, 0xff, 0x08, 0x08, 0x08},  // HS_CROSS
+    {0x08, 0x08, 0x08, 0xff, 0x08, 0x08, 0x08, 0x08},  // HS_CROSS
     {0x81, 0x42, 0x24, 0x18, 0x18, 0x24, 0x42, 0x81},  // HS_DIAGCROSS
 };
 
 QPainter::CompositionMode rop2Mode(uint32_t rop) {
     switch (rop) {
-    case rop2::XorPen: return QPainter::RasterOp_SourceXorDestination;
-    case rop2::Not: return QPainter::RasterOp_NotDestination;
-    case rop2::MaskPen: return QPainter::RasterOp_SourceAndDestination;
-    case rop2::MergePen: return QPainter::RasterOp_SourceOrDestination;
-    case rop2::NotCopyPen: return QPainter::RasterOp_NotSource;
-    case rop2::NotXorPen: return QPainter::RasterOp_NotSourceXorDestination;
-    case rop2::MaskPenNot: return QPainter::RasterOp_SourceAndNotDestination;
-    case rop2::MaskNotPen: return QPainter::RasterOp_NotSourceAndDestination;
-    case rop2::MergeNotPen: return QPainter::RasterOp_NotSourceOrDestination;
-    case rop2::MergePenNot: return QPainter::RasterOp_SourceOrNotDestination;
-    case rop2::NotMaskPen: return QPainter::RasterOp_NotSourceOrNotDestination;
-    case rop2::NotMergePen: return QPainter::RasterOp_NotSourceAndNotDestination;
-    default: return QPainter::CompositionMode_SourceOver;
+        case rop2::XorPen:
+            return QPainter::RasterOp_SourceXorDestination;
+        case rop2::Not:
+            return QPainter::RasterOp_NotDestination;
+        case rop2::MaskPen:
+            return QPainter::RasterOp_SourceAndDestination;
+        case rop2::MergePen:
+            return QPainter::RasterOp_SourceOrDestination;
+        case rop2::NotCopyPen:
+            return QPainter::RasterOp_NotSource;
+        case rop2::NotXorPen:
+            return QPainter::RasterOp_NotSourceXorDestination;
+        case rop2::MaskPenNot:
+            return QPainter::RasterOp_SourceAndNotDestination;
+        case rop2::MaskNotPen:
+            return QPainter::RasterOp_NotSourceAndDestination;
+        case rop2::MergeNotPen:
+            return QPainter::RasterOp_NotSourceOrDestination;
+        case rop2::MergePenNot:
+            return QPainter::RasterOp_SourceOrNotDestination;
+        case rop2::NotMaskPen:
+            return QPainter::RasterOp_NotSourceOrNotDestination;
+        case rop2::NotMergePen:
+            return QPainter::RasterOp_NotSourceAndNotDestination;
+        default:
+            return QPainter::CompositionMode_SourceOver;
     }
 }
 
@@ -91,8 +115,8 @@ void GdiPlayer::begin(const PictureInfo& info) {
     m_painter.save();
     m_painterBase = m_painter.transform();
     if (m_painter.hasClipping()) m_outerClip = m_painter.clipPath();
-    m_rasterOps = m_painter.paintEngine() &&
-                  m_painter.paintEngine()->hasFeature(QPaintEngine::RasterOpModes);
+    m_rasterOps =
+        m_painter.paintEngine() && m_painter.paintEngine()->hasFeature(QPaintEngine::RasterOpModes);
     m_painter.setRenderHint(QPainter::Antialiasing, false);
     m_painter.setRenderHint(QPainter::TextAntialiasing, true);
     m_painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
@@ -104,8 +128,10 @@ void GdiPlayer::begin(const PictureInfo& info) {
         if (pixels > 0 && mm > 0) return double(pixels) / mm;
         return 96 / 25.4;
     };
-    m_unitsPerMmX = perMm(info.devicePixels.cx, info.deviceMillimeters.cx, info.deviceMicrometers.cx);
-    m_unitsPerMmY = perMm(info.devicePixels.cy, info.deviceMillimeters.cy, info.deviceMicrometers.cy);
+    m_unitsPerMmX =
+        perMm(info.devicePixels.cx, info.deviceMillimeters.cx, info.deviceMicrometers.cx);
+    m_unitsPerMmY =
+        perMm(info.devicePixels.cy, info.deviceMillimeters.cy, info.deviceMicrometers.cy);
 
     // PlayEnhMetaFile maps the frame (0.01 mm) onto the target rectangle.
     QRectF frame(info.frame.left * m_unitsPerMmX / 100.0, info.frame.top * m_unitsPerMmY / 100.0,
@@ -132,29 +158,42 @@ void GdiPlayer::begin(const PictureInfo& info) {
     updateTransform();
 }
 
-void GdiPlayer::end() { m_painter.restore(); }
+void GdiPlayer::end() {
+    m_painter.restore();
+}
 
 void GdiPlayer::updateTransform() {
     const DcState& dc = m_dc;
     double sx = 1, sy = 1;
     switch (dc.mapMode) {
-    case MapMode::Text: break;
-    case MapMode::LoMetric: sx = m_unitsPerMmX / 10, sy = -m_unitsPerMmY / 10; break;
-    case MapMode::HiMetric: sx = m_unitsPerMmX / 100, sy = -m_unitsPerMmY / 100; break;
-    case MapMode::LoEnglish: sx = m_unitsPerMmX * 0.254, sy = -m_unitsPerMmY * 0.254; break;
-    case MapMode::HiEnglish: sx = m_unitsPerMmX * 0.0254, sy = -m_unitsPerMmY * 0.0254; break;
-    case MapMode::Twips: sx = m_unitsPerMmX * 25.4 / 1440, sy = -m_unitsPerMmY * 25.4 / 1440; break;
-    case MapMode::Isotropic:
-    case MapMode::Anisotropic:
-        sx = double(dc.viewportExt.cx) / dc.windowExt.cx;
-        sy = double(dc.viewportExt.cy) / dc.windowExt.cy;
-        if (dc.mapMode == MapMode::Isotropic) {
-            // MM_ISOTROPIC keeps one unit equal on both axes, the smaller scale winning.
-            const double m = std::min(std::abs(sx), std::abs(sy));
-            sx = std::copysign(m, sx);
-            sy = std::copysign(m, sy);
-        }
-        break;
+        case MapMode::Text:
+            break;
+        case MapMode::LoMetric:
+            sx = m_unitsPerMmX / 10, sy = -m_unitsPerMmY / 10;
+            break;
+        case MapMode::HiMetric:
+            sx = m_unitsPerMmX / 100, sy = -m_unitsPerMmY / 100;
+            break;
+        case MapMode::LoEnglish:
+            sx = m_unitsPerMmX * 0.254, sy = -m_unitsPerMmY * 0.254;
+            break;
+        case MapMode::HiEnglish:
+            sx = m_unitsPerMmX * 0.0254, sy = -m_unitsPerMmY * 0.0254;
+            break;
+        case MapMode::Twips:
+            sx = m_unitsPerMmX * 25.4 / 1440, sy = -m_unitsPerMmY * 25.4 / 1440;
+            break;
+        case MapMode::Isotropic:
+        case MapMode::Anisotropic:
+            sx = double(dc.viewportExt.cx) / dc.windowExt.cx;
+            sy = double(dc.viewportExt.cy) / dc.windowExt.cy;
+            if (dc.mapMode == MapMode::Isotropic) {
+                // MM_ISOTROPIC keeps one unit equal on both axes, the smaller scale winning.
+                const double m = std::min(std::abs(sx), std::abs(sy));
+                sx = std::copysign(m, sx);
+                sy = std::copysign(m, sy);
+            }
+            break;
     }
     const QTransform page = QTransform::fromTranslate(-dc.windowOrg.x, -dc.windowOrg.y) *
                             QTransform::fromScale(sx, sy) *
@@ -174,7 +213,9 @@ QRectF GdiPlayer::logicalRect(const Rect& r) const {
                   QPointF(std::max(r.left, r.right), std::max(r.top, r.bottom)));
 }
 
-double GdiPlayer::clampCoord(double v) const { return clamp(v); }
+double GdiPlayer::clampCoord(double v) const {
+    return clamp(v);
+}
 
 // --- DC state ---
 
@@ -236,14 +277,18 @@ void GdiPlayer::setViewportExt(Size extent) {
 }
 
 void GdiPlayer::offsetWindowOrg(int32_t dx, int32_t dy) {
-    m_dc.windowOrg.x = int32_t(std::clamp<int64_t>(int64_t(m_dc.windowOrg.x) + dx, INT32_MIN, INT32_MAX));
-    m_dc.windowOrg.y = int32_t(std::clamp<int64_t>(int64_t(m_dc.windowOrg.y) + dy, INT32_MIN, INT32_MAX));
+    m_dc.windowOrg.x =
+        int32_t(std::clamp<int64_t>(int64_t(m_dc.windowOrg.x) + dx, INT32_MIN, INT32_MAX));
+    m_dc.windowOrg.y =
+        int32_t(std::clamp<int64_t>(int64_t(m_dc.windowOrg.y) + dy, INT32_MIN, INT32_MAX));
     updateTransform();
 }
 
 void GdiPlayer::offsetViewportOrg(int32_t dx, int32_t dy) {
-    m_dc.viewportOrg.x = int32_t(std::clamp<int64_t>(int64_t(m_dc.viewportOrg.x) + dx, INT32_MIN, INT32_MAX));
-    m_dc.viewportOrg.y = int32_t(std::clamp<int64_t>(int64_t(m_dc.viewportOrg.y) + dy, INT32_MIN, INT32_MAX));
+    m_dc.viewportOrg.x =
+        int32_t(std::clamp<int64_t>(int64_t(m_dc.viewportOrg.x) + dx, INT32_MIN, INT32_MAX));
+    m_dc.viewportOrg.y =
+        int32_t(std::clamp<int64_t>(int64_t(m_dc.viewportOrg.y) + dy, INT32_MIN, INT32_MAX));
     updateTransform();
 }
 
@@ -275,7 +320,9 @@ void GdiPlayer::scaleViewportExt(int32_t xNum, int32_t xDenom, int32_t yNum, int
 }
 
 namespace {
-QTransform toQTransform(const XForm& x) { return QTransform(x.m11, x.m12, x.m21, x.m22, x.dx, x.dy); }
+QTransform toQTransform(const XForm& x) {
+    return QTransform(x.m11, x.m12, x.m21, x.m22, x.dx, x.dy);
+}
 }  // namespace
 
 void GdiPlayer::setWorldTransform(const XForm& xform) {
@@ -289,22 +336,41 @@ void GdiPlayer::modifyWorldTransform(const XForm& xform, TransformMode mode) {
     const QTransform t = toQTransform(xform);
     QTransform next;
     switch (mode) {
-    case TransformMode::Identity: break;
-    case TransformMode::LeftMultiply: next = t * m_dc.world; break;
-    case TransformMode::RightMultiply: next = m_dc.world * t; break;
-    case TransformMode::Set: next = t; break;
+        case TransformMode::Identity:
+            break;
+        case TransformMode::LeftMultiply:
+            next = t * m_dc.world;
+            break;
+        case TransformMode::RightMultiply:
+            next = m_dc.world * t;
+            break;
+        case TransformMode::Set:
+            next = t;
+            break;
     }
     if (!usable(next)) return;
     m_dc.world = next;
     updateTransform();
 }
 
-void GdiPlayer::setBkMode(BkMode mode) { m_dc.bkMode = mode; }
-void GdiPlayer::setBkColor(ColorRef color) { m_dc.bkColor = color.toQColor(); }
-void GdiPlayer::setTextColor(ColorRef color) { m_dc.textColor = color.toQColor(); }
-void GdiPlayer::setTextAlign(uint32_t flags) { m_dc.textAlign = flags; }
-void GdiPlayer::setTextCharacterExtra(int32_t extra) { m_dc.charExtra = extra; }
-void GdiPlayer::setPolyFillMode(PolyFillMode mode) { m_dc.fillMode = mode; }
+void GdiPlayer::setBkMode(BkMode mode) {
+    m_dc.bkMode = mode;
+}
+void GdiPlayer::setBkColor(ColorRef color) {
+    m_dc.bkColor = color.toQColor();
+}
+void GdiPlayer::setTextColor(ColorRef color) {
+    m_dc.textColor = color.toQColor();
+}
+void GdiPlayer::setTextAlign(uint32_t flags) {
+    m_dc.textAlign = flags;
+}
+void GdiPlayer::setTextCharacterExtra(int32_t extra) {
+    m_dc.charExtra = extra;
+}
+void GdiPlayer::setPolyFillMode(PolyFillMode mode) {
+    m_dc.fillMode = mode;
+}
 void GdiPlayer::setRop2(uint32_t rop) {
     if (rop >= rop2::Black && rop <= rop2::White) m_dc.rop2 = rop;
 }
@@ -312,8 +378,12 @@ void GdiPlayer::setStretchBltMode(uint32_t) {}
 void GdiPlayer::setMiterLimit(float limit) {
     if (std::isfinite(limit) && limit >= 1) m_dc.miterLimit = std::min<double>(limit, 1000);
 }
-void GdiPlayer::setArcDirection(ArcDirection direction) { m_dc.arcDirection = direction; }
-void GdiPlayer::setBrushOrg(Point origin) { m_dc.brushOrg = origin; }
+void GdiPlayer::setArcDirection(ArcDirection direction) {
+    m_dc.arcDirection = direction;
+}
+void GdiPlayer::setBrushOrg(Point origin) {
+    m_dc.brushOrg = origin;
+}
 
 void GdiPlayer::moveTo(Point point) {
     m_dc.position = QPointF(point.x, point.y);
@@ -323,7 +393,9 @@ void GdiPlayer::moveTo(Point point) {
 // --- Objects ---
 
 namespace {
-bool validSlot(uint32_t index) { return index < uint32_t(kMaxObjectSlots); }
+bool validSlot(uint32_t index) {
+    return index < uint32_t(kMaxObjectSlots);
+}
 }  // namespace
 
 void GdiPlayer::createPen(uint32_t index, const LogPen& pen) {
@@ -343,7 +415,8 @@ void GdiPlayer::createExtPen(uint32_t index, const ExtLogPen& pen) {
     p.width = pen.width > 1e6 ? 1e6 : double(pen.width);
     p.color = pen.color.toQColor();
     p.extended = true;
-    if (pen.brushStyle == brushStyle::Null) p.style = (p.style & ~penStyle::StyleMask) | penStyle::Null;
+    if (pen.brushStyle == brushStyle::Null)
+        p.style = (p.style & ~penStyle::StyleMask) | penStyle::Null;
     for (size_t i = 0; i < pen.styleEntries.size() && i < 16; ++i)
         p.userDashes.push_back(double(std::min<uint32_t>(pen.styleEntries[i], 1'000'000)));
     if (m_objects.size() <= index) m_objects.resize(index + 1);
@@ -392,39 +465,55 @@ const GdiPlayer::Object* GdiPlayer::object(uint32_t index) const {
 void GdiPlayer::selectObject(uint32_t index) {
     if (index & stockObject::Flag) {
         switch (index) {
-        case stockObject::WhiteBrush:
-        case stockObject::LtGrayBrush:
-        case stockObject::GrayBrush:
-        case stockObject::DkGrayBrush:
-        case stockObject::BlackBrush:
-        case stockObject::DcBrush:
-            m_dc.brush = BrushObject{brushStyle::Solid,
-                                     index == stockObject::DcBrush ? QColor(Qt::white)
-                                                                   : stockBrushColor(index),
-                                     0, {}, false};
-            break;
-        case stockObject::NullBrush: m_dc.brush = BrushObject{brushStyle::Null, Qt::white, 0, {}, false}; break;
-        case stockObject::WhitePen: m_dc.pen = PenObject{penStyle::Solid, 0, Qt::white, false, {}}; break;
-        case stockObject::BlackPen:
-        case stockObject::DcPen: m_dc.pen = PenObject{penStyle::Solid, 0, Qt::black, false, {}}; break;
-        case stockObject::NullPen: m_dc.pen = PenObject{penStyle::Null, 0, Qt::black, false, {}}; break;
-        case stockObject::OemFixedFont:
-        case stockObject::AnsiFixedFont:
-        case stockObject::AnsiVarFont:
-        case stockObject::SystemFont:
-        case stockObject::DeviceDefaultFont:
-        case stockObject::SystemFixedFont:
-        case stockObject::DefaultGuiFont: m_dc.font = FontObject{}; break;
-        default: break;
+            case stockObject::WhiteBrush:
+            case stockObject::LtGrayBrush:
+            case stockObject::GrayBrush:
+            case stockObject::DkGrayBrush:
+            case stockObject::BlackBrush:
+            case stockObject::DcBrush:
+                m_dc.brush = BrushObject{
+                    brushStyle::Solid,
+                    index == stockObject::DcBrush ? QColor(Qt::white) : stockBrushColor(index),
+                    0,
+                    {},
+                    false};
+                break;
+            case stockObject::NullBrush:
+                m_dc.brush = BrushObject{brushStyle::Null, Qt::white, 0, {}, false};
+                break;
+            case stockObject::WhitePen:
+                m_dc.pen = PenObject{penStyle::Solid, 0, Qt::white, false, {}};
+                break;
+            case stockObject::BlackPen:
+            case stockObject::DcPen:
+                m_dc.pen = PenObject{penStyle::Solid, 0, Qt::black, false, {}};
+                break;
+            case stockObject::NullPen:
+                m_dc.pen = PenObject{penStyle::Null, 0, Qt::black, false, {}};
+                break;
+            case stockObject::OemFixedFont:
+            case stockObject::AnsiFixedFont:
+            case stockObject::AnsiVarFont:
+            case stockObject::SystemFont:
+            case stockObject::DeviceDefaultFont:
+            case stockObject::SystemFixedFont:
+            case stockObject::DefaultGuiFont:
+                m_dc.font = FontObject{};
+                break;
+            default:
+                break;
         }
         return;
     }
     // Selecting a slot that was never created (or was deleted) is ignored, as GDI fails it.
     const Object* o = object(index);
     if (!o) return;
-    if (auto* pen = std::get_if<PenObject>(o)) m_dc.pen = *pen;
-    else if (auto* brush = std::get_if<BrushObject>(o)) m_dc.brush = *brush;
-    else if (auto* font = std::get_if<FontObject>(o)) m_dc.font = *font;
+    if (auto* pen = std::get_if<PenObject>(o))
+        m_dc.pen = *pen;
+    else if (auto* brush = std::get_if<BrushObject>(o))
+        m_dc.brush = *brush;
+    else if (auto* font = std::get_if<FontObject>(o))
+        m_dc.font = *font;
     else if (auto* region = std::get_if<RegionObject>(o))
         combineClip(m_toDevice.map(region->path), RegionMode::Copy);
 }
@@ -466,11 +555,17 @@ void GdiPlayer::applyRop2() {
     m_painter.setCompositionMode(rop2Mode(rop));
 }
 
+void GdiPlayer::restoreCompositionMode() {
+    m_painter.setCompositionMode(rop2Mode(m_appliedRop2));
+}
+
 bool GdiPlayer::penVisible() const {
     return (m_dc.pen.style & penStyle::StyleMask) != penStyle::Null;
 }
 
-bool GdiPlayer::brushVisible() const { return m_dc.brush.style != brushStyle::Null; }
+bool GdiPlayer::brushVisible() const {
+    return m_dc.brush.style != brushStyle::Null;
+}
 
 QPen GdiPlayer::devicePen(const PenObject& pen) const {
     const uint32_t dash = pen.style & penStyle::StyleMask;
@@ -514,21 +609,41 @@ QPen GdiPlayer::devicePen(const PenObject& pen) const {
     if (thin) {
         // Cosmetic dash lengths in pixels.
         switch (dash) {
-        case penStyle::Dash: pattern = {18, 6}; break;
-        case penStyle::Dot: pattern = {3, 3}; break;
-        case penStyle::DashDot: pattern = {9, 6, 3, 6}; break;
-        case penStyle::DashDotDot: pattern = {9, 3, 3, 3, 3, 3}; break;
-        case penStyle::Alternate: pattern = {1, 1}; break;
-        default: break;
+            case penStyle::Dash:
+                pattern = {18, 6};
+                break;
+            case penStyle::Dot:
+                pattern = {3, 3};
+                break;
+            case penStyle::DashDot:
+                pattern = {9, 6, 3, 6};
+                break;
+            case penStyle::DashDotDot:
+                pattern = {9, 3, 3, 3, 3, 3};
+                break;
+            case penStyle::Alternate:
+                pattern = {1, 1};
+                break;
+            default:
+                break;
         }
     } else {
         // Geometric dash lengths in multiples of the width.
         switch (dash) {
-        case penStyle::Dash: pattern = {3, 1}; break;
-        case penStyle::Dot: pattern = {1, 1}; break;
-        case penStyle::DashDot: pattern = {3, 1, 1, 1}; break;
-        case penStyle::DashDotDot: pattern = {3, 1, 1, 1, 1, 1}; break;
-        default: break;
+            case penStyle::Dash:
+                pattern = {3, 1};
+                break;
+            case penStyle::Dot:
+                pattern = {1, 1};
+                break;
+            case penStyle::DashDot:
+                pattern = {3, 1, 1, 1};
+                break;
+            case penStyle::DashDotDot:
+                pattern = {3, 1, 1, 1, 1, 1};
+                break;
+            default:
+                break;
         }
     }
     if (dash == penStyle::UserStyle && !pen.userDashes.empty()) {
@@ -547,36 +662,38 @@ QBrush GdiPlayer::deviceBrush(const BrushObject& brush) const {
     if (m_dc.rop2 == rop2::Black) return QBrush(Qt::black);
     if (m_dc.rop2 == rop2::White) return QBrush(Qt::white);
     switch (brush.style) {
-    case brushStyle::Null: return QBrush(Qt::NoBrush);
-    case brushStyle::Hatched: {
-        // 8x8 hatch in output pixels: the hatch lines in the brush colour, the rest in the
-        // background colour when the background mode is opaque, else left alone.
-        QImage tile(8, 8, QImage::Format_ARGB32_Premultiplied);
-        const QRgb fg = color.rgba();
-        const QRgb bg = m_dc.bkMode == BkMode::Opaque ? m_dc.bkColor.rgba() : 0;
-        for (int y = 0; y < 8; ++y) {
-            auto* line = reinterpret_cast<QRgb*>(tile.scanLine(y));
-            const uint8_t row = kHatchRows[std::min<uint32_t>(brush.hatch, 5)][y];
-            for (int x = 0; x < 8; ++x) line[x] = (row & (0x80 >> x)) ? fg : bg;
+        case brushStyle::Null:
+            return QBrush(Qt::NoBrush);
+        case brushStyle::Hatched: {
+            // 8x8 hatch in output pixels: the hatch lines in the brush colour, the rest in the
+            // background colour when the background mode is opaque, else left alone.
+            QImage tile(8, 8, QImage::Format_ARGB32_Premultiplied);
+            const QRgb fg = color.rgba();
+            const QRgb bg = m_dc.bkMode == BkMode::Opaque ? m_dc.bkColor.rgba() : 0;
+            for (int y = 0; y < 8; ++y) {
+                auto* line = reinterpret_cast<QRgb*>(tile.scanLine(y));
+                const uint8_t row = kHatchRows[std::min<uint32_t>(brush.hatch, 5)][y];
+                for (int x = 0; x < 8; ++x) line[x] = (row & (0x80 >> x)) ? fg : bg;
+            }
+            QBrush b(tile);
+            b.setTransform(m_deviceToPainter.inverted());
+            return b;
         }
-        QBrush b(tile);
-        b.setTransform(m_deviceToPainter.inverted());
-        return b;
-    }
-    case brushStyle::Pattern:
-    case brushStyle::DibPattern:
-    case brushStyle::DibPatternPt: {
-        if (brush.pattern.isNull()) return QBrush(color);
-        QImage tile = brush.pattern;
-        if (brush.monochrome && tile.format() == QImage::Format_Mono) {
-            tile.setColor(0, m_dc.textColor.rgba());
-            tile.setColor(1, m_dc.bkColor.rgba());
+        case brushStyle::Pattern:
+        case brushStyle::DibPattern:
+        case brushStyle::DibPatternPt: {
+            if (brush.pattern.isNull()) return QBrush(color);
+            QImage tile = brush.pattern;
+            if (brush.monochrome && tile.format() == QImage::Format_Mono) {
+                tile.setColor(0, m_dc.textColor.rgba());
+                tile.setColor(1, m_dc.bkColor.rgba());
+            }
+            QBrush b(tile);
+            b.setTransform(m_deviceToPainter.inverted());
+            return b;
         }
-        QBrush b(tile);
-        b.setTransform(m_deviceToPainter.inverted());
-        return b;
-    }
-    default: return QBrush(color);
+        default:
+            return QBrush(color);
     }
 }
 
@@ -674,7 +791,8 @@ void GdiPlayer::polylineTo(std::span<const Point> points) {
 void GdiPlayer::polygon(std::span<const Point> points) {
     if (points.size() < 2) return;
     m_polygon.resize(qsizetype(points.size()));
-    for (size_t i = 0; i < points.size(); ++i) m_polygon[qsizetype(i)] = clampPoint(toDevice(points[i]));
+    for (size_t i = 0; i < points.size(); ++i)
+        m_polygon[qsizetype(i)] = clampPoint(toDevice(points[i]));
     QPainterPath path;
     path.addPolygon(m_polygon);
     path.closeSubpath();
@@ -768,20 +886,11 @@ void GdiPlayer::polyDraw(std::span<const Point> points, std::span<const uint8_t>
     drawDevicePath(path, false, true);
 }
 
-namespace {
-// GDI's compatible mode leaves out the right and bottom edge of rectangles and ellipses: the
-// figure is one output pixel narrower and shorter than its rectangle.
-QRectF shrinkByPixel(const QRectF& r, double pixelX, double pixelY) {
-    return QRectF(r.left(), r.top(), std::max(0.0, r.width() - pixelX),
-                  std::max(0.0, r.height() - pixelY));
-}
-}  // namespace
+// EMF playback draws rectangles and ellipses with their right and bottom edges, as GDI does
+// when it plays a metafile (its playback runs in the advanced graphics mode).
 
 void GdiPlayer::rectangle(const Rect& rect) {
     QRectF r = logicalRect(rect);
-    const double s = deviceScale();
-    const double px = s > 0 ? m_pixelInDevice / s : 0;
-    r = shrinkByPixel(r, px, px);
     if ((m_dc.pen.style & penStyle::StyleMask) == penStyle::InsideFrame) {
         const double half = m_dc.pen.width / 2;
         if (r.width() > 2 * half && r.height() > 2 * half) r.adjust(half, half, -half, -half);
@@ -793,9 +902,7 @@ void GdiPlayer::rectangle(const Rect& rect) {
 }
 
 void GdiPlayer::roundRect(const Rect& rect, Size corner) {
-    const double s = deviceScale();
-    const double px = s > 0 ? m_pixelInDevice / s : 0;
-    const QRectF r = shrinkByPixel(logicalRect(rect), px, px);
+    const QRectF r = logicalRect(rect);
     QPainterPath path;
     path.addRoundedRect(r, std::min(std::abs(corner.cx) / 2.0, r.width() / 2),
                         std::min(std::abs(corner.cy) / 2.0, r.height() / 2));
@@ -803,9 +910,7 @@ void GdiPlayer::roundRect(const Rect& rect, Size corner) {
 }
 
 void GdiPlayer::ellipse(const Rect& rect) {
-    const double s = deviceScale();
-    const double px = s > 0 ? m_pixelInDevice / s : 0;
-    QRectF r = shrinkByPixel(logicalRect(rect), px, px);
+    QRectF r = logicalRect(rect);
     if ((m_dc.pen.style & penStyle::StyleMask) == penStyle::InsideFrame) {
         const double half = m_dc.pen.width / 2;
         if (r.width() > 2 * half && r.height() > 2 * half) r.adjust(half, half, -half, -half);
@@ -926,7 +1031,8 @@ void GdiPlayer::fillDeviceRegion(const QPainterPath& path, const BrushObject& br
 namespace {
 std::optional<GdiPlayer::BrushObject> brushFor(uint32_t index, const GdiPlayer::Object* o) {
     if (index & stockObject::Flag) {
-        if (index == stockObject::NullBrush) return GdiPlayer::BrushObject{brushStyle::Null, Qt::white, 0, {}, false};
+        if (index == stockObject::NullBrush)
+            return GdiPlayer::BrushObject{brushStyle::Null, Qt::white, 0, {}, false};
         if (index <= stockObject::BlackBrush)
             return GdiPlayer::BrushObject{brushStyle::Solid, stockBrushColor(index), 0, {}, false};
         return std::nullopt;
@@ -961,7 +1067,7 @@ void GdiPlayer::invertRegion(const RegionData& region) {
     applyClip();
     m_painter.setCompositionMode(QPainter::RasterOp_NotDestination);
     m_painter.fillPath(m_toDevice.map(regionPath(region)), Qt::black);
-    m_painter.setCompositionMode(rop2Mode(m_appliedRop2));
+    restoreCompositionMode();
 }
 
 void GdiPlayer::paintRegion(const RegionData& region) {
@@ -988,7 +1094,8 @@ void GdiPlayer::frameRegionObject(uint32_t regionIndex, uint32_t brushIndex, Siz
     std::vector<Rect> rects;
     // Reuse the by-value path: turn the stored path back into its rectangles' bounds.
     const QRectF b = r->boundingRect();
-    rects.push_back(Rect{int32_t(b.left()), int32_t(b.top()), int32_t(b.right()), int32_t(b.bottom())});
+    rects.push_back(
+        Rect{int32_t(b.left()), int32_t(b.top()), int32_t(b.right()), int32_t(b.bottom())});
     frameRegion(RegionData{rects.front(), rects}, brushIndex, stroke);
 }
 
@@ -998,7 +1105,7 @@ void GdiPlayer::invertRegionObject(uint32_t regionIndex) {
     applyClip();
     m_painter.setCompositionMode(QPainter::RasterOp_NotDestination);
     m_painter.fillPath(m_toDevice.map(*r), Qt::black);
-    m_painter.setCompositionMode(rop2Mode(m_appliedRop2));
+    restoreCompositionMode();
 }
 
 void GdiPlayer::paintRegionObject(uint32_t regionIndex) {
@@ -1006,8 +1113,8 @@ void GdiPlayer::paintRegionObject(uint32_t regionIndex) {
         fillDeviceRegion(m_toDevice.map(*r), m_dc.brush);
 }
 
-void GdiPlayer::gradientFill(std::span<const TriVertex> vertices,
-                             std::span<const uint32_t> indices, uint32_t mode) {
+void GdiPlayer::gradientFill(std::span<const TriVertex> vertices, std::span<const uint32_t> indices,
+                             uint32_t mode) {
     applyClip();
     applyRop2();
     const auto colorOf = [](const TriVertex& v) {
@@ -1055,7 +1162,9 @@ void GdiPlayer::beginPath() {
     m_path = QPainterPath();
 }
 
-void GdiPlayer::endPath() { m_inPath = false; }
+void GdiPlayer::endPath() {
+    m_inPath = false;
+}
 
 void GdiPlayer::closeFigure() {
     if (m_inPath && !m_path.isEmpty()) m_path.closeSubpath();
@@ -1106,17 +1215,23 @@ void GdiPlayer::widenPath() {
 void GdiPlayer::combineClip(const QPainterPath& devicePath, RegionMode mode) {
     const std::optional<QPainterPath>& current = m_dc.clip;
     switch (mode) {
-    case RegionMode::Copy: setClip(devicePath); break;
-    case RegionMode::And: setClip(current ? current->intersected(devicePath) : devicePath); break;
-    case RegionMode::Or:
-        if (current) setClip(current->united(devicePath));
-        break;  // no clip is the whole picture already
-    case RegionMode::Xor: {
-        const QPainterPath base = current ? *current : everything();
-        setClip(base.subtracted(devicePath).united(devicePath.subtracted(base)));
-        break;
-    }
-    case RegionMode::Diff: setClip((current ? *current : everything()).subtracted(devicePath)); break;
+        case RegionMode::Copy:
+            setClip(devicePath);
+            break;
+        case RegionMode::And:
+            setClip(current ? current->intersected(devicePath) : devicePath);
+            break;
+        case RegionMode::Or:
+            if (current) setClip(current->united(devicePath));
+            break;  // no clip is the whole picture already
+        case RegionMode::Xor: {
+            const QPainterPath base = current ? *current : everything();
+            setClip(base.subtracted(devicePath).united(devicePath.subtracted(base)));
+            break;
+        }
+        case RegionMode::Diff:
+            setClip((current ? *current : everything()).subtracted(devicePath));
+            break;
     }
 }
 
@@ -1160,6 +1275,8 @@ void GdiPlayer::setMetaRgn() {
     setClip(std::nullopt);
 }
 
-void GdiPlayer::unknownRecord(uint32_t, std::span<const uint8_t>) { ++m_unsupported; }
+void GdiPlayer::unknownRecord(uint32_t, std::span<const uint8_t>) {
+    ++m_unsupported;
+}
 
 }  // namespace plume::metafile

@@ -11,6 +11,8 @@
 #include "platform/metafile/GdiSink.h"
 
 #include <QBrush>
+#include <QFont>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPainterPath>
 #include <QPen>
@@ -27,7 +29,7 @@ class QPainter;
 namespace plume::metafile {
 
 class GdiPlayer : public GdiSink {
-public:
+  public:
     // Draws so that the picture frame given to begin() fills `target` (painter coordinates).
     GdiPlayer(QPainter& painter, const QRectF& target);
     ~GdiPlayer() override;
@@ -158,7 +160,7 @@ public:
     using Object = std::variant<std::monostate, PenObject, BrushObject, FontObject, RegionObject,
                                 PaletteObject>;
 
-private:
+  private:
     struct DcState {
         MapMode mapMode = MapMode::Text;
         Point windowOrg, viewportOrg;
@@ -194,6 +196,7 @@ private:
     // Painter state.
     void applyClip();
     void applyRop2();
+    void restoreCompositionMode();  // back to what the DC's ROP2 asks for
     QPen devicePen(const PenObject& pen) const;
     QBrush deviceBrush(const BrushObject& brush) const;
     bool penVisible() const;
@@ -211,6 +214,10 @@ private:
     void setClip(std::optional<QPainterPath> clip);
     void combineClip(const QPainterPath& devicePath, RegionMode mode);
     void drawImage(const BlitOp& op, const QImage& image, bool keepRasterOp);
+    // Any ternary raster operation, pixel by pixel, when painting on a 32-bit QImage without
+    // rotation; false when that is not the case (the caller then approximates).
+    bool rasterOpOnImage(const QRectF& destLogical, const QImage* image, const QRectF& src,
+                         uint32_t rop);
     const Object* object(uint32_t index) const;
 
     QPainter& m_painter;
@@ -236,6 +243,16 @@ private:
     bool m_clipDirty = true;
     uint32_t m_appliedRop2 = rop2::CopyPen;
     bool m_rasterOps = false;
+
+    // The last font made for text, with its metrics (fonts are costly to set up).
+    struct FontCache {
+        LogFont logFont;
+        double pixelHeight = 0;
+        QFont font;
+        QFontMetricsF metrics;
+    };
+    std::optional<FontCache> m_fontCache;
+    std::vector<double> m_advances;
 
     QPolygonF m_polygon;  // reused buffer
     qsizetype m_unsupported = 0;
