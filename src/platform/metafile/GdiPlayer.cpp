@@ -101,6 +101,34 @@ QPainter::CompositionMode rop2Mode(uint32_t rop) {
     }
 }
 
+// The stock fonts as a reference screen defines them (cell heights in pixels).
+LogFont stockFont(uint32_t index) {
+    LogFont f;
+    switch (index) {
+        case stockObject::AnsiVarFont:
+            f.height = 12;
+            f.faceName = QStringLiteral("MS Sans Serif");
+            break;
+        case stockObject::DefaultGuiFont:
+            f.height = -11;
+            f.faceName = QStringLiteral("MS Shell Dlg");
+            break;
+        case stockObject::OemFixedFont:
+        case stockObject::AnsiFixedFont:
+        case stockObject::SystemFixedFont:
+            f.height = index == stockObject::SystemFixedFont ? 15 : 12;
+            f.pitchAndFamily = 0x31;  // FIXED_PITCH | FF_MODERN
+            f.faceName = QStringLiteral("Courier New");
+            break;
+        default:  // SYSTEM_FONT, DEVICE_DEFAULT_FONT and a DC's first font
+            f.height = 16;
+            f.weight = 700;
+            f.faceName = QStringLiteral("System");
+            break;
+    }
+    return f;
+}
+
 }  // namespace
 
 GdiPlayer::GdiPlayer(QPainter& painter, const QRectF& target)
@@ -155,6 +183,7 @@ void GdiPlayer::begin(const PictureInfo& info) {
     m_pixelInDevice = deviceScale > 1e-12 ? 1.0 / deviceScale : 1.0;
     m_painter.setTransform(m_deviceToPainter);
     m_clipDirty = true;
+    m_dc.font.font = stockFont(stockObject::SystemFont);
     updateTransform();
 }
 
@@ -374,7 +403,9 @@ void GdiPlayer::setPolyFillMode(PolyFillMode mode) {
 void GdiPlayer::setRop2(uint32_t rop) {
     if (rop >= rop2::Black && rop <= rop2::White) m_dc.rop2 = rop;
 }
-void GdiPlayer::setStretchBltMode(uint32_t) {}
+void GdiPlayer::setStretchBltMode(uint32_t mode) {
+    m_dc.stretchMode = mode;
+}
 void GdiPlayer::setMiterLimit(float limit) {
     if (std::isfinite(limit) && limit >= 1) m_dc.miterLimit = std::min<double>(limit, 1000);
 }
@@ -498,7 +529,7 @@ void GdiPlayer::selectObject(uint32_t index) {
             case stockObject::DeviceDefaultFont:
             case stockObject::SystemFixedFont:
             case stockObject::DefaultGuiFont:
-                m_dc.font = FontObject{};
+                m_dc.font = FontObject{stockFont(index)};
                 break;
             default:
                 break;

@@ -173,6 +173,7 @@ class GdiPlayer : public GdiSink {
         int32_t charExtra = 0;
         PolyFillMode fillMode = PolyFillMode::Alternate;
         uint32_t rop2 = rop2::CopyPen;
+        uint32_t stretchMode = 1;  // BLACKONWHITE; HALFTONE (4) smooths stretched bitmaps
         ArcDirection arcDirection = ArcDirection::CounterClockwise;
         double miterLimit = 10;
         Point brushOrg;

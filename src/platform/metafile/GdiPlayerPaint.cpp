@@ -100,6 +100,7 @@ bool GdiPlayer::rasterOpOnImage(const QRectF& destLogical, const QImage* image, 
     if (image) {
         QPainter sp(&sourcePixels);
         sp.setTransform(full * QTransform::fromTranslate(-box.left(), -box.top()));
+        sp.setRenderHint(QPainter::SmoothPixmapTransform, m_dc.stretchMode == 4);
         sp.drawImage(destLogical, *image, src);
     }
     QImage patternPixels(box.size(), QImage::Format_RGB32);
@@ -336,7 +337,10 @@ void GdiPlayer::drawImage(const BlitOp& op, const QImage& source, bool keepRaste
     }
     m_painter.setTransform(m_toDevice * m_deviceToPainter);
     m_painter.setCompositionMode(mode);
+    const bool smooth = m_dc.stretchMode == 4;
+    if (smooth) m_painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
     m_painter.drawImage(dest, image, src);
+    if (smooth) m_painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     restoreCompositionMode();
     m_painter.setTransform(m_deviceToPainter);
 }

@@ -1,0 +1,254 @@
+// EmfReader: header checks, the record chain, and the decoding of records into sink calls.
+
+#include "platform/metafile/EmfReader.h"
+#include "platform/metafile/Metafile.h"
+#include "support/EmfBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <QStringList>
+
+using namespace plume::metafile;
+using plume::test::appendU32;
+using plume::test::EmfBuilder;
+
+namespace {
+
+// Writes down the calls it receives, one line each.
+class RecordingSink : public GdiSink {
+  public:
+    QStringList calls;
+    void polyline(std::span<const Point> pts) override {
+        QString s = QStringLiteral("polyline");
+        for (const Point& p : pts) s += QStringLiteral(" %1,%2").arg(p.x).arg(p.y);
+        calls << s;
+    }
+    void polyPolygon(std::span<const Point> pts, std::span<const uint32_t> counts) override {
+        calls << QStringLiteral("polyPolygon %1 points %2 figures")
+                     .arg(pts.size())
+                     .arg(counts.size());
+    }
+    void rectangle(const Rect& r) override {
+        calls << QStringLiteral("rectangle %1,%2,%3,%4")
+                     .arg(r.left)
+                     .arg(r.top)
+                     .arg(r.right)
+                     .arg(r.bottom);
+    }
+    void createFont(uint32_t index, const LogFont& f) override {
+        calls << QStringLiteral("font %1 %2 %3").arg(index).arg(f.height).arg(f.faceName);
+    }
+    void extTextOut(const TextRun& t) override {
+        QString s =
+            QStringLiteral("text %1,%2 '%3' dx").arg(t.reference.x).arg(t.reference.y).arg(t.text);
+        for (int32_t d : t.dx) s += QStringLiteral(" %1").arg(d);
+        calls << s;
+    }
+    void selectClipRegion(const RegionData* r, RegionMode mode) override {
+        calls
+            << QStringLiteral("clip %1 rects mode %2").arg(r ? r->rects.size() : 0).arg(int(mode));
+    }
+    void blit(const BlitOp& op) override {
+        calls << QStringLiteral("blit %1,%2 %3x%4 rop %5 info %6 bits %7")
+                     .arg(op.destX)
+                     .arg(op.destY)
+                     .arg(op.destWidth)
+                     .arg(op.destHeight)
+                     .arg(op.rop, 0, 16)
+                     .arg(op.source.info.size())
+                     .arg(op.source.bits.size());
+    }
+    void comment(std::span<const uint8_t> data) override {
+        calls << QStringLiteral("comment %1").arg(data.size());
+    }
+    void unknownRecord(uint32_t type, std::span<const uint8_t>) override {
+        calls << QStringLiteral("unknown %1").arg(type);
+    }
+};
+
+EmfFile read(const QByteArray& bytes) {
+    auto result = readEmf(bytes);
+    EXPECT_TRUE(std::holds_alternative<EmfFile>(result))
+        << (std::holds_alternative<ParseError>(result)
+                ? std::get<ParseError>(result).message.toStdString()
+                : "");
+    return std::holds_alternative<EmfFile>(result) ? std::get<EmfFile>(std::move(result))
+                                                   : EmfFile{};
+}
+
+QStringList play(const QByteArray& bytes, PlaybackStats* stats = nullptr) {
+    RecordingSink sink;
+    const PlaybackStats s = playEmf(read(bytes), sink);
+    if (stats) *stats = s;
+    return sink.calls;
+}
+
+void putU32(QByteArray& bytes, qsizetype at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) bytes[at + i] = char((v >> (8 * i)) & 0xff);
+}
+
+}  // namespace
+
+TEST(EmfReader, HeaderGivesFrameDeviceAndRecords) {
+    const QByteArray bytes = EmfBuilder(96, 48).rectangle(1, 2, 3, 4).build();
+    const EmfFile file = read(bytes);
+    EXPECT_EQ(file.header.frame, (Rect{0, 0, 2540, 1270}));
+    EXPECT_EQ(file.header.devicePixels, (Size{1920, 1080}));
+    EXPECT_EQ(file.header.deviceMicrometers, (Size{508000, 285750}));
+    ASSERT_EQ(file.records.size(), 3u);  // header, rectangle, EOF
+    EXPECT_EQ(file.records[1].type, uint32_t(EmfRecordType::Rectangle));
+    EXPECT_TRUE(file.truncationNote.isEmpty());
+
+    const auto parsed = parseMetafile(bytes);
+    ASSERT_TRUE(std::holds_alternative<DocumentPtr>(parsed));
+    const auto& doc = *std::get<DocumentPtr>(parsed);
+    EXPECT_EQ(doc.format(), Format::Emf);
+    EXPECT_NEAR(doc.sizeAtDpi(96).width(), 96, 1e-9);
+    EXPECT_NEAR(doc.sizeAtDpi(96).height(), 48, 1e-9);
+    EXPECT_EQ(doc.toEmf(), bytes);
+}
+
+TEST(EmfReader, RefusesWhatIsNoEmf) {
+    EXPECT_TRUE(std::holds_alternative<ParseError>(readEmf(QByteArray())));
+    EXPECT_TRUE(std::holds_alternative<ParseError>(readEmf(QByteArray(200, 'x'))));
+    EXPECT_TRUE(std::holds_alternative<ParseError>(parseMetafile(QByteArray("GIF89a....."))));
+    QByteArray bytes = EmfBuilder(96, 96).build();
+    putU32(bytes, 40, 0x12345678);  // signature
+    EXPECT_TRUE(std::holds_alternative<ParseError>(readEmf(bytes)));
+    for (uint32_t headerSize : {0u, 20u, 90u, 100000u}) {
+        QByteArray broken = EmfBuilder(96, 96).build();
+        putU32(broken, 4, headerSize);
+        EXPECT_TRUE(std::holds_alternative<ParseError>(readEmf(broken))) << headerSize;
+    }
+}
+
+TEST(EmfReader, BrokenRecordEndsThePictureThereKeepingWhatCameBefore) {
+    // Record sizes of 0, below 8, not a multiple of 4, and beyond the data each end the chain.
+    for (uint32_t badSize : {0u, 4u, 13u, 0x7ffffff0u}) {
+        QByteArray bytes = EmfBuilder(96, 96).rectangle(1, 1, 5, 5).rectangle(2, 2, 6, 6).build();
+        const qsizetype second = 108 + 24;
+        putU32(bytes, second + 4, badSize);
+        const EmfFile file = read(bytes);
+        ASSERT_EQ(file.records.size(), 2u) << badSize;
+        EXPECT_FALSE(file.truncationNote.isEmpty());
+        EXPECT_EQ(play(bytes), QStringList{QStringLiteral("rectangle 1,1,5,5")});
+    }
+    // Cut in the middle of a record.
+    const QByteArray whole = EmfBuilder(96, 96).rectangle(1, 1, 5, 5).rectangle(2, 2, 6, 6).build();
+    const EmfFile cut = read(whole.left(108 + 24 + 10));
+    EXPECT_EQ(cut.records.size(), 2u);
+    EXPECT_FALSE(cut.truncationNote.isEmpty());
+}
+
+TEST(EmfReader, DeclaredSizeBeyondTheDataIsReadAsFarAsItGoes) {
+    QByteArray bytes = EmfBuilder(96, 96).rectangle(1, 1, 5, 5).build();
+    putU32(bytes, 48, 0x7fffffff);  // nBytes
+    EXPECT_EQ(play(bytes), QStringList{QStringLiteral("rectangle 1,1,5,5")});
+}
+
+TEST(EmfReader, CountsBeyondTheRecordSkipTheRecordOnly) {
+    QByteArray poly;
+    for (int i = 0; i < 4; ++i) appendU32(poly, 0);
+    appendU32(poly, 1'000'000);  // a million points claimed, two present
+    appendU32(poly, 0x00020001);
+    appendU32(poly, 0x00040003);
+    QByteArray polyPoly;
+    for (int i = 0; i < 4; ++i) appendU32(polyPoly, 0);
+    appendU32(polyPoly, 2);  // two polygons
+    appendU32(polyPoly, 3);  // three points in all, but the counts say 2 + 5
+    appendU32(polyPoly, 2);
+    appendU32(polyPoly, 5);
+    for (int i = 0; i < 3; ++i) appendU32(polyPoly, 0);
+    PlaybackStats stats;
+    const QStringList calls = play(
+        EmfBuilder(96, 96).record(87, poly).record(91, polyPoly).poly(87, {{1, 2}, {3, 4}}).build(),
+        &stats);
+    EXPECT_EQ(calls, QStringList{QStringLiteral("polyline 1,2 3,4")});
+    EXPECT_EQ(stats.recordsSkipped, 2);
+}
+
+TEST(EmfReader, TextFieldsAreCheckedAndDecoded) {
+    const QByteArray bytes = EmfBuilder(96, 96)
+                                 .createFont(1, -12, 400, QStringLiteral("Arial"))
+                                 .extTextOutW(5, 6, QStringLiteral("Ab"), 0, {7, 8})
+                                 .build();
+    EXPECT_EQ(play(bytes), (QStringList{QStringLiteral("font 1 -12 Arial"),
+                                        QStringLiteral("text 5,6 'Ab' dx 7 8")}));
+
+    // A string offset beyond the record is refused; the picture goes on.
+    QByteArray broken =
+        EmfBuilder(96, 96).extTextOutW(5, 6, QStringLiteral("Ab")).rectangle(0, 0, 1, 1).build();
+    putU32(broken, 108 + 8 + 16 + 12 + 8 + 4, 0x10000);  // offString
+    PlaybackStats stats;
+    EXPECT_EQ(play(broken, &stats), QStringList{QStringLiteral("rectangle 0,0,1,1")});
+    EXPECT_EQ(stats.recordsSkipped, 1);
+}
+
+TEST(EmfReader, ShiftJisTextMergesTheAdvancesOfDoubleByteCharacters) {
+    // "Aメ" in CP932 is 41 83 81: three bytes, two characters; Dx per byte 10, 6, 6.
+    QByteArray p;
+    for (int i = 0; i < 4; ++i) appendU32(p, 0);
+    appendU32(p, 1);
+    appendU32(p, 0);
+    appendU32(p, 0);
+    appendU32(p, 3);
+    appendU32(p, 4);
+    appendU32(p, 3);       // chars (bytes)
+    appendU32(p, 8 + 68);  // offString
+    appendU32(p, 0);       // options
+    for (int i = 0; i < 4; ++i) appendU32(p, 0);
+    appendU32(p, 8 + 68 + 4);  // offDx
+    p.append("\x41\x83\x81\x00", 4);
+    appendU32(p, 10);
+    appendU32(p, 6);
+    appendU32(p, 6);
+    const QByteArray bytes = EmfBuilder(96, 96)
+                                 .createFont(1, -12, 400, QStringLiteral("MS Gothic"), 0, 128)
+                                 .selectObject(1)
+                                 .record(83, p)
+                                 .build();
+    const QStringList calls = play(bytes);
+    ASSERT_EQ(calls.size(), 2);
+    EXPECT_EQ(calls[1], QStringLiteral("text 3,4 'A\u30e1' dx 10 12"));
+}
+
+TEST(EmfReader, EmfPlusCommentsAreSkippedAndOtherCommentsPassed) {
+    QByteArray emfPlus;
+    appendU32(emfPlus, 8);
+    appendU32(emfPlus, 0x2B464D45);  // "EMF+"
+    appendU32(emfPlus, 0x4001);
+    QByteArray other;
+    appendU32(other, 4);
+    appendU32(other, 0x43494447);  // "GDIC"
+    const QStringList calls = play(
+        EmfBuilder(96, 96).record(70, emfPlus).record(70, other).rectangle(0, 0, 2, 2).build());
+    EXPECT_EQ(calls, (QStringList{QStringLiteral("unknown 70"), QStringLiteral("comment 4"),
+                                  QStringLiteral("rectangle 0,0,2,2")}));
+}
+
+TEST(EmfReader, ClipRegionAndBitmapRecordsKeepTheirData) {
+    QImage image(3, 2, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    const QStringList calls = play(EmfBuilder(96, 96)
+                                       .extSelectClipRgn({{1, 2, 3, 4}, {5, 6, 7, 8}}, 1)
+                                       .extSelectClipRgn({}, 5)
+                                       .stretchDiBits(1, 2, 30, 20, image, 0x00CC0020)
+                                       .build());
+    EXPECT_EQ(calls, (QStringList{QStringLiteral("clip 2 rects mode 1"),
+                                  QStringLiteral("clip 0 rects mode 5"),
+                                  QStringLiteral("blit 1,2 30x20 rop cc0020 info 40 bits 24")}));
+}
+
+TEST(EmfReader, RegionWithMoreRectanglesThanBytesIsRefused) {
+    QByteArray p;
+    appendU32(p, 48);  // cbRgnData
+    appendU32(p, 1);
+    appendU32(p, 32);
+    appendU32(p, 1);
+    appendU32(p, 0x10000000);  // rectangles claimed
+    appendU32(p, 16);
+    for (int i = 0; i < 8; ++i) appendU32(p, 0);
+    PlaybackStats stats;
+    EXPECT_TRUE(play(EmfBuilder(96, 96).record(75, p).build(), &stats).isEmpty());
+    EXPECT_EQ(stats.recordsSkipped, 1);
+}

@@ -1,0 +1,451 @@
+#include "support/EmfBuilder.h"
+
+#include <cstring>
+
+namespace plume::test {
+
+void appendU16(QByteArray& out, uint16_t v) {
+    out.append(char(v & 0xff));
+    out.append(char(v >> 8));
+}
+
+void appendU32(QByteArray& out, uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.append(char((v >> (8 * i)) & 0xff));
+}
+
+namespace {
+void appendI32(QByteArray& out, int v) {
+    appendU32(out, uint32_t(v));
+}
+void appendF32(QByteArray& out, float f) {
+    uint32_t bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    appendU32(out, bits);
+}
+void appendRect(QByteArray& out, int l, int t, int r, int b) {
+    appendI32(out, l);
+    appendI32(out, t);
+    appendI32(out, r);
+    appendI32(out, b);
+}
+void pad4(QByteArray& out) {
+    while (out.size() % 4) out.append('\0');
+}
+}  // namespace
+
+EmfBuilder::EmfBuilder(int width, int height) : m_width(width), m_height(height) {}
+
+EmfBuilder& EmfBuilder::record(uint32_t type, std::initializer_list<uint32_t> words) {
+    QByteArray payload;
+    for (uint32_t w : words) appendU32(payload, w);
+    return record(type, payload);
+}
+
+EmfBuilder& EmfBuilder::record(uint32_t type, const QByteArray& payload) {
+    QByteArray body = payload;
+    pad4(body);
+    appendU32(m_records, type);
+    appendU32(m_records, uint32_t(body.size() + 8));
+    m_records.append(body);
+    ++m_count;
+    return *this;
+}
+
+EmfBuilder& EmfBuilder::setMapMode(uint32_t mode) {
+    return record(17, {mode});
+}
+EmfBuilder& EmfBuilder::setWindowOrg(int x, int y) {
+    return record(10, {uint32_t(x), uint32_t(y)});
+}
+EmfBuilder& EmfBuilder::setWindowExt(int cx, int cy) {
+    return record(9, {uint32_t(cx), uint32_t(cy)});
+}
+EmfBuilder& EmfBuilder::setViewportOrg(int x, int y) {
+    return record(12, {uint32_t(x), uint32_t(y)});
+}
+EmfBuilder& EmfBuilder::setViewportExt(int cx, int cy) {
+    return record(11, {uint32_t(cx), uint32_t(cy)});
+}
+
+EmfBuilder& EmfBuilder::setWorldTransform(float m11, float m12, float m21, float m22, float dx,
+                                          float dy) {
+    QByteArray p;
+    for (float f : {m11, m12, m21, m22, dx, dy}) appendF32(p, f);
+    return record(35, p);
+}
+
+EmfBuilder& EmfBuilder::modifyWorldTransform(float m11, float m12, float m21, float m22, float dx,
+                                             float dy, uint32_t mode) {
+    QByteArray p;
+    for (float f : {m11, m12, m21, m22, dx, dy}) appendF32(p, f);
+    appendU32(p, mode);
+    return record(36, p);
+}
+
+EmfBuilder& EmfBuilder::setBkMode(uint32_t mode) {
+    return record(18, {mode});
+}
+EmfBuilder& EmfBuilder::setBkColor(uint32_t c) {
+    return record(25, {c});
+}
+EmfBuilder& EmfBuilder::setTextColor(uint32_t c) {
+    return record(24, {c});
+}
+EmfBuilder& EmfBuilder::setTextAlign(uint32_t flags) {
+    return record(22, {flags});
+}
+EmfBuilder& EmfBuilder::setPolyFillMode(uint32_t mode) {
+    return record(19, {mode});
+}
+EmfBuilder& EmfBuilder::setRop2(uint32_t rop) {
+    return record(20, {rop});
+}
+EmfBuilder& EmfBuilder::setArcDirection(uint32_t d) {
+    return record(57, {d});
+}
+EmfBuilder& EmfBuilder::saveDc() {
+    return record(33, {});
+}
+EmfBuilder& EmfBuilder::restoreDc(int32_t which) {
+    return record(34, {uint32_t(which)});
+}
+EmfBuilder& EmfBuilder::moveTo(int x, int y) {
+    return record(27, {uint32_t(x), uint32_t(y)});
+}
+
+EmfBuilder& EmfBuilder::createPen(uint32_t index, uint32_t style, int width, uint32_t colorRef) {
+    return record(38, {index, style, uint32_t(width), 0, colorRef});
+}
+
+EmfBuilder& EmfBuilder::createExtPen(uint32_t index, uint32_t style, uint32_t width,
+                                     uint32_t colorRef, std::initializer_list<uint32_t> dashes) {
+    QByteArray p;
+    appendU32(p, index);
+    for (int i = 0; i < 4; ++i) appendU32(p, 0);  // no DIB
+    appendU32(p, style);
+    appendU32(p, width);
+    appendU32(p, 0);  // BS_SOLID
+    appendU32(p, colorRef);
+    appendU32(p, 0);
+    appendU32(p, uint32_t(dashes.size()));
+    for (uint32_t d : dashes) appendU32(p, d);
+    return record(95, p);
+}
+
+EmfBuilder& EmfBuilder::createBrush(uint32_t index, uint32_t style, uint32_t colorRef,
+                                    uint32_t hatch) {
+    return record(39, {index, style, colorRef, hatch});
+}
+
+EmfBuilder& EmfBuilder::createDibPatternBrush(uint32_t index, const QImage& pattern) {
+    const auto [info, bits] = dib(pattern, 24, false);
+    QByteArray p;
+    const uint32_t offBmi = 8 + 24;
+    appendU32(p, index);
+    appendU32(p, 0);  // DIB_RGB_COLORS
+    appendU32(p, offBmi);
+    appendU32(p, uint32_t(info.size()));
+    appendU32(p, offBmi + uint32_t(info.size()));
+    appendU32(p, uint32_t(bits.size()));
+    p.append(info);
+    p.append(bits);
+    return record(94, p);
+}
+
+EmfBuilder& EmfBuilder::createFont(uint32_t index, int height, int weight, const QString& face,
+                                   int escapement, uint8_t charSet, uint8_t italic,
+                                   uint8_t underline) {
+    QByteArray p;
+    appendU32(p, index);
+    appendI32(p, height);
+    appendI32(p, 0);
+    appendI32(p, escapement);
+    appendI32(p, escapement);
+    appendI32(p, weight);
+    p.append(char(italic));
+    p.append(char(underline));
+    p.append('\0');
+    p.append(char(charSet));
+    p.append(QByteArray(4, '\0'));
+    for (int i = 0; i < 32; ++i) appendU16(p, i < face.size() ? face[i].unicode() : 0);
+    return record(82, p);
+}
+
+EmfBuilder& EmfBuilder::selectObject(uint32_t index) {
+    return record(37, {index});
+}
+EmfBuilder& EmfBuilder::deleteObject(uint32_t index) {
+    return record(40, {index});
+}
+
+EmfBuilder& EmfBuilder::rectangle(int l, int t, int r, int b) {
+    return record(43, {uint32_t(l), uint32_t(t), uint32_t(r), uint32_t(b)});
+}
+EmfBuilder& EmfBuilder::ellipse(int l, int t, int r, int b) {
+    return record(42, {uint32_t(l), uint32_t(t), uint32_t(r), uint32_t(b)});
+}
+EmfBuilder& EmfBuilder::roundRect(int l, int t, int r, int b, int cw, int ch) {
+    return record(44,
+                  {uint32_t(l), uint32_t(t), uint32_t(r), uint32_t(b), uint32_t(cw), uint32_t(ch)});
+}
+EmfBuilder& EmfBuilder::arcFamily(uint32_t type, int l, int t, int r, int b, int x1, int y1, int x2,
+                                  int y2) {
+    return record(type, {uint32_t(l), uint32_t(t), uint32_t(r), uint32_t(b), uint32_t(x1),
+                         uint32_t(y1), uint32_t(x2), uint32_t(y2)});
+}
+EmfBuilder& EmfBuilder::lineTo(int x, int y) {
+    return record(54, {uint32_t(x), uint32_t(y)});
+}
+
+EmfBuilder& EmfBuilder::poly(uint32_t type, const std::vector<std::pair<int, int>>& points) {
+    const bool shortPoints = type >= 85;
+    QByteArray p;
+    appendRect(p, 0, 0, m_width, m_height);
+    appendU32(p, uint32_t(points.size()));
+    for (auto [x, y] : points) {
+        if (shortPoints) {
+            appendU16(p, uint16_t(x));
+            appendU16(p, uint16_t(y));
+        } else {
+            appendI32(p, x);
+            appendI32(p, y);
+        }
+    }
+    return record(type, p);
+}
+
+EmfBuilder& EmfBuilder::polyPolygon16(const std::vector<std::vector<std::pair<int, int>>>& polys) {
+    QByteArray p;
+    appendRect(p, 0, 0, m_width, m_height);
+    appendU32(p, uint32_t(polys.size()));
+    uint32_t total = 0;
+    for (const auto& poly : polys) total += uint32_t(poly.size());
+    appendU32(p, total);
+    for (const auto& poly : polys) appendU32(p, uint32_t(poly.size()));
+    for (const auto& poly : polys)
+        for (auto [x, y] : poly) {
+            appendU16(p, uint16_t(x));
+            appendU16(p, uint16_t(y));
+        }
+    return record(91, p);
+}
+
+EmfBuilder& EmfBuilder::beginPath() {
+    return record(59, {});
+}
+EmfBuilder& EmfBuilder::endPath() {
+    return record(60, {});
+}
+EmfBuilder& EmfBuilder::closeFigure() {
+    return record(61, {});
+}
+EmfBuilder& EmfBuilder::fillPath() {
+    return record(62, {0, 0, uint32_t(m_width), uint32_t(m_height)});
+}
+EmfBuilder& EmfBuilder::strokeAndFillPath() {
+    return record(63, {0, 0, uint32_t(m_width), uint32_t(m_height)});
+}
+EmfBuilder& EmfBuilder::strokePath() {
+    return record(64, {0, 0, uint32_t(m_width), uint32_t(m_height)});
+}
+EmfBuilder& EmfBuilder::selectClipPath(uint32_t mode) {
+    return record(67, {mode});
+}
+EmfBuilder& EmfBuilder::intersectClipRect(int l, int t, int r, int b) {
+    return record(30, {uint32_t(l), uint32_t(t), uint32_t(r), uint32_t(b)});
+}
+EmfBuilder& EmfBuilder::excludeClipRect(int l, int t, int r, int b) {
+    return record(29, {uint32_t(l), uint32_t(t), uint32_t(r), uint32_t(b)});
+}
+
+EmfBuilder& EmfBuilder::extSelectClipRgn(const std::vector<std::array<int, 4>>& rects,
+                                         uint32_t mode) {
+    QByteArray p;
+    if (rects.empty()) {
+        appendU32(p, 0);
+        appendU32(p, mode);
+        return record(75, p);
+    }
+    QByteArray region;
+    appendU32(region, 32);
+    appendU32(region, 1);
+    appendU32(region, uint32_t(rects.size()));
+    appendU32(region, uint32_t(rects.size() * 16));
+    appendRect(region, rects[0][0], rects[0][1], rects[0][2], rects[0][3]);
+    for (const auto& r : rects) appendRect(region, r[0], r[1], r[2], r[3]);
+    appendU32(p, uint32_t(region.size()));
+    appendU32(p, mode);
+    p.append(region);
+    return record(75, p);
+}
+
+EmfBuilder& EmfBuilder::extTextOutW(int x, int y, const QString& text, uint32_t options,
+                                    const std::vector<int>& dx, std::array<int, 4> rect) {
+    // Fixed part: bounds 16, graphics mode 4, scales 8, EmrText 40 = 68 bytes, +8 header.
+    QByteArray p;
+    appendRect(p, 0, 0, -1, -1);
+    appendU32(p, 1);
+    appendF32(p, 0);
+    appendF32(p, 0);
+    appendI32(p, x);
+    appendI32(p, y);
+    appendU32(p, uint32_t(text.size()));
+    const uint32_t offString = 8 + 68;
+    const uint32_t stringBytes = uint32_t((text.size() * 2 + 3) / 4 * 4);
+    appendU32(p, offString);
+    appendU32(p, options);
+    appendRect(p, rect[0], rect[1], rect[2], rect[3]);
+    appendU32(p, dx.empty() ? 0 : offString + stringBytes);
+    for (QChar c : text) appendU16(p, c.unicode());
+    pad4(p);
+    for (int d : dx) appendI32(p, d);
+    return record(84, p);
+}
+
+EmfBuilder& EmfBuilder::extTextOutA(int x, int y, const QByteArray& bytes) {
+    QByteArray p;
+    appendRect(p, 0, 0, -1, -1);
+    appendU32(p, 1);
+    appendF32(p, 0);
+    appendF32(p, 0);
+    appendI32(p, x);
+    appendI32(p, y);
+    appendU32(p, uint32_t(bytes.size()));
+    appendU32(p, 8 + 68);
+    appendU32(p, 0);
+    appendRect(p, 0, 0, 0, 0);
+    appendU32(p, 0);
+    p.append(bytes);
+    return record(83, p);
+}
+
+std::pair<QByteArray, QByteArray> EmfBuilder::dib(const QImage& source, int bitCount,
+                                                  bool topDown) {
+    QImage image = source;
+    if (bitCount <= 8 && image.format() != QImage::Format_Indexed8)
+        image = image.convertToFormat(QImage::Format_Indexed8);
+    if (bitCount > 8) image = image.convertToFormat(QImage::Format_ARGB32);
+    const int w = image.width(), h = image.height();
+    const int colors = bitCount <= 8 ? (1 << bitCount) : 0;
+    QByteArray info;
+    appendU32(info, 40);
+    appendI32(info, w);
+    appendI32(info, topDown ? -h : h);
+    appendU16(info, 1);
+    appendU16(info, uint16_t(bitCount));
+    appendU32(info, 0);  // BI_RGB
+    appendU32(info, 0);
+    appendU32(info, 3780);
+    appendU32(info, 3780);
+    appendU32(info, uint32_t(colors));
+    appendU32(info, 0);
+    for (int i = 0; i < colors; ++i) {
+        const QRgb c = i < image.colorCount() ? image.color(i) : 0;
+        info.append(char(qBlue(c)));
+        info.append(char(qGreen(c)));
+        info.append(char(qRed(c)));
+        info.append('\0');
+    }
+    const int stride = ((w * bitCount + 31) / 32) * 4;
+    QByteArray bits(qsizetype(stride) * h, '\0');
+    for (int row = 0; row < h; ++row) {
+        const int y = topDown ? row : h - 1 - row;
+        auto* out = reinterpret_cast<uint8_t*>(bits.data()) + qsizetype(row) * stride;
+        for (int x = 0; x < w; ++x) {
+            if (bitCount <= 8) {
+                const int index = image.pixelIndex(x, y);
+                const int perByte = 8 / bitCount;
+                const int shift = (perByte - 1 - x % perByte) * bitCount;
+                out[x / perByte] |= uint8_t(index << shift);
+            } else {
+                const QRgb c = image.pixel(x, y);
+                const int bytes = bitCount / 8;
+                out[x * bytes] = uint8_t(qBlue(c));
+                out[x * bytes + 1] = uint8_t(qGreen(c));
+                out[x * bytes + 2] = uint8_t(qRed(c));
+                if (bytes == 4) out[x * bytes + 3] = uint8_t(qAlpha(c));
+            }
+        }
+    }
+    return {info, bits};
+}
+
+EmfBuilder& EmfBuilder::stretchDiBits(int x, int y, int cx, int cy, const QImage& image,
+                                      uint32_t rop, int bitCount, bool topDown) {
+    const auto [info, bits] = dib(image, bitCount, topDown);
+    // EMR_STRETCHDIBITS fixed part: 8 + 16 + 4*14 = 80 bytes.
+    const uint32_t offBmi = 80;
+    QByteArray p;
+    appendRect(p, x, y, x + cx - 1, y + cy - 1);
+    appendI32(p, x);
+    appendI32(p, y);
+    appendI32(p, 0);
+    appendI32(p, 0);
+    appendI32(p, image.width());
+    appendI32(p, image.height());
+    appendU32(p, offBmi);
+    appendU32(p, uint32_t(info.size()));
+    appendU32(p, offBmi + uint32_t(info.size()));
+    appendU32(p, uint32_t(bits.size()));
+    appendU32(p, 0);
+    appendU32(p, rop);
+    appendI32(p, cx);
+    appendI32(p, cy);
+    p.append(info);
+    p.append(bits);
+    return record(81, p);
+}
+
+EmfBuilder& EmfBuilder::patBlt(int x, int y, int cx, int cy, uint32_t rop) {
+    QByteArray p;
+    appendRect(p, x, y, x + cx - 1, y + cy - 1);
+    appendI32(p, x);
+    appendI32(p, y);
+    appendI32(p, cx);
+    appendI32(p, cy);
+    appendU32(p, rop);
+    appendI32(p, 0);
+    appendI32(p, 0);
+    for (float f : {1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f}) appendF32(p, f);
+    appendU32(p, 0);
+    for (int i = 0; i < 5; ++i) appendU32(p, 0);  // usage, no bitmap
+    return record(76, p);
+}
+
+QByteArray EmfBuilder::build() const {
+    // ENHMETAHEADER with the micrometre extension (108 bytes): a 1920x1080 reference screen at
+    // exactly 96 dpi.
+    QByteArray out;
+    appendU32(out, 1);
+    appendU32(out, 108);
+    appendRect(out, 0, 0, m_width - 1, m_height - 1);
+    appendRect(out, 0, 0, int(m_width * 2540 / 96), int(m_height * 2540 / 96));
+    appendU32(out, 0x464D4520);
+    appendU32(out, 0x10000);
+    const uint32_t total = 108 + uint32_t(m_records.size()) + 20;
+    appendU32(out, total);
+    appendU32(out, m_count + 2);
+    appendU16(out, 64);
+    appendU16(out, 0);
+    appendU32(out, 0);
+    appendU32(out, 0);
+    appendU32(out, 0);
+    appendI32(out, 1920);
+    appendI32(out, 1080);
+    appendI32(out, 508);
+    appendI32(out, 286);
+    appendU32(out, 0);
+    appendU32(out, 0);
+    appendU32(out, 0);
+    appendI32(out, 508000);
+    appendI32(out, 285750);
+    out.append(m_records);
+    appendU32(out, 14);  // EMR_EOF
+    appendU32(out, 20);
+    appendU32(out, 0);
+    appendU32(out, 16);
+    appendU32(out, 20);
+    return out;
+}
+
+}  // namespace plume::test

@@ -1,0 +1,115 @@
+#pragma once
+
+// Writes EMF files record by record, so that test pictures are readable code rather than
+// binary blobs. Coordinates are logical units; the reference device is a 96-dpi screen, so at
+// the default mapping one logical unit is one pixel of a picture rendered at its own size.
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <initializer_list>
+#include <utility>
+#include <vector>
+
+namespace plume::test {
+
+class EmfBuilder {
+  public:
+    // A picture of width x height pixels (the frame covers exactly that at 96 dpi).
+    EmfBuilder(int width, int height);
+
+    // Any record: type and 32-bit words (the record header is added).
+    EmfBuilder& record(uint32_t type, std::initializer_list<uint32_t> words);
+    EmfBuilder& record(uint32_t type, const QByteArray& payload);
+
+    // State.
+    EmfBuilder& setMapMode(uint32_t mode);
+    EmfBuilder& setWindowOrg(int x, int y);
+    EmfBuilder& setWindowExt(int cx, int cy);
+    EmfBuilder& setViewportOrg(int x, int y);
+    EmfBuilder& setViewportExt(int cx, int cy);
+    EmfBuilder& setWorldTransform(float m11, float m12, float m21, float m22, float dx, float dy);
+    EmfBuilder& modifyWorldTransform(float m11, float m12, float m21, float m22, float dx, float dy,
+                                     uint32_t mode);
+    EmfBuilder& setBkMode(uint32_t mode);
+    EmfBuilder& setBkColor(uint32_t colorRef);
+    EmfBuilder& setTextColor(uint32_t colorRef);
+    EmfBuilder& setTextAlign(uint32_t flags);
+    EmfBuilder& setPolyFillMode(uint32_t mode);
+    EmfBuilder& setRop2(uint32_t rop);
+    EmfBuilder& setArcDirection(uint32_t direction);
+    EmfBuilder& saveDc();
+    EmfBuilder& restoreDc(int32_t which);
+    EmfBuilder& moveTo(int x, int y);
+
+    // Objects.
+    EmfBuilder& createPen(uint32_t index, uint32_t style, int width, uint32_t colorRef);
+    EmfBuilder& createExtPen(uint32_t index, uint32_t style, uint32_t width, uint32_t colorRef,
+                             std::initializer_list<uint32_t> dashes = {});
+    EmfBuilder& createBrush(uint32_t index, uint32_t style, uint32_t colorRef, uint32_t hatch = 0);
+    EmfBuilder& createDibPatternBrush(uint32_t index, const QImage& pattern);
+    EmfBuilder& createFont(uint32_t index, int height, int weight, const QString& face,
+                           int escapement = 0, uint8_t charSet = 0, uint8_t italic = 0,
+                           uint8_t underline = 0);
+    EmfBuilder& selectObject(uint32_t index);
+    EmfBuilder& deleteObject(uint32_t index);
+
+    // Figures.
+    EmfBuilder& rectangle(int l, int t, int r, int b);
+    EmfBuilder& ellipse(int l, int t, int r, int b);
+    EmfBuilder& roundRect(int l, int t, int r, int b, int cw, int ch);
+    // type: 45 arc, 46 chord, 47 pie, 55 arcTo.
+    EmfBuilder& arcFamily(uint32_t type, int l, int t, int r, int b, int x1, int y1, int x2,
+                          int y2);
+    EmfBuilder& lineTo(int x, int y);
+    // type: one of the 16-bit poly records (85 bezier, 86 polygon, 87 polyline, 88 bezierTo,
+    // 89 polylineTo) or the 32-bit ones (2..6).
+    EmfBuilder& poly(uint32_t type, const std::vector<std::pair<int, int>>& points);
+    EmfBuilder& polyPolygon16(const std::vector<std::vector<std::pair<int, int>>>& polygons);
+
+    // Paths and clipping.
+    EmfBuilder& beginPath();
+    EmfBuilder& endPath();
+    EmfBuilder& closeFigure();
+    EmfBuilder& fillPath();
+    EmfBuilder& strokePath();
+    EmfBuilder& strokeAndFillPath();
+    EmfBuilder& selectClipPath(uint32_t mode);
+    EmfBuilder& intersectClipRect(int l, int t, int r, int b);
+    EmfBuilder& excludeClipRect(int l, int t, int r, int b);
+    // Region in device units; no rectangles with mode 5 (RGN_COPY) resets the clip.
+    EmfBuilder& extSelectClipRgn(const std::vector<std::array<int, 4>>& rects, uint32_t mode);
+
+    // Text (EMR_EXTTEXTOUTW); `dx` in logical units, one per character, or empty.
+    EmfBuilder& extTextOutW(int x, int y, const QString& text, uint32_t options = 0,
+                            const std::vector<int>& dx = {},
+                            std::array<int, 4> rect = {0, 0, 0, 0});
+    // EMR_EXTTEXTOUTA with raw 8-bit bytes.
+    EmfBuilder& extTextOutA(int x, int y, const QByteArray& bytes);
+
+    // Bitmaps: EMR_STRETCHDIBITS with `image` stored as a DIB of `bitCount` bits (1, 4, 8, 24
+    // or 32; 1/4/8 use the image's colour table), bottom-up unless topDown.
+    EmfBuilder& stretchDiBits(int x, int y, int cx, int cy, const QImage& image, uint32_t rop,
+                              int bitCount = 24, bool topDown = false);
+    // EMR_BITBLT without a bitmap (a pattern operation such as PATCOPY or DSTINVERT).
+    EmfBuilder& patBlt(int x, int y, int cx, int cy, uint32_t rop);
+
+    // The file: header (bounds, frame, sizes and counts filled in) + records + EMR_EOF.
+    QByteArray build() const;
+
+    // A DIB (BITMAPINFOHEADER + colour table, and the bits) of an image, for other records.
+    static std::pair<QByteArray, QByteArray> dib(const QImage& image, int bitCount, bool topDown);
+
+  private:
+    int m_width, m_height;
+    QByteArray m_records;
+    uint32_t m_count = 0;
+};
+
+// Little-endian appenders, for tests that write records by hand.
+void appendU16(QByteArray& out, uint16_t v);
+void appendU32(QByteArray& out, uint32_t v);
+
+}  // namespace plume::test
