@@ -287,7 +287,8 @@ void EmfWriter::end() {
 // --- Device context ---
 
 void EmfWriter::saveDc() {
-    m_saved.push_back(m_map);
+    // The origins are followed 1024 levels deep, as far as players keep saved states.
+    if (m_saved.size() < 1024) m_saved.push_back(m_map);
     simple(EMR_SAVEDC);
 }
 

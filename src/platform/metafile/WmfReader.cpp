@@ -3,6 +3,8 @@
 #include "platform/metafile/Dib.h"
 #include "platform/metafile/FontText.h"
 
+#include <QHash>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -89,6 +91,10 @@ constexpr uint32_t kPlaceableKey = 0x9AC6CDD7;
 constexpr qsizetype kPlaceableSize = 22;
 constexpr qsizetype kHeaderSize = 18;
 constexpr qsizetype kRecordHeaderSize = 6;
+
+// SaveDC levels the reader follows (for the selected font); deeper ones are ignored, as the
+// player ignores them.
+constexpr size_t kMaxSaveDepth = 1024;
 
 // ExtTextOut options carried by META_EXTTEXTOUT (MS-WMF 2.1.2.2).
 constexpr uint16_t kEtoOpaque = 0x0002;
@@ -257,7 +263,7 @@ class RecordDecoder {
     std::vector<uint32_t> m_counts;
     std::vector<int32_t> m_dx;
     std::vector<Rect> m_rects;
-    std::vector<std::pair<uint32_t, FontKey>> m_fonts;  // slot -> font, small and rarely long
+    QHash<uint32_t, FontKey> m_fonts;  // font objects by slot
     FontKey m_selectedFont;
     std::vector<FontKey> m_savedFonts;
 };
@@ -454,8 +460,8 @@ Outcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> params, 
     switch (function) {
         // --- State records (MS-WMF 2.3.5) ---
         case META_SAVEDC:
-            m_savedFonts.push_back(m_selectedFont);
-            if (m_savedFonts.size() > 4096) m_savedFonts.erase(m_savedFonts.begin());
+            // Nesting beyond the deepest a player keeps is ignored there too.
+            if (m_savedFonts.size() < kMaxSaveDepth) m_savedFonts.push_back(m_selectedFont);
             m_sink.saveDc();
             return Outcome::Played;
         case META_RESTOREDC: {
@@ -610,8 +616,7 @@ Outcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> params, 
             return done([&] {
                 font.faceName = decodeFace(face, font.charSet);
                 if (const auto slot = newObject()) {
-                    std::erase_if(m_fonts, [&](const auto& f) { return f.first == *slot; });
-                    m_fonts.emplace_back(*slot, FontKey{font.charSet, font.faceName});
+                    m_fonts.insert(*slot, FontKey{font.charSet, font.faceName});
                     m_sink.createFont(*slot, font);
                 }
             });
@@ -685,14 +690,14 @@ Outcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> params, 
             if (!m_objects.inUse(index)) return unknown(function, params);  // never created
             if (function == META_DELETEOBJECT) {
                 m_objects.release(index);
-                std::erase_if(m_fonts, [&](const auto& f) { return f.first == index; });
+                m_fonts.remove(index);
                 m_sink.deleteObject(index);
             } else if (function == META_SELECTPALETTE) {
                 m_sink.selectPalette(index);
             } else {
                 // META_SELECTCLIPREGION names a region object; selecting it is what GDI does.
-                for (const auto& f : m_fonts)
-                    if (f.first == index) m_selectedFont = f.second;
+                if (const auto font = m_fonts.constFind(index); font != m_fonts.constEnd())
+                    m_selectedFont = *font;
                 m_sink.selectObject(index);
             }
             return Outcome::Played;
