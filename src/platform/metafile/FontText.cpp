@@ -218,7 +218,9 @@ constexpr FaceSubstitute kFaceSubstitutes[] = {
     {u"Calibri", "Carlito"},
     {u"Cambria", "Caladea"},
     {u"Cambria Math", "Caladea"},
-    {u"Symbol", "Standard Symbols PS"},
+    // Symbol text is turned into real Unicode (Greek, mathematics); the installed symbol font
+    // (Standard Symbols PS) keeps its glyphs at Latin codes, so a Unicode serif face draws it.
+    {u"Symbol", "DejaVu Serif"},
 };
 
 const QHash<QString, QString>& substituteTable() {
@@ -275,7 +277,7 @@ QString fallbackFamily(const LogFont& font) {
     if (font.charSet == charset::kShiftJis)
         return (font.pitchAndFamily & 0xF0) == kFamilyRoman ? QStringLiteral("IPAPMincho")
                                                             : QStringLiteral("IPAPGothic");
-    if (font.charSet == charset::kSymbol) return QStringLiteral("Standard Symbols PS");
+    if (font.charSet == charset::kSymbol) return QStringLiteral("DejaVu Serif");
     if ((font.pitchAndFamily & 0xF0) == kFamilyModern || (font.pitchAndFamily & 3) == kFixedPitch)
         return QStringLiteral("Liberation Mono");
     if ((font.pitchAndFamily & 0xF0) == kFamilyRoman) return QStringLiteral("Liberation Serif");

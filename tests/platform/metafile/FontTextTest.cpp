@@ -60,6 +60,14 @@ TEST(FontTextTest, SymbolCharsetFollowsTheFace) {
               QString::fromUtf16(u"πα"));
     EXPECT_EQ(symbolFontToUnicode(QStringLiteral("pa"), QStringLiteral("Arial")),
               QStringLiteral("pa"));
+    // The face standing in for Symbol really has glyphs for what Symbol text becomes.
+    LogFont symbol;
+    symbol.faceName = QStringLiteral("Symbol");
+    symbol.charSet = charset::kSymbol;
+    symbol.height = -20;
+    const QFontMetricsF metrics(fontForLogFont(symbol, 20));
+    for (QChar c : QString::fromUtf16(u"αβγδπΣΩ∀∃∈∞≤≥±×÷∑∫√∂≠≈"))
+        EXPECT_TRUE(metrics.inFont(c)) << int(c.unicode());
     EXPECT_TRUE(isSymbolFace(QStringLiteral("Wingdings 2")));
     EXPECT_FALSE(isSymbolFace(QStringLiteral("Arial")));
 }
