@@ -249,3 +249,56 @@ TEST_F(Grid, TheFacadeListsOnMemberTwoAndNamesThePickWithMember55) {
 
 }  // namespace
 }  // namespace plume
+
+namespace plume {
+namespace {
+
+// Counts the pixels that are not white: a thumbnail of a drawing shows something.
+int inkedPixels(const QImage& image) {
+    int inked = 0;
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < rgb.height(); ++y)
+        for (int x = 0; x < rgb.width(); ++x)
+            if ((rgb.pixel(x, y) & 0xffffff) != 0xffffff) ++inked;
+    return inked;
+}
+
+TEST(PictureThumbnails, RealCapturesAreDrawnFittedToTheBox) {
+    const QString captures = test::sharedDataDir() + "/clipboard-captures";
+    const QStringList names =
+        QDir(captures).entryList({"*.emf", "*.wmf"}, QDir::Files, QDir::Name);
+    ASSERT_FALSE(names.isEmpty()) << captures.toStdString();
+    for (const QString& name : names) {
+        SCOPED_TRACE(name.toStdString());
+        const ThumbnailRendering thumb = renderPictureThumbnail(captures + "/" + name, 120);
+        ASSERT_FALSE(thumb.image.isNull()) << thumb.error.toStdString();
+        EXPECT_EQ(std::max(thumb.image.width(), thumb.image.height()), 120);
+        EXPECT_GT(inkedPixels(thumb.image), 0);
+    }
+}
+
+TEST(PictureThumbnails, RasterFilesAreScaledAndBrokenFilesGiveAReason) {
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    QImage photo(300, 100, QImage::Format_RGB32);
+    photo.fill(Qt::red);
+    ASSERT_TRUE(photo.save(root.filePath("photo.png")));
+    const ThumbnailRendering raster = renderPictureThumbnail(root.filePath("photo.png"), 60);
+    ASSERT_FALSE(raster.image.isNull()) << raster.error.toStdString();
+    EXPECT_EQ(raster.image.size(), QSize(60, 20));
+
+    // A file that begins like a placeable metafile and then stops.
+    test::writeFileBytes(root.filePath("cut.wmf"), QByteArray("\xd7\xcd\xc6\x9a\0\0", 6));
+    const ThumbnailRendering cut = renderPictureThumbnail(root.filePath("cut.wmf"), 60);
+    EXPECT_TRUE(cut.image.isNull());
+    EXPECT_FALSE(cut.error.isEmpty());
+
+    test::writeFileBytes(root.filePath("text.wmf"), "no picture at all");
+    const ThumbnailRendering text = renderPictureThumbnail(root.filePath("text.wmf"), 60);
+    EXPECT_TRUE(text.image.isNull());
+    EXPECT_FALSE(text.error.isEmpty());
+    EXPECT_FALSE(renderPictureThumbnail(root.filePath("missing.wmf"), 60).error.isEmpty());
+}
+
+}  // namespace
+}  // namespace plume
