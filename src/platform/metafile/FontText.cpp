@@ -168,6 +168,12 @@ QString normalizedFace(const QString& face) {
     return n;
 }
 
+// "Symbol" and its MathType twin "MT Symbol", whose glyphs the Symbol table describes.
+bool isTheSymbolFace(const QString& face) {
+    const QString n = normalizedFace(face);
+    return n == QLatin1String("symbol") || n == QLatin1String("mtsymbol");
+}
+
 struct FaceSubstitute {
     const char16_t* windowsFace;
     const char* family;
@@ -221,6 +227,7 @@ constexpr FaceSubstitute kFaceSubstitutes[] = {
     // Symbol text is turned into real Unicode (Greek, mathematics); the installed symbol font
     // (Standard Symbols PS) keeps its glyphs at Latin codes, so a Unicode serif face draws it.
     {u"Symbol", "DejaVu Serif"},
+    {u"MT Symbol", "DejaVu Serif"},
 };
 
 const QHash<QString, QString>& substituteTable() {
@@ -310,17 +317,54 @@ bool isSymbolFace(const QString& faceName) {
         QStringLiteral("symbol"),     QStringLiteral("wingdings"),
         QStringLiteral("wingdings2"), QStringLiteral("wingdings3"),
         QStringLiteral("webdings"),   QStringLiteral("marlett"),
-        QStringLiteral("mtextra"),    QStringLiteral("msreferencespecialty")};
+        QStringLiteral("mtextra"),    QStringLiteral("msreferencespecialty"),
+        QStringLiteral("mtsymbol"),   QStringLiteral("fences")};
     return faces.contains(normalizedFace(faceName));
 }
 
 QString decodeAnsiText(std::span<const uint8_t> bytes, uint8_t charSet) {
-    return decodeAnsiText(bytes, charSet, QStringLiteral("Symbol"));
+    return decodeAnsiText(bytes, charSet,
+                          charSet == charset::kSymbol ? QStringLiteral("Symbol") : QString());
+}
+
+uint8_t impliedCharSet(uint8_t charSet, const QString& faceName) {
+    if (charSet != charset::kDefault) return charSet;
+    static const QHash<QString, uint8_t> faces = [] {
+        QHash<QString, uint8_t> t;
+        for (const char16_t* f :
+             {u"SimSun", u"NSimSun", u"宋体", u"新宋体", u"SimHei", u"黑体", u"Microsoft YaHei",
+              u"Microsoft YaHei UI", u"微软雅黑", u"KaiTi", u"楷体", u"FangSong", u"仿宋",
+              u"DengXian", u"等线", u"LiSu", u"隶书"})
+            t.insert(normalizedFace(QString::fromUtf16(f)), charset::kGb2312);
+        for (const char16_t* f : {u"PMingLiU", u"MingLiU", u"新細明體", u"細明體",
+                                  u"Microsoft JhengHei", u"Microsoft JhengHei UI", u"微軟正黑體"})
+            t.insert(normalizedFace(QString::fromUtf16(f)), charset::kChineseBig5);
+        for (const char16_t* f : {u"Gulim", u"GulimChe", u"Dotum", u"DotumChe", u"Batang",
+                                  u"BatangChe", u"Gungsuh", u"Malgun Gothic", u"굴림", u"굴림체",
+                                  u"돋움", u"돋움체", u"바탕", u"바탕체", u"궁서", u"맑은 고딕"})
+            t.insert(normalizedFace(QString::fromUtf16(f)), charset::kHangul);
+        for (const FaceSubstitute& s : kFaceSubstitutes)
+            if (QLatin1String(s.family).startsWith(QLatin1String("IPA")))
+                t.insert(normalizedFace(QString::fromUtf16(s.windowsFace)), charset::kShiftJis);
+        return t;
+    }();
+    const QString key = normalizedFace(faceName);
+    if (const auto it = faces.constFind(key); it != faces.constEnd()) return *it;
+    // A face named in a script says which system wrote it.
+    for (QChar c : key) {
+        const char16_t u = c.unicode();
+        if (u >= 0xAC00 && u <= 0xD7A3) return charset::kHangul;
+        if (u >= 0x3040 && u <= 0x30FF) return charset::kShiftJis;
+    }
+    return charSet;
 }
 
 QString decodeAnsiText(std::span<const uint8_t> bytes, uint8_t charSet, const QString& faceName) {
-    if (charSet == charset::kSymbol) {
-        const bool symbolFont = normalizedFace(faceName) == QLatin1String("symbol");
+    charSet = impliedCharSet(charSet, faceName);
+    // The Symbol face draws symbols whatever charset the LogFont names (writers often say
+    // DEFAULT_CHARSET); other symbol faces only with SYMBOL_CHARSET.
+    const bool symbolFont = isTheSymbolFace(faceName);
+    if (charSet == charset::kSymbol || symbolFont) {
         QString text;
         text.reserve(static_cast<qsizetype>(bytes.size()));
         for (uint8_t b : bytes)
@@ -344,6 +388,7 @@ QString decodeAnsiText(std::span<const uint8_t> bytes, uint8_t charSet, const QS
 
 AnsiTextRun decodeAnsiTextRun(std::span<const uint8_t> bytes, std::span<const int32_t> dx,
                               uint8_t charSet, const QString& faceName, int advancesPerByte) {
+    charSet = impliedCharSet(charSet, faceName);
     AnsiTextRun run;
     run.text = decodeAnsiText(bytes, charSet, faceName);
     const size_t stride = advancesPerByte == 2 ? 2 : 1;
@@ -397,7 +442,7 @@ AnsiTextRun decodeAnsiTextRun(std::span<const uint8_t> bytes, std::span<const in
 }
 
 QString symbolFontToUnicode(const QString& text, const QString& faceName) {
-    if (normalizedFace(faceName) != QLatin1String("symbol")) return text;
+    if (!isTheSymbolFace(faceName)) return text;
     QString out = text;
     for (QChar& c : out) {
         const char16_t u = c.unicode();

@@ -44,8 +44,15 @@ inline constexpr uint8_t kOem = 255;
 // no character for become U+FFFD; a truncated double-byte character at the end too.
 QString decodeAnsiText(std::span<const uint8_t> bytes, uint8_t charSet);
 
-// As above, but SYMBOL_CHARSET text in a face other than Symbol (Wingdings, Webdings, ...)
-// becomes U+F000 + byte, the private-use codes those fonts use for their pictures.
+// DEFAULT_CHARSET means the writer's own system code page, which the file does not say: a
+// face that belongs to one script (SimSun, Microsoft YaHei: GB2312; MingLiU: Big5; Gulim,
+// Malgun Gothic: Hangul; the MS Japanese faces: Shift-JIS) implies it. Other charsets and
+// unknown faces are returned unchanged.
+uint8_t impliedCharSet(uint8_t charSet, const QString& faceName);
+
+// As above, with the charset implied by the face (impliedCharSet); SYMBOL_CHARSET text in a face
+// other than Symbol (Wingdings, Webdings, ...) becomes U+F000 + byte, the private-use codes those
+// fonts use for their pictures.
 QString decodeAnsiText(std::span<const uint8_t> bytes, uint8_t charSet, const QString& faceName);
 
 // 8-bit text with its per-byte advances (ExtTextOutA and META_EXTTEXTOUT carry one advance

@@ -52,6 +52,27 @@ TEST(FontTextTest, SymbolCharsetFollowsTheFace) {
     EXPECT_EQ(decoded(bytes, charset::kSymbol), QString::fromUtf16(u"αβΩ≥ "));
     EXPECT_EQ(decodeAnsiText(bytes, charset::kSymbol, QStringLiteral("SYMBOL")),
               QString::fromUtf16(u"αβΩ≥ "));
+    // The Symbol face (and MathType's copy) draws symbols even when the LogFont names
+    // another charset.
+    EXPECT_EQ(decodeAnsiText(Bytes{0x70}, charset::kDefault, QStringLiteral("Symbol")),
+              QString::fromUtf16(u"π"));
+    EXPECT_EQ(decodeAnsiText(Bytes{0x70}, charset::kSymbol, QStringLiteral("MT Symbol")),
+              QString::fromUtf16(u"π"));
+    EXPECT_EQ(decodeAnsiText(Bytes{0x70}, charset::kAnsi, QStringLiteral("Arial")),
+              QStringLiteral("p"));
+    // DEFAULT_CHARSET text follows the script its face belongs to.
+    EXPECT_EQ(decodeAnsiText(Bytes{0xD0, 0xC2, 0xBD, 0xA8}, charset::kDefault,
+                             QStringLiteral("Microsoft YaHei UI")),
+              QString::fromUtf16(u"新建"));
+    EXPECT_EQ(
+        decodeAnsiText(Bytes{0x93, 0xfa}, charset::kDefault, QString::fromUtf16(u"ＭＳ 明朝")),
+        QString::fromUtf16(u"日"));
+    EXPECT_EQ(decodeAnsiText(Bytes{0xC7, 0xD1}, charset::kDefault, QString::fromUtf16(u"굴림")),
+              QString::fromUtf16(u"한"));
+    EXPECT_EQ(decodeAnsiText(Bytes{0xE9}, charset::kDefault, QStringLiteral("Arial")),
+              QString::fromUtf16(u"é"));
+    EXPECT_EQ(decodeAnsiText(Bytes{0xE9}, charset::kAnsi, QStringLiteral("SimSun")),
+              QString::fromUtf16(u"é"));  // an explicit charset wins
     // Wingdings draws pictures at private-use codes U+F000 + byte.
     EXPECT_EQ(decodeAnsiText(Bytes{0x4A, 0xFE}, charset::kSymbol, QStringLiteral("Wingdings")),
               QString::fromUtf16(u"\uF04A\uF0FE"));
