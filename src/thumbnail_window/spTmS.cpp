@@ -15,6 +15,7 @@
 #include <QShowEvent>
 #include <QSplitter>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <cmath>
@@ -181,6 +182,11 @@ void spTmS::Act(QWidget& xFrm, const QString& sPh, QString& sFL) {
     show();
     raise();
     activateWindow();
+    // A window manager may keep the focus elsewhere (focus-stealing prevention) and never
+    // activate the window; its thumbnails are listed all the same once it is up.
+    QTimer::singleShot(250, this, [this] {
+        if (isVisible()) Form_Activate();
+    });
     if (isVisible()) loop.exec(QEventLoop::DialogExec);
     m_modalLoop = nullptr;
 

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <QCheckBox>
 #include <QDir>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
@@ -116,6 +117,7 @@ TEST_F(Chooser, FirstUseOpensOverTheOwnerWithTheDefaultsAndSavesThemOnClose) {
         listed = m_window.IkThumb().grid().count();
     });
     EXPECT_EQ(sFL, "");
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);  // the hourglass is gone
     // The owner's left and top, 98 % of its client size.
     EXPECT_EQ(placed, QRect(owner.topLeft(), QSize(qRound(0.98 * 600), qRound(0.98 * 400))));
     EXPECT_EQ(title, folder());
@@ -236,17 +238,6 @@ TEST_F(Chooser, ADoubleClickHandsBackTheNameAsTheControlReportsIt) {
     EXPECT_EQ(stored("列数"), "3");
 }
 
-TEST_F(Chooser, EnterPicksTheSelectedThumbnail) {
-    const QString sFL = open([&] {
-        ThumbnailGrid& grid = m_window.IkThumb().grid();
-        grid.setFocus();
-        QTest::keyClick(&grid, Qt::Key_Right);
-        QTest::keyClick(&grid, Qt::Key_Right);
-        QTest::keyClick(&grid, Qt::Key_Return);
-    });
-    EXPECT_EQ(sFL, "003.wmf");
-}
-
 TEST_F(Chooser, ActivatingAgainDoesNotListAgainButTheNextOpeningDoes) {
     int listingsWhileOpen = 0;
     openAndClose([&] {
@@ -254,6 +245,8 @@ TEST_F(Chooser, ActivatingAgainDoesNotListAgainButTheNextOpeningDoes) {
         QCoreApplication::sendEvent(&m_window, &away);
         QEvent back(QEvent::WindowActivate);
         QCoreApplication::sendEvent(&m_window, &back);
+        // Past the moment the window lists by itself when no activation came.
+        QTest::qWait(300);
         listingsWhileOpen = m_window.IkThumb().listingCount();
     });
     EXPECT_EQ(listingsWhileOpen, 1);
