@@ -81,8 +81,9 @@ void ThumbnailGrid::listFolder(const QString& folder, const QString& type) {
     m_folder = folder.isNull() ? QStringLiteral("") : folder;
     m_type = type;
     if (!folder.isEmpty()) {
-        // Hidden files are left out, as the main window's file list leaves them out.
-        const QFileInfoList entries = QDir(folder).entryInfoList(QDir::Files | QDir::Readable);
+        // Hidden files are left out, as the main window's file list leaves them out; a file
+        // that cannot be read is listed and shows the placeholder.
+        const QFileInfoList entries = QDir(folder).entryInfoList(QDir::Files);
         for (const QFileInfo& entry : entries) {
             if (entry.suffix().compare(type, Qt::CaseInsensitive) != 0) continue;
             Cell cell;
