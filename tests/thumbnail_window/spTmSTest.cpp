@@ -227,6 +227,19 @@ TEST_F(Chooser, RedisplayAppliesTheFieldsClampedToSixteenBitsAndListsAgain) {
     EXPECT_EQ(stored("行数"), "99999");
 }
 
+TEST_F(Chooser, AnOverflowingNumberIsSavedWithinThe32BitRangeAndReachesTheGridClamped) {
+    openAndClose([&] { field("txSz")->setText("1e999"); });
+    EXPECT_EQ(stored("PC_SIZE"), "2147483647");  // not "inf", which would read back as 0
+    QString shown;
+    int size = 0;
+    openAndClose([&] {
+        shown = field("txSz")->text();
+        size = member(39);
+    });
+    EXPECT_EQ(shown, "2147483647");
+    EXPECT_EQ(size, 32767);
+}
+
 TEST_F(Chooser, ADoubleClickHandsBackTheNameAsTheControlReportsIt) {
     const QString sFL = open([&] {
         ThumbnailGrid& grid = m_window.IkThumb().grid();
