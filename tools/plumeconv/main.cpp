@@ -193,6 +193,12 @@ int run(const Arguments& args, Output kind) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Qt's own notices (a missing runtime folder, a font fallback) are no errors of the
+    // conversion; they would break the one-line error contract, so only criticals pass.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type == QtCriticalMsg || type == QtFatalMsg)
+            std::fprintf(stderr, "plumeconv: %s\n", qUtf8Printable(text));
+    });
     // A converter needs no display: unless the caller chose a platform, draw off screen, which
     // also spares the connection to a display server at start-up.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

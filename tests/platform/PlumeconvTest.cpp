@@ -1,0 +1,176 @@
+// plumeconv as users run it: a separate process, its output files, exit codes and stderr.
+
+#include "platform/PictureIo.h"
+#include "support/TestSupport.h"
+
+#include "SyntheticMetafile.h"
+
+#include <gtest/gtest.h>
+#include <QImage>
+#include <QPainter>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QSvgRenderer>
+#include <QTemporaryDir>
+
+namespace plume {
+namespace {
+
+struct ProcessRun {
+    int exitCode = -1;
+    QString stderrText;
+};
+
+ProcessRun plumeconv(const QStringList& args,
+                     const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(PLUMECONV_PATH), args);
+    if (!process.waitForFinished(60'000)) {
+        process.kill();
+        process.waitForFinished();
+        return {};
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+class PlumeconvTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        // A 240 x 120 drawing: a blue rectangle over its left half.
+        synth::EmfWriter emf(240, 120);
+        emf.createBrush(1, 0, 0xFF0000);  // COLORREF blue
+        emf.select(1);
+        emf.rectangle(0, 0, 120, 120);
+        emfPath = dir.filePath("drawing.emf");
+        test::writeFileBytes(emfPath, emf.finish());
+
+        // Placeable WMF, 2 x 1 inches.
+        synth::WmfWriter wmf;
+        wmf.window(0, 0, 2880, 1440);
+        wmf.createBrush(0, 0x0000FF);
+        wmf.select(0);
+        wmf.ellipse(0, 0, 2880, 1440);
+        wmfPath = dir.filePath("drawing.wmf");
+        test::writeFileBytes(wmfPath, wmf.finish(true, 0, 0, 2880, 1440, 1440));
+    }
+    QString out(const QString& name) const { return dir.filePath(name); }
+
+    QTemporaryDir dir;
+    QString emfPath;
+    QString wmfPath;
+};
+
+TEST_F(PlumeconvTest, PngAtOwnSizeOrWithOneSideKeepingTheAspect) {
+    ASSERT_EQ(plumeconv({emfPath, out("own.png")}).exitCode, 0);
+    QImage own(out("own.png"));
+    EXPECT_EQ(own.size(), QSize(240, 120));
+    EXPECT_EQ(own.pixelColor(60, 60), QColor(Qt::blue));
+    EXPECT_EQ(own.pixelColor(200, 60), QColor(Qt::white));
+
+    ASSERT_EQ(plumeconv({emfPath, out("w.png"), "--width", "480"}).exitCode, 0);
+    EXPECT_EQ(QImage(out("w.png")).size(), QSize(480, 240));
+    ASSERT_EQ(plumeconv({emfPath, out("h.png"), "--height=30"}).exitCode, 0);
+    EXPECT_EQ(QImage(out("h.png")).size(), QSize(60, 30));
+    ASSERT_EQ(plumeconv({"--width", "100", "--height", "100", emfPath, out("both.PNG")}).exitCode,
+              0);
+    QImage both(out("both.PNG"));
+    EXPECT_EQ(both.size(), QSize(100, 100));
+    EXPECT_EQ(both.pixelColor(25, 50), QColor(Qt::blue));
+    EXPECT_EQ(both.pixelColor(75, 50), QColor(Qt::white));
+
+    ASSERT_EQ(plumeconv({wmfPath, out("wmf.png"), "--width", "96"}).exitCode, 0);
+    QImage wmf(out("wmf.png"));
+    EXPECT_EQ(wmf.size(), QSize(96, 48));
+    EXPECT_EQ(wmf.pixelColor(48, 24), QColor(Qt::red));
+    EXPECT_EQ(wmf.pixelColor(1, 1), QColor(Qt::white));
+}
+
+TEST_F(PlumeconvTest, SvgAndPdfCarryThePictureAtItsSize) {
+    ASSERT_EQ(plumeconv({emfPath, out("d.svg"), "--width", "120"}).exitCode, 0);
+    QSvgRenderer svg(out("d.svg"));
+    ASSERT_TRUE(svg.isValid());
+    EXPECT_EQ(svg.viewBox().size(), QSize(120, 60));
+    QImage drawn(120, 60, QImage::Format_RGB32);
+    drawn.fill(Qt::white);
+    {
+        QPainter painter(&drawn);
+        svg.render(&painter);
+    }
+    EXPECT_EQ(drawn.pixelColor(30, 30), QColor(Qt::blue));
+    EXPECT_EQ(drawn.pixelColor(100, 30), QColor(Qt::white));
+
+    ASSERT_EQ(plumeconv({emfPath, out("d.pdf")}).exitCode, 0);
+    const QByteArray pdf = test::readFileBytes(out("d.pdf"));
+    EXPECT_TRUE(pdf.startsWith("%PDF-"));
+    // 240 x 120 pixels at 96 DPI is 180 x 90 points.
+    const QRegularExpressionMatch box =
+        QRegularExpression(R"(/MediaBox \[0 0 ([0-9.]+) ([0-9.]+)\])")
+            .match(QString::fromLatin1(pdf));
+    ASSERT_TRUE(box.hasMatch());
+    EXPECT_NEAR(box.captured(1).toDouble(), 180.0, 0.01);
+    EXPECT_NEAR(box.captured(2).toDouble(), 90.0, 0.01);
+}
+
+TEST_F(PlumeconvTest, EmfOutputIsTheEmfItselfOrTheConvertedWmf) {
+    ASSERT_EQ(plumeconv({emfPath, out("same.emf")}).exitCode, 0);
+    EXPECT_EQ(test::readFileBytes(out("same.emf")), test::readFileBytes(emfPath));
+
+    ProcessRun converted = plumeconv({wmfPath, out("converted.emf")});
+    ASSERT_EQ(converted.exitCode, 0) << converted.stderrText.toStdString();
+    Expected<PicturePtr> back = loadPicture(out("converted.emf"));
+    ASSERT_TRUE(back) << back.error().toStdString();
+    EXPECT_EQ(back.value()->document()->format(), metafile::Format::Emf);
+}
+
+TEST_F(PlumeconvTest, ErrorsAreOneLineOnStderrWithANonZeroExit) {
+    QTemporaryDir other;
+    const QString png = other.filePath("raster.png");
+    QImage(4, 4, QImage::Format_RGB32).save(png);
+    const QString text = other.filePath("text.emf");
+    test::writeFileBytes(text, "not a metafile\n");
+
+    struct Case {
+        QStringList args;
+        int exitCode;
+    };
+    const QList<Case> cases = {
+        {{emfPath}, 2},
+        {{emfPath, out("x.png"), "--width"}, 2},
+        {{emfPath, out("x.png"), "--width", "wide"}, 2},
+        {{emfPath, out("x.png"), "--depth", "3"}, 2},
+        {{emfPath, out("x.gif")}, 2},
+        {{emfPath, out("noending")}, 2},
+        {{other.filePath("missing.emf"), out("x.png")}, 3},
+        {{text, out("x.png")}, 3},
+        {{png, out("x.png")}, 3},
+        {{emfPath, out("x.png"), "--width", "0"}, 4},
+        {{emfPath, out("x.png"), "--width", "-5"}, 4},
+        {{emfPath, out("x.png"), "--width", "20000"}, 4},
+        {{emfPath, out("x.png"), "--width", "16000", "--height", "16000"}, 4},
+        {{emfPath, other.filePath("no/such/folder/x.png")}, 5},
+    };
+    for (const Case& c : cases) {
+        const ProcessRun run = plumeconv(c.args);
+        const std::string label = c.args.join(' ').toStdString();
+        EXPECT_EQ(run.exitCode, c.exitCode) << label;
+        EXPECT_TRUE(run.stderrText.startsWith("plumeconv: ")) << label;
+        EXPECT_EQ(run.stderrText.count('\n'), 1) << label << ": " << run.stderrText.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(out("x.png"))) << "a failed run writes no output";
+}
+
+TEST_F(PlumeconvTest, RunsWithoutAnyDisplay) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("QT_QPA_PLATFORM");
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    const ProcessRun run = plumeconv({emfPath, out("headless.png")}, env);
+    EXPECT_EQ(run.exitCode, 0) << run.stderrText.toStdString();
+    EXPECT_EQ(QImage(out("headless.png")).size(), QSize(240, 120));
+}
+
+}  // namespace
+}  // namespace plume
