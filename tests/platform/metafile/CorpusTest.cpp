@@ -1,0 +1,100 @@
+// Every file of the shared corpus of real metafiles (see its README and SOURCES.tsv) loads and
+// renders, or is refused with a message, and none crashes, hangs or exhausts memory. Files
+// marked malformed may go either way; the others must load.
+
+#include "platform/Picture.h"
+#include "platform/PictureIo.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QPainter>
+#include <iostream>
+
+namespace plume {
+namespace {
+
+struct CorpusEntry {
+    QString file;  // relative to the corpus folder
+    bool malformed = false;
+};
+
+QString corpusDir() {
+    return test::sharedDataDir() + "/metafile-corpus";
+}
+
+// The entries of SOURCES.tsv: file in the first column, the malformed note in the column
+// named "malformed".
+QList<CorpusEntry> corpusEntries() {
+    QFile tsv(corpusDir() + "/SOURCES.tsv");
+    if (!tsv.open(QIODevice::ReadOnly)) return {};
+    const QList<QByteArray> lines = tsv.readAll().split('\n');
+    if (lines.isEmpty()) return {};
+    const QList<QByteArray> header = lines.first().split('\t');
+    const qsizetype malformedColumn = header.indexOf("malformed");
+    QList<CorpusEntry> entries;
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QList<QByteArray> cells = lines[i].split('\t');
+        if (cells.size() <= malformedColumn || cells[0].isEmpty()) continue;
+        entries.append({QString::fromUtf8(cells[0]), !cells[malformedColumn].trimmed().isEmpty()});
+    }
+    return entries;
+}
+
+// Own size, or a smaller size of the same proportions when the own size is large: the test
+// is about robustness, not about pixels.
+QSize renderSize(QSize own) {
+    if (own.isEmpty()) return {64, 64};
+    const double scale = std::min(1.0, 1000.0 / std::max(own.width(), own.height()));
+    return QSize(std::max(1, int(own.width() * scale)), std::max(1, int(own.height() * scale)));
+}
+
+TEST(Corpus, EveryFileLoadsAndRendersOrIsRefusedWithAMessage) {
+    const QList<CorpusEntry> entries = corpusEntries();
+    if (entries.isEmpty()) GTEST_SKIP() << "no shared corpus";
+    int loaded = 0, refused = 0, cutOff = 0;
+    qsizetype skippedRecords = 0;
+    for (const CorpusEntry& entry : entries) {
+        SCOPED_TRACE(entry.file.toStdString());
+        Expected<PicturePtr> picture = loadPicture(corpusDir() + "/" + entry.file);
+        if (!picture) {
+            ++refused;
+            EXPECT_FALSE(picture.error().isEmpty());
+            EXPECT_TRUE(entry.malformed) << "refused: " << picture.error().toStdString();
+            continue;
+        }
+        ++loaded;
+        const metafile::Document& document = *picture.value()->document();
+        QImage image(renderSize(ownPixelSize(document, 96)), QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        const metafile::RenderStats stats =
+            metafile::render(document, painter, QRectF(QPointF(0, 0), QSizeF(image.size())));
+        painter.end();
+        cutOff += stats.cutOff;
+        skippedRecords += stats.recordsSkipped;
+        EXPECT_LE(stats.recordsPlayed, document.recordCount());
+    }
+    std::cout << "corpus: " << entries.size() << " files, " << loaded << " drawn, " << refused
+              << " refused, " << cutOff << " cut off by the time limit, " << skippedRecords
+              << " records skipped\n";
+    EXPECT_EQ(loaded + refused, entries.size());
+}
+
+TEST(Corpus, TheListNamesEveryFileOnDisk) {
+    const QList<CorpusEntry> entries = corpusEntries();
+    if (entries.isEmpty()) GTEST_SKIP() << "no shared corpus";
+    QStringList listed;
+    for (const CorpusEntry& entry : entries) listed << entry.file;
+    int onDisk = 0;
+    for (const QString& sub : {QStringLiteral("emf"), QStringLiteral("wmf")})
+        for (const QString& file : QDir(corpusDir() + "/" + sub).entryList(QDir::Files)) {
+            ++onDisk;
+            EXPECT_TRUE(listed.contains(sub + "/" + file)) << file.toStdString();
+        }
+    EXPECT_EQ(onDisk, entries.size());
+}
+
+}  // namespace
+}  // namespace plume

@@ -1,0 +1,192 @@
+// Broken and hostile input through the picture loader and the renderer: each file gives an
+// error with a message or a (partial) picture, and drawing it never crashes or runs away.
+// Under the sanitizer build these same cases check every read and allocation.
+
+#include "platform/Picture.h"
+#include "platform/PictureIo.h"
+
+#include "SyntheticMetafile.h"
+
+#include <gtest/gtest.h>
+#include <QPainter>
+#include <QtEndian>
+
+namespace plume {
+namespace {
+
+using synth::EmfWriter;
+
+// Loads and, when that works, renders at a small size. Returns whether a picture came out.
+bool loadAndRender(const QByteArray& bytes, const std::string& label) {
+    Expected<PicturePtr> loaded = pictureFromBytes(bytes);
+    if (!loaded) {
+        EXPECT_FALSE(loaded.error().isEmpty()) << label;
+        return false;
+    }
+    EXPECT_NE(loaded.value(), nullptr) << label;
+    if (!loaded.value()) return false;
+    Expected<QImage> image = renderPicture(*loaded.value(), {64, 48});
+    EXPECT_TRUE(image) << label;
+    return true;
+}
+
+void setU32(QByteArray& bytes, qsizetype offset, uint32_t value) {
+    ASSERT_LE(offset + 4, bytes.size());
+    qToLittleEndian(value, bytes.data() + offset);
+}
+
+QByteArray smallDrawing() {
+    return synth::busyDrawing(60, 200, 150);
+}
+
+// Offsets of every record in an EMF made here (each record's size field is trusted: these
+// files are our own).
+std::vector<qsizetype> recordOffsets(const QByteArray& emf) {
+    std::vector<qsizetype> offsets;
+    for (qsizetype at = 0; at + 8 <= emf.size();) {
+        offsets.push_back(at);
+        at += qFromLittleEndian<uint32_t>(emf.constData() + at + 4);
+    }
+    return offsets;
+}
+
+TEST(MalformedPicture, EveryTruncationIsRefusedOrDrawnInPart) {
+    const QByteArray whole = smallDrawing();
+    for (qsizetype cut = 0; cut < whole.size(); cut += 3)
+        loadAndRender(whole.left(cut), "cut at " + std::to_string(cut));
+}
+
+TEST(MalformedPicture, ARecordCutInHalfEndsThePictureAndKeepsWhatCameBefore) {
+    const QByteArray whole = smallDrawing();
+    Expected<PicturePtr> full = pictureFromBytes(whole);
+    ASSERT_TRUE(full) << full.error().toStdString();
+    const std::vector<qsizetype> offsets = recordOffsets(whole);
+    ASSERT_GT(offsets.size(), 20u);
+    const qsizetype middle = offsets[offsets.size() / 2];
+    const QByteArray cut = whole.left(middle + 6);  // into the size field of that record
+    Expected<PicturePtr> partial = pictureFromBytes(cut);
+    ASSERT_TRUE(partial) << partial.error().toStdString();
+    EXPECT_LT(partial.value()->document()->recordCount(), full.value()->document()->recordCount());
+    EXPECT_GT(partial.value()->document()->recordCount(), 1);
+    EXPECT_FALSE(partial.value()->document()->truncationNote().isEmpty());
+}
+
+TEST(MalformedPicture, RecordSizesThatCannotBeTrusted) {
+    const QByteArray whole = smallDrawing();
+    const std::vector<qsizetype> offsets = recordOffsets(whole);
+    const qsizetype second = offsets[1];
+    for (uint32_t size : {0u, 2u, 7u, 9u, 0x7FFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFF8u}) {
+        QByteArray bytes = whole;
+        setU32(bytes, second + 4, size);
+        loadAndRender(bytes, "record size " + std::to_string(size));
+    }
+    // The header's own size, total size and record count fields.
+    for (auto [offset, value] : std::vector<std::pair<qsizetype, uint32_t>>{{4, 0},
+                                                                            {4, 0xFFFFFFF0u},
+                                                                            {4, 3},
+                                                                            {48, 0},
+                                                                            {48, 0xFFFFFFFFu},
+                                                                            {52, 0},
+                                                                            {52, 0xFFFFFFFFu},
+                                                                            {56, 0xFFFF}}) {
+        QByteArray bytes = whole;
+        setU32(bytes, offset, value);
+        loadAndRender(bytes, "header field " + std::to_string(offset));
+    }
+}
+
+TEST(MalformedPicture, CountsFarBeyondTheData) {
+    EmfWriter emf(100, 100);
+    // EMR_POLYLINE16 claiming two billion points but carrying three.
+    synth::Bytes b;
+    b.i32(0).i32(0).i32(100).i32(100).u32(0x7FFFFFFF);
+    for (int i = 0; i < 3; ++i) b.i16(10 * i).i16(20);
+    emf.record(synth::EMR_POLYLINE16, b.data());
+    // EMR_EXTTEXTOUTW whose string and Dx offsets point far outside the record.
+    synth::Bytes t;
+    t.i32(0).i32(0).i32(-1).i32(-1).u32(1).u32(0).u32(0);
+    t.i32(5).i32(5).u32(0x40000000).u32(0x7FFFFFF0).u32(0).i32(0).i32(0).i32(-1).i32(-1);
+    t.u32(0xFFFFFFF0);
+    emf.record(synth::EMR_EXTTEXTOUTW, t.data());
+    emf.rectangle(10, 10, 50, 50);
+    EXPECT_TRUE(loadAndRender(emf.finish(), "counts"))
+        << "bad records are skipped or end the picture, the header alone still makes one";
+}
+
+TEST(MalformedPicture, ATwoGigabyteBitmapIsNeverAllocated) {
+    EmfWriter emf(100, 100);
+    emf.stretchDib(0, 0, 100, 100, 4, 4);
+    QByteArray bytes = emf.finish();
+    // Patch the BITMAPINFOHEADER of that EMR_STRETCHDIBITS: 32 bits, 25000 x 20000 (2 GB).
+    const qsizetype record = 108;
+    const qsizetype bmi = record + 8 + 72;
+    setU32(bytes, bmi + 4, 25'000);
+    setU32(bytes, bmi + 8, 20'000);
+    qToLittleEndian<uint16_t>(32, bytes.data() + bmi + 14);
+    setU32(bytes, record + 8 + 16 + 16, 25'000);  // cxSrc
+    setU32(bytes, record + 8 + 16 + 20, 20'000);  // cySrc
+    loadAndRender(bytes, "2 GB bitmap");
+    // And a size field that claims the 2 GB of pixel data as present.
+    setU32(bytes, record + 8 + 16 + 36, 0x80000000u);  // cbBitsSrc
+    loadAndRender(bytes, "2 GB bitmap, claimed present");
+}
+
+TEST(MalformedPicture, DeepSaveDcNestingAndStrayObjectIndexes) {
+    EmfWriter emf(100, 100);
+    for (int i = 0; i < 100'000; ++i) emf.record(synth::EMR_SAVEDC, {});
+    emf.rectangle(0, 0, 10, 10);
+    emf.record(synth::EMR_RESTOREDC, {-100'000});
+    emf.record(synth::EMR_RESTOREDC, {-1});
+    emf.record(synth::EMR_RESTOREDC, {5});
+    emf.record(synth::EMR_RESTOREDC, {INT32_MIN});
+    emf.select(77);          // never created
+    emf.select(0xFFFFFFFF);  // beyond any table
+    emf.deleteObject(60'000);
+    emf.createPen(70'000, 0, 1, 0);  // beyond the header's handle count
+    emf.select(70'000);
+    emf.ellipse(10, 10, 90, 90);
+    EXPECT_TRUE(loadAndRender(emf.finish(), "nesting"));
+}
+
+TEST(MalformedPicture, ZeroNegativeAndHugeExtents) {
+    for (auto [w, h] : std::vector<std::pair<int, int>>{{0, 0}, {1, 0}, {-500, 300}}) {
+        EmfWriter emf(w, h);
+        emf.rectangle(0, 0, 10, 10);
+        loadAndRender(emf.finish(), "frame " + std::to_string(w) + "x" + std::to_string(h));
+    }
+    EmfWriter emf(100, 100);
+    emf.record(synth::EMR_SETMAPMODE, {8});  // MM_ANISOTROPIC
+    emf.record(9, {0, 0});                   // EMR_SETWINDOWEXTEX zero
+    emf.rectangle(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX);
+    emf.record(9, {INT32_MAX, INT32_MIN});
+    emf.record(11, {1, INT32_MIN});  // EMR_SETVIEWPORTEXTEX
+    emf.ellipse(-2'000'000'000, 0, 2'000'000'000, 10);
+    emf.record(35, {0, 0, 0, 0, 0, 0});  // EMR_SETWORLDTRANSFORM, singular
+    emf.rectangle(0, 0, 50, 50);
+    loadAndRender(emf.finish(), "extents");
+
+    synth::WmfWriter wmf;
+    wmf.window(0, 0, 0, 0);
+    wmf.rectangle(-32768, -32768, 32767, 32767);
+    loadAndRender(wmf.finish(true, 0, 0, 0, 0, 0), "placeable, zero bounds and units");
+    loadAndRender(wmf.finish(false), "raw, zero window");
+}
+
+TEST(MalformedPicture, FilesThatAreNoPicture) {
+    const QList<QByteArray> samples = {
+        QByteArray(),
+        QByteArray("\x01", 1),
+        QByteArray("GIF89a"),
+        QByteArray("%PDF-1.4\n"),
+        QByteArray(4096, '\0'),
+        QByteArray(4096, '\xFF'),
+        QByteArray("BM") + QByteArray(60, '\xFF'),
+        QByteArray("\xD7\xCD\xC6\x9A", 4),                                  // placeable key alone
+        QByteArray("\x01\x00\x00\x00", 4) + QByteArray(36, '\0') + " EMF",  // header cut short
+    };
+    for (const QByteArray& bytes : samples)
+        EXPECT_FALSE(loadAndRender(bytes, "sample of " + std::to_string(bytes.size()) + " bytes"));
+}
+
+}  // namespace
+}  // namespace plume

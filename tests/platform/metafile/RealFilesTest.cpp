@@ -1,0 +1,184 @@
+// Real files: GDI's own recordings in metafile-refs rendered and compared with GDI's own
+// renderings, and the clipboard captures of other programs loaded and drawn.
+//
+// Each reference file has its own tolerance: the mean per-channel difference (0..255) and the
+// share of pixels whose largest channel difference exceeds kOffThreshold. On failure the test
+// writes expected | difference | actual side by side into refs-failures/ of the working folder.
+
+#include "platform/Picture.h"
+#include "platform/PictureIo.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QImage>
+#include <QPainter>
+#include <iostream>
+
+namespace plume {
+namespace {
+
+constexpr int kOffThreshold = 64;
+
+struct Residual {
+    double mean = 0;      // mean absolute difference over all channels of all pixels
+    int max = 0;          // largest channel difference
+    double shareOff = 0;  // pixels whose largest channel difference > kOffThreshold
+};
+
+struct Tolerance {
+    const char* file;
+    double mean;
+    double shareOff;
+};
+
+// Measured against this engine; text is drawn with other glyph shapes than GDI's stand-ins
+// and filled edges differ by a pixel, so those files get more room. See the file header.
+const Tolerance kTolerances[] = {
+    {"01_lines_widths.emf", 4.0, 0.03},
+    {"02_pen_styles.emf", 4.0, 0.03},
+    {"05_polyline_polygon.emf", 4.0, 0.03},
+    {"06_polygon_fillmodes.emf", 4.0, 0.03},
+    {"08_rect_ellipse_roundrect.emf", 4.0, 0.03},
+    {"09_arc_chord_pie.emf", 4.0, 0.03},
+    {"11_clip_rect.emf", 4.0, 0.03},
+    {"14_world_transform.emf", 4.0, 0.03},
+    {"15_mapmode_anisotropic.emf", 4.0, 0.03},
+    {"17_text_fonts.emf", 8.0, 0.06},
+    {"18_text_align.emf", 8.0, 0.06},
+    {"20_text_japanese.emf", 8.0, 0.06},
+    {"24_brush_hatch.emf", 4.0, 0.03},
+    {"26_stretchdibits_24bit.emf", 6.0, 0.05},
+    {"27_bitblt_rop.emf", 4.0, 0.03},
+    {"32_savedc_restoredc.emf", 4.0, 0.03},
+    {"36_wmf_compatible.emf", 4.0, 0.03},
+    {"36_wmf_compatible.wmf", 4.0, 0.03},
+};
+
+void PrintTo(const Tolerance& tolerance, std::ostream* out) { *out << tolerance.file; }
+
+Residual compare(const QImage& expectedImage, const QImage& actualImage, QImage* difference) {
+    const QImage expected = expectedImage.convertToFormat(QImage::Format_RGB32);
+    const QImage actual = actualImage.convertToFormat(QImage::Format_RGB32);
+    Residual r;
+    *difference = QImage(expected.size(), QImage::Format_RGB32);
+    qint64 sum = 0;
+    qint64 off = 0;
+    for (int y = 0; y < expected.height(); ++y) {
+        const QRgb* e = reinterpret_cast<const QRgb*>(expected.constScanLine(y));
+        const QRgb* a = reinterpret_cast<const QRgb*>(actual.constScanLine(y));
+        QRgb* d = reinterpret_cast<QRgb*>(difference->scanLine(y));
+        for (int x = 0; x < expected.width(); ++x) {
+            const int dr = std::abs(qRed(e[x]) - qRed(a[x]));
+            const int dg = std::abs(qGreen(e[x]) - qGreen(a[x]));
+            const int db = std::abs(qBlue(e[x]) - qBlue(a[x]));
+            const int m = std::max({dr, dg, db});
+            sum += dr + dg + db;
+            r.max = std::max(r.max, m);
+            if (m > kOffThreshold) ++off;
+            d[x] = qRgb(255 - m, 255 - m, 255 - m);
+        }
+    }
+    const qint64 pixels = qint64(expected.width()) * expected.height();
+    r.mean = pixels ? double(sum) / (3.0 * pixels) : 0;
+    r.shareOff = pixels ? double(off) / pixels : 0;
+    return r;
+}
+
+void writeTriptych(const QString& name, const QImage& expected, const QImage& difference,
+                   const QImage& actual) {
+    QDir().mkpath("refs-failures");
+    QImage out(expected.width() * 3, expected.height(), QImage::Format_RGB32);
+    out.fill(Qt::white);
+    QPainter painter(&out);
+    painter.drawImage(0, 0, expected);
+    painter.drawImage(expected.width(), 0, difference);
+    painter.drawImage(expected.width() * 2, 0, actual);
+    painter.end();
+    out.save("refs-failures/" + name + ".png");
+}
+
+QString refsDir() {
+    return test::sharedDataDir() + "/metafile-refs";
+}
+
+class GdiReference : public ::testing::TestWithParam<Tolerance> {};
+
+TEST_P(GdiReference, MatchesGdiAtOwnSizeAndAt800x600) {
+    const Tolerance tolerance = GetParam();
+    const QString file = QString::fromLatin1(tolerance.file);
+    if (!QFile::exists(refsDir() + "/" + file)) GTEST_SKIP() << "no shared reference data";
+    Expected<PicturePtr> loaded = loadPicture(refsDir() + "/" + file);
+    ASSERT_TRUE(loaded) << loaded.error().toStdString();
+    const metafile::Document& document = *loaded.value()->document();
+
+    for (const QString& variant : {QStringLiteral("own"), QStringLiteral("800x600")}) {
+        const QImage expected(refsDir() + "/" + variant + "/" + file + ".png");
+        ASSERT_FALSE(expected.isNull()) << variant.toStdString();
+        if (variant == "own") {
+            EXPECT_EQ(ownPixelSize(document, 96.0), expected.size())
+                << "own size of " << tolerance.file;
+        }
+        Expected<QImage> actual = renderPicture(*loaded.value(), expected.size());
+        ASSERT_TRUE(actual) << actual.error().toStdString();
+        QImage difference;
+        const Residual r = compare(expected, actual.value(), &difference);
+        std::cout << "residual " << tolerance.file << " " << variant.toStdString() << ": mean "
+                  << r.mean << ", max " << r.max << ", off " << r.shareOff * 100 << "%\n";
+        const bool ok = r.mean <= tolerance.mean && r.shareOff <= tolerance.shareOff;
+        EXPECT_TRUE(ok) << tolerance.file << " " << variant.toStdString() << ": mean " << r.mean
+                        << " (allowed " << tolerance.mean << "), off " << r.shareOff << " (allowed "
+                        << tolerance.shareOff << ")";
+        if (!ok) writeTriptych(file + "." + variant, expected, difference, actual.value());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(RealFiles, GdiReference, ::testing::ValuesIn(kTolerances),
+                         [](const ::testing::TestParamInfo<Tolerance>& info) {
+                             std::string name = info.param.file;
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             return name;
+                         });
+
+TEST(RealFiles, EveryReferenceFileHasATolerance) {
+    const QDir dir(refsDir());
+    if (!dir.exists()) GTEST_SKIP() << "no shared reference data";
+    QStringList listed;
+    for (const Tolerance& t : kTolerances) listed << QString::fromLatin1(t.file);
+    for (const QString& file : dir.entryList({"*.emf", "*.wmf"}, QDir::Files))
+        EXPECT_TRUE(listed.contains(file)) << file.toStdString() << " has no tolerance";
+}
+
+TEST(RealFiles, TheWmfAndTheEmfOfTheSameDrawingHaveTheSameOwnSize) {
+    Expected<PicturePtr> emf = loadPicture(refsDir() + "/36_wmf_compatible.emf");
+    Expected<PicturePtr> wmf = loadPicture(refsDir() + "/36_wmf_compatible.wmf");
+    if (!QFile::exists(refsDir() + "/36_wmf_compatible.wmf")) GTEST_SKIP();
+    ASSERT_TRUE(emf && wmf);
+    EXPECT_EQ(ownPixelSize(*emf.value()->document(), 96), QSize(480, 360));
+    EXPECT_EQ(ownPixelSize(*wmf.value()->document(), 96), QSize(480, 360));
+}
+
+TEST(RealFiles, ClipboardCapturesLoadAndDrawSomething) {
+    const QDir dir(test::sharedDataDir() + "/clipboard-captures");
+    const QStringList files = dir.entryList({"*.emf", "*.wmf"}, QDir::Files);
+    if (files.isEmpty()) GTEST_SKIP() << "no shared captures";
+    for (const QString& file : files) {
+        Expected<PicturePtr> loaded = loadPicture(dir.filePath(file));
+        ASSERT_TRUE(loaded) << file.toStdString() << ": " << loaded.error().toStdString();
+        const QSize own = ownPixelSize(*loaded.value()->document(), 96);
+        EXPECT_GT(own.width(), 50) << file.toStdString();
+        EXPECT_GT(own.height(), 50) << file.toStdString();
+        Expected<QImage> image = renderPicture(*loaded.value(), own);
+        ASSERT_TRUE(image) << image.error().toStdString();
+        // A drawing leaves a good share of its area not white.
+        const QImage rgb = image.value().convertToFormat(QImage::Format_RGB32);
+        qint64 inked = 0;
+        for (int y = 0; y < rgb.height(); ++y)
+            for (int x = 0; x < rgb.width(); ++x) inked += rgb.pixel(x, y) != qRgb(255, 255, 255);
+        EXPECT_GT(double(inked) / (qint64(rgb.width()) * rgb.height()), 0.02) << file.toStdString();
+    }
+}
+
+}  // namespace
+}  // namespace plume
