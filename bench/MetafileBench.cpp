@@ -1,0 +1,88 @@
+// Parse and render cost of the metafile engine over synthetic drawings of 1k to 1M records
+// (the cost should grow linearly), and the 10,000-record drawing at 1000 x 1000 pixels that
+// the preview's speed goal is stated for (under 20 ms).
+//
+//   build/release/bench/MetafileBench --benchmark_filter=.
+
+#include "SyntheticMetafile.h"
+#include "platform/metafile/Metafile.h"
+
+#include <benchmark/benchmark.h>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <map>
+
+namespace {
+
+using namespace plume;
+
+const QByteArray& drawing(int records) {
+    static std::map<int, QByteArray> made;
+    auto it = made.find(records);
+    if (it == made.end()) it = made.emplace(records, synth::busyDrawing(records)).first;
+    return it->second;
+}
+
+metafile::DocumentPtr parsed(int records) {
+    metafile::ParseResult result = metafile::parseMetafile(drawing(records));
+    if (auto* document = std::get_if<metafile::DocumentPtr>(&result)) return *document;
+    return nullptr;
+}
+
+void BM_Parse(benchmark::State& state) {
+    const QByteArray& bytes = drawing(int(state.range(0)));
+    for (auto _ : state) {
+        metafile::ParseResult result = metafile::parseMetafile(bytes);
+        benchmark::DoNotOptimize(result);
+    }
+    state.SetComplexityN(state.range(0));
+    state.SetBytesProcessed(state.iterations() * bytes.size());
+}
+
+void renderAt(benchmark::State& state, int side) {
+    const metafile::DocumentPtr document = parsed(int(state.range(0)));
+    if (!document) {
+        state.SkipWithError("the drawing did not parse");
+        return;
+    }
+    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+    metafile::RenderOptions options;
+    options.timeLimitMs = 600'000;  // measure the whole drawing, never a cut-off part
+    bool cutOff = false;
+    for (auto _ : state) {
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        cutOff |= metafile::render(*document, painter, QRectF(0, 0, side, side), options).cutOff;
+    }
+    if (cutOff) state.SkipWithError("the render was cut off");
+    state.SetComplexityN(state.range(0));
+}
+
+void BM_Render1000(benchmark::State& state) {
+    renderAt(state, 1000);
+}
+
+}  // namespace
+
+BENCHMARK(BM_Parse)
+    ->RangeMultiplier(10)
+    ->Range(1'000, 1'000'000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
+BENCHMARK(BM_Render1000)
+    ->RangeMultiplier(10)
+    ->Range(1'000, 1'000'000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
+
+int main(int argc, char** argv) {
+    // Text needs fonts, and fonts need a GUI application; no display is needed.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

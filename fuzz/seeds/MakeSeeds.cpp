@@ -1,0 +1,111 @@
+// Writes the fuzzer's seed corpus into the folder named on the command line: small EMF and
+// WMF files made record by record (one family of records each), and a few raster files, so
+// the search starts from valid structure in every branch of the loader.
+
+#include "SyntheticMetafile.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <cstdio>
+
+namespace {
+
+using namespace plume::synth;
+
+bool write(const QDir& dir, const QString& name, const QByteArray& bytes) {
+    QFile file(dir.filePath(name));
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray encoded(const QImage& image, const char* format) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make_fuzz_seeds FOLDER\n");
+        return 2;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QDir dir(QString::fromLocal8Bit(argv[1]));
+    if (!dir.mkpath(".")) return 1;
+
+    QList<std::pair<QString, QByteArray>> seeds;
+    seeds.append({"busy-50.emf", busyDrawing(50, 200, 150)});
+    seeds.append({"busy-400.emf", busyDrawing(400, 400, 300)});
+    {
+        EmfWriter emf(120, 90);
+        emf.createPen(1, 2, 3, 0x0000FF);
+        emf.createBrush(2, 2, 0x00FF00, 3);  // hatched
+        emf.select(1);
+        emf.select(2);
+        emf.rectangle(5, 5, 60, 40);
+        emf.ellipse(50, 30, 110, 80);
+        emf.poly16(EMR_POLYGON16, {{10, 80}, {40, 50}, {70, 85}});
+        emf.poly16(EMR_POLYLINE16, {{0, 0}, {119, 89}, {0, 89}});
+        emf.deleteObject(1);
+        seeds.append({"shapes.emf", emf.finish()});
+    }
+    {
+        EmfWriter emf(200, 60);
+        emf.createFont(1, -20, QStringLiteral("MS Gothic"), 128);
+        emf.select(1);
+        emf.record(EMR_SETTEXTCOLOR, {0x0000FF});
+        emf.record(EMR_SETBKMODE, {1});
+        emf.textOut(5, 5, QStringLiteral("Plume 図形"), 18);
+        emf.textOut(5, 30, QStringLiteral("abc"));
+        seeds.append({"text.emf", emf.finish()});
+    }
+    {
+        EmfWriter emf(100, 100);
+        emf.stretchDib(10, 10, 80, 80, 7, 5);
+        seeds.append({"bitmap.emf", emf.finish()});
+    }
+    {
+        EmfWriter emf(100, 100);
+        emf.record(EMR_SAVEDC, {});
+        emf.record(EMR_SETMAPMODE, {8});
+        emf.record(9, {1000, 1000});  // EMR_SETWINDOWEXTEX
+        emf.record(11, {100, 100});   // EMR_SETVIEWPORTEXTEX
+        emf.rectangle(100, 100, 900, 900);
+        emf.record(EMR_RESTOREDC, {-1});
+        emf.moveTo(0, 0);
+        emf.lineTo(99, 99);
+        seeds.append({"mapmode.emf", emf.finish()});
+    }
+    for (bool placeable : {true, false}) {
+        WmfWriter wmf;
+        wmf.window(0, 0, 1440, 1080);
+        wmf.createPen(0, 20, 0x000000);
+        wmf.createBrush(0, 0x00FFFF);
+        wmf.select(0);
+        wmf.select(1);
+        wmf.rectangle(100, 100, 700, 500);
+        wmf.ellipse(600, 400, 1300, 1000);
+        wmf.record(META_POLYLINE, {3, 0, 0, 1440, 0, 1440, 1080});
+        seeds.append({placeable ? "shapes-placeable.wmf" : "shapes-raw.wmf",
+                      placeable ? wmf.finish(true, 0, 0, 1440, 1080, 1440) : wmf.finish(false)});
+    }
+    QImage image(5, 3, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    seeds.append({"small.bmp", encoded(image, "BMP")});
+    seeds.append({"small.png", encoded(image, "PNG")});
+
+    for (const auto& [name, bytes] : seeds)
+        if (!write(dir, name, bytes)) {
+            std::fprintf(stderr, "make_fuzz_seeds: cannot write %s\n", qUtf8Printable(name));
+            return 1;
+        }
+    std::printf("make_fuzz_seeds: %d seeds in %s\n", int(seeds.size()), argv[1]);
+    return 0;
+}
