@@ -79,7 +79,10 @@ namespace {
 Expected<QImage> blankRaster(QSize size, const QColor& background) {
     if (Status allowed = checkRasterSize(size); !allowed)
         return Expected<QImage>::failure(allowed.error());
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    // An opaque ground needs no alpha channel, which makes drawing and encoding cheaper.
+    const QImage::Format format = background.alpha() == 255 ? QImage::Format_RGB32
+                                                            : QImage::Format_ARGB32_Premultiplied;
+    QImage image(size, format);
     if (image.isNull())
         return Expected<QImage>::failure(QStringLiteral("画像のメモリを確保できません (%1 x %2)")
                                              .arg(size.width())

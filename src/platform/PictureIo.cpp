@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
+#include <QPainter>
 #include <QSaveFile>
 
 namespace plume {
@@ -20,6 +21,8 @@ Expected<PicturePtr> rasterFromBytes(const QByteArray& bytes) {
     // No format given: QImageReader recognises the format from the bytes themselves.
     QImageReader reader(&buffer);
     reader.setDecideFormatFromContent(true);
+    // Qt's own allocation cap (256 MB) would refuse rasters that Plume's limits allow.
+    reader.setAllocationLimit(int(kMaxRasterPixels * 4 / (1024 * 1024)) + 1);
     if (!reader.canRead())
         return Expected<PicturePtr>::failure(QStringLiteral("画像ファイルではありません"));
     // The header's size is checked before any pixel memory is allocated for it.
@@ -35,6 +38,17 @@ Expected<PicturePtr> rasterFromBytes(const QByteArray& bytes) {
     if (Status allowed = checkRasterSize(image.size()); !allowed)
         return Expected<PicturePtr>::failure(allowed.error());
     return Expected<PicturePtr>::success(Picture::fromImage(std::move(image)));
+}
+
+// A bitmap file holds no transparency that every reader honours: transparent parts are
+// composed onto white, as they show on Plume's surfaces.
+QImage opaqueOnWhite(const QImage& image) {
+    if (!image.hasAlphaChannel()) return image;
+    QImage opaque(image.size(), QImage::Format_RGB32);
+    opaque.fill(Qt::white);
+    QPainter painter(&opaque);
+    painter.drawImage(0, 0, image);
+    return opaque;
 }
 
 }  // namespace
@@ -90,7 +104,7 @@ Status savePicture(const Picture& picture, const QString& path) {
     } else {
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
-        if (!picture.image().save(&buffer, "BMP"))
+        if (!opaqueOnWhite(picture.image()).save(&buffer, "BMP"))
             return Status::failure(QStringLiteral("BMP に変換できません: %1").arg(shown(path)));
     }
     // QSaveFile writes a temporary file beside the target and renames it over the old one

@@ -171,6 +171,19 @@ TEST(SavePicture, VectorAsItsEmfBytesRasterAsBmpReplacingTheOldFile) {
         << "no temporary file is left behind";
 }
 
+TEST(SavePicture, TransparentPartsOfARasterBecomeWhiteInTheBitmap) {
+    QImage image(4, 2, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    image.setPixelColor(0, 0, Qt::blue);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("alpha.bmp");
+    ASSERT_TRUE(savePicture(*Picture::fromImage(image), path));
+    Expected<PicturePtr> back = loadPicture(path);
+    ASSERT_TRUE(back) << back.error().toStdString();
+    EXPECT_EQ(back.value()->image().pixelColor(0, 0), QColor(Qt::blue));
+    EXPECT_EQ(back.value()->image().pixelColor(3, 1), QColor(Qt::white));
+}
+
 TEST(SavePicture, WmfPictureIsWrittenAsEnhancedMetafile) {
     synth::WmfWriter wmf;
     wmf.window(0, 0, 1440, 1440);
