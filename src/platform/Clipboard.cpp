@@ -1,0 +1,404 @@
+#include "platform/Clipboard.h"
+
+#include "platform/ClipboardFormats.h"
+
+#include <QBuffer>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QPainter>
+#include <QPointer>
+#include <QSvgGenerator>
+#include <QtEndian>
+#include <algorithm>
+#include <cmath>
+#include <variant>
+
+namespace plume {
+namespace {
+
+// No new read starts once an operation has spent this long, so one operation blocks for at
+// most one of Qt's waits beyond it.
+constexpr qint64 kReadBudgetMs = 5000;
+// After an owner failed to answer, the clipboard counts as empty until it changes hands or
+// this long has passed, so that the next questions of the same command do not wait again.
+constexpr qint64 kSilenceMemoryMs = 10000;
+
+std::optional<quint16> u16At(const QByteArray& bytes, qsizetype offset) {
+    if (offset < 0 || offset > bytes.size() - 2) return std::nullopt;
+    return qFromLittleEndian<quint16>(bytes.constData() + offset);
+}
+
+std::optional<quint32> u32At(const QByteArray& bytes, qsizetype offset) {
+    if (offset < 0 || offset > bytes.size() - 4) return std::nullopt;
+    return qFromLittleEndian<quint32>(bytes.constData() + offset);
+}
+
+constexpr quint32 kPlaceableKey = 0x9AC6CDD7;  // META_PLACEABLE, MS-WMF 2.3.2.3
+constexpr qsizetype kPlaceableSize = 22;
+
+// META_HEADER (MS-WMF 2.3.2.2) at `offset`: Type, HeaderSize, Version, Size in words.
+bool isWmfHeaderAt(const QByteArray& bytes, qsizetype offset) {
+    const auto type = u16At(bytes, offset);
+    const auto headerWords = u16At(bytes, offset + 2);
+    const auto version = u16At(bytes, offset + 4);
+    const auto sizeWords = u32At(bytes, offset + 6);
+    if (!type || !headerWords || !version || !sizeWords) return false;
+    if ((*type != 1 && *type != 2) || *headerWords != 9) return false;
+    if (*version != 0x0100 && *version != 0x0300) return false;
+    // Measured against all the bytes: Inkscape counts its placeable header in this field.
+    return qint64(*sizeWords) * 2 <= bytes.size();
+}
+
+// Remembers an owner that did not answer (see kSilenceMemoryMs).
+struct Silence {
+    bool silent = false;
+    QElapsedTimer since;
+};
+
+Silence& silence() {
+    static Silence state;
+    return state;
+}
+
+bool ownerKnownSilent() {
+    Silence& s = silence();
+    if (s.silent && s.since.elapsed() > kSilenceMemoryMs) s.silent = false;
+    return s.silent;
+}
+
+QClipboard* systemClipboard() {
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return nullptr;
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    static QPointer<QClipboard> watched;
+    if (clipboard && watched != clipboard) {
+        watched = clipboard;
+        QObject::connect(clipboard, &QClipboard::dataChanged, clipboard,
+                         [] { silence().silent = false; });
+    }
+    return clipboard;
+}
+
+// Reads the targets of one offer for one operation, guarding against the other program: a
+// target is read only when it is offered, no read starts after the time budget is spent or
+// once the owner has failed to answer, and data beyond the size limit is refused.
+class OfferReader {
+  public:
+    explicit OfferReader(const QMimeData& offer) : m_offer(offer) {
+        m_clock.start();
+        m_targets = offer.formats();
+        if (m_targets.isEmpty() && m_clock.elapsed() >= kSilentOwnerMs) m_silent = true;
+    }
+
+    bool offers(QLatin1String target) const { return m_targets.contains(target); }
+    bool ownerSilent() const { return m_silent; }
+
+    std::optional<QByteArray> read(QLatin1String target) {
+        if (m_silent || !offers(target)) return std::nullopt;
+        if (m_clock.elapsed() >= kReadBudgetMs) {
+            note(QStringLiteral("クリップボードの読み取りに時間がかかりすぎました"));
+            return std::nullopt;
+        }
+        QElapsedTimer wait;
+        wait.start();
+        QByteArray bytes = m_offer.data(QString(target));
+        if (bytes.isEmpty()) {
+            if (wait.elapsed() >= kSilentOwnerMs) m_silent = true;
+            note(QStringLiteral("クリップボードのデータを受け取れません (%1)").arg(target));
+            return std::nullopt;
+        }
+        if (bytes.size() > kMaxClipboardBytes) {
+            note(QStringLiteral("クリップボードのデータが大きすぎます (%1 バイトまで)")
+                     .arg(kMaxClipboardBytes));
+            return std::nullopt;
+        }
+        return bytes;
+    }
+
+    // Why the last target that was offered could not be used.
+    void note(QString reason) { m_reason = std::move(reason); }
+
+    QString failure() const {
+        if (m_silent) return QStringLiteral("クリップボードの持ち主が応答しません");
+        return m_reason.isEmpty() ? QStringLiteral("クリップボードにメタファイルがありません")
+                                  : m_reason;
+    }
+
+  private:
+    const QMimeData& m_offer;
+    QElapsedTimer m_clock;
+    QStringList m_targets;
+    bool m_silent = false;
+    QString m_reason;
+};
+
+metafile::DocumentPtr parsed(const QByteArray& bytes) {
+    metafile::ParseResult result = metafile::parseMetafile(bytes);
+    if (auto* document = std::get_if<metafile::DocumentPtr>(&result)) return *document;
+    return nullptr;
+}
+
+// The first EMF target, in order of preference, whose bytes are an EMF.
+std::optional<QByteArray> readEmf(OfferReader& reader) {
+    for (QLatin1String target : target::kEmfTargets) {
+        std::optional<QByteArray> bytes = reader.read(target);
+        if (!bytes) continue;
+        if (hasEmfSignature(*bytes)) return bytes;
+        reader.note(QStringLiteral("拡張メタファイルではありません (%1)").arg(target));
+    }
+    return std::nullopt;
+}
+
+std::optional<QByteArray> readWmf(OfferReader& reader) {
+    for (QLatin1String target : target::kWmfTargets) {
+        std::optional<QByteArray> bytes = reader.read(target);
+        if (!bytes) continue;
+        if (hasWmfSignature(*bytes)) return bytes;
+        reader.note(QStringLiteral("メタファイルではありません (%1)").arg(target));
+    }
+    return std::nullopt;
+}
+
+bool hasFormatIn(OfferReader& reader, int format) {
+    if (format == kFormatEnhancedMetafile) return readEmf(reader).has_value();
+    if (format == kFormatMetafilePicture) return readWmf(reader).has_value();
+    return false;
+}
+
+Expected<PicturePtr> pictureOf(const QByteArray& bytes) {
+    if (PicturePtr picture = Picture::fromDocument(parsed(bytes)))
+        return Expected<PicturePtr>::success(std::move(picture));
+    return Expected<PicturePtr>::failure(
+        QStringLiteral("クリップボードのメタファイルを読み込めません"));
+}
+
+// A WMF as an EMF picture: the EMF copy it embeds (LibreOffice's raw WMF, whose own window
+// extent gives a wrong size), or else the WMF converted, its frame taken from the placeable
+// bounds or the window.
+Expected<PicturePtr> emfPictureOfWmf(const QByteArray& wmf) {
+    if (std::optional<QByteArray> emf = embeddedEmf(wmf); emf && hasEmfSignature(*emf)) {
+        if (PicturePtr picture = Picture::fromDocument(parsed(*emf)))
+            return Expected<PicturePtr>::success(std::move(picture));
+    }
+    const metafile::DocumentPtr document = parsed(wmf);
+    if (!document)
+        return Expected<PicturePtr>::failure(
+            QStringLiteral("クリップボードのメタファイルを読み込めません"));
+    const QByteArray converted = document->toEmf();
+    if (!hasEmfSignature(converted))
+        return Expected<PicturePtr>::failure(QStringLiteral("拡張メタファイルに変換できません"));
+    return pictureOf(converted);
+}
+
+Expected<PicturePtr> pictureIn(OfferReader& reader, int format) {
+    if (format != kFormatEnhancedMetafile && format != kFormatMetafilePicture)
+        return Expected<PicturePtr>::failure(
+            QStringLiteral("クリップボード形式 %1 の画像は取り出せません").arg(format));
+    if (format == kFormatEnhancedMetafile) {
+        if (std::optional<QByteArray> emf = readEmf(reader)) {
+            Expected<PicturePtr> picture = pictureOf(*emf);
+            if (picture) return picture;
+            reader.note(picture.error());
+        }
+    }
+    if (std::optional<QByteArray> wmf = readWmf(reader)) {
+        Expected<PicturePtr> picture =
+            format == kFormatEnhancedMetafile ? emfPictureOfWmf(*wmf) : pictureOf(*wmf);
+        if (picture) return picture;
+        reader.note(picture.error());
+    }
+    return Expected<PicturePtr>::failure(reader.failure());
+}
+
+QSize renditionSize(QSize own) {
+    double scale = 1.0;
+    scale = std::min(scale, double(kMaxRenditionSide) / std::max(own.width(), own.height()));
+    const double pixels = double(own.width()) * own.height();
+    scale = std::min(scale, std::sqrt(double(kMaxRenditionPixels) / pixels));
+    const auto side = [scale](int v) { return std::max(1, int(std::floor(v * scale))); };
+    return QSize(side(own.width()), side(own.height()));
+}
+
+QByteArray svgRendition(const metafile::Document& document, QSize size) {
+    QByteArray svg;
+    QBuffer buffer(&svg);
+    buffer.open(QIODevice::WriteOnly);
+    const QRectF target(0, 0, size.width(), size.height());
+    QSvgGenerator generator;
+    generator.setOutputDevice(&buffer);
+    generator.setSize(size);
+    generator.setViewBox(target);
+    generator.setResolution(int(std::lround(screenDpi())));
+    QPainter painter(&generator);
+    metafile::render(document, painter, target);
+    painter.end();
+    return svg;
+}
+
+}  // namespace
+
+bool hasEmfSignature(const QByteArray& bytes) {
+    // EMR_HEADER, MS-EMF 2.3.4.2: Type, Size, Bounds, Frame, then RecordSignature at 40 and
+    // nBytes at 48.
+    const auto type = u32At(bytes, 0);
+    const auto signature = u32At(bytes, 40);
+    const auto fileSize = u32At(bytes, 48);
+    return type && signature && fileSize && *type == 1 && *signature == 0x464D4520 &&
+           *fileSize <= quint64(bytes.size());
+}
+
+bool hasWmfSignature(const QByteArray& bytes) {
+    const auto key = u32At(bytes, 0);
+    if (key && *key == kPlaceableKey) return isWmfHeaderAt(bytes, kPlaceableSize);
+    return isWmfHeaderAt(bytes, 0);
+}
+
+std::optional<QByteArray> embeddedEmf(const QByteArray& wmf) {
+    if (!hasWmfSignature(wmf)) return std::nullopt;
+    const qsizetype start = u32At(wmf, 0) == kPlaceableKey ? kPlaceableSize : 0;
+    qsizetype offset = start + 18;  // META_HEADER is 9 words
+
+    QByteArray emf;
+    quint32 total = 0;
+    quint32 pieces = 0;
+    quint32 expectedPieces = 0;
+    for (qsizetype records = 0; records < metafile::kMaxRecords; ++records) {
+        const auto recordWords = u32At(wmf, offset);
+        const auto function = u16At(wmf, offset + 4);
+        if (!recordWords || !function || *recordWords < 3 ||
+            qint64(*recordWords) * 2 > wmf.size() - offset)
+            break;
+        const qsizetype recordBytes = qsizetype(*recordWords) * 2;
+        // META_ESCAPE_ENHANCED_METAFILE, MS-WMF 2.3.6.25: a META_ESCAPE (function 0x0626) with
+        // escape MFCOMMENT (0x000F), the "WMFC" comment identifier and comment type 1.
+        const auto escape = u16At(wmf, offset + 6);
+        const auto byteCount = u16At(wmf, offset + 8);
+        const auto identifier = u32At(wmf, offset + 10);
+        const auto commentType = u32At(wmf, offset + 14);
+        const bool isPiece = *function == 0x0626 && escape == 0x000F && byteCount &&
+                             identifier == 0x43464D57 && commentType == 1;
+        if (!isPiece) {
+            // The pieces are consecutive records; anything else after the first ends them.
+            if (pieces > 0) break;
+            if (*function == 0x0000) break;  // META_EOF
+            offset += recordBytes;
+            continue;
+        }
+        const auto recordCount = u32At(wmf, offset + 28);
+        const auto pieceSize = u32At(wmf, offset + 32);
+        const auto emfSize = u32At(wmf, offset + 40);
+        if (!recordCount || !pieceSize || !emfSize) return std::nullopt;
+        if (pieces == 0) {
+            total = *emfSize;
+            expectedPieces = *recordCount;
+            if (total == 0 || total > quint64(kMaxClipboardBytes) || expectedPieces == 0)
+                return std::nullopt;
+        } else if (*emfSize != total || *recordCount != expectedPieces) {
+            return std::nullopt;
+        }
+        // The piece lies inside the escape data (34 bytes of fields before it), which lies
+        // inside the record (10 bytes of record and escape header before it).
+        const qsizetype dataOffset = offset + 44;
+        if (qint64(*pieceSize) + 34 > *byteCount || 10 + qint64(*byteCount) > recordBytes ||
+            qint64(*pieceSize) > qint64(total) - emf.size())
+            return std::nullopt;
+        emf.append(wmf.constData() + dataOffset, qsizetype(*pieceSize));
+        ++pieces;
+        if (emf.size() == qsizetype(total)) break;
+        if (pieces == expectedPieces) return std::nullopt;
+        offset += recordBytes;
+    }
+    if (pieces == 0 || emf.size() != qsizetype(total)) return std::nullopt;
+    return emf;
+}
+
+bool offerHasFormat(const QMimeData& offer, int format) {
+    OfferReader reader(offer);
+    return hasFormatIn(reader, format);
+}
+
+Expected<PicturePtr> pictureFromOffer(const QMimeData& offer, int format) {
+    OfferReader reader(offer);
+    return pictureIn(reader, format);
+}
+
+Expected<std::unique_ptr<QMimeData>> offerForPicture(const Picture& picture) {
+    using Result = Expected<std::unique_ptr<QMimeData>>;
+    auto offer = std::make_unique<QMimeData>();
+    if (!picture.isVector()) {
+        offer->setImageData(picture.image());
+        return Result::success(std::move(offer));
+    }
+    const QByteArray emf = picture.emfBytes();
+    if (!hasEmfSignature(emf))
+        return Result::failure(QStringLiteral("拡張メタファイルに変換できません"));
+    for (QLatin1String target : target::kOfferedEmfTargets) offer->setData(QString(target), emf);
+
+    // A picture without extent has nothing to draw; its EMF still goes.
+    const QSize own = picture.size();
+    if (!own.isEmpty()) {
+        offer->setData(QString(target::kSvg), svgRendition(*picture.document(), own));
+        if (Expected<QImage> raster = renderPicture(picture, renditionSize(own)))
+            offer->setImageData(raster.value());
+    }
+    return Result::success(std::move(offer));
+}
+
+bool clipboardHasFormat(int format) {
+    QClipboard* clipboard = systemClipboard();
+    if (!clipboard || ownerKnownSilent()) return false;
+    const QMimeData* offer = clipboard->mimeData();
+    if (!offer) return false;
+    OfferReader reader(*offer);
+    const bool has = hasFormatIn(reader, format);
+    if (reader.ownerSilent()) {
+        silence().silent = true;
+        silence().since.start();
+    }
+    return has;
+}
+
+Expected<PicturePtr> clipboardGetPicture(int format) {
+    QClipboard* clipboard = systemClipboard();
+    if (!clipboard)
+        return Expected<PicturePtr>::failure(QStringLiteral("クリップボードを使えません"));
+    if (ownerKnownSilent())
+        return Expected<PicturePtr>::failure(
+            QStringLiteral("クリップボードの持ち主が応答しません"));
+    const QMimeData* offer = clipboard->mimeData();
+    if (!offer) return Expected<PicturePtr>::failure(QStringLiteral("クリップボードは空です"));
+    OfferReader reader(*offer);
+    Expected<PicturePtr> picture = pictureIn(reader, format);
+    if (reader.ownerSilent()) {
+        silence().silent = true;
+        silence().since.start();
+    }
+    return picture;
+}
+
+Status clipboardClear() {
+    QClipboard* clipboard = systemClipboard();
+    if (!clipboard) return Status::failure(QStringLiteral("クリップボードを使えません"));
+    // On X11 Qt sets the selection's owner to none, which empties the clipboard whoever held
+    // it (the other program is told it lost the clipboard).
+    clipboard->clear();
+    return Status::success();
+}
+
+Status clipboardSetPicture(const PicturePtr& picture) {
+    if (!picture) return Status::failure(QStringLiteral("クリップボードに置く画像がありません"));
+    QClipboard* clipboard = systemClipboard();
+    if (!clipboard) return Status::failure(QStringLiteral("クリップボードを使えません"));
+    Expected<std::unique_ptr<QMimeData>> offer = offerForPicture(*picture);
+    if (!offer) return Status::failure(offer.error());
+    QMimeData* data = offer.value().release();
+    clipboard->setMimeData(data);  // the clipboard takes ownership
+    // Qt only warns when the X server refuses the ownership; the offer is ours only if the
+    // clipboard hands it back.
+    if (clipboard->mimeData() != data)
+        return Status::failure(QStringLiteral("クリップボードに画像を置けません"));
+    return Status::success();
+}
+
+}  // namespace plume

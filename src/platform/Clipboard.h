@@ -1,0 +1,67 @@
+#pragma once
+
+// The system clipboard as Plume's windows use it: whether it holds a metafile (formats 3 and
+// 14), the picture it holds, clearing it, and putting a picture on it. Other programs' data
+// is untrusted: every offer is size-limited and signature-checked before it is parsed, and an
+// owner that does not answer ends the read with an error instead of freezing the interface.
+
+#include "platform/Expected.h"
+#include "platform/Picture.h"
+
+#include <QByteArray>
+#include <memory>
+#include <optional>
+
+class QMimeData;
+
+namespace plume {
+
+// The largest clipboard offer Plume reads: the same limit as for metafile files.
+inline constexpr qsizetype kMaxClipboardBytes = metafile::kMaxMetafileBytes;
+
+// Qt's X11 clipboard waits up to five seconds for an owner's answer, inside the calling
+// thread. A read that comes back empty after this long was a wait that ran out, not a quick
+// refusal: the owner is taken as gone, and nothing more is asked of it.
+inline constexpr qint64 kSilentOwnerMs = 2000;
+
+// The raster rendition offered beside vector data is drawn at the picture's own size, reduced
+// to fit these bounds: it is only for programs that take no vector data, and it is held in
+// memory for as long as Plume owns the clipboard.
+inline constexpr int kMaxRenditionSide = 4096;
+inline constexpr qint64 kMaxRenditionPixels = 16'000'000;
+
+// Whether the bytes begin like an EMF: EMR_HEADER (record type 1) at offset 0, the signature
+// " EMF" at offset 40, and a file size field (nBytes) no larger than the data.
+bool hasEmfSignature(const QByteArray& bytes);
+
+// Whether the bytes begin like a WMF: a placeable header (key D7 CD C6 9A) followed by a
+// META_HEADER, or a META_HEADER alone (type 1 or 2, header size 9 words, version 0x0100 or
+// 0x0300).
+bool hasWmfSignature(const QByteArray& bytes);
+
+// The EMF that a WMF carries in META_ESCAPE_ENHANCED_METAFILE comment records, put together
+// from its pieces, or nothing when the WMF carries none or the pieces do not add up.
+std::optional<QByteArray> embeddedEmf(const QByteArray& wmf);
+
+// The same questions and answers as the clipboard operations below, on one offer (whatever
+// its source). Used by the operations and by tests that build offers of their own.
+bool offerHasFormat(const QMimeData& offer, int format);
+Expected<PicturePtr> pictureFromOffer(const QMimeData& offer, int format);
+Expected<std::unique_ptr<QMimeData>> offerForPicture(const Picture& picture);
+
+// 1. Whether the clipboard holds format 3 (metafile picture) or 14 (enhanced metafile).
+bool clipboardHasFormat(int format);
+
+// 2. The clipboard's picture as a vector picture. Format 14 gives the EMF bytes as offered,
+// or, when only a WMF is there, the EMF the WMF embeds or the WMF converted to EMF. Format 3
+// gives the WMF itself.
+Expected<PicturePtr> clipboardGetPicture(int format);
+
+// 3. Empties the clipboard, whoever owned it.
+Status clipboardClear();
+
+// 4. Puts the picture on the clipboard: a vector picture as EMF under every EMF target, as
+// SVG and as a raster rendition, all in one offer; a raster picture as image data.
+Status clipboardSetPicture(const PicturePtr& picture);
+
+}  // namespace plume

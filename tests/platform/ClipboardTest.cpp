@@ -1,0 +1,427 @@
+// The clipboard in process (the offscreen platform's clipboard and offers built here): which
+// targets count as formats 3 and 14 and in what order, signature checks, WMF-only offers
+// turned into EMF, and what Plume offers when it puts a picture on the clipboard.
+
+#include "platform/Clipboard.h"
+#include "platform/ClipboardFormats.h"
+#include "platform/PictureIo.h"
+#include "support/TestSupport.h"
+
+#include "SyntheticMetafile.h"
+
+#include <gtest/gtest.h>
+#include <QBuffer>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QSvgRenderer>
+#include <QThread>
+#include <QtEndian>
+
+namespace plume {
+namespace {
+
+using test::readFileBytes;
+
+QByteArray capture(const char* name) {
+    return readFileBytes(test::sharedDataDir() + "/clipboard-captures/" + name);
+}
+
+// An EMF of the given own size (96 DPI) whose body is `rectangles` filled rectangles, so that
+// EMFs made with different counts differ in size and can be told apart.
+QByteArray emfWith(int rectangles, int width = 120, int height = 80) {
+    synth::EmfWriter emf(width, height);
+    emf.createBrush(1, 0, 0x00FF0000);  // BS_SOLID, blue
+    emf.select(1);
+    for (int i = 0; i < rectangles; ++i) emf.rectangle(i, i, width / 2 + i, height / 2 + i);
+    return emf.finish();
+}
+
+QByteArray pngBytes() {
+    QImage image(4, 4, QImage::Format_RGB32);
+    image.fill(Qt::green);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+// A raw WMF whose EMF copy is split into META_ESCAPE_ENHANCED_METAFILE records of at most
+// `pieceSize` bytes, followed by one rectangle and META_EOF. `claim` may change the fields
+// of a piece (by index) before it is written, to make damaged files.
+struct Piece {
+    quint32 recordCount;
+    quint32 pieceSize;
+    quint32 total;
+    quint16 byteCount;
+};
+QByteArray wmfEmbedding(const QByteArray& emf, int pieceSize,
+                        const std::function<void(int, Piece&)>& claim = {}) {
+    synth::Bytes body;
+    const int count = int((emf.size() + pieceSize - 1) / pieceSize);
+    for (int i = 0; i < count; ++i) {
+        const QByteArray data = emf.mid(qsizetype(i) * pieceSize, pieceSize);
+        Piece piece{quint32(count), quint32(data.size()), quint32(emf.size()),
+                    quint16(34 + data.size())};
+        if (claim) claim(i, piece);
+        const qsizetype bytes = 10 + 34 + data.size() + (data.size() % 2);
+        body.u32(quint32(bytes / 2)).u16(0x0626).u16(0x000F).u16(piece.byteCount);
+        body.u32(0x43464D57).u32(1).u32(0x00010000).u16(0).u32(0);
+        body.u32(piece.recordCount).u32(piece.pieceSize);
+        body.u32(quint32(emf.size() - qsizetype(i) * pieceSize - data.size())).u32(piece.total);
+        body.raw(data);
+        if (data.size() % 2) body.u8(0);
+    }
+    body.u32(7).u16(0x041B).i16(50).i16(60).i16(0).i16(0);  // META_RECTANGLE
+    body.u32(3).u16(0x0000);                                // META_EOF
+    synth::Bytes wmf;
+    wmf.u16(1).u16(9).u16(0x0300).u32(quint32(9 + body.size() / 2)).u16(0).u32(0).u16(0);
+    wmf.raw(body.data());
+    return wmf.data();
+}
+
+std::unique_ptr<QMimeData> offer(
+    std::initializer_list<std::pair<QLatin1String, QByteArray>> items) {
+    auto data = std::make_unique<QMimeData>();
+    for (const auto& [target, bytes] : items) data->setData(QString(target), bytes);
+    return data;
+}
+
+QByteArray emfOf(const Expected<PicturePtr>& picture) {
+    return picture ? picture.value()->emfBytes() : QByteArray();
+}
+
+// The share of pixels whose colours differ by more than `tolerance` in some channel.
+double differingShare(const QImage& a, const QImage& b, int tolerance = 64) {
+    if (a.size() != b.size() || a.isNull()) return 1.0;
+    qint64 differing = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QColor p = a.pixelColor(x, y), q = b.pixelColor(x, y);
+            if (std::abs(p.red() - q.red()) > tolerance ||
+                std::abs(p.green() - q.green()) > tolerance ||
+                std::abs(p.blue() - q.blue()) > tolerance)
+                ++differing;
+        }
+    return double(differing) / (qint64(a.width()) * a.height());
+}
+
+TEST(ClipboardSignatures, RealCapturesPassAndDamagedHeadersFail) {
+    const QByteArray libreOfficeEmf = capture("libreoffice-draw-7.4.emf");
+    const QByteArray inkscapeEmf = capture("inkscape-1.2.emf");
+    const QByteArray placeable = capture("inkscape-1.2-placeable.wmf");
+    const QByteArray raw = capture("libreoffice-draw-7.4.wmf");
+    EXPECT_TRUE(hasEmfSignature(libreOfficeEmf));
+    EXPECT_TRUE(hasEmfSignature(inkscapeEmf));
+    EXPECT_TRUE(hasWmfSignature(placeable));
+    EXPECT_TRUE(hasWmfSignature(raw));
+    EXPECT_FALSE(hasEmfSignature(placeable));
+    EXPECT_FALSE(hasWmfSignature(libreOfficeEmf));
+    EXPECT_FALSE(hasEmfSignature(pngBytes()));
+    EXPECT_FALSE(hasWmfSignature(pngBytes()));
+    EXPECT_FALSE(hasEmfSignature({}));
+    EXPECT_FALSE(hasWmfSignature({}));
+
+    // Trailing bytes are harmless; a file cut short of its own size field is not whole.
+    EXPECT_TRUE(hasEmfSignature(libreOfficeEmf + QByteArray(16, '\0')));
+    EXPECT_FALSE(hasEmfSignature(libreOfficeEmf.left(libreOfficeEmf.size() - 4)));
+    EXPECT_FALSE(hasEmfSignature(libreOfficeEmf.left(44)));
+    EXPECT_FALSE(hasWmfSignature(raw.left(raw.size() - 2)));
+    EXPECT_FALSE(hasWmfSignature(placeable.left(placeable.size() - 2)));
+
+    QByteArray wrongType = libreOfficeEmf;
+    wrongType[0] = 2;
+    EXPECT_FALSE(hasEmfSignature(wrongType));
+    QByteArray wrongSignature = libreOfficeEmf;
+    wrongSignature[41] = 'X';
+    EXPECT_FALSE(hasEmfSignature(wrongSignature));
+    QByteArray wrongVersion = raw;
+    wrongVersion[4] = 0x02;  // version 0x0302
+    EXPECT_FALSE(hasWmfSignature(wrongVersion));
+    QByteArray wrongHeaderSize = placeable;
+    wrongHeaderSize[22 + 2] = 8;
+    EXPECT_FALSE(hasWmfSignature(wrongHeaderSize));
+}
+
+TEST(ClipboardEmbeddedEmf, LibreOfficeRawWmfCarriesItsEmfWhole) {
+    std::optional<QByteArray> emf = embeddedEmf(capture("libreoffice-draw-7.4.wmf"));
+    ASSERT_TRUE(emf.has_value());
+    EXPECT_EQ(*emf, capture("libreoffice-draw-7.4.emf"));
+    EXPECT_FALSE(embeddedEmf(capture("inkscape-1.2-placeable.wmf")).has_value());
+    EXPECT_FALSE(embeddedEmf(capture("libreoffice-draw-7.4.emf")).has_value());
+}
+
+TEST(ClipboardEmbeddedEmf, PiecesAreJoinedInOrder) {
+    const QByteArray emf = emfWith(40);
+    ASSERT_GT(emf.size(), 1000);
+    for (int pieceSize : {int(emf.size()), 512, 333}) {
+        std::optional<QByteArray> joined = embeddedEmf(wmfEmbedding(emf, pieceSize));
+        ASSERT_TRUE(joined.has_value()) << pieceSize;
+        EXPECT_EQ(*joined, emf) << pieceSize;
+    }
+}
+
+TEST(ClipboardEmbeddedEmf, PiecesThatDoNotAddUpGiveNothing) {
+    const QByteArray emf = emfWith(40);
+    const std::vector<std::pair<const char*, std::function<void(int, Piece&)>>> damages{
+        {"a piece claims more than its record holds",
+         [](int i, Piece& p) { p.pieceSize += i == 1 ? 64 : 0; }},
+        {"a piece claims more than its escape data",
+         [](int i, Piece& p) { p.byteCount -= i == 0 ? 2 : 0; }},
+        {"the pieces disagree on the total", [](int i, Piece& p) { p.total += i == 2 ? 4 : 0; }},
+        {"the total is larger than all pieces", [](int, Piece& p) { p.total += 100; }},
+        {"the total is beyond the size limit", [](int, Piece& p) { p.total = 0xFFFFFFF0u; }},
+        {"fewer pieces announced than carried", [](int, Piece& p) { p.recordCount = 1; }},
+        {"no pieces announced", [](int, Piece& p) { p.recordCount = 0; }},
+    };
+    for (const auto& [what, damage] : damages)
+        EXPECT_FALSE(embeddedEmf(wmfEmbedding(emf, 512, damage)).has_value()) << what;
+
+    // Cut anywhere inside the pieces, the WMF yields no EMF (and reads nothing beyond its end).
+    const QByteArray whole = wmfEmbedding(emf, 512);
+    for (qsizetype cut = 20; cut < whole.size() - 40; cut += 97) {
+        QByteArray shortened = whole.left(cut);
+        qToLittleEndian<quint32>(quint32(cut / 2), shortened.data() + 6);
+        EXPECT_FALSE(embeddedEmf(shortened).has_value()) << cut;
+    }
+}
+
+TEST(ClipboardOffer, EachEmfTargetIsFormat14InOrderOfPreference) {
+    // Target i carries an EMF with i + 1 rectangles, so the chosen one can be recognised.
+    const auto& targets = target::kEmfTargets;
+    for (size_t first = 0; first < targets.size(); ++first) {
+        QMimeData data;
+        for (size_t i = first; i < targets.size(); ++i)
+            data.setData(QString(targets[i]), emfWith(int(i) + 1));
+        EXPECT_TRUE(offerHasFormat(data, kFormatEnhancedMetafile)) << targets[first].data();
+        EXPECT_FALSE(offerHasFormat(data, kFormatMetafilePicture)) << targets[first].data();
+        EXPECT_EQ(emfOf(pictureFromOffer(data, kFormatEnhancedMetafile)), emfWith(int(first) + 1))
+            << targets[first].data();
+    }
+}
+
+TEST(ClipboardOffer, EachWmfTargetIsFormat3InOrderOfPreference) {
+    const QByteArray placeable = capture("inkscape-1.2-placeable.wmf");
+    const QByteArray raw = capture("libreoffice-draw-7.4.wmf");
+    for (QLatin1String name : target::kWmfTargets) {
+        auto data = offer({{name, placeable}});
+        EXPECT_TRUE(offerHasFormat(*data, kFormatMetafilePicture)) << name.data();
+        EXPECT_FALSE(offerHasFormat(*data, kFormatEnhancedMetafile)) << name.data();
+    }
+    // Format 3 hands over the WMF itself, the preferred one first.
+    auto both = offer({{target::kWmf, placeable}, {target::kLibreOfficeWmf, raw}});
+    Expected<PicturePtr> picture = pictureFromOffer(*both, kFormatMetafilePicture);
+    ASSERT_TRUE(picture) << picture.error().toStdString();
+    EXPECT_EQ(picture.value()->document()->bytes(), raw);
+}
+
+TEST(ClipboardOffer, NamesCountOnlyWhole) {
+    const QByteArray emf = capture("libreoffice-draw-7.4.emf");
+    for (const char* near : {"application/x-openoffice-emf", "image/X-EMF", "image/x-emf ",
+                             "application/x-openoffice-emf;windows_formatname=Image EMF"}) {
+        QMimeData data;
+        data.setData(QString::fromLatin1(near), emf);
+        EXPECT_FALSE(offerHasFormat(data, kFormatEnhancedMetafile)) << near;
+        EXPECT_FALSE(pictureFromOffer(data, kFormatEnhancedMetafile)) << near;
+    }
+}
+
+TEST(ClipboardOffer, BadBytesUnderARightNameAreNoPicture) {
+    const QByteArray emf = capture("libreoffice-draw-7.4.emf");
+    auto png = offer({{target::kLibreOfficeEmf, pngBytes()}, {target::kXWmf, pngBytes()}});
+    EXPECT_FALSE(offerHasFormat(*png, kFormatEnhancedMetafile));
+    EXPECT_FALSE(offerHasFormat(*png, kFormatMetafilePicture));
+    Expected<PicturePtr> none = pictureFromOffer(*png, kFormatEnhancedMetafile);
+    EXPECT_FALSE(none);
+    EXPECT_FALSE(none.error().isEmpty());
+
+    // A damaged offer under the preferred name gives way to a sound one under the next.
+    auto mixed = offer({{target::kLibreOfficeEmf, emf.left(emf.size() / 2)},
+                        {target::kXEmf, pngBytes()},
+                        {target::kWineEnhMetafile, emf}});
+    EXPECT_TRUE(offerHasFormat(*mixed, kFormatEnhancedMetafile));
+    EXPECT_EQ(emfOf(pictureFromOffer(*mixed, kFormatEnhancedMetafile)), emf);
+
+    // An empty offer under every name is nothing at all.
+    QMimeData empty;
+    for (QLatin1String name : target::kEmfTargets) empty.setData(QString(name), {});
+    EXPECT_FALSE(offerHasFormat(empty, kFormatEnhancedMetafile));
+}
+
+TEST(ClipboardOffer, LibreOfficeWmfAloneGivesTheEmfItEmbeds) {
+    auto data = offer({{target::kLibreOfficeWmf, capture("libreoffice-draw-7.4.wmf")}});
+    EXPECT_FALSE(offerHasFormat(*data, kFormatEnhancedMetafile));
+    Expected<PicturePtr> picture = pictureFromOffer(*data, kFormatEnhancedMetafile);
+    ASSERT_TRUE(picture) << picture.error().toStdString();
+    EXPECT_EQ(picture.value()->document()->format(), metafile::Format::Emf);
+    // Byte for byte the EMF that LibreOffice offers beside it, and so its size too.
+    EXPECT_EQ(picture.value()->emfBytes(), capture("libreoffice-draw-7.4.emf"));
+}
+
+TEST(ClipboardOffer, PlaceableWmfAloneIsConvertedToAnEmfThatDrawsTheSame) {
+    const QByteArray wmf = capture("inkscape-1.2-placeable.wmf");
+    auto data = offer({{target::kXWmf, wmf}});
+    Expected<PicturePtr> picture = pictureFromOffer(*data, kFormatEnhancedMetafile);
+    ASSERT_TRUE(picture) << picture.error().toStdString();
+    const Picture& converted = *picture.value();
+    EXPECT_EQ(converted.document()->format(), metafile::Format::Emf);
+    EXPECT_TRUE(hasEmfSignature(converted.emfBytes()));
+
+    Expected<PicturePtr> original = pictureFromBytes(wmf);
+    ASSERT_TRUE(original) << original.error().toStdString();
+    // The placeable bounds give the size.
+    EXPECT_EQ(converted.size(), original.value()->size());
+    const QSize size = original.value()->size();
+    ASSERT_FALSE(size.isEmpty());
+    Expected<QImage> expected = renderPicture(*original.value(), size);
+    Expected<QImage> actual = renderPicture(converted, size);
+    ASSERT_TRUE(expected && actual);
+    EXPECT_LT(differingShare(expected.value(), actual.value()), 0.01);
+}
+
+TEST(ClipboardOffer, SyntheticRawWmfWithoutEmfIsConverted) {
+    synth::WmfWriter wmf;
+    wmf.window(0, 0, 2000, 1000);
+    wmf.createBrush(0, 0x000000FF);
+    wmf.select(0);
+    wmf.rectangle(0, 0, 1000, 500);
+    auto data = offer({{target::kWmf, wmf.finish(false)}});
+    EXPECT_TRUE(offerHasFormat(*data, kFormatMetafilePicture));
+    Expected<PicturePtr> picture = pictureFromOffer(*data, kFormatEnhancedMetafile);
+    ASSERT_TRUE(picture) << picture.error().toStdString();
+    EXPECT_EQ(picture.value()->document()->format(), metafile::Format::Emf);
+    EXPECT_FALSE(picture.value()->size().isEmpty());
+}
+
+// An owner that lists targets but answers none of them, slowly: Qt's X11 clipboard gives
+// back empty data after its wait runs out.
+class SilentOffer : public QMimeData {
+  public:
+    QStringList formats() const override {
+        QStringList names;
+        for (QLatin1String name : target::kEmfTargets) names << QString(name);
+        for (QLatin1String name : target::kWmfTargets) names << QString(name);
+        return names;
+    }
+    mutable int asked = 0;
+
+  protected:
+    QVariant retrieveData(const QString&, QMetaType) const override {
+        ++asked;
+        QThread::msleep(kSilentOwnerMs + 50);
+        return {};
+    }
+};
+
+TEST(ClipboardOffer, AnOwnerThatDoesNotAnswerIsAskedOnceOnly) {
+    SilentOffer silent;
+    Expected<PicturePtr> picture = pictureFromOffer(silent, kFormatEnhancedMetafile);
+    EXPECT_FALSE(picture);
+    EXPECT_EQ(silent.asked, 1);
+    EXPECT_TRUE(picture.error().contains(QStringLiteral("応答"))) << picture.error().toStdString();
+}
+
+TEST(ClipboardPictureOffer, VectorGoesAsEmfUnderEveryNameAsSvgAndAsRaster) {
+    Expected<PicturePtr> picture = pictureFromBytes(capture("inkscape-1.2.emf"));
+    ASSERT_TRUE(picture) << picture.error().toStdString();
+    Expected<std::unique_ptr<QMimeData>> made = offerForPicture(*picture.value());
+    ASSERT_TRUE(made) << made.error().toStdString();
+    const QMimeData& data = *made.value();
+
+    for (QLatin1String name : target::kOfferedEmfTargets)
+        EXPECT_EQ(data.data(QString(name)), capture("inkscape-1.2.emf")) << name.data();
+    QSvgRenderer svg(data.data(QString(target::kSvg)));
+    EXPECT_TRUE(svg.isValid());
+    EXPECT_EQ(svg.viewBoxF(), QRectF(QPointF(0, 0), QSizeF(picture.value()->size())));
+    ASSERT_TRUE(data.hasImage());
+    const QImage raster = qvariant_cast<QImage>(data.imageData());
+    EXPECT_EQ(raster.size(), picture.value()->size());
+
+    // What is offered is read back as the same picture.
+    EXPECT_EQ(emfOf(pictureFromOffer(data, kFormatEnhancedMetafile)), capture("inkscape-1.2.emf"));
+}
+
+TEST(ClipboardPictureOffer, AWmfPictureGoesAsItsEmfConversion) {
+    Expected<PicturePtr> picture = pictureFromBytes(capture("inkscape-1.2-placeable.wmf"));
+    ASSERT_TRUE(picture) << picture.error().toStdString();
+    Expected<std::unique_ptr<QMimeData>> made = offerForPicture(*picture.value());
+    ASSERT_TRUE(made) << made.error().toStdString();
+    const QByteArray emf = made.value()->data(QString(target::kXEmf));
+    EXPECT_TRUE(hasEmfSignature(emf));
+    EXPECT_EQ(emf, picture.value()->emfBytes());
+}
+
+TEST(ClipboardPictureOffer, HugeVectorPictureGetsAReducedRaster) {
+    // 100,000 x 50,000 pixels at 96 DPI: far beyond any raster Plume makes.
+    synth::EmfWriter emf(100000, 50000);
+    emf.rectangle(0, 0, 50000, 25000);
+    Expected<PicturePtr> picture = pictureFromBytes(emf.finish());
+    ASSERT_TRUE(picture) << picture.error().toStdString();
+    Expected<std::unique_ptr<QMimeData>> made = offerForPicture(*picture.value());
+    ASSERT_TRUE(made) << made.error().toStdString();
+    const QImage raster = qvariant_cast<QImage>(made.value()->imageData());
+    EXPECT_LE(std::max(raster.width(), raster.height()), kMaxRenditionSide);
+    EXPECT_LE(qint64(raster.width()) * raster.height(), kMaxRenditionPixels);
+    EXPECT_NEAR(double(raster.width()) / raster.height(), 2.0, 0.01);
+}
+
+TEST(ClipboardPictureOffer, RasterGoesAsImageDataOnly) {
+    Expected<PicturePtr> picture = pictureFromBytes(pngBytes());
+    ASSERT_TRUE(picture) << picture.error().toStdString();
+    Expected<std::unique_ptr<QMimeData>> made = offerForPicture(*picture.value());
+    ASSERT_TRUE(made) << made.error().toStdString();
+    const QMimeData& data = *made.value();
+    ASSERT_TRUE(data.hasImage());
+    EXPECT_EQ(qvariant_cast<QImage>(data.imageData()).size(), QSize(4, 4));
+    for (QLatin1String name : target::kEmfTargets) EXPECT_FALSE(data.hasFormat(QString(name)));
+    EXPECT_FALSE(data.hasFormat(QString(target::kSvg)));
+}
+
+class SystemClipboard : public ::testing::Test {
+  protected:
+    void SetUp() override { QGuiApplication::clipboard()->clear(); }
+    void TearDown() override { QGuiApplication::clipboard()->clear(); }
+};
+
+TEST_F(SystemClipboard, SetGetAndClearRoundTrip) {
+    const QByteArray emf = capture("libreoffice-draw-7.4.emf");
+    Expected<PicturePtr> picture = pictureFromBytes(emf);
+    ASSERT_TRUE(picture);
+    EXPECT_FALSE(clipboardHasFormat(kFormatEnhancedMetafile));
+
+    ASSERT_TRUE(clipboardSetPicture(picture.value()));
+    EXPECT_TRUE(clipboardHasFormat(kFormatEnhancedMetafile));
+    EXPECT_FALSE(clipboardHasFormat(kFormatMetafilePicture));
+    EXPECT_EQ(emfOf(clipboardGetPicture(kFormatEnhancedMetafile)), emf);
+
+    ASSERT_TRUE(clipboardClear());
+    EXPECT_FALSE(clipboardHasFormat(kFormatEnhancedMetafile));
+    EXPECT_FALSE(clipboardGetPicture(kFormatEnhancedMetafile));
+    const QMimeData* left = QGuiApplication::clipboard()->mimeData();
+    EXPECT_TRUE(!left || left->formats().isEmpty());
+}
+
+TEST_F(SystemClipboard, ClearEmptiesWhatAnotherSourcePutThere) {
+    QGuiApplication::clipboard()->setText(QStringLiteral("someone else's text"));
+    ASSERT_TRUE(clipboardClear());
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().isEmpty());
+}
+
+TEST_F(SystemClipboard, NoPictureIsRefusedAndLeavesTheClipboardAsItWas) {
+    QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
+    Status status = clipboardSetPicture(nullptr);
+    EXPECT_FALSE(status);
+    EXPECT_FALSE(status.error().isEmpty());
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("kept"));
+    EXPECT_FALSE(clipboardGetPicture(kFormatEnhancedMetafile));
+    EXPECT_FALSE(clipboardGetPicture(7));
+}
+
+TEST_F(SystemClipboard, OtherFormatNumbersAreNeverPresent) {
+    ASSERT_TRUE(clipboardSetPicture(pictureFromBytes(emfWith(3)).value()));
+    for (int format : {0, 2, 8, 15, -14}) EXPECT_FALSE(clipboardHasFormat(format)) << format;
+}
+
+}  // namespace
+}  // namespace plume

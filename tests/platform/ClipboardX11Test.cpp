@@ -1,0 +1,226 @@
+// The clipboard end to end on a real X display: Plume's clipboard operations run in
+// clipboardpeer (a program of their own on Xvfb, through Qt's xcb clipboard) and xclip plays
+// the other program, offering the captured bytes of LibreOffice and Inkscape under their
+// target names and reading back what Plume offers. Run alone with
+// --gtest_filter='ClipboardX11*'; skipped when Xvfb or xclip is missing.
+
+#include "platform/Clipboard.h"
+#include "platform/ClipboardFormats.h"
+#include "platform/PictureIo.h"
+#include "support/TestSupport.h"
+#include "support/XvfbDisplay.h"
+
+#include <gtest/gtest.h>
+#include <QDeadlineTimer>
+#include <QImage>
+#include <QSvgRenderer>
+#include <QTemporaryDir>
+#include <QThread>
+#include <csignal>
+#include <memory>
+#include <vector>
+
+namespace plume {
+namespace {
+
+using test::readFileBytes;
+using test::XvfbDisplay;
+
+QString capturePath(const char* name) {
+    return test::sharedDataDir() + "/clipboard-captures/" + name;
+}
+
+class ClipboardX11 : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!XvfbDisplay::hasProgram(QStringLiteral("xclip")))
+            GTEST_SKIP() << "xclip is not installed (scripts/setup installs it)";
+        if (!m_display.start()) GTEST_SKIP() << m_display.error().toStdString();
+        ASSERT_TRUE(m_dir.isValid());
+        QProcessEnvironment env = m_display.environment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
+        m_peer.setProcessEnvironment(env);
+        m_peer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_peer.start(QStringLiteral(CLIPBOARDPEER_PATH), {});
+        ASSERT_TRUE(m_peer.waitForStarted(10000)) << m_peer.errorString().toStdString();
+        ASSERT_EQ(answer(), QStringLiteral("ready"));
+    }
+
+    void TearDown() override {
+        if (m_peer.state() == QProcess::Running) {
+            m_peer.write("quit\n");
+            if (!m_peer.waitForFinished(10000)) m_peer.kill();
+        }
+        for (auto& offer : m_offers) {
+            ::kill(pid_t(offer->processId()), SIGCONT);
+            offer->kill();
+            offer->waitForFinished(5000);
+        }
+    }
+
+    // One command to the peer and its one-line answer (or "no answer" after 30 seconds).
+    QString ask(const QString& command) {
+        m_peer.write((command + QLatin1Char('\n')).toUtf8());
+        return answer();
+    }
+
+    QString answer() {
+        const QDeadlineTimer deadline(30000);
+        while (!m_peer.canReadLine() && !deadline.hasExpired() &&
+               m_peer.state() == QProcess::Running)
+            m_peer.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())));
+        if (!m_peer.canReadLine()) return QStringLiteral("no answer");
+        return QString::fromUtf8(m_peer.readLine()).trimmed();
+    }
+
+    XvfbDisplay::Result xclipRead(const QString& target) {
+        return m_display.run(QStringLiteral("xclip"),
+                             {"-selection", "clipboard", "-t", target, "-o"}, {}, 20000);
+    }
+
+    QStringList offeredTargets() {
+        const XvfbDisplay::Result result = xclipRead(QStringLiteral("TARGETS"));
+        if (!result.finished || result.exitCode != 0) return {};
+        return QString::fromUtf8(result.output).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+
+    // xclip takes the clipboard and offers the file under `target` until it loses the
+    // clipboard or the test ends; returns once the offer can be seen.
+    QProcess* offer(const QString& target, const QString& file) {
+        auto process = std::make_unique<QProcess>();
+        process->setProcessEnvironment(m_display.environment());
+        // xclip reports every request it serves on its standard error, even with -quiet.
+        process->setStandardErrorFile(QProcess::nullDevice());
+        process->start(QStringLiteral("xclip"),
+                       {"-selection", "clipboard", "-quiet", "-t", target, "-i", file});
+        EXPECT_TRUE(process->waitForStarted(10000));
+        const QDeadlineTimer deadline(20000);
+        while (!offeredTargets().contains(target) && !deadline.hasExpired()) QThread::msleep(20);
+        EXPECT_TRUE(offeredTargets().contains(target))
+            << "xclip does not offer " << target.toStdString();
+        m_offers.push_back(std::move(process));
+        return m_offers.back().get();
+    }
+
+    QString tempPath(const char* name) const { return m_dir.filePath(QString::fromLatin1(name)); }
+
+    XvfbDisplay m_display;
+    QTemporaryDir m_dir;
+    QProcess m_peer;
+    std::vector<std::unique_ptr<QProcess>> m_offers;
+};
+
+TEST_F(ClipboardX11, LibreOfficeEmfUnderItsFullNameIsReadByteForByte) {
+    offer(QString(target::kLibreOfficeEmf), capturePath("libreoffice-draw-7.4.emf"));
+    EXPECT_EQ(ask("has 14"), "yes");
+    EXPECT_EQ(ask("has 3"), "no");
+    const QString out = tempPath("imported.emf");
+    EXPECT_TRUE(ask("get 14 " + out).startsWith("ok "));
+    EXPECT_EQ(readFileBytes(out), readFileBytes(capturePath("libreoffice-draw-7.4.emf")));
+}
+
+TEST_F(ClipboardX11, InkscapePlaceableWmfAloneIsConvertedToAnEmfThatDrawsTheSame) {
+    const QString wmfPath = capturePath("inkscape-1.2-placeable.wmf");
+    offer(QString(target::kXWmf), wmfPath);
+    EXPECT_EQ(ask("has 3"), "yes");
+    EXPECT_EQ(ask("has 14"), "no");
+    const QString out = tempPath("converted.emf");
+    ASSERT_TRUE(ask("get 14 " + out).startsWith("ok "));
+
+    const QByteArray emf = readFileBytes(out);
+    ASSERT_TRUE(hasEmfSignature(emf));
+    Expected<PicturePtr> converted = pictureFromBytes(emf);
+    Expected<PicturePtr> original = loadPicture(wmfPath);
+    ASSERT_TRUE(converted && original);
+    ASSERT_EQ(converted.value()->size(), original.value()->size());
+    const QSize size = original.value()->size();
+    Expected<QImage> expected = renderPicture(*original.value(), size);
+    Expected<QImage> actual = renderPicture(*converted.value(), size);
+    ASSERT_TRUE(expected && actual);
+    qint64 differing = 0;
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            if (expected.value().pixel(x, y) != actual.value().pixel(x, y)) ++differing;
+    EXPECT_LT(double(differing) / (qint64(size.width()) * size.height()), 0.01);
+}
+
+TEST_F(ClipboardX11, VectorPictureIsOfferedAsEmfSvgAndPngAndClearWithdrawsIt) {
+    const QString emfPath = capturePath("inkscape-1.2.emf");
+    const QByteArray emf = readFileBytes(emfPath);
+    ASSERT_EQ(ask("set " + emfPath), "ok");
+
+    const QStringList targets = offeredTargets();
+    for (QLatin1String name : target::kOfferedEmfTargets)
+        EXPECT_TRUE(targets.contains(QString(name))) << name.data();
+    EXPECT_TRUE(targets.contains(QString(target::kSvg)));
+    EXPECT_TRUE(targets.contains(QStringLiteral("image/png")));
+
+    for (QLatin1String name : target::kOfferedEmfTargets) {
+        const XvfbDisplay::Result read = xclipRead(QString(name));
+        EXPECT_TRUE(read.finished && read.exitCode == 0) << name.data();
+        EXPECT_EQ(read.output, emf) << name.data();
+    }
+    const XvfbDisplay::Result svg = xclipRead(QString(target::kSvg));
+    EXPECT_TRUE(QSvgRenderer(svg.output).isValid());
+    const XvfbDisplay::Result png = xclipRead(QStringLiteral("image/png"));
+    const QImage raster = QImage::fromData(png.output, "PNG");
+    EXPECT_FALSE(raster.isNull());
+
+    ASSERT_EQ(ask("clear"), "ok");
+    EXPECT_TRUE(offeredTargets().isEmpty());
+    const XvfbDisplay::Result after = xclipRead(QStringLiteral("image/x-emf"));
+    EXPECT_TRUE(after.output.isEmpty());
+}
+
+TEST_F(ClipboardX11, RasterPictureIsOfferedAsImageDataOnly) {
+    QImage image(20, 10, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    const QString pngPath = tempPath("red.png");
+    ASSERT_TRUE(image.save(pngPath, "PNG"));
+    ASSERT_EQ(ask("set " + pngPath), "ok");
+
+    const QStringList targets = offeredTargets();
+    EXPECT_TRUE(targets.contains(QStringLiteral("image/png")));
+    for (QLatin1String name : target::kEmfTargets) EXPECT_FALSE(targets.contains(QString(name)));
+    EXPECT_FALSE(targets.contains(QString(target::kSvg)));
+    const QImage back = QImage::fromData(xclipRead(QStringLiteral("image/png")).output, "PNG");
+    EXPECT_EQ(back.size(), QSize(20, 10));
+    EXPECT_EQ(ask("has 14"), "no");
+}
+
+TEST_F(ClipboardX11, ClearEmptiesAClipboardThatAnotherProgramHolds) {
+    QProcess* other = offer(QStringLiteral("image/x-emf"), capturePath("inkscape-1.2.emf"));
+    ASSERT_EQ(ask("has 14"), "yes");
+    ASSERT_EQ(ask("clear"), "ok");
+    EXPECT_TRUE(offeredTargets().isEmpty());
+    // xclip ends once it has lost the clipboard.
+    EXPECT_TRUE(other->waitForFinished(10000));
+    EXPECT_EQ(ask("has 14"), "no");
+}
+
+TEST_F(ClipboardX11, AnOwnerThatNeverAnswersEndsTheReadWithAnError) {
+    QProcess* other = offer(QStringLiteral("image/x-emf"), capturePath("inkscape-1.2.emf"));
+    // The owner still holds the clipboard but no longer answers anything.
+    ASSERT_EQ(::kill(pid_t(other->processId()), SIGSTOP), 0);
+    EXPECT_EQ(ask("has 3"), "no");
+    EXPECT_EQ(ask("has 14"), "no");
+    const QString reply = ask("get 14 " + tempPath("never.emf"));
+    EXPECT_TRUE(reply.startsWith("error ")) << reply.toStdString();
+    // The peer still serves: once another program offers a picture, it is read again.
+    ::kill(pid_t(other->processId()), SIGCONT);
+    offer(QString(target::kLibreOfficeEmf), capturePath("libreoffice-draw-7.4.emf"));
+    EXPECT_EQ(ask("has 14"), "yes");
+}
+
+TEST_F(ClipboardX11, AnOwnerThatVanishesLeavesNothingToRead) {
+    QProcess* other = offer(QStringLiteral("image/x-emf"), capturePath("inkscape-1.2.emf"));
+    ASSERT_EQ(ask("has 14"), "yes");
+    other->kill();
+    other->waitForFinished(5000);
+    EXPECT_EQ(ask("has 14"), "no");
+    EXPECT_TRUE(ask("get 14 " + tempPath("gone.emf")).startsWith("error "));
+}
+
+}  // namespace
+}  // namespace plume

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+namespace plume::test {
+
+// A virtual X display (Xvfb, 1024x768, no window manager) of one test's own: started on a
+// free display number, stopped when the object goes. Tests that need a real display skip
+// when start() fails; error() says why.
+class XvfbDisplay {
+  public:
+    XvfbDisplay() = default;
+    ~XvfbDisplay();
+    XvfbDisplay(const XvfbDisplay&) = delete;
+    XvfbDisplay& operator=(const XvfbDisplay&) = delete;
+
+    // Starts Xvfb and waits until it accepts clients. False when Xvfb is not installed or
+    // does not come up in time.
+    bool start();
+    bool running() const { return m_server.state() == QProcess::Running; }
+
+    const QString& name() const { return m_name; }  // ":N"
+    const QString& error() const { return m_error; }
+
+    // This process's environment with DISPLAY set to this display.
+    QProcessEnvironment environment() const;
+
+    struct Result {
+        bool finished = false;  // ended by itself within the time allowed
+        int exitCode = -1;
+        QByteArray output;  // standard output
+        QByteArray errors;  // standard error
+    };
+
+    // Runs a program on this display, feeds it `input` and waits for it to end; after
+    // `timeoutMs` it is killed and `finished` is false.
+    Result run(const QString& program, const QStringList& arguments, const QByteArray& input = {},
+               int timeoutMs = 30000) const;
+
+    // Whether a program of this name is on the PATH.
+    static bool hasProgram(const QString& program);
+
+  private:
+    QProcess m_server;
+    QString m_name;
+    QString m_error;
+};
+
+}  // namespace plume::test
