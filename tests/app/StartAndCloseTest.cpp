@@ -2,64 +2,29 @@
 // program folder whose "UserData.ini" names a folder, the window closed by its close button.
 #include "platform/Cp932.h"
 #include "support/TestSupport.h"
+#include "support/XvfbDisplay.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QStandardPaths>
-#include <QThread>
 
 namespace plume {
 namespace {
 
-// An Xvfb display of this test's own, stopped when the test ends.
-class VirtualDisplay {
-  public:
-    bool start() {
-        const QString xvfb = QStandardPaths::findExecutable("Xvfb");
-        if (xvfb.isEmpty()) return false;
-        for (int number = 140; number < 240; ++number) {
-            if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number))) continue;
-            m_name = QStringLiteral(":%1").arg(number);
-            m_process.start(xvfb, {m_name, "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
-            if (!m_process.waitForStarted(5000)) return false;
-            for (int i = 0; i < 100; ++i) {
-                if (probe({"ping", "-"}) == 0) return true;
-                if (m_process.state() != QProcess::Running) break;
-                QThread::msleep(50);
-            }
-            m_process.kill();
-            m_process.waitForFinished();
-        }
-        return false;
-    }
-    ~VirtualDisplay() {
-        m_process.terminate();
-        m_process.waitForFinished(5000);
-    }
-    const QString& name() const { return m_name; }
-
-    int probe(const QStringList& arguments, QString* output = nullptr) const {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("DISPLAY", m_name);
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(X11PROBE_BINARY), arguments);
-        p.waitForFinished(30000);
-        if (output) *output = QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    }
-
-  private:
-    QProcess m_process;
-    QString m_name;
-};
+// x11probe on the test's display: its exit code (-1 when it did not end), its output.
+int probe(const test::XvfbDisplay& display, const QStringList& arguments,
+          QString* output = nullptr) {
+    const test::XvfbDisplay::Result result =
+        display.run(QStringLiteral(X11PROBE_BINARY), arguments, {}, 90000);
+    if (output) *output = QString::fromUtf8(result.output).trimmed();
+    return result.finished ? result.exitCode : -1;
+}
 
 class StartAndClose : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (!m_display.start()) GTEST_SKIP() << "no Xvfb on this machine";
+        if (!m_display.start()) GTEST_SKIP() << m_display.error().toStdString();
         ASSERT_TRUE(m_root.isValid());
         for (const char* folder : {"prog", "D", "home"}) QDir().mkpath(m_root.filePath(folder));
         m_program = m_root.filePath("prog/plume");
@@ -71,8 +36,7 @@ class StartAndClose : public ::testing::Test {
     // Starts Plume, waits for its window, returns its geometry, closes it like a user.
     QString runOnce() {
         QProcess plume;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("DISPLAY", m_display.name());
+        QProcessEnvironment env = m_display.environment();
         env.insert("QT_QPA_PLATFORM", "xcb");
         env.insert("HOME", m_root.filePath("home"));
         env.remove("XDG_CONFIG_HOME");
@@ -82,9 +46,9 @@ class StartAndClose : public ::testing::Test {
         plume.start(m_program, {});
         EXPECT_TRUE(plume.waitForStarted(10000));
         QString geometry;
-        if (m_display.probe({"wait", "Plume", "60"}) == 0) {
-            m_display.probe({"geometry", "Plume"}, &geometry);
-            EXPECT_EQ(m_display.probe({"close", "Plume"}), 0);
+        if (probe(m_display, {"wait", "Plume", "60"}) == 0) {
+            probe(m_display, {"geometry", "Plume"}, &geometry);
+            EXPECT_EQ(probe(m_display, {"close", "Plume"}), 0);
         } else {
             ADD_FAILURE() << "Plume's window did not appear";
             plume.kill();
@@ -95,7 +59,7 @@ class StartAndClose : public ::testing::Test {
         return geometry;
     }
 
-    VirtualDisplay m_display;
+    test::XvfbDisplay m_display;
     QTemporaryDir m_root;
     QString m_program;
 };

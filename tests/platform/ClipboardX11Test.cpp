@@ -53,10 +53,17 @@ class ClipboardX11 : public ::testing::Test {
             if (!m_peer.waitForFinished(10000)) m_peer.kill();
         }
         for (auto& offer : m_offers) {
-            ::kill(pid_t(offer->processId()), SIGCONT);
+            sendSignal(*offer, SIGCONT);
             offer->kill();
             offer->waitForFinished(5000);
         }
+    }
+
+    // Signals a running offer only: a finished QProcess has process id 0, and kill(0, ...)
+    // would signal the whole process group, other tests run by ctest included.
+    static bool sendSignal(QProcess& process, int number) {
+        const qint64 pid = process.processId();
+        return process.state() == QProcess::Running && pid > 0 && ::kill(pid_t(pid), number) == 0;
     }
 
     // One command to the peer and its one-line answer (or "no answer" after 30 seconds).
@@ -202,13 +209,13 @@ TEST_F(ClipboardX11, ClearEmptiesAClipboardThatAnotherProgramHolds) {
 TEST_F(ClipboardX11, AnOwnerThatNeverAnswersEndsTheReadWithAnError) {
     QProcess* other = offer(QStringLiteral("image/x-emf"), capturePath("inkscape-1.2.emf"));
     // The owner still holds the clipboard but no longer answers anything.
-    ASSERT_EQ(::kill(pid_t(other->processId()), SIGSTOP), 0);
+    ASSERT_TRUE(sendSignal(*other, SIGSTOP));
     EXPECT_EQ(ask("has 3"), "no");
     EXPECT_EQ(ask("has 14"), "no");
     const QString reply = ask("get 14 " + tempPath("never.emf"));
     EXPECT_TRUE(reply.startsWith("error ")) << reply.toStdString();
     // The peer still serves: once another program offers a picture, it is read again.
-    ::kill(pid_t(other->processId()), SIGCONT);
+    sendSignal(*other, SIGCONT);
     offer(QString(target::kLibreOfficeEmf), capturePath("libreoffice-draw-7.4.emf"));
     EXPECT_EQ(ask("has 14"), "yes");
 }
