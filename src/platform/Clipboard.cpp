@@ -13,6 +13,7 @@
 #include <QtEndian>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <variant>
 
 namespace plume {
@@ -173,22 +174,18 @@ Expected<PicturePtr> pictureOf(const QByteArray& bytes) {
         QStringLiteral("クリップボードのメタファイルを読み込めません"));
 }
 
-// A WMF as an EMF picture: the EMF copy it embeds (LibreOffice's raw WMF, whose own window
-// extent gives a wrong size), or else the WMF converted, its frame taken from the placeable
-// bounds or the window.
+// A WMF as an EMF picture. The engine hands over the EMF copy that LibreOffice embeds in its
+// raw WMF (whose own window extent would give a wrong size) byte for byte, and converts any
+// other WMF, its frame taken from the placeable bounds or the window.
 Expected<PicturePtr> emfPictureOfWmf(const QByteArray& wmf) {
-    if (std::optional<QByteArray> emf = embeddedEmf(wmf); emf && hasEmfSignature(*emf)) {
-        if (PicturePtr picture = Picture::fromDocument(parsed(*emf)))
-            return Expected<PicturePtr>::success(std::move(picture));
-    }
     const metafile::DocumentPtr document = parsed(wmf);
     if (!document)
         return Expected<PicturePtr>::failure(
             QStringLiteral("クリップボードのメタファイルを読み込めません"));
-    const QByteArray converted = document->toEmf();
-    if (!hasEmfSignature(converted))
+    const QByteArray emf = document->toEmf();
+    if (!hasEmfSignature(emf))
         return Expected<PicturePtr>::failure(QStringLiteral("拡張メタファイルに変換できません"));
-    return pictureOf(converted);
+    return pictureOf(emf);
 }
 
 Expected<PicturePtr> pictureIn(OfferReader& reader, int format) {
@@ -252,65 +249,6 @@ bool hasWmfSignature(const QByteArray& bytes) {
     const auto key = u32At(bytes, 0);
     if (key && *key == kPlaceableKey) return isWmfHeaderAt(bytes, kPlaceableSize);
     return isWmfHeaderAt(bytes, 0);
-}
-
-std::optional<QByteArray> embeddedEmf(const QByteArray& wmf) {
-    if (!hasWmfSignature(wmf)) return std::nullopt;
-    const qsizetype start = u32At(wmf, 0) == kPlaceableKey ? kPlaceableSize : 0;
-    qsizetype offset = start + 18;  // META_HEADER is 9 words
-
-    QByteArray emf;
-    quint32 total = 0;
-    quint32 pieces = 0;
-    quint32 expectedPieces = 0;
-    for (qsizetype records = 0; records < metafile::kMaxRecords; ++records) {
-        const auto recordWords = u32At(wmf, offset);
-        const auto function = u16At(wmf, offset + 4);
-        if (!recordWords || !function || *recordWords < 3 ||
-            qint64(*recordWords) * 2 > wmf.size() - offset)
-            break;
-        const qsizetype recordBytes = qsizetype(*recordWords) * 2;
-        // META_ESCAPE_ENHANCED_METAFILE, MS-WMF 2.3.6.25: a META_ESCAPE (function 0x0626) with
-        // escape MFCOMMENT (0x000F), the "WMFC" comment identifier and comment type 1.
-        const auto escape = u16At(wmf, offset + 6);
-        const auto byteCount = u16At(wmf, offset + 8);
-        const auto identifier = u32At(wmf, offset + 10);
-        const auto commentType = u32At(wmf, offset + 14);
-        const bool isPiece = *function == 0x0626 && escape == 0x000F && byteCount &&
-                             identifier == 0x43464D57 && commentType == 1;
-        if (!isPiece) {
-            // The pieces are consecutive records; anything else after the first ends them.
-            if (pieces > 0) break;
-            if (*function == 0x0000) break;  // META_EOF
-            offset += recordBytes;
-            continue;
-        }
-        const auto recordCount = u32At(wmf, offset + 28);
-        const auto pieceSize = u32At(wmf, offset + 32);
-        const auto emfSize = u32At(wmf, offset + 40);
-        if (!recordCount || !pieceSize || !emfSize) return std::nullopt;
-        if (pieces == 0) {
-            total = *emfSize;
-            expectedPieces = *recordCount;
-            if (total == 0 || total > quint64(kMaxClipboardBytes) || expectedPieces == 0)
-                return std::nullopt;
-        } else if (*emfSize != total || *recordCount != expectedPieces) {
-            return std::nullopt;
-        }
-        // The piece lies inside the escape data (34 bytes of fields before it), which lies
-        // inside the record (10 bytes of record and escape header before it).
-        const qsizetype dataOffset = offset + 44;
-        if (qint64(*pieceSize) + 34 > *byteCount || 10 + qint64(*byteCount) > recordBytes ||
-            qint64(*pieceSize) > qint64(total) - emf.size())
-            return std::nullopt;
-        emf.append(wmf.constData() + dataOffset, qsizetype(*pieceSize));
-        ++pieces;
-        if (emf.size() == qsizetype(total)) break;
-        if (pieces == expectedPieces) return std::nullopt;
-        offset += recordBytes;
-    }
-    if (pieces == 0 || emf.size() != qsizetype(total)) return std::nullopt;
-    return emf;
 }
 
 bool offerHasFormat(const QMimeData& offer, int format) {

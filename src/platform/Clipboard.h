@@ -10,7 +10,6 @@
 
 #include <QByteArray>
 #include <memory>
-#include <optional>
 
 class QMimeData;
 
@@ -39,10 +38,6 @@ bool hasEmfSignature(const QByteArray& bytes);
 // 0x0300).
 bool hasWmfSignature(const QByteArray& bytes);
 
-// The EMF that a WMF carries in META_ESCAPE_ENHANCED_METAFILE comment records, put together
-// from its pieces, or nothing when the WMF carries none or the pieces do not add up.
-std::optional<QByteArray> embeddedEmf(const QByteArray& wmf);
-
 // The same questions and answers as the clipboard operations below, on one offer (whatever
 // its source). Used by the operations and by tests that build offers of their own.
 bool offerHasFormat(const QMimeData& offer, int format);
@@ -53,8 +48,8 @@ Expected<std::unique_ptr<QMimeData>> offerForPicture(const Picture& picture);
 bool clipboardHasFormat(int format);
 
 // 2. The clipboard's picture as a vector picture. Format 14 gives the EMF bytes as offered,
-// or, when only a WMF is there, the EMF the WMF embeds or the WMF converted to EMF. Format 3
-// gives the WMF itself.
+// or, when only a WMF is there, the EMF copy the WMF carries or the WMF converted to EMF.
+// Format 3 gives the WMF itself.
 Expected<PicturePtr> clipboardGetPicture(int format);
 
 // 3. Empties the clipboard, whoever owned it.

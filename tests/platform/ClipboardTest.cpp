@@ -16,7 +16,6 @@
 #include <QMimeData>
 #include <QSvgRenderer>
 #include <QThread>
-#include <QtEndian>
 
 namespace plume {
 namespace {
@@ -45,40 +44,6 @@ QByteArray pngBytes() {
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
     return bytes;
-}
-
-// A raw WMF whose EMF copy is split into META_ESCAPE_ENHANCED_METAFILE records of at most
-// `pieceSize` bytes, followed by one rectangle and META_EOF. `claim` may change the fields
-// of a piece (by index) before it is written, to make damaged files.
-struct Piece {
-    quint32 recordCount;
-    quint32 pieceSize;
-    quint32 total;
-    quint16 byteCount;
-};
-QByteArray wmfEmbedding(const QByteArray& emf, int pieceSize,
-                        const std::function<void(int, Piece&)>& claim = {}) {
-    synth::Bytes body;
-    const int count = int((emf.size() + pieceSize - 1) / pieceSize);
-    for (int i = 0; i < count; ++i) {
-        const QByteArray data = emf.mid(qsizetype(i) * pieceSize, pieceSize);
-        Piece piece{quint32(count), quint32(data.size()), quint32(emf.size()),
-                    quint16(34 + data.size())};
-        if (claim) claim(i, piece);
-        const qsizetype bytes = 10 + 34 + data.size() + (data.size() % 2);
-        body.u32(quint32(bytes / 2)).u16(0x0626).u16(0x000F).u16(piece.byteCount);
-        body.u32(0x43464D57).u32(1).u32(0x00010000).u16(0).u32(0);
-        body.u32(piece.recordCount).u32(piece.pieceSize);
-        body.u32(quint32(emf.size() - qsizetype(i) * pieceSize - data.size())).u32(piece.total);
-        body.raw(data);
-        if (data.size() % 2) body.u8(0);
-    }
-    body.u32(7).u16(0x041B).i16(50).i16(60).i16(0).i16(0);  // META_RECTANGLE
-    body.u32(3).u16(0x0000);                                // META_EOF
-    synth::Bytes wmf;
-    wmf.u16(1).u16(9).u16(0x0300).u32(quint32(9 + body.size() / 2)).u16(0).u32(0).u16(0);
-    wmf.raw(body.data());
-    return wmf.data();
 }
 
 std::unique_ptr<QMimeData> offer(
@@ -142,49 +107,6 @@ TEST(ClipboardSignatures, RealCapturesPassAndDamagedHeadersFail) {
     QByteArray wrongHeaderSize = placeable;
     wrongHeaderSize[22 + 2] = 8;
     EXPECT_FALSE(hasWmfSignature(wrongHeaderSize));
-}
-
-TEST(ClipboardEmbeddedEmf, LibreOfficeRawWmfCarriesItsEmfWhole) {
-    std::optional<QByteArray> emf = embeddedEmf(capture("libreoffice-draw-7.4.wmf"));
-    ASSERT_TRUE(emf.has_value());
-    EXPECT_EQ(*emf, capture("libreoffice-draw-7.4.emf"));
-    EXPECT_FALSE(embeddedEmf(capture("inkscape-1.2-placeable.wmf")).has_value());
-    EXPECT_FALSE(embeddedEmf(capture("libreoffice-draw-7.4.emf")).has_value());
-}
-
-TEST(ClipboardEmbeddedEmf, PiecesAreJoinedInOrder) {
-    const QByteArray emf = emfWith(40);
-    ASSERT_GT(emf.size(), 1000);
-    for (int pieceSize : {int(emf.size()), 512, 333}) {
-        std::optional<QByteArray> joined = embeddedEmf(wmfEmbedding(emf, pieceSize));
-        ASSERT_TRUE(joined.has_value()) << pieceSize;
-        EXPECT_EQ(*joined, emf) << pieceSize;
-    }
-}
-
-TEST(ClipboardEmbeddedEmf, PiecesThatDoNotAddUpGiveNothing) {
-    const QByteArray emf = emfWith(40);
-    const std::vector<std::pair<const char*, std::function<void(int, Piece&)>>> damages{
-        {"a piece claims more than its record holds",
-         [](int i, Piece& p) { p.pieceSize += i == 1 ? 64 : 0; }},
-        {"a piece claims more than its escape data",
-         [](int i, Piece& p) { p.byteCount -= i == 0 ? 2 : 0; }},
-        {"the pieces disagree on the total", [](int i, Piece& p) { p.total += i == 2 ? 4 : 0; }},
-        {"the total is larger than all pieces", [](int, Piece& p) { p.total += 100; }},
-        {"the total is beyond the size limit", [](int, Piece& p) { p.total = 0xFFFFFFF0u; }},
-        {"fewer pieces announced than carried", [](int, Piece& p) { p.recordCount = 1; }},
-        {"no pieces announced", [](int, Piece& p) { p.recordCount = 0; }},
-    };
-    for (const auto& [what, damage] : damages)
-        EXPECT_FALSE(embeddedEmf(wmfEmbedding(emf, 512, damage)).has_value()) << what;
-
-    // Cut anywhere inside the pieces, the WMF yields no EMF (and reads nothing beyond its end).
-    const QByteArray whole = wmfEmbedding(emf, 512);
-    for (qsizetype cut = 20; cut < whole.size() - 40; cut += 97) {
-        QByteArray shortened = whole.left(cut);
-        qToLittleEndian<quint32>(quint32(cut / 2), shortened.data() + 6);
-        EXPECT_FALSE(embeddedEmf(shortened).has_value()) << cut;
-    }
 }
 
 TEST(ClipboardOffer, EachEmfTargetIsFormat14InOrderOfPreference) {
