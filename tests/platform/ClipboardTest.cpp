@@ -171,6 +171,20 @@ TEST(ClipboardOffer, BadBytesUnderARightNameAreNoPicture) {
     EXPECT_FALSE(offerHasFormat(empty, kFormatEnhancedMetafile));
 }
 
+TEST(ClipboardOffer, DataBeyondTheSizeLimitIsRefusedUnread) {
+    // Left uninitialised, the memory is never touched unless the bytes are looked at.
+    const QByteArray huge(kMaxClipboardBytes + 1, Qt::Uninitialized);
+    const QByteArray emf = capture("libreoffice-draw-7.4.emf");
+    auto alone = offer({{target::kLibreOfficeEmf, huge}});
+    EXPECT_FALSE(offerHasFormat(*alone, kFormatEnhancedMetafile));
+    Expected<PicturePtr> refused = pictureFromOffer(*alone, kFormatEnhancedMetafile);
+    ASSERT_FALSE(refused);
+    EXPECT_TRUE(refused.error().contains(QString::number(kMaxClipboardBytes)))
+        << refused.error().toStdString();
+    auto withNext = offer({{target::kLibreOfficeEmf, huge}, {target::kXEmf, emf}});
+    EXPECT_EQ(emfOf(pictureFromOffer(*withNext, kFormatEnhancedMetafile)), emf);
+}
+
 TEST(ClipboardOffer, LibreOfficeWmfAloneGivesTheEmfItEmbeds) {
     auto data = offer({{target::kLibreOfficeWmf, capture("libreoffice-draw-7.4.wmf")}});
     EXPECT_FALSE(offerHasFormat(*data, kFormatEnhancedMetafile));
