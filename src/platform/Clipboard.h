@@ -35,7 +35,7 @@ bool hasEmfSignature(const QByteArray& bytes);
 
 // Whether the bytes begin like a WMF: a placeable header (key D7 CD C6 9A) followed by a
 // META_HEADER, or a META_HEADER alone (type 1 or 2, header size 9 words, version 0x0100 or
-// 0x0300).
+// 0x0300), whose size field is no larger than the data.
 bool hasWmfSignature(const QByteArray& bytes);
 
 // The same questions and answers as the clipboard operations below, on one offer (whatever
