@@ -1,8 +1,8 @@
 #include "platform/metafile/EmfReader.h"
 
 #include "platform/metafile/BoundedReader.h"
+#include "platform/metafile/FontText.h"
 
-#include <QStringDecoder>
 #include <algorithm>
 #include <cmath>
 
@@ -68,6 +68,7 @@ class EmfDecoder {
     std::vector<Point> m_points;
     std::vector<uint32_t> m_counts;
     std::vector<int32_t> m_dx;
+    std::vector<int32_t> m_dxRaw;
     std::vector<Rect> m_rects;
     std::vector<uint8_t> m_types;
     std::vector<uint32_t> m_styles;
@@ -75,8 +76,14 @@ class EmfDecoder {
     std::vector<PaletteEntry> m_palette;
     // Character set of each created font and of the selected one (EMR_EXTTEXTOUTA decodes its
     // 8-bit text by the selected font's character set).
-    std::vector<std::pair<uint32_t, uint8_t>> m_fontCharsets;
-    uint8_t m_selectedCharset = 1;  // DEFAULT_CHARSET
+    struct FontCharset {
+        bool created = false;
+        uint8_t charSet = 1;
+        QString face;
+    };
+    std::vector<FontCharset> m_fonts;  // by object slot
+    uint8_t m_selectedCharset = 1;     // DEFAULT_CHARSET
+    QString m_selectedFace;
 };
 
 bool EmfDecoder::readRegion(BoundedReader& in, uint32_t size, RegionData& out) {
@@ -134,20 +141,8 @@ bool EmfDecoder::playText(BoundedReader& in, std::span<const uint8_t> record, bo
         for (uint32_t i = 0; i < chars; ++i)
             run.text[qsizetype(i)] = QChar(char16_t(text[2 * i] | (text[2 * i + 1] << 8)));
     } else {
-        // 8-bit text by the selected font's character set; the reader merges the Dx entries of
-        // double-byte characters below.
-        QByteArray raw(reinterpret_cast<const char*>(text.data()), qsizetype(text.size()));
-        const char* codec = m_selectedCharset == 128   ? "Shift_JIS"
-                            : m_selectedCharset == 129 ? "EUC-KR"
-                            : m_selectedCharset == 134 ? "GBK"
-                            : m_selectedCharset == 136 ? "Big5"
-                            : m_selectedCharset == 204 ? "windows-1251"
-                            : m_selectedCharset == 161 ? "windows-1253"
-                            : m_selectedCharset == 162 ? "windows-1254"
-                            : m_selectedCharset == 238 ? "windows-1250"
-                                                       : "windows-1252";
-        QStringDecoder decoder(codec);
-        run.text = decoder.isValid() ? decoder.decode(raw) : QString::fromLatin1(raw);
+        // 8-bit text in the code page of the selected font's character set.
+        run.text = decodeAnsiText(text, m_selectedCharset, m_selectedFace);
     }
     // Dx: one advance per character (two per character with ETO_PDY).
     m_dx.clear();
@@ -156,29 +151,30 @@ bool EmfDecoder::playText(BoundedReader& in, std::span<const uint8_t> record, bo
         const auto dxBytes = whole.blockAt(offDx, uint64_t(chars) * 4 * perChar);
         if (!dxBytes.empty()) {
             BoundedReader dx(dxBytes);
-            std::vector<int32_t> raw(size_t(chars) * perChar);
-            for (auto& v : raw) v = dx.i32();
+            m_dxRaw.resize(size_t(chars) * perChar);
+            for (auto& v : m_dxRaw) v = dx.i32();
             if (wide || qsizetype(chars) == run.text.size()) {
-                m_dx = std::move(raw);
+                m_dx.assign(m_dxRaw.begin(), m_dxRaw.end());
             } else {
-                // Double-byte text decoded to fewer characters: add up the entries of each
-                // character's bytes (re-encoding one character tells how many bytes it took).
-                const char* codec = m_selectedCharset == 128 ? "Shift_JIS" : "windows-1252";
-                QStringEncoder encoder(codec);
-                size_t byteIndex = 0;
-                for (const QChar ch : std::as_const(run.text)) {
-                    const size_t width =
-                        encoder.isValid() ? size_t(std::max<qsizetype>(
-                                                1, QByteArray(encoder.encode(QString(ch))).size()))
-                                          : 1;
+                // Double-byte text: the bytes of one character (a lead byte and its trail
+                // byte) share one character, so their advances add up.
+                const bool cp932 = m_selectedCharset == 128;
+                const auto isLead = [cp932](uint8_t b) {
+                    return cp932 ? ((b >= 0x81 && b <= 0x9f) || (b >= 0xe0 && b <= 0xfc))
+                                 : (b >= 0x81 && b <= 0xfe);
+                };
+                for (size_t i = 0; i < chars;) {
+                    const size_t width = isLead(text[i]) && i + 1 < chars ? 2 : 1;
                     int32_t sx = 0, sy = 0;
-                    for (size_t k = 0; k < width && byteIndex < chars; ++k, ++byteIndex) {
-                        sx += raw[byteIndex * perChar];
-                        if (perChar == 2) sy += raw[byteIndex * perChar + 1];
+                    for (size_t k = 0; k < width; ++k) {
+                        sx += m_dxRaw[(i + k) * perChar];
+                        if (perChar == 2) sy += m_dxRaw[(i + k) * perChar + 1];
                     }
                     m_dx.push_back(sx);
                     if (perChar == 2) m_dx.push_back(sy);
+                    i += width;
                 }
+                if (m_dx.size() != size_t(run.text.size()) * perChar) m_dx.clear();
             }
         }
     }
@@ -441,11 +437,13 @@ bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
                 case EmfRecordType::SelectObject:
                     if (v & stockObject::Flag) {
                         if (v >= stockObject::OemFixedFont && v <= stockObject::DefaultGuiFont &&
-                            v != stockObject::DefaultPalette)
+                            v != stockObject::DefaultPalette) {
                             m_selectedCharset = 0;
-                    } else {
-                        for (const auto& [index, charset] : m_fontCharsets)
-                            if (index == v) m_selectedCharset = charset;
+                            m_selectedFace.clear();
+                        }
+                    } else if (v < m_fonts.size() && m_fonts[v].created) {
+                        m_selectedCharset = m_fonts[v].charSet;
+                        m_selectedFace = m_fonts[v].face;
                     }
                     m_sink.selectObject(v);
                     break;
@@ -629,14 +627,10 @@ bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
                 if (ch == 0) break;
                 font.faceName.append(QChar(ch));
             }
-            bool found = false;
-            for (auto& [i, charset] : m_fontCharsets)
-                if (i == index) {
-                    charset = font.charSet;
-                    found = true;
-                }
-            if (!found && m_fontCharsets.size() < size_t(kMaxObjectSlots))
-                m_fontCharsets.emplace_back(index, font.charSet);
+            if (index < uint32_t(kMaxObjectSlots)) {
+                if (m_fonts.size() <= index) m_fonts.resize(index + 1);
+                m_fonts[index] = {true, font.charSet, font.faceName};
+            }
             m_sink.createFont(index, font);
             return true;
         }

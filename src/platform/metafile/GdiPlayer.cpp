@@ -39,10 +39,9 @@ bool usable(const QTransform& t) {
     return std::abs(t.determinant()) > 1e-18;
 }
 
-QPainterPath everything() {
-    QPainterPath p;
-    p.addRect(QRectF(-kCoordLimit, -kCoordLimit, 2 * kCoordLimit, 2 * kCoordLimit));
-    return p;
+QRegion everything() {
+    constexpr int far = 1 << 24;
+    return QRegion(-far, -far, 2 * far, 2 * far);
 }
 
 QColor stockBrushColor(uint32_t index) {
@@ -546,7 +545,7 @@ void GdiPlayer::selectObject(uint32_t index) {
     else if (auto* font = std::get_if<FontObject>(o))
         m_dc.font = *font;
     else if (auto* region = std::get_if<RegionObject>(o))
-        combineClip(m_toDevice.map(region->path), RegionMode::Copy);
+        combineClip(toRegion(m_toDevice.map(region->path)), RegionMode::Copy);
 }
 
 void GdiPlayer::deleteObject(uint32_t index) {
@@ -556,7 +555,7 @@ void GdiPlayer::deleteObject(uint32_t index) {
 
 // --- Painter state ---
 
-void GdiPlayer::setClip(std::optional<QPainterPath> clip) {
+void GdiPlayer::setClip(std::optional<QRegion> clip) {
     m_dc.clip = std::move(clip);
     m_clipDirty = true;
 }
@@ -564,19 +563,23 @@ void GdiPlayer::setClip(std::optional<QPainterPath> clip) {
 void GdiPlayer::applyClip() {
     if (!m_clipDirty) return;
     m_clipDirty = false;
-    std::optional<QPainterPath> effective = m_dc.clip;
+    std::optional<QRegion> effective = m_dc.clip;
     if (m_dc.metaClip)
         effective = effective ? effective->intersected(*m_dc.metaClip) : *m_dc.metaClip;
     if (m_outerClip) {
         m_painter.setTransform(m_painterBase);
         m_painter.setClipPath(*m_outerClip, Qt::ReplaceClip);
-        m_painter.setTransform(m_deviceToPainter);
-        if (effective) m_painter.setClipPath(*effective, Qt::IntersectClip);
+        if (effective) {
+            m_painter.setTransform(QTransform());
+            m_painter.setClipRegion(*effective, Qt::IntersectClip);
+        }
     } else if (effective) {
-        m_painter.setClipPath(*effective, Qt::ReplaceClip);
+        m_painter.setTransform(QTransform());
+        m_painter.setClipRegion(*effective, Qt::ReplaceClip);
     } else {
         m_painter.setClipping(false);
     }
+    m_painter.setTransform(m_deviceToPainter);
 }
 
 void GdiPlayer::applyRop2() {
@@ -1243,25 +1246,57 @@ void GdiPlayer::widenPath() {
 
 // --- Clipping ---
 
-void GdiPlayer::combineClip(const QPainterPath& devicePath, RegionMode mode) {
-    const std::optional<QPainterPath>& current = m_dc.clip;
+namespace {
+// The union of many rectangles, halving the list each time, so that a region of n rectangles
+// costs about n log n rather than n squared (the data need not be sorted or disjoint).
+QRegion uniteRects(const QVector<QRect>& rects, qsizetype from, qsizetype to) {
+    if (to - from <= 0) return {};
+    if (to - from == 1) return QRegion(rects[from]);
+    const qsizetype mid = from + (to - from) / 2;
+    return uniteRects(rects, from, mid).united(uniteRects(rects, mid, to));
+}
+}  // namespace
+
+// A figure in device units as the region of output pixels whose centres it covers.
+QRegion GdiPlayer::toRegion(const QPainterPath& devicePath) const {
+    const QPainterPath path = m_deviceToPainter.map(devicePath);
+    QRegion region;
+    if (path.elementCount() == 5 && !m_deviceToPainter.isRotating()) {
+        // A rectangle: its edges rounded to pixel boundaries.
+        const QRectF r = path.boundingRect();
+        const auto edge = [](double v) { return int(std::lround(clamp(v))); };
+        return QRegion(QRect(QPoint(edge(r.left()), edge(r.top())),
+                             QPoint(edge(r.right()) - 1, edge(r.bottom()) - 1)));
+    }
+    const Qt::FillRule rule = path.fillRule();
+    for (const QPolygonF& polygon : path.toFillPolygons()) {
+        QPolygon pixels;
+        pixels.reserve(polygon.size());
+        for (const QPointF& p : polygon)
+            pixels << QPoint(int(std::lround(clamp(p.x()))), int(std::lround(clamp(p.y()))));
+        const QRegion part(pixels, rule);
+        region = rule == Qt::OddEvenFill ? region.xored(part) : region.united(part);
+    }
+    return region;
+}
+
+void GdiPlayer::combineClip(const QRegion& region, RegionMode mode) {
+    const std::optional<QRegion>& current = m_dc.clip;
     switch (mode) {
         case RegionMode::Copy:
-            setClip(devicePath);
+            setClip(region);
             break;
         case RegionMode::And:
-            setClip(current ? current->intersected(devicePath) : devicePath);
+            setClip(current ? current->intersected(region) : region);
             break;
         case RegionMode::Or:
-            if (current) setClip(current->united(devicePath));
+            if (current) setClip(current->united(region));
             break;  // no clip is the whole picture already
-        case RegionMode::Xor: {
-            const QPainterPath base = current ? *current : everything();
-            setClip(base.subtracted(devicePath).united(devicePath.subtracted(base)));
+        case RegionMode::Xor:
+            setClip((current ? *current : everything()).xored(region));
             break;
-        }
         case RegionMode::Diff:
-            setClip((current ? *current : everything()).subtracted(devicePath));
+            setClip((current ? *current : everything()).subtracted(region));
             break;
     }
 }
@@ -1269,19 +1304,19 @@ void GdiPlayer::combineClip(const QPainterPath& devicePath, RegionMode mode) {
 void GdiPlayer::intersectClipRect(const Rect& rect) {
     QPainterPath path;
     path.addRect(logicalRect(rect));
-    combineClip(m_toDevice.map(path), RegionMode::And);
+    combineClip(toRegion(m_toDevice.map(path)), RegionMode::And);
 }
 
 void GdiPlayer::excludeClipRect(const Rect& rect) {
     QPainterPath path;
     path.addRect(logicalRect(rect));
-    combineClip(m_toDevice.map(path), RegionMode::Diff);
+    combineClip(toRegion(m_toDevice.map(path)), RegionMode::Diff);
 }
 
 void GdiPlayer::offsetClipRgn(int32_t dx, int32_t dy) {
     if (!m_dc.clip) return;
-    const QPointF d = toDevice(QPointF(dx, dy)) - toDevice(QPointF(0, 0));
-    setClip(m_dc.clip->translated(clamp(d.x()), clamp(d.y())));
+    const QPointF d = full().map(QPointF(dx, dy)) - full().map(QPointF(0, 0));
+    setClip(m_dc.clip->translated(int(std::lround(clamp(d.x()))), int(std::lround(clamp(d.y())))));
 }
 
 void GdiPlayer::selectClipRegion(const RegionData* region, RegionMode mode) {
@@ -1289,14 +1324,24 @@ void GdiPlayer::selectClipRegion(const RegionData* region, RegionMode mode) {
         if (mode == RegionMode::Copy) setClip(std::nullopt);
         return;
     }
-    combineClip(regionPath(*region), mode);
+    // Region data is in device units already: each rectangle to output pixels.
+    QVector<QRect> rects;
+    rects.reserve(qsizetype(region->rects.size()));
+    for (const Rect& r : region->rects) {
+        const QRectF mapped = m_deviceToPainter.mapRect(logicalRect(r));
+        const auto edge = [](double v) { return int(std::lround(clamp(v))); };
+        const QRect px(QPoint(edge(mapped.left()), edge(mapped.top())),
+                       QPoint(edge(mapped.right()) - 1, edge(mapped.bottom()) - 1));
+        if (!px.isEmpty()) rects.append(px);
+    }
+    combineClip(uniteRects(rects, 0, rects.size()), mode);
 }
 
 void GdiPlayer::selectClipPath(RegionMode mode) {
     if (m_inPath) return;
     QPainterPath path = m_path;
     path.setFillRule(m_dc.fillMode == PolyFillMode::Winding ? Qt::WindingFill : Qt::OddEvenFill);
-    combineClip(path.simplified(), mode);
+    combineClip(toRegion(path), mode);
     m_path = QPainterPath();
 }
 

@@ -18,6 +18,7 @@
 #include <QPen>
 #include <QPolygonF>
 #include <QRectF>
+#include <QRegion>
 #include <QTransform>
 #include <memory>
 #include <optional>
@@ -181,9 +182,11 @@ class GdiPlayer : public GdiSink {
         PenObject pen;
         BrushObject brush;
         FontObject font;
-        // Clip regions in device units; none means the whole picture.
-        std::optional<QPainterPath> clip;
-        std::optional<QPainterPath> metaClip;
+        // Clip regions in output pixels (GDI keeps clip regions in device pixels, and integer
+        // regions stay fast however many rectangles a picture combines); none means the whole
+        // picture.
+        std::optional<QRegion> clip;
+        std::optional<QRegion> metaClip;
     };
 
     // Transforms and units.
@@ -191,7 +194,10 @@ class GdiPlayer : public GdiSink {
     QPointF toDevice(Point p) const { return m_toDevice.map(QPointF(p.x, p.y)); }
     QPointF toDevice(QPointF p) const { return m_toDevice.map(p); }
     QRectF logicalRect(const Rect& r) const;
-    double deviceScale() const;  // logical unit -> device units (average of the axes)
+    double deviceScale() const;
+    QTransform full() const {
+        return m_toDevice * m_deviceToPainter;
+    }  // logical -> output  // logical unit -> device units (average of the axes)
     double clampCoord(double v) const;
 
     // Painter state.
@@ -212,8 +218,9 @@ class GdiPlayer : public GdiSink {
     QPainterPath arcPath(const Rect& box, Point start, Point end, int kind) const;
     QPainterPath regionPath(const RegionData& region) const;
     void fillDeviceRegion(const QPainterPath& path, const BrushObject& brush);
-    void setClip(std::optional<QPainterPath> clip);
-    void combineClip(const QPainterPath& devicePath, RegionMode mode);
+    void setClip(std::optional<QRegion> clip);
+    QRegion toRegion(const QPainterPath& devicePath) const;
+    void combineClip(const QRegion& region, RegionMode mode);
     void drawImage(const BlitOp& op, const QImage& image, bool keepRasterOp);
     // Any ternary raster operation, pixel by pixel, when painting on a 32-bit QImage without
     // rotation; false when that is not the case (the caller then approximates).
