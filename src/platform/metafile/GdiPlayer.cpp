@@ -938,8 +938,8 @@ void GdiPlayer::rectangle(const Rect& rect) {
 void GdiPlayer::roundRect(const Rect& rect, Size corner) {
     const QRectF r = logicalRect(rect);
     QPainterPath path;
-    path.addRoundedRect(r, std::min(std::abs(corner.cx) / 2.0, r.width() / 2),
-                        std::min(std::abs(corner.cy) / 2.0, r.height() / 2));
+    path.addRoundedRect(r, std::min(std::abs(double(corner.cx)) / 2.0, r.width() / 2),
+                        std::min(std::abs(double(corner.cy)) / 2.0, r.height() / 2));
     figure(m_toDevice.map(path), true);
 }
 
@@ -1087,8 +1087,8 @@ void GdiPlayer::frameRegion(const RegionData& region, uint32_t brushIndex, Size 
     if (!b) return;
     // The frame is the region less the region shrunk by the stroke on each side.
     const QPainterPath r = regionPath(region);
-    const double w = std::clamp<double>(std::abs(stroke.cx), 1, 1e5);
-    const double h = std::clamp<double>(std::abs(stroke.cy), 1, 1e5);
+    const double w = std::clamp<double>(std::abs(double(stroke.cx)), 1, 1e5);
+    const double h = std::clamp<double>(std::abs(double(stroke.cy)), 1, 1e5);
     const QPainterPath inner = r.intersected(r.translated(w, 0))
                                    .intersected(r.translated(-w, 0))
                                    .intersected(r.translated(0, h))

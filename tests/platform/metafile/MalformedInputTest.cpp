@@ -209,15 +209,20 @@ TEST(MalformedInput, PlayedClipIsIntersectedWithThePaintersOwnClip) {
 // Every file of the shared corpus (some malformed on purpose) parses or is refused with a
 // message, and renders without crashing.
 TEST(MalformedInput, SharedCorpusParsesAndRenders) {
-    const QDir corpus(plume::test::sharedDataDir() + QStringLiteral("/metafile-corpus/emf"));
-    const QStringList files = corpus.entryList(QDir::Files);
-    if (files.isEmpty()) GTEST_SKIP() << "no corpus at " << corpus.path().toStdString();
+    QStringList files;
+    for (const char* kind : {"emf", "wmf"}) {
+        const QDir corpus(plume::test::sharedDataDir() + QStringLiteral("/metafile-corpus/") +
+                          QLatin1String(kind));
+        for (const QString& name : corpus.entryList(QDir::Files)) files << corpus.filePath(name);
+    }
+    if (files.isEmpty())
+        GTEST_SKIP() << "no corpus in " << plume::test::sharedDataDir().toStdString();
     int parsed = 0;
-    for (const QString& name : files) {
-        const QByteArray bytes = plume::test::readFileBytes(corpus.filePath(name));
+    for (const QString& path : files) {
+        const QByteArray bytes = plume::test::readFileBytes(path);
         const auto result = parseMetafile(bytes);
         if (const auto* error = std::get_if<ParseError>(&result)) {
-            EXPECT_FALSE(error->message.isEmpty()) << name.toStdString();
+            EXPECT_FALSE(error->message.isEmpty()) << path.toStdString();
             continue;
         }
         ++parsed;
