@@ -170,8 +170,12 @@ void GdiPlayer::begin(const PictureInfo& info) {
                        double(int64_t(info.bounds.bottom) - info.bounds.top) + 1);
     if (!(frame.width() > 0 && frame.height() > 0) || !m_target.isValid())
         frame = QRectF(0, 0, std::max(1.0, m_target.width()), std::max(1.0, m_target.height()));
-    const double sx = m_target.width() / frame.width();
-    const double sy = m_target.height() / frame.height();
+    double sx = m_target.width() / frame.width();
+    double sy = m_target.height() / frame.height();
+    // A scale that misses 1 by less than half a pixel over the whole target (a frame rounded
+    // to 0.01 mm) is taken as 1, which keeps the painter on its fast untransformed paths.
+    if (std::abs(sx - 1) * m_target.width() < 0.5) sx = 1;
+    if (std::abs(sy - 1) * m_target.height() < 0.5) sy = 1;
     QTransform frameMap = QTransform::fromTranslate(-frame.left(), -frame.top()) *
                           QTransform::fromScale(sx, sy) *
                           QTransform::fromTranslate(m_target.left(), m_target.top());
@@ -611,9 +615,12 @@ QPen GdiPlayer::devicePen(const PenObject& pen) const {
     const bool cosmeticType =
         pen.extended && (pen.style & penStyle::TypeMask) == penStyle::Cosmetic;
     const double widthDevice = pen.width * deviceScale();
-    // GDI draws a pen whose width comes to one pixel or less (and every cosmetic pen) one pixel
-    // wide, ends excluded.
-    const bool thin = cosmeticType || widthDevice / m_pixelInDevice <= 1.0 + 1e-9;
+    // GDI rounds a pen's width to whole pixels: one that comes to one pixel or less (and every
+    // cosmetic pen) draws one pixel wide, ends excluded.
+    // GDI measures a pen's width along the x axis of the transform.
+    const QPointF xUnit = full().map(QPointF(1, 0)) - full().map(QPointF(0, 0));
+    const double widthOut = pen.width * std::hypot(xUnit.x(), xUnit.y());
+    const bool thin = cosmeticType || !(widthOut >= 1.5);
     if (thin) {
         qp.setWidthF(0);
         qp.setCosmetic(true);
@@ -635,6 +642,13 @@ QPen GdiPlayer::devicePen(const PenObject& pen) const {
             qp.setJoinStyle(Qt::RoundJoin);
         }
         qp.setMiterLimit(m_dc.miterLimit);
+        if (widthOut < 3.5 && qp.capStyle() == Qt::RoundCap && qp.joinStyle() == Qt::RoundJoin) {
+            // Round ends and joins of a pen under 3.5 pixels cover the same pixels as square
+            // ones to within a pixel, and are much slower to stroke.
+            qp.setCapStyle(Qt::SquareCap);
+            qp.setJoinStyle(Qt::MiterJoin);
+            qp.setMiterLimit(1.5);
+        }
     }
     if (dash == penStyle::Solid || dash == penStyle::InsideFrame) return qp;
     // A plain pen wider than one pixel draws solid whatever its dash style (CreatePen).
@@ -793,6 +807,10 @@ void GdiPlayer::lineTo(Point point) {
         m_pathOpen = true;
         return;
     }
+    if (prepareSimple(false)) {
+        m_painter.drawLine(from, to);
+        return;
+    }
     QPainterPath path(from);
     path.lineTo(to);
     drawDevicePath(path, false, true);
@@ -827,6 +845,11 @@ void GdiPlayer::polygon(std::span<const Point> points) {
     m_polygon.resize(qsizetype(points.size()));
     for (size_t i = 0; i < points.size(); ++i)
         m_polygon[qsizetype(i)] = clampPoint(toDevice(points[i]));
+    if (prepareSimple(true)) {
+        m_painter.drawPolygon(
+            m_polygon, m_dc.fillMode == PolyFillMode::Winding ? Qt::WindingFill : Qt::OddEvenFill);
+        return;
+    }
     QPainterPath path;
     path.addPolygon(m_polygon);
     path.closeSubpath();
@@ -923,12 +946,45 @@ void GdiPlayer::polyDraw(std::span<const Point> points, std::span<const uint8_t>
 // EMF playback draws rectangles and ellipses with their right and bottom edges, as GDI does
 // when it plays a metafile (its playback runs in the advanced graphics mode).
 
+// Rectangles, polygons and lines with a solid pen, outside a path, go to the painter's own
+// drawRect, drawPolygon and drawLine, which skip building paths; the painter's pen and brush
+// are set only when they differ from the last ones.
+bool GdiPlayer::prepareSimple(bool fill) {
+    if (m_inPath || m_dc.rop2 == rop2::Nop) return false;
+    const QPen pen = devicePen(m_dc.pen);
+    if (pen.style() != Qt::SolidLine && pen.style() != Qt::NoPen) return false;
+    applyClip();
+    applyRop2();
+    const QBrush brush = fill && brushVisible() ? deviceBrush(m_dc.brush) : QBrush(Qt::NoBrush);
+    if (!m_painterPen || *m_painterPen != pen) {
+        m_painter.setPen(pen);
+        m_painterPen = pen;
+    }
+    if (!m_painterBrush || *m_painterBrush != brush) {
+        m_painter.setBrush(brush);
+        m_painterBrush = brush;
+    }
+    return true;
+}
+
+bool GdiPlayer::drawSimpleRect(const QRectF& logical) {
+    if (m_toDevice.isRotating()) return false;
+    const QRectF device = m_toDevice.mapRect(logical);
+    if (!(std::abs(device.left()) < kCoordLimit && std::abs(device.right()) < kCoordLimit &&
+          std::abs(device.top()) < kCoordLimit && std::abs(device.bottom()) < kCoordLimit))
+        return false;
+    if (!prepareSimple(true)) return false;
+    m_painter.drawRect(device);
+    return true;
+}
+
 void GdiPlayer::rectangle(const Rect& rect) {
     QRectF r = logicalRect(rect);
     if ((m_dc.pen.style & penStyle::StyleMask) == penStyle::InsideFrame) {
         const double half = m_dc.pen.width / 2;
         if (r.width() > 2 * half && r.height() > 2 * half) r.adjust(half, half, -half, -half);
     }
+    if (drawSimpleRect(r)) return;
     QPainterPath path;
     path.addRect(r);
     path = m_toDevice.map(path);

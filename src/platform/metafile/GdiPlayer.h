@@ -215,6 +215,10 @@ class GdiPlayer : public GdiSink {
     void strokeWithBackground(const QPainterPath& path);
     void addToPath(const QPainterPath& devicePath, bool connectToCurrent);
     void figure(const QPainterPath& devicePath, bool closed);
+    // Sets the painter's pen (and brush when filling) for a figure drawn by the painter's own
+    // calls; false when the DC's state needs the general path (styled pens, paths, R2_NOP).
+    bool prepareSimple(bool fill);
+    bool drawSimpleRect(const QRectF& logical);
     QPainterPath arcPath(const Rect& box, Point start, Point end, int kind) const;
     QPainterPath regionPath(const RegionData& region) const;
     void fillDeviceRegion(const QPainterPath& path, const BrushObject& brush);
@@ -261,6 +265,9 @@ class GdiPlayer : public GdiSink {
     };
     std::optional<FontCache> m_fontCache;
     std::vector<double> m_advances;
+
+    std::optional<QPen> m_painterPen;  // what the painter was last given, when known
+    std::optional<QBrush> m_painterBrush;
 
     QPolygonF m_polygon;  // reused buffer
     qsizetype m_unsupported = 0;
