@@ -845,11 +845,6 @@ void GdiPlayer::polygon(std::span<const Point> points) {
     m_polygon.resize(qsizetype(points.size()));
     for (size_t i = 0; i < points.size(); ++i)
         m_polygon[qsizetype(i)] = clampPoint(toDevice(points[i]));
-    if (prepareSimple(true)) {
-        m_painter.drawPolygon(
-            m_polygon, m_dc.fillMode == PolyFillMode::Winding ? Qt::WindingFill : Qt::OddEvenFill);
-        return;
-    }
     QPainterPath path;
     path.addPolygon(m_polygon);
     path.closeSubpath();
@@ -946,8 +941,8 @@ void GdiPlayer::polyDraw(std::span<const Point> points, std::span<const uint8_t>
 // EMF playback draws rectangles and ellipses with their right and bottom edges, as GDI does
 // when it plays a metafile (its playback runs in the advanced graphics mode).
 
-// Rectangles, polygons and lines with a solid pen, outside a path, go to the painter's own
-// drawRect, drawPolygon and drawLine, which skip building paths; the painter's pen and brush
+// Rectangles and lines with a solid pen, outside a path, go to the painter's own drawRect and
+// drawLine, which skip building paths; the painter's pen and brush
 // are set only when they differ from the last ones.
 bool GdiPlayer::prepareSimple(bool fill) {
     if (m_inPath || m_dc.rop2 == rop2::Nop) return false;
