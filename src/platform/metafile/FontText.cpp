@@ -153,6 +153,37 @@ constexpr char16_t kSymbolToUnicode[224] = {
     0x23A0, 0x23A4, 0x23A5, 0x23A6, 0x23AB, 0x23AC, 0x23AD, 0,       // F8
 };
 
+// Wingdings pictures that Unicode has as characters (bullets, check marks, arrows, circled
+// numbers, signs of the zodiac), so that common bullets draw with any font. The others keep
+// their private-use code.
+char16_t wingdingsCharacter(uint8_t byte) {
+    static const std::array<char16_t, 256> table = [] {
+        std::array<char16_t, 256> t{};
+        const std::pair<uint8_t, char16_t> pairs[] = {
+            {0x22, 0x2702}, {0x28, 0x260E}, {0x36, 0x231B}, {0x37, 0x2328}, {0x41, 0x270C},
+            {0x45, 0x261C}, {0x46, 0x261E}, {0x47, 0x261D}, {0x48, 0x261F}, {0x4A, 0x263A},
+            {0x4C, 0x2639}, {0x4E, 0x2620}, {0x51, 0x2708}, {0x52, 0x263C}, {0x54, 0x2744},
+            {0x58, 0x2720}, {0x59, 0x2721}, {0x5A, 0x262A}, {0x5B, 0x262F}, {0x5D, 0x2638},
+            {0x6C, 0x25CF}, {0x6E, 0x25A0}, {0x6F, 0x25A1}, {0x71, 0x2751}, {0x72, 0x2752},
+            {0x75, 0x25C6}, {0x76, 0x2756}, {0x9F, 0x2022}, {0xA1, 0x25CB}, {0xA7, 0x25AA},
+            {0xA8, 0x25FB}, {0xAB, 0x2605}, {0xD8, 0x27A2}, {0xE8, 0x2794}, {0xEF, 0x21E6},
+            {0xF0, 0x21E8}, {0xF1, 0x21E7}, {0xF2, 0x21E9}, {0xFB, 0x2717}, {0xFC, 0x2713},
+            {0xFD, 0x2612}, {0xFE, 0x2611}};
+        for (const auto& [b, u] : pairs) t[b] = u;
+        for (int i = 0; i < 12; ++i) t[0x5E + i] = static_cast<char16_t>(0x2648 + i);  // ♈..♓
+        for (int i = 0; i < 10; ++i) {
+            t[0x81 + i] = static_cast<char16_t>(0x2460 + i);  // ①..⑩
+            t[0x8C + i] = static_cast<char16_t>(0x2776 + i);  // ❶..❿
+        }
+        return t;
+    }();
+    return table[byte] ? table[byte] : static_cast<char16_t>(0xF000 + byte);
+}
+
+bool isWingdings(const QString& normalized) {
+    return normalized == QLatin1String("wingdings");
+}
+
 // The Symbol font's character for a byte; bytes it has none for keep their private-use
 // code, so that nothing is silently turned into a different letter.
 char16_t symbolCharacter(uint8_t byte) {
@@ -367,8 +398,11 @@ QString decodeAnsiText(std::span<const uint8_t> bytes, uint8_t charSet, const QS
     if (charSet == charset::kSymbol || symbolFont) {
         QString text;
         text.reserve(static_cast<qsizetype>(bytes.size()));
+        const bool wingdings = isWingdings(normalizedFace(faceName));
         for (uint8_t b : bytes)
-            text.append(QChar(symbolFont ? symbolCharacter(b) : static_cast<char16_t>(0xF000 + b)));
+            text.append(QChar(symbolFont  ? symbolCharacter(b)
+                              : wingdings ? wingdingsCharacter(b)
+                                          : static_cast<char16_t>(0xF000 + b)));
         return text;
     }
     const std::optional<CodePage> page = codePageFor(charSet);
@@ -442,6 +476,13 @@ AnsiTextRun decodeAnsiTextRun(std::span<const uint8_t> bytes, std::span<const in
 }
 
 QString symbolFontToUnicode(const QString& text, const QString& faceName) {
+    if (isWingdings(normalizedFace(faceName))) {
+        QString out = text;
+        for (QChar& c : out)
+            if (c.unicode() >= 0xF020 && c.unicode() <= 0xF0FF)
+                c = QChar(wingdingsCharacter(static_cast<uint8_t>(c.unicode() - 0xF000)));
+        return out;
+    }
     if (!isTheSymbolFace(faceName)) return text;
     QString out = text;
     for (QChar& c : out) {

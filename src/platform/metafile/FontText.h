@@ -50,7 +50,9 @@ QString decodeAnsiText(std::span<const uint8_t> bytes, uint8_t charSet);
 // unknown faces are returned unchanged.
 uint8_t impliedCharSet(uint8_t charSet, const QString& faceName);
 
-// As above, with the charset implied by the face (impliedCharSet); SYMBOL_CHARSET text in a face
+// As above, with the charset implied by the face (impliedCharSet). Wingdings bytes become
+// the Unicode characters of their pictures where Unicode has them (bullets, check marks,
+// arrows); SYMBOL_CHARSET text in a face
 // other than Symbol (Wingdings, Webdings, ...) becomes U+F000 + byte, the private-use codes those
 // fonts use for their pictures.
 QString decodeAnsiText(std::span<const uint8_t> bytes, uint8_t charSet, const QString& faceName);
@@ -68,7 +70,8 @@ AnsiTextRun decodeAnsiTextRun(std::span<const uint8_t> bytes, std::span<const in
 
 // Unicode text drawn in a symbol font (ExtTextOutW with the Symbol face) often uses the
 // font's private-use codes U+F020..U+F0FF, or plain Latin codes that the font shows as
-// Greek. For the Symbol face both become the Unicode characters meant; other text is kept.
+// Greek. For the Symbol face both become the Unicode characters meant; Wingdings' private-use
+// codes become their pictures' characters where Unicode has them; other text is kept.
 QString symbolFontToUnicode(const QString& text, const QString& faceName);
 
 // True for the faces whose glyphs sit at symbol positions rather than Unicode ones.

@@ -1047,6 +1047,19 @@ PictureInfo wmfPictureInfo(const WmfFile& file, std::optional<Rect> frame) {
     const double boxWidth = std::max(1.0, double(box.right) - box.left);
     const double boxHeight = std::max(1.0, double(box.bottom) - box.top);
 
+    if (!frame && s.embeddedEmf.size() >= 40) {
+        // An embedded EMF's frame (rclFrame, MS-EMF 2.2.9) is the size its writer meant;
+        // the WMF's window is only in the writer's device pixels.
+        const auto emf = std::span<const uint8_t>(
+            reinterpret_cast<const uint8_t*>(s.embeddedEmf.constData()), 40);
+        const Rect emfFrame{
+            static_cast<int32_t>(u32At(emf, 24)), static_cast<int32_t>(u32At(emf, 28)),
+            static_cast<int32_t>(u32At(emf, 32)), static_cast<int32_t>(u32At(emf, 36))};
+        if (emfFrame.right > emfFrame.left && emfFrame.bottom > emfFrame.top &&
+            int64_t{emfFrame.right} - emfFrame.left < 100'000'000 &&
+            int64_t{emfFrame.bottom} - emfFrame.top < 100'000'000)
+            frame = emfFrame;
+    }
     if (frame && frame->right != frame->left && frame->bottom != frame->top) {
         // A frame from elsewhere: the reference device is whatever makes the box that size.
         const double frameWidth = std::abs(double(frame->right) - frame->left);

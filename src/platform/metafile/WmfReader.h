@@ -83,8 +83,9 @@ WmfPlayResult playWmf(std::span<const uint8_t> bytes, const WmfFile& file, GdiSi
                       const WmfPlayOptions& options = {});
 
 // The picture information the sink's begin() receives: the placeable bounds, or for a raw
-// WMF its window (or the drawn bounds when it sets none), with a frame in 0.01 mm. The
-// reference device is chosen so that one device unit is one logical unit of that box.
+// WMF its window (or the drawn bounds when it sets none), with a frame in 0.01 mm: the one
+// given, else that of an embedded EMF, else the box at its units per inch (96 for raw WMF).
+// The reference device is chosen so that one device unit is one logical unit of that box.
 PictureInfo wmfPictureInfo(const WmfFile& file, std::optional<Rect> frame = {});
 
 }  // namespace plume::metafile

@@ -211,6 +211,11 @@ TEST(EmfWriterTest, FrameHandedAlongsideAndEmbeddedEmf) {
     auto lo = parseWmfDocument(libre);
     ASSERT_TRUE(std::holds_alternative<DocumentPtr>(lo));
     const QByteArray loEmf = std::get<DocumentPtr>(lo)->toEmf();
+    // Its size is the embedded EMF's frame (17052 × 12375 hundredths of a mm), not the
+    // window in LibreOffice's device pixels (671 × 487).
+    const QSizeF loSize = std::get<DocumentPtr>(lo)->sizeAtDpi(96);
+    EXPECT_NEAR(loSize.width(), 17052 / 2540.0 * 96, 0.5);
+    EXPECT_NEAR(loSize.height(), 12375 / 2540.0 * 96, 0.5);
     EXPECT_EQ(loEmf.mid(40, 4), QByteArray(" EMF"));
     EXPECT_EQ(static_cast<qsizetype>(u32(loEmf, 48)), loEmf.size());
 }

@@ -74,8 +74,14 @@ TEST(FontTextTest, SymbolCharsetFollowsTheFace) {
     EXPECT_EQ(decodeAnsiText(Bytes{0xE9}, charset::kAnsi, QStringLiteral("SimSun")),
               QString::fromUtf16(u"é"));  // an explicit charset wins
     // Wingdings draws pictures at private-use codes U+F000 + byte.
-    EXPECT_EQ(decodeAnsiText(Bytes{0x4A, 0xFE}, charset::kSymbol, QStringLiteral("Wingdings")),
-              QString::fromUtf16(u"\uF04A\uF0FE"));
+    // Its common bullets and marks become their Unicode characters.
+    EXPECT_EQ(decodeAnsiText(Bytes{0x24, 0x4A, 0xFC, 0xA7, 0x82}, charset::kSymbol,
+                             QStringLiteral("Wingdings")),
+              QString::fromUtf16(u"\uF024☺✓▪②"));
+    EXPECT_EQ(decodeAnsiText(Bytes{0x4A}, charset::kSymbol, QStringLiteral("Webdings")),
+              QString::fromUtf16(u"\uF04A"));
+    EXPECT_EQ(symbolFontToUnicode(QString::fromUtf16(u"\uF0D8x"), QStringLiteral("Wingdings")),
+              QString::fromUtf16(u"➢x"));
     // Wide text in the Symbol face: private-use and Latin codes both mean Symbol glyphs.
     EXPECT_EQ(symbolFontToUnicode(QString::fromUtf16(u"\uF070a"), QStringLiteral("Symbol")),
               QString::fromUtf16(u"πα"));
