@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 
@@ -853,14 +854,25 @@ void EmfWriter::blit(const BlitOp& op) {
         put32(op.startScan);
         put32(op.scanCount);
     } else {
-        // EMR_STRETCHDIBITS (MS-EMF 2.3.1.7).
+        // EMR_STRETCHDIBITS (MS-EMF 2.3.1.7). Its source rectangle counts from the lower-left
+        // corner of a bottom-up DIB. A packed DIB comes from the WMF reader with the source
+        // taken from the top-left; split ones come from EMF records as they were.
+        int32_t srcY = op.srcY;
+        if (op.source.bits.empty()) {
+            const auto header =
+                parseDibHeader(dib->info, DibColorUsage(op.source.colorUsage == kDibPalColors));
+            if (header && !header->topDown)
+                srcY = static_cast<int32_t>(
+                    std::clamp<int64_t>(int64_t{header->height} - op.srcY - op.srcHeight,
+                                        INT32_MIN / 2, INT32_MAX / 2));
+        }
         constexpr uint32_t kFixed = 80;
         start(EMR_STRETCHDIBITS);
         putRect(bounds);
         putI32(op.destX);
         putI32(op.destY);
         putI32(op.srcX);
-        putI32(op.srcY);
+        putI32(srcY);
         putI32(op.srcWidth);
         putI32(op.srcHeight);
         put32(kFixed);

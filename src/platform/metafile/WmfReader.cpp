@@ -435,6 +435,16 @@ Outcome RecordDecoder::blit(uint16_t function, std::span<const uint8_t> params, 
             op.source.info = converted;
         } else {
             op.source.info = target;
+            if (function == META_STRETCHDIB) {
+                // StretchDIBits counts the source rectangle from the lower-left corner of a
+                // bottom-up DIB; the sink takes it from the top-left, as for the other records.
+                const auto header =
+                    parseDibHeader(target, DibColorUsage(op.source.colorUsage == kDibPalColors));
+                if (header && !header->topDown)
+                    op.srcY = static_cast<int32_t>(
+                        std::clamp<int64_t>(int64_t{header->height} - op.srcY - op.srcHeight,
+                                            INT32_MIN / 2, INT32_MAX / 2));
+            }
         }
     }
     if (op.source.empty() && rop3::usesSource(op.rop)) {
