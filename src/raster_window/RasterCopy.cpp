@@ -1,0 +1,53 @@
+#include "raster_window/RasterCopy.h"
+
+#include "platform/Numbers.h"
+#include "platform/Twips.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <algorithm>
+
+namespace plume {
+
+int rasterPixels(double twips) {
+    const int32_t pixels = toInt32HalfEven(twips / twipsPerPixel());
+    return std::clamp<int32_t>(pixels, 0, kMaxRasterSide);
+}
+
+RasterLayout layoutRasterClient(QSize client, int messageHeight) {
+    const int width = std::max(client.width(), 0);
+    const int height = std::max(client.height(), 0);
+    const int imageHeight = std::max(height - messageHeight, 0);
+    return {QRect(0, 0, width, imageHeight),
+            QRect(0, height - messageHeight, width, messageHeight)};
+}
+
+QSize windowSizeForClient(QSize window, QSize client, QSize wanted) {
+    return wanted + (window - client);
+}
+
+Expected<PicturePtr> renderRasterCopy(DrawingSurface& surface, const PicturePtr& picture,
+                                      QSize clientSize, QSize imageSize) {
+    if (!picture) return Expected<PicturePtr>::failure(kRasterNoPicture);
+    surface.setGeometry(QRect(QPoint(0, 0), clientSize));
+    const double perPixel = twipsPerPixel();
+    if (Status painted = surface.paintPicture(*picture, 0, 0, imageSize.width() * perPixel,
+                                              imageSize.height() * perPixel);
+        !painted)
+        return Expected<PicturePtr>::failure(painted.error());
+    Expected<PicturePtr> raster = surface.image();
+    // Every copy leaves the surface blank, so the next one starts from nothing.
+    surface.clear();
+    return raster;
+}
+
+Status putRasterOnClipboard(const PicturePtr& raster) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard || !raster || raster->isVector())
+        return Status::failure(QStringLiteral("クリップボードに画像を置けません"));
+    clipboard->clear();
+    clipboard->setImage(raster->image());
+    return Status::success();
+}
+
+}  // namespace plume
