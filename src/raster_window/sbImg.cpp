@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QLabel>
 #include <QMenuBar>
@@ -23,7 +24,12 @@ std::unique_ptr<sbImg>& instance() {
 }  // namespace
 
 sbImg& sbImg::take() {
-    if (!instance()) instance() = std::make_unique<sbImg>();
+    if (!instance()) {
+        instance() = std::make_unique<sbImg>();
+        // A window must go before the application object does, even when nobody released it.
+        static const bool routineAdded = (qAddPostRoutine(&sbImg::release), true);
+        Q_UNUSED(routineAdded);
+    }
     return *instance();
 }
 
