@@ -46,7 +46,9 @@ Status putRasterOnClipboard(const PicturePtr& raster) {
     if (!clipboard || !raster || raster->isVector())
         return Status::failure(QStringLiteral("クリップボードに画像を置けません"));
     clipboard->clear();
-    clipboard->setImage(raster->image());
+    // The surface is opaque throughout; a bitmap without alpha is what other programs expect
+    // of a pasted screen-sized raster, and it encodes smaller.
+    clipboard->setImage(raster->image().convertToFormat(QImage::Format_RGB32));
     return Status::success();
 }
 

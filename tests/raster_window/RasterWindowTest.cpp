@@ -196,6 +196,7 @@ TEST_F(RasterWindow, CopiesHaveTheClientSizeAndNothingOfTheCopyBefore) {
     EXPECT_FALSE(QGuiApplication::clipboard()->mimeData()->hasText());
 
     ASSERT_EQ(first.size(), QSize(312, 237));
+    EXPECT_FALSE(first.hasAlphaChannel());
     // The picture fills the 219 rows above the message line; its upper half is red.
     EXPECT_TRUE(allPixels(first, QRect(0, 0, 312, 100), Qt::red));
     EXPECT_TRUE(anyPixel(first, QRect(0, 120, 312, 99), Qt::blue));
