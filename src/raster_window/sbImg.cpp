@@ -84,6 +84,8 @@ sbImg::sbImg(QWidget* parent) : QWidget(parent, Qt::Window) {
 sbImg::~sbImg() = default;
 
 void sbImg::Act(int32_t nLf, int32_t nTp, int32_t nWd, int32_t nHi) {
+    // Already open: the one modal loop stays the only one.
+    if (m_loop) return;
     m_lbMsg->setText(kRasterAskSize);
     const QSize wanted(rasterPixels(nWd), rasterPixels(nHi));
     const double perPixel = twipsPerPixel();

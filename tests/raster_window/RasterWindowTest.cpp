@@ -1,9 +1,11 @@
 // The raster conversion window: its client size whatever the frame, the layout with its
 // message line, "複写" onto the clipboard, closing, and the modal loop that lets other
 // windows' timers run.
+#include "platform/PictureIo.h"
 #include "platform/Twips.h"
 #include "raster_window/RasterCopy.h"
 #include "raster_window/sbImg.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <QAction>
@@ -210,6 +212,27 @@ TEST_F(RasterWindow, CopiesHaveTheClientSizeAndNothingOfTheCopyBefore) {
     EXPECT_FALSE(anyPixel(third, third.rect(), Qt::red));
     EXPECT_TRUE(allPixels(third, QRect(0, 0, 200, 20), ground));
     EXPECT_EQ(third.pixelColor(100, 66).rgb(), QColor(Qt::blue).rgb());
+}
+
+TEST_F(RasterWindow, ACapturedDrawingIsRenderedAtTheSizeShown) {
+    const QString path = test::sharedDataDir() + "/clipboard-captures/libreoffice-draw-7.4.emf";
+    Expected<PicturePtr> loaded = loadPicture(path);
+    ASSERT_TRUE(loaded.ok()) << loaded.error().toStdString();
+    ASSERT_TRUE(loaded.value()->isVector());
+    QImage copied;
+    m_window.image1()->setPicture(loaded.value());
+    actWith(m_window, 7080, 3840, [&] {
+        m_window.mnCopy()->trigger();
+        copied = clipboardImage();
+    });
+    const QColor ground = m_window.picture1()->backgroundColor();
+    ASSERT_EQ(copied.size(), QSize(472, 256));
+    int drawn = 0;
+    for (int y = 0; y < 238; ++y)
+        for (int x = 0; x < 472; ++x) drawn += copied.pixelColor(x, y).rgb() != ground.rgb();
+    // The drawing covers a fair part of the area above the message line, and nothing below.
+    EXPECT_GT(drawn, 472 * 238 / 50);
+    EXPECT_TRUE(allPixels(copied, QRect(0, 238, 472, 18), ground));
 }
 
 TEST_F(RasterWindow, ARasterBeyondTheLimitsOrNoPictureIsRefusedInTheMessageLine) {
