@@ -1,10 +1,9 @@
 #include "raster_window/RasterCopy.h"
 
+#include "platform/Clipboard.h"
 #include "platform/Numbers.h"
 #include "platform/Twips.h"
 
-#include <QClipboard>
-#include <QGuiApplication>
 #include <algorithm>
 
 namespace plume {
@@ -38,18 +37,16 @@ Expected<PicturePtr> renderRasterCopy(DrawingSurface& surface, const PicturePtr&
     Expected<PicturePtr> raster = surface.image();
     // Every copy leaves the surface blank, so the next one starts from nothing.
     surface.clear();
-    return raster;
+    if (!raster) return raster;
+    // The surface is opaque throughout; a bitmap without alpha is what other programs expect
+    // of a pasted raster, and it encodes smaller.
+    return Expected<PicturePtr>::success(
+        Picture::fromImage(raster.value()->image().convertToFormat(QImage::Format_RGB32)));
 }
 
 Status putRasterOnClipboard(const PicturePtr& raster) {
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    if (!clipboard || !raster || raster->isVector())
-        return Status::failure(QStringLiteral("クリップボードに画像を置けません"));
-    clipboard->clear();
-    // The surface is opaque throughout; a bitmap without alpha is what other programs expect
-    // of a pasted screen-sized raster, and it encodes smaller.
-    clipboard->setImage(raster->image().convertToFormat(QImage::Format_RGB32));
-    return Status::success();
+    if (Status cleared = clipboardClear(); !cleared) return cleared;
+    return clipboardSetPicture(raster);
 }
 
 }  // namespace plume

@@ -41,12 +41,12 @@ RasterLayout layoutRasterClient(QSize client, int messageHeight);
 QSize windowSizeForClient(QSize window, QSize client, QSize wanted);
 
 // Renders the picture stretched to `imageSize` at the top-left of a surface of `clientSize`,
-// takes the surface's bitmap as a raster picture and clears the surface again. A missing
+// takes the surface's bitmap as an opaque raster picture and clears the surface again. A missing
 // picture or a size beyond the raster limits is refused with the message for the user.
 Expected<PicturePtr> renderRasterCopy(DrawingSurface& surface, const PicturePtr& picture,
                                       QSize clientSize, QSize imageSize);
 
-// Empties the clipboard and puts the raster picture there as a bitmap.
+// Empties the clipboard and puts the raster picture there as a bitmap (image data only).
 Status putRasterOnClipboard(const PicturePtr& raster);
 
 }  // namespace plume
