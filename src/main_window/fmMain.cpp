@@ -2,33 +2,154 @@
 
 #include "app/Usr.h"
 #include "environment/YIni.h"
+#include "main_window/AppIcon.h"
+#include "main_window/MainLayout.h"
+#include "platform/FileListBox.h"
 #include "platform/MessageBox.h"
 #include "platform/Numbers.h"
+#include "platform/Paths.h"
+#include "platform/PictureIo.h"
+#include "platform/PreviewSurface.h"
 #include "platform/ProgramPaths.h"
 #include "platform/Twips.h"
 
 #include <QCloseEvent>
+#include <QCursor>
+#include <QFileInfo>
+#include <QFrame>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
 #include <QScreen>
+#include <QTimer>
+#include <QVBoxLayout>
 
 namespace plume {
 namespace {
 
 const QString kGroupPosition = QStringLiteral("位置");
+const QString kShowing = QStringLiteral(" を表示しています");
 
 }  // namespace
 
+ClickLabel::ClickLabel(const QString& caption, QWidget* parent)
+    : QWidget(parent), m_label(new QLabel(caption, this)) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_label);
+    layout->addStretch();
+}
+
+void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
+    QWidget::mouseReleaseEvent(event);
+    emit clicked();
+}
+
 fmMain::fmMain(QWidget* parent) : QWidget(parent) {
     setWindowTitle(kProgramTitle);
+    setWindowIcon(appIcon());
     setAutoFillBackground(true);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::white);
     setPalette(pal);
+    createControls();
+    createMenus();
     const double tpp = twipsPerPixel();
     resize(toInt32HalfEven(kDesignClientWidth / tpp), toInt32HalfEven(kDesignClientHeight / tpp));
 }
 
 fmMain::~fmMain() = default;
+
+void fmMain::setTwipsGeometry(QWidget* widget, const QRectF& twips) const {
+    const double tpp = twipsPerPixel();
+    auto px = [tpp](double t) { return toInt32HalfEven(t / tpp); };
+    widget->setGeometry(px(twips.x()), px(twips.y()), std::max(0, px(twips.width())),
+                        std::max(0, px(twips.height())));
+}
+
+void fmMain::createControls() {
+    m_frMnu = new QFrame(this);
+    m_frMnu->setObjectName(QStringLiteral("frMnu"));
+    m_frMnu->setFrameShape(QFrame::NoFrame);
+    setTwipsGeometry(m_frMnu, {90, 45, 8070, 360});
+
+    const QString labelCaptions[] = {QStringLiteral("ﾌｧｲﾙ(&F)"), QStringLiteral("ﾌｫﾙﾀﾞ(&D)"),
+                                     QStringLiteral("ﾍﾙﾌﾟ(&H)")};
+    const double labelLefts[] = {105, 997, 1890};
+    const QString buttonCaptions[] = {QStringLiteral("ﾒﾀ画像を取込"),
+                                      QStringLiteral("ｸﾘｯﾌﾟﾎﾞｰﾄﾞに複写"),
+                                      QStringLiteral("ﾗｽﾀﾃﾞｰﾀｰに変換")};
+    const double buttonLefts[] = {2820, 4350, 5880};
+    for (int i = 0; i < 3; ++i) {
+        auto* button = new QPushButton(buttonCaptions[i], m_frMnu);
+        button->setObjectName(QStringLiteral("cmRet_%1").arg(i));
+        setTwipsGeometry(button, {buttonLefts[i], 45, 1500, 270});
+        connect(button, &QPushButton::clicked, this, [this, i] { cmRet_Click(static_cast<int16_t>(i)); });
+        m_cmRet[static_cast<size_t>(i)] = button;
+    }
+    for (int i = 0; i < 3; ++i) {
+        auto* label = new ClickLabel(labelCaptions[i], m_frMnu);
+        label->setObjectName(QStringLiteral("lbMnu_%1").arg(i));
+        label->setCursor(Qt::PointingHandCursor);
+        setTwipsGeometry(label, {labelLefts[i], 30, 750, 195});
+        // A label's access key moves the focus to the next control that takes it: the
+        // first command button.
+        label->label()->setBuddy(m_cmRet[0]);
+        connect(label, &ClickLabel::clicked, this, [this, i] { lbMnu_Click(static_cast<int16_t>(i)); });
+        m_lbMnu[static_cast<size_t>(i)] = label;
+    }
+
+    m_File1 = new FileListBox(this);
+    m_File1->setObjectName(QStringLiteral("File1"));
+    setTwipsGeometry(m_File1, {15, 720, kFile1Width, 3870});
+    connect(m_File1, &FileListBox::clicked, this, &fmMain::File1_Click);
+
+    m_pcImg = new PreviewSurface(this);
+    m_pcImg->setObjectName(QStringLiteral("pcImg"));
+    setTwipsGeometry(m_pcImg, {1335, 765, kPcImgWidth, kPcImgHeight});
+
+    m_lbMsg = new QLabel(this);
+    m_lbMsg->setObjectName(QStringLiteral("lbMsg"));
+    m_lbMsg->setAutoFillBackground(true);
+    QPalette msgPalette = m_lbMsg->palette();
+    msgPalette.setColor(QPalette::Window, QColor(254, 248, 254));
+    m_lbMsg->setPalette(msgPalette);
+    setTwipsGeometry(m_lbMsg, {90, 4575, 8265, kLbMsgHeight});
+
+    // Tab order: the list, then the three buttons (the other controls take no focus).
+    m_pcImg->setFocusPolicy(Qt::NoFocus);
+    setTabOrder(m_File1, m_cmRet[0]);
+    setTabOrder(m_cmRet[0], m_cmRet[1]);
+    setTabOrder(m_cmRet[1], m_cmRet[2]);
+
+    m_Timer1 = new QTimer(this);
+    m_Timer1->setObjectName(QStringLiteral("Timer1"));
+    m_Timer1->setInterval(kTimerInterval);
+    connect(m_Timer1, &QTimer::timeout, this, &fmMain::Timer1_Timer);
+}
+
+void fmMain::createMenus() {
+    m_mnJb[0] = new QMenu(QStringLiteral("ﾌｧｲﾙ(&F)"), this);
+    const QString fileCaptions[] = {QStringLiteral("取込(&I)"), QStringLiteral("複写(&C)"),
+                                    QStringLiteral("変換(&V)"), QStringLiteral("-"),
+                                    QStringLiteral("終了(&X)")};
+    for (int i = 0; i < 5; ++i) {
+        QAction* action = i == 3 ? m_mnJb[0]->addSeparator() : m_mnJb[0]->addAction(fileCaptions[i]);
+        action->setObjectName(QStringLiteral("mnFile_%1").arg(i));
+        connect(action, &QAction::triggered, this, [this, i] { mnFile_Click(static_cast<int16_t>(i)); });
+        m_mnFile[static_cast<size_t>(i)] = action;
+    }
+    m_mnJb[1] = new QMenu(QStringLiteral("ﾌｫﾙﾀﾞ(&F)"), this);
+    const QString folderCaptions[] = {QStringLiteral("現在のﾌｫﾙﾀﾞをｴｸｽﾌﾟﾛｰﾗｰで開く"),
+                                      QStringLiteral("作業ﾌｫﾙﾀﾞの変更"), QStringLiteral("-"),
+                                      QStringLiteral("大きなサムネイルから選ぶ")};
+    for (int i = 0; i < 4; ++i) {
+        QAction* action = i == 2 ? m_mnJb[1]->addSeparator() : m_mnJb[1]->addAction(folderCaptions[i]);
+        action->setObjectName(QStringLiteral("mnFld_%1").arg(i));
+        m_mnFld[static_cast<size_t>(i)] = action;
+    }
+}
 
 QSizeF fmMain::screenTwips() const {
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -58,6 +179,10 @@ void fmMain::Form_Load() {
     stored.height = readWhole("HEIGHT", screen.height() * 0.7);
     m_sWkFld = yIni->vGtVal(QStringLiteral("FOLD"), Usr::sUsrFld + QStringLiteral("Temp")).text();
 
+    m_File1->setPath(m_sWkFld);
+    m_File1->setPattern(QStringLiteral("*.WMF"));
+    if (!QFileInfo(m_sWkFld).isDir()) showStatus(m_sWkFld + QStringLiteral(" が見つかりません"));
+
     const double tpp = twipsPerPixel();
     QVector<QRectF> screens;
     for (const QScreen* s : QGuiApplication::screens()) {
@@ -66,6 +191,7 @@ void fmMain::Form_Load() {
     }
     const QSizeF design(frameGeometry().width() * tpp, frameGeometry().height() * tpp);
     applyPlacement(placeMainWindow(stored, screen, design, screens));
+    m_Timer1->start();
 }
 
 void fmMain::applyPlacement(const TwipsRect& place) {
@@ -87,12 +213,36 @@ void fmMain::showEvent(QShowEvent* event) {
     const QRect frame = frameGeometry();
     const int extraW = frame.width() - width();
     const int extraH = frame.height() - height();
-    if (extraW > 0 || extraH > 0) {
+    if (frame.size() != m_placedPixels.size() && (extraW > 0 || extraH > 0)) {
         resize(std::max(1, m_placedPixels.width() - extraW),
                std::max(1, m_placedPixels.height() - extraH));
         move(m_placedPixels.topLeft());
     }
 }
+
+void fmMain::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void fmMain::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) Form_Resize();
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) Form_Activate();
+}
+
+void fmMain::Form_Resize() {
+    if (isMinimized()) return;
+    const double tpp = twipsPerPixel();
+    const MainLayout layout = layoutMainWindow(width() * tpp, height() * tpp, kFile1Width,
+                                               kLbMsgHeight, kPcImgWidth, kPcImgHeight);
+    setTwipsGeometry(m_frMnu, layout.frMnu);
+    setTwipsGeometry(m_File1, layout.File1);
+    setTwipsGeometry(m_pcImg, layout.pcImg);
+    setTwipsGeometry(m_lbMsg, layout.lbMsg);
+}
+
+void fmMain::Form_Activate() { ReList(); }
 
 TwipsRect fmMain::currentTwips() const {
     const QRect frame = frameGeometry();
@@ -105,6 +255,7 @@ TwipsRect fmMain::currentTwips() const {
 void fmMain::Form_Unload() {
     if (m_unloaded) return;
     m_unloaded = true;
+    m_Timer1->stop();
     const auto yIni = YIni::take();
     yIni->GetGtx(kGroupPosition);
     const TwipsRect now = currentTwips();
@@ -123,6 +274,61 @@ void fmMain::Form_Unload() {
 void fmMain::closeEvent(QCloseEvent* event) {
     Form_Unload();
     event->accept();
+}
+
+void fmMain::showStatus(const QString& text) { m_lbMsg->setText(text); }
+
+void fmMain::lbMnu_Click(int16_t Index) {
+    if (Index == 0 || Index == 1) {
+        m_mnJb[static_cast<size_t>(Index)]->popup(QCursor::pos());
+        return;
+    }
+}
+
+void fmMain::cmRet_Click(int16_t Index) {
+    if (Index >= 0 && Index <= 2) mnFile_Click(Index);
+}
+
+void fmMain::mnFile_Click(int16_t Index) {
+    if (Index == 4) close();
+}
+
+void fmMain::ReList() {
+    if (!m_File1->refresh() && !m_sWkFld.isEmpty())
+        showStatus(m_sWkFld + QStringLiteral(" が見つかりません"));
+    if (m_sCurFL.isEmpty()) return;
+    m_bReSel = true;
+    for (int i = 0; i < m_File1->listCount(); ++i) {
+        if (m_File1->entry(i).toLower() == m_sCurFL) {
+            m_File1->setListIndex(i);
+            break;
+        }
+    }
+    m_bReSel = false;
+}
+
+void fmMain::File1_Click() {
+    if (m_bReSel) return;
+    const QString name = m_File1->fileName();
+    if (name.isEmpty()) return;
+    const QString path = joinPath(m_File1->path(), name);
+    const Expected<PicturePtr> picture = loadPicture(path);
+    if (!picture) {
+        // The preview keeps what it showed; the status line says why nothing changed.
+        showStatus(path + QStringLiteral(" を表示できません: ") + picture.error());
+        return;
+    }
+    m_pcImg->setPicture(picture.value());
+    m_sCurFL = name.toLower();
+    showStatus(path + kShowing);
+}
+
+void fmMain::Timer1_Timer() {
+    Usr::F_FsoChk();
+    const FolderStamp now = readFolderStamp(m_File1->path());
+    if (folderChanged(now, {m_dFdTm, m_nFdCnt})) ReList();
+    m_dFdTm = now.modified;
+    m_nFdCnt = now.fileCount;
 }
 
 }  // namespace plume

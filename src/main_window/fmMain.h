@@ -1,24 +1,57 @@
 #pragma once
 
+#include "main_window/FolderWatch.h"
 #include "main_window/WindowPlacement.h"
 
 #include <QString>
 #include <QWidget>
+#include <array>
 #include <memory>
+
+class QFrame;
+class QLabel;
+class QMenu;
+class QAction;
+class QPushButton;
+class QTimer;
 
 namespace plume {
 
+class FileListBox;
+class PreviewSurface;
 class YIni;
 
-// The main window: start-up resolves the user data folder, loads the settings and places
-// the window where it was left; unload writes the place and the working folder back and
-// saves the settings file.
+// A label that reports a click, as the label-menus of the top strip need.
+class ClickLabel : public QWidget {
+    Q_OBJECT
+public:
+    ClickLabel(const QString& caption, QWidget* parent);
+    QLabel* label() const { return m_label; }
+signals:
+    void clicked();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    QLabel* m_label;
+};
+
+// The main window: the file list and preview of the working folder, the command strip and
+// the status line. Start-up resolves the user data folder, loads the settings and places the
+// window where it was left; unload writes the place and the working folder back and saves
+// the settings file.
 class fmMain : public QWidget {
     Q_OBJECT
-  public:
-    // The client area's design size in twips.
+public:
+    // The client area's design size in twips, and the controls' sizes that never change.
     static constexpr double kDesignClientWidth = 8340;
     static constexpr double kDesignClientHeight = 5130;
+    static constexpr double kFile1Width = 1260;
+    static constexpr double kLbMsgHeight = 270;
+    static constexpr double kPcImgWidth = 7080;
+    static constexpr double kPcImgHeight = 3840;
+    static constexpr int kTimerInterval = 5000;
 
     explicit fmMain(QWidget* parent = nullptr);
     ~fmMain() override;
@@ -26,27 +59,79 @@ class fmMain : public QWidget {
     // Start-up, in the order the program depends on. Failures of the user data folder rise
     // as PlumeError.
     void Form_Load();
+    // Lays the controls out for the present client size (nothing while minimised).
+    void Form_Resize();
+    // The window became active: refresh the list and reselect the current file.
+    void Form_Activate();
     // Shut-down: writes the group "位置" and saves the settings file.
     void Form_Unload();
 
+    // The top strip's label-menus: 0 and 1 pop up their menus, 2 and more open help.
+    void lbMnu_Click(int16_t Index);
+    // The command buttons repeat the first three file-menu entries.
+    void cmRet_Click(int16_t Index);
+    // The file menu: 0 import, 1 copy, 2 convert, 4 exit.
+    void mnFile_Click(int16_t Index);
+
+    // Refreshes the list and selects the entry named sCurFL without loading the preview.
+    void ReList();
+    // Previews the selected file (unless a reselection is running).
+    void File1_Click();
+    // Polls the working folder and refreshes the list when it changed.
+    void Timer1_Timer();
+
     const QString& sWkFld() const { return m_sWkFld; }
-    // The place in twips the window was given at start-up.
+    const QString& sCurFL() const { return m_sCurFL; }
+    bool bReSel() const { return m_bReSel; }
     const TwipsRect& placedTwips() const { return m_placedTwips; }
     // The window's present place in twips (whole window, frame included).
     TwipsRect currentTwips() const;
 
-  protected:
+    // The controls, by their names.
+    QFrame* frMnu() const { return m_frMnu; }
+    ClickLabel* lbMnu(int index) const { return m_lbMnu.at(static_cast<size_t>(index)); }
+    QPushButton* cmRet(int index) const { return m_cmRet.at(static_cast<size_t>(index)); }
+    FileListBox* File1() const { return m_File1; }
+    PreviewSurface* pcImg() const { return m_pcImg; }
+    QLabel* lbMsg() const { return m_lbMsg; }
+    QTimer* Timer1() const { return m_Timer1; }
+    QMenu* mnJb(int index) const { return m_mnJb.at(static_cast<size_t>(index)); }
+    QAction* mnFile(int index) const { return m_mnFile.at(static_cast<size_t>(index)); }
+    QAction* mnFld(int index) const { return m_mnFld.at(static_cast<size_t>(index)); }
+
+protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
-  private:
+private:
+    void createControls();
+    void createMenus();
     QSizeF screenTwips() const;
     void applyPlacement(const TwipsRect& place);
+    void setTwipsGeometry(QWidget* widget, const QRectF& twips) const;
+    void showStatus(const QString& text);
 
-    QString m_sWkFld;  // the working folder
-    QString m_sCurFL;  // the current file name, small letters
+    QString m_sWkFld;   // the working folder
+    QString m_sCurFL;   // the current file name, small letters
+    QDateTime m_dFdTm;        // the folder's modification time as the watch last saw it
+    int16_t m_nFdCnt = 0;     // the folder's file count as the watch last saw it
+    bool m_bReSel = false;
+
+    QFrame* m_frMnu = nullptr;
+    std::array<ClickLabel*, 3> m_lbMnu{};
+    std::array<QPushButton*, 3> m_cmRet{};
+    FileListBox* m_File1 = nullptr;
+    PreviewSurface* m_pcImg = nullptr;
+    QLabel* m_lbMsg = nullptr;
+    QTimer* m_Timer1 = nullptr;
+    std::array<QMenu*, 2> m_mnJb{};
+    std::array<QAction*, 5> m_mnFile{};
+    std::array<QAction*, 4> m_mnFld{};
+
     TwipsRect m_placedTwips;
-    QRect m_placedPixels;  // the frame rectangle the placement asked for
+    QRect m_placedPixels;   // the frame rectangle the placement asked for
     bool m_frameFitted = false;
     bool m_unloaded = false;
 };

@@ -1,5 +1,5 @@
 // Where the main window opens and how its place is written back.
-#include "app/Usr.h"
+#include "main_window/MainWindowFixture.h"
 #include "environment/YIni.h"
 #include "main_window/WindowPlacement.h"
 #include "main_window/fmMain.h"
@@ -48,28 +48,7 @@ TEST(MainWindowPlacement, TwipsToPixelsRoundsHalfToEven) {
 }
 
 // The real window on the offscreen platform: start-up reads the group, unload writes it.
-class MainWindowStartUp : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_root.isValid());
-        QDir().mkpath(m_root.filePath("prog"));
-        QDir().mkpath(m_root.filePath("D"));
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_root.filePath("config"));
-        setExecutableOverrideForTesting(m_root.filePath("prog"), QStringLiteral("plume"));
-        test::writeFileBytes(m_root.filePath("prog/UserData.ini"),
-                             encodeCp932(m_root.filePath("D")));
-        Usr::oFso.reset();
-    }
-    void TearDown() override {
-        setExecutableOverrideForTesting({}, {});
-        YIni::release();
-        Usr::oFso.reset();
-    }
-    QString userXml() const { return m_root.filePath("D/User.xml"); }
-
-    QTemporaryDir m_root;
-    test::MessageCapture m_messages;
-};
+using MainWindowStartUp = test::MainWindowFixture;
 
 TEST_F(MainWindowStartUp, FirstStartOpensAtTheDefaultPlaceAndUnloadWritesItBackExactly) {
     const double tpp = twipsPerPixel();

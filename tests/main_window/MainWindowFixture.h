@@ -1,0 +1,41 @@
+#pragma once
+
+// A program folder of the test's own whose "UserData.ini" names the folder D, so that the
+// real main window starts as it does for a user, without touching the user's own settings.
+#include "app/Usr.h"
+#include "environment/YIni.h"
+#include "platform/Cp932.h"
+#include "platform/ProgramPaths.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QSettings>
+#include <gtest/gtest.h>
+
+namespace plume::test {
+
+class MainWindowFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_root.isValid());
+        QDir().mkpath(m_root.filePath("prog"));
+        QDir().mkpath(m_root.filePath("D"));
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_root.filePath("config"));
+        setExecutableOverrideForTesting(m_root.filePath("prog"), QStringLiteral("plume"));
+        writeFileBytes(m_root.filePath("prog/UserData.ini"), encodeCp932(m_root.filePath("D")));
+        Usr::oFso.reset();
+    }
+    void TearDown() override {
+        setExecutableOverrideForTesting({}, {});
+        YIni::release();
+        Usr::oFso.reset();
+    }
+    QString userXml() const { return m_root.filePath("D/User.xml"); }
+    // The default working folder, which start-up creates.
+    QString workFolder() const { return m_root.filePath("D/Temp"); }
+
+    QTemporaryDir m_root;
+    MessageCapture m_messages;
+};
+
+}  // namespace plume::test

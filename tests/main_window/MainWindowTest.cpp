@@ -1,0 +1,230 @@
+// The main window driven as a user drives it: layout, the file list, the folder watch and
+// the preview, on the offscreen platform.
+#include "main_window/FolderWatch.h"
+#include "main_window/MainLayout.h"
+#include "main_window/MainWindowFixture.h"
+#include "main_window/fmMain.h"
+#include "platform/FileListBox.h"
+#include "platform/PreviewSurface.h"
+#include "platform/Twips.h"
+
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QPushButton>
+#include <QFrame>
+#include <QMenu>
+#include <QTimer>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace plume {
+namespace {
+
+using test::MainWindowFixture;
+
+TEST(MainWindowLayout, StripAndStatusFollowTheWidthAndThePreviewKeepsItsSize) {
+    const MainLayout wide = layoutMainWindow(12000, 6000, 1260, 270, 7080, 3840);
+    EXPECT_EQ(wide.frMnu, QRectF(0, 0, 12000, 360));
+    EXPECT_EQ(wide.File1, QRectF(0, 360, 1260, 6000 - 270 - 360));
+    EXPECT_EQ(wide.pcImg, QRectF(1261, 370, 7080, 3840));
+    EXPECT_EQ(wide.lbMsg, QRectF(0, 6000 - 270, 12000, 270));
+    const MainLayout narrow = layoutMainWindow(3000, 2000, 1260, 270, 7080, 3840);
+    EXPECT_EQ(narrow.pcImg, wide.pcImg);
+    EXPECT_EQ(narrow.lbMsg, QRectF(0, 1730, 3000, 270));
+}
+
+TEST(MainWindowLayout, AClientLowerThanTheStripAndStatusClampsTheListAtZero) {
+    const MainLayout low = layoutMainWindow(5000, 500, 1260, 270, 7080, 3840);
+    EXPECT_EQ(low.File1.height(), 0);
+    EXPECT_EQ(low.lbMsg.top(), 230);
+    // Sizes are read as whole twips.
+    EXPECT_EQ(layoutMainWindow(5000, 5000, 1260.4, 269.6, 1, 1).File1,
+              QRectF(0, 360, 1260, 5000 - 270 - 360));
+}
+
+TEST(FolderWatch, ALaterTimeOrAnotherCountIsAChange) {
+    const QDateTime t0(QDate(2026, 1, 1), QTime(0, 0));
+    EXPECT_TRUE(folderChanged({t0, 0}, {}));
+    EXPECT_FALSE(folderChanged({t0, 3}, {t0, 3}));
+    EXPECT_TRUE(folderChanged({t0.addSecs(1), 3}, {t0, 3}));
+    EXPECT_FALSE(folderChanged({t0.addSecs(-1), 3}, {t0, 3}));
+    EXPECT_TRUE(folderChanged({t0, 4}, {t0, 3}));
+    // A folder that cannot be read reads as zero: a change only when the count was not zero.
+    EXPECT_TRUE(folderChanged({}, {t0, 3}));
+    EXPECT_FALSE(folderChanged({}, {t0, 0}));
+    EXPECT_EQ(readFolderStamp("/no/such/folder").fileCount, 0);
+    EXPECT_FALSE(readFolderStamp("/no/such/folder").modified.isValid());
+}
+
+// A raster picture file with a given size and colour (Plume reads pictures by content).
+void writePng(const QString& path, QSize size, QColor color) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(color);
+    ASSERT_TRUE(image.save(path, "PNG"));
+}
+
+class MainWindow : public MainWindowFixture {
+protected:
+    void start() {
+        m_window = std::make_unique<fmMain>();
+        m_window->Form_Load();
+        m_window->show();
+        m_window->Form_Activate();
+    }
+    QString work(const QString& name) const { return workFolder() + "/" + name; }
+    QStringList listed() const {
+        QStringList names;
+        for (int i = 0; i < m_window->File1()->listCount(); ++i) names << m_window->File1()->entry(i);
+        return names;
+    }
+    void TearDown() override {
+        if (m_window) m_window->Form_Unload();
+        m_window.reset();
+        MainWindowFixture::TearDown();
+    }
+    std::unique_ptr<fmMain> m_window;
+};
+
+TEST_F(MainWindow, ControlsCarryTheirNamesCaptionsAndDesignGeometry) {
+    start();
+    EXPECT_EQ(m_window->windowTitle(), "Plume");
+    EXPECT_EQ(m_window->cmRet(0)->text(), "ﾒﾀ画像を取込");
+    EXPECT_EQ(m_window->cmRet(1)->text(), "ｸﾘｯﾌﾟﾎﾞｰﾄﾞに複写");
+    EXPECT_EQ(m_window->cmRet(2)->text(), "ﾗｽﾀﾃﾞｰﾀｰに変換");
+    EXPECT_EQ(m_window->lbMnu(0)->label()->text(), "ﾌｧｲﾙ(&F)");
+    EXPECT_EQ(m_window->lbMnu(1)->label()->text(), "ﾌｫﾙﾀﾞ(&D)");
+    EXPECT_EQ(m_window->lbMnu(2)->label()->text(), "ﾍﾙﾌﾟ(&H)");
+    EXPECT_EQ(m_window->mnJb(0)->title(), "ﾌｧｲﾙ(&F)");
+    EXPECT_EQ(m_window->mnJb(1)->title(), "ﾌｫﾙﾀﾞ(&F)");
+    EXPECT_EQ(m_window->mnFile(0)->text(), "取込(&I)");
+    EXPECT_TRUE(m_window->mnFile(3)->isSeparator());
+    EXPECT_EQ(m_window->mnFile(4)->text(), "終了(&X)");
+    EXPECT_EQ(m_window->mnFld(3)->text(), "大きなサムネイルから選ぶ");
+    EXPECT_EQ(m_window->Timer1()->interval(), 5000);
+    EXPECT_TRUE(m_window->Timer1()->isActive());
+    EXPECT_EQ(m_window->lbMsg()->palette().color(QPalette::Window), QColor(254, 248, 254));
+    const double tpp = twipsPerPixel();
+    EXPECT_EQ(m_window->pcImg()->size(), QSize(qRound(7080 / tpp), qRound(3840 / tpp)));
+    EXPECT_FALSE(m_window->windowIcon().isNull());
+    // The label's access key leads to the first button.
+    EXPECT_EQ(m_window->lbMnu(0)->label()->buddy(), m_window->cmRet(0));
+}
+
+TEST_F(MainWindow, ResizingStretchesStripAndStatusWhileThePreviewStays) {
+    start();
+    const QRect preview = m_window->pcImg()->geometry();
+    m_window->resize(m_window->width() + 200, m_window->height() + 100);
+    EXPECT_EQ(m_window->frMnu()->width(), m_window->width());
+    EXPECT_EQ(m_window->lbMsg()->width(), m_window->width());
+    EXPECT_EQ(m_window->lbMsg()->geometry().bottom(), m_window->height() - 1);
+    EXPECT_EQ(m_window->pcImg()->geometry(), preview);
+    m_window->resize(100, 30);  // lower than the strip and the status line
+    EXPECT_EQ(m_window->File1()->height(), 0);
+    EXPECT_EQ(m_window->pcImg()->geometry(), preview);
+}
+
+TEST_F(MainWindow, MinimisingMovesNothingAndRestoringLaysOutAgain) {
+    start();
+    const QRect status = m_window->lbMsg()->geometry();
+    m_window->setWindowState(Qt::WindowMinimized);
+    m_window->resize(m_window->width() + 300, m_window->height());
+    EXPECT_EQ(m_window->lbMsg()->geometry(), status);
+    m_window->setWindowState(Qt::WindowNoState);
+    m_window->Form_Resize();
+    EXPECT_EQ(m_window->lbMsg()->width(), m_window->width());
+}
+
+TEST_F(MainWindow, ListsWmfFilesInAnyCaseButNotHiddenOnesOrOthers) {
+    QDir().mkpath(workFolder());
+    for (const char* name : {"002.wmf", "001.WMF", ".hidden.wmf", "notes.txt", "003.Wmf"})
+        test::writeFileBytes(work(name), "x");
+    QDir().mkpath(work("sub.wmf"));
+    start();
+    EXPECT_EQ(listed(), (QStringList{"001.WMF", "002.wmf", "003.Wmf"}));
+    // With nothing previewed yet, a refresh selects nothing.
+    EXPECT_EQ(m_window->File1()->listIndex(), -1);
+}
+
+TEST_F(MainWindow, ClickingAnEntryPreviewsItAndARefreshKeepsItSelected) {
+    QDir().mkpath(workFolder());
+    writePng(work("001.WMF"), QSize(40, 30), Qt::red);
+    writePng(work("002.wmf"), QSize(40, 30), Qt::blue);
+    start();
+    m_window->File1()->setListIndex(0);
+    EXPECT_EQ(m_window->sCurFL(), "001.wmf");
+    EXPECT_EQ(m_window->lbMsg()->text(), work("001.WMF") + " を表示しています");
+    const PicturePtr shown = m_window->pcImg()->picture();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->size(), QSize(40, 30));
+
+    // Another program adds a file: the next tick lists it, the selection stays, and the
+    // preview is not reloaded.
+    writePng(work("000.wmf"), QSize(10, 10), Qt::green);
+    m_window->Timer1_Timer();
+    EXPECT_EQ(listed(), (QStringList{"000.wmf", "001.WMF", "002.wmf"}));
+    EXPECT_EQ(m_window->File1()->fileName(), "001.WMF");
+    EXPECT_EQ(m_window->pcImg()->picture(), shown);
+
+    // Another program deletes the current file: it leaves the list, the preview stays.
+    QFile::remove(work("001.WMF"));
+    m_window->Timer1_Timer();
+    EXPECT_EQ(listed(), (QStringList{"000.wmf", "002.wmf"}));
+    EXPECT_EQ(m_window->pcImg()->picture(), shown);
+    // A tick that finds nothing new changes nothing.
+    m_window->File1()->setListIndex(1);
+    m_window->Timer1_Timer();
+    EXPECT_EQ(m_window->File1()->fileName(), "002.wmf");
+}
+
+TEST_F(MainWindow, ThePreviewShowsOwnSizeFromTheTopLeftOnWhiteCutOffAtTheEdges) {
+    QDir().mkpath(workFolder());
+    writePng(work("small.wmf"), QSize(50, 20), Qt::red);
+    writePng(work("large.wmf"), QSize(2000, 1500), Qt::blue);
+    start();
+    const QSize view = m_window->pcImg()->size();
+    m_window->File1()->setListIndex(1);  // small.wmf
+    QImage grab = m_window->pcImg()->grab().toImage();
+    EXPECT_EQ(grab.size(), view);
+    EXPECT_EQ(QColor(grab.pixel(0, 0)), QColor(Qt::red));
+    EXPECT_EQ(QColor(grab.pixel(49, 19)), QColor(Qt::red));
+    EXPECT_EQ(QColor(grab.pixel(50, 19)), QColor(Qt::white));
+    EXPECT_EQ(QColor(grab.pixel(49, 20)), QColor(Qt::white));
+    EXPECT_EQ(QColor(grab.pixel(view.width() - 1, view.height() - 1)), QColor(Qt::white));
+
+    m_window->File1()->setListIndex(0);  // large.wmf
+    grab = m_window->pcImg()->grab().toImage();
+    EXPECT_EQ(grab.size(), view);  // cut off, not scaled
+    EXPECT_EQ(QColor(grab.pixel(view.width() - 1, view.height() - 1)), QColor(Qt::blue));
+}
+
+TEST_F(MainWindow, AFileThatIsNoPictureGivesAStatusMessageAndKeepsThePreview) {
+    QDir().mkpath(workFolder());
+    writePng(work("001.wmf"), QSize(20, 20), Qt::red);
+    test::writeFileBytes(work("002.wmf"), QByteArray("\x01\x00\x00\x00 damaged", 13));
+    start();
+    m_window->File1()->setListIndex(0);
+    const PicturePtr shown = m_window->pcImg()->picture();
+    m_window->File1()->setListIndex(1);
+    EXPECT_EQ(m_window->pcImg()->picture(), shown);
+    EXPECT_EQ(m_window->sCurFL(), "001.wmf");
+    EXPECT_TRUE(m_window->lbMsg()->text().startsWith(work("002.wmf") + " を表示できません"))
+        << m_window->lbMsg()->text().toStdString();
+    EXPECT_TRUE(m_messages.texts().isEmpty());
+}
+
+TEST_F(MainWindow, AMissingWorkingFolderListsNothingSaysSoAndIsNotCreated) {
+    const QString gone = m_root.filePath("gone");
+    test::writeFileBytes(userXml(), encodeCp932(QStringLiteral(
+        "<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>\r\n   <位置>\r\n"
+        "      <FOLD>") + gone + QStringLiteral("</FOLD>\r\n   </位置>\r\n</運用>")));
+    start();
+    EXPECT_EQ(m_window->sWkFld(), gone);
+    EXPECT_EQ(m_window->File1()->listCount(), 0);
+    EXPECT_EQ(m_window->lbMsg()->text(), gone + " が見つかりません");
+    m_window->Timer1_Timer();
+    EXPECT_FALSE(QFileInfo::exists(gone));
+}
+
+}  // namespace
+}  // namespace plume
