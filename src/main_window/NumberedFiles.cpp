@@ -1,0 +1,90 @@
+#include "main_window/NumberedFiles.h"
+
+#include "platform/Numbers.h"
+#include "platform/Paths.h"
+#include "settings/SettingValue.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <limits>
+#include <unistd.h>
+
+namespace plume {
+
+QString numberedFileName(int number) {
+    return QStringLiteral("%1.wmf").arg(number, 3, 10, QLatin1Char('0'));
+}
+
+Expected<int16_t> nextFileNumber(const QString& folder) {
+    QDir dir(folder);
+    if (!dir.exists())
+        return Expected<int16_t>::failure(QStringLiteral("%1 が見つかりません").arg(folder));
+    int16_t largest = 0;
+    // Every file counts, not only those the list shows; the ending is compared exactly.
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (!name.endsWith(QStringLiteral(".wmf"), Qt::CaseSensitive)) continue;
+        const double value = leadingNumber(name.chopped(4));
+        if (value <= largest) continue;
+        const double rounded = roundHalfEven(value);
+        if (!(rounded <= std::numeric_limits<int16_t>::max()))
+            return Expected<int16_t>::failure(QStringLiteral("%1 の番号が大きすぎます").arg(name));
+        largest = static_cast<int16_t>(rounded);
+    }
+    if (largest == std::numeric_limits<int16_t>::max())
+        return Expected<int16_t>::failure(QStringLiteral("番号が尽きました"));
+    return Expected<int16_t>::success(static_cast<int16_t>(largest + 1));
+}
+
+bool nameTakenAnyCase(const QString& folder, const QString& name) {
+    const QStringList all = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                                   QDir::NoDotAndDotDot);
+    for (const QString& existing : all)
+        if (existing.compare(name, Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
+
+bool renameWithoutReplacing(const QString& from, const QString& to) {
+#ifdef Q_OS_LINUX
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // A file system without RENAME_NOREPLACE: a hard link fails just as atomically when the
+    // name is taken.
+    if (::link(source.constData(), target.constData()) != 0) return false;
+    ::unlink(source.constData());
+    return true;
+#else
+    // QFile::rename never replaces an existing file.
+    return QFile::rename(from, to);
+#endif
+}
+
+Expected<QString> storeNewNumberedFile(const QString& folder, int number, const QByteArray& bytes) {
+    QTemporaryFile temporary(joinPath(folder, QStringLiteral(".plume-import-XXXXXX")));
+    temporary.setAutoRemove(true);
+    if (!temporary.open() || temporary.write(bytes) != bytes.size() || !temporary.flush())
+        return Expected<QString>::failure(QStringLiteral("%1 に書き込めません").arg(folder));
+    temporary.close();
+    for (; number <= std::numeric_limits<int16_t>::max(); ++number) {
+        const QString name = numberedFileName(number);
+        if (nameTakenAnyCase(folder, name)) continue;
+        if (renameWithoutReplacing(temporary.fileName(), joinPath(folder, name))) {
+            temporary.setAutoRemove(false);
+            return Expected<QString>::success(name);
+        }
+        // Taken between the look and the rename (another Plume): try the next number. Any
+        // other failure ends the import.
+        if (!QFileInfo::exists(joinPath(folder, name)))
+            return Expected<QString>::failure(QStringLiteral("%1 に書き込めません").arg(folder));
+    }
+    return Expected<QString>::failure(QStringLiteral("番号が尽きました"));
+}
+
+}  // namespace plume

@@ -1,0 +1,116 @@
+// The numbers of imported files, and storing a new one without ever replacing a file.
+#include "main_window/NumberedFiles.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSet>
+#include <future>
+#include <vector>
+#include <gtest/gtest.h>
+
+namespace plume {
+namespace {
+
+class NumberedFiles : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
+    void touch(const QString& name) { test::writeFileBytes(m_dir.filePath(name), "x"); }
+    int next() {
+        const auto n = nextFileNumber(m_dir.path());
+        return n ? n.value() : -1;
+    }
+    QTemporaryDir m_dir;
+};
+
+TEST_F(NumberedFiles, NamesHaveAtLeastThreeDigits) {
+    EXPECT_EQ(numberedFileName(1), "001.wmf");
+    EXPECT_EQ(numberedFileName(42), "042.wmf");
+    EXPECT_EQ(numberedFileName(999), "999.wmf");
+    EXPECT_EQ(numberedFileName(1000), "1000.wmf");
+}
+
+TEST_F(NumberedFiles, TheLargestSmallLetterWmfNumberPlusOne) {
+    EXPECT_EQ(next(), 1);
+    for (const char* name : {"001.wmf", "007.wmf", "abc.wmf", "010.WMF", "020.emf"}) touch(name);
+    EXPECT_EQ(next(), 8);
+}
+
+TEST_F(NumberedFiles, StemsAreReadByTheLeadingNumberRuleAndRoundedHalfToEven) {
+    touch("12.5.wmf");
+    EXPECT_EQ(next(), 13);
+    touch("13.5.wmf");  // rounds to 14
+    EXPECT_EQ(next(), 15);
+    touch(" 2 0x.wmf");  // blanks skipped: 20
+    EXPECT_EQ(next(), 21);
+}
+
+TEST_F(NumberedFiles, NineHundredNinetyNineIsFollowedByOneThousand) {
+    touch("999.wmf");
+    EXPECT_EQ(next(), 1000);
+    EXPECT_EQ(numberedFileName(next()), "1000.wmf");
+}
+
+TEST_F(NumberedFiles, ExhaustedOrOversizedNumbersFail) {
+    touch("32767.wmf");
+    EXPECT_FALSE(nextFileNumber(m_dir.path()));
+    QFile::remove(m_dir.filePath("32767.wmf"));
+    touch("40000.wmf");
+    EXPECT_FALSE(nextFileNumber(m_dir.path()));
+    EXPECT_FALSE(nextFileNumber(m_dir.filePath("missing")));
+}
+
+TEST_F(NumberedFiles, ANewFileIsWrittenWholeAndATakenNameInAnyCaseIsPassedOver) {
+    touch("007.wmf");
+    touch("008.WMF");  // not counted by the numbering, but taken on a case-blind disk
+    const auto n = nextFileNumber(m_dir.path());
+    ASSERT_TRUE(n);
+    EXPECT_EQ(n.value(), 8);
+    const QByteArray drawing(5000, 'd');
+    const auto stored = storeNewNumberedFile(m_dir.path(), n.value(), drawing);
+    ASSERT_TRUE(stored) << stored.error().toStdString();
+    EXPECT_EQ(stored.value(), "009.wmf");
+    EXPECT_EQ(test::readFileBytes(m_dir.filePath("009.wmf")), drawing);
+    EXPECT_EQ(test::readFileBytes(m_dir.filePath("008.WMF")), "x");
+    // Nothing else is left behind.
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
+}
+
+TEST_F(NumberedFiles, RenameNeverReplaces) {
+    touch("a");
+    touch("b");
+    EXPECT_FALSE(renameWithoutReplacing(m_dir.filePath("a"), m_dir.filePath("b")));
+    EXPECT_TRUE(QFile::exists(m_dir.filePath("a")));
+    EXPECT_TRUE(renameWithoutReplacing(m_dir.filePath("a"), m_dir.filePath("c")));
+    EXPECT_FALSE(QFile::exists(m_dir.filePath("a")));
+}
+
+TEST_F(NumberedFiles, ImportsRunningAtOnceNeverLoseADrawing) {
+    // Many importers that all computed the same next number store at once.
+    constexpr int kImporters = 16;
+    QList<QByteArray> drawings;
+    for (int i = 0; i < kImporters; ++i) drawings.append(QByteArray(1000 + i, char('A' + i)));
+    const QString folder = m_dir.path();
+    std::vector<std::future<Expected<QString>>> running;
+    for (const QByteArray& d : drawings)
+        running.push_back(std::async(std::launch::async,
+                                     [folder, d] { return storeNewNumberedFile(folder, 1, d); }));
+    std::vector<Expected<QString>> results;
+    for (auto& r : running) results.push_back(r.get());
+    QSet<QString> names;
+    for (int i = 0; i < kImporters; ++i) {
+        ASSERT_TRUE(results[i]) << results[i].error().toStdString();
+        names.insert(results[i].value());
+        EXPECT_EQ(test::readFileBytes(m_dir.filePath(results[i].value())), drawings[i]);
+    }
+    EXPECT_EQ(names.size(), kImporters);
+}
+
+TEST_F(NumberedFiles, AnUnwritableFolderFailsWithoutLeavingAFile) {
+    const auto stored = storeNewNumberedFile(m_dir.filePath("missing"), 1, "x");
+    EXPECT_FALSE(stored);
+    EXPECT_FALSE(QFile::exists(m_dir.filePath("missing")));
+}
+
+}  // namespace
+}  // namespace plume
