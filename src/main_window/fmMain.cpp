@@ -283,6 +283,7 @@ void fmMain::lbMnu_Click(int16_t Index) {
         m_mnJb[static_cast<size_t>(Index)]->popup(QCursor::pos());
         return;
     }
+    if (Index >= 2) YIni::take()->W_Help(QStringLiteral("plume.htm"));
 }
 
 void fmMain::cmRet_Click(int16_t Index) {

@@ -6,6 +6,7 @@
 #include "main_window/fmMain.h"
 #include "platform/FileListBox.h"
 #include "platform/PreviewSurface.h"
+#include "platform/ShellLauncher.h"
 #include "platform/Twips.h"
 
 #include <QFile>
@@ -224,6 +225,22 @@ TEST_F(MainWindow, AMissingWorkingFolderListsNothingSaysSoAndIsNotCreated) {
     EXPECT_EQ(m_window->lbMsg()->text(), gone + " が見つかりません");
     m_window->Timer1_Timer();
     EXPECT_FALSE(QFileInfo::exists(gone));
+}
+
+}  // namespace
+}  // namespace plume
+
+namespace plume {
+namespace {
+
+TEST_F(MainWindow, TheHelpLabelOpensTheHelpPage) {
+    start();
+    QList<ShellLaunch> launches;
+    setShellLaunchSink([&](const ShellLaunch& launch) { launches.append(launch); });
+    QTest::mouseClick(m_window->lbMnu(2), Qt::LeftButton);
+    setShellLaunchSink({});
+    ASSERT_EQ(launches.size(), 1);
+    EXPECT_TRUE(launches[0].url.toString().endsWith("/plume.htm")) << launches[0].url.toString().toStdString();
 }
 
 }  // namespace
