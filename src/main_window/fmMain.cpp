@@ -4,6 +4,12 @@
 #include "environment/YIni.h"
 #include "main_window/AppIcon.h"
 #include "main_window/MainLayout.h"
+#include "main_window/NumberedFiles.h"
+#include "platform/Clipboard.h"
+#include "platform/ClipboardFormats.h"
+#include "platform/ImageArea.h"
+#include "platform/PlumeError.h"
+#include "raster_window/sbImg.h"
 #include "platform/FileListBox.h"
 #include "platform/MessageBox.h"
 #include "platform/Numbers.h"
@@ -267,6 +273,7 @@ void fmMain::Form_Unload() {
     yIni->SetGtx();
     bool bOk = false;
     yIni->SetTxt(bOk);
+    sbImg::release();
     Usr::oFso.reset();
     YIni::release();
 }
@@ -291,7 +298,78 @@ void fmMain::cmRet_Click(int16_t Index) {
 }
 
 void fmMain::mnFile_Click(int16_t Index) {
-    if (Index == 4) close();
+    // The whole command runs under one trap: its first failure ends it silently, keeping
+    // what was done before. The steps report failures as results, never as exceptions.
+    switch (Index) {
+        case 0:
+            importFromClipboard();
+            break;
+        case 1:
+            copyToClipboard();
+            break;
+        case 2:
+            convertToRaster();
+            break;
+        case 4:
+            close();
+            break;
+        default:
+            break;
+    }
+}
+
+bool fmMain::ChkClip() const { return clipboardHasFormat(kFormatMetafilePicture) || clipboardHasFormat(kFormatEnhancedMetafile); }
+
+Expected<int16_t> fmMain::GetNextNo() {
+    Usr::F_FsoChk();
+    if (!Usr::oFso->FolderExists(m_sWkFld)) {
+        try {
+            Usr::oFso->CreateFolder(m_sWkFld);
+        } catch (const PlumeError& error) {
+            return Expected<int16_t>::failure(error.message());
+        }
+    }
+    return nextFileNumber(m_sWkFld);
+}
+
+void fmMain::importFromClipboard() {
+    if (!ChkClip()) return;
+    const Expected<int16_t> number = GetNextNo();
+    if (!number) return;
+    m_sCurFL = numberedFileName(number.value());
+    const Expected<PicturePtr> picture = clipboardGetPicture(kFormatEnhancedMetafile);
+    if (!picture) return;
+    m_pcImg->setPicture(picture.value());
+    // The drawing goes into a new file of its own; a name that is taken (another program,
+    // another Plume, another letter case) is passed over to the next number.
+    const Expected<QString> stored =
+        storeNewNumberedFile(m_sWkFld, number.value(), picture.value()->emfBytes());
+    if (!stored) return;
+    m_sCurFL = stored.value();
+    showStatus(joinPath(m_sWkFld, m_sCurFL) + QStringLiteral(" を作成しました"));
+    if (!clipboardClear()) return;
+    ReList();
+}
+
+void fmMain::copyToClipboard() {
+    // With nothing previewed there is nothing to copy: the clipboard keeps what it holds
+    // instead of being emptied for nothing.
+    if (!m_pcImg->picture()) return;
+    if (!clipboardClear()) return;
+    if (!clipboardSetPicture(m_pcImg->picture())) return;
+    showStatus(QStringLiteral("画像ﾃﾞｰﾀｰ(ﾍﾞｸﾀﾃﾞｰﾀｰ)をｸﾘｯﾌﾟﾎﾞｰﾄﾞに貼りつけました"));
+}
+
+void fmMain::convertToRaster() {
+    sbImg& raster = sbImg::take();
+    raster.image1()->setPicture(m_pcImg->picture());
+    const TwipsRect here = currentTwips();
+    const double tpp = twipsPerPixel();
+    const int32_t nLf = toInt32HalfEven(here.left + 500);
+    const int32_t nTp = toInt32HalfEven(here.top + 500);
+    const int32_t nWd = toInt32HalfEven(m_pcImg->width() * tpp);
+    const int32_t nHi = toInt32HalfEven(m_pcImg->height() * tpp);
+    raster.Act(nLf, nTp, nWd, nHi);
 }
 
 void fmMain::ReList() {

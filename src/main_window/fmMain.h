@@ -2,6 +2,7 @@
 
 #include "main_window/FolderWatch.h"
 #include "main_window/WindowPlacement.h"
+#include "platform/Expected.h"
 
 #include <QString>
 #include <QWidget>
@@ -73,6 +74,11 @@ public:
     // The file menu: 0 import, 1 copy, 2 convert, 4 exit.
     void mnFile_Click(int16_t Index);
 
+    // Whether the clipboard holds a metafile picture (format 3 or 14).
+    bool ChkClip() const;
+    // The number for the next imported file; creates the working folder when missing.
+    Expected<int16_t> GetNextNo();
+
     // Refreshes the list and selects the entry named sCurFL without loading the preview.
     void ReList();
     // Previews the selected file (unless a reselection is running).
@@ -112,6 +118,9 @@ private:
     void applyPlacement(const TwipsRect& place);
     void setTwipsGeometry(QWidget* widget, const QRectF& twips) const;
     void showStatus(const QString& text);
+    void importFromClipboard();
+    void copyToClipboard();
+    void convertToRaster();
 
     QString m_sWkFld;   // the working folder
     QString m_sCurFL;   // the current file name, small letters

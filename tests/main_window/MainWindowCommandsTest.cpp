@@ -1,0 +1,154 @@
+// The file menu's commands and the buttons that repeat them: import from the clipboard,
+// copy back to it, convert in the raster window, exit.
+#include "main_window/MainWindowFixture.h"
+#include "main_window/fmMain.h"
+#include "platform/ClipboardFormats.h"
+#include "platform/FileListBox.h"
+#include "platform/ImageArea.h"
+#include "platform/PreviewSurface.h"
+#include "platform/Twips.h"
+#include "raster_window/sbImg.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace plume {
+namespace {
+
+using namespace target;
+
+QByteArray capture(const QString& name) {
+    return test::readFileBytes(test::sharedDataDir() + "/clipboard-captures/" + name);
+}
+
+// Offers data on the in-process clipboard as another program would.
+void offer(const QString& target, const QByteArray& bytes) {
+    auto* data = new QMimeData;
+    data->setData(target, bytes);
+    QGuiApplication::clipboard()->setMimeData(data);
+}
+
+class MainWindowCommands : public test::MainWindowFixture {
+protected:
+    void SetUp() override {
+        MainWindowFixture::SetUp();
+        QGuiApplication::clipboard()->clear();
+        m_window = std::make_unique<fmMain>();
+        m_window->Form_Load();
+        m_window->show();
+        m_window->Form_Activate();
+    }
+    void TearDown() override {
+        m_window->Form_Unload();
+        m_window.reset();
+        QGuiApplication::clipboard()->clear();
+        MainWindowFixture::TearDown();
+    }
+    QString work(const QString& name) const { return workFolder() + "/" + name; }
+    std::unique_ptr<fmMain> m_window;
+};
+
+TEST_F(MainWindowCommands, ImportStoresTheOfferedEmfBytesAsTheNextNumberedFile) {
+    const QByteArray emf = capture("libreoffice-draw-7.4.emf");
+    offer(kLibreOfficeEmf, emf);
+    QTest::mouseClick(m_window->cmRet(0), Qt::LeftButton);
+    EXPECT_EQ(test::readFileBytes(work("001.wmf")), emf);
+    EXPECT_EQ(m_window->lbMsg()->text(), work("001.wmf") + " を作成しました");
+    EXPECT_EQ(m_window->sCurFL(), "001.wmf");
+    EXPECT_EQ(m_window->File1()->fileName(), "001.wmf");
+    ASSERT_TRUE(m_window->pcImg()->picture());
+    EXPECT_TRUE(m_window->pcImg()->picture()->isVector());
+    // The clipboard is empty now: a second import does nothing.
+    EXPECT_FALSE(m_window->ChkClip());
+    m_window->mnFile_Click(0);
+    EXPECT_FALSE(QFile::exists(work("002.wmf")));
+    EXPECT_EQ(m_window->lbMsg()->text(), work("001.wmf") + " を作成しました");
+}
+
+TEST_F(MainWindowCommands, ImportOfAWmfOnlyOfferStoresAnEmf) {
+    offer(kXWmf, capture("inkscape-1.2-placeable.wmf"));
+    m_window->mnFile_Click(0);
+    const QByteArray stored = test::readFileBytes(work("001.wmf"));
+    ASSERT_GE(stored.size(), 44);
+    EXPECT_EQ(stored.mid(40, 4), QByteArray(" EMF"));
+}
+
+TEST_F(MainWindowCommands, ImportWithTextOrNothingOnTheClipboardDoesNothing) {
+    QGuiApplication::clipboard()->setText("just words");
+    m_window->mnFile_Click(0);
+    QGuiApplication::clipboard()->clear();
+    m_window->mnFile_Click(0);
+    EXPECT_TRUE(QDir(workFolder()).entryList(QDir::Files).isEmpty());
+    EXPECT_EQ(m_window->lbMsg()->text(), QString());
+    EXPECT_EQ(m_window->sCurFL(), QString());
+}
+
+TEST_F(MainWindowCommands, ImportPassesOverANameTakenInAnotherLetterCase) {
+    test::writeFileBytes(work("001.wmf"), "one");
+    test::writeFileBytes(work("002.WMF"), "two");
+    offer(kXEmf, capture("inkscape-1.2.emf"));
+    m_window->mnFile_Click(0);
+    EXPECT_EQ(test::readFileBytes(work("002.WMF")), "two");
+    EXPECT_EQ(test::readFileBytes(work("003.wmf")), capture("inkscape-1.2.emf"));
+    EXPECT_EQ(m_window->sCurFL(), "003.wmf");
+}
+
+TEST_F(MainWindowCommands, ExhaustedNumbersEndTheImportBeforeAnythingChanges) {
+    test::writeFileBytes(work("32767.wmf"), "last");
+    offer(kXEmf, capture("inkscape-1.2.emf"));
+    m_window->mnFile_Click(0);
+    EXPECT_TRUE(m_window->ChkClip());
+    EXPECT_EQ(m_window->lbMsg()->text(), QString());
+    EXPECT_FALSE(m_window->pcImg()->picture());
+}
+
+TEST_F(MainWindowCommands, CopyPutsThePreviewedPictureBackAsVectorData) {
+    const QByteArray emf = capture("inkscape-1.2.emf");
+    offer(kXEmf, emf);
+    m_window->mnFile_Click(0);
+    QTest::mouseClick(m_window->cmRet(1), Qt::LeftButton);
+    EXPECT_EQ(m_window->lbMsg()->text(), "画像ﾃﾞｰﾀｰ(ﾍﾞｸﾀﾃﾞｰﾀｰ)をｸﾘｯﾌﾟﾎﾞｰﾄﾞに貼りつけました");
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    ASSERT_TRUE(data);
+    EXPECT_EQ(data->data(kXEmf), emf);
+    EXPECT_EQ(data->data(kLibreOfficeEmf), emf);
+    EXPECT_TRUE(data->formats().contains(kSvg));
+}
+
+TEST_F(MainWindowCommands, CopyWithNoPictureDoesNotThrowAndSaysNothing) {
+    EXPECT_NO_THROW(m_window->mnFile_Click(1));
+    EXPECT_EQ(m_window->lbMsg()->text(), QString());
+}
+
+TEST_F(MainWindowCommands, ConvertOpensTheRasterWindowWithThePreviewsPictureAndSize) {
+    offer(kXEmf, capture("inkscape-1.2.emf"));
+    m_window->mnFile_Click(0);
+    const PicturePtr shown = m_window->pcImg()->picture();
+    bool checked = false;
+    QTimer::singleShot(0, [&] {
+        sbImg& raster = sbImg::take();
+        EXPECT_TRUE(raster.isVisible());
+        EXPECT_EQ(raster.image1()->picture(), shown);  // the same object, not a copy
+        const double tpp = twipsPerPixel();
+        EXPECT_EQ(raster.clientArea()->size(),
+                  QSize(qRound(7080 / tpp), qRound(3840 / tpp)));
+        checked = true;
+        raster.mnExit_Click();
+    });
+    QTest::mouseClick(m_window->cmRet(2), Qt::LeftButton);
+    EXPECT_TRUE(checked);
+}
+
+TEST_F(MainWindowCommands, ExitUnloadsAndSavesTheSettings) {
+    m_window->mnFile_Click(4);
+    EXPECT_TRUE(test::readFileBytes(userXml()).contains("<FOLD>"));
+}
+
+}  // namespace
+}  // namespace plume
