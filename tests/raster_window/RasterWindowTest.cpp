@@ -84,20 +84,6 @@ class RasterWindow : public ::testing::Test {
     sbImg m_window;
 };
 
-TEST(RasterLayout, PictureAboveTheMessageLineAndNeverNegativelyHigh) {
-    const RasterLayout normal = layoutRasterClient(QSize(312, 237), 18);
-    EXPECT_EQ(normal.image, QRect(0, 0, 312, 219));
-    EXPECT_EQ(normal.message, QRect(0, 219, 312, 18));
-
-    const RasterLayout shorter = layoutRasterClient(QSize(100, 10), 18);
-    EXPECT_EQ(shorter.image, QRect(0, 0, 100, 0));
-    EXPECT_EQ(shorter.message, QRect(0, -8, 100, 18));
-
-    EXPECT_EQ(layoutRasterClient(QSize(-5, -5), 18).image, QRect(0, 0, 0, 0));
-    EXPECT_EQ(windowSizeForClient(QSize(320, 260), QSize(316, 236), QSize(312, 237)),
-              QSize(316, 261));
-}
-
 TEST(RasterLayout, TwipsBecomeWholePixelsWithinTheRasterLimits) {
     ASSERT_DOUBLE_EQ(twipsPerPixel(), 15.0);
     EXPECT_EQ(rasterPixels(4680), 312);
