@@ -162,6 +162,45 @@ TEST(WmfRenderTest, SourceRectangleOrigins) {
     }
 }
 
+// Hostile bitmaps inside an otherwise good WMF: a DIB claiming 2 GB of pixels, a colour
+// table far beyond the record, a run-length bitmap claiming a huge size. Each is left out;
+// the rectangle drawn after them still appears, directly and converted.
+TEST(WmfRenderTest, HostileBitmapsAreLeftOut) {
+    auto header = [](int32_t width, int32_t height, int bits, uint32_t compression,
+                     uint32_t colors) {
+        QByteArray h(40, '\0');
+        auto put = [&h](int at, uint32_t v) {
+            for (int i = 0; i < 4; ++i) h[at + i] = static_cast<char>(v >> (8 * i));
+        };
+        put(0, 40);
+        put(4, static_cast<uint32_t>(width));
+        put(8, static_cast<uint32_t>(height));
+        put(12, 1 | (static_cast<uint32_t>(bits) << 16));
+        put(16, compression);
+        put(32, colors);
+        return h;
+    };
+    WmfBuilder w;
+    w.stretchDib(0, 0, 160, 120, 0, 0, 46341, 46341,
+                 header(46341, 46341, 8, 0, 0) + QByteArray(64, 'x'))
+        .stretchDib(0, 0, 160, 120, 0, 0, 10, 10,
+                    header(10, 10, 8, 0, 0x7FFFFFFF) + QByteArray(16, 'x'))
+        .dibStretchBlt(0, 0, 160, 120, 0, 0, 16000, 8000,
+                       header(16000, 8000, 8, 1, 0) + QByteArray(8, '\0'))
+        .createBrush(0, 0x00FF0000)
+        .selectObject(0)
+        .rectangle(40, 30, 120, 90);
+    const QByteArray wmf = w.placeable(0, 0, 160, 120, 96);
+    const auto parsed = parseMetafile(wmf);
+    ASSERT_TRUE(std::holds_alternative<DocumentPtr>(parsed));
+    for (const QImage& drawn :
+         {test::renderMetafile(wmf, kCanvas),
+          test::renderMetafile(std::get<DocumentPtr>(parsed)->toEmf(), kCanvas)}) {
+        EXPECT_EQ(drawn.pixel(80, 60), qRgb(0, 0, 255));
+        EXPECT_EQ(drawn.pixel(10, 10), qRgb(255, 255, 255));
+    }
+}
+
 // The GDI-made placeable WMF against GDI's own rendering, at its own size and at 800 × 600.
 // Residual measured when this test was written: 2.6 % (own size) and 2.4 % (800 × 600) of the
 // pixels beyond a channel difference of 48: glyph edges, and GDI's wider (whole-pixel) advances
