@@ -185,7 +185,11 @@ void GdiPlayer::extTextOut(const TextRun& run) {
 
     // Advances along the baseline in output pixels: the Dx array when given, else the font's
     // own advances plus the character extra.
-    const qsizetype n = run.text.size();
+    // GDI draws at most 8192 characters a call; a longer run from a damaged file would only
+    // cost time, so the rest is left out.
+    constexpr qsizetype kMaxCharacters = 8192;
+    const qsizetype n = std::min(run.text.size(), kMaxCharacters);
+    const QString text = run.text.left(n);
     const bool pdy = run.options & textOut::Pdy;
     const size_t stride = pdy ? 2 : 1;
     const bool haveDx = run.dx.size() >= size_t(n) * stride;
@@ -196,9 +200,9 @@ void GdiPlayer::extTextOut(const TextRun& run) {
         if (haveDx) {
             a = run.dx[size_t(i) * stride] * scaleX;
         } else {
-            const QChar ch = run.text[i];
+            const QChar ch = text[i];
             if (ch.isHighSurrogate() && i + 1 < n) {
-                a = metrics.horizontalAdvance(run.text.mid(i, 2));
+                a = metrics.horizontalAdvance(text.mid(i, 2));
             } else if (ch.isLowSurrogate()) {
                 a = 0;
             } else {
@@ -242,14 +246,14 @@ void GdiPlayer::extTextOut(const TextRun& run) {
     if (m_dc.rop2 == rop2::White) color = Qt::white;
     m_painter.setPen(color);
     if (!haveDx && m_dc.charExtra == 0 && !pdy) {
-        m_painter.drawText(QPointF(x0, baseline), run.text);
+        m_painter.drawText(QPointF(x0, baseline), text);
     } else {
         double x = x0, y = baseline;
         for (qsizetype i = 0; i < n; ++i) {
-            const QChar ch = run.text[i];
+            const QChar ch = text[i];
             if (ch.isLowSurrogate()) continue;
             const qsizetype len = ch.isHighSurrogate() && i + 1 < n ? 2 : 1;
-            m_painter.drawText(QPointF(x, y), run.text.mid(i, len));
+            m_painter.drawText(QPointF(x, y), text.mid(i, len));
             for (qsizetype k = 0; k < len; ++k) {
                 x += m_advances[size_t(i + k)];
                 if (pdy && haveDx) y -= run.dx[size_t(i + k) * 2 + 1] * scaleY;

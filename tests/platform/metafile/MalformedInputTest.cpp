@@ -234,3 +234,71 @@ TEST(MalformedInput, SharedCorpusParsesAndRenders) {
     }
     EXPECT_GT(parsed, int(files.size()) * 9 / 10);
 }
+
+// Pictures with every record family, damaged byte by byte (a fixed pseudo-random recipe):
+// each damaged copy parses or is refused, and renders without crashing (run under asan too).
+TEST(MalformedInput, DamagedPicturesOfEveryFamilyNeverCrash) {
+    QImage pattern(4, 4, QImage::Format_RGB32);
+    pattern.fill(Qt::red);
+    const QByteArray original =
+        EmfBuilder(96, 96)
+            .setMapMode(8)
+            .setWindowExt(100, 100)
+            .setViewportExt(96, 96)
+            .createPen(1, 0x10000 | 1, 3, 0xff)
+            .createExtPen(2, 0x10000 | 7, 2, 0xff00, {3, 2})
+            .selectObject(2)
+            .createBrush(3, 2, 0xff0000, 4)
+            .selectObject(3)
+            .createDibPatternBrush(4, pattern)
+            .createFont(5, -12, 700, QStringLiteral("Arial"), 450)
+            .selectObject(5)
+            .saveDc()
+            .intersectClipRect(5, 5, 90, 90)
+            .extSelectClipRgn({{0, 0, 50, 50}, {40, 40, 96, 96}}, 2)
+            .rectangle(1, 1, 50, 50)
+            .ellipse(10, 10, 80, 60)
+            .arcFamily(47, 10, 10, 80, 80, 80, 40, 40, 10)
+            .poly(86, {{1, 1}, {50, 5}, {20, 40}})
+            .polyPolygon16({{{1, 1}, {9, 1}, {9, 9}}, {{3, 3}, {6, 3}, {6, 6}}})
+            .beginPath()
+            .moveTo(5, 5)
+            .poly(88, {{10, 40}, {40, 10}, {60, 60}})
+            .closeFigure()
+            .endPath()
+            .strokeAndFillPath()
+            .extTextOutW(10, 10, QStringLiteral("Text"), 6, {5, 5, 5, 5}, {0, 0, 50, 20})
+            .stretchDiBits(5, 5, 40, 40, pattern, 0x00CC0020, 24)
+            .stretchDiBits(5, 5, 40, 40, pattern, 0x008800C6, 8, true)
+            .patBlt(0, 0, 20, 20, 0x005A0049)
+            .restoreDc(-1)
+            .build();
+    uint32_t seed = 2024;
+    const auto next = [&seed](uint32_t range) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % range;
+    };
+    for (int round = 0; round < 400; ++round) {
+        QByteArray damaged = original;
+        const int flips = 1 + int(next(8));
+        for (int i = 0; i < flips; ++i) {
+            // Mostly inside records (past the header's signature), sometimes anywhere.
+            const qsizetype at = round % 4 ? 44 + next(uint32_t(damaged.size() - 44))
+                                           : next(uint32_t(damaged.size()));
+            switch (next(3)) {
+                case 0:
+                    damaged[at] = char(next(256));
+                    break;
+                case 1:
+                    damaged[at] = char(0xff);
+                    break;
+                default:
+                    damaged[at] = char(damaged[at] ^ 0x80);
+                    break;
+            }
+        }
+        if (round % 7 == 0) damaged.truncate(qsizetype(next(uint32_t(damaged.size()))));
+        const QImage image = renderMetafile(damaged, {64, 64});
+        EXPECT_EQ(image.size(), QSize(64, 64));
+    }
+}
