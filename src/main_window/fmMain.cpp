@@ -394,7 +394,11 @@ void fmMain::File1_Click() {
     const Expected<PicturePtr> picture = loadPicture(path);
     if (!picture) {
         // The preview keeps what it showed; the status line says why nothing changed.
-        showStatus(path + QStringLiteral(" を表示できません: ") + picture.error());
+        showStatus(path + QStringLiteral(" は画像ﾌｧｲﾙとして読み込めません"));
+        return;
+    }
+    if (picture.value()->isVector() && metafileCutShort(*picture.value()->document())) {
+        showStatus(path + QStringLiteral(" は破損しているため表示できません"));
         return;
     }
     m_pcImg->setPicture(picture.value());

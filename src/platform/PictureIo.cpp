@@ -6,6 +6,8 @@
 #include <QImageReader>
 #include <QPainter>
 #include <QSaveFile>
+#include <QtEndian>
+#include <optional>
 
 namespace plume {
 namespace {
@@ -117,6 +119,34 @@ Status savePicture(const Picture& picture, const QString& path) {
         return Status::failure(QStringLiteral("ファイルに書き込めません: %1 (%2)")
                                    .arg(shown(path), file.errorString()));
     return Status::success();
+}
+
+}  // namespace plume
+
+namespace plume {
+
+bool metafileCutShort(const metafile::Document& document) {
+    const QByteArray& bytes = document.bytes();
+    auto u32At = [&bytes](qsizetype offset) -> std::optional<quint32> {
+        if (offset < 0 || offset + 4 > bytes.size()) return std::nullopt;
+        return qFromLittleEndian<quint32>(bytes.constData() + offset);
+    };
+    switch (document.format()) {
+        case metafile::Format::Emf: {
+            // EMR_HEADER nBytes, MS-EMF 2.2.9.
+            const auto declared = u32At(48);
+            return declared && *declared > quint32(bytes.size());
+        }
+        case metafile::Format::PlaceableWmf:
+        case metafile::Format::RawWmf: {
+            // META_HEADER mtSize in 16-bit words, MS-WMF 2.3.2.2, after the 22-byte
+            // placeable header when there is one.
+            const qsizetype header = document.format() == metafile::Format::PlaceableWmf ? 22 : 0;
+            const auto words = u32At(header + 6);
+            return words && quint64(*words) * 2 > quint64(bytes.size());
+        }
+    }
+    return false;
 }
 
 }  // namespace plume

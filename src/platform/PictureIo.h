@@ -26,3 +26,12 @@ Expected<PicturePtr> loadPicture(const QString& path);
 Status savePicture(const Picture& picture, const QString& path);
 
 }  // namespace plume
+
+namespace plume {
+
+// Whether a metafile is shorter than its own header says (an EMF's nBytes, a WMF's
+// mtSize): a file cut short on its way to the disk. Such a picture can still be drawn in
+// part, but as a file it is damaged.
+bool metafileCutShort(const metafile::Document& document);
+
+}  // namespace plume

@@ -209,9 +209,23 @@ TEST_F(MainWindow, AFileThatIsNoPictureGivesAStatusMessageAndKeepsThePreview) {
     m_window->File1()->setListIndex(1);
     EXPECT_EQ(m_window->pcImg()->picture(), shown);
     EXPECT_EQ(m_window->sCurFL(), "001.wmf");
-    EXPECT_TRUE(m_window->lbMsg()->text().startsWith(work("002.wmf") + " を表示できません"))
-        << m_window->lbMsg()->text().toStdString();
+    EXPECT_EQ(m_window->lbMsg()->text(), work("002.wmf") + " は画像ﾌｧｲﾙとして読み込めません");
     EXPECT_TRUE(m_messages.texts().isEmpty());
+}
+
+TEST_F(MainWindow, AMetafileCutShortIsReportedAsDamagedAndNotShown) {
+    QDir().mkpath(workFolder());
+    const QByteArray emf =
+        test::readFileBytes(test::sharedDataDir() + "/clipboard-captures/libreoffice-draw-7.4.emf");
+    test::writeFileBytes(work("001.wmf"), emf);
+    test::writeFileBytes(work("002.wmf"), emf.left(300));
+    start();
+    m_window->File1()->setListIndex(0);
+    const PicturePtr shown = m_window->pcImg()->picture();
+    ASSERT_TRUE(shown);
+    m_window->File1()->setListIndex(1);
+    EXPECT_EQ(m_window->pcImg()->picture(), shown);
+    EXPECT_EQ(m_window->lbMsg()->text(), work("002.wmf") + " は破損しているため表示できません");
 }
 
 TEST_F(MainWindow, AMissingWorkingFolderListsNothingSaysSoAndIsNotCreated) {
