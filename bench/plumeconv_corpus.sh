@@ -2,7 +2,8 @@
 # Measures plumeconv as a whole process, one file at a time, rendering PNG at own size:
 # over the clipboard captures (goal: under 30 ms a process) and over the metafile corpus
 # (goal: median under 20 ms, peak memory under 100 MB). Prints median, 90th percentile and
-# maximum wall time and the largest peak RSS of each set, and the slowest files.
+# maximum wall time, the median CPU time (user + system, less disturbed by other work on the
+# machine) and the largest peak RSS of each set, and the slowest and largest files.
 #
 #   bash bench/plumeconv_corpus.sh [path/to/plumeconv] [shared-folder]
 set -euo pipefail
@@ -16,19 +17,23 @@ trap 'rm -rf "$out"' EXIT
 
 measure() {  # label, files...
     local label=$1; shift
-    local times=$out/times.txt
+    local times=$out/times.txt cpu=$out/cpu.txt rsses=$out/rss.txt
     : > "$times"
+    : > "$cpu"
+    : > "$rsses"
     local rss_max=0 failures=0
     for f in "$@"; do
         local start end rss
         start=$(date +%s%N)
-        if ! /usr/bin/time -f '%M' -o "$out/rss" "$conv" "$f" "$out/out.png" 2>/dev/null; then
+        if ! /usr/bin/time -f '%M %U %S' -o "$out/rss" "$conv" "$f" "$out/out.png" 2>/dev/null; then
             failures=$((failures + 1))
         fi
         end=$(date +%s%N)
-        rss=$(tail -1 "$out/rss")
+        rss=$(tail -1 "$out/rss" | awk '{print $1}')
         ((rss > rss_max)) && rss_max=$rss
         echo "$(( (end - start) / 1000 )) $f" >> "$times"
+        tail -1 "$out/rss" | awk '{print ($2 + $3) * 1000}' >> "$cpu"
+        echo "$rss $f" >> "$rsses"
     done
     sort -n "$times" -o "$times"
     local n median p90 max
@@ -36,9 +41,11 @@ measure() {  # label, files...
     median=$(awk -v n="$n" 'NR==int((n+1)/2){print $1/1000}' "$times")
     p90=$(awk -v n="$n" 'NR==int(n*0.9+0.999){print $1/1000}' "$times")
     max=$(tail -1 "$times" | awk '{print $1/1000}')
-    printf '%s: %d files, median %.1f ms, p90 %.1f ms, max %.1f ms, peak RSS %.1f MB, %d refused\n' \
-        "$label" "$n" "$median" "$p90" "$max" "$(awk -v r="$rss_max" 'BEGIN{print r/1024}')" "$failures"
+    cpu_median=$(sort -n "$cpu" | awk -v n="$n" 'NR==int((n+1)/2){print $1}')
+    printf '%s: %d files, wall median %.1f ms, p90 %.1f ms, max %.1f ms; CPU median %.0f ms; peak RSS %.1f MB; %d refused\n' \
+        "$label" "$n" "$median" "$p90" "$max" "$cpu_median" "$(awk -v r="$rss_max" 'BEGIN{print r/1024}')" "$failures"
     echo "  slowest:"; tail -3 "$times" | awk '{printf "    %.1f ms %s\n", $1/1000, $2}'
+    echo "  largest:"; sort -n "$rsses" | tail -3 | awk '{printf "    %.1f MB %s\n", $1/1024, $2}'
 }
 
 # One warm-up run so that the first file does not pay for cold caches.
