@@ -10,6 +10,8 @@
 #include "platform/ImageArea.h"
 #include "platform/PlumeError.h"
 #include "raster_window/sbImg.h"
+#include "environment/BrowseFolder.h"
+#include "thumbnail_window/spTmS.h"
 #include "platform/FileListBox.h"
 #include "platform/MessageBox.h"
 #include "platform/Numbers.h"
@@ -153,6 +155,7 @@ void fmMain::createMenus() {
     for (int i = 0; i < 4; ++i) {
         QAction* action = i == 2 ? m_mnJb[1]->addSeparator() : m_mnJb[1]->addAction(folderCaptions[i]);
         action->setObjectName(QStringLiteral("mnFld_%1").arg(i));
+        connect(action, &QAction::triggered, this, [this, i] { mnFld_Click(static_cast<int16_t>(i)); });
         m_mnFld[static_cast<size_t>(i)] = action;
     }
 }
@@ -370,6 +373,62 @@ void fmMain::convertToRaster() {
     const int32_t nWd = toInt32HalfEven(m_pcImg->width() * tpp);
     const int32_t nHi = toInt32HalfEven(m_pcImg->height() * tpp);
     raster.Act(nLf, nTp, nWd, nHi);
+}
+
+void fmMain::mnFld_Click(int16_t Index) {
+    switch (Index) {
+        case 0:
+            openWorkFolderInFileManager();
+            break;
+        case 1:
+            changeWorkFolder();
+            break;
+        case 3:
+            chooseFromThumbnails();
+            break;
+        default:
+            break;
+    }
+}
+
+void fmMain::openWorkFolderInFileManager() {
+    try {
+        YIni::take()->W_ExpFd(m_sWkFld, false);
+    } catch (const PlumeError&) {
+        // The folder cannot be looked at: there is nothing to open.
+    }
+}
+
+void fmMain::changeWorkFolder() {
+    QString s = m_sWkFld;
+    try {
+        Usr::W_BrwFld(s, this);
+    } catch (const PlumeError&) {
+        return;
+    }
+    // A cancelled picker hands back nothing: the working folder stays as it was.
+    if (s.isEmpty() || s == m_sWkFld) return;
+    m_sWkFld = s;
+    m_File1->setPath(s);
+    Usr::F_FsoChk();
+    // The watch starts from the new folder, so the next tick finds nothing new. A reading
+    // that fails leaves its value as it was.
+    const FolderStamp stamp = readFolderStamp(m_File1->path());
+    if (stamp.modified.isValid()) m_dFdTm = stamp.modified;
+    if (QFileInfo(s).isDir()) m_nFdCnt = stamp.fileCount;
+}
+
+void fmMain::chooseFromThumbnails() {
+    if (!m_spTmS) m_spTmS = std::make_unique<spTmS>();
+    QString sFL;
+    m_spTmS->Act(*this, m_sWkFld, sFL);
+    if (sFL.isEmpty()) return;
+    for (int i = 0; i < m_File1->listCount(); ++i) {
+        if (m_File1->entry(i).toLower() == sFL.toLower()) {
+            m_File1->setListIndex(i);
+            break;
+        }
+    }
 }
 
 void fmMain::ReList() {

@@ -21,6 +21,7 @@ namespace plume {
 class FileListBox;
 class PreviewSurface;
 class YIni;
+class spTmS;
 
 // A label that reports a click, as the label-menus of the top strip need.
 class ClickLabel : public QWidget {
@@ -74,6 +75,10 @@ public:
     // The file menu: 0 import, 1 copy, 2 convert, 4 exit.
     void mnFile_Click(int16_t Index);
 
+    // The folder menu: 0 open the working folder in the file manager, 1 change the working
+    // folder, 3 choose a file from large thumbnails.
+    void mnFld_Click(int16_t Index);
+
     // Whether the clipboard holds a metafile picture (format 3 or 14).
     bool ChkClip() const;
     // The number for the next imported file; creates the working folder when missing.
@@ -121,6 +126,9 @@ private:
     void importFromClipboard();
     void copyToClipboard();
     void convertToRaster();
+    void openWorkFolderInFileManager();
+    void changeWorkFolder();
+    void chooseFromThumbnails();
 
     QString m_sWkFld;   // the working folder
     QString m_sCurFL;   // the current file name, small letters
@@ -138,6 +146,8 @@ private:
     std::array<QMenu*, 2> m_mnJb{};
     std::array<QAction*, 5> m_mnFile{};
     std::array<QAction*, 4> m_mnFld{};
+
+    std::unique_ptr<spTmS> m_spTmS;  // the thumbnail chooser, made on first use
 
     TwipsRect m_placedTwips;
     QRect m_placedPixels;   // the frame rectangle the placement asked for
