@@ -1,3 +1,20 @@
+# moc's generated files are kept between builds and are not redone when a file joins the
+# folder (the glob re-runs the configure step, but the old list of generated files stays):
+# a build folder made before a new Q_OBJECT header was added would fail to link. When the
+# list of files changes, the configure step drops the generated folder so it is made anew.
+function(plume_refresh_autogen_on_new_files name files)
+    string(SHA1 digest "${files}")
+    set(stamp ${CMAKE_CURRENT_BINARY_DIR}/${name}.files.sha1)
+    set(previous "")
+    if(EXISTS ${stamp})
+        file(READ ${stamp} previous)
+    endif()
+    if(NOT previous STREQUAL digest)
+        file(REMOVE_RECURSE ${CMAKE_CURRENT_BINARY_DIR}/${name}_autogen)
+        file(WRITE ${stamp} ${digest})
+    endif()
+endfunction()
+
 # plume_add_library(NAME DIR DEPS...): one static library per source folder, built from
 # every .cpp in that folder (not its sub-folders), so adding a file needs no CMake edit.
 function(plume_add_library name)
@@ -8,6 +25,7 @@ function(plume_add_library name)
         file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
         add_library(${name} STATIC ${sources} ${headers})
         target_link_libraries(${name} PUBLIC plume_options ${ARG_DEPS})
+        plume_refresh_autogen_on_new_files(${name} "${sources};${headers}")
     else()
         # A folder that has no code yet still takes part in the dependency graph.
         add_library(${name} INTERFACE)
@@ -23,6 +41,7 @@ function(plume_add_test name)
         return()
     endif()
     add_executable(${name} ${sources})
+    plume_refresh_autogen_on_new_files(${name} "${sources}")
     target_link_libraries(${name} PRIVATE plume_options plume_test_support ${ARG_DEPS}
                                           GTest::gtest GTest::gmock)
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
