@@ -19,8 +19,8 @@ FolderStamp readFolderStamp(const QString& folder) {
 }
 
 bool folderChanged(const FolderStamp& now, const FolderStamp& last) {
-    const bool later = now.modified.isValid() &&
-                       (!last.modified.isValid() || now.modified > last.modified);
+    const bool later =
+        now.modified.isValid() && (!last.modified.isValid() || now.modified > last.modified);
     return later || now.fileCount != last.fileCount;
 }
 

@@ -4,15 +4,15 @@
 #include "platform/Paths.h"
 #include "settings/SettingValue.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
 #include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
 #include <limits>
-#include <unistd.h>
 
 namespace plume {
 
@@ -20,24 +20,40 @@ QString numberedFileName(int number) {
     return QStringLiteral("%1.wmf").arg(number, 3, 10, QLatin1Char('0'));
 }
 
-Expected<int16_t> nextFileNumber(const QString& folder) {
+Expected<FolderNumbering> scanNumberedFolder(const QString& folder) {
     QDir dir(folder);
     if (!dir.exists())
-        return Expected<int16_t>::failure(QStringLiteral("%1 が見つかりません").arg(folder));
+        return Expected<FolderNumbering>::failure(
+            QStringLiteral("%1 が見つかりません").arg(folder));
+    FolderNumbering numbering;
     int16_t largest = 0;
-    // Every file counts, not only those the list shows; the ending is compared exactly.
-    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
-        if (!name.endsWith(QStringLiteral(".wmf"), Qt::CaseSensitive)) continue;
+    // One pass over every entry: the numbering counts all files, not only those the list
+    // shows, and compares the ending exactly; the taken names count in any letter case.
+    const QFileInfoList entries =
+        dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    numbering.takenLower.reserve(entries.size());
+    for (const QFileInfo& entry : entries) {
+        const QString name = entry.fileName();
+        numbering.takenLower.insert(name.toLower());
+        if (!entry.isFile() || !name.endsWith(QStringLiteral(".wmf"), Qt::CaseSensitive)) continue;
         const double value = leadingNumber(name.chopped(4));
         if (value <= largest) continue;
         const double rounded = roundHalfEven(value);
         if (!(rounded <= std::numeric_limits<int16_t>::max()))
-            return Expected<int16_t>::failure(QStringLiteral("%1 の番号が大きすぎます").arg(name));
+            return Expected<FolderNumbering>::failure(
+                QStringLiteral("%1 の番号が大きすぎます").arg(name));
         largest = static_cast<int16_t>(rounded);
     }
     if (largest == std::numeric_limits<int16_t>::max())
-        return Expected<int16_t>::failure(QStringLiteral("番号が尽きました"));
-    return Expected<int16_t>::success(static_cast<int16_t>(largest + 1));
+        return Expected<FolderNumbering>::failure(QStringLiteral("番号が尽きました"));
+    numbering.next = static_cast<int16_t>(largest + 1);
+    return Expected<FolderNumbering>::success(std::move(numbering));
+}
+
+Expected<int16_t> nextFileNumber(const QString& folder) {
+    const Expected<FolderNumbering> scan = scanNumberedFolder(folder);
+    if (!scan) return Expected<int16_t>::failure(scan.error());
+    return Expected<int16_t>::success(scan.value().next);
 }
 
 bool nameTakenAnyCase(const QString& folder, const QString& name) {
@@ -52,7 +68,8 @@ bool renameWithoutReplacing(const QString& from, const QString& to) {
 #ifdef Q_OS_LINUX
     const QByteArray source = QFile::encodeName(from);
     const QByteArray target = QFile::encodeName(to);
-    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) ==
+        0)
         return true;
     if (errno != EINVAL && errno != ENOSYS) return false;
     // A file system without RENAME_NOREPLACE: a hard link fails just as atomically when the
@@ -66,7 +83,8 @@ bool renameWithoutReplacing(const QString& from, const QString& to) {
 #endif
 }
 
-Expected<QString> storeNewNumberedFile(const QString& folder, int number, const QByteArray& bytes) {
+Expected<QString> storeNewNumberedFile(const QString& folder, int number, const QByteArray& bytes,
+                                       const QSet<QString>* takenLower) {
     QTemporaryFile temporary(joinPath(folder, QStringLiteral(".plume-import-XXXXXX")));
     temporary.setAutoRemove(true);
     if (!temporary.open() || temporary.write(bytes) != bytes.size() || !temporary.flush())
@@ -74,7 +92,7 @@ Expected<QString> storeNewNumberedFile(const QString& folder, int number, const 
     temporary.close();
     for (; number <= std::numeric_limits<int16_t>::max(); ++number) {
         const QString name = numberedFileName(number);
-        if (nameTakenAnyCase(folder, name)) continue;
+        if (takenLower ? takenLower->contains(name) : nameTakenAnyCase(folder, name)) continue;
         if (renameWithoutReplacing(temporary.fileName(), joinPath(folder, name))) {
             temporary.setAutoRemove(false);
             return Expected<QString>::success(name);

@@ -3,6 +3,7 @@
 #include "platform/Expected.h"
 
 #include <QByteArray>
+#include <QSet>
 #include <QString>
 #include <cstdint>
 
@@ -18,6 +19,14 @@ QString numberedFileName(int number);
 // exhausted at 32767, and when the folder cannot be read.
 Expected<int16_t> nextFileNumber(const QString& folder);
 
+// What one reading of the folder tells an import: the next number, and every name in the
+// folder in small letters (to pass over names taken in another letter case).
+struct FolderNumbering {
+    int16_t next = 1;
+    QSet<QString> takenLower;
+};
+Expected<FolderNumbering> scanNumberedFolder(const QString& folder);
+
 // Whether a file of this name exists in the folder in any letter case.
 bool nameTakenAnyCase(const QString& folder, const QString& name);
 
@@ -26,7 +35,10 @@ bool nameTakenAnyCase(const QString& folder, const QString& name);
 // the same folder and then given its name without replacing anything, so a drawing is never
 // written over, half-written or lost, even with another Plume importing into the same folder.
 // Returns the file name used.
-Expected<QString> storeNewNumberedFile(const QString& folder, int number, const QByteArray& bytes);
+// `takenLower` is the folder's names in small letters as a scan found them; without it the
+// folder is read once here.
+Expected<QString> storeNewNumberedFile(const QString& folder, int number, const QByteArray& bytes,
+                                       const QSet<QString>* takenLower = nullptr);
 
 // Gives `from` the name `to` unless `to` exists; never replaces a file. Atomic where the
 // file system allows it.

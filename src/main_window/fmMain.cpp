@@ -1,25 +1,25 @@
 #include "main_window/fmMain.h"
 
 #include "app/Usr.h"
+#include "environment/BrowseFolder.h"
 #include "environment/YIni.h"
 #include "main_window/AppIcon.h"
 #include "main_window/MainLayout.h"
 #include "main_window/NumberedFiles.h"
 #include "platform/Clipboard.h"
 #include "platform/ClipboardFormats.h"
-#include "platform/ImageArea.h"
-#include "platform/PlumeError.h"
-#include "raster_window/sbImg.h"
-#include "environment/BrowseFolder.h"
-#include "thumbnail_window/spTmS.h"
 #include "platform/FileListBox.h"
+#include "platform/ImageArea.h"
 #include "platform/MessageBox.h"
 #include "platform/Numbers.h"
 #include "platform/Paths.h"
 #include "platform/PictureIo.h"
+#include "platform/PlumeError.h"
 #include "platform/PreviewSurface.h"
 #include "platform/ProgramPaths.h"
 #include "platform/Twips.h"
+#include "raster_window/sbImg.h"
+#include "thumbnail_window/spTmS.h"
 
 #include <QCloseEvent>
 #include <QCursor>
@@ -93,7 +93,8 @@ void fmMain::createControls() {
         auto* button = new QPushButton(buttonCaptions[i], m_frMnu);
         button->setObjectName(QStringLiteral("cmRet_%1").arg(i));
         setTwipsGeometry(button, {buttonLefts[i], 45, 1500, 270});
-        connect(button, &QPushButton::clicked, this, [this, i] { cmRet_Click(static_cast<int16_t>(i)); });
+        connect(button, &QPushButton::clicked, this,
+                [this, i] { cmRet_Click(static_cast<int16_t>(i)); });
         m_cmRet[static_cast<size_t>(i)] = button;
     }
     for (int i = 0; i < 3; ++i) {
@@ -104,7 +105,8 @@ void fmMain::createControls() {
         // A label's access key moves the focus to the next control that takes it: the
         // first command button.
         label->label()->setBuddy(m_cmRet[0]);
-        connect(label, &ClickLabel::clicked, this, [this, i] { lbMnu_Click(static_cast<int16_t>(i)); });
+        connect(label, &ClickLabel::clicked, this,
+                [this, i] { lbMnu_Click(static_cast<int16_t>(i)); });
         m_lbMnu[static_cast<size_t>(i)] = label;
     }
 
@@ -143,9 +145,11 @@ void fmMain::createMenus() {
                                     QStringLiteral("変換(&V)"), QStringLiteral("-"),
                                     QStringLiteral("終了(&X)")};
     for (int i = 0; i < 5; ++i) {
-        QAction* action = i == 3 ? m_mnJb[0]->addSeparator() : m_mnJb[0]->addAction(fileCaptions[i]);
+        QAction* action =
+            i == 3 ? m_mnJb[0]->addSeparator() : m_mnJb[0]->addAction(fileCaptions[i]);
         action->setObjectName(QStringLiteral("mnFile_%1").arg(i));
-        connect(action, &QAction::triggered, this, [this, i] { mnFile_Click(static_cast<int16_t>(i)); });
+        connect(action, &QAction::triggered, this,
+                [this, i] { mnFile_Click(static_cast<int16_t>(i)); });
         m_mnFile[static_cast<size_t>(i)] = action;
     }
     m_mnJb[1] = new QMenu(QStringLiteral("ﾌｫﾙﾀﾞ(&F)"), this);
@@ -153,9 +157,11 @@ void fmMain::createMenus() {
                                       QStringLiteral("作業ﾌｫﾙﾀﾞの変更"), QStringLiteral("-"),
                                       QStringLiteral("大きなサムネイルから選ぶ")};
     for (int i = 0; i < 4; ++i) {
-        QAction* action = i == 2 ? m_mnJb[1]->addSeparator() : m_mnJb[1]->addAction(folderCaptions[i]);
+        QAction* action =
+            i == 2 ? m_mnJb[1]->addSeparator() : m_mnJb[1]->addAction(folderCaptions[i]);
         action->setObjectName(QStringLiteral("mnFld_%1").arg(i));
-        connect(action, &QAction::triggered, this, [this, i] { mnFld_Click(static_cast<int16_t>(i)); });
+        connect(action, &QAction::triggered, this,
+                [this, i] { mnFld_Click(static_cast<int16_t>(i)); });
         m_mnFld[static_cast<size_t>(i)] = action;
     }
 }
@@ -251,7 +257,9 @@ void fmMain::Form_Resize() {
     setTwipsGeometry(m_lbMsg, layout.lbMsg);
 }
 
-void fmMain::Form_Activate() { ReList(); }
+void fmMain::Form_Activate() {
+    ReList();
+}
 
 TwipsRect fmMain::currentTwips() const {
     const QRect frame = frameGeometry();
@@ -286,7 +294,9 @@ void fmMain::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void fmMain::showStatus(const QString& text) { m_lbMsg->setText(text); }
+void fmMain::showStatus(const QString& text) {
+    m_lbMsg->setText(text);
+}
 
 void fmMain::lbMnu_Click(int16_t Index) {
     if (Index == 0 || Index == 1) {
@@ -321,7 +331,10 @@ void fmMain::mnFile_Click(int16_t Index) {
     }
 }
 
-bool fmMain::ChkClip() const { return clipboardHasFormat(kFormatMetafilePicture) || clipboardHasFormat(kFormatEnhancedMetafile); }
+bool fmMain::ChkClip() const {
+    return clipboardHasFormat(kFormatMetafilePicture) ||
+           clipboardHasFormat(kFormatEnhancedMetafile);
+}
 
 Expected<int16_t> fmMain::GetNextNo() {
     Usr::F_FsoChk();
@@ -332,7 +345,10 @@ Expected<int16_t> fmMain::GetNextNo() {
             return Expected<int16_t>::failure(error.message());
         }
     }
-    return nextFileNumber(m_sWkFld);
+    Expected<FolderNumbering> scan = scanNumberedFolder(m_sWkFld);
+    if (!scan) return Expected<int16_t>::failure(scan.error());
+    m_takenNames = std::move(scan.value().takenLower);
+    return Expected<int16_t>::success(scan.value().next);
 }
 
 void fmMain::importFromClipboard() {
@@ -346,7 +362,7 @@ void fmMain::importFromClipboard() {
     // The drawing goes into a new file of its own; a name that is taken (another program,
     // another Plume, another letter case) is passed over to the next number.
     const Expected<QString> stored =
-        storeNewNumberedFile(m_sWkFld, number.value(), picture.value()->emfBytes());
+        storeNewNumberedFile(m_sWkFld, number.value(), picture.value()->emfBytes(), &m_takenNames);
     if (!stored) return;
     m_sCurFL = stored.value();
     showStatus(joinPath(m_sWkFld, m_sCurFL) + QStringLiteral(" を作成しました"));

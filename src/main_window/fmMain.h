@@ -4,6 +4,7 @@
 #include "main_window/WindowPlacement.h"
 #include "platform/Expected.h"
 
+#include <QSet>
 #include <QString>
 #include <QWidget>
 #include <array>
@@ -26,16 +27,16 @@ class spTmS;
 // A label that reports a click, as the label-menus of the top strip need.
 class ClickLabel : public QWidget {
     Q_OBJECT
-public:
+  public:
     ClickLabel(const QString& caption, QWidget* parent);
     QLabel* label() const { return m_label; }
-signals:
+  signals:
     void clicked();
 
-protected:
+  protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
-private:
+  private:
     QLabel* m_label;
 };
 
@@ -45,7 +46,7 @@ private:
 // the settings file.
 class fmMain : public QWidget {
     Q_OBJECT
-public:
+  public:
     // The client area's design size in twips, and the controls' sizes that never change.
     static constexpr double kDesignClientWidth = 8340;
     static constexpr double kDesignClientHeight = 5130;
@@ -110,13 +111,13 @@ public:
     QAction* mnFile(int index) const { return m_mnFile.at(static_cast<size_t>(index)); }
     QAction* mnFld(int index) const { return m_mnFld.at(static_cast<size_t>(index)); }
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
 
-private:
+  private:
     void createControls();
     void createMenus();
     QSizeF screenTwips() const;
@@ -130,10 +131,10 @@ private:
     void changeWorkFolder();
     void chooseFromThumbnails();
 
-    QString m_sWkFld;   // the working folder
-    QString m_sCurFL;   // the current file name, small letters
-    QDateTime m_dFdTm;        // the folder's modification time as the watch last saw it
-    int16_t m_nFdCnt = 0;     // the folder's file count as the watch last saw it
+    QString m_sWkFld;      // the working folder
+    QString m_sCurFL;      // the current file name, small letters
+    QDateTime m_dFdTm;     // the folder's modification time as the watch last saw it
+    int16_t m_nFdCnt = 0;  // the folder's file count as the watch last saw it
     bool m_bReSel = false;
 
     QFrame* m_frMnu = nullptr;
@@ -147,10 +148,11 @@ private:
     std::array<QAction*, 5> m_mnFile{};
     std::array<QAction*, 4> m_mnFld{};
 
+    QSet<QString> m_takenNames;      // the working folder's names, small letters, at the last scan
     std::unique_ptr<spTmS> m_spTmS;  // the thumbnail chooser, made on first use
 
     TwipsRect m_placedTwips;
-    QRect m_placedPixels;   // the frame rectangle the placement asked for
+    QRect m_placedPixels;  // the frame rectangle the placement asked for
     bool m_frameFitted = false;
     bool m_unloaded = false;
 };

@@ -9,8 +9,7 @@ QStringList listFolderFiles(const QString& folder, const QString& pattern) {
     QDir dir(folder);
     if (!dir.exists()) return {};
     // Without QDir::CaseSensitive the name filter ignores letter case.
-    return dir.entryList({pattern}, QDir::Files | QDir::Readable,
-                         QDir::Name | QDir::IgnoreCase);
+    return dir.entryList({pattern}, QDir::Files | QDir::Readable, QDir::Name | QDir::IgnoreCase);
 }
 
 FileListBox::FileListBox(QWidget* parent) : QListWidget(parent) {
@@ -47,6 +46,8 @@ void FileListBox::setListIndex(int index) {
     setCurrentRow(index);
 }
 
-QString FileListBox::fileName() const { return entry(currentRow()); }
+QString FileListBox::fileName() const {
+    return entry(currentRow());
+}
 
 }  // namespace plume

@@ -11,7 +11,7 @@ namespace plume {
 // program, raises clicked().
 class FileListBox : public QListWidget {
     Q_OBJECT
-public:
+  public:
     explicit FileListBox(QWidget* parent = nullptr);
 
     const QString& path() const { return m_path; }
@@ -36,10 +36,10 @@ public:
     // The selected file's name, or "".
     QString fileName() const;
 
-signals:
+  signals:
     void clicked();
 
-private:
+  private:
     QString m_path;
     QString m_pattern = QStringLiteral("*.*");
 };

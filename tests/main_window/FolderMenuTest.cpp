@@ -10,6 +10,7 @@
 #include "platform/ThumbnailGridFacade.h"
 #include "thumbnail_window/spTmS.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QImage>
 #include <QLabel>
@@ -17,7 +18,6 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
-#include <gtest/gtest.h>
 
 namespace plume {
 namespace {
@@ -53,7 +53,7 @@ void whenChooserOpen(std::function<void(spTmS&)> inside) {
 }
 
 class FolderMenu : public test::MainWindowFixture {
-protected:
+  protected:
     void SetUp() override {
         MainWindowFixture::SetUp();
         m_window = std::make_unique<fmMain>();
@@ -76,7 +76,8 @@ protected:
     }
     QStringList listed() const {
         QStringList names;
-        for (int i = 0; i < m_window->File1()->listCount(); ++i) names << m_window->File1()->entry(i);
+        for (int i = 0; i < m_window->File1()->listCount(); ++i)
+            names << m_window->File1()->entry(i);
         return names;
     }
     std::unique_ptr<fmMain> m_window;

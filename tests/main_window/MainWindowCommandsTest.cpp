@@ -9,6 +9,7 @@
 #include "platform/Twips.h"
 #include "raster_window/sbImg.h"
 
+#include <gtest/gtest.h>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
@@ -16,7 +17,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 namespace plume {
 namespace {
@@ -35,7 +35,7 @@ void offer(const QString& target, const QByteArray& bytes) {
 }
 
 class MainWindowCommands : public test::MainWindowFixture {
-protected:
+  protected:
     void SetUp() override {
         MainWindowFixture::SetUp();
         QGuiApplication::clipboard()->clear();
@@ -136,8 +136,7 @@ TEST_F(MainWindowCommands, ConvertOpensTheRasterWindowWithThePreviewsPictureAndS
         EXPECT_TRUE(raster.isVisible());
         EXPECT_EQ(raster.image1()->picture(), shown);  // the same object, not a copy
         const double tpp = twipsPerPixel();
-        EXPECT_EQ(raster.clientArea()->size(),
-                  QSize(qRound(7080 / tpp), qRound(3840 / tpp)));
+        EXPECT_EQ(raster.clientArea()->size(), QSize(qRound(7080 / tpp), qRound(3840 / tpp)));
         checked = true;
         raster.mnExit_Click();
     });

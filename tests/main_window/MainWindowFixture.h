@@ -8,14 +8,14 @@
 #include "platform/ProgramPaths.h"
 #include "support/TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QSettings>
-#include <gtest/gtest.h>
 
 namespace plume::test {
 
 class MainWindowFixture : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(m_root.isValid());
         QDir().mkpath(m_root.filePath("prog"));

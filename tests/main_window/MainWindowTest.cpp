@@ -9,15 +9,15 @@
 #include "platform/ShellLauncher.h"
 #include "platform/Twips.h"
 
+#include <gtest/gtest.h>
 #include <QFile>
+#include <QFrame>
 #include <QImage>
 #include <QLabel>
-#include <QPushButton>
-#include <QFrame>
 #include <QMenu>
-#include <QTimer>
+#include <QPushButton>
 #include <QTest>
-#include <gtest/gtest.h>
+#include <QTimer>
 
 namespace plume {
 namespace {
@@ -66,7 +66,7 @@ void writePng(const QString& path, QSize size, QColor color) {
 }
 
 class MainWindow : public MainWindowFixture {
-protected:
+  protected:
     void start() {
         m_window = std::make_unique<fmMain>();
         m_window->Form_Load();
@@ -76,7 +76,8 @@ protected:
     QString work(const QString& name) const { return workFolder() + "/" + name; }
     QStringList listed() const {
         QStringList names;
-        for (int i = 0; i < m_window->File1()->listCount(); ++i) names << m_window->File1()->entry(i);
+        for (int i = 0; i < m_window->File1()->listCount(); ++i)
+            names << m_window->File1()->entry(i);
         return names;
     }
     void TearDown() override {
@@ -230,9 +231,12 @@ TEST_F(MainWindow, AMetafileCutShortIsReportedAsDamagedAndNotShown) {
 
 TEST_F(MainWindow, AMissingWorkingFolderListsNothingSaysSoAndIsNotCreated) {
     const QString gone = m_root.filePath("gone");
-    test::writeFileBytes(userXml(), encodeCp932(QStringLiteral(
-        "<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>\r\n   <位置>\r\n"
-        "      <FOLD>") + gone + QStringLiteral("</FOLD>\r\n   </位置>\r\n</運用>")));
+    test::writeFileBytes(
+        userXml(),
+        encodeCp932(
+            QStringLiteral("<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>\r\n   <位置>\r\n"
+                           "      <FOLD>") +
+            gone + QStringLiteral("</FOLD>\r\n   </位置>\r\n</運用>")));
     start();
     EXPECT_EQ(m_window->sWkFld(), gone);
     EXPECT_EQ(m_window->File1()->listCount(), 0);
@@ -254,7 +258,8 @@ TEST_F(MainWindow, TheHelpLabelOpensTheHelpPage) {
     QTest::mouseClick(m_window->lbMnu(2), Qt::LeftButton);
     setShellLaunchSink({});
     ASSERT_EQ(launches.size(), 1);
-    EXPECT_TRUE(launches[0].url.toString().endsWith("/plume.htm")) << launches[0].url.toString().toStdString();
+    EXPECT_TRUE(launches[0].url.toString().endsWith("/plume.htm"))
+        << launches[0].url.toString().toStdString();
 }
 
 }  // namespace

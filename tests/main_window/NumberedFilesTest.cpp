@@ -2,18 +2,18 @@
 #include "main_window/NumberedFiles.h"
 #include "support/TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QSet>
 #include <future>
 #include <vector>
-#include <gtest/gtest.h>
 
 namespace plume {
 namespace {
 
 class NumberedFiles : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
     void touch(const QString& name) { test::writeFileBytes(m_dir.filePath(name), "x"); }
     int next() {

@@ -1,6 +1,6 @@
 // Where the main window opens and how its place is written back.
-#include "main_window/MainWindowFixture.h"
 #include "environment/YIni.h"
+#include "main_window/MainWindowFixture.h"
 #include "main_window/WindowPlacement.h"
 #include "main_window/fmMain.h"
 #include "platform/Cp932.h"
