@@ -6,7 +6,7 @@
 #include "platform/Paths.h"
 #include "platform/PlumeError.h"
 #include "platform/ProgramPaths.h"
-#include "platform/SpecialFolders.h"
+#include "platform/ShellFolders.h"
 #include "platform/UserRegistry.h"
 
 namespace plume {

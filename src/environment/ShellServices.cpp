@@ -6,7 +6,7 @@
 #include "platform/ProgramPaths.h"
 #include "platform/ShellLauncher.h"
 #include "platform/Shortcut.h"
-#include "platform/SpecialFolders.h"
+#include "platform/ShellFolders.h"
 
 #include <QDir>
 #include <QUrl>
