@@ -132,6 +132,9 @@ void spTmS::buildControls() {
     m_Splitter->addWidget(m_IkThumb);
     m_Splitter->setStretchFactor(0, 0);
     m_Splitter->setStretchFactor(1, 1);
+    // The strip's controls are placed by hand, so it has no size of its own to offer: it
+    // takes its design height (450 twips), the thumbnails the rest.
+    m_Frame1->setMinimumHeight(pixels(kStripHeight));
 
     connect(m_IkThumb, &ThumbnailGridFacade::Pick, this, &spTmS::IkThumb_Pick);
     connect(m_ssRbn, &QToolButton::clicked, this, [this] { ssRbn_Click(0); });
@@ -155,6 +158,8 @@ void spTmS::fitFrame() {
 
 void spTmS::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    const int strip = pixels(kStripHeight);
+    m_Splitter->setSizes({strip, std::max(1, m_Splitter->height() - strip)});
     if (!m_placedFrame.isNull() && frameGeometry() != m_placedFrame) fitFrame();
 }
 

@@ -27,6 +27,8 @@ class spTmS : public QWidget {
     // The client area's design size in twips.
     static constexpr double kDesignClientWidth = 9705;
     static constexpr double kDesignClientHeight = 6945;
+    // The option strip's height at design time.
+    static constexpr double kStripHeight = 450;
 
     // A chooser whose thumbnails are drawn from the picture files, cached in the user's
     // cache folder.

@@ -240,6 +240,16 @@ TEST_F(Chooser, AnOverflowingNumberIsSavedWithinThe32BitRangeAndReachesTheGridCl
     EXPECT_EQ(size, 32767);
 }
 
+TEST_F(Chooser, TheStripKeepsItsDesignHeightAndTheThumbnailsTakeTheRest) {
+    int strip = 0, thumbs = 0;
+    openAndClose([&] {
+        strip = m_window.findChild<QWidget*>(QStringLiteral("Frame1"))->height();
+        thumbs = m_window.IkThumb().height();
+    });
+    EXPECT_NEAR(strip, 450 / twipsPerPixel(), 1);
+    EXPECT_GT(thumbs, 5 * strip);
+}
+
 TEST_F(Chooser, ADoubleClickHandsBackTheNameAsTheControlReportsIt) {
     const QString sFL = open([&] {
         ThumbnailGrid& grid = m_window.IkThumb().grid();
