@@ -245,15 +245,28 @@ void GdiPlayer::extTextOut(const TextRun& run) {
     if (m_dc.rop2 == rop2::Black) color = Qt::black;
     if (m_dc.rop2 == rop2::White) color = Qt::white;
     m_painter.setPen(color);
+    // A font stretched far beyond its height (a huge lfWidth, or a picture stretched much
+    // wider than high) is drawn as outlines: the painter's glyph cache would otherwise
+    // allocate its texture for glyphs of that width, gigabytes for a damaged file.
+    const bool asOutlines = font.stretch() > 400;
+    const auto drawText = [&](QPointF at, const QString& part) {
+        if (!asOutlines) {
+            m_painter.drawText(at, part);
+            return;
+        }
+        QPainterPath outlines;
+        outlines.addText(at, font, part);
+        m_painter.fillPath(outlines, color);
+    };
     if (!haveDx && m_dc.charExtra == 0 && !pdy) {
-        m_painter.drawText(QPointF(x0, baseline), text);
+        drawText(QPointF(x0, baseline), text);
     } else {
         double x = x0, y = baseline;
         for (qsizetype i = 0; i < n; ++i) {
             const QChar ch = text[i];
             if (ch.isLowSurrogate()) continue;
             const qsizetype len = ch.isHighSurrogate() && i + 1 < n ? 2 : 1;
-            m_painter.drawText(QPointF(x, y), text.mid(i, len));
+            drawText(QPointF(x, y), text.mid(i, len));
             for (qsizetype k = 0; k < len; ++k) {
                 x += m_advances[size_t(i + k)];
                 if (pdy && haveDx) y -= run.dx[size_t(i + k) * 2 + 1] * scaleY;
