@@ -194,9 +194,8 @@ void fmMain::Form_Load() {
     stored.height = readWhole("HEIGHT", screen.height() * 0.7);
     m_sWkFld = yIni->vGtVal(QStringLiteral("FOLD"), Usr::sUsrFld + QStringLiteral("Temp")).text();
 
-    m_File1->setPath(m_sWkFld);
-    m_File1->setPattern(QStringLiteral("*.WMF"));
-    if (!QFileInfo(m_sWkFld).isDir()) showStatus(m_sWkFld + QStringLiteral(" が見つかりません"));
+    // The list's path and pattern, read once.
+    if (!m_File1->setPathAndPattern(m_sWkFld, QStringLiteral("*.WMF"))) showFolderMissing();
 
     const double tpp = twipsPerPixel();
     QVector<QRectF> screens;
@@ -296,6 +295,11 @@ void fmMain::closeEvent(QCloseEvent* event) {
 
 void fmMain::showStatus(const QString& text) {
     m_lbMsg->setText(text);
+}
+
+void fmMain::showFolderMissing() {
+    // The list stays empty; the folder is not created behind the user's back.
+    if (!m_sWkFld.isEmpty()) showStatus(m_sWkFld + QStringLiteral(" が見つかりません"));
 }
 
 void fmMain::lbMnu_Click(int16_t Index) {
@@ -448,8 +452,7 @@ void fmMain::chooseFromThumbnails() {
 }
 
 void fmMain::ReList() {
-    if (!m_File1->refresh() && !m_sWkFld.isEmpty())
-        showStatus(m_sWkFld + QStringLiteral(" が見つかりません"));
+    if (!m_File1->refresh()) showFolderMissing();
     if (m_sCurFL.isEmpty()) return;
     m_bReSel = true;
     for (int i = 0; i < m_File1->listCount(); ++i) {

@@ -124,6 +124,7 @@ class fmMain : public QWidget {
     void applyPlacement(const TwipsRect& place);
     void setTwipsGeometry(QWidget* widget, const QRectF& twips) const;
     void showStatus(const QString& text);
+    void showFolderMissing();
     void importFromClipboard();
     void copyToClipboard();
     void convertToRaster();

@@ -27,6 +27,12 @@ void FileListBox::setPattern(const QString& pattern) {
     refresh();
 }
 
+bool FileListBox::setPathAndPattern(const QString& path, const QString& pattern) {
+    m_path = path;
+    m_pattern = pattern;
+    return refresh();
+}
+
 bool FileListBox::refresh() {
     const QStringList names = listFolderFiles(m_path, m_pattern);
     const QSignalBlocker blocker(this);

@@ -22,6 +22,10 @@ class FileListBox : public QListWidget {
     // Sets the pattern ("*.WMF") and re-reads the folder.
     void setPattern(const QString& pattern);
 
+    // Points the list at a folder with a pattern and reads the folder once. Returns false
+    // when the folder cannot be read (the list is then empty).
+    bool setPathAndPattern(const QString& path, const QString& pattern);
+
     // Re-reads the folder. The selection is cleared without raising clicked(). Returns false
     // when the folder cannot be read (the list is then empty).
     bool refresh();
