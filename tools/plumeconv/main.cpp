@@ -11,11 +11,11 @@
 
 #include "platform/Picture.h"
 #include "platform/PictureIo.h"
+#include "platform/PngBands.h"
 
 #include <QBuffer>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QImageWriter>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
@@ -127,17 +127,9 @@ Expected<QByteArray> renderTo(Output kind, const Picture& picture, QSize size) {
     buffer.open(QIODevice::WriteOnly);
     const QRectF target(0, 0, size.width(), size.height());
     switch (kind) {
-        case Output::Png: {
-            Expected<QImage> image = renderPicture(picture, size);
-            if (!image) return Expected<QByteArray>::failure(image.error());
-            // zlib's fastest level: a few per cent larger, several times quicker to write,
-            // and writing is a good part of a small drawing's conversion.
-            QImageWriter writer(&buffer, "png");
-            writer.setQuality(85);  // Qt maps 85 to zlib level 1
-            if (!writer.write(image.value()))
-                return Expected<QByteArray>::failure(QStringLiteral("PNG encoding failed"));
+        case Output::Png:
+            // Written by run() straight to the file, a band of rows at a time.
             break;
-        }
         case Output::Svg: {
             QSvgGenerator generator;
             generator.setOutputDevice(&buffer);
@@ -184,14 +176,26 @@ int run(const Arguments& args, Output kind) {
         if (!chosen) return fail(kBadSize, chosen.error());
         size = chosen.value();
     }
-    Expected<QByteArray> rendered = renderTo(kind, *picture, size);
-    if (!rendered) return fail(kBadInput, rendered.error());
-
     QSaveFile out(args.output);
-    if (!out.open(QIODevice::WriteOnly) || out.write(rendered.value()) != rendered.value().size() ||
-        !out.commit())
+    const auto cannotWrite = [&] {
         return fail(kCannotWrite,
                     QStringLiteral("cannot write %1: %2").arg(args.output, out.errorString()));
+    };
+    if (!out.open(QIODevice::WriteOnly)) return cannotWrite();
+    if (kind == Output::Png) {
+        // Large pictures are drawn and encoded in bands, so memory stays small at any size.
+        if (Status written = writePictureAsPng(*picture, size, out); !written) {
+            const bool writeFailed = out.error() != QFileDevice::NoError;
+            const int code = writeFailed ? cannotWrite() : fail(kBadInput, written.error());
+            out.cancelWriting();
+            return code;
+        }
+    } else {
+        Expected<QByteArray> rendered = renderTo(kind, *picture, size);
+        if (!rendered) return fail(kBadInput, rendered.error());
+        if (out.write(rendered.value()) != rendered.value().size()) return cannotWrite();
+    }
+    if (!out.commit()) return cannotWrite();
     return kOk;
 }
 

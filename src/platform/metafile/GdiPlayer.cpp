@@ -141,6 +141,10 @@ void GdiPlayer::begin(const PictureInfo& info) {
     m_info = info;
     m_painter.save();
     m_painterBase = m_painter.transform();
+    {
+        const QPointF origin = m_painterBase.map(QPointF(0, 0));
+        m_patternAnchor = QPointF(std::round(origin.x()), std::round(origin.y()));
+    }
     if (m_painter.hasClipping()) m_outerClip = m_painter.clipPath();
     m_rasterOps =
         m_painter.paintEngine() && m_painter.paintEngine()->hasFeature(QPaintEngine::RasterOpModes);
@@ -724,7 +728,7 @@ QBrush GdiPlayer::deviceBrush(const BrushObject& brush) const {
                 for (int x = 0; x < 8; ++x) line[x] = (row & (0x80 >> x)) ? fg : bg;
             }
             QBrush b(tile);
-            b.setTransform(m_deviceToPainter.inverted());
+            b.setTransform(patternToPainter());
             return b;
         }
         case brushStyle::Pattern:
@@ -737,7 +741,7 @@ QBrush GdiPlayer::deviceBrush(const BrushObject& brush) const {
                 tile.setColor(1, m_dc.bkColor.rgba());
             }
             QBrush b(tile);
-            b.setTransform(m_deviceToPainter.inverted());
+            b.setTransform(patternToPainter());
             return b;
         }
         default:

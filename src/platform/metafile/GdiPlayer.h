@@ -206,6 +206,12 @@ class GdiPlayer : public GdiSink {
     void restoreCompositionMode();  // back to what the DC's ROP2 asks for
     QPen devicePen(const PenObject& pen) const;
     QBrush deviceBrush(const BrushObject& brush) const;
+    // A brush transform that lays pattern pixels on output pixels from the pattern anchor,
+    // while the painter draws in device units.
+    QTransform patternToPainter() const {
+        return QTransform::fromTranslate(m_patternAnchor.x(), m_patternAnchor.y()) *
+               m_deviceToPainter.inverted();
+    }
     bool penVisible() const;
     bool brushVisible() const;
 
@@ -235,6 +241,10 @@ class GdiPlayer : public GdiSink {
     QPainter& m_painter;
     QRectF m_target;
     QTransform m_painterBase;  // the painter's transform when playback began
+    // Where brush patterns start, in the painter's device pixels: the origin of the painter's
+    // coordinates when playback began, so that a picture drawn in parts (bands of a large
+    // raster) has its hatches and patterns continue across the seams.
+    QPointF m_patternAnchor;
     std::optional<QPainterPath> m_outerClip;
     QTransform m_deviceToPainter;  // device units -> painter coordinates
     QTransform m_toDevice;         // logical -> device units

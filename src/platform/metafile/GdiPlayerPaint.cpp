@@ -114,7 +114,8 @@ bool GdiPlayer::rasterOpOnImage(const QRectF& destLogical, const QImage* image, 
         QBrush brush = deviceBrush(m_dc.brush);
         m_dc.bkMode = mode;
         if (brush.style() != Qt::NoBrush) {
-            brush.setTransform(QTransform::fromTranslate(-box.left(), -box.top()));
+            brush.setTransform(QTransform::fromTranslate(m_patternAnchor.x() - box.left(),
+                                                         m_patternAnchor.y() - box.top()));
             pp.fillRect(patternPixels.rect(), brush);
         }
     }
