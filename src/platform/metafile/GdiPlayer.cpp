@@ -234,6 +234,7 @@ void GdiPlayer::updateTransform() {
     const QTransform page = QTransform::fromTranslate(-dc.windowOrg.x, -dc.windowOrg.y) *
                             QTransform::fromScale(sx, sy) *
                             QTransform::fromTranslate(dc.viewportOrg.x, dc.viewportOrg.y);
+    m_pageScale = QPointF(sx, sy);
     const QTransform full = dc.world * page;
     // A transform that overflows or collapses everything draws nothing sensible; keep the last
     // usable one rather than feeding NaN or infinity to the painter.
@@ -1370,7 +1371,11 @@ void GdiPlayer::excludeClipRect(const Rect& rect) {
 
 void GdiPlayer::offsetClipRgn(int32_t dx, int32_t dy) {
     if (!m_dc.clip) return;
-    const QPointF d = full().map(QPointF(dx, dy)) - full().map(QPointF(0, 0));
+    // OffsetClipRgn moves the region by logical units scaled by the map mode alone: the world
+    // transform, and with it an EMF's stretch onto the target, does not apply.
+    const QTransform& toOutput = m_frameUnderWorld ? m_painterBase : m_deviceToPainter;
+    const QPointF device(dx * m_pageScale.x(), dy * m_pageScale.y());
+    const QPointF d = toOutput.map(device) - toOutput.map(QPointF(0, 0));
     setClip(m_dc.clip->translated(int(std::lround(clamp(d.x()))), int(std::lround(clamp(d.y())))));
 }
 

@@ -37,6 +37,12 @@ class GdiPlayer : public GdiSink {
 
     qsizetype unsupportedCount() const { return m_unsupported; }
 
+    // How the picture frame reaches the target. An EMF is stretched as PlayEnhMetaFile does
+    // it, by a transform laid under the world transform, so device-unit offsets (clip region
+    // offsets) are output pixels, unstretched. A WMF is stretched by the viewport an
+    // application sets, which scales such offsets with everything else (the default).
+    void setFrameMappedUnderWorld(bool underWorld) { m_frameUnderWorld = underWorld; }
+
     // Deepest SaveDC nesting kept; saves beyond it are ignored (and their restores fail).
     static constexpr int kMaxSaveDepth = 1024;
 
@@ -245,6 +251,8 @@ class GdiPlayer : public GdiSink {
     // coordinates when playback began, so that a picture drawn in parts (bands of a large
     // raster) has its hatches and patterns continue across the seams.
     QPointF m_patternAnchor;
+    bool m_frameUnderWorld = false;
+    QPointF m_pageScale{1, 1};  // the map mode's scale, window units to viewport units
     std::optional<QPainterPath> m_outerClip;
     QTransform m_deviceToPainter;  // device units -> painter coordinates
     QTransform m_toDevice;         // logical -> device units

@@ -110,6 +110,7 @@ RenderStats render(const Document& document, QPainter& painter, const QRectF& ta
     const qint64 limit = std::max(0, options.timeLimitMs);
     control.shouldStop = [&timer, limit] { return timer.elapsed() >= limit; };
     GdiPlayer player(painter, target);
+    player.setFrameMappedUnderWorld(document.format() == Format::Emf);
     const PlaybackStats played = playable->play(player, control);
     stats.recordsPlayed = played.recordsPlayed - player.unsupportedCount();
     stats.recordsSkipped = played.recordsSkipped + player.unsupportedCount();

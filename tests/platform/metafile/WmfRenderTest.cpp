@@ -1,5 +1,6 @@
 #include "platform/metafile/Metafile.h"
 #include "platform/metafile/WmfDocument.h"
+#include "support/EmfBuilder.h"
 #include "support/ReferenceImage.h"
 #include "support/TestSupport.h"
 #include "support/WmfBuilder.h"
@@ -279,6 +280,37 @@ TEST(WmfRenderTest, CorpusDrawsTheSameConverted) {
         ++compared;
     }
     EXPECT_GE(compared, 120);
+}
+
+// A clip region moved by OffsetClipRgn, drawn at twice the picture's size. A WMF is stretched
+// by the viewport, which scales the offset too; an EMF is stretched under its world transform,
+// which leaves the offset in output pixels, as GDI plays them.
+TEST(WmfRenderTest, ClipOffsetsScaleWithAWmfButNotWithAnEmf) {
+    WmfBuilder w;
+    w.createBrush(0, 0x00FF0000)
+        .selectObject(0)
+        .intersectClipRect(0, 0, 40, 40)
+        .words(0x0220, {0, 40})  // META_OFFSETCLIPRGN: y, x
+        .rectangle(-1, -1, 161, 121);
+    const QImage wmf = test::renderMetafile(w.placeable(0, 0, 160, 120, 96), QSize(320, 240));
+
+    test::EmfBuilder e(160, 120);
+    e.createBrush(1, 0, 0x00FF0000)
+        .selectObject(1)
+        .intersectClipRect(0, 0, 40, 40)
+        .record(26, {40, 0})  // EMR_OFFSETCLIPRGN: x, y
+        .rectangle(-1, -1, 161, 121);
+    const QImage emf = test::renderMetafile(e.build(), QSize(320, 240));
+
+    const QRgb blue = qRgb(0, 0, 255);
+    // WMF: the clip 0..80 output pixels wide, moved by 80.
+    EXPECT_NE(wmf.pixel(60, 40), blue);
+    EXPECT_EQ(wmf.pixel(100, 40), blue);
+    EXPECT_EQ(wmf.pixel(150, 40), blue);
+    // EMF: the clip 0..80 moved by 40 pixels.
+    EXPECT_NE(emf.pixel(30, 40), blue);
+    EXPECT_EQ(emf.pixel(60, 40), blue);
+    EXPECT_NE(emf.pixel(150, 40), blue);
 }
 
 }  // namespace
