@@ -154,11 +154,11 @@ EmfBuilder& EmfBuilder::createDibPatternBrush(uint32_t index, const QImage& patt
 
 EmfBuilder& EmfBuilder::createFont(uint32_t index, int height, int weight, const QString& face,
                                    int escapement, uint8_t charSet, uint8_t italic,
-                                   uint8_t underline) {
+                                   uint8_t underline, int width) {
     QByteArray p;
     appendU32(p, index);
     appendI32(p, height);
-    appendI32(p, 0);
+    appendI32(p, width);
     appendI32(p, escapement);
     appendI32(p, escapement);
     appendI32(p, weight);

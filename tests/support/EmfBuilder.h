@@ -52,7 +52,7 @@ class EmfBuilder {
     EmfBuilder& createDibPatternBrush(uint32_t index, const QImage& pattern);
     EmfBuilder& createFont(uint32_t index, int height, int weight, const QString& face,
                            int escapement = 0, uint8_t charSet = 0, uint8_t italic = 0,
-                           uint8_t underline = 0);
+                           uint8_t underline = 0, int width = 0);
     EmfBuilder& selectObject(uint32_t index);
     EmfBuilder& deleteObject(uint32_t index);
 

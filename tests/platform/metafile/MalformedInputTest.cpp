@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <QDir>
 #include <QPainter>
 
@@ -171,6 +172,35 @@ TEST(MalformedInput, TimeLimitCutsOffWithAPartialPicture) {
     const RenderStats stats = render(*doc, painter, QRectF(0, 0, 96, 96), options);
     EXPECT_TRUE(stats.cutOff);
     EXPECT_LT(stats.recordsPlayed, 2002);
+}
+
+// Text in a font stretched far beyond its height (a fuzzed file's huge lfWidth) once made
+// the painter's glyph cache reserve two gigabytes; such text is now drawn as outlines. The
+// fuzzed file was not kept and this drawing does not bring the old failure back, so this
+// guards the outline path: the glyphs must still show, and peak memory must stay small.
+TEST(MalformedInput, TextInAFarStretchedFontNeedsNoHugeGlyphCache) {
+    EmfBuilder b(400, 100);
+    // Every printable ASCII character, 63 pixels high (the largest the glyph cache keeps) and
+    // 1,000 wide, each placed 4 pixels after the one before, so that all of them show.
+    QString text;
+    for (char16_t c = 0x21; c < 0x7f; ++c) text.append(QChar(c));
+    b.createFont(1, -63, 400, QStringLiteral("Liberation Sans"), 0, 0, 0, 0, 1000)
+        .selectObject(1)
+        .setTextColor(0)
+        .extTextOutW(0, 10, text, 0, std::vector<int>(size_t(text.size()), 4));
+    const auto peakKb = [] {
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        return qint64(usage.ru_maxrss);
+    };
+    const qint64 before = peakKb();
+    const QImage image = renderMetafile(b.build(), QSize(400, 100));
+    const qint64 grown = peakKb() - before;
+    EXPECT_LT(grown, 256 * 1024) << "peak memory grew by " << grown / 1024 << " MB";
+    int inked = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) inked += qGray(image.pixel(x, y)) < 128;
+    EXPECT_GT(inked, 400) << "the stretched text was not drawn";
 }
 
 TEST(MalformedInput, RenderLeavesThePainterAsItWas) {
