@@ -16,6 +16,7 @@
 #include <QSvgRenderer>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QtEndian>
 #include <csignal>
 #include <memory>
 #include <vector>
@@ -28,6 +29,46 @@ using test::XvfbDisplay;
 
 QString capturePath(const char* name) {
     return test::sharedDataDir() + "/clipboard-captures/" + name;
+}
+
+// The EMF with EMR_COMMENT records (MS-EMF 2.3.3) inserted before its EMR_EOF until it is
+// at least `atLeast` bytes long; the header's nBytes and nRecords follow. The comment data is
+// a running pattern, so that pieces of a transfer delivered out of order or twice show up in
+// a byte-for-byte comparison.
+QByteArray paddedWithComments(const QByteArray& emf, qsizetype atLeast) {
+    qsizetype eof = 0;
+    for (qsizetype at = 0; at + 8 <= emf.size();) {
+        const quint32 type = qFromLittleEndian<quint32>(emf.constData() + at);
+        const quint32 size = qFromLittleEndian<quint32>(emf.constData() + at + 4);
+        if (type == 14) {  // EMR_EOF
+            eof = at;
+            break;
+        }
+        if (size < 8) return {};
+        at += size;
+    }
+    if (eof == 0) return {};
+    constexpr quint32 kDataBytes = 64 * 1024;
+    QByteArray comments;
+    quint32 added = 0;
+    quint32 pattern = 1;
+    while (emf.size() + comments.size() < atLeast) {
+        QByteArray record(12 + kDataBytes, Qt::Uninitialized);
+        qToLittleEndian<quint32>(70, record.data());  // EMR_COMMENT
+        qToLittleEndian<quint32>(quint32(record.size()), record.data() + 4);
+        qToLittleEndian<quint32>(kDataBytes, record.data() + 8);
+        for (qsizetype i = 12; i < record.size(); i += 4) {
+            pattern = pattern * 1664525u + 1013904223u;
+            qToLittleEndian<quint32>(pattern, record.data() + i);
+        }
+        comments += record;
+        ++added;
+    }
+    QByteArray padded = emf.left(eof) + comments + emf.mid(eof);
+    qToLittleEndian<quint32>(quint32(padded.size()), padded.data() + 48);  // nBytes
+    const quint32 records = qFromLittleEndian<quint32>(padded.constData() + 52);
+    qToLittleEndian<quint32>(records + added, padded.data() + 52);  // nRecords
+    return padded;
 }
 
 class ClipboardX11 : public ::testing::Test {
@@ -178,6 +219,32 @@ TEST_F(ClipboardX11, VectorPictureIsOfferedAsEmfSvgAndPngAndClearWithdrawsIt) {
     EXPECT_TRUE(offeredTargets().isEmpty());
     const XvfbDisplay::Result after = xclipRead(QStringLiteral("image/x-emf"));
     EXPECT_TRUE(after.output.isEmpty());
+}
+
+// Xvfb takes requests of up to 16 MiB; a larger offer goes in pieces (the INCR protocol of
+// X11 selections), both when Plume offers it and when another program does. Large drawings
+// from LibreOffice reach such sizes (a page of a few thousand shapes gave a 27 MB EMF).
+TEST_F(ClipboardX11, DrawingsLargerThanOneRequestCrossWholeBothWays) {
+    const QByteArray emf =
+        paddedWithComments(readFileBytes(capturePath("inkscape-1.2.emf")), 20 * 1024 * 1024);
+    ASSERT_GT(emf.size(), 20 * 1024 * 1024);
+    ASSERT_TRUE(hasEmfSignature(emf));
+    const QString path = tempPath("large.emf");
+    test::writeFileBytes(path, emf);
+
+    offer(QString(target::kXEmf), path);
+    EXPECT_EQ(ask("has 14"), "yes");
+    const QString out = tempPath("large-in.emf");
+    EXPECT_TRUE(ask("get 14 " + out).startsWith("ok "));
+    EXPECT_TRUE(readFileBytes(out) == emf);
+
+    ASSERT_EQ(ask("set " + path), "ok");
+    for (QLatin1String name : target::kOfferedEmfTargets) {
+        const XvfbDisplay::Result read = xclipRead(QString(name));
+        EXPECT_TRUE(read.finished && read.exitCode == 0) << name.data();
+        EXPECT_EQ(read.output.size(), emf.size()) << name.data();
+        EXPECT_TRUE(read.output == emf) << name.data();
+    }
 }
 
 TEST_F(ClipboardX11, RasterPictureIsOfferedAsImageDataOnly) {
