@@ -1,15 +1,13 @@
 #include "platform/Clipboard.h"
 
 #include "platform/ClipboardFormats.h"
+#include "platform/ClipboardSvg.h"
 
-#include <QBuffer>
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QMimeData>
-#include <QPainter>
 #include <QPointer>
-#include <QSvgGenerator>
 #include <QtEndian>
 #include <algorithm>
 #include <cmath>
@@ -217,22 +215,6 @@ QSize renditionSize(QSize own) {
     return QSize(side(own.width()), side(own.height()));
 }
 
-QByteArray svgRendition(const metafile::Document& document, QSize size) {
-    QByteArray svg;
-    QBuffer buffer(&svg);
-    buffer.open(QIODevice::WriteOnly);
-    const QRectF target(0, 0, size.width(), size.height());
-    QSvgGenerator generator;
-    generator.setOutputDevice(&buffer);
-    generator.setSize(size);
-    generator.setViewBox(target);
-    generator.setResolution(int(std::lround(screenDpi())));
-    QPainter painter(&generator);
-    metafile::render(document, painter, target);
-    painter.end();
-    return svg;
-}
-
 }  // namespace
 
 bool hasEmfSignature(const QByteArray& bytes) {
@@ -276,7 +258,8 @@ Expected<std::unique_ptr<QMimeData>> offerForPicture(const Picture& picture) {
     // A picture without extent has nothing to draw; its EMF still goes.
     const QSize own = picture.size();
     if (!own.isEmpty()) {
-        offer->setData(QString(target::kSvg), svgRendition(*picture.document(), own));
+        offer->setData(QString(target::kSvg),
+                       svgRenditionOf(*picture.document(), own, screenDpi()));
         if (Expected<QImage> raster = renderPicture(picture, renditionSize(own)))
             offer->setImageData(raster.value());
     }
