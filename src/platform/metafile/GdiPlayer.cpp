@@ -239,6 +239,7 @@ void GdiPlayer::updateTransform() {
     // A transform that overflows or collapses everything draws nothing sensible; keep the last
     // usable one rather than feeding NaN or infinity to the painter.
     if (usable(full)) m_toDevice = full;
+    penOrBrushChanged();  // a pen's width follows the transform
 }
 
 double GdiPlayer::deviceScale() const {
@@ -392,12 +393,15 @@ void GdiPlayer::modifyWorldTransform(const XForm& xform, TransformMode mode) {
 
 void GdiPlayer::setBkMode(BkMode mode) {
     m_dc.bkMode = mode;
+    penOrBrushChanged();
 }
 void GdiPlayer::setBkColor(ColorRef color) {
     m_dc.bkColor = color.toQColor();
+    penOrBrushChanged();
 }
 void GdiPlayer::setTextColor(ColorRef color) {
     m_dc.textColor = color.toQColor();
+    penOrBrushChanged();
 }
 void GdiPlayer::setTextAlign(uint32_t flags) {
     m_dc.textAlign = flags;
@@ -410,12 +414,14 @@ void GdiPlayer::setPolyFillMode(PolyFillMode mode) {
 }
 void GdiPlayer::setRop2(uint32_t rop) {
     if (rop >= rop2::Black && rop <= rop2::White) m_dc.rop2 = rop;
+    penOrBrushChanged();  // R2_BLACK and R2_WHITE colour both
 }
 void GdiPlayer::setStretchBltMode(uint32_t mode) {
     m_dc.stretchMode = mode;
 }
 void GdiPlayer::setMiterLimit(float limit) {
     if (std::isfinite(limit) && limit >= 1) m_dc.miterLimit = std::min<double>(limit, 1000);
+    penOrBrushChanged();
 }
 void GdiPlayer::setArcDirection(ArcDirection direction) {
     m_dc.arcDirection = direction;
@@ -502,6 +508,7 @@ const GdiPlayer::Object* GdiPlayer::object(uint32_t index) const {
 }
 
 void GdiPlayer::selectObject(uint32_t index) {
+    penOrBrushChanged();
     if (index & stockObject::Flag) {
         switch (index) {
             case stockObject::WhiteBrush:
@@ -600,6 +607,16 @@ void GdiPlayer::applyRop2() {
 
 void GdiPlayer::restoreCompositionMode() {
     m_painter.setCompositionMode(rop2Mode(m_appliedRop2));
+}
+
+const QPen& GdiPlayer::currentPen() {
+    if (!m_currentPen) m_currentPen = devicePen(m_dc.pen);
+    return *m_currentPen;
+}
+
+const QBrush& GdiPlayer::currentBrush() {
+    if (!m_currentBrush) m_currentBrush = deviceBrush(m_dc.brush);
+    return *m_currentBrush;
 }
 
 bool GdiPlayer::penVisible() const {
@@ -753,7 +770,7 @@ QBrush GdiPlayer::deviceBrush(const BrushObject& brush) const {
 // --- Drawing ---
 
 void GdiPlayer::strokeWithBackground(const QPainterPath& path) {
-    QPen pen = devicePen(m_dc.pen);
+    const QPen& pen = currentPen();
     if (pen.style() == Qt::NoPen) return;
     if (pen.style() != Qt::SolidLine && m_dc.bkMode == BkMode::Opaque) {
         // An opaque background fills the gaps of a styled line with the background colour.
@@ -773,7 +790,7 @@ void GdiPlayer::drawDevicePath(const QPainterPath& path, bool fill, bool stroke)
         QPainterPath filled = path;
         filled.setFillRule(m_dc.fillMode == PolyFillMode::Winding ? Qt::WindingFill
                                                                   : Qt::OddEvenFill);
-        m_painter.fillPath(filled, deviceBrush(m_dc.brush));
+        m_painter.fillPath(filled, currentBrush());
     }
     if (stroke && penVisible()) strokeWithBackground(path);
 }
@@ -823,6 +840,13 @@ void GdiPlayer::lineTo(Point point) {
 
 void GdiPlayer::polyline(std::span<const Point> points) {
     if (points.empty()) return;
+    if (!m_inPath && points.size() >= 2 && prepareSimple(false)) {
+        m_polygon.resize(qsizetype(points.size()));
+        for (size_t i = 0; i < points.size(); ++i)
+            m_polygon[qsizetype(i)] = clampPoint(toDevice(points[i]));
+        m_painter.drawPolyline(m_polygon);
+        return;
+    }
     QPainterPath path(clampPoint(toDevice(points[0])));
     for (size_t i = 1; i < points.size(); ++i) path.lineTo(clampPoint(toDevice(points[i])));
     if (m_inPath) {
@@ -850,6 +874,11 @@ void GdiPlayer::polygon(std::span<const Point> points) {
     m_polygon.resize(qsizetype(points.size()));
     for (size_t i = 0; i < points.size(); ++i)
         m_polygon[qsizetype(i)] = clampPoint(toDevice(points[i]));
+    if (prepareSimple(true)) {
+        m_painter.drawPolygon(
+            m_polygon, m_dc.fillMode == PolyFillMode::Winding ? Qt::WindingFill : Qt::OddEvenFill);
+        return;
+    }
     QPainterPath path;
     path.addPolygon(m_polygon);
     path.closeSubpath();
@@ -951,11 +980,12 @@ void GdiPlayer::polyDraw(std::span<const Point> points, std::span<const uint8_t>
 // are set only when they differ from the last ones.
 bool GdiPlayer::prepareSimple(bool fill) {
     if (m_inPath || m_dc.rop2 == rop2::Nop) return false;
-    const QPen pen = devicePen(m_dc.pen);
+    const QPen& pen = currentPen();
     if (pen.style() != Qt::SolidLine && pen.style() != Qt::NoPen) return false;
     applyClip();
     applyRop2();
-    const QBrush brush = fill && brushVisible() ? deviceBrush(m_dc.brush) : QBrush(Qt::NoBrush);
+    static const QBrush noBrush(Qt::NoBrush);
+    const QBrush& brush = fill && brushVisible() ? currentBrush() : noBrush;
     if (!m_painterPen || *m_painterPen != pen) {
         m_painter.setPen(pen);
         m_painterPen = pen;
@@ -967,14 +997,49 @@ bool GdiPlayer::prepareSimple(bool fill) {
     return true;
 }
 
+bool GdiPlayer::overpaintSafe() const {
+    if (!m_rasterOps) return true;
+    const uint32_t rop = m_dc.rop2;
+    return rop == rop2::CopyPen || rop == rop2::Black || rop == rop2::White ||
+           rop == rop2::NotCopyPen;
+}
+
 bool GdiPlayer::drawSimpleRect(const QRectF& logical) {
     if (m_toDevice.isRotating()) return false;
     const QRectF device = m_toDevice.mapRect(logical);
     if (!(std::abs(device.left()) < kCoordLimit && std::abs(device.right()) < kCoordLimit &&
           std::abs(device.top()) < kCoordLimit && std::abs(device.bottom()) < kCoordLimit))
         return false;
+    if (drawBandedRect(device)) return true;
     if (!prepareSimple(true)) return false;
     m_painter.drawRect(device);
+    return true;
+}
+
+// Stroking a wide pen costs the painter an outline and a scan conversion per rectangle. With
+// square corners (a miter join on a right angle) the stroke is exactly the frame between the
+// rectangle grown and shrunk by half the width, which axis-aligned fills draw far faster. The
+// painter fills, for rectangles as for the stroke's outline, the pixels whose centres lie in
+// the shape, so both cover the same pixels.
+bool GdiPlayer::drawBandedRect(const QRectF& device) {
+    if (m_inPath || m_dc.rop2 == rop2::Nop || !axisAligned() || !overpaintSafe()) return false;
+    const QPen& pen = currentPen();
+    if (pen.style() != Qt::SolidLine || pen.isCosmetic() || pen.joinStyle() != Qt::MiterJoin ||
+        !(pen.widthF() > 0))
+        return false;
+    applyClip();
+    applyRop2();
+    const double half = pen.widthF() / 2;
+    const QRectF inner = device.adjusted(half, half, -half, -half);
+    if (brushVisible() && inner.width() > 0 && inner.height() > 0)
+        m_painter.fillRect(inner, currentBrush());
+    const QColor color = pen.color();
+    const double l = device.left() - half, t = device.top() - half;
+    const double r = device.right() + half, b = device.bottom() + half;
+    m_painter.fillRect(QRectF(QPointF(l, t), QPointF(r, device.top() + half)), color);
+    m_painter.fillRect(QRectF(QPointF(l, device.bottom() - half), QPointF(r, b)), color);
+    m_painter.fillRect(QRectF(QPointF(l, t), QPointF(device.left() + half, b)), color);
+    m_painter.fillRect(QRectF(QPointF(device.right() - half, t), QPointF(r, b)), color);
     return true;
 }
 
@@ -1006,6 +1071,16 @@ void GdiPlayer::ellipse(const Rect& rect) {
         if (r.width() > 2 * half && r.height() > 2 * half) r.adjust(half, half, -half, -half);
     }
     QPainterPath path;
+    if (!m_toDevice.isRotating()) {
+        // An ellipse scaled along its axes is the ellipse of the scaled box.
+        path.addEllipse(m_toDevice.mapRect(r));
+        if (prepareSimple(true)) {
+            m_painter.drawPath(path);
+            return;
+        }
+        figure(path, true);
+        return;
+    }
     path.addEllipse(r);
     figure(m_toDevice.map(path), true);
 }

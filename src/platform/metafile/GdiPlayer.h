@@ -218,6 +218,15 @@ class GdiPlayer : public GdiSink {
         return QTransform::fromTranslate(m_patternAnchor.x(), m_patternAnchor.y()) *
                m_deviceToPainter.inverted();
     }
+    // The DC's pen and brush as painter objects, made once per selection: building them (a
+    // hatch tile, the pen's width through the transforms) costs more than drawing a small
+    // figure. Anything they depend on calls penOrBrushChanged().
+    const QPen& currentPen();
+    const QBrush& currentBrush();
+    void penOrBrushChanged() {
+        m_currentPen.reset();
+        m_currentBrush.reset();
+    }
     bool penVisible() const;
     bool brushVisible() const;
 
@@ -231,6 +240,14 @@ class GdiPlayer : public GdiSink {
     // calls; false when the DC's state needs the general path (styled pens, paths, R2_NOP).
     bool prepareSimple(bool fill);
     bool drawSimpleRect(const QRectF& logical);
+    // A rectangle in device units outlined by a wide solid pen with square corners, drawn as
+    // the brush's inside and four bands of the pen's colour; false when that does not apply.
+    bool drawBandedRect(const QRectF& device);
+    // Painting a pixel twice gives the same result as painting it once (the ROP2 ignores
+    // what is there), so a figure may be drawn in overlapping parts.
+    bool overpaintSafe() const;
+    // The logical-to-device mapping and the painter's mapping keep axes parallel.
+    bool axisAligned() const { return !m_toDevice.isRotating() && !m_deviceToPainter.isRotating(); }
     QPainterPath arcPath(const Rect& box, Point start, Point end, int kind) const;
     QPainterPath regionPath(const RegionData& region) const;
     void fillDeviceRegion(const QPainterPath& path, const BrushObject& brush);
@@ -284,6 +301,8 @@ class GdiPlayer : public GdiSink {
     std::optional<FontCache> m_fontCache;
     std::vector<double> m_advances;
 
+    std::optional<QPen> m_currentPen;  // currentPen() and currentBrush(), when made
+    std::optional<QBrush> m_currentBrush;
     std::optional<QPen> m_painterPen;  // what the painter was last given, when known
     std::optional<QBrush> m_painterBrush;
 
