@@ -148,6 +148,8 @@ void GdiPlayer::begin(const PictureInfo& info) {
     if (m_painter.hasClipping()) m_outerClip = m_painter.clipPath();
     m_rasterOps =
         m_painter.paintEngine() && m_painter.paintEngine()->hasFeature(QPaintEngine::RasterOpModes);
+    m_rasterTarget =
+        m_painter.paintEngine() && m_painter.paintEngine()->type() == QPaintEngine::Raster;
     m_painter.setRenderHint(QPainter::Antialiasing, false);
     m_painter.setRenderHint(QPainter::TextAntialiasing, true);
     m_painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
@@ -844,7 +846,7 @@ void GdiPlayer::polyline(std::span<const Point> points) {
         m_polygon.resize(qsizetype(points.size()));
         for (size_t i = 0; i < points.size(); ++i)
             m_polygon[qsizetype(i)] = clampPoint(toDevice(points[i]));
-        m_painter.drawPolyline(m_polygon);
+        if (!drawSegments(false)) m_painter.drawPolyline(m_polygon);
         return;
     }
     QPainterPath path(clampPoint(toDevice(points[0])));
@@ -875,8 +877,18 @@ void GdiPlayer::polygon(std::span<const Point> points) {
     for (size_t i = 0; i < points.size(); ++i)
         m_polygon[qsizetype(i)] = clampPoint(toDevice(points[i]));
     if (prepareSimple(true)) {
-        m_painter.drawPolygon(
-            m_polygon, m_dc.fillMode == PolyFillMode::Winding ? Qt::WindingFill : Qt::OddEvenFill);
+        const Qt::FillRule rule =
+            m_dc.fillMode == PolyFillMode::Winding ? Qt::WindingFill : Qt::OddEvenFill;
+        if (segmentPen()) {
+            if (brushVisible()) {
+                m_painter.setPen(Qt::NoPen);
+                m_painter.drawPolygon(m_polygon, rule);
+                m_painter.setPen(currentPen());
+            }
+            drawSegments(true);
+            return;
+        }
+        m_painter.drawPolygon(m_polygon, rule);
         return;
     }
     QPainterPath path;
@@ -997,7 +1009,56 @@ bool GdiPlayer::prepareSimple(bool fill) {
     return true;
 }
 
+bool GdiPlayer::segmentPen() {
+    const PenObject& p = m_dc.pen;
+    if (p.extended) {
+        const uint32_t cap = p.style & penStyle::EndCapMask;
+        const uint32_t join = p.style & penStyle::JoinMask;
+        if (cap == penStyle::EndCapSquare || cap == penStyle::EndCapFlat ||
+            join == penStyle::JoinBevel || join == penStyle::JoinMiter)
+            return false;
+    }
+    const QPen& pen = currentPen();
+    return pen.style() == Qt::SolidLine && !pen.isCosmetic() && pen.capStyle() == Qt::SquareCap &&
+           overpaintSafe() && axisAligned();
+}
+
+// A thin wide pen (up to 3.5 pixels) stands for GDI's round ends and joins with square ones.
+// Drawn segment by segment, each square end covers the join as well as the stroker's miter
+// does, and the painter draws straight segments without building an outline.
+bool GdiPlayer::drawSegments(bool closed) {
+    if (!segmentPen()) return false;
+    const qsizetype n = m_polygon.size();
+    if (n < 2) return false;
+    m_lines.resize(size_t(closed ? n : n - 1));
+    // The painter draws straight wide segments quickly only under a transform that scales both
+    // axes alike; a picture frame rounded to 0.01 mm on a reference device with unequal
+    // millimetre counts scales them by slightly different amounts. Then the segments are mapped
+    // here and drawn in output pixels, with the pen's width scaled by the mean of the axes.
+    const double sx = std::abs(m_deviceToPainter.m11()), sy = std::abs(m_deviceToPainter.m22());
+    const bool mapHere = std::abs(sx - sy) > 1e-12 * std::max(sx, sy);
+    if (mapHere && std::abs(sx - sy) > 0.01 * std::max(sx, sy)) return false;
+    const auto at = [&](qsizetype i) {
+        return mapHere ? m_deviceToPainter.map(m_polygon[i]) : m_polygon[i];
+    };
+    for (qsizetype i = 0; i + 1 < n; ++i) m_lines[size_t(i)] = QLineF(at(i), at(i + 1));
+    if (closed) m_lines[size_t(n - 1)] = QLineF(at(n - 1), at(0));
+    if (mapHere) {
+        QPen pen = currentPen();
+        pen.setWidthF(pen.widthF() * std::sqrt(sx * sy));
+        m_painter.setTransform(QTransform());
+        m_painter.setPen(pen);
+        m_painter.drawLines(m_lines.data(), int(m_lines.size()));
+        m_painter.setPen(currentPen());
+        m_painter.setTransform(m_deviceToPainter);
+        return true;
+    }
+    m_painter.drawLines(m_lines.data(), int(m_lines.size()));
+    return true;
+}
+
 bool GdiPlayer::overpaintSafe() const {
+    if (!m_rasterTarget) return false;
     if (!m_rasterOps) return true;
     const uint32_t rop = m_dc.rop2;
     return rop == rop2::CopyPen || rop == rop2::Black || rop == rop2::White ||
@@ -1073,7 +1134,9 @@ void GdiPlayer::ellipse(const Rect& rect) {
     QPainterPath path;
     if (!m_toDevice.isRotating()) {
         // An ellipse scaled along its axes is the ellipse of the scaled box.
-        path.addEllipse(m_toDevice.mapRect(r));
+        const QRectF device = m_toDevice.mapRect(r);
+        if (drawRingEllipse(device)) return;
+        path.addEllipse(device);
         if (prepareSimple(true)) {
             m_painter.drawPath(path);
             return;
@@ -1083,6 +1146,95 @@ void GdiPlayer::ellipse(const Rect& rect) {
     }
     path.addEllipse(r);
     figure(m_toDevice.map(path), true);
+}
+
+namespace {
+
+// The painter fills the pixels whose centres lie inside a shape; along one axis that is the
+// pixels from this edge on, up to the far edge's.
+int fillEdge(double v) {
+    return int(std::clamp(std::floor(v + 0.5), -kCoordLimit, kCoordLimit));
+}
+
+// The pixels of row y whose centres lie inside the ellipse inscribed in `box`: [x0, x1).
+bool ellipseRow(const QRectF& box, int y, int& x0, int& x1) {
+    const double a = box.width() / 2, b = box.height() / 2;
+    if (!(a > 0 && b > 0)) return false;
+    const double t = (y + 0.5 - box.center().y()) / b;
+    if (!(std::abs(t) < 1)) return false;
+    const double dx = a * std::sqrt(1 - t * t);
+    x0 = fillEdge(box.center().x() - dx);
+    x1 = fillEdge(box.center().x() + dx);
+    return x1 > x0;
+}
+
+}  // namespace
+
+// The ring between two ellipses (device units) in the pen's colour and the inner ellipse in a
+// solid brush, as runs of output pixels: a row's runs come straight from the ellipse equation,
+// and the painter fills a list of rectangles without scan-converting any outline.
+void GdiPlayer::drawEllipseSpans(const QRectF& outerDevice, const QRectF& innerDevice,
+                                 const QColor& penColor, const QBrush* brush) {
+    const QRectF outer = m_deviceToPainter.mapRect(outerDevice);
+    const QRectF inner = m_deviceToPainter.mapRect(innerDevice);
+    const QPaintDevice* target = m_painter.device();
+    const int rows = target ? target->height() : 0;
+    const int yFrom = std::max(fillEdge(outer.top()), 0);
+    const int yTo = std::min(fillEdge(outer.bottom()), rows);
+    m_penSpans.clear();
+    m_brushSpans.clear();
+    for (int y = yFrom; y < yTo; ++y) {
+        int ox0, ox1, ix0, ix1;
+        if (!ellipseRow(outer, y, ox0, ox1)) continue;
+        if (ellipseRow(inner, y, ix0, ix1) && ix0 >= ox0 && ix1 <= ox1) {
+            if (brush) m_brushSpans.emplace_back(ix0, y, ix1 - ix0, 1);
+            if (ix0 > ox0) m_penSpans.emplace_back(ox0, y, ix0 - ox0, 1);
+            if (ox1 > ix1) m_penSpans.emplace_back(ix1, y, ox1 - ix1, 1);
+        } else {
+            m_penSpans.emplace_back(ox0, y, ox1 - ox0, 1);
+        }
+    }
+    m_painter.setTransform(QTransform());
+    m_painter.setPen(Qt::NoPen);
+    m_painterPen = QPen(Qt::NoPen);
+    if (brush && !m_brushSpans.empty()) {
+        m_painter.setBrush(*brush);
+        m_painter.drawRects(m_brushSpans.data(), int(m_brushSpans.size()));
+    }
+    m_painter.setBrush(penColor);
+    m_painterBrush = QBrush(penColor);
+    if (!m_penSpans.empty()) m_painter.drawRects(m_penSpans.data(), int(m_penSpans.size()));
+    m_painter.setTransform(m_deviceToPainter);
+}
+
+// A wide pen's stroke along an ellipse is the ring between the ellipse grown and shrunk by half
+// the width (to well under a pixel for the widths pictures use). Filling the ring spares the
+// painter the offset curves of the stroker, the most costly part of a busy picture.
+bool GdiPlayer::drawRingEllipse(const QRectF& device) {
+    if (m_inPath || m_dc.rop2 == rop2::Nop || !axisAligned() || !overpaintSafe()) return false;
+    const QPen& pen = currentPen();
+    if (pen.style() != Qt::SolidLine || pen.isCosmetic() || !(pen.widthF() > 0)) return false;
+    const double half = pen.widthF() / 2;
+    const QRectF inner = device.adjusted(half, half, -half, -half);
+    if (!(inner.width() > 0 && inner.height() > 0)) return false;  // the pen covers it all
+    applyClip();
+    applyRop2();
+    const QBrush& brush = currentBrush();
+    if (!brushVisible() || brush.style() == Qt::SolidPattern) {
+        drawEllipseSpans(device.adjusted(-half, -half, half, half), inner, pen.color(),
+                         brushVisible() ? &brush : nullptr);
+        return true;
+    }
+    if (brushVisible()) {
+        QPainterPath inside;
+        inside.addEllipse(inner);
+        m_painter.fillPath(inside, brush);
+    }
+    QPainterPath ring;
+    ring.addEllipse(device.adjusted(-half, -half, half, half));
+    ring.addEllipse(inner);  // the default odd-even rule leaves the inside out
+    m_painter.fillPath(ring, pen.color());
+    return true;
 }
 
 // An arc of the ellipse in `box` from the radial line through `start` to the one through

@@ -14,6 +14,7 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QImage>
+#include <QLineF>
 #include <QPainterPath>
 #include <QPen>
 #include <QPolygonF>
@@ -243,6 +244,17 @@ class GdiPlayer : public GdiSink {
     // A rectangle in device units outlined by a wide solid pen with square corners, drawn as
     // the brush's inside and four bands of the pen's colour; false when that does not apply.
     bool drawBandedRect(const QRectF& device);
+    // An ellipse in device units outlined by a wide solid pen, drawn as its inside and the ring
+    // of the pen; false when that does not apply.
+    bool drawRingEllipse(const QRectF& device);
+    void drawEllipseSpans(const QRectF& outerDevice, const QRectF& innerDevice,
+                          const QColor& penColor, const QBrush* brush);
+    // The current pen is a wide one whose round ends and joins are drawn square (see
+    // devicePen), so that a polyline may be drawn segment by segment.
+    bool segmentPen();
+    // Draws the open or closed polyline in m_polygon as separate segments; false when the
+    // pen does not allow it.
+    bool drawSegments(bool closed);
     // Painting a pixel twice gives the same result as painting it once (the ROP2 ignores
     // what is there), so a figure may be drawn in overlapping parts.
     bool overpaintSafe() const;
@@ -290,6 +302,10 @@ class GdiPlayer : public GdiSink {
     bool m_clipDirty = true;
     uint32_t m_appliedRop2 = rop2::CopyPen;
     bool m_rasterOps = false;
+    // The painter draws pixels (an image), where shapes may be drawn in parts; a vector
+    // device (SVG, PDF) keeps each shape whole.
+    bool m_rasterTarget = false;
+    std::vector<QRect> m_penSpans, m_brushSpans;  // reused buffers
 
     // The last font made for text, with its metrics (fonts are costly to set up).
     struct FontCache {
@@ -306,7 +322,8 @@ class GdiPlayer : public GdiSink {
     std::optional<QPen> m_painterPen;  // what the painter was last given, when known
     std::optional<QBrush> m_painterBrush;
 
-    QPolygonF m_polygon;  // reused buffer
+    QPolygonF m_polygon;  // reused buffers
+    std::vector<QLineF> m_lines;
     qsizetype m_unsupported = 0;
 };
 
