@@ -832,7 +832,10 @@ void GdiPlayer::lineTo(Point point) {
         return;
     }
     if (prepareSimple(false)) {
-        m_painter.drawLine(from, to);
+        m_polygon.resize(2);
+        m_polygon[0] = from;
+        m_polygon[1] = to;
+        if (!drawSegments(false)) m_painter.drawLine(from, to);
         return;
     }
     QPainterPath path(from);
@@ -1009,6 +1012,45 @@ bool GdiPlayer::prepareSimple(bool fill) {
     return true;
 }
 
+namespace {
+
+// The painter fills the pixels whose centres lie inside a shape; along one axis that is the
+// pixels from this edge on, up to the far edge's.
+int fillEdge(double v) {
+    return int(std::clamp(std::floor(v + 0.5), -kCoordLimit, kCoordLimit));
+}
+
+// The pixels of row y whose centres lie inside the ellipse inscribed in `box`: [x0, x1).
+bool ellipseRow(const QRectF& box, int y, int& x0, int& x1) {
+    const double a = box.width() / 2, b = box.height() / 2;
+    if (!(a > 0 && b > 0)) return false;
+    const double t = (y + 0.5 - box.center().y()) / b;
+    if (!(std::abs(t) < 1)) return false;
+    const double dx = a * std::sqrt(1 - t * t);
+    x0 = fillEdge(box.center().x() - dx);
+    x1 = fillEdge(box.center().x() + dx);
+    return x1 > x0;
+}
+
+}  // namespace
+
+void GdiPlayer::fillOutputSpans(const std::vector<QRect>& spans, const QBrush& brush) {
+    if (spans.empty()) return;
+    m_painter.setTransform(QTransform());
+    if (!m_painterPen || m_painterPen->style() != Qt::NoPen) {
+        m_painter.setPen(Qt::NoPen);
+        m_painterPen = QPen(Qt::NoPen);
+    }
+    // A pattern brush is anchored in output pixels (deviceBrush undoes the painter's
+    // transform), which with no transform takes no transform of its own.
+    QBrush output = brush;
+    if (output.transform().type() != QTransform::TxNone) output.setTransform(QTransform());
+    m_painter.setBrush(output);
+    m_painterBrush = output;
+    m_painter.drawRects(spans.data(), int(spans.size()));
+    m_painter.setTransform(m_deviceToPainter);
+}
+
 bool GdiPlayer::segmentPen() {
     const PenObject& p = m_dc.pen;
     if (p.extended) {
@@ -1085,8 +1127,8 @@ bool GdiPlayer::drawSimpleRect(const QRectF& logical) {
 bool GdiPlayer::drawBandedRect(const QRectF& device) {
     if (m_inPath || m_dc.rop2 == rop2::Nop || !axisAligned() || !overpaintSafe()) return false;
     const QPen& pen = currentPen();
-    if (pen.style() != Qt::SolidLine || pen.isCosmetic() || pen.joinStyle() != Qt::MiterJoin ||
-        !(pen.widthF() > 0))
+    if (pen.style() != Qt::SolidLine || pen.isCosmetic() || !(pen.widthF() > 0) ||
+        (pen.joinStyle() != Qt::MiterJoin && pen.joinStyle() != Qt::RoundJoin))
         return false;
     applyClip();
     applyRop2();
@@ -1095,6 +1137,10 @@ bool GdiPlayer::drawBandedRect(const QRectF& device) {
     if (brushVisible() && inner.width() > 0 && inner.height() > 0)
         m_painter.fillRect(inner, currentBrush());
     const QColor color = pen.color();
+    if (pen.joinStyle() == Qt::RoundJoin) {
+        drawRoundFrameSpans(device.adjusted(-half, -half, half, half), inner, half, color);
+        return true;
+    }
     const double l = device.left() - half, t = device.top() - half;
     const double r = device.right() + half, b = device.bottom() + half;
     m_painter.fillRect(QRectF(QPointF(l, t), QPointF(r, device.top() + half)), color);
@@ -1102,6 +1148,45 @@ bool GdiPlayer::drawBandedRect(const QRectF& device) {
     m_painter.fillRect(QRectF(QPointF(l, t), QPointF(device.left() + half, b)), color);
     m_painter.fillRect(QRectF(QPointF(device.right() - half, t), QPointF(r, b)), color);
     return true;
+}
+
+// The frame a wide pen with round joins strokes around a rectangle: the rectangle grown by
+// half the width with its corners rounded to that radius, less the rectangle shrunk by it, as
+// runs of output pixels.
+void GdiPlayer::drawRoundFrameSpans(const QRectF& outerDevice, const QRectF& innerDevice,
+                                    double radius, const QColor& color) {
+    const QRectF outer = m_deviceToPainter.mapRect(outerDevice);
+    const bool hole = innerDevice.width() > 0 && innerDevice.height() > 0;
+    const QRectF inner = m_deviceToPainter.mapRect(innerDevice);
+    const double rx = radius * std::abs(m_deviceToPainter.m11());
+    const double ry = radius * std::abs(m_deviceToPainter.m22());
+    const QPaintDevice* target = m_painter.device();
+    const int yFrom = std::max(fillEdge(outer.top()), 0);
+    const int yTo = std::min(fillEdge(outer.bottom()), target ? target->height() : 0);
+    const int holeTop = fillEdge(inner.top()), holeBottom = fillEdge(inner.bottom());
+    const int holeLeft = fillEdge(inner.left()), holeRight = fillEdge(inner.right());
+    m_penSpans.clear();
+    for (int y = yFrom; y < yTo; ++y) {
+        const double yc = y + 0.5;
+        const double dy = std::max(outer.top() + ry - yc, yc - (outer.bottom() - ry));
+        double inset = 0;
+        if (dy > 0 && ry > 0) {
+            if (dy > ry) continue;  // a row on the straight edge itself keeps the edge
+            const double t = dy / ry;
+            inset = rx * (1 - std::sqrt(1 - t * t));
+        }
+        const int x0 = fillEdge(outer.left() + inset), x1 = fillEdge(outer.right() - inset);
+        if (x1 <= x0) continue;
+        if (hole && y >= holeTop && y < holeBottom && holeLeft < holeRight) {
+            if (holeLeft > x0) m_penSpans.emplace_back(x0, y, std::min(holeLeft, x1) - x0, 1);
+            if (x1 > holeRight)
+                m_penSpans.emplace_back(std::max(holeRight, x0), y, x1 - std::max(holeRight, x0),
+                                        1);
+        } else {
+            m_penSpans.emplace_back(x0, y, x1 - x0, 1);
+        }
+    }
+    fillOutputSpans(m_penSpans, QBrush(color));
 }
 
 void GdiPlayer::rectangle(const Rect& rect) {
@@ -1148,28 +1233,6 @@ void GdiPlayer::ellipse(const Rect& rect) {
     figure(m_toDevice.map(path), true);
 }
 
-namespace {
-
-// The painter fills the pixels whose centres lie inside a shape; along one axis that is the
-// pixels from this edge on, up to the far edge's.
-int fillEdge(double v) {
-    return int(std::clamp(std::floor(v + 0.5), -kCoordLimit, kCoordLimit));
-}
-
-// The pixels of row y whose centres lie inside the ellipse inscribed in `box`: [x0, x1).
-bool ellipseRow(const QRectF& box, int y, int& x0, int& x1) {
-    const double a = box.width() / 2, b = box.height() / 2;
-    if (!(a > 0 && b > 0)) return false;
-    const double t = (y + 0.5 - box.center().y()) / b;
-    if (!(std::abs(t) < 1)) return false;
-    const double dx = a * std::sqrt(1 - t * t);
-    x0 = fillEdge(box.center().x() - dx);
-    x1 = fillEdge(box.center().x() + dx);
-    return x1 > x0;
-}
-
-}  // namespace
-
 // The ring between two ellipses (device units) in the pen's colour and the inner ellipse in a
 // solid brush, as runs of output pixels: a row's runs come straight from the ellipse equation,
 // and the painter fills a list of rectangles without scan-converting any outline.
@@ -1194,17 +1257,8 @@ void GdiPlayer::drawEllipseSpans(const QRectF& outerDevice, const QRectF& innerD
             m_penSpans.emplace_back(ox0, y, ox1 - ox0, 1);
         }
     }
-    m_painter.setTransform(QTransform());
-    m_painter.setPen(Qt::NoPen);
-    m_painterPen = QPen(Qt::NoPen);
-    if (brush && !m_brushSpans.empty()) {
-        m_painter.setBrush(*brush);
-        m_painter.drawRects(m_brushSpans.data(), int(m_brushSpans.size()));
-    }
-    m_painter.setBrush(penColor);
-    m_painterBrush = QBrush(penColor);
-    if (!m_penSpans.empty()) m_painter.drawRects(m_penSpans.data(), int(m_penSpans.size()));
-    m_painter.setTransform(m_deviceToPainter);
+    if (brush) fillOutputSpans(m_brushSpans, *brush);
+    fillOutputSpans(m_penSpans, QBrush(penColor));
 }
 
 // A wide pen's stroke along an ellipse is the ring between the ellipse grown and shrunk by half
@@ -1219,21 +1273,8 @@ bool GdiPlayer::drawRingEllipse(const QRectF& device) {
     if (!(inner.width() > 0 && inner.height() > 0)) return false;  // the pen covers it all
     applyClip();
     applyRop2();
-    const QBrush& brush = currentBrush();
-    if (!brushVisible() || brush.style() == Qt::SolidPattern) {
-        drawEllipseSpans(device.adjusted(-half, -half, half, half), inner, pen.color(),
-                         brushVisible() ? &brush : nullptr);
-        return true;
-    }
-    if (brushVisible()) {
-        QPainterPath inside;
-        inside.addEllipse(inner);
-        m_painter.fillPath(inside, brush);
-    }
-    QPainterPath ring;
-    ring.addEllipse(device.adjusted(-half, -half, half, half));
-    ring.addEllipse(inner);  // the default odd-even rule leaves the inside out
-    m_painter.fillPath(ring, pen.color());
+    drawEllipseSpans(device.adjusted(-half, -half, half, half), inner, pen.color(),
+                     brushVisible() ? &currentBrush() : nullptr);
     return true;
 }
 

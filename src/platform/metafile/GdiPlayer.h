@@ -249,6 +249,10 @@ class GdiPlayer : public GdiSink {
     bool drawRingEllipse(const QRectF& device);
     void drawEllipseSpans(const QRectF& outerDevice, const QRectF& innerDevice,
                           const QColor& penColor, const QBrush* brush);
+    void drawRoundFrameSpans(const QRectF& outerDevice, const QRectF& innerDevice, double radius,
+                             const QColor& color);
+    // Fills rectangles given in output pixels (runs of a row) with the brush.
+    void fillOutputSpans(const std::vector<QRect>& spans, const QBrush& brush);
     // The current pen is a wide one whose round ends and joins are drawn square (see
     // devicePen), so that a polyline may be drawn segment by segment.
     bool segmentPen();
