@@ -1041,10 +1041,11 @@ void GdiPlayer::fillOutputSpans(const std::vector<QRect>& spans, const QBrush& b
         m_painter.setPen(Qt::NoPen);
         m_painterPen = QPen(Qt::NoPen);
     }
-    // A pattern brush is anchored in output pixels (deviceBrush undoes the painter's
-    // transform), which with no transform takes no transform of its own.
+    // A pattern brush's transform is made for the painter's transform; with none, the brush
+    // takes both, so that its pattern stays anchored where the other figures have it.
     QBrush output = brush;
-    if (output.transform().type() != QTransform::TxNone) output.setTransform(QTransform());
+    if (output.transform().type() != QTransform::TxNone)
+        output.setTransform(output.transform() * m_deviceToPainter);
     m_painter.setBrush(output);
     m_painterBrush = output;
     m_painter.drawRects(spans.data(), int(spans.size()));
@@ -1061,25 +1062,28 @@ bool GdiPlayer::segmentPen() {
             return false;
     }
     const QPen& pen = currentPen();
-    return pen.style() == Qt::SolidLine && !pen.isCosmetic() && pen.capStyle() == Qt::SquareCap &&
-           overpaintSafe() && axisAligned();
+    if (pen.style() != Qt::SolidLine || pen.isCosmetic() || pen.capStyle() != Qt::SquareCap ||
+        !overpaintSafe() || !axisAligned())
+        return false;
+    // The painter draws straight wide segments quickly only under a transform that scales both
+    // axes alike; a picture frame rounded to 0.01 mm on a reference device with unequal
+    // millimetre counts scales them by slightly different amounts, which drawSegments handles
+    // by drawing in output pixels. A plainly unequal stretch keeps the stroker.
+    const double sx = std::abs(m_deviceToPainter.m11()), sy = std::abs(m_deviceToPainter.m22());
+    return std::abs(sx - sy) <= 0.01 * std::max(sx, sy);
 }
 
 // A thin wide pen (up to 3.5 pixels) stands for GDI's round ends and joins with square ones.
 // Drawn segment by segment, each square end covers the join as well as the stroker's miter
 // does, and the painter draws straight segments without building an outline.
 bool GdiPlayer::drawSegments(bool closed) {
-    if (!segmentPen()) return false;
     const qsizetype n = m_polygon.size();
-    if (n < 2) return false;
+    if (n < 2 || !segmentPen()) return false;
     m_lines.resize(size_t(closed ? n : n - 1));
-    // The painter draws straight wide segments quickly only under a transform that scales both
-    // axes alike; a picture frame rounded to 0.01 mm on a reference device with unequal
-    // millimetre counts scales them by slightly different amounts. Then the segments are mapped
-    // here and drawn in output pixels, with the pen's width scaled by the mean of the axes.
+    // Under a slightly unequal scale the segments are mapped here and drawn in output pixels,
+    // with the pen's width scaled by the mean of the axes.
     const double sx = std::abs(m_deviceToPainter.m11()), sy = std::abs(m_deviceToPainter.m22());
     const bool mapHere = std::abs(sx - sy) > 1e-12 * std::max(sx, sy);
-    if (mapHere && std::abs(sx - sy) > 0.01 * std::max(sx, sy)) return false;
     const auto at = [&](qsizetype i) {
         return mapHere ? m_deviceToPainter.map(m_polygon[i]) : m_polygon[i];
     };
