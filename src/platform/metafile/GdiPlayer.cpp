@@ -1062,7 +1062,9 @@ bool GdiPlayer::segmentPen() {
             return false;
     }
     const QPen& pen = currentPen();
-    if (pen.style() != Qt::SolidLine || pen.isCosmetic() || pen.capStyle() != Qt::SquareCap ||
+    const bool square = pen.capStyle() == Qt::SquareCap && pen.joinStyle() == Qt::MiterJoin;
+    const bool round = pen.capStyle() == Qt::RoundCap && pen.joinStyle() == Qt::RoundJoin;
+    if (pen.style() != Qt::SolidLine || pen.isCosmetic() || !(square || round) ||
         !overpaintSafe() || !axisAligned())
         return false;
     // The painter draws straight wide segments quickly only under a transform that scales both
@@ -1073,12 +1075,17 @@ bool GdiPlayer::segmentPen() {
     return std::abs(sx - sy) <= 0.01 * std::max(sx, sy);
 }
 
-// A thin wide pen (up to 3.5 pixels) stands for GDI's round ends and joins with square ones.
-// Drawn segment by segment, each square end covers the join as well as the stroker's miter
-// does, and the painter draws straight segments without building an outline.
+// Polylines of wide solid pens, drawn segment by segment: the painter draws a straight segment
+// with flat or square ends without building an outline and scan-converting it.
+// A pen of up to 3.5 pixels stands for GDI's round ends and joins with square ones (see
+// devicePen); each square end covers the join as well as the stroker's miter does.
+// A wider pen keeps its round ends and joins exactly: the stroke is the union of the segments
+// with flat ends and a disc of the pen's width at every vertex, drawn as runs of pixels.
 bool GdiPlayer::drawSegments(bool closed) {
     const qsizetype n = m_polygon.size();
     if (n < 2 || !segmentPen()) return false;
+    const QPen& devicePen = currentPen();
+    const bool round = devicePen.capStyle() == Qt::RoundCap;
     m_lines.resize(size_t(closed ? n : n - 1));
     // Under a slightly unequal scale the segments are mapped here and drawn in output pixels,
     // with the pen's width scaled by the mean of the axes.
@@ -1089,17 +1096,33 @@ bool GdiPlayer::drawSegments(bool closed) {
     };
     for (qsizetype i = 0; i + 1 < n; ++i) m_lines[size_t(i)] = QLineF(at(i), at(i + 1));
     if (closed) m_lines[size_t(n - 1)] = QLineF(at(n - 1), at(0));
-    if (mapHere) {
-        QPen pen = currentPen();
-        pen.setWidthF(pen.widthF() * std::sqrt(sx * sy));
-        m_painter.setTransform(QTransform());
+    if (mapHere || round) {
+        QPen pen = devicePen;
+        if (mapHere) pen.setWidthF(pen.widthF() * std::sqrt(sx * sy));
+        if (round) pen.setCapStyle(Qt::FlatCap);
+        if (mapHere) m_painter.setTransform(QTransform());
         m_painter.setPen(pen);
         m_painter.drawLines(m_lines.data(), int(m_lines.size()));
-        m_painter.setPen(currentPen());
-        m_painter.setTransform(m_deviceToPainter);
-        return true;
+        if (mapHere) m_painter.setTransform(m_deviceToPainter);
+        m_painter.setPen(devicePen);
+    } else {
+        m_painter.drawLines(m_lines.data(), int(m_lines.size()));
     }
-    m_painter.drawLines(m_lines.data(), int(m_lines.size()));
+    if (!round) return true;
+    const double rx = devicePen.widthF() / 2 * sx, ry = devicePen.widthF() / 2 * sy;
+    const QPaintDevice* target = m_painter.device();
+    const int rows = target ? target->height() : 0;
+    m_penSpans.clear();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QPointF c = m_deviceToPainter.map(m_polygon[i]);
+        const QRectF disc(c.x() - rx, c.y() - ry, 2 * rx, 2 * ry);
+        const int yTo = std::min(fillEdge(disc.bottom()), rows);
+        for (int y = std::max(fillEdge(disc.top()), 0); y < yTo; ++y) {
+            int x0, x1;
+            if (ellipseRow(disc, y, x0, x1)) m_penSpans.emplace_back(x0, y, x1 - x0, 1);
+        }
+    }
+    fillOutputSpans(m_penSpans, QBrush(devicePen.color()));
     return true;
 }
 
