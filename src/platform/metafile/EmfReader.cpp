@@ -140,6 +140,10 @@ bool EmfDecoder::playText(BoundedReader& in, std::span<const uint8_t> record, bo
         run.text.resize(qsizetype(chars));
         for (uint32_t i = 0; i < chars; ++i)
             run.text[qsizetype(i)] = QChar(char16_t(text[2 * i] | (text[2 * i + 1] << 8)));
+        // Symbol and Wingdings text comes as the fonts' own codes (U+F020..U+F0FF, or plain
+        // bytes for Symbol); fonts here have no such codes, so they become the characters
+        // they stand for. One code unit stays one code unit, so Dx stays in step.
+        run.text = symbolFontToUnicode(run.text, m_selectedFace);
     } else {
         // 8-bit text in the code page of the selected font's character set.
         run.text = decodeAnsiText(text, m_selectedCharset, m_selectedFace);

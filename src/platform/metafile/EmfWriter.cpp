@@ -1,6 +1,7 @@
 #include "platform/metafile/EmfWriter.h"
 
 #include "platform/metafile/Dib.h"
+#include "platform/metafile/FontText.h"
 
 #include <algorithm>
 #include <cmath>
@@ -469,6 +470,7 @@ void EmfWriter::createDibPatternBrush(uint32_t index, const DibRef& pattern, boo
 
 void EmfWriter::createFont(uint32_t index, const LogFont& font) {
     // EMR_EXTCREATEFONTINDIRECTW (MS-EMF 2.3.7.8) with a plain LogFont (2.2.13).
+    m_fontFaces.insert(index, font.faceName);
     start(EMR_EXTCREATEFONTINDIRECTW);
     put32(objectIndex(index));
     putI32(font.height);
@@ -513,10 +515,13 @@ void EmfWriter::selectObject(uint32_t index) {
         selectClipRegion(&device, RegionMode::Copy);
         return;
     }
+    if (const auto face = m_fontFaces.constFind(index); face != m_fontFaces.constEnd())
+        m_selectedFace = *face;
     oneValue(EMR_SELECTOBJECT, objectIndex(index));
 }
 
 void EmfWriter::deleteObject(uint32_t index) {
+    m_fontFaces.remove(index);
     if (m_regions.remove(index)) {
         m_regionBounds.remove(index);
         return;
@@ -795,7 +800,10 @@ void EmfWriter::extTextOut(const TextRun& text) {
     put32(text.options);
     putRect(text.rect);
     put32(withDx ? kFixed + stringBytes : 0);
-    for (QChar c : text.text) put16(c.unicode());
+    // The reader gave Unicode; Symbol and Wingdings text goes back to the fonts' codes, which
+    // every player draws with the font's glyphs (GDI reads plain Latin codes in the Symbol
+    // face as its Greek letters, so a decoded "×" written as such would come back as "⋅").
+    for (QChar c : unicodeToSymbolFont(text.text, m_selectedFace)) put16(c.unicode());
     padTo4();
     if (withDx)
         for (size_t i = 0; i < size_t{chars} * perChar; ++i) putI32(text.dx[i]);

@@ -156,6 +156,10 @@ class EmfWriter : public GdiSink {
     // Region objects by the sink's index: EMF has none, so they live here.
     QHash<uint32_t, std::vector<Rect>> m_regions;
     QHash<uint32_t, Rect> m_regionBounds;
+    // Face of each font object, and of the one selected: text in the Symbol and Wingdings
+    // faces is written in the fonts' own codes.
+    QHash<uint32_t, QString> m_fontFaces;
+    QString m_selectedFace;
 };
 
 }  // namespace plume::metafile

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 namespace plume::metafile {
 namespace {
@@ -492,6 +493,27 @@ QString symbolFontToUnicode(const QString& text, const QString& faceName) {
         else if (u >= 0x20 && u <= 0xFF)
             c = QChar(symbolCharacter(static_cast<uint8_t>(u)));
     }
+    return out;
+}
+
+QString unicodeToSymbolFont(const QString& text, const QString& faceName) {
+    const bool wingdings = isWingdings(normalizedFace(faceName));
+    if (!wingdings && !isTheSymbolFace(faceName)) return text;
+    using Inverse = std::unordered_map<char16_t, char16_t>;
+    const auto invert = [](char16_t (*forward)(uint8_t)) {
+        Inverse inverse;
+        for (int b = 0x20; b <= 0xFF; ++b) {
+            const char16_t u = forward(static_cast<uint8_t>(b));
+            if (u != 0xF000 + b) inverse.emplace(u, static_cast<char16_t>(0xF000 + b));
+        }
+        return inverse;
+    };
+    static const Inverse fromSymbol = invert(symbolCharacter);
+    static const Inverse fromWingdings = invert(wingdingsCharacter);
+    const Inverse& inverse = wingdings ? fromWingdings : fromSymbol;
+    QString out = text;
+    for (QChar& c : out)
+        if (const auto it = inverse.find(c.unicode()); it != inverse.end()) c = QChar(it->second);
     return out;
 }
 

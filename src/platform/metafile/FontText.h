@@ -74,6 +74,12 @@ AnsiTextRun decodeAnsiTextRun(std::span<const uint8_t> bytes, std::span<const in
 // codes become their pictures' characters where Unicode has them; other text is kept.
 QString symbolFontToUnicode(const QString& text, const QString& faceName);
 
+// The other way: Unicode text meant for the Symbol or Wingdings face as the font's own
+// private-use codes U+F020..U+F0FF, which every player of the text reads the same way (plain
+// Latin codes in the Symbol face would turn into Greek). Characters the font does not have
+// and text in other faces are kept.
+QString unicodeToSymbolFont(const QString& text, const QString& faceName);
+
 // True for the faces whose glyphs sit at symbol positions rather than Unicode ones.
 bool isSymbolFace(const QString& faceName);
 

@@ -184,6 +184,29 @@ TEST(EmfReader, TextFieldsAreCheckedAndDecoded) {
     EXPECT_EQ(stats.recordsSkipped, 1);
 }
 
+TEST(EmfReader, WideTextInSymbolFontsBecomesTheCharactersItStandsFor) {
+    // Word and its kin write Symbol and Wingdings text as the fonts' own codes: U+F0xx, or
+    // plain bytes for Symbol. Other faces keep their text as written.
+    const QString codes = QString(QChar(0xF061)) + QChar(0xF0B3) + QLatin1Char('c');
+    const QByteArray bytes = EmfBuilder(96, 96)
+                                 .createFont(1, -12, 400, QStringLiteral("Symbol"), 0, 2)
+                                 .createFont(2, -12, 400, QStringLiteral("Wingdings"), 0, 2)
+                                 .createFont(3, -12, 400, QStringLiteral("Arial"))
+                                 .selectObject(1)
+                                 .extTextOutW(0, 0, codes, 0, {5, 6, 7})
+                                 .selectObject(2)
+                                 .extTextOutW(0, 0, QString(QChar(0xF04A)))
+                                 .selectObject(3)
+                                 .extTextOutW(0, 0, codes)
+                                 .build();
+    const QStringList texts = play(bytes).filter(QStringLiteral("text"));
+    ASSERT_EQ(texts.size(), 3);
+    const QString greek = QString(QChar(0x03B1)) + QChar(0x2265) + QChar(0x03C7);
+    EXPECT_EQ(texts[0], QStringLiteral("text 0,0 '") + greek + QStringLiteral("' dx 5 6 7"));
+    EXPECT_EQ(texts[1], QStringLiteral("text 0,0 '") + QChar(0x263A) + QStringLiteral("' dx"));
+    EXPECT_EQ(texts[2], QStringLiteral("text 0,0 '") + codes + QStringLiteral("' dx"));
+}
+
 TEST(EmfReader, ShiftJisTextMergesTheAdvancesOfDoubleByteCharacters) {
     // "Aメ" in CP932 is 41 83 81: three bytes, two characters; Dx per byte 10, 6, 6.
     QByteArray p;

@@ -87,6 +87,15 @@ TEST(FontTextTest, SymbolCharsetFollowsTheFace) {
               QString::fromUtf16(u"πα"));
     EXPECT_EQ(symbolFontToUnicode(QStringLiteral("pa"), QStringLiteral("Arial")),
               QStringLiteral("pa"));
+    // Back again, as a WMF's Symbol text converted to EMF is written: the fonts' own codes,
+    // so that "×" (Symbol byte B4) does not come back as Symbol's "⋅" (byte D7 = U+00D7).
+    const QString meant = QString::fromUtf16(u"α×∑0 ");
+    const QString codes = unicodeToSymbolFont(meant, QStringLiteral("Symbol"));
+    EXPECT_EQ(codes, QString::fromUtf16(u"\uF061\uF0B4\uF0E5\uF030\uF020"));
+    EXPECT_EQ(symbolFontToUnicode(codes, QStringLiteral("Symbol")), meant);
+    EXPECT_EQ(unicodeToSymbolFont(QString::fromUtf16(u"☺x"), QStringLiteral("Wingdings")),
+              QString::fromUtf16(u"\uF04Ax"));
+    EXPECT_EQ(unicodeToSymbolFont(meant, QStringLiteral("Arial")), meant);
     // The face standing in for Symbol really has glyphs for what Symbol text becomes.
     LogFont symbol;
     symbol.faceName = QStringLiteral("Symbol");
