@@ -1498,6 +1498,46 @@ void GdiPlayer::paintRegionObject(uint32_t regionIndex) {
         fillDeviceRegion(m_toDevice.map(*r), m_dc.brush);
 }
 
+void GdiPlayer::shadeTriangle(const QTransform& full, std::array<const TriVertex*, 3> corners,
+                              const QRect& deviceRect) {
+    QPointF p[3];
+    for (int k = 0; k < 3; ++k) {
+        p[k] = full.map(QPointF(corners[k]->x, corners[k]->y));
+        p[k] = QPointF(clamp(p[k].x()), clamp(p[k].y()));
+    }
+    const double area = (p[1].x() - p[0].x()) * (p[2].y() - p[0].y()) -
+                        (p[2].x() - p[0].x()) * (p[1].y() - p[0].y());
+    if (std::abs(area) < 1e-9) return;
+    const QRect box = QPolygonF({p[0], p[1], p[2]}).boundingRect().toAlignedRect() & deviceRect;
+    if (box.isEmpty()) return;
+    QImage shaded(box.size(), QImage::Format_ARGB32_Premultiplied);
+    if (shaded.isNull()) return;
+    shaded.fill(Qt::transparent);
+    for (int y = 0; y < box.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(shaded.scanLine(y));
+        const double cy = box.top() + y + 0.5;
+        for (int x = 0; x < box.width(); ++x) {
+            const double cx = box.left() + x + 0.5;
+            // Barycentric weights of the pixel centre; all three non-negative inside.
+            const double w0 =
+                ((p[1].x() - cx) * (p[2].y() - cy) - (p[2].x() - cx) * (p[1].y() - cy)) / area;
+            const double w1 =
+                ((p[2].x() - cx) * (p[0].y() - cy) - (p[0].x() - cx) * (p[2].y() - cy)) / area;
+            const double w2 = 1 - w0 - w1;
+            if (w0 < -1e-9 || w1 < -1e-9 || w2 < -1e-9) continue;
+            const auto channel = [&](uint16_t TriVertex::*c) {
+                const double v =
+                    w0 * (corners[0]->*c) + w1 * (corners[1]->*c) + w2 * (corners[2]->*c);
+                return std::clamp(int(v) >> 8, 0, 255);
+            };
+            line[x] = qRgb(channel(&TriVertex::red), channel(&TriVertex::green),
+                           channel(&TriVertex::blue));
+        }
+    }
+    m_painter.setTransform(QTransform());
+    m_painter.drawImage(box.topLeft(), shaded);
+}
+
 void GdiPlayer::gradientFill(std::span<const TriVertex> vertices, std::span<const uint32_t> indices,
                              uint32_t mode) {
     applyClip();
@@ -1506,22 +1546,17 @@ void GdiPlayer::gradientFill(std::span<const TriVertex> vertices, std::span<cons
         return QColor(v.red >> 8, v.green >> 8, v.blue >> 8);
     };
     if (mode == 2) {
-        // Triangles: filled with the mean of their corner colours.
-        for (size_t i = 0; i + 2 < indices.size(); i += 3) {
-            const TriVertex* v[3] = {&vertices[indices[i]], &vertices[indices[i + 1]],
-                                     &vertices[indices[i + 2]]};
-            QPolygonF tri;
-            int r = 0, g = 0, b = 0;
-            for (auto* p : v) {
-                tri << clampPoint(toDevice(Point{p->x, p->y}));
-                r += p->red >> 8;
-                g += p->green >> 8;
-                b += p->blue >> 8;
-            }
-            QPainterPath path;
-            path.addPolygon(tri);
-            m_painter.fillPath(path, QColor(r / 3, g / 3, b / 3));
-        }
+        // GRADIENT_FILL_TRIANGLE: each triangle shaded from its corners' colours (Gouraud),
+        // pixel by pixel in output pixels, then laid over the picture through the clip.
+        const QPaintDevice* device = m_painter.device();
+        if (!device) return;
+        const QRect deviceRect(0, 0, device->width(), device->height());
+        const QTransform full = m_toDevice * m_deviceToPainter;
+        for (size_t i = 0; i + 2 < indices.size(); i += 3)
+            shadeTriangle(
+                full, {&vertices[indices[i]], &vertices[indices[i + 1]], &vertices[indices[i + 2]]},
+                deviceRect);
+        m_painter.setTransform(m_deviceToPainter);
         return;
     }
     for (size_t i = 0; i + 1 < indices.size(); i += 2) {

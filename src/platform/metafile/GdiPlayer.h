@@ -21,6 +21,7 @@
 #include <QRectF>
 #include <QRegion>
 #include <QTransform>
+#include <array>
 #include <memory>
 #include <optional>
 #include <variant>
@@ -169,6 +170,9 @@ class GdiPlayer : public GdiSink {
                                 PaletteObject>;
 
   private:
+    // One triangle of GRADIENT_FILL_TRIANGLE shaded in output pixels inside `deviceRect`.
+    void shadeTriangle(const QTransform& full, std::array<const TriVertex*, 3> corners,
+                       const QRect& deviceRect);
     struct DcState {
         MapMode mapMode = MapMode::Text;
         Point windowOrg, viewportOrg;
