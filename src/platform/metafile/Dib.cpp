@@ -90,10 +90,43 @@ std::array<QRgb, 256> buildColorTable(std::span<const uint8_t> info, const DibHe
     return table;
 }
 
+// An embedded PNG cut at its last whole, well-formed chunk and closed with a proper IEND.
+// Qt hands PNG data to libpng with libpng's own error handler, which prints to stderr when a
+// chunk is damaged; a picture whose image data is whole but whose ending is not (as some
+// writers leave it) then decodes quietly. Empty when there is no PNG signature.
+QByteArray wellFormedPng(std::span<const uint8_t> bytes) {
+    static constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    static constexpr uint8_t kEnd[12] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
+    if (bytes.size() < 8 || !std::equal(kSignature, kSignature + 8, bytes.begin())) return {};
+    const auto isLetter = [](uint8_t c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    };
+    size_t at = 8;
+    while (at + 12 <= bytes.size()) {
+        const uint32_t length = (uint32_t(bytes[at]) << 24) | (uint32_t(bytes[at + 1]) << 16) |
+                                (uint32_t(bytes[at + 2]) << 8) | uint32_t(bytes[at + 3]);
+        if (!std::all_of(bytes.begin() + at + 4, bytes.begin() + at + 8, isLetter)) break;
+        if (length > bytes.size() - at - 12) break;
+        const bool end = std::equal(kEnd + 4, kEnd + 8, bytes.begin() + at + 4);
+        at += 12 + size_t{length};
+        if (end) return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(at));
+    }
+    QByteArray closed(reinterpret_cast<const char*>(bytes.data()), qsizetype(at));
+    closed.append(reinterpret_cast<const char*>(kEnd), 12);
+    return closed;
+}
+
 std::optional<QImage> decodeEmbedded(std::span<const uint8_t> bits, const DibHeader& header,
                                      bool keepAlpha, QString* error) {
-    const QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bits.data()),
-                                                    static_cast<qsizetype>(bits.size()));
+    QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bits.data()),
+                                              static_cast<qsizetype>(bits.size()));
+    if (header.compression == kBiPng) {
+        data = wellFormedPng(bits);
+        if (data.isEmpty()) {
+            setError(error, QStringLiteral("embedded PNG image has no PNG signature"));
+            return std::nullopt;
+        }
+    }
     QBuffer buffer;
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);

@@ -319,6 +319,18 @@ TEST(DibTest, EmbeddedPngAndDeviceBitmap) {
     EXPECT_FALSE(decode(infoHeader(3, 2, 0, 5), Bytes{1, 2, 3}, false, DibColorUsage::Rgb, &error));
     EXPECT_TRUE(error.contains(QLatin1String("PNG")));
 
+    // A damaged ending (the IEND chunk's type, or the chunk cut short) after whole image data
+    // still gives the picture.
+    Bytes damaged = bits;
+    damaged[damaged.size() - 8] = 0;  // "IEND" -> "\0END"
+    image = decode(infoHeader(3, 2, 0, 5), damaged);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->pixel(2, 1), kRed);
+    damaged.resize(damaged.size() - 6);
+    image = decode(infoHeader(3, 2, 0, 5), damaged);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->pixel(2, 1), kRed);
+
     // Bitmap16, 1 bpp, 9 × 2: rows top-down, two bytes wide.
     Bytes bitmap;
     put16(bitmap, 0);
