@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QPainter>
 #include <QPointer>
 #include <QtEndian>
 #include <algorithm>
@@ -215,6 +216,19 @@ QSize renditionSize(QSize own) {
     return QSize(side(own.width()), side(own.height()));
 }
 
+// The raster rendition on white.
+std::optional<QImage> rasterRendition(const metafile::Document& document, QSize size) {
+    if (!checkRasterSize(size)) return std::nullopt;
+    QImage image(size, QImage::Format_RGB32);
+    if (image.isNull()) return std::nullopt;
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    metafile::RenderOptions options;
+    options.timeLimitMs = kRenditionTimeLimitMs;
+    metafile::render(document, painter, QRectF(QPointF(0, 0), QSizeF(size)), options);
+    return image;
+}
+
 }  // namespace
 
 bool hasEmfSignature(const QByteArray& bytes) {
@@ -258,10 +272,10 @@ Expected<std::unique_ptr<QMimeData>> offerForPicture(const Picture& picture) {
     // A picture without extent has nothing to draw; its EMF still goes.
     const QSize own = picture.size();
     if (!own.isEmpty()) {
-        offer->setData(QString(target::kSvg),
-                       svgRenditionOf(*picture.document(), own, screenDpi()));
-        if (Expected<QImage> raster = renderPicture(picture, renditionSize(own)))
-            offer->setImageData(raster.value());
+        offer->setData(QString(target::kSvg), svgRenditionOf(*picture.document(), own, screenDpi(),
+                                                             kRenditionTimeLimitMs));
+        if (std::optional<QImage> raster = rasterRendition(*picture.document(), renditionSize(own)))
+            offer->setImageData(*raster);
     }
     return Result::success(std::move(offer));
 }

@@ -33,12 +33,15 @@ bool isPlainFill(const QBrush& brush) {
 // to a raster copy of the whole drawing when one could be made.
 class RenditionEngine : public QPaintEngine {
   public:
-    RenditionEngine(QPainter& svg, QImage* raster, double rasterScale, QSize size)
+    // Without a raster copy and `probing`, the engine stops at the first operation that
+    // needs one and says so (wantsRaster), so that the drawing can be made again with it.
+    RenditionEngine(QPainter& svg, QImage* raster, double rasterScale, QSize size, bool probing)
         : QPaintEngine(QPaintEngine::AllFeatures),
           m_svg(svg),
           m_raster(raster),
           m_rasterScale(rasterScale),
-          m_canvas(QPointF(0, 0), QSizeF(size)) {
+          m_canvas(QPointF(0, 0), QSizeF(size)),
+          m_probing(probing && !raster) {
         if (m_raster) m_rasterPainter = std::make_unique<QPainter>(m_raster);
     }
 
@@ -48,6 +51,8 @@ class RenditionEngine : public QPaintEngine {
         return true;
     }
     Type type() const override { return QPaintEngine::User; }
+
+    bool wantsRaster() const { return m_wantsRaster; }
 
     void updateState(const QPaintEngineState& state) override {
         if (state.state() & (DirtyClipPath | DirtyClipRegion | DirtyClipEnabled))
@@ -182,6 +187,7 @@ class RenditionEngine : public QPaintEngine {
     }
 
     void paint(const QRectF& logical, bool fills, const QPainterPath* shape, const Draw& draw) {
+        if (m_wantsRaster) return;
         refreshClip();
         drawOnRaster(draw);
 
@@ -204,6 +210,10 @@ class RenditionEngine : public QPaintEngine {
         const bool solid = brush.style() == Qt::NoBrush || brush.style() == Qt::SolidPattern;
         if (plain && shape && solid) {
             drawCut(*shape, brush);
+            return;
+        }
+        if (m_probing) {
+            m_wantsRaster = true;
             return;
         }
         if (!drawPatch(bounds)) {
@@ -289,18 +299,22 @@ class RenditionEngine : public QPaintEngine {
 
     int m_patches = 0;
     double m_patchArea = 0;
+    bool m_probing;
+    bool m_wantsRaster = false;
 };
 
 // The device the engine draws the picture on: the SVG's size and resolution, so that fonts
 // and pens are sized as on the SVG itself.
 class RenditionDevice : public QPaintDevice {
   public:
-    RenditionDevice(QPainter& svg, QImage* raster, double rasterScale, QSize size, double dpi)
-        : m_engine(std::make_unique<RenditionEngine>(svg, raster, rasterScale, size)),
+    RenditionDevice(QPainter& svg, QImage* raster, double rasterScale, QSize size, double dpi,
+                    bool probing)
+        : m_engine(std::make_unique<RenditionEngine>(svg, raster, rasterScale, size, probing)),
           m_size(size),
           m_dpi(dpi) {}
 
     QPaintEngine* paintEngine() const override { return m_engine.get(); }
+    bool wantsRaster() const { return m_engine->wantsRaster(); }
 
   protected:
     int metric(PaintDeviceMetric metric) const override {
@@ -337,11 +351,11 @@ class RenditionDevice : public QPaintDevice {
     double m_dpi;
 };
 
-}  // namespace
-
-QByteArray svgRenditionOf(const metafile::Document& document, QSize size, double dpi) {
-    if (size.isEmpty() || !(dpi > 0)) return {};
-    QByteArray svg;
+// One drawing of the document into an SVG; with `probing`, false when it stopped because an
+// operation needs the raster copy.
+bool drawSvg(const metafile::Document& document, QSize size, double dpi, QImage* raster,
+             double scale, bool probing, int timeLimitMs, QByteArray& svg) {
+    svg.clear();
     QBuffer buffer(&svg);
     buffer.open(QIODevice::WriteOnly);
     const QRectF target(0, 0, size.width(), size.height());
@@ -350,33 +364,50 @@ QByteArray svgRenditionOf(const metafile::Document& document, QSize size, double
     generator.setSize(size);
     generator.setViewBox(target);
     generator.setResolution(int(std::lround(dpi)));
+    QPainter svgPainter(&generator);
+    bool complete = true;
+    {
+        RenditionDevice device(svgPainter, raster, scale, size, dpi, probing);
+        QPainter painter(&device);
+        metafile::RenderOptions options;
+        options.timeLimitMs = timeLimitMs;
+        metafile::render(document, painter, target, options);
+        painter.end();
+        complete = !device.wantsRaster();
+    }
+    svgPainter.end();
+    return complete;
+}
 
-    // The raster copy: transparent like the SVG's own background, so that a patch shows what
-    // lies under it; at the resolution of the device, so that fonts come out the same size.
+}  // namespace
+
+QByteArray svgRenditionOf(const metafile::Document& document, QSize size, double dpi,
+                          int timeLimitMs) {
+    if (size.isEmpty() || !(dpi > 0)) return {};
+
+    // Most drawings need no raster copy: a first drawing without one stops at the first
+    // operation that does, and only then is the drawing made again with it.
     const double pixels = double(size.width()) * size.height();
     const double scale =
         std::min(kSvgPatchScale, std::sqrt(double(kMaxSvgPatchPixels) / std::max(pixels, 1.0)));
-    QImage raster;
-    if (scale >= 0.5) {
-        raster = QImage(QSize(std::max(1, int(std::ceil(size.width() * scale))),
-                              std::max(1, int(std::ceil(size.height() * scale)))),
-                        QImage::Format_ARGB32_Premultiplied);
-        if (!raster.isNull()) {
-            raster.fill(Qt::transparent);
-            const int dotsPerMeter = int(std::lround(dpi / 0.0254));
-            raster.setDotsPerMeterX(dotsPerMeter);
-            raster.setDotsPerMeterY(dotsPerMeter);
-        }
-    }
+    const bool rasterPossible = scale >= 0.5;
+    QByteArray svg;
+    if (drawSvg(document, size, dpi, nullptr, scale, rasterPossible, timeLimitMs, svg)) return svg;
 
-    QPainter svgPainter(&generator);
-    {
-        RenditionDevice device(svgPainter, raster.isNull() ? nullptr : &raster, scale, size, dpi);
-        QPainter painter(&device);
-        metafile::render(document, painter, target);
-        painter.end();
+    // The raster copy: transparent like the SVG's own background, so that a patch shows what
+    // lies under it; at the resolution of the device, so that fonts come out the same size.
+    QImage raster(QSize(std::max(1, int(std::ceil(size.width() * scale))),
+                        std::max(1, int(std::ceil(size.height() * scale)))),
+                  QImage::Format_ARGB32_Premultiplied);
+    if (raster.isNull()) {
+        drawSvg(document, size, dpi, nullptr, scale, false, timeLimitMs, svg);
+        return svg;
     }
-    svgPainter.end();
+    raster.fill(Qt::transparent);
+    const int dotsPerMeter = int(std::lround(dpi / 0.0254));
+    raster.setDotsPerMeterX(dotsPerMeter);
+    raster.setDotsPerMeterY(dotsPerMeter);
+    drawSvg(document, size, dpi, &raster, scale, false, timeLimitMs, svg);
     return svg;
 }
 

@@ -28,7 +28,9 @@ inline constexpr qint64 kMaxSvgPatchPixels = 8'000'000;
 inline constexpr int kMaxSvgPatches = 2000;
 inline constexpr double kMaxSvgPatchAreaInPictures = 4.0;
 
-// The document drawn into an SVG of `size` pixels at `dpi`.
-QByteArray svgRenditionOf(const metafile::Document& document, QSize size, double dpi);
+// The document drawn into an SVG of `size` pixels at `dpi`, drawing for at most
+// `timeLimitMs` (twice that when the raster copy is needed).
+QByteArray svgRenditionOf(const metafile::Document& document, QSize size, double dpi,
+                          int timeLimitMs);
 
 }  // namespace plume

@@ -14,11 +14,14 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QPainter>
 #include <QSvgRenderer>
 #include <QThread>
 
 namespace plume {
 namespace {
+
+constexpr int kHeavyDrawingFills = 2000;
 
 using test::readFileBytes;
 
@@ -300,6 +303,43 @@ TEST(ClipboardPictureOffer, HugeVectorPictureGetsAReducedRaster) {
     EXPECT_LE(std::max(raster.width(), raster.height()), kMaxRenditionSide);
     EXPECT_LE(qint64(raster.width()) * raster.height(), kMaxRenditionPixels);
     EXPECT_NEAR(double(raster.width()) / raster.height(), 2.0, 0.01);
+}
+
+// A preview stops drawing after a second; the renditions on the clipboard must not, or the
+// other program gets the drawing without its last, topmost parts. Whether a second is enough
+// depends on the machine: the drawing is hundreds of fills of a large picture, which a preview
+// cannot finish here (the test says so when this machine is too quick for that), and its last
+// shape covers the middle.
+TEST(ClipboardPictureOffer, RenditionsAreDrawnWholeWhereAPreviewStopsShort) {
+    const int width = 3000, height = 2000;
+    synth::EmfWriter emf(width, height);
+    emf.createBrush(1, 0, 0x00FF0000);  // BS_SOLID, blue
+    emf.select(1);
+    for (int i = 0; i < kHeavyDrawingFills; ++i) emf.rectangle(i % 7, i % 5, width, height);
+    emf.createBrush(2, 0, 0x0000FF00);  // green, drawn last
+    emf.select(2);
+    emf.rectangle(width / 4, height / 4, width * 3 / 4, height * 3 / 4);
+    Expected<PicturePtr> picture = pictureFromBytes(emf.finish());
+    ASSERT_TRUE(picture) << picture.error().toStdString();
+    const QSize size = picture.value()->size();
+
+    QImage preview(size, QImage::Format_RGB32);
+    QPainter previewPainter(&preview);
+    const metafile::RenderStats stats = metafile::render(
+        *picture.value()->document(), previewPainter, QRectF(QPointF(0, 0), QSizeF(size)));
+    previewPainter.end();
+    if (!stats.cutOff) GTEST_SKIP() << "this machine draws the drawing within a preview's time";
+
+    Expected<std::unique_ptr<QMimeData>> made = offerForPicture(*picture.value());
+    ASSERT_TRUE(made) << made.error().toStdString();
+    const QImage raster = qvariant_cast<QImage>(made.value()->imageData());
+    EXPECT_EQ(raster.pixelColor(raster.width() / 2, raster.height() / 2), QColor(0, 255, 0));
+    QImage drawn(size / 10, QImage::Format_RGB32);
+    drawn.fill(Qt::white);
+    QPainter painter(&drawn);
+    QSvgRenderer(made.value()->data(QString(target::kSvg))).render(&painter);
+    painter.end();
+    EXPECT_EQ(drawn.pixelColor(drawn.width() / 2, drawn.height() / 2), QColor(0, 255, 0));
 }
 
 TEST(ClipboardPictureOffer, RasterGoesAsImageDataOnly) {
