@@ -1063,7 +1063,10 @@ bool GdiPlayer::segmentPen() {
     }
     const QPen& pen = currentPen();
     const bool square = pen.capStyle() == Qt::SquareCap && pen.joinStyle() == Qt::MiterJoin;
-    const bool round = pen.capStyle() == Qt::RoundCap && pen.joinStyle() == Qt::RoundJoin;
+    // Round ends and joins are drawn as discs of pixel runs, a run per row of every vertex's
+    // disc: for pens up to 64 pixels wide that is no more than the stroker's own outline.
+    const bool round = pen.capStyle() == Qt::RoundCap && pen.joinStyle() == Qt::RoundJoin &&
+                       pen.widthF() * std::abs(m_deviceToPainter.m22()) <= 64;
     if (pen.style() != Qt::SolidLine || pen.isCosmetic() || !(square || round) ||
         !overpaintSafe() || !axisAligned())
         return false;
@@ -1120,6 +1123,10 @@ bool GdiPlayer::drawSegments(bool closed) {
         for (int y = std::max(fillEdge(disc.top()), 0); y < yTo; ++y) {
             int x0, x1;
             if (ellipseRow(disc, y, x0, x1)) m_penSpans.emplace_back(x0, y, x1 - x0, 1);
+        }
+        if (m_penSpans.size() >= 8192) {  // a long polyline: draw as it goes
+            fillOutputSpans(m_penSpans, QBrush(devicePen.color()));
+            m_penSpans.clear();
         }
     }
     fillOutputSpans(m_penSpans, QBrush(devicePen.color()));

@@ -263,6 +263,28 @@ TEST(WideFigures, SegmentsLandWhereThePainterStrokesThem) {
     }
 }
 
+TEST(WideFigures, RoundPensKeepRoundEndsAtEveryWidth) {
+    // GDI's plain pens end and join round. A 6-pixel pen's ends are discs drawn as runs of
+    // pixels; an 80-pixel pen's go through the stroker. Either way the corner a square end
+    // would fill stays empty, and the half disc beyond the end point is there.
+    EmfBuilder b(300, 200);
+    b.createPen(1, 0, 6, kPenRef).selectObject(1);
+    b.poly(kEmrPolyline16, {{20, 30}, {100, 30}, {100, 60}});
+    b.createPen(2, 0, 80, kPenRef).selectObject(2);
+    b.moveTo(150, 130).lineTo(250, 130);
+    const QImage image = render(b, {300, 200}, {0, 0, 300, 200});
+    // Pixel centres 2.5 before the end on the line, and 3.5 from the end point diagonally.
+    EXPECT_EQ(image.pixel(17, 30), kPen.rgb());
+    EXPECT_EQ(image.pixel(17, 27), qRgb(255, 255, 255));
+    // At the join: inside its disc, and in the corner a miter would fill.
+    EXPECT_EQ(image.pixel(102, 28), kPen.rgb());
+    EXPECT_EQ(image.pixel(102, 27), qRgb(255, 255, 255));
+    // The wide pen: inside the end's disc before the end point, and the square end's corner.
+    EXPECT_EQ(image.pixel(140, 100), kPen.rgb());
+    EXPECT_EQ(image.pixel(114, 94), qRgb(255, 255, 255));
+    EXPECT_EQ(image.pixel(112, 130), kPen.rgb());
+}
+
 TEST(WideFigures, PenAndBrushFollowTheStateTheyAreDrawnIn) {
     EmfBuilder b(120, 100);
     b.createBrush(9, 0, rgb(0, 0, 0)).selectObject(9).selectObject(0x80000008);
