@@ -148,8 +148,11 @@ void GdiPlayer::begin(const PictureInfo& info) {
     if (m_painter.hasClipping()) m_outerClip = m_painter.clipPath();
     m_rasterOps =
         m_painter.paintEngine() && m_painter.paintEngine()->hasFeature(QPaintEngine::RasterOpModes);
-    m_rasterTarget =
-        m_painter.paintEngine() && m_painter.paintEngine()->type() == QPaintEngine::Raster;
+    // Runs of pixels are computed in the painter's device pixels, which a high-density device
+    // (a device pixel ratio above 1) subdivides: there the painter draws whole outlines.
+    m_rasterTarget = m_painter.paintEngine() &&
+                     m_painter.paintEngine()->type() == QPaintEngine::Raster &&
+                     m_painter.device() && m_painter.device()->devicePixelRatio() == 1;
     m_painter.setRenderHint(QPainter::Antialiasing, false);
     m_painter.setRenderHint(QPainter::TextAntialiasing, true);
     m_painter.setRenderHint(QPainter::SmoothPixmapTransform, false);

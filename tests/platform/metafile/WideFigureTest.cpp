@@ -317,6 +317,29 @@ TEST(WideFigures, PenAndBrushFollowTheStateTheyAreDrawnIn) {
     EXPECT_GT(count(image, QColor(255, 0, 255), QRect(43, 53, 24, 34)), 0);
 }
 
+TEST(WideFigures, HighDensityImagesGetFiguresAtTheirOwnResolution) {
+    // An image of device pixel ratio 2 (a high-density screen's preview) takes the picture at
+    // twice the pixels: the same as an image of twice the size, not pixel runs doubled up.
+    EmfBuilder b(120, 100);
+    b.createPen(1, 0, 3, kPenRef).selectObject(1);
+    b.createBrush(2, 0, kBrushRef).selectObject(2);
+    b.ellipse(10, 10, 70, 50).rectangle(75, 15, 110, 90);
+    b.createPen(3, 0, 5, kPenRef).selectObject(3);
+    b.poly(kEmrPolyline16, {{10, 90}, {40, 60}, {70, 90}});
+    const QImage twice = render(b, {240, 200}, {0, 0, 240, 200});
+    QImage dense(240, 200, QImage::Format_RGB32);
+    dense.setDevicePixelRatio(2);
+    dense.fill(Qt::white);
+    const ParseResult parsed = parseMetafile(b.build());
+    ASSERT_TRUE(std::holds_alternative<DocumentPtr>(parsed));
+    {
+        QPainter painter(&dense);
+        render(*std::get<DocumentPtr>(parsed), painter, QRectF(0, 0, 120, 100));
+    }
+    dense.setDevicePixelRatio(1);
+    EXPECT_LE(differing(dense, twice), count(twice, kPen) / 20);
+}
+
 TEST(WideFigures, VectorOutputKeepsEachFigureWhole) {
     // On an SVG or PDF device a figure drawn in pixel runs would become hundreds of little
     // rectangles; there the player keeps to whole outlines.
