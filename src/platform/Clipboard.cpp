@@ -229,6 +229,51 @@ std::optional<QImage> rasterRendition(const metafile::Document& document, QSize 
     return image;
 }
 
+// What Plume offers for a vector picture: the EMF under every EMF target, an SVG and a raster
+// rendition. The renditions are drawn when a program first asks for them and then kept, so
+// that copying takes no time and a program that takes the EMF (as LibreOffice does) never
+// waits for drawings it does not want.
+class VectorOffer : public QMimeData {
+  public:
+    VectorOffer(metafile::DocumentPtr document, QByteArray emf, QSize own)
+        : m_document(std::move(document)), m_emf(std::move(emf)), m_own(own) {}
+
+    QStringList formats() const override {
+        QStringList list;
+        for (QLatin1String target : target::kOfferedEmfTargets) list << QString(target);
+        // A picture without extent has nothing to draw; its EMF still goes.
+        if (!m_own.isEmpty()) list << QString(target::kSvg) << QString(kImageFormat);
+        return list;
+    }
+    bool hasFormat(const QString& mimeType) const override { return formats().contains(mimeType); }
+
+  protected:
+    QVariant retrieveData(const QString& mimeType, QMetaType) const override {
+        if (!hasFormat(mimeType)) return {};
+        if (mimeType == QLatin1String(target::kSvg)) {
+            if (!m_svg)
+                m_svg = svgRenditionOf(*m_document, m_own, screenDpi(), kRenditionTimeLimitMs);
+            return *m_svg;
+        }
+        if (mimeType == QLatin1String(kImageFormat)) {
+            if (!m_raster)
+                m_raster = rasterRendition(*m_document, renditionSize(m_own)).value_or(QImage());
+            return m_raster->isNull() ? QVariant() : QVariant(*m_raster);
+        }
+        return m_emf;
+    }
+
+  private:
+    // Qt's name for image data, which it offers to other programs as PNG, BMP and the rest.
+    static constexpr QLatin1String kImageFormat{"application/x-qt-image"};
+
+    metafile::DocumentPtr m_document;
+    QByteArray m_emf;
+    QSize m_own;
+    mutable std::optional<QByteArray> m_svg;
+    mutable std::optional<QImage> m_raster;
+};
+
 }  // namespace
 
 bool hasEmfSignature(const QByteArray& bytes) {
@@ -259,25 +304,15 @@ Expected<PicturePtr> pictureFromOffer(const QMimeData& offer, int format) {
 
 Expected<std::unique_ptr<QMimeData>> offerForPicture(const Picture& picture) {
     using Result = Expected<std::unique_ptr<QMimeData>>;
-    auto offer = std::make_unique<QMimeData>();
     if (!picture.isVector()) {
+        auto offer = std::make_unique<QMimeData>();
         offer->setImageData(picture.image());
         return Result::success(std::move(offer));
     }
     const QByteArray emf = picture.emfBytes();
     if (!hasEmfSignature(emf))
         return Result::failure(QStringLiteral("拡張メタファイルに変換できません"));
-    for (QLatin1String target : target::kOfferedEmfTargets) offer->setData(QString(target), emf);
-
-    // A picture without extent has nothing to draw; its EMF still goes.
-    const QSize own = picture.size();
-    if (!own.isEmpty()) {
-        offer->setData(QString(target::kSvg), svgRenditionOf(*picture.document(), own, screenDpi(),
-                                                             kRenditionTimeLimitMs));
-        if (std::optional<QImage> raster = rasterRendition(*picture.document(), renditionSize(own)))
-            offer->setImageData(*raster);
-    }
-    return Result::success(std::move(offer));
+    return Result::success(std::make_unique<VectorOffer>(picture.document(), emf, picture.size()));
 }
 
 bool clipboardHasFormat(int format) {

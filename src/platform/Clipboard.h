@@ -29,9 +29,9 @@ inline constexpr qint64 kSilentOwnerMs = 2000;
 inline constexpr int kMaxRenditionSide = 4096;
 inline constexpr qint64 kMaxRenditionPixels = 16'000'000;
 
-// The renditions are drawn with a longer time limit than a preview: a rendition cut short
-// would hand the other program a drawing with its last (topmost) parts missing. Large
-// drawings from LibreOffice (thousands of shapes) take seconds.
+// The renditions are drawn when another program first asks for them, with a longer time limit
+// than a preview: a rendition cut short would hand the other program a drawing with its last
+// (topmost) parts missing. Large drawings from LibreOffice (thousands of shapes) take seconds.
 inline constexpr int kRenditionTimeLimitMs = 10'000;
 
 // Whether the bytes begin like an EMF: EMR_HEADER (record type 1) at offset 0, the signature
