@@ -11,9 +11,6 @@ namespace plume {
 
 namespace {
 
-// The engine's limit for one picture, shared out over its bands.
-const int kPictureTimeLimitMs = metafile::RenderOptions{}.timeLimitMs;
-
 // What the encoder's callbacks reach: the device, and the first write failure.
 struct PngSink {
     QIODevice* out = nullptr;
@@ -56,7 +53,8 @@ void drawBand(QImage& band, const Picture& picture, QSize size, int top, int tim
 // The encoding loop. Kept free of objects with destructors between setjmp and the calls that
 // may jump back (libpng reports errors by longjmp), so a failure skips no clean-up: the band
 // and the sink belong to the caller.
-bool encode(png_structp png, png_infop info, QImage& band, const Picture& picture, QSize size) {
+bool encode(png_structp png, png_infop info, QImage& band, const Picture& picture, QSize size,
+            int timeLimitMs) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_IHDR(png, info, png_uint_32(size.width()), png_uint_32(size.height()), 8,
                  PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
@@ -80,7 +78,7 @@ bool encode(png_structp png, png_infop info, QImage& band, const Picture& pictur
     clock.start();
     for (int top = 0; top < size.height(); top += band.height()) {
         const int rows = std::min(band.height(), size.height() - top);
-        drawBand(band, picture, size, top, kPictureTimeLimitMs - int(clock.elapsed()));
+        drawBand(band, picture, size, top, timeLimitMs - int(clock.elapsed()));
         for (int y = 0; y < rows; ++y)
             png_write_row(png, const_cast<png_bytep>(band.constScanLine(y)));
     }
@@ -90,7 +88,8 @@ bool encode(png_structp png, png_infop info, QImage& band, const Picture& pictur
 
 }  // namespace
 
-Status writePictureAsPng(const Picture& picture, QSize size, QIODevice& out, qint64 bandBytes) {
+Status writePictureAsPng(const Picture& picture, QSize size, QIODevice& out, qint64 bandBytes,
+                         int timeLimitMs) {
     if (Status allowed = checkRasterSize(size); !allowed) return allowed;
     const qint64 rowBytes = qint64(size.width()) * 4;
     const int bandRows = int(std::clamp<qint64>(bandBytes / rowBytes, 1, size.height()));
@@ -110,7 +109,7 @@ Status writePictureAsPng(const Picture& picture, QSize size, QIODevice& out, qin
         return Status::failure(QStringLiteral("PNG encoder could not start"));
     }
     png_set_write_fn(png, &sink, writeData, flushData);
-    const bool written = encode(png, info, band, picture, size);
+    const bool written = encode(png, info, band, picture, size, timeLimitMs);
     png_destroy_write_struct(&png, &info);
     if (!written) return Status::failure(QStringLiteral("PNG encoding failed: %1").arg(sink.error));
     return Status::success();

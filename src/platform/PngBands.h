@@ -17,10 +17,11 @@ inline constexpr qint64 kPngBandBytes = 32LL * 1024 * 1024;
 
 // Renders the picture stretched to `size` on white and writes it to `out` as an 8-bit RGB
 // PNG (zlib's fastest level). Bands are `bandBytes` of raster at most (at least one row).
-// A vector picture is drawn once a band; all bands share the engine's one time limit, so a
-// picture too slow to draw is cut off, not drawn band after band at full cost. Refused when
-// the size breaks the raster limits; a failed write is reported.
+// A vector picture is drawn once a band; all bands share one time limit (the engine's for a
+// picture), so a picture too slow to draw is cut off, not drawn band after band at full cost.
+// Refused when the size breaks the raster limits; a failed write is reported.
 Status writePictureAsPng(const Picture& picture, QSize size, QIODevice& out,
-                         qint64 bandBytes = kPngBandBytes);
+                         qint64 bandBytes = kPngBandBytes,
+                         int timeLimitMs = metafile::RenderOptions{}.timeLimitMs);
 
 }  // namespace plume
