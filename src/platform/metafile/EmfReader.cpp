@@ -144,43 +144,28 @@ bool EmfDecoder::playText(BoundedReader& in, std::span<const uint8_t> record, bo
         // bytes for Symbol); fonts here have no such codes, so they become the characters
         // they stand for. One code unit stays one code unit, so Dx stays in step.
         run.text = symbolFontToUnicode(run.text, m_selectedFace);
-    } else {
-        // 8-bit text in the code page of the selected font's character set.
-        run.text = decodeAnsiText(text, m_selectedCharset, m_selectedFace);
     }
     // Dx: one advance per character (two per character with ETO_PDY).
     m_dx.clear();
+    m_dxRaw.clear();
+    const uint32_t perChar = (run.options & textOut::Pdy) ? 2 : 1;
     if (offDx != 0 && chars != 0) {
-        const uint32_t perChar = (run.options & textOut::Pdy) ? 2 : 1;
         const auto dxBytes = whole.blockAt(offDx, uint64_t(chars) * 4 * perChar);
         if (!dxBytes.empty()) {
             BoundedReader dx(dxBytes);
             m_dxRaw.resize(size_t(chars) * perChar);
             for (auto& v : m_dxRaw) v = dx.i32();
-            if (wide || qsizetype(chars) == run.text.size()) {
-                m_dx.assign(m_dxRaw.begin(), m_dxRaw.end());
-            } else {
-                // Double-byte text: the bytes of one character (a lead byte and its trail
-                // byte) share one character, so their advances add up.
-                const bool cp932 = m_selectedCharset == 128;
-                const auto isLead = [cp932](uint8_t b) {
-                    return cp932 ? ((b >= 0x81 && b <= 0x9f) || (b >= 0xe0 && b <= 0xfc))
-                                 : (b >= 0x81 && b <= 0xfe);
-                };
-                for (size_t i = 0; i < chars;) {
-                    const size_t width = isLead(text[i]) && i + 1 < chars ? 2 : 1;
-                    int32_t sx = 0, sy = 0;
-                    for (size_t k = 0; k < width; ++k) {
-                        sx += m_dxRaw[(i + k) * perChar];
-                        if (perChar == 2) sy += m_dxRaw[(i + k) * perChar + 1];
-                    }
-                    m_dx.push_back(sx);
-                    if (perChar == 2) m_dx.push_back(sy);
-                    i += width;
-                }
-                if (m_dx.size() != size_t(run.text.size()) * perChar) m_dx.clear();
-            }
         }
+    }
+    if (wide) {
+        m_dx.assign(m_dxRaw.begin(), m_dxRaw.end());
+    } else {
+        // 8-bit text in the code page of the selected font's character set; the per-byte
+        // advances of a double-byte character add up to that character's one advance.
+        AnsiTextRun decoded =
+            decodeAnsiTextRun(text, m_dxRaw, m_selectedCharset, m_selectedFace, int(perChar));
+        run.text = std::move(decoded.text);
+        m_dx = std::move(decoded.dx);
     }
     run.dx = m_dx;
     m_sink.extTextOut(run);
