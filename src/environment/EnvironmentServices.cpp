@@ -9,6 +9,9 @@
 #include "platform/ShellFolders.h"
 #include "platform/UserRegistry.h"
 
+#include <QStringDecoder>
+#include <optional>
+
 namespace plume {
 
 const QString EnvironmentServices::kRegistryApp = QStringLiteral("TovariTools");
@@ -23,6 +26,34 @@ const QString kFolderIs = QStringLiteral("ﾕｰｻﾞｰﾃﾞｰﾀｰﾌｫ�
 
 bool isSeparator(QChar c) {
     return c == u'/' || c == pathSeparator();
+}
+
+// A folder is tested and used as written on a file system that heeds letter case; Windows
+// takes the lower-cased text.
+QString asWritten(const QString& setting) {
+#ifdef Q_OS_WIN
+    return setting.toLower();
+#else
+    return setting;
+#endif
+}
+
+// The folder setting that the bytes of "UserData.ini" hold: CP932, or UTF-8 (as a Linux
+// editor saves it) when the bytes are UTF-8 and not CP932, character references resolved
+// either way. Bytes that read both ways (an accented name in UTF-8 reads as half-width
+// katakana in CP932) take the reading that names an existing folder, CP932 when both or
+// neither do. Bytes that are neither read as CP932 with replacement characters.
+QString folderSetting(const QByteArray& bytes) {
+    const std::optional<QString> cp932 = decodeCp932(bytes);
+    const bool utf8 = hasNonAsciiByte(bytes) && isUtf8(bytes);
+    if (!cp932 && !utf8) return resolveCharacterReferences(decodeCp932Lossy(bytes));
+    const QString asCp932 = cp932 ? resolveCharacterReferences(*cp932) : QString();
+    if (!utf8) return asCp932;
+    const QString asUtf8 =
+        resolveCharacterReferences(QStringDecoder(QStringDecoder::Utf8).decode(bytes));
+    if (!cp932) return asUtf8;
+    const bool cp932Names = Usr::oFso->FolderExists(asWritten(asCp932));
+    return !cp932Names && Usr::oFso->FolderExists(asWritten(asUtf8)) ? asUtf8 : asCp932;
 }
 
 }  // namespace
@@ -65,18 +96,13 @@ void EnvironmentServices::W_UserData(intptr_t nWhnd) {
         if (FileSystemObject::atEndOfLine(bytes))
             showMessage(message2(defaultFolder));
         else
-            setting = decodeCp932Lossy(bytes);
+            setting = folderSetting(bytes);
     } else {
         showMessage(message1(iniPath, defaultFolder));
     }
 
-    // The keywords match without regard to case. A folder is tested and used as written on
-    // a file system that heeds letter case; Windows takes the lower-cased text.
-#ifdef Q_OS_WIN
-    const QString asWritten = setting.toLower();
-#else
-    const QString asWritten = setting;
-#endif
+    // The keywords match without regard to case.
+    const QString folder = asWritten(setting);
     const QString lowered = setting.toLower();
 
     if (lowered == u"%app%") {
@@ -87,10 +113,10 @@ void EnvironmentServices::W_UserData(intptr_t nWhnd) {
         Usr::sUsrFld = FsGtSpFld(kCsidlPersonal) + sep + kMaker + sep + Usr::sExeNm + sep;
     } else if (lowered.startsWith(u'%')) {
         Usr::sUsrFld = defaultFolder;
-    } else if (Usr::oFso->FolderExists(asWritten)) {
-        Usr::sUsrFld = withTrailingSeparator(asWritten);
+    } else if (Usr::oFso->FolderExists(folder)) {
+        Usr::sUsrFld = withTrailingSeparator(folder);
     } else {
-        showMessage(message3(asWritten, defaultFolder));
+        showMessage(message3(folder, defaultFolder));
         Usr::sUsrFld = defaultFolder;
     }
 

@@ -7,8 +7,26 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 namespace plume {
+
+FileReadError::FileReadError(Kind kind, const QString& path)
+    : PlumeError(pathAndReason(kind, path)), m_kind(kind) {}
+
+QString FileReadError::pathAndReason(Kind kind, const QString& path) {
+    switch (kind) {
+        case Kind::CannotOpen:
+            return QStringLiteral("%1 を開けません").arg(path);
+        case Kind::TooLarge:
+            return QStringLiteral("%1 は大きすぎます").arg(path);
+        case Kind::CannotRead:
+            return QStringLiteral("%1 を読み込めません").arg(path);
+        case Kind::NotText:
+            break;
+    }
+    return QStringLiteral("%1 は Shift-JIS のﾃｷｽﾄではありません").arg(path);
+}
 
 bool FileSystemObject::FileExists(const QString& path) const {
     const QFileInfo info(path);
@@ -28,13 +46,12 @@ void FileSystemObject::CreateFolder(const QString& path) const {
 
 QByteArray FileSystemObject::readAll(const QString& path) const {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw PlumeError(QStringLiteral("%1 を開けません").arg(path));
-    if (file.size() > kMaxTextFileBytes)
-        throw PlumeError(QStringLiteral("%1 は大きすぎます").arg(path));
+    if (!file.open(QIODevice::ReadOnly)) throw FileReadError(FileReadError::Kind::CannotOpen, path);
+    if (file.size() > kMaxTextFileBytes) throw FileReadError(FileReadError::Kind::TooLarge, path);
     QByteArray bytes = file.read(kMaxTextFileBytes + 1);
-    if (file.error() != QFileDevice::NoError || bytes.size() > kMaxTextFileBytes)
-        throw PlumeError(QStringLiteral("%1 を読み込めません").arg(path));
+    if (bytes.size() > kMaxTextFileBytes) throw FileReadError(FileReadError::Kind::TooLarge, path);
+    if (file.error() != QFileDevice::NoError)
+        throw FileReadError(FileReadError::Kind::CannotRead, path);
     return bytes;
 }
 
@@ -43,9 +60,16 @@ bool FileSystemObject::atEndOfLine(const QByteArray& bytes) {
 }
 
 QString FileSystemObject::readAnsiText(const QString& path) const {
-    const auto text = decodeCp932(readAll(path));
-    if (!text) throw PlumeError(QStringLiteral("%1 は Shift-JIS のﾃｷｽﾄではありません").arg(path));
-    return *text;
+    const QByteArray bytes = readAll(path);
+    std::optional<QString> text;
+    if (!bytes.contains('\0')) {
+        if (hasNonAsciiByte(bytes) && isUtf8(bytes))
+            text = QStringDecoder(QStringDecoder::Utf8).decode(bytes);
+        else
+            text = decodeCp932(bytes);
+    }
+    if (!text) throw FileReadError(FileReadError::Kind::NotText, path);
+    return resolveCharacterReferences(*text);
 }
 
 void FileSystemObject::createEmptyFile(const QString& path) const {
@@ -58,7 +82,7 @@ void FileSystemObject::writeAnsiTextAtomic(const QString& path, const QString& t
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw PlumeError(QStringLiteral("%1 を書き込めません").arg(path));
-    if (!writeBytes(file, encodeCp932(text))) {
+    if (!writeBytes(file, encodeCp932WithReferences(text))) {
         file.cancelWriting();
         throw PlumeError(QStringLiteral("%1 を書き込めません").arg(path));
     }

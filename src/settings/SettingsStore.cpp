@@ -33,6 +33,27 @@ QString SettingsStore::damageMessage(const QString& sNm, const QString& sIniPh) 
            QStringLiteral("ﾕｰｻﾞｰ環境ﾌｧｲﾙ(") + sIniPh + QStringLiteral(") が破損しています");
 }
 
+QString SettingsStore::unreadableMessage(const QString& sIniPh, FileReadError::Kind why) {
+    QString reason;
+    switch (why) {
+        case FileReadError::Kind::CannotOpen:
+            reason = QStringLiteral("ﾌｧｲﾙを開けません");
+            break;
+        case FileReadError::Kind::TooLarge:
+            reason = QStringLiteral("ﾌｧｲﾙが大きすぎます");
+            break;
+        case FileReadError::Kind::CannotRead:
+            reason = QStringLiteral("ﾌｧｲﾙを読み取れません");
+            break;
+        case FileReadError::Kind::NotText:
+            reason = QStringLiteral("Shift-JIS のﾃｷｽﾄではありません");
+            break;
+    }
+    return QStringLiteral("ﾕｰｻﾞｰ環境ﾌｧｲﾙ(") + sIniPh + QStringLiteral(") が読み込めません") +
+           u'\r' + reason + u'\r' + QStringLiteral("既定の設定で起動します") + u'\r' +
+           QStringLiteral("ﾌｧｲﾙは変更せずにそのまま残します");
+}
+
 void SettingsStore::GetTxt(const QString& sFL, bool& bOk) {
     m_sIniTx.clear();
     m_protectFile = false;
@@ -42,10 +63,16 @@ void SettingsStore::GetTxt(const QString& sFL, bool& bOk) {
     try {
         Usr::F_FsoChk();
         if (Usr::oFso->FileExists(m_sIniPh)) {
-            // A file that is there but cannot be read (or is not CP932 text) keeps its
-            // content: nothing will be written over it in this run.
+            // A file that is there but cannot be read (or is no text of ours) keeps its
+            // content: nothing will be written over it in this run, and the user hears why
+            // the settings are the defaults.
             m_protectFile = true;
-            m_sIniTx = Usr::oFso->readAnsiText(m_sIniPh);
+            try {
+                m_sIniTx = Usr::oFso->readAnsiText(m_sIniPh);
+            } catch (const FileReadError& error) {
+                showMessage(unreadableMessage(m_sIniPh, error.kind()));
+                throw;
+            }
             m_protectFile = false;
         } else {
             Usr::oFso->createEmptyFile(m_sIniPh);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/FileSystemObject.h"
 #include "settings/SettingValue.h"
 
 #include <QString>
@@ -17,7 +18,10 @@ namespace plume {
 //         <KEY>value</KEY>
 //      </GROUP>
 //   </運用>
-// The file holds CP932 bytes and no byte-order mark.
+// The file holds CP932 bytes and no byte-order mark. A character that CP932 cannot hold is
+// written as a character reference "&#xD55C;", and "&" as "&#x26;" where "#" follows it; a
+// file in UTF-8 (as an editor may save it) is read too and saved back as CP932. The text in
+// memory holds the characters themselves.
 class SettingsStore {
   public:
     // The root element's name.
@@ -29,7 +33,8 @@ class SettingsStore {
 
     // Loads the settings file at sFL (its first "_DV.xml", any letter case, read as ".xml").
     // A missing file is created empty at once; an empty file starts a new document. bOk is
-    // true when loading went through, false when an error stopped it.
+    // true when loading went through, false when an error stopped it. A file that is there
+    // but cannot be read is left as it is (see SetTxt) and the user is told so.
     void GetTxt(const QString& sFL, bool& bOk);
 
     // Writes the document text to sIniPh, replacing the file atomically. Nothing is written
@@ -68,6 +73,8 @@ class SettingsStore {
 
     // The damage message for element sNm of the file sIniPh.
     static QString damageMessage(const QString& sNm, const QString& sIniPh);
+    // The message for a settings file that is there but cannot be read, and why.
+    static QString unreadableMessage(const QString& sIniPh, FileReadError::Kind why);
 
   private:
     QString m_sIniPh;  // full path of the settings file in use

@@ -100,12 +100,28 @@ TEST_F(UserDataFolder, AnExistingFolderIsUsedAsWrittenWithASeparatorAdded) {
     EXPECT_TRUE(m_messages.texts().isEmpty());
 }
 
-TEST_F(UserDataFolder, AJapaneseFolderNameIsReadAsCp932) {
-    const QString folder = m_root.filePath("作業");
-    QDir().mkpath(folder);
-    writeIni(encodeCp932(folder + "/"));
-    resolve();
-    EXPECT_EQ(Usr::sUsrFld, folder + "/");
+TEST_F(UserDataFolder, AFolderNameIsReadAsCp932OrAsUtf8) {
+    for (const char* name : {"作業", "한글", "josé", "ﾃｩ", "😀"})
+        QDir().mkpath(m_root.filePath(name));
+    const struct {
+        QByteArray content;
+        QString folder;
+    } rows[] = {
+        {encodeCp932(m_root.filePath("作業/")), m_root.filePath("作業/")},
+        // Not CP932: UTF-8.
+        {m_root.filePath("한글").toUtf8(), m_root.filePath("한글/")},
+        // Both ways readable ("é" is "ﾃｩ" in CP932): the reading that names a folder.
+        {m_root.filePath("josé").toUtf8(), m_root.filePath("josé/")},
+        {encodeCp932(m_root.filePath("ﾃｩ")), m_root.filePath("ﾃｩ/")},
+        // Character references, as the settings file writes them.
+        {encodeCp932WithReferences(m_root.filePath("😀")), m_root.filePath("😀/")},
+    };
+    for (const auto& row : rows) {
+        writeIni(row.content);
+        resolve();
+        EXPECT_EQ(Usr::sUsrFld, row.folder);
+    }
+    EXPECT_TRUE(m_messages.texts().isEmpty());
 }
 
 TEST_F(UserDataFolder, AMissingFolderShowsMessage3AndIsNotCreated) {

@@ -8,6 +8,7 @@
 #include "platform/PreviewSurface.h"
 #include "platform/ShellLauncher.h"
 #include "platform/Twips.h"
+#include "settings/SettingsStore.h"
 
 #include <gtest/gtest.h>
 #include <QFile>
@@ -243,6 +244,40 @@ TEST_F(MainWindow, AMissingWorkingFolderListsNothingSaysSoAndIsNotCreated) {
     EXPECT_EQ(m_window->lbMsg()->text(), gone + " が見つかりません");
     m_window->Timer1_Timer();
     EXPECT_FALSE(QFileInfo::exists(gone));
+}
+
+TEST_F(MainWindow, AWorkingFolderCp932CannotHoldIsKeptAcrossARestart) {
+    const QString folder = m_root.filePath("한글 homé 😀");
+    QDir().mkpath(folder);
+    test::writeFileBytes(folder + "/001.wmf", "x");
+    test::writeFileBytes(
+        userXml(),
+        encodeCp932WithReferences(
+            QStringLiteral("<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>\r\n   <位置>\r\n"
+                           "      <FOLD>") +
+            folder + QStringLiteral("</FOLD>\r\n   </位置>\r\n</運用>")));
+    for (int run = 0; run < 2; ++run) {
+        start();
+        EXPECT_EQ(m_window->sWkFld(), folder);
+        EXPECT_EQ(listed(), QStringList{"001.wmf"});
+        m_window->Form_Unload();
+    }
+    EXPECT_TRUE(
+        test::readFileBytes(userXml()).contains("/&#xD55C;&#xAE00; hom&#xE9; &#x1F600;</FOLD>"));
+    EXPECT_TRUE(m_messages.texts().isEmpty());
+}
+
+TEST_F(MainWindow, ASettingsFileThatCannotBeReadIsToldOnceAndLeftAsItIs) {
+    const QByteArray utf16 = QStringLiteral("<?xml version='1.0' ?>").toUtf8();
+    QByteArray bytes("\xff\xfe", 2);
+    for (char c : utf16) bytes.append(c).append('\0');
+    test::writeFileBytes(userXml(), bytes);
+    start();
+    EXPECT_EQ(m_window->sWkFld(), workFolder());
+    m_window->Form_Unload();
+    EXPECT_EQ(m_messages.texts(), QStringList{SettingsStore::unreadableMessage(
+                                      userXml(), FileReadError::Kind::NotText)});
+    EXPECT_EQ(test::readFileBytes(userXml()), bytes);
 }
 
 }  // namespace

@@ -41,6 +41,44 @@ TEST(Cp932, CharactersWithoutACodeBecomeQuestionMarks) {
     EXPECT_EQ(encodeCp932(QStringLiteral("a😀b\u0101c")), QByteArray("a?b?c"));
 }
 
+TEST(Cp932, WhatCp932CannotHoldBecomesOneReferencePerCharacter) {
+    // Korean, accented Latin, an emoji (one reference, not two surrogates), and characters
+    // whose CP932 code would read back as another character (wave dash, yen sign).
+    EXPECT_EQ(encodeCp932WithReferences(QStringLiteral("한é😀〜¥")),
+              QByteArray("&#xD55C;&#xE9;&#x1F600;&#x301C;&#xA5;"));
+    EXPECT_EQ(encodeCp932WithReferences(QStringLiteral("図～\\~")),
+              QByteArray("\x90\x7d\x81\x60\\~"));
+    // Only an "&" that a "#" follows is escaped.
+    EXPECT_EQ(encodeCp932WithReferences(QStringLiteral("a&b &#x41; &&#")),
+              QByteArray("a&b &#x26;#x41; &&#x26;#"));
+}
+
+TEST(Cp932, ReferencesReadBackAndEverythingElseStaysAsItIs) {
+    EXPECT_EQ(resolveCharacterReferences(QStringLiteral("&#xd55c;&#XAE00;&#65;&#x1F600;")),
+              QStringLiteral("한글A😀"));
+    for (const char* literal : {"&", "&#", "&#x;", "&#xZZ;", "&#x41", "&#0;", "&#x110000;",
+                                "&#x000000041;", "&amp;", "& #x41;"})
+        EXPECT_EQ(resolveCharacterReferences(QString::fromLatin1(literal)),
+                  QString::fromLatin1(literal));
+    const QChar lone(0xD800);
+    for (const QString& text :
+         {QStringLiteral("&#x26;#x41; & &&## &#"), QStringLiteral("한 é 😀 作業 ﾌｧｲﾙ"),
+          QString(lone) + "x", QStringLiteral("&#x26;")}) {
+        ASSERT_TRUE(decodeCp932(encodeCp932WithReferences(text)).has_value());
+        EXPECT_EQ(resolveCharacterReferences(*decodeCp932(encodeCp932WithReferences(text))), text);
+    }
+}
+
+TEST(Cp932, Utf8IsRecognisedOnlyWhenWellFormed) {
+    EXPECT_TRUE(isUtf8(QStringLiteral("한글 é 😀").toUtf8()));
+    EXPECT_TRUE(isUtf8("plain"));
+    for (const char* bad :
+         {"\xc0\x80", "\xed\xa0\x80", "\xf4\x90\x80\x80", "\xe3\x81", "\x89\x5e\x97\x70", "\xff"})
+        EXPECT_FALSE(isUtf8(QByteArray(bad))) << bad;
+    EXPECT_FALSE(hasNonAsciiByte("plain"));
+    EXPECT_TRUE(hasNonAsciiByte("\x80"));
+}
+
 TEST(Cp932, InvalidBytesAreRefusedOrReplaced) {
     EXPECT_FALSE(decodeCp932(QByteArray("ok\x81", 3)).has_value());  // lead byte at the end
     EXPECT_FALSE(decodeCp932(QByteArray("\xa0\xfd", 2)).has_value());

@@ -162,19 +162,42 @@ TEST_F(SettingsFile, SaveWithoutALoadWritesNothingAndKeepsTheFlag) {
     EXPECT_TRUE(QDir(m_dir.path()).isEmpty());
 }
 
-TEST_F(SettingsFile, AFileThatExistsButIsNotCp932IsNeverOverwritten) {
-    const QByteArray original("<?xml?>\r\n<\xe9\x81\x8b\xe7\x94\xa8>\xff\xfe", 19);
-    writeFileBytes(path("User.xml"), original);
-    SettingsStore store;
-    bool bOk = true;
-    store.GetTxt(path("User.xml"), bOk);
-    EXPECT_FALSE(bOk);
-    store.GetGtx(QStringLiteral("位置"));
-    store.SetVal(QStringLiteral("LEFT"), 1.0);
-    store.SetGtx();
-    store.SetTxt(bOk);
-    EXPECT_FALSE(bOk);
-    EXPECT_EQ(readFileBytes(path("User.xml")), original);
+TEST_F(SettingsFile, AFileThatCannotBeLoadedIsToldOnceAndNeverOverwritten) {
+    const QByteArray utf16 = QByteArray("\xff\xfe<\0?\0x\0", 8);
+    const struct {
+        QByteArray bytes;
+        FileReadError::Kind kind;
+    } cases[] = {
+        {QByteArray("<?xml?>\r\n<\xe9\x81\x8b\xe7\x94\xa8>\xff\xfe", 19),
+         FileReadError::Kind::NotText},
+        {QByteArray("<\x89\x5e\x97\x70>\x89"), FileReadError::Kind::NotText},  // cut short
+        {utf16, FileReadError::Kind::NotText},
+        {utf16.mid(2), FileReadError::Kind::NotText},  // UTF-16 without its mark
+        {QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), FileReadError::Kind::NotText},
+        {QByteArray(FileSystemObject::kMaxTextFileBytes + 1, ' '), FileReadError::Kind::TooLarge},
+    };
+    for (const auto& c : cases) {
+        writeFileBytes(path("User.xml"), c.bytes);
+        MessageCapture messages;
+        SettingsStore store;
+        bool bOk = true;
+        store.GetTxt(path("User.xml"), bOk);
+        EXPECT_FALSE(bOk);
+        store.GetGtx(QStringLiteral("位置"));
+        EXPECT_EQ(store.vGtVal(QStringLiteral("LEFT"), 5.0).number(), 5.0);
+        store.SetVal(QStringLiteral("LEFT"), 1.0);
+        store.SetGtx();
+        store.SetTxt(bOk);
+        EXPECT_FALSE(bOk);
+        EXPECT_TRUE(readFileBytes(path("User.xml")) == c.bytes) << c.bytes.left(20).toHex().data();
+        EXPECT_EQ(messages.texts(),
+                  QStringList{SettingsStore::unreadableMessage(path("User.xml"), c.kind)});
+    }
+    EXPECT_EQ(SettingsStore::unreadableMessage("/u/User.xml", FileReadError::Kind::NotText),
+              "ﾕｰｻﾞｰ環境ﾌｧｲﾙ(/u/User.xml) が読み込めません\rShift-JIS のﾃｷｽﾄではありません\r"
+              "既定の設定で起動します\rﾌｧｲﾙは変更せずにそのまま残します");
+    EXPECT_TRUE(SettingsStore::unreadableMessage("/u/User.xml", FileReadError::Kind::TooLarge)
+                    .contains("\rﾌｧｲﾙが大きすぎます\r"));
 }
 
 // Writes half the bytes, then fails: a disk that fills up during the save.
@@ -208,17 +231,62 @@ TEST_F(SettingsFile, AFailedSaveLeavesTheOldFileWhole) {
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{"User.xml"});
 }
 
-TEST_F(SettingsFile, CharactersCp932CannotHoldAreReplacedAndTheSaveSucceeds) {
+TEST_F(SettingsFile, AnyCharacterRoundTripsAndCp932TextStaysByteForByte) {
+    // A file as Plume has always written it, "&", "\\" and half-width katakana included,
+    // is saved back unchanged.
+    const QByteArray existing = encodeCp932(
+        QStringLiteral("<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>\r\n   <位置>\r\n"
+                       "      <FOLD>c:\\ﾃﾞｰﾀ & 図</FOLD>\r\n   </位置>\r\n</運用>"));
+    writeFileBytes(path("User.xml"), existing);
     SettingsStore store;
     bool bOk = false;
     store.GetTxt(path("User.xml"), bOk);
+    ASSERT_TRUE(bOk);
+    store.SetTxt(bOk);
+    ASSERT_TRUE(bOk);
+    EXPECT_EQ(readFileBytes(path("User.xml")), existing);
+
+    const QString fold = QStringLiteral("/home/한글/homé/😀/A&B/&#x41;");
     store.GetGtx(QStringLiteral("位置"));
-    store.SetVal(QStringLiteral("FOLD"), QStringLiteral("/home/ünï/図"));
+    store.SetVal(QStringLiteral("FOLD"), fold);
+    store.SetGtx();
+    store.GetGtx(QStringLiteral("THUMB"));
+    store.SetVal(QStringLiteral("Schlüssel"), QStringLiteral("ünï"));
     store.SetGtx();
     store.SetTxt(bOk);
-    EXPECT_TRUE(bOk);
+    ASSERT_TRUE(bOk);
+    const QByteArray bytes = readFileBytes(path("User.xml"));
     EXPECT_TRUE(
-        readFileBytes(path("User.xml")).contains(QByteArray("<FOLD>/home/?n?/\x90\x7d</FOLD>")));
+        bytes.contains("<FOLD>/home/&#xD55C;&#xAE00;/hom&#xE9;/&#x1F600;/A&B/&#x26;#x41;"
+                       "</FOLD>"));
+    EXPECT_TRUE(bytes.contains("<Schl&#xFC;ssel>&#xFC;n&#xEF;</"));
+
+    SettingsStore again;
+    again.GetTxt(path("User.xml"), bOk);
+    again.GetGtx(QStringLiteral("位置"));
+    EXPECT_EQ(again.vGtVal(QStringLiteral("FOLD"), QString()).text(), fold);
+    again.GetGtx(QStringLiteral("THUMB"));
+    EXPECT_EQ(again.vGtVal(QStringLiteral("Schlüssel"), QString()).text(), "ünï");
+}
+
+TEST_F(SettingsFile, AFileInUtf8IsReadAndSavedBackAsCp932) {
+    const QString text = QStringLiteral(
+        "<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>\r\n   <位置>\r\n"
+        "      <FOLD>/home/한글/作業</FOLD>\r\n   </位置>\r\n</運用>");
+    // As an editor saves it, with its byte-order mark.
+    writeFileBytes(path("User.xml"), "\xef\xbb\xbf" + text.toUtf8());
+    MessageCapture messages;
+    SettingsStore store;
+    bool bOk = false;
+    store.GetTxt(path("User.xml"), bOk);
+    ASSERT_TRUE(bOk);
+    EXPECT_EQ(store.sIniTx(), text);
+    store.SetTxt(bOk);
+    ASSERT_TRUE(bOk);
+    const QByteArray saved = readFileBytes(path("User.xml"));
+    EXPECT_EQ(saved, encodeCp932WithReferences(text));
+    EXPECT_TRUE(saved.contains("<FOLD>/home/&#xD55C;&#xAE00;/\x8d\xec\x8b\xc6</FOLD>"));
+    EXPECT_TRUE(messages.texts().isEmpty());
 }
 
 TEST_F(SettingsFile, TextsLongerThan32767CharactersWork) {
