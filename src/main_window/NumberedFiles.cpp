@@ -97,9 +97,10 @@ Expected<QString> storeNewNumberedFile(const QString& folder, int number, const 
             temporary.setAutoRemove(false);
             return Expected<QString>::success(name);
         }
-        // Taken between the look and the rename (another Plume): try the next number. Any
-        // other failure ends the import.
-        if (!QFileInfo::exists(joinPath(folder, name)))
+        // Taken between the look and the rename (another Plume), or by a link that leads
+        // nowhere: try the next number. Any other failure ends the import.
+        const QFileInfo target(joinPath(folder, name));
+        if (!target.exists() && !target.isSymLink())
             return Expected<QString>::failure(QStringLiteral("%1 に書き込めません").arg(folder));
     }
     return Expected<QString>::failure(QStringLiteral("番号が尽きました"));

@@ -358,16 +358,25 @@ Expected<int16_t> fmMain::GetNextNo() {
 void fmMain::importFromClipboard() {
     if (!ChkClip()) return;
     const Expected<int16_t> number = GetNextNo();
-    if (!number) return;
-    m_sCurFL = numberedFileName(number.value());
+    if (!number) {
+        // A working folder that cannot be made is said; used-up numbers end silently.
+        if (!Usr::oFso->FolderExists(m_sWkFld))
+            showStatus(QStringLiteral("ﾌｫﾙﾀﾞ ") + m_sWkFld + QStringLiteral(" を作成できません"));
+        return;
+    }
     const Expected<PicturePtr> picture = clipboardGetPicture(kFormatEnhancedMetafile);
     if (!picture) return;
-    m_pcImg->setPicture(picture.value());
     // The drawing goes into a new file of its own; a name that is taken (another program,
     // another Plume, another letter case) is passed over to the next number.
     const Expected<QString> stored =
         storeNewNumberedFile(m_sWkFld, number.value(), picture.value()->emfBytes(), &m_takenNames);
-    if (!stored) return;
+    if (!stored) {
+        // The clipboard keeps the drawing, so nothing is lost and the import can be retried;
+        // the preview and the list stay on what is stored.
+        showStatus(m_sWkFld + QStringLiteral(" に保存できません"));
+        return;
+    }
+    m_pcImg->setPicture(picture.value());
     m_sCurFL = stored.value();
     showStatus(joinPath(m_sWkFld, m_sCurFL) + QStringLiteral(" を作成しました"));
     if (!clipboardClear()) return;

@@ -108,6 +108,39 @@ TEST_F(MainWindowCommands, ExhaustedNumbersEndTheImportBeforeAnythingChanges) {
     EXPECT_FALSE(m_window->pcImg()->picture());
 }
 
+TEST_F(MainWindowCommands, AnImportThatCannotBeStoredSaysSoAndKeepsTheClipboard) {
+    const QByteArray emf = capture("inkscape-1.2.emf");
+    offer(kXEmf, emf);
+    // The working folder cannot be made: a file stands in its place.
+    ASSERT_TRUE(QDir(workFolder()).removeRecursively());
+    test::writeFileBytes(workFolder(), "a file");
+    m_window->mnFile_Click(0);
+    EXPECT_EQ(m_window->lbMsg()->text(), "ﾌｫﾙﾀﾞ " + workFolder() + " を作成できません");
+    EXPECT_TRUE(m_window->ChkClip());
+    EXPECT_FALSE(m_window->pcImg()->picture());
+    EXPECT_EQ(m_window->sCurFL(), QString());
+    EXPECT_EQ(test::readFileBytes(workFolder()), "a file");
+}
+
+#ifdef Q_OS_LINUX
+TEST_F(MainWindowCommands, AnImportIntoAFolderThatCannotBeWrittenSaysSoAndKeepsTheClipboard) {
+    // A folder that nobody, not even root, can write into.
+    m_window->Form_Unload();
+    test::writeFileBytes(
+        userXml(), encodeCp932(QStringLiteral(
+                       "<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>\r\n   <位置>\r\n"
+                       "      <FOLD>/proc</FOLD>\r\n   </位置>\r\n</運用>")));
+    m_window = std::make_unique<fmMain>();
+    m_window->Form_Load();
+    ASSERT_EQ(m_window->sWkFld(), "/proc");
+    offer(kXEmf, capture("inkscape-1.2.emf"));
+    m_window->mnFile_Click(0);
+    EXPECT_EQ(m_window->lbMsg()->text(), "/proc に保存できません");
+    EXPECT_TRUE(m_window->ChkClip());
+    EXPECT_FALSE(m_window->pcImg()->picture());
+}
+#endif
+
 TEST_F(MainWindowCommands, CopyPutsThePreviewedPictureBackAsVectorData) {
     const QByteArray emf = capture("inkscape-1.2.emf");
     offer(kXEmf, emf);

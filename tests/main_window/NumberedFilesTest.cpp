@@ -1,11 +1,15 @@
 // The numbers of imported files, and storing a new one without ever replacing a file.
+#include "ImportPeerDrawing.h"
 #include "main_window/NumberedFiles.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
+#include <QHash>
+#include <QProcess>
 #include <QSet>
+#include <array>
 #include <future>
 #include <vector>
 
@@ -83,27 +87,74 @@ TEST_F(NumberedFiles, RenameNeverReplaces) {
     EXPECT_TRUE(QFile::exists(m_dir.filePath("a")));
     EXPECT_TRUE(renameWithoutReplacing(m_dir.filePath("a"), m_dir.filePath("c")));
     EXPECT_FALSE(QFile::exists(m_dir.filePath("a")));
+    // A link that leads nowhere holds its name too: the store passes over it.
+    ASSERT_TRUE(QFile::link(m_dir.filePath("nowhere"), m_dir.filePath("001.wmf")));
+    const QSet<QString> outOfDate;
+    const auto stored = storeNewNumberedFile(m_dir.path(), 1, "d", &outOfDate);
+    EXPECT_EQ(stored.value(), "002.wmf") << stored.error().toStdString();
 }
 
-TEST_F(NumberedFiles, ImportsRunningAtOnceNeverLoseADrawing) {
-    // Many importers that all computed the same next number store at once.
-    constexpr int kImporters = 16;
-    QList<QByteArray> drawings;
-    for (int i = 0; i < kImporters; ++i) drawings.append(QByteArray(1000 + i, char('A' + i)));
-    const QString folder = m_dir.path();
-    std::vector<std::future<Expected<QString>>> running;
-    for (const QByteArray& d : drawings)
-        running.push_back(std::async(std::launch::async,
-                                     [folder, d] { return storeNewNumberedFile(folder, 1, d); }));
-    std::vector<Expected<QString>> results;
-    for (auto& r : running) results.push_back(r.get());
-    QSet<QString> names;
-    for (int i = 0; i < kImporters; ++i) {
-        ASSERT_TRUE(results[i]) << results[i].error().toStdString();
-        names.insert(results[i].value());
-        EXPECT_EQ(test::readFileBytes(m_dir.filePath(results[i].value())), drawings[i]);
+// Every file of the folder by its content; fails on a content found twice.
+QHash<QByteArray, QString> filesByContent(const QString& folder) {
+    QHash<QByteArray, QString> byContent;
+    for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden)) {
+        const QByteArray bytes = test::readFileBytes(folder + "/" + name);
+        EXPECT_FALSE(byContent.contains(bytes)) << name.toStdString();
+        byContent.insert(bytes, name);
     }
-    EXPECT_EQ(names.size(), kImporters);
+    return byContent;
+}
+
+TEST_F(NumberedFiles, ImportersSharingAnOutOfDateListPassOverEveryNameTakenMeanwhile) {
+    test::writeFileBytes(m_dir.filePath("001.wmf"), "one");
+    test::writeFileBytes(m_dir.filePath("002.WMF"), "two");
+    const auto scan = scanNumberedFolder(m_dir.path());
+    ASSERT_TRUE(scan);
+    // Every importer starts from the same number with the same list, read once before any
+    // of them stored anything: each rename after the first loses a race.
+    constexpr int kImporters = 8;
+    constexpr int kEach = 12;
+    const QString folder = m_dir.path();
+    std::vector<std::future<QString>> running;
+    for (int t = 0; t < kImporters; ++t)
+        running.push_back(std::async(std::launch::async, [&, t] {
+            for (int i = 0; i < kEach; ++i) {
+                const auto stored =
+                    storeNewNumberedFile(folder, scan.value().next,
+                                         test::importPeerDrawing("t" + QByteArray::number(t), i),
+                                         &scan.value().takenLower);
+                if (!stored) return stored.error();
+            }
+            return QString();
+        }));
+    for (auto& r : running) EXPECT_EQ(r.get(), QString());
+    const QHash<QByteArray, QString> files = filesByContent(folder);
+    EXPECT_EQ(files.size(), kImporters * kEach + 2);
+    for (int t = 0; t < kImporters; ++t)
+        for (int i = 0; i < kEach; ++i)
+            EXPECT_TRUE(files.contains(test::importPeerDrawing("t" + QByteArray::number(t), i)));
+    EXPECT_EQ(files.value("one"), "001.wmf");
+    EXPECT_EQ(files.value("two"), "002.WMF");
+}
+
+TEST_F(NumberedFiles, TwoProcessesImportingIntoOneFolderLoseNothing) {
+    constexpr int kEach = 120;
+    std::array<QProcess, 2> peers;
+    for (size_t p = 0; p < peers.size(); ++p)
+        peers[p].start(QStringLiteral(IMPORTPEER_PATH),
+                       {m_dir.path(), QStringLiteral("p%1").arg(p), QString::number(kEach)});
+    for (QProcess& peer : peers) {
+        ASSERT_TRUE(peer.waitForFinished(300000)) << peer.errorString().toStdString();
+        EXPECT_EQ(peer.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(peer.exitCode(), 0) << peer.readAllStandardError().toStdString();
+    }
+    const QHash<QByteArray, QString> files = filesByContent(m_dir.path());
+    EXPECT_EQ(files.size(), 2 * kEach);
+    for (const char* tag : {"p0", "p1"})
+        for (int i = 0; i < kEach; ++i) {
+            const QString name = files.value(test::importPeerDrawing(tag, i));
+            EXPECT_TRUE(name.endsWith(".wmf")) << tag << ' ' << i << ' ' << name.toStdString();
+        }
 }
 
 TEST_F(NumberedFiles, AnUnwritableFolderFailsWithoutLeavingAFile) {
