@@ -114,6 +114,15 @@ TEST_F(PlumeconvTest, SvgAndPdfCarryThePictureAtItsSize) {
     EXPECT_NEAR(box.captured(2).toDouble(), 90.0, 0.01);
 }
 
+TEST_F(PlumeconvTest, SvgKeepsHatchesAsTheClipboardRenditionDoes) {
+    // A bare SVG generator drops hatched fills; the converter writes the same rendition as the
+    // clipboard, where each of the 18 hatched shapes goes as the pixels it covers.
+    const QString hatched = test::sharedDataDir() + "/metafile-refs/24_brush_hatch.emf";
+    const ProcessRun run = plumeconv({hatched, out("hatch.svg")});
+    ASSERT_EQ(run.exitCode, 0) << run.stderrText.toStdString();
+    EXPECT_EQ(test::readFileBytes(out("hatch.svg")).count("<image"), 18);
+}
+
 TEST_F(PlumeconvTest, EmfOutputIsTheEmfItselfOrTheConvertedWmf) {
     ASSERT_EQ(plumeconv({emfPath, out("same.emf")}).exitCode, 0);
     EXPECT_EQ(test::readFileBytes(out("same.emf")), test::readFileBytes(emfPath));

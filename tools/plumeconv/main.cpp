@@ -9,6 +9,7 @@
 //   4  the size is refused (empty, or beyond the raster limits)
 //   5  the output cannot be written
 
+#include "platform/ClipboardSvg.h"
 #include "platform/Picture.h"
 #include "platform/PictureIo.h"
 #include "platform/PngBands.h"
@@ -20,7 +21,6 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
-#include <QSvgGenerator>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -131,17 +131,14 @@ Expected<QByteArray> renderTo(Output kind, const Picture& picture, QSize size) {
         case Output::Png:
             // Written by run() straight to the file, a band of rows at a time.
             break;
-        case Output::Svg: {
-            QSvgGenerator generator;
-            generator.setOutputDevice(&buffer);
-            generator.setSize(size);
-            generator.setViewBox(target);
-            generator.setResolution(int(kOwnSizeDpi));
-            QPainter painter(&generator);
-            metafile::render(document, painter, target);
-            painter.end();
+        case Output::Svg:
+            // The same SVG rendition as the clipboard's: clipping, hatched and pattern fills
+            // and raster operations kept, within the converter's own time limit.
+            bytes = svgRenditionOf(document, size, kOwnSizeDpi,
+                                   metafile::RenderOptions{}.timeLimitMs);
+            if (bytes.isEmpty())
+                return Expected<QByteArray>::failure(QStringLiteral("SVG rendition failed"));
             break;
-        }
         case Output::Pdf: {
             QPdfWriter writer(&buffer);
             writer.setResolution(int(kOwnSizeDpi));
