@@ -154,8 +154,11 @@ TEST_F(Grid, ResultsOfAReplacedListingAreDropped) {
     grid->listFolder(bad, "wmf");
     m_renderer.openGate();
     ASSERT_TRUE(waitAllDone(*grid));
-    // Let any late result of the first listing arrive; it must not touch the second.
-    QTest::qWait(50);
+    // Every render of either listing has ended and its result has been delivered: a late
+    // result of the first listing must not have touched the second.
+    grid->threadPool().waitForDone();
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
     EXPECT_EQ(grid->cellState(0), ThumbnailGrid::CellState::Failed);
     EXPECT_EQ(grid->cellState(1), ThumbnailGrid::CellState::Failed);
 }
