@@ -8,8 +8,11 @@
 #include "platform/PreviewSurface.h"
 #include "platform/ShellLauncher.h"
 #include "platform/Twips.h"
+#include "raster_window/sbImg.h"
 
 #include <gtest/gtest.h>
+#include <QApplication>
+#include <QClipboard>
 #include <QFile>
 #include <QFrame>
 #include <QImage>
@@ -200,18 +203,46 @@ TEST_F(MainWindow, ThePreviewShowsOwnSizeFromTheTopLeftOnWhiteCutOffAtTheEdges) 
     EXPECT_EQ(QColor(grab.pixel(view.width() - 1, view.height() - 1)), QColor(Qt::blue));
 }
 
-TEST_F(MainWindow, AFileThatIsNoPictureGivesAStatusMessageAndKeepsThePreview) {
+TEST_F(MainWindow, AnUnreadableFileStaysSelectedSaysSoAndLeavesNothingToCopyOrConvert) {
     QDir().mkpath(workFolder());
     writePng(work("001.wmf"), QSize(20, 20), Qt::red);
     test::writeFileBytes(work("002.wmf"), QByteArray("\x01\x00\x00\x00 damaged", 13));
     start();
+    QGuiApplication::clipboard()->setText("held");
     m_window->File1()->setListIndex(0);
-    const PicturePtr shown = m_window->pcImg()->picture();
+    ASSERT_TRUE(m_window->pcImg()->picture());
     m_window->File1()->setListIndex(1);
-    EXPECT_EQ(m_window->pcImg()->picture(), shown);
-    EXPECT_EQ(m_window->sCurFL(), "001.wmf");
+    EXPECT_FALSE(m_window->pcImg()->picture());
     EXPECT_EQ(m_window->lbMsg()->text(), work("002.wmf") + " は画像ﾌｧｲﾙとして読み込めません");
     EXPECT_TRUE(m_messages.texts().isEmpty());
+    m_window->ReList();
+    EXPECT_EQ(m_window->File1()->fileName(), "002.wmf");
+
+    // Copy and convert never fall back on the drawing shown before.
+    m_window->mnFile_Click(1);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "held");
+    EXPECT_EQ(m_window->lbMsg()->text(), "表示している画像がないため、ｸﾘｯﾌﾟﾎﾞｰﾄﾞはそのままです");
+    bool rasterOpened = false;
+    QTimer::singleShot(0, m_window.get(), [&] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (qobject_cast<sbImg*>(top) && top->isVisible()) {
+                rasterOpened = true;
+                top->close();
+            }
+    });
+    m_window->mnFile_Click(2);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(rasterOpened);
+    EXPECT_EQ(m_window->lbMsg()->text(), "表示している画像がないため、変換できません");
+
+    // Written whole at last, a click on the highlighted entry shows it.
+    writePng(work("002.wmf"), QSize(30, 10), Qt::blue);
+    FileListBox* list = m_window->File1();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(1)).center());
+    ASSERT_TRUE(m_window->pcImg()->picture());
+    EXPECT_EQ(m_window->pcImg()->picture()->size(), QSize(30, 10));
+    EXPECT_EQ(m_window->lbMsg()->text(), work("002.wmf") + " を表示しています");
 }
 
 TEST_F(MainWindow, AMetafileCutShortIsReportedAsDamagedAndNotShown) {
@@ -222,11 +253,34 @@ TEST_F(MainWindow, AMetafileCutShortIsReportedAsDamagedAndNotShown) {
     test::writeFileBytes(work("002.wmf"), emf.left(300));
     start();
     m_window->File1()->setListIndex(0);
-    const PicturePtr shown = m_window->pcImg()->picture();
-    ASSERT_TRUE(shown);
+    ASSERT_TRUE(m_window->pcImg()->picture());
     m_window->File1()->setListIndex(1);
-    EXPECT_EQ(m_window->pcImg()->picture(), shown);
+    EXPECT_FALSE(m_window->pcImg()->picture());
     EXPECT_EQ(m_window->lbMsg()->text(), work("002.wmf") + " は破損しているため表示できません");
+}
+
+TEST_F(MainWindow, TheListHasTheFocusAndTheArrowKeysWalkItFromTheFirstEntry) {
+    QDir().mkpath(workFolder());
+    writePng(work("001.wmf"), QSize(20, 20), Qt::red);
+    writePng(work("002.wmf"), QSize(30, 10), Qt::blue);
+    start();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
+    FileListBox* list = m_window->File1();
+    EXPECT_EQ(QApplication::focusWidget(), list);
+    // Taking the focus made no entry current: nothing looks chosen that is not.
+    EXPECT_FALSE(list->currentIndex().isValid());
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(m_window->lbMsg()->text(), work("001.wmf") + " を表示しています");
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(m_window->File1()->fileName(), "002.wmf");
+    EXPECT_EQ(m_window->pcImg()->picture()->size(), QSize(30, 10));
+    // Ctrl+click does not take the selection away from the shown file.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      list->visualItemRect(list->item(1)).center());
+    EXPECT_EQ(list->listIndex(), 1);
+    // Tab order: the list, then the three buttons.
+    QTest::keyClick(list, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), m_window->cmRet(0));
 }
 
 TEST_F(MainWindow, AMissingWorkingFolderListsNothingSaysSoAndIsNotCreated) {
