@@ -5,6 +5,7 @@
 #include "main_window/MainWindowFixture.h"
 #include "main_window/fmMain.h"
 #include "platform/FileListBox.h"
+#include "platform/JapaneseInterface.h"
 #include "platform/PreviewSurface.h"
 #include "platform/ShellLauncher.h"
 #include "platform/Twips.h"
@@ -15,6 +16,8 @@
 #include <QClipboard>
 #include <QFile>
 #include <QFrame>
+#include <QRawFont>
+#include <QStyle>
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
@@ -114,6 +117,28 @@ TEST_F(MainWindow, ControlsCarryTheirNamesCaptionsAndDesignGeometry) {
     EXPECT_FALSE(m_window->windowIcon().isNull());
     // The label's access key leads to the first button.
     EXPECT_EQ(m_window->lbMnu(0)->label()->buddy(), m_window->cmRet(0));
+}
+
+TEST_F(MainWindow, OneJapaneseFaceDrawsEveryCaptionWhichFitsItsButtonAndQtSpeaksJapanese) {
+    const QFont before = QApplication::font();
+    const JapaneseInterface setUp = useJapaneseInterface(*qApp);
+    ASSERT_TRUE(setUp.translated) << "qtbase_ja.qm is missing (scripts/setup installs it)";
+    ASSERT_TRUE(setUp.faceFound) << "IPAPGothic is missing (scripts/setup installs it)";
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "キャンセル");
+    start();
+    const QRawFont face = QRawFont::fromFont(m_window->cmRet(1)->font());
+    EXPECT_EQ(face.familyName(), kInterfaceFace);
+    for (int i = 0; i < 3; ++i) {
+        QPushButton* button = m_window->cmRet(i);
+        for (const QChar c : button->text())
+            EXPECT_TRUE(face.supportsCharacter(c)) << button->text().toStdString();
+        // The caption clears the button's frame by a pixel at least on either side.
+        const int frame = button->style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+        EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()) + 2 * (frame + 1),
+                  button->width())
+            << button->text().toStdString();
+    }
+    QApplication::setFont(before);
 }
 
 TEST_F(MainWindow, ResizingStretchesStripAndStatusWhileThePreviewStays) {
