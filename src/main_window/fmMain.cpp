@@ -31,6 +31,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace plume {
@@ -38,6 +39,7 @@ namespace {
 
 const QString kGroupPosition = QStringLiteral("位置");
 const QString kShowing = QStringLiteral(" を表示しています");
+const QString kCannotOpen = QStringLiteral(" を開けません");
 
 }  // namespace
 
@@ -310,7 +312,14 @@ void fmMain::lbMnu_Click(int16_t Index) {
         m_mnJb[static_cast<size_t>(Index)]->popup(QCursor::pos());
         return;
     }
-    if (Index >= 2) YIni::take()->W_Help(QStringLiteral("plume.htm"));
+    if (Index >= 2) openHelp();
+}
+
+void fmMain::openHelp() {
+    const QString page = QStringLiteral("plume.htm");
+    if (YIni::take()->W_Help(page)) return;
+    // Nothing took the page (a desktop without an opener): say where it is instead.
+    showStatus(QUrl(YIni::helpBaseAddress() + page).toLocalFile() + kCannotOpen);
 }
 
 void fmMain::cmRet_Click(int16_t Index) {
@@ -423,7 +432,7 @@ void fmMain::mnFld_Click(int16_t Index) {
 
 void fmMain::openWorkFolderInFileManager() {
     try {
-        YIni::take()->W_ExpFd(m_sWkFld, false);
+        if (!YIni::take()->W_ExpFd(m_sWkFld, false)) showStatus(m_sWkFld + kCannotOpen);
     } catch (const PlumeError&) {
         // The folder cannot be looked at: there is nothing to open.
     }

@@ -132,6 +132,7 @@ class fmMain : public QWidget {
     void copyToClipboard();
     void convertToRaster();
     void openWorkFolderInFileManager();
+    void openHelp();
     void changeWorkFolder();
     void chooseFromThumbnails();
 

@@ -89,11 +89,20 @@ class FolderMenu : public test::MainWindowFixture {
 
 TEST_F(FolderMenu, OpenShowsTheWorkingFolderInTheFileManager) {
     QList<ShellLaunch> launches;
-    setShellLaunchSink([&](const ShellLaunch& launch) { launches.append(launch); });
+    bool desktopTakesIt = true;
+    setShellLaunchSink([&](const ShellLaunch& launch) {
+        launches.append(launch);
+        return desktopTakesIt;
+    });
     m_window->mnFld_Click(0);
-    setShellLaunchSink({});
     ASSERT_EQ(launches.size(), 1);
     EXPECT_EQ(launches[0].url, QUrl::fromLocalFile(workFolder()));
+    EXPECT_EQ(m_window->lbMsg()->text(), QString());
+    // A desktop with no program to open folders: the status line says so.
+    desktopTakesIt = false;
+    m_window->mnFld_Click(0);
+    setShellLaunchSink({});
+    EXPECT_EQ(m_window->lbMsg()->text(), workFolder() + " を開けません");
 }
 
 TEST_F(FolderMenu, AnotherFolderIsListedWithNothingSelectedOrShownAndSavedAtExit) {

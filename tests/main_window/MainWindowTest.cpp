@@ -333,12 +333,21 @@ namespace {
 TEST_F(MainWindow, TheHelpLabelOpensTheHelpPage) {
     start();
     QList<ShellLaunch> launches;
-    setShellLaunchSink([&](const ShellLaunch& launch) { launches.append(launch); });
+    bool desktopTakesIt = true;
+    setShellLaunchSink([&](const ShellLaunch& launch) {
+        launches.append(launch);
+        return desktopTakesIt;
+    });
     QTest::mouseClick(m_window->lbMnu(2), Qt::LeftButton);
-    setShellLaunchSink({});
     ASSERT_EQ(launches.size(), 1);
     EXPECT_TRUE(launches[0].url.toString().endsWith("/plume.htm"))
         << launches[0].url.toString().toStdString();
+    EXPECT_EQ(m_window->lbMsg()->text(), QString());
+    // A desktop with no opener (no xdg-open): the status line tells where the page is.
+    desktopTakesIt = false;
+    QTest::mouseClick(m_window->lbMnu(2), Qt::LeftButton);
+    setShellLaunchSink({});
+    EXPECT_EQ(m_window->lbMsg()->text(), launches[1].url.toLocalFile() + " を開けません");
 }
 
 }  // namespace
