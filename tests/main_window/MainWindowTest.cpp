@@ -16,12 +16,12 @@
 #include <QClipboard>
 #include <QFile>
 #include <QFrame>
-#include <QRawFont>
-#include <QStyle>
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QRawFont>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
 
