@@ -1,4 +1,5 @@
 #include "main_window/fmMain.h"
+#include "platform/JapaneseInterface.h"
 #include "platform/MessageBox.h"
 #include "platform/PlumeError.h"
 
@@ -7,6 +8,7 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Plume"));
+    plume::useJapaneseInterface(app);
     plume::fmMain window;
     try {
         window.Form_Load();

@@ -31,18 +31,18 @@ QString ShellServices::sendToFolder() const {
 
 bool ShellServices::writeAndOpen(const QString& shortcutPath, const QString& target) {
     if (!writeShortcut(shortcutPath, target)) return false;
-    shellExecute(nWhnd(), ShellVerb::Open, shortcutPath);
-    return true;
+    return shellExecute(nWhnd(), ShellVerb::Open, shortcutPath);
 }
 
-void ShellServices::W_Help(const QString& sJob) {
+bool ShellServices::W_Help(const QString& sJob) {
     try {
         QString page = sJob.toLower();
         if (!page.contains(u'.')) page += QStringLiteral(".htm");
-        writeAndOpen(Usr::sUsrFld + Usr::sExeNm + QStringLiteral("_help.lnk"),
-                     helpBaseAddress() + page);
+        return writeAndOpen(Usr::sUsrFld + Usr::sExeNm + QStringLiteral("_help.lnk"),
+                            helpBaseAddress() + page);
     } catch (const std::exception&) {
         // Any failure ends the operation without a message, as on the shell.
+        return false;
     }
 }
 
@@ -70,14 +70,12 @@ void ShellServices::W_SendTo() {
     }
 }
 
-void ShellServices::W_ExpFd(const QString& sFld, bool bOpn) {
-    if (sFld.isEmpty()) return;
-    if (bOpn) {
-        shellExecute(nWhnd(), ShellVerb::Open, sFld);
-        return;
-    }
+bool ShellServices::W_ExpFd(const QString& sFld, bool bOpn) {
+    if (sFld.isEmpty()) return true;
+    if (bOpn) return shellExecute(nWhnd(), ShellVerb::Open, sFld);
     Usr::F_FsoChk();
-    if (Usr::oFso->FolderExists(sFld)) shellExecute(nWhnd(), ShellVerb::Explore, sFld);
+    if (!Usr::oFso->FolderExists(sFld)) return true;
+    return shellExecute(nWhnd(), ShellVerb::Explore, sFld);
 }
 
 }  // namespace plume

@@ -11,12 +11,16 @@ namespace plume {
 // open it; all launches go through shellExecute (platform/ShellLauncher.h).
 //
 // W_Help, W_HtmView and W_SendTo end silently at their first failure: nothing opened,
-// nothing shown. W_ExpFd lets a failure of the file-system object rise to its caller.
+// nothing shown. W_ExpFd lets a failure of the file-system object rise to its caller. W_Help
+// and W_ExpFd say whether the desktop took what they handed it, so that a window can tell
+// the user when nothing opened (a machine without a desktop opener).
+
 class ShellServices : public EnvironmentServices {
   public:
     // Shows the help page sJob (lower-cased; ".htm" added when it has no "."), through the
     // shortcut Usr::sUsrFld + Usr::sExeNm + "_help.lnk".
-    void W_Help(const QString& sJob);
+    // Returns false when the page was handed to no program.
+    bool W_Help(const QString& sJob);
 
     // Opens sUrl unchanged through the shortcut Usr::sUsrFld + "Wrk/htm_view.lnk". The
     // folder "Wrk" is not made here: without it nothing happens.
@@ -27,8 +31,10 @@ class ShellServices : public EnvironmentServices {
     void W_SendTo();
 
     // Opens sFld directly (bOpn true, the path is not tested) or shows the folder in the file
-    // manager when it exists (bOpn false). An empty sFld does nothing.
-    void W_ExpFd(const QString& sFld, bool bOpn);
+    // manager when it exists (bOpn false). An empty sFld does nothing. Returns false when
+    // the path was to be opened but no program took it; true otherwise, a missing folder
+    // with bOpn false included (nothing was to be opened).
+    bool W_ExpFd(const QString& sFld, bool bOpn);
 
     // The address before the help page's name: the file address of the "help" folder beside
     // the executable, ending with "/".

@@ -9,10 +9,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
+#include <QRandomGenerator>
+#include <QScopeGuard>
 #include <cerrno>
 #include <cstdio>
 #include <limits>
+#include <optional>
 
 namespace plume {
 
@@ -83,18 +85,43 @@ bool renameWithoutReplacing(const QString& from, const QString& to) {
 #endif
 }
 
+namespace {
+
+// Writes the bytes whole into a new hidden file of its own name in `folder` and returns its
+// path. The file is created as any new file of the user's is, 0666 less the umask: it
+// becomes the drawing by a rename, which keeps the mode (a QTemporaryFile would be 0600).
+std::optional<QString> writeUnderNewName(const QString& folder, const QByteArray& bytes) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString path = joinPath(
+            folder, QStringLiteral(".plume-import-%1")
+                        .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0')));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            if (QFileInfo::exists(path)) continue;  // the name is someone else's: another one
+            return std::nullopt;
+        }
+        const bool whole = file.write(bytes) == bytes.size() && file.flush();
+        file.close();
+        if (whole && file.error() == QFileDevice::NoError) return path;
+        QFile::remove(path);
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 Expected<QString> storeNewNumberedFile(const QString& folder, int number, const QByteArray& bytes,
                                        const QSet<QString>* takenLower) {
-    QTemporaryFile temporary(joinPath(folder, QStringLiteral(".plume-import-XXXXXX")));
-    temporary.setAutoRemove(true);
-    if (!temporary.open() || temporary.write(bytes) != bytes.size() || !temporary.flush())
+    const std::optional<QString> temporary = writeUnderNewName(folder, bytes);
+    if (!temporary)
         return Expected<QString>::failure(QStringLiteral("%1 に書き込めません").arg(folder));
-    temporary.close();
+    auto removeTemporary = qScopeGuard([&] { QFile::remove(*temporary); });
     for (; number <= std::numeric_limits<int16_t>::max(); ++number) {
         const QString name = numberedFileName(number);
         if (takenLower ? takenLower->contains(name) : nameTakenAnyCase(folder, name)) continue;
-        if (renameWithoutReplacing(temporary.fileName(), joinPath(folder, name))) {
-            temporary.setAutoRemove(false);
+        if (renameWithoutReplacing(*temporary, joinPath(folder, name))) {
+            removeTemporary.dismiss();
             return Expected<QString>::success(name);
         }
         // Taken between the look and the rename (another Plume), or by a link that leads

@@ -31,6 +31,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace plume {
@@ -38,6 +39,7 @@ namespace {
 
 const QString kGroupPosition = QStringLiteral("位置");
 const QString kShowing = QStringLiteral(" を表示しています");
+const QString kCannotOpen = QStringLiteral(" を開けません");
 
 }  // namespace
 
@@ -112,6 +114,9 @@ void fmMain::createControls() {
 
     m_File1 = new FileListBox(this);
     m_File1->setObjectName(QStringLiteral("File1"));
+    // The list is first in tab order and has the focus when the window opens, so the arrow
+    // keys walk it at once.
+    m_File1->setFocus();
     setTwipsGeometry(m_File1, {15, 720, kFile1Width, 3870});
     connect(m_File1, &FileListBox::clicked, this, &fmMain::File1_Click);
 
@@ -307,7 +312,14 @@ void fmMain::lbMnu_Click(int16_t Index) {
         m_mnJb[static_cast<size_t>(Index)]->popup(QCursor::pos());
         return;
     }
-    if (Index >= 2) YIni::take()->W_Help(QStringLiteral("plume.htm"));
+    if (Index >= 2) openHelp();
+}
+
+void fmMain::openHelp() {
+    const QString page = QStringLiteral("plume.htm");
+    if (YIni::take()->W_Help(page)) return;
+    // Nothing took the page (a desktop without an opener): say where it is instead.
+    showStatus(QUrl(YIni::helpBaseAddress() + page).toLocalFile() + kCannotOpen);
 }
 
 void fmMain::cmRet_Click(int16_t Index) {
@@ -385,14 +397,21 @@ void fmMain::importFromClipboard() {
 
 void fmMain::copyToClipboard() {
     // With nothing previewed there is nothing to copy: the clipboard keeps what it holds
-    // instead of being emptied for nothing.
-    if (!m_pcImg->picture()) return;
+    // instead of being emptied for nothing, and the user is told why nothing happened.
+    if (!m_pcImg->picture()) {
+        showStatus(QStringLiteral("表示している画像がないため、ｸﾘｯﾌﾟﾎﾞｰﾄﾞはそのままです"));
+        return;
+    }
     if (!clipboardClear()) return;
     if (!clipboardSetPicture(m_pcImg->picture())) return;
     showStatus(QStringLiteral("画像ﾃﾞｰﾀｰ(ﾍﾞｸﾀﾃﾞｰﾀｰ)をｸﾘｯﾌﾟﾎﾞｰﾄﾞに貼りつけました"));
 }
 
 void fmMain::convertToRaster() {
+    if (!m_pcImg->picture()) {
+        showStatus(QStringLiteral("表示している画像がないため、変換できません"));
+        return;
+    }
     sbImg& raster = sbImg::take();
     raster.image1()->setPicture(m_pcImg->picture());
     const TwipsRect here = currentTwips();
@@ -422,7 +441,7 @@ void fmMain::mnFld_Click(int16_t Index) {
 
 void fmMain::openWorkFolderInFileManager() {
     try {
-        YIni::take()->W_ExpFd(m_sWkFld, false);
+        if (!YIni::take()->W_ExpFd(m_sWkFld, false)) showStatus(m_sWkFld + kCannotOpen);
     } catch (const PlumeError&) {
         // The folder cannot be looked at: there is nothing to open.
     }
@@ -439,6 +458,7 @@ void fmMain::changeWorkFolder() {
     if (s.isEmpty() || s == m_sWkFld) return;
     m_sWkFld = s;
     m_File1->setPath(s);
+    forgetShownFile();
     Usr::F_FsoChk();
     // The watch starts from the new folder, so the next tick finds nothing new. A reading
     // that fails leaves its value as it was.
@@ -449,7 +469,8 @@ void fmMain::changeWorkFolder() {
 
 void fmMain::chooseFromThumbnails() {
     if (!m_spTmS) m_spTmS = std::make_unique<spTmS>();
-    QString sFL;
+    // The chooser starts on the file the list has selected.
+    QString sFL = m_File1->fileName();
     m_spTmS->Act(*this, m_sWkFld, sFL);
     if (sFL.isEmpty()) return;
     for (int i = 0; i < m_File1->listCount(); ++i) {
@@ -480,17 +501,32 @@ void fmMain::File1_Click() {
     const QString path = joinPath(m_File1->path(), name);
     const Expected<PicturePtr> picture = loadPicture(path);
     if (!picture) {
-        // The preview keeps what it showed; the status line says why nothing changed.
-        showStatus(path + QStringLiteral(" は画像ﾌｧｲﾙとして読み込めません"));
+        showUnreadable(name, path + QStringLiteral(" は画像ﾌｧｲﾙとして読み込めません"));
         return;
     }
     if (picture.value()->isVector() && metafileCutShort(*picture.value()->document())) {
-        showStatus(path + QStringLiteral(" は破損しているため表示できません"));
+        showUnreadable(name, path + QStringLiteral(" は破損しているため表示できません"));
         return;
     }
     m_pcImg->setPicture(picture.value());
     m_sCurFL = name.toLower();
     showStatus(path + kShowing);
+}
+
+void fmMain::showUnreadable(const QString& name, const QString& message) {
+    // The selection stays on the file and refreshes keep it there; the preview is emptied,
+    // so that copy and convert never act on the drawing that was shown before it.
+    m_pcImg->setPicture(nullptr);
+    m_sCurFL = name.toLower();
+    showStatus(message);
+}
+
+void fmMain::forgetShownFile() {
+    // A new folder starts with nothing selected and nothing shown: the last drawing belongs
+    // to the old folder, and its name must not select a namesake in the new one.
+    m_pcImg->setPicture(nullptr);
+    m_sCurFL.clear();
+    showStatus(QString());
 }
 
 void fmMain::Timer1_Timer() {

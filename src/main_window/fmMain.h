@@ -125,10 +125,14 @@ class fmMain : public QWidget {
     void setTwipsGeometry(QWidget* widget, const QRectF& twips) const;
     void showStatus(const QString& text);
     void showFolderMissing();
+    // A selected file that cannot be shown: says so and leaves nothing in the preview.
+    void showUnreadable(const QString& name, const QString& message);
+    void forgetShownFile();
     void importFromClipboard();
     void copyToClipboard();
     void convertToRaster();
     void openWorkFolderInFileManager();
+    void openHelp();
     void changeWorkFolder();
     void chooseFromThumbnails();
 

@@ -7,8 +7,12 @@ namespace plume {
 
 // A file list box: the names (no folder) of the files in one folder that match a pattern,
 // matched without regard to letter case; hidden files and sub-folders are left out; names
-// are sorted without regard to case. Every change of the selection, by the user or by the
-// program, raises clicked().
+// are sorted without regard to case.
+//
+// The selection is what counts: at most one entry is selected, and the highlighted entry is
+// always the selected one (no entry is made current without being selected). clicked() is
+// raised when the user selects an entry (mouse or keyboard), when the user clicks the entry
+// that is already selected, and whenever the program sets the selection.
 class FileListBox : public QListWidget {
     Q_OBJECT
   public:
@@ -33,8 +37,10 @@ class FileListBox : public QListWidget {
     int listCount() const { return count(); }
     QString entry(int index) const;
 
-    int listIndex() const { return currentRow(); }
-    // Selects an entry (-1 for none); raises clicked() when the selection changes.
+    // The selected position, or -1.
+    int listIndex() const { return m_selectedRow; }
+    // Selects an entry and raises clicked(), even when it was selected already; -1 (or a
+    // position beyond the list) clears the selection without raising it.
     void setListIndex(int index);
 
     // The selected file's name, or "".
@@ -43,9 +49,19 @@ class FileListBox : public QListWidget {
   signals:
     void clicked();
 
+  protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event) const override;
+
   private:
+    void selectionMoved();
+    void clearSelectionQuietly();
+
     QString m_path;
     QString m_pattern = QStringLiteral("*.*");
+    int m_selectedRow = -1;
 };
 
 // The names in `folder` that match `pattern` (any letter case), files only, hidden ones left

@@ -31,23 +31,19 @@ QUrl urlForTarget(const QString& target) {
     return QUrl::fromLocalFile(QDir::fromNativeSeparators(target));
 }
 
-void shellExecute(intptr_t ownerWindow, ShellVerb verb, const QString& file) {
-    if (file.isEmpty()) return;
+bool shellExecute(intptr_t ownerWindow, ShellVerb verb, const QString& file) {
+    if (file.isEmpty()) return false;
     QString target = file;
     // The desktop does not follow our link entries by itself: open what they point at.
     if (isShortcutFile(file)) {
         const std::optional<QString> linked = readShortcutTarget(file);
-        if (!linked) return;
+        if (!linked) return false;
         target = *linked;
     }
     const ShellLaunch launch{verb, urlForTarget(target), ownerWindow};
-    if (sink()) {
-        sink()(launch);
-        return;
-    }
-    // Opening a folder's address shows it in the file manager, which is what "explore" does;
-    // the result is not examined, as the shell's is not.
-    QDesktopServices::openUrl(launch.url);
+    if (sink()) return sink()(launch);
+    // Opening a folder's address shows it in the file manager, which is what "explore" does.
+    return QDesktopServices::openUrl(launch.url);
 }
 
 }  // namespace plume

@@ -20,15 +20,18 @@ struct ShellLaunch {
 
 // Every shell launch of Plume goes through shellExecute. By default the address goes to
 // QDesktopServices::openUrl (xdg-open on Linux); tests install a sink to observe the launches
-// instead. As with the Windows shell, a failed launch is not reported to the caller.
-using ShellLaunchSink = std::function<void(const ShellLaunch& launch)>;
+// instead, and answer whether the desktop took each one.
+using ShellLaunchSink = std::function<bool(const ShellLaunch& launch)>;
 void setShellLaunchSink(ShellLaunchSink sink);
 
 // Hands `file` to the shell with the verb. A shortcut file written by writeShortcut is
 // followed to its target, as the Windows shell does when it opens a ".lnk"; a web address
 // (anything with a scheme of two or more letters) goes as it is; anything else is taken as a
 // local path. An empty file, or a shortcut that cannot be read, launches nothing.
-void shellExecute(intptr_t ownerWindow, ShellVerb verb, const QString& file);
+// Returns whether the address was handed to a program: false when nothing was launched or
+// the desktop has no program to open it (on Linux, no xdg-open). Whether that program then
+// manages to show it is not known.
+bool shellExecute(intptr_t ownerWindow, ShellVerb verb, const QString& file);
 
 // The address for a target: a web or file address as written, a local path as a file address.
 QUrl urlForTarget(const QString& target);

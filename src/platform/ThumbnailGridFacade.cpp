@@ -15,6 +15,13 @@ int16_t toMemberInt16(const QVariant& value) {
     return ok ? toInt16HalfEven(number) : int16_t(0);
 }
 
+// The position of `name` among `names` compared without regard to letter case, or -1.
+int indexOfName(const QStringList& names, const QString& name) {
+    for (int i = 0; i < names.size(); ++i)
+        if (names[i].compare(name, Qt::CaseInsensitive) == 0) return i;
+    return -1;
+}
+
 }  // namespace
 
 ThumbnailGridFacade::ThumbnailGridFacade(ThumbnailRenderer renderer,
@@ -90,12 +97,15 @@ QVariant ThumbnailGridFacade::invoke(int member) {
     switch (member) {
         case kClear:
             m_pickedName.clear();
+            if (m_grid->currentIndex() >= 0)
+                m_currentName = m_grid->fileNames().value(m_grid->currentIndex());
             m_grid->clearListing();
             return {};
         case kList:
             ++m_listingCount;
             m_grid->setThumbnailLayout(m_layout);
             m_grid->listFolder(m_folder, m_type);
+            m_grid->setCurrentIndex(indexOfName(m_grid->fileNames(), m_currentName));
             return {};
         case kPickedName:
             return m_pickedName;

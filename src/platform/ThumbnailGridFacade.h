@@ -24,6 +24,9 @@ namespace plume {
 //
 // Grid settings take effect at the next listing (member 2). A pick (double-click or Enter
 // on a thumbnail) raises Pick().
+//
+// Beside the numbered members, setCurrentName() names the thumbnail that is current (the
+// keyboard's starting point) when the folder is listed.
 class ThumbnailGridFacade : public QWidget {
     Q_OBJECT
   public:
@@ -53,6 +56,11 @@ class ThumbnailGridFacade : public QWidget {
     // Invokes a method member; member 55 gives the picked name, the others nothing.
     QVariant invoke(int member);
 
+    // The file (name without folder, any letter case) whose thumbnail is made current at the
+    // next listing; the first thumbnail when it is not listed. A listing made again keeps
+    // the thumbnail that was current.
+    void setCurrentName(const QString& name) { m_currentName = name; }
+
     ThumbnailGrid& grid() { return *m_grid; }
     // How many listings (member 2) have run since the facade was made.
     int listingCount() const { return m_listingCount; }
@@ -68,6 +76,7 @@ class ThumbnailGridFacade : public QWidget {
     QString m_type;
     ThumbnailLayout m_layout;
     QString m_pickedName;
+    QString m_currentName;
     int m_listingCount = 0;
 };
 

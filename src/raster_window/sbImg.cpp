@@ -39,8 +39,10 @@ void sbImg::release() {
 
 sbImg::sbImg(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("sbImg"));
-    // No title text; a plain white ground behind the controls.
-    setWindowTitle(QString());
+    // No title text. An empty title would not do: the platform then shows the program's
+    // name in its place; a single space shows nothing.
+    setWindowTitle(QStringLiteral(" "));
+    // A plain white ground behind the controls.
     setAutoFillBackground(true);
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);

@@ -10,6 +10,7 @@
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QShowEvent>
@@ -167,6 +168,7 @@ void spTmS::Act(QWidget& xFrm, const QString& sPh, QString& sFL) {
     QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
     m_loaded = true;
     m_sFolder = sPh;
+    m_IkThumb->setCurrentName(sFL);
     sFL.clear();
     setWindowTitle(m_sFolder);
     m_IkThumb->setMember(ThumbnailGridFacade::kFlag64, true);
@@ -184,6 +186,8 @@ void spTmS::Act(QWidget& xFrm, const QString& sPh, QString& sFL) {
     setWindowModality(Qt::ApplicationModal);
     QEventLoop loop;
     m_modalLoop = &loop;
+    // The thumbnails take the keys: arrows move, Enter picks, Escape closes.
+    m_IkThumb->setFocus();
     show();
     raise();
     activateWindow();
@@ -214,6 +218,15 @@ void spTmS::closeEvent(QCloseEvent* event) {
         Form_Unload();
     }
     event->accept();
+}
+
+void spTmS::keyPressEvent(QKeyEvent* event) {
+    // Escape closes without a pick, as the close box does.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void spTmS::hideEvent(QHideEvent* event) {

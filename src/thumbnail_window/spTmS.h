@@ -38,8 +38,10 @@ class spTmS : public QWidget {
     ~spTmS() override;
 
     // Shows the folder sPh modally, placed over xFrm (its left and top, 98 % of its client
-    // size) unless the settings hold a place. On return sFL holds the picked file's name
-    // without folder, or "" when the window was closed without a pick. sPh is not changed.
+    // size) unless the settings hold a place. On the way in, sFL names the file whose
+    // thumbnail the keyboard starts on ("" for the first). On return sFL holds the picked
+    // file's name without folder, or "" when the window was closed without a pick. sPh is
+    // not changed.
     void Act(QWidget& xFrm, const QString& sPh, QString& sFL);
 
     // The per-size thumbnail data file name that the last listing composed (folder, "Thmb",
@@ -55,6 +57,7 @@ class spTmS : public QWidget {
     void closeEvent(QCloseEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void buildControls();

@@ -23,7 +23,10 @@ using test::MessageCapture;
 class LaunchCapture {
   public:
     LaunchCapture() {
-        setShellLaunchSink([this](const ShellLaunch& launch) { m_launches.push_back(launch); });
+        setShellLaunchSink([this](const ShellLaunch& launch) {
+            m_launches.push_back(launch);
+            return true;
+        });
     }
     ~LaunchCapture() { setShellLaunchSink({}); }
     const std::vector<ShellLaunch>& launches() const { return m_launches; }
@@ -203,11 +206,11 @@ TEST(ShellLauncher, AShortcutIsFollowedAndABrokenOneOpensNothing) {
     LaunchCapture shell;
     const QString good = dir.filePath("good.lnk");
     ASSERT_TRUE(writeShortcut(good, "https://example.org/"));
-    shellExecute(7, ShellVerb::Open, good);
+    EXPECT_TRUE(shellExecute(7, ShellVerb::Open, good));
     test::writeFileBytes(dir.filePath("bad.lnk"), "not a link entry");
-    shellExecute(7, ShellVerb::Open, dir.filePath("bad.lnk"));
-    shellExecute(7, ShellVerb::Open, dir.filePath("missing.lnk"));
-    shellExecute(7, ShellVerb::Open, QString());
+    EXPECT_FALSE(shellExecute(7, ShellVerb::Open, dir.filePath("bad.lnk")));
+    EXPECT_FALSE(shellExecute(7, ShellVerb::Open, dir.filePath("missing.lnk")));
+    EXPECT_FALSE(shellExecute(7, ShellVerb::Open, QString()));
     ASSERT_EQ(shell.launches().size(), 1u);
     EXPECT_EQ(shell.launches()[0].url, QUrl("https://example.org/"));
     EXPECT_EQ(shell.launches()[0].ownerWindow, 7);

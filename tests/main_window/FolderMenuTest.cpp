@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
 #include <QTest>
@@ -22,8 +24,9 @@
 namespace plume {
 namespace {
 
-void writePng(const QString& path, QColor color) {
-    QImage image(QSize(30, 20), QImage::Format_RGB32);
+// A raster picture file; pictures of different sizes tell the drawings apart.
+void writePng(const QString& path, QColor color, QSize size = QSize(30, 20)) {
+    QImage image(size, QImage::Format_RGB32);
     image.fill(color);
     ASSERT_TRUE(image.save(path, "PNG"));
 }
@@ -86,29 +89,44 @@ class FolderMenu : public test::MainWindowFixture {
 
 TEST_F(FolderMenu, OpenShowsTheWorkingFolderInTheFileManager) {
     QList<ShellLaunch> launches;
-    setShellLaunchSink([&](const ShellLaunch& launch) { launches.append(launch); });
+    bool desktopTakesIt = true;
+    setShellLaunchSink([&](const ShellLaunch& launch) {
+        launches.append(launch);
+        return desktopTakesIt;
+    });
     m_window->mnFld_Click(0);
-    setShellLaunchSink({});
     ASSERT_EQ(launches.size(), 1);
     EXPECT_EQ(launches[0].url, QUrl::fromLocalFile(workFolder()));
+    EXPECT_EQ(m_window->lbMsg()->text(), QString());
+    // A desktop with no program to open folders: the status line says so.
+    desktopTakesIt = false;
+    m_window->mnFld_Click(0);
+    setShellLaunchSink({});
+    EXPECT_EQ(m_window->lbMsg()->text(), workFolder() + " を開けません");
 }
 
-TEST_F(FolderMenu, AnotherFolderIsListedAtOnceKeptThePreviewAndSavedAtExit) {
+TEST_F(FolderMenu, AnotherFolderIsListedWithNothingSelectedOrShownAndSavedAtExit) {
     writePng(workFolder() + "/001.wmf", Qt::red);
     m_window->ReList();
     m_window->File1()->setListIndex(0);
-    const PicturePtr shown = m_window->pcImg()->picture();
     const QString other = m_root.filePath("Other");
     QDir().mkpath(other);
+    writePng(other + "/001.wmf", Qt::blue, QSize(40, 40));  // a namesake of the shown file
     test::writeFileBytes(other + "/005.WMF", "x");
-    test::writeFileBytes(other + "/006.wmf", "x");
     answerPicker(other);
     m_window->mnFld_Click(1);
     EXPECT_EQ(m_pickerStart, workFolder());
     EXPECT_EQ(m_window->sWkFld(), other);
-    EXPECT_EQ(listed(), (QStringList{"005.WMF", "006.wmf"}));
+    EXPECT_EQ(listed(), (QStringList{"001.wmf", "005.WMF"}));
+    // The window is activated again as the picker closes: the old folder's file does not
+    // select its namesake, and nothing of the old folder is left to copy.
+    m_window->Form_Activate();
     EXPECT_EQ(m_window->File1()->listIndex(), -1);
-    EXPECT_EQ(m_window->pcImg()->picture(), shown);
+    EXPECT_FALSE(m_window->pcImg()->picture());
+    EXPECT_EQ(m_window->lbMsg()->text(), QString());
+    QGuiApplication::clipboard()->setText("held");
+    m_window->mnFile_Click(1);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "held");
     // The watch belongs to the new folder: the next tick refreshes nothing, so a selection
     // made meanwhile stays.
     m_window->File1()->setListIndex(1);
@@ -136,19 +154,47 @@ TEST_F(FolderMenu, AFolderDifferingOnlyInLetterCaseIsTakenAsReturned) {
     EXPECT_EQ(m_window->sWkFld(), upper);
 }
 
-TEST_F(FolderMenu, AThumbnailPickSelectsAndPreviewsTheFile) {
+TEST_F(FolderMenu, AThumbnailPickSelectsPreviewsAndCopiesThePickedDrawing) {
     writePng(workFolder() + "/001.wmf", Qt::red);
-    writePng(workFolder() + "/002.wmf", Qt::blue);
     m_window->ReList();
+    m_window->File1()->setListIndex(0);
+    // Another folder whose 001.wmf is another drawing; the window is activated again after
+    // the picker, and again when the chooser closes.
+    const QString other = m_root.filePath("Other");
+    QDir().mkpath(other);
+    writePng(other + "/001.wmf", Qt::blue, QSize(40, 40));
+    writePng(other + "/002.wmf", Qt::green, QSize(50, 50));
+    answerPicker(other);
+    m_window->mnFld_Click(1);
+    m_window->Form_Activate();
     whenChooserOpen([](spTmS& chooser) {
         ThumbnailGrid& grid = chooser.IkThumb().grid();
         QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {}, grid.cellRect(0).center());
     });
     m_window->mnFld_Click(3);
+    m_window->Form_Activate();
     EXPECT_EQ(m_window->File1()->fileName(), "001.wmf");
     EXPECT_EQ(m_window->sCurFL(), "001.wmf");
-    EXPECT_EQ(m_window->lbMsg()->text(), workFolder() + "/001.wmf を表示しています");
+    EXPECT_EQ(m_window->lbMsg()->text(), other + "/001.wmf を表示しています");
     ASSERT_TRUE(m_window->pcImg()->picture());
+    EXPECT_EQ(m_window->pcImg()->picture()->size(), QSize(40, 40));
+    m_window->mnFile_Click(1);
+    EXPECT_EQ(QGuiApplication::clipboard()->image().size(), QSize(40, 40));
+
+    // The chooser starts on the selected file; the keys move and pick, and picking the
+    // file that is shown shows it again.
+    int startedOn = -1;
+    whenChooserOpen([&](spTmS& chooser) {
+        ThumbnailGrid& grid = chooser.IkThumb().grid();
+        startedOn = grid.currentIndex();
+        QTest::keyClick(&grid, Qt::Key_Right);
+        QTest::keyClick(&grid, Qt::Key_Left);
+        QTest::keyClick(&grid, Qt::Key_Enter);
+    });
+    m_window->mnFld_Click(3);
+    EXPECT_EQ(startedOn, 0);
+    EXPECT_EQ(m_window->File1()->fileName(), "001.wmf");
+    EXPECT_EQ(m_window->lbMsg()->text(), other + "/001.wmf を表示しています");
 }
 
 TEST_F(FolderMenu, ClosingTheChooserWithoutAPickChangesNothing) {

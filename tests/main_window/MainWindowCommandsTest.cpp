@@ -154,9 +154,11 @@ TEST_F(MainWindowCommands, CopyPutsThePreviewedPictureBackAsVectorData) {
     EXPECT_TRUE(data->formats().contains(kSvg));
 }
 
-TEST_F(MainWindowCommands, CopyWithNoPictureDoesNotThrowAndSaysNothing) {
-    EXPECT_NO_THROW(m_window->mnFile_Click(1));
-    EXPECT_EQ(m_window->lbMsg()->text(), QString());
+TEST_F(MainWindowCommands, CopyWithNoPictureLeavesTheClipboardAndSaysSo) {
+    QGuiApplication::clipboard()->setText("held");
+    m_window->mnFile_Click(1);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "held");
+    EXPECT_EQ(m_window->lbMsg()->text(), "表示している画像がないため、ｸﾘｯﾌﾟﾎﾞｰﾄﾞはそのままです");
 }
 
 TEST_F(MainWindowCommands, ConvertOpensTheRasterWindowWithThePreviewsPictureAndSize) {

@@ -5,18 +5,24 @@
 #include "main_window/MainWindowFixture.h"
 #include "main_window/fmMain.h"
 #include "platform/FileListBox.h"
+#include "platform/JapaneseInterface.h"
 #include "platform/PreviewSurface.h"
 #include "platform/ShellLauncher.h"
 #include "platform/Twips.h"
+#include "raster_window/sbImg.h"
 #include "settings/SettingsStore.h"
 
 #include <gtest/gtest.h>
+#include <QApplication>
+#include <QClipboard>
 #include <QFile>
 #include <QFrame>
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QRawFont>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
 
@@ -114,6 +120,28 @@ TEST_F(MainWindow, ControlsCarryTheirNamesCaptionsAndDesignGeometry) {
     EXPECT_EQ(m_window->lbMnu(0)->label()->buddy(), m_window->cmRet(0));
 }
 
+TEST_F(MainWindow, OneJapaneseFaceDrawsEveryCaptionWhichFitsItsButtonAndQtSpeaksJapanese) {
+    const QFont before = QApplication::font();
+    const JapaneseInterface setUp = useJapaneseInterface(*qApp);
+    ASSERT_TRUE(setUp.translated) << "qtbase_ja.qm is missing (scripts/setup installs it)";
+    ASSERT_TRUE(setUp.faceFound) << "IPAPGothic is missing (scripts/setup installs it)";
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "キャンセル");
+    start();
+    const QRawFont face = QRawFont::fromFont(m_window->cmRet(1)->font());
+    EXPECT_EQ(face.familyName(), kInterfaceFace);
+    for (int i = 0; i < 3; ++i) {
+        QPushButton* button = m_window->cmRet(i);
+        for (const QChar c : button->text())
+            EXPECT_TRUE(face.supportsCharacter(c)) << button->text().toStdString();
+        // The caption clears the button's frame by a pixel at least on either side.
+        const int frame = button->style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+        EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()) + 2 * (frame + 1),
+                  button->width())
+            << button->text().toStdString();
+    }
+    QApplication::setFont(before);
+}
+
 TEST_F(MainWindow, ResizingStretchesStripAndStatusWhileThePreviewStays) {
     start();
     const QRect preview = m_window->pcImg()->geometry();
@@ -201,18 +229,46 @@ TEST_F(MainWindow, ThePreviewShowsOwnSizeFromTheTopLeftOnWhiteCutOffAtTheEdges) 
     EXPECT_EQ(QColor(grab.pixel(view.width() - 1, view.height() - 1)), QColor(Qt::blue));
 }
 
-TEST_F(MainWindow, AFileThatIsNoPictureGivesAStatusMessageAndKeepsThePreview) {
+TEST_F(MainWindow, AnUnreadableFileStaysSelectedSaysSoAndLeavesNothingToCopyOrConvert) {
     QDir().mkpath(workFolder());
     writePng(work("001.wmf"), QSize(20, 20), Qt::red);
     test::writeFileBytes(work("002.wmf"), QByteArray("\x01\x00\x00\x00 damaged", 13));
     start();
+    QGuiApplication::clipboard()->setText("held");
     m_window->File1()->setListIndex(0);
-    const PicturePtr shown = m_window->pcImg()->picture();
+    ASSERT_TRUE(m_window->pcImg()->picture());
     m_window->File1()->setListIndex(1);
-    EXPECT_EQ(m_window->pcImg()->picture(), shown);
-    EXPECT_EQ(m_window->sCurFL(), "001.wmf");
+    EXPECT_FALSE(m_window->pcImg()->picture());
     EXPECT_EQ(m_window->lbMsg()->text(), work("002.wmf") + " は画像ﾌｧｲﾙとして読み込めません");
     EXPECT_TRUE(m_messages.texts().isEmpty());
+    m_window->ReList();
+    EXPECT_EQ(m_window->File1()->fileName(), "002.wmf");
+
+    // Copy and convert never fall back on the drawing shown before.
+    m_window->mnFile_Click(1);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "held");
+    EXPECT_EQ(m_window->lbMsg()->text(), "表示している画像がないため、ｸﾘｯﾌﾟﾎﾞｰﾄﾞはそのままです");
+    bool rasterOpened = false;
+    QTimer::singleShot(0, m_window.get(), [&] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (qobject_cast<sbImg*>(top) && top->isVisible()) {
+                rasterOpened = true;
+                top->close();
+            }
+    });
+    m_window->mnFile_Click(2);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(rasterOpened);
+    EXPECT_EQ(m_window->lbMsg()->text(), "表示している画像がないため、変換できません");
+
+    // Written whole at last, a click on the highlighted entry shows it.
+    writePng(work("002.wmf"), QSize(30, 10), Qt::blue);
+    FileListBox* list = m_window->File1();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(1)).center());
+    ASSERT_TRUE(m_window->pcImg()->picture());
+    EXPECT_EQ(m_window->pcImg()->picture()->size(), QSize(30, 10));
+    EXPECT_EQ(m_window->lbMsg()->text(), work("002.wmf") + " を表示しています");
 }
 
 TEST_F(MainWindow, AMetafileCutShortIsReportedAsDamagedAndNotShown) {
@@ -223,11 +279,34 @@ TEST_F(MainWindow, AMetafileCutShortIsReportedAsDamagedAndNotShown) {
     test::writeFileBytes(work("002.wmf"), emf.left(300));
     start();
     m_window->File1()->setListIndex(0);
-    const PicturePtr shown = m_window->pcImg()->picture();
-    ASSERT_TRUE(shown);
+    ASSERT_TRUE(m_window->pcImg()->picture());
     m_window->File1()->setListIndex(1);
-    EXPECT_EQ(m_window->pcImg()->picture(), shown);
+    EXPECT_FALSE(m_window->pcImg()->picture());
     EXPECT_EQ(m_window->lbMsg()->text(), work("002.wmf") + " は破損しているため表示できません");
+}
+
+TEST_F(MainWindow, TheListHasTheFocusAndTheArrowKeysWalkItFromTheFirstEntry) {
+    QDir().mkpath(workFolder());
+    writePng(work("001.wmf"), QSize(20, 20), Qt::red);
+    writePng(work("002.wmf"), QSize(30, 10), Qt::blue);
+    start();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
+    FileListBox* list = m_window->File1();
+    EXPECT_EQ(QApplication::focusWidget(), list);
+    // Taking the focus made no entry current: nothing looks chosen that is not.
+    EXPECT_FALSE(list->currentIndex().isValid());
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(m_window->lbMsg()->text(), work("001.wmf") + " を表示しています");
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(m_window->File1()->fileName(), "002.wmf");
+    EXPECT_EQ(m_window->pcImg()->picture()->size(), QSize(30, 10));
+    // Ctrl+click does not take the selection away from the shown file.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      list->visualItemRect(list->item(1)).center());
+    EXPECT_EQ(list->listIndex(), 1);
+    // Tab order: the list, then the three buttons.
+    QTest::keyClick(list, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), m_window->cmRet(0));
 }
 
 TEST_F(MainWindow, AMissingWorkingFolderListsNothingSaysSoAndIsNotCreated) {
@@ -289,12 +368,21 @@ namespace {
 TEST_F(MainWindow, TheHelpLabelOpensTheHelpPage) {
     start();
     QList<ShellLaunch> launches;
-    setShellLaunchSink([&](const ShellLaunch& launch) { launches.append(launch); });
+    bool desktopTakesIt = true;
+    setShellLaunchSink([&](const ShellLaunch& launch) {
+        launches.append(launch);
+        return desktopTakesIt;
+    });
     QTest::mouseClick(m_window->lbMnu(2), Qt::LeftButton);
-    setShellLaunchSink({});
     ASSERT_EQ(launches.size(), 1);
     EXPECT_TRUE(launches[0].url.toString().endsWith("/plume.htm"))
         << launches[0].url.toString().toStdString();
+    EXPECT_EQ(m_window->lbMsg()->text(), QString());
+    // A desktop with no opener (no xdg-open): the status line tells where the page is.
+    desktopTakesIt = false;
+    QTest::mouseClick(m_window->lbMnu(2), Qt::LeftButton);
+    setShellLaunchSink({});
+    EXPECT_EQ(m_window->lbMsg()->text(), launches[1].url.toLocalFile() + " を開けません");
 }
 
 }  // namespace

@@ -12,6 +12,9 @@
 #include <array>
 #include <future>
 #include <vector>
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 namespace plume {
 namespace {
@@ -79,6 +82,20 @@ TEST_F(NumberedFiles, ANewFileIsWrittenWholeAndATakenNameInAnyCaseIsPassedOver) 
     // Nothing else is left behind.
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
 }
+
+#ifdef Q_OS_UNIX
+TEST_F(NumberedFiles, ANewFileHasTheModeOfAnyNewFileUnderTheUmask) {
+    for (const mode_t mask : {mode_t(022), mode_t(027)}) {
+        const mode_t before = ::umask(mask);
+        const auto stored = storeNewNumberedFile(m_dir.path(), 1, "drawing");
+        ::umask(before);
+        ASSERT_TRUE(stored) << stored.error().toStdString();
+        struct stat info {};
+        ASSERT_EQ(::stat(QFile::encodeName(m_dir.filePath(stored.value())).constData(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask) << stored.value().toStdString();
+    }
+}
+#endif
 
 TEST_F(NumberedFiles, RenameNeverReplaces) {
     touch("a");

@@ -39,6 +39,17 @@ QByteArray xclipRead(const QString& target) {
     return xclip.readAllStandardOutput();
 }
 
+// The window's title as a window manager reads it (_NET_WM_NAME, between its quotes).
+QString titleOnTheDisplay(WId window) {
+    QProcess xprop;
+    xprop.start(QStringLiteral("xprop"), {"-id", QString::number(window), "_NET_WM_NAME"});
+    xprop.waitForFinished(10000);
+    const QString line = QString::fromUtf8(xprop.readAllStandardOutput());
+    const qsizetype open = line.indexOf(u'"');
+    const qsizetype close = line.lastIndexOf(u'"');
+    return open >= 0 && close > open ? line.mid(open + 1, close - open - 1) : QStringLiteral("?");
+}
+
 // Runs in the child on the xcb platform; the parent checks that it passed.
 void copyAndReadBack() {
     QImage image(40, 40, QImage::Format_ARGB32);
@@ -49,8 +60,10 @@ void copyAndReadBack() {
     window.image1()->setPicture(Picture::fromImage(image));
     QByteArray targets, png;
     QSize client;
+    QString title;
     QTimer::singleShot(0, &window, [&] {
         client = window.clientArea()->size();
+        title = titleOnTheDisplay(window.winId());
         window.mnCopy()->trigger();
         targets = xclipRead(QStringLiteral("TARGETS"));
         png = xclipRead(QStringLiteral("image/png"));
@@ -61,6 +74,8 @@ void copyAndReadBack() {
     const int wide = qRound(4680 / twipsPerPixel());
     const int high = qRound(3555 / twipsPerPixel());
     EXPECT_EQ(client, QSize(wide, high));
+    // No title text, not even the program's name in its place.
+    EXPECT_TRUE(title.trimmed().isEmpty()) << title.toStdString();
     EXPECT_TRUE(targets.contains("image/png")) << targets.toStdString();
     EXPECT_FALSE(targets.contains("image/x-emf")) << targets.toStdString();
     const QImage copied = QImage::fromData(png, "PNG");

@@ -50,9 +50,9 @@ class Chooser : public ::testing::Test {
     QLineEdit* field(const char* name) { return m_window.findChild<QLineEdit*>(name); }
     QCheckBox* namesBox() { return m_window.findChild<QCheckBox*>("chFn"); }
 
-    // Opens the chooser and runs `inside` once it is shown and has listed; returns sFL.
-    // A chooser that never shows is closed after a few seconds, failing the test.
-    QString open(std::function<void()> inside) {
+    // Opens the chooser with `sFL` and runs `inside` once it is shown and has listed;
+    // returns sFL. A chooser that never shows is closed after a few seconds, failing the test.
+    QString open(std::function<void()> inside, QString sFL = QStringLiteral("left over")) {
         auto* poll = new QTimer(&m_window);
         int ticks = 0;
         QObject::connect(poll, &QTimer::timeout, [&, poll] {
@@ -66,7 +66,6 @@ class Chooser : public ::testing::Test {
             }
         });
         poll->start(10);
-        QString sFL = QStringLiteral("left over");
         m_window.Act(m_owner, folder(), sFL);
         return sFL;
     }
@@ -259,6 +258,45 @@ TEST_F(Chooser, ADoubleClickHandsBackTheNameAsTheControlReportsIt) {
     EXPECT_FALSE(m_window.isVisible());
     // A pick unloads the window as well: the settings are saved.
     EXPECT_EQ(stored("列数"), "3");
+}
+
+TEST_F(Chooser, TheKeysStartOnTheGivenFileMoveAndPickOrEscapeWithoutAPick) {
+    ThumbnailGrid& grid = m_window.IkThumb().grid();
+    int startedOn = -1;
+    QWidget* focused = nullptr;
+    QString sFL = open(
+        [&] {
+            startedOn = grid.currentIndex();
+            focused = m_window.focusWidget();
+            QTest::keyClick(&grid, Qt::Key_Left);
+            QTest::keyClick(&grid, Qt::Key_Return);
+        },
+        QStringLiteral("003.WMF"));
+    EXPECT_EQ(startedOn, 2);  // 003.wmf, found in any letter case
+    EXPECT_EQ(focused, &grid);
+    EXPECT_EQ(sFL, "002.WMF");
+
+    // Redisplay keeps the current thumbnail; Escape closes without a pick, from the grid or
+    // from a field.
+    int afterRedisplay = -1;
+    sFL = open(
+        [&] {
+            QTest::keyClick(&grid, Qt::Key_Right);
+            m_window.findChild<QToolButton*>("ssRbn")->click();
+            afterRedisplay = grid.currentIndex();
+            QTest::keyClick(field("txCL"), Qt::Key_Escape);
+        },
+        QStringLiteral("001.wmf"));
+    EXPECT_EQ(afterRedisplay, 1);
+    EXPECT_EQ(sFL, "");
+    EXPECT_FALSE(m_window.isVisible());
+    // A name that is not listed starts on the first thumbnail.
+    sFL = open([&] {
+        startedOn = grid.currentIndex();
+        QTest::keyClick(&grid, Qt::Key_Escape);
+    });
+    EXPECT_EQ(startedOn, 0);
+    EXPECT_EQ(sFL, "");
 }
 
 TEST_F(Chooser, ActivatingAgainDoesNotListAgainButTheNextOpeningDoes) {
