@@ -1,5 +1,6 @@
 // x11probe wait NAME SECONDS   waits until a mapped window titled NAME exists
 // x11probe geometry NAME       prints "x y width height" of that window (root coordinates)
+// x11probe frame NAME          the same for the whole window with a window manager's frame
 // x11probe close NAME          sends WM_DELETE_WINDOW, as a close button does
 // x11probe ping -               exits 0 when the display answers
 #include <X11/Xatom.h>
@@ -41,7 +42,7 @@ Window findNamed(Display* display, Window window, const std::string& name) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: x11probe wait|geometry|close NAME [SECONDS]\n");
+        std::fprintf(stderr, "usage: x11probe wait|geometry|frame|close NAME [SECONDS]\n");
         return 2;
     }
     Display* display = XOpenDisplay(nullptr);
@@ -77,6 +78,24 @@ int main(int argc, char** argv) {
         Window child = 0;
         XTranslateCoordinates(display, window, root, 0, 0, &x, &y, &child);
         std::printf("%d %d %d %d\n", x, y, attributes.width, attributes.height);
+        return 0;
+    }
+    if (command == "frame") {
+        // The window manager's frame is the ancestor that is a child of the root window.
+        Window frame = window;
+        for (;;) {
+            Window rootOut = 0, parent = 0;
+            Window* children = nullptr;
+            unsigned count = 0;
+            if (!XQueryTree(display, frame, &rootOut, &parent, &children, &count)) break;
+            if (children) XFree(children);
+            if (parent == root || parent == 0) break;
+            frame = parent;
+        }
+        XWindowAttributes attributes;
+        XGetWindowAttributes(display, frame, &attributes);
+        std::printf("%d %d %d %d\n", attributes.x, attributes.y, attributes.width,
+                    attributes.height);
         return 0;
     }
     if (command == "close") {
