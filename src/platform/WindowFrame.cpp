@@ -37,8 +37,7 @@ xcb_connection_t* x11Connection() {
 
 xcb_atom_t internAtom(xcb_connection_t* c, const char* name) {
     const XcbReply<xcb_intern_atom_reply_t> reply(
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name),
-                              nullptr),
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr),
         &std::free);
     return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
@@ -110,8 +109,7 @@ std::optional<QMargins> x11FrameMargins(QWidget& window, bool ask) {
     if (root == XCB_WINDOW_NONE || !windowManagerRunning(c, root)) return QMargins();
     if (std::optional<QMargins> known = frameExtents(c, id)) return known;
     const xcb_atom_t request = internAtom(c, "_NET_REQUEST_FRAME_EXTENTS");
-    if (!ask || window.isVisible() || !windowManagerSupports(c, root, request))
-        return std::nullopt;
+    if (!ask || window.isVisible() || !windowManagerSupports(c, root, request)) return std::nullopt;
     requestFrameExtents(c, root, id, request);
     const auto end = std::chrono::steady_clock::now() + kFrameAnswerTime;
     while (std::chrono::steady_clock::now() < end) {

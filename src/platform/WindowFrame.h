@@ -38,8 +38,7 @@ class FramePlacement : public QObject, public QAbstractNativeEventFilter {
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     // Sees the window manager announce the frame (X11), which may move nothing.
-    bool nativeEventFilter(const QByteArray& eventType, void* message,
-                           qintptr* result) override;
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
   private:
     // Once the frame is known: places the window again if the frame is not as thick as the
@@ -53,7 +52,7 @@ class FramePlacement : public QObject, public QAbstractNativeEventFilter {
     QSize m_frameSize;  // empty when the size inside the frame is what was asked for
     QSize m_inside;
     QMargins m_margins;
-    bool m_watching = false;  // until the window manager's frame has been seen
+    bool m_watching = false;      // until the window manager's frame has been seen
     bool m_awaitingShow = false;  // placed, not shown since
     quint32 m_extentsAtom = 0;    // the X11 property that tells the frame's thickness
 };

@@ -1,103 +1,19 @@
 // Plume as a user starts it: a real X display (Xvfb, 1024x768), bare or with a window manager
 // (openbox), a program folder whose "UserData.ini" names where the settings live, a home
 // folder of any name, the window closed by its close button.
+#include "Desktop.h"
 #include "platform/Cp932.h"
 #include "support/TestSupport.h"
-#include "support/XvfbDisplay.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
-#include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 
 namespace plume {
 namespace {
 
-using WindowManager = test::XvfbDisplay::WindowManager;
-
-// x11probe on the test's display: its exit code (-1 when it did not end), its output.
-int probe(const test::XvfbDisplay& display, const QStringList& arguments,
-          QString* output = nullptr) {
-    const test::XvfbDisplay::Result result =
-        display.run(QStringLiteral(X11PROBE_BINARY), arguments, {}, 90000);
-    if (output) *output = QString::fromUtf8(result.output).trimmed();
-    return result.finished ? result.exitCode : -1;
-}
-
-// "x y width height" as numbers.
-QList<int> numbers(const QString& text) {
-    QList<int> values;
-    for (const QString& part : text.split(u' ', Qt::SkipEmptyParts)) values.append(part.toInt());
-    return values;
-}
-
-// A program folder, a home folder and a display of the test's own.
-class Desktop {
-  public:
-    // Starts the display; false (with the reason in `why`) when it cannot run here.
-    bool start(WindowManager manager, const QString& homeName, const QByteArray& userDataIni,
-               QString* why) {
-        if (!m_display.start(manager)) {
-            *why = m_display.error();
-            return false;
-        }
-        m_home = m_root.filePath(homeName);
-        for (const QString& folder : {m_root.filePath("prog"), m_home}) QDir().mkpath(folder);
-        m_program = m_root.filePath("prog/plume");
-        if (!QFile::copy(QStringLiteral(PLUME_BINARY), m_program)) {
-            *why = QStringLiteral("cannot copy Plume");
-            return false;
-        }
-        test::writeFileBytes(m_root.filePath("prog/UserData.ini"), userDataIni);
-        return true;
-    }
-
-    // Starts Plume, waits for its window, runs `whileOpen` with it, closes it like a user.
-    // Gives the window's client area ("x y width height").
-    QString runOnce(const std::function<void()>& whileOpen = {}) {
-        QProcess plume;
-        QProcessEnvironment env = m_display.environment();
-        env.insert("QT_QPA_PLATFORM", "xcb");
-        env.insert("HOME", m_home);
-        env.remove("XDG_CONFIG_HOME");
-        env.remove("XDG_DATA_HOME");
-        plume.setProcessEnvironment(env);
-        plume.setWorkingDirectory(m_home);
-        plume.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        plume.start(m_program, {});
-        EXPECT_TRUE(plume.waitForStarted(10000));
-        QString geometry;
-        if (probe(m_display, {"wait", "Plume", "60"}) == 0) {
-            probe(m_display, {"geometry", "Plume"}, &geometry);
-            if (whileOpen) whileOpen();
-            EXPECT_EQ(probe(m_display, {"close", "Plume"}), 0);
-        } else {
-            ADD_FAILURE() << "Plume's window did not appear";
-            plume.kill();
-        }
-        EXPECT_TRUE(plume.waitForFinished(30000));
-        EXPECT_EQ(plume.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(plume.exitCode(), 0);
-        return geometry;
-    }
-
-    // The whole window, frame included ("x y width height").
-    QString frame() const {
-        QString text;
-        probe(m_display, {"frame", "Plume"}, &text);
-        return text;
-    }
-
-    QString path(const QString& relative) const { return m_root.filePath(relative); }
-    const QString& home() const { return m_home; }
-
-  private:
-    test::XvfbDisplay m_display;
-    QTemporaryDir m_root;
-    QString m_program;
-    QString m_home;
-};
+using test::Desktop;
+using test::WindowManager;
 
 TEST(StartAndClose, FirstRunWritesTheDefaultPlaceAndTheNextRunOpensThere) {
     Desktop desktop;
@@ -159,7 +75,7 @@ TEST_P(Restarts, FiveStartsLeaveTheWindowAndItsStoredPlaceWhereTheyWere) {
     QList<int> firstFrame;
     for (int run = 1; run <= 5; ++run) {
         QList<int> frame;
-        desktop.runOnce([&] { frame = numbers(desktop.frame()); });
+        desktop.runOnce([&] { frame = test::numbers(desktop.frame()); });
         const QList<double> place = storedPlace(settings);
         ASSERT_EQ(frame.size(), 4) << "run " << run;
         ASSERT_EQ(place.size(), 4);

@@ -78,8 +78,9 @@ bool XvfbDisplay::startWindowManager() {
     // A window manager that has taken the display names its check window on the root window.
     const QDeadlineTimer deadline(20000);
     while (!deadline.hasExpired() && m_manager.state() == QProcess::Running) {
-        const Result root = run(QStringLiteral("xprop"),
-                                {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
+        const Result root =
+            run(QStringLiteral("xprop"),
+                {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
         if (root.finished && root.output.contains("window id #")) return true;
         m_manager.waitForFinished(50);
     }

@@ -1,4 +1,4 @@
-// x11probe wait NAME SECONDS   waits until a mapped window titled NAME exists
+// x11probe wait NAME SECONDS   waits until a mapped window titled NAME (UTF-8) exists
 // x11probe geometry NAME       prints "x y width height" of that window (root coordinates)
 // x11probe frame NAME          the same for the whole window with a window manager's frame
 // x11probe close NAME          sends WM_DELETE_WINDOW, as a close button does
@@ -16,13 +16,33 @@
 
 namespace {
 
+// The window's title: _NET_WM_NAME (UTF-8) when set, else WM_NAME.
+std::string titleOf(Display* display, Window window) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::string title;
+    if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_NAME", False), 0, 4096,
+                           False, XInternAtom(display, "UTF8_STRING", False), &type, &format,
+                           &count, &after, &data) == Success &&
+        data && format == 8) {
+        title.assign(reinterpret_cast<const char*>(data), count);
+    } else {
+        char* name = nullptr;
+        if (XFetchName(display, window, &name) && name) {
+            title = name;
+            XFree(name);
+        }
+    }
+    if (data) XFree(data);
+    return title;
+}
+
 Window findNamed(Display* display, Window window, const std::string& name) {
-    char* title = nullptr;
-    if (XFetchName(display, window, &title) && title) {
-        const bool match = name == title;
-        XFree(title);
+    if (titleOf(display, window) == name) {
         XWindowAttributes attributes;
-        if (match && XGetWindowAttributes(display, window, &attributes) &&
+        if (XGetWindowAttributes(display, window, &attributes) &&
             attributes.map_state == IsViewable && attributes.width > 1)
             return window;
     }

@@ -1,0 +1,142 @@
+// Plume used as a user uses it, on a desktop bare or with openbox and in folders whose names
+// CP932 cannot hold: what the list shows selected is what Copy puts on the clipboard, after a
+// folder change and after a pick in the chooser; an import after a restart lands in the
+// working folder that was left.
+#include "Desktop.h"
+
+#include <gtest/gtest.h>
+
+namespace plume {
+namespace {
+
+using test::Desktop;
+using test::WindowManager;
+
+// Points of the main window's client area, in pixels at 96 DPI (the design's twips / 15).
+constexpr int kListFirstRowX = 40, kListFirstRowY = 32;
+constexpr int kImportX = 238, kCopyX = 340, kButtonY = 12;
+
+const QString kXEmf = QStringLiteral("image/x-emf");
+
+QByteArray drawing(const char* capture) {
+    return test::readFileBytes(test::sharedDataDir() + "/clipboard-captures/" + capture);
+}
+
+void writeDrawing(const QString& folder, const char* name, const QByteArray& bytes) {
+    QDir().mkpath(folder);
+    test::writeFileBytes(folder + "/" + name, bytes);
+}
+
+// Waits until the clipboard offers `bytes` as an EMF.
+bool clipboardHolds(const Desktop& desktop, const QByteArray& bytes) {
+    const QDeadlineTimer deadline(20000);
+    while (!deadline.hasExpired()) {
+        if (desktop.clipboard(kXEmf) == bytes) return true;
+        QThread::msleep(50);
+    }
+    return false;
+}
+
+class Use : public ::testing::TestWithParam<WindowManager> {
+  protected:
+    void SetUp() override {
+        QString why;
+        if (!m_desktop.startForUse(GetParam(), "home", &why)) GTEST_SKIP() << why.toStdString();
+    }
+    Desktop m_desktop;
+    const QByteArray m_a = drawing("libreoffice-draw-7.4.emf");
+    const QByteArray m_b = drawing("inkscape-1.2.emf");
+};
+
+// After a change of the working folder nothing is selected and nothing previewed: Copy must
+// not put the old folder's drawing on the clipboard. The new folder's entry, once clicked,
+// is what Copy puts there. Disabled until the list's selection after a folder change is
+// mended: today Copy gives the old drawing (bare) or the click on the entry does nothing
+// (openbox).
+TEST_P(Use, DISABLED_AfterAFolderChangeCopyNeverGivesTheOldFoldersDrawing) {
+    writeDrawing(m_desktop.defaultWorkFolder(), "001.wmf", m_a);
+    const QString other = m_desktop.home() + QStringLiteral("/図面 한글");
+    writeDrawing(other, "001.wmf", m_b);
+    m_desktop.runOnce([&] {
+        m_desktop.click(kListFirstRowX, kListFirstRowY);
+        m_desktop.click(kCopyX, kButtonY);
+        ASSERT_TRUE(clipboardHolds(m_desktop, m_a)) << "the first folder's drawing is not copied";
+        m_desktop.offer("text/plain", "before");
+
+        m_desktop.openFolderMenu();
+        m_desktop.keys({"Down", "Down", "Return"});  // 作業ﾌｫﾙﾀﾞの変更
+        ASSERT_EQ(m_desktop.waitForTitle(QStringLiteral("ﾌｫﾙﾀﾞの指定")).size(), 4)
+            << "the folder picker did not open";
+        m_desktop.type(other);
+        m_desktop.keys({"Return"});
+        ASSERT_TRUE(m_desktop.waitUntilGone(QStringLiteral("ﾌｫﾙﾀﾞの指定")));
+
+        m_desktop.click(kCopyX, kButtonY);
+        // Plume has handled the click once a menu it pops up afterwards is seen.
+        m_desktop.openFolderMenu();
+        m_desktop.keys({"Escape"});
+        EXPECT_NE(m_desktop.clipboard(kXEmf), m_a) << "Copy gave the old folder's drawing";
+
+        m_desktop.click(kListFirstRowX, kListFirstRowY);
+        m_desktop.click(kCopyX, kButtonY);
+        EXPECT_TRUE(clipboardHolds(m_desktop, m_b)) << "Copy did not give the new folder's drawing";
+    });
+}
+
+// A pick in the chooser selects, previews and copies the picked drawing.
+TEST_P(Use, AChooserPickIsWhatCopyGives) {
+    writeDrawing(m_desktop.defaultWorkFolder(), "001.wmf", m_a);
+    writeDrawing(m_desktop.defaultWorkFolder(), "002.wmf", m_b);
+    m_desktop.runOnce([&] {
+        m_desktop.click(kListFirstRowX, kListFirstRowY);
+        m_desktop.openFolderMenu();
+        m_desktop.keys({"Up", "Return"});  // 大きなサムネイルから選ぶ
+        const QList<int> chooser = m_desktop.waitForTitle(m_desktop.defaultWorkFolder());
+        ASSERT_EQ(chooser.size(), 4) << "the chooser did not open";
+        // Three columns by default: the second drawing is the middle one of the first row.
+        m_desktop.doubleClickAtScreen(chooser[0] + chooser[2] / 2, chooser[1] + 80);
+        ASSERT_TRUE(m_desktop.waitUntilGone(m_desktop.defaultWorkFolder()));
+
+        m_desktop.click(kCopyX, kButtonY);
+        EXPECT_TRUE(clipboardHolds(m_desktop, m_b)) << "Copy did not give the picked drawing";
+    });
+}
+
+INSTANTIATE_TEST_SUITE_P(Desktops, Use,
+                         ::testing::Values(WindowManager::None, WindowManager::Openbox),
+                         [](const ::testing::TestParamInfo<WindowManager>& info) {
+                             return info.param == WindowManager::None ? "Bare" : "Openbox";
+                         });
+
+class Import : public ::testing::TestWithParam<const char*> {};
+
+// The working folder left at the last close is where the next import lands, whatever its name.
+TEST_P(Import, AfterARestartTheDrawingLandsInTheWorkingFolder) {
+    Desktop desktop;
+    QString why;
+    if (!desktop.startForUse(WindowManager::Openbox, QString::fromUtf8(GetParam()), &why))
+        GTEST_SKIP() << why.toStdString();
+    desktop.runOnce();
+    const QByteArray a = drawing("libreoffice-draw-7.4.emf");
+    const QString stored = desktop.defaultWorkFolder() + "/001.wmf";
+    desktop.runOnce([&] {
+        desktop.offer(kXEmf, a);
+        desktop.click(kImportX, kButtonY);
+        auto content = [&] {
+            QFile file(stored);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        const QDeadlineTimer deadline(20000);
+        while (content() != a && !deadline.hasExpired()) QThread::msleep(50);
+        EXPECT_EQ(content(), a) << "nothing imported into the working folder";
+    });
+}
+
+INSTANTIATE_TEST_SUITE_P(Homes, Import, ::testing::Values("home"));
+// Home folders that CP932 cannot hold keep their working folder across a restart only once
+// User.xml holds such names (character references).
+INSTANTIATE_TEST_SUITE_P(DISABLED_HomesOutsideCp932, Import,
+                         ::testing::Values("한글", "homé", "home \xF0\x9F\x98\x80"));
+
+}  // namespace
+}  // namespace plume
