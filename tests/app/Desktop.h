@@ -101,12 +101,16 @@ class Desktop {
         return geometry;
     }
 
-    // The main window, frame included ("x y width height").
-    QString frame() const {
+    // A window, frame included ("x y width height"); the main window by default.
+    QString frame(const QString& title = QStringLiteral("Plume")) const {
         QString text;
-        probe({"frame", "Plume"}, &text);
+        probe({"frame", title}, &text);
         return text;
     }
+    // Asks the window titled `title` to close, as its close box does.
+    bool close(const QString& title) const { return probe({"close", title}) == 0; }
+    // The main window's client area as the last start found it.
+    const QList<int>& client() const { return m_client; }
 
     // A click at a point of the main window's client area, in pixels.
     void click(int x, int y) const {

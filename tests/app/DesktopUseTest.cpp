@@ -5,6 +5,8 @@
 #include "Desktop.h"
 
 #include <gtest/gtest.h>
+#include <QRegularExpression>
+#include <array>
 
 namespace plume {
 namespace {
@@ -100,6 +102,45 @@ TEST_P(Use, AChooserPickIsWhatCopyGives) {
         m_desktop.click(kCopyX, kButtonY);
         EXPECT_TRUE(clipboardHolds(m_desktop, m_b)) << "Copy did not give the picked drawing";
     });
+}
+
+// The chooser opens first over the main window (its left and top, 98 % of its client size,
+// frame included), then where it was left: over three starts its place neither moves nor grows,
+// and the group "THUMB" holds the whole window's place.
+TEST_P(Use, TheChooserOpensWhereItWasLeft) {
+    writeDrawing(m_desktop.defaultWorkFolder(), "001.wmf", m_a);
+    const QString folder = m_desktop.defaultWorkFolder();
+    const QString settings = m_desktop.home() + "/.local/share/Tovari/plume/User.xml";
+    QList<int> first;
+    for (int run = 1; run <= 3; ++run) {
+        QList<int> chooser, main;
+        m_desktop.runOnce([&] {
+            main = test::numbers(m_desktop.frame());
+            m_desktop.openFolderMenu();
+            m_desktop.keys({"Up", "Return"});  // 大きなサムネイルから選ぶ
+            ASSERT_EQ(m_desktop.waitForTitle(folder).size(), 4) << "the chooser did not open";
+            chooser = test::numbers(m_desktop.frame(folder));
+            EXPECT_TRUE(m_desktop.close(folder));
+            EXPECT_TRUE(m_desktop.waitUntilGone(folder));
+        });
+        ASSERT_EQ(chooser.size(), 4);
+        ASSERT_EQ(main.size(), 4);
+        if (run == 1) {
+            first = chooser;
+            const QList<int>& client = m_desktop.client();
+            EXPECT_EQ(chooser, QList<int>({main[0], main[1], qRound(0.98 * client[2]),
+                                           qRound(0.98 * client[3])}));
+        }
+        const QString text = QString::fromUtf8(test::readFileBytes(settings));
+        const QString thumb = text.mid(text.indexOf("<THUMB>"));
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_NEAR(chooser[i], first[i], 1) << "run " << run << " value " << i;
+            const char* key = std::array{"LEFT", "TOP", "WIDTH", "HEIGHT"}[size_t(i)];
+            const QRegularExpression pattern(QStringLiteral("<%1>([^<]*)</%1>").arg(key));
+            EXPECT_NEAR(pattern.match(thumb).captured(1).toDouble(), chooser[i] * 15, 15)
+                << "run " << run << " " << key;
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Desktops, Use,
