@@ -149,13 +149,26 @@ INSTANTIATE_TEST_SUITE_P(Desktops, Use,
                              return info.param == WindowManager::None ? "Bare" : "Openbox";
                          });
 
-class Import : public ::testing::TestWithParam<const char*> {};
+struct Home {
+    const char* folder;  // the home folder's name
+    const char* name;    // the test's name
+};
+
+void PrintTo(const Home& home, std::ostream* os) {
+    *os << home.name;
+}
+
+std::string homeName(const ::testing::TestParamInfo<Home>& info) {
+    return info.param.name;
+}
+
+class Import : public ::testing::TestWithParam<Home> {};
 
 // The working folder left at the last close is where the next import lands, whatever its name.
 TEST_P(Import, AfterARestartTheDrawingLandsInTheWorkingFolder) {
     Desktop desktop;
     QString why;
-    if (!desktop.startForUse(WindowManager::Openbox, QString::fromUtf8(GetParam()), &why))
+    if (!desktop.startForUse(WindowManager::Openbox, QString::fromUtf8(GetParam().folder), &why))
         GTEST_SKIP() << why.toStdString();
     desktop.runOnce();
     const QByteArray a = drawing("libreoffice-draw-7.4.emf");
@@ -173,11 +186,13 @@ TEST_P(Import, AfterARestartTheDrawingLandsInTheWorkingFolder) {
     });
 }
 
-INSTANTIATE_TEST_SUITE_P(Homes, Import, ::testing::Values("home"));
+INSTANTIATE_TEST_SUITE_P(Homes, Import, ::testing::Values(Home{"home", "Ascii"}), homeName);
 // Home folders that CP932 cannot hold keep their working folder across a restart only once
 // User.xml holds such names (character references).
 INSTANTIATE_TEST_SUITE_P(DISABLED_HomesOutsideCp932, Import,
-                         ::testing::Values("한글", "homé", "home \xF0\x9F\x98\x80"));
+                         ::testing::Values(Home{"한글", "Korean"}, Home{"homé", "Accented"},
+                                           Home{"home \xF0\x9F\x98\x80", "Emoji"}),
+                         homeName);
 
 }  // namespace
 }  // namespace plume
