@@ -107,7 +107,14 @@ class Desktop {
         probe({"frame", title}, &text);
         return text;
     }
-    // Asks the window titled `title` to close, as its close box does.
+    // The window that has the keyboard: its area, then its frame (eight numbers).
+    QList<int> focused() const {
+        QString text;
+        probe({"focused", "-"}, &text);
+        return numbers(text);
+    }
+    // Asks the window titled `title` ("-focused-": the one that has the keyboard) to close,
+    // as its close box does.
     bool close(const QString& title) const { return probe({"close", title}) == 0; }
     // The main window's client area as the last start found it.
     const QList<int>& client() const { return m_client; }

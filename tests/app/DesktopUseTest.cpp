@@ -16,7 +16,7 @@ using test::WindowManager;
 
 // Points of the main window's client area, in pixels at 96 DPI (the design's twips / 15).
 constexpr int kListFirstRowX = 40, kListFirstRowY = 32;
-constexpr int kImportX = 238, kCopyX = 340, kButtonY = 12;
+constexpr int kImportX = 238, kCopyX = 340, kConvertX = 442, kButtonY = 12;
 
 const QString kXEmf = QStringLiteral("image/x-emf");
 
@@ -141,6 +141,27 @@ TEST_P(Use, TheChooserOpensWhereItWasLeft) {
                 << "run " << run << " " << key;
         }
     }
+}
+
+// The raster window opens 500 twips right of and below the main window's frame, its own frame
+// there too, with a client area as wide as the preview (7080 twips).
+TEST_P(Use, TheRasterWindowOpensOffsetFromTheMainWindowsFrame) {
+    writeDrawing(m_desktop.defaultWorkFolder(), "001.wmf", m_a);
+    m_desktop.runOnce([&] {
+        const QList<int> main = test::numbers(m_desktop.frame());
+        m_desktop.click(kListFirstRowX, kListFirstRowY);
+        const int before = m_desktop.visibleWindows();
+        m_desktop.click(kConvertX, kButtonY);
+        ASSERT_TRUE(m_desktop.waitForWindows(before + 1)) << "the raster window did not open";
+        const QList<int> raster = m_desktop.focused();
+        ASSERT_EQ(raster.size(), 8);
+        ASSERT_EQ(main.size(), 4);
+        EXPECT_NEAR(raster[4], main[0] + 500 / 15, 1);
+        EXPECT_NEAR(raster[5], main[1] + 500 / 15, 1);
+        EXPECT_EQ(raster[2], 7080 / 15);
+        EXPECT_TRUE(m_desktop.close("-focused-"));
+        EXPECT_TRUE(m_desktop.waitForWindows(before, true));
+    });
 }
 
 INSTANTIATE_TEST_SUITE_P(Desktops, Use,
