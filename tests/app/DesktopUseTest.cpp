@@ -85,22 +85,29 @@ TEST_P(Use, DISABLED_AfterAFolderChangeCopyNeverGivesTheOldFoldersDrawing) {
     });
 }
 
-// A pick in the chooser selects, previews and copies the picked drawing.
+// A pick in the chooser selects, previews and copies the picked drawing, whether something
+// was shown before or not.
 TEST_P(Use, AChooserPickIsWhatCopyGives) {
     writeDrawing(m_desktop.defaultWorkFolder(), "001.wmf", m_a);
     writeDrawing(m_desktop.defaultWorkFolder(), "002.wmf", m_b);
-    m_desktop.runOnce([&] {
-        m_desktop.click(kListFirstRowX, kListFirstRowY);
+    const QString folder = m_desktop.defaultWorkFolder();
+    // Picks the thumbnail in the first row's column (0, 1 or 2 of the default three).
+    auto pick = [&](int column) {
         m_desktop.openFolderMenu();
         m_desktop.keys({"Up", "Return"});  // 大きなサムネイルから選ぶ
-        const QList<int> chooser = m_desktop.waitForTitle(m_desktop.defaultWorkFolder());
+        const QList<int> chooser = m_desktop.waitForTitle(folder);
         ASSERT_EQ(chooser.size(), 4) << "the chooser did not open";
-        // Three columns by default: the second drawing is the middle one of the first row.
-        m_desktop.doubleClickAtScreen(chooser[0] + chooser[2] / 2, chooser[1] + 80);
-        ASSERT_TRUE(m_desktop.waitUntilGone(m_desktop.defaultWorkFolder()));
-
+        m_desktop.doubleClickAtScreen(chooser[0] + chooser[2] * (2 * column + 1) / 6,
+                                      chooser[1] + 80);
+        ASSERT_TRUE(m_desktop.waitUntilGone(folder));
+    };
+    m_desktop.runOnce([&] {
+        pick(0);
         m_desktop.click(kCopyX, kButtonY);
-        EXPECT_TRUE(clipboardHolds(m_desktop, m_b)) << "Copy did not give the picked drawing";
+        EXPECT_TRUE(clipboardHolds(m_desktop, m_a)) << "Copy did not give the first pick";
+        pick(1);
+        m_desktop.click(kCopyX, kButtonY);
+        EXPECT_TRUE(clipboardHolds(m_desktop, m_b)) << "Copy did not give the second pick";
     });
 }
 
