@@ -18,6 +18,7 @@
 #include "platform/PreviewSurface.h"
 #include "platform/ProgramPaths.h"
 #include "platform/Twips.h"
+#include "platform/WindowFrame.h"
 #include "raster_window/sbImg.h"
 #include "thumbnail_window/spTmS.h"
 
@@ -67,6 +68,7 @@ fmMain::fmMain(QWidget* parent) : QWidget(parent) {
     createMenus();
     const double tpp = twipsPerPixel();
     resize(toInt32HalfEven(kDesignClientWidth / tpp), toInt32HalfEven(kDesignClientHeight / tpp));
+    m_placement = new FramePlacement(*this);
 }
 
 fmMain::~fmMain() = default;
@@ -208,7 +210,10 @@ void fmMain::Form_Load() {
         const QRect g = s->geometry();
         screens.append(QRectF(g.x() * tpp, g.y() * tpp, g.width() * tpp, g.height() * tpp));
     }
-    const QSizeF design(frameGeometry().width() * tpp, frameGeometry().height() * tpp);
+    // The design size is the client area's; the window is that and its frame.
+    const QMargins frame = windowFrameMargins(*this);
+    const QSizeF design((width() + frame.left() + frame.right()) * tpp,
+                        (height() + frame.top() + frame.bottom()) * tpp);
     applyPlacement(placeMainWindow(stored, screen, design, screens));
     m_Timer1->start();
 }
@@ -217,26 +222,8 @@ void fmMain::applyPlacement(const TwipsRect& place) {
     m_placedTwips = place;
     m_placedPixels = twipsToPixels(place, twipsPerPixel());
     // The rectangle is the whole window, frame included: the client area is what is left
-    // inside the frame. A window manager may add its frame only when the window is shown;
-    // showEvent corrects the size then.
-    const QSize extra = frameGeometry().size() - size();
-    move(m_placedPixels.topLeft());
-    resize(std::max(1, m_placedPixels.width() - extra.width()),
-           std::max(1, m_placedPixels.height() - extra.height()));
-}
-
-void fmMain::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    if (m_frameFitted || m_placedPixels.isNull()) return;
-    m_frameFitted = true;
-    const QRect frame = frameGeometry();
-    const int extraW = frame.width() - width();
-    const int extraH = frame.height() - height();
-    if (frame.size() != m_placedPixels.size() && (extraW > 0 || extraH > 0)) {
-        resize(std::max(1, m_placedPixels.width() - extraW),
-               std::max(1, m_placedPixels.height() - extraH));
-        move(m_placedPixels.topLeft());
-    }
+    // inside the window manager's frame.
+    m_placement->placeFrame(m_placedPixels);
 }
 
 void fmMain::resizeEvent(QResizeEvent* event) {
@@ -266,7 +253,7 @@ void fmMain::Form_Activate() {
 }
 
 TwipsRect fmMain::currentTwips() const {
-    const QRect frame = frameGeometry();
+    const QRect frame = m_placement->frame();
     // A window that was not moved or resized gives back exactly the twips it was placed
     // with, free of the rounding to whole pixels.
     if (frame == m_placedPixels) return m_placedTwips;

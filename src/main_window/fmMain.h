@@ -20,6 +20,7 @@ class QTimer;
 namespace plume {
 
 class FileListBox;
+class FramePlacement;
 class PreviewSurface;
 class YIni;
 class spTmS;
@@ -113,7 +114,6 @@ class fmMain : public QWidget {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
-    void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
 
@@ -158,7 +158,7 @@ class fmMain : public QWidget {
 
     TwipsRect m_placedTwips;
     QRect m_placedPixels;  // the frame rectangle the placement asked for
-    bool m_frameFitted = false;
+    FramePlacement* m_placement = nullptr;
     bool m_unloaded = false;
 };
 

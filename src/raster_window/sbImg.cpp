@@ -2,6 +2,7 @@
 
 #include "platform/Numbers.h"
 #include "platform/Twips.h"
+#include "platform/WindowFrame.h"
 #include "raster_window/RasterCopy.h"
 
 #include <QAction>
@@ -81,6 +82,7 @@ sbImg::sbImg(QWidget* parent) : QWidget(parent, Qt::Window) {
     m_picture1->setObjectName(QStringLiteral("Picture1"));
 
     m_client->installEventFilter(this);
+    m_placement = new FramePlacement(*this);
 }
 
 sbImg::~sbImg() = default;
@@ -91,8 +93,10 @@ void sbImg::Act(int32_t nLf, int32_t nTp, int32_t nWd, int32_t nHi) {
     m_lbMsg->setText(kRasterAskSize);
     const QSize wanted(rasterPixels(nWd), rasterPixels(nHi));
     const double perPixel = twipsPerPixel();
-    move(toInt32HalfEven(nLf / perPixel), toInt32HalfEven(nTp / perPixel));
     fitClientArea(wanted);
+    // (nLf, nTp) is the outer corner: the window manager's frame starts there.
+    m_placement->placeInside(
+        QPoint(toInt32HalfEven(nLf / perPixel), toInt32HalfEven(nTp / perPixel)), size());
 
     // Modal over every other window, with a loop of its own: the other windows take no
     // input, but their timers go on firing.

@@ -13,6 +13,8 @@ class QMenuBar;
 
 namespace plume {
 
+class FramePlacement;
+
 // The raster conversion window: shows the main window's picture stretched over its client
 // area; the user picks the raster size by resizing the window, and "複写" renders the picture
 // at exactly that size and puts the bitmap on the clipboard.
@@ -67,6 +69,7 @@ class sbImg : public QWidget {
     QLabel* m_lbMsg = nullptr;
     DrawingSurface* m_picture1 = nullptr;
     QEventLoop* m_loop = nullptr;
+    FramePlacement* m_placement = nullptr;
 };
 
 }  // namespace plume

@@ -4,6 +4,7 @@
 #include "platform/Numbers.h"
 #include "platform/Paths.h"
 #include "platform/Twips.h"
+#include "platform/WindowFrame.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -79,6 +80,7 @@ spTmS::spTmS(ThumbnailRenderer renderer, std::shared_ptr<ThumbnailCache> cache)
     m_IkThumb = new ThumbnailGridFacade(std::move(renderer), std::move(cache));
     buildControls();
     resize(pixels(kDesignClientWidth), pixels(kDesignClientHeight));
+    m_placement = new FramePlacement(*this);
 }
 
 spTmS::~spTmS() = default;
@@ -142,26 +144,14 @@ void spTmS::buildControls() {
 }
 
 void spTmS::placeFrameTwips(double left, double top, double width, double height) {
-    const QRect frame = twipsRect(left, top, width, height);
     // The rectangle is the whole window; the client area is what the frame leaves.
-    m_placedFrame = frame;
-    fitFrame();
-}
-
-void spTmS::fitFrame() {
-    // A window manager may add its frame only when the window is shown: the frame's size
-    // is taken off the client area now and again in showEvent.
-    const QSize extra = frameGeometry().size() - size();
-    move(m_placedFrame.topLeft());
-    resize(std::max(1, m_placedFrame.width() - extra.width()),
-           std::max(1, m_placedFrame.height() - extra.height()));
+    m_placement->placeFrame(twipsRect(left, top, width, height));
 }
 
 void spTmS::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     const int strip = pixels(kStripHeight);
     m_Splitter->setSizes({strip, std::max(1, m_Splitter->height() - strip)});
-    if (!m_placedFrame.isNull() && frameGeometry() != m_placedFrame) fitFrame();
 }
 
 void spTmS::Act(QWidget& xFrm, const QString& sPh, QString& sFL) {
@@ -287,7 +277,7 @@ void spTmS::IniThumb(bool bSav) {
     yIni->GetGtx(kGroup);
     if (bSav) {
         const double tpp = twipsPerPixel();
-        const QRect frame = frameGeometry();
+        const QRect frame = m_placement->frame();
         yIni->SetVal(kKeyLeft, static_cast<float>(frame.x() * tpp));
         yIni->SetVal(kKeyTop, static_cast<float>(frame.y() * tpp));
         yIni->SetVal(kKeyWidth, static_cast<float>(frame.width() * tpp));

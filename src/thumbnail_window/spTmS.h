@@ -17,6 +17,8 @@ class QToolButton;
 
 namespace plume {
 
+class FramePlacement;
+
 // The thumbnail chooser: the working folder as a grid of large thumbnails, opened modally by
 // the main window through Act, which hands back the name of the picked file. A strip above
 // the grid sets columns, rows, thumbnail size and file names; "再表示" applies it. The strip's
@@ -76,7 +78,6 @@ class spTmS : public QWidget {
 
     // Places the whole window, frame included, at a rectangle given in twips.
     void placeFrameTwips(double left, double top, double width, double height);
-    void fitFrame();
 
     QSplitter* m_Splitter = nullptr;
     QFrame* m_Frame1 = nullptr;
@@ -94,7 +95,7 @@ class spTmS : public QWidget {
     QString m_sChosen;
     bool m_loaded = false;
 
-    QRect m_placedFrame;  // the whole window's place in pixels, as last placed
+    FramePlacement* m_placement = nullptr;
     QString m_thumbDataFileName;
     QEventLoop* m_modalLoop = nullptr;
 };

@@ -1,71 +1,28 @@
-// Plume as a user starts it: a real X display (Xvfb, 1024x768, no window manager), a
-// program folder whose "UserData.ini" names a folder, the window closed by its close button.
+// Plume as a user starts it: a real X display (Xvfb, 1024x768), bare or with a window manager
+// (openbox), a program folder whose "UserData.ini" names where the settings live, a home
+// folder of any name, the window closed by its close button.
+#include "Desktop.h"
 #include "platform/Cp932.h"
 #include "support/TestSupport.h"
-#include "support/XvfbDisplay.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
-#include <QFile>
-#include <QProcess>
+#include <QRegularExpression>
 
 namespace plume {
 namespace {
 
-// x11probe on the test's display: its exit code (-1 when it did not end), its output.
-int probe(const test::XvfbDisplay& display, const QStringList& arguments,
-          QString* output = nullptr) {
-    const test::XvfbDisplay::Result result =
-        display.run(QStringLiteral(X11PROBE_BINARY), arguments, {}, 90000);
-    if (output) *output = QString::fromUtf8(result.output).trimmed();
-    return result.finished ? result.exitCode : -1;
-}
+using test::Desktop;
+using test::WindowManager;
 
-class StartAndClose : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        if (!m_display.start()) GTEST_SKIP() << m_display.error().toStdString();
-        ASSERT_TRUE(m_root.isValid());
-        for (const char* folder : {"prog", "D", "home"}) QDir().mkpath(m_root.filePath(folder));
-        m_program = m_root.filePath("prog/plume");
-        ASSERT_TRUE(QFile::copy(QStringLiteral(PLUME_BINARY), m_program));
-        test::writeFileBytes(m_root.filePath("prog/UserData.ini"),
-                             encodeCp932(m_root.filePath("D")));
-    }
-
-    // Starts Plume, waits for its window, returns its geometry, closes it like a user.
-    QString runOnce() {
-        QProcess plume;
-        QProcessEnvironment env = m_display.environment();
-        env.insert("QT_QPA_PLATFORM", "xcb");
-        env.insert("HOME", m_root.filePath("home"));
-        env.remove("XDG_CONFIG_HOME");
-        env.remove("XDG_DATA_HOME");
-        plume.setProcessEnvironment(env);
-        plume.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        plume.start(m_program, {});
-        EXPECT_TRUE(plume.waitForStarted(10000));
-        QString geometry;
-        if (probe(m_display, {"wait", "Plume", "60"}) == 0) {
-            probe(m_display, {"geometry", "Plume"}, &geometry);
-            EXPECT_EQ(probe(m_display, {"close", "Plume"}), 0);
-        } else {
-            ADD_FAILURE() << "Plume's window did not appear";
-            plume.kill();
-        }
-        EXPECT_TRUE(plume.waitForFinished(30000));
-        EXPECT_EQ(plume.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(plume.exitCode(), 0);
-        return geometry;
-    }
-
-    test::XvfbDisplay m_display;
-    QTemporaryDir m_root;
-    QString m_program;
-};
-
-TEST_F(StartAndClose, FirstRunWritesTheDefaultPlaceAndTheNextRunOpensThere) {
-    EXPECT_EQ(runOnce(), "102 77 717 538");
+TEST(StartAndClose, FirstRunWritesTheDefaultPlaceAndTheNextRunOpensThere) {
+    Desktop desktop;
+    QString why;
+    const QString settingsFolder = desktop.path("D");
+    QDir().mkpath(settingsFolder);
+    if (!desktop.start(WindowManager::None, "home", encodeCp932(settingsFolder), &why))
+        GTEST_SKIP() << why.toStdString();
+    EXPECT_EQ(desktop.runOnce(), "102 77 717 538");
 
     const QString expected =
         QStringLiteral(
@@ -73,14 +30,79 @@ TEST_F(StartAndClose, FirstRunWritesTheDefaultPlaceAndTheNextRunOpensThere) {
             "      <LEFT>1536</LEFT>\r\n      <TOP>1152</TOP>\r\n"
             "      <WIDTH>10752</WIDTH>\r\n      <HEIGHT>8064</HEIGHT>\r\n"
             "      <FOLD>") +
-        m_root.filePath("D") + QStringLiteral("/Temp</FOLD>\r\n   </位置>\r\n</運用>");
-    const QByteArray first = test::readFileBytes(m_root.filePath("D/User.xml"));
+        settingsFolder + QStringLiteral("/Temp</FOLD>\r\n   </位置>\r\n</運用>");
+    const QByteArray first = test::readFileBytes(desktop.path("D/User.xml"));
     EXPECT_EQ(first, encodeCp932(expected));
-    EXPECT_TRUE(QFileInfo(m_root.filePath("D/Temp")).isDir());
+    EXPECT_TRUE(QFileInfo(desktop.path("D/Temp")).isDir());
 
-    EXPECT_EQ(runOnce(), "102 77 717 538");
-    EXPECT_EQ(test::readFileBytes(m_root.filePath("D/User.xml")), first);
+    EXPECT_EQ(desktop.runOnce(), "102 77 717 538");
+    EXPECT_EQ(test::readFileBytes(desktop.path("D/User.xml")), first);
 }
+
+struct Place {
+    WindowManager manager;
+    const char* home;  // the home folder's name
+    const char* name;  // the test's name
+};
+
+void PrintTo(const Place& place, std::ostream* os) {
+    *os << place.name;
+}
+
+class Restarts : public ::testing::TestWithParam<Place> {};
+
+// LEFT, TOP, WIDTH and HEIGHT of the group "位置", in twips.
+QList<double> storedPlace(const QString& settingsFile) {
+    const QString text = decodeCp932Lossy(test::readFileBytes(settingsFile));
+    QList<double> values;
+    for (const char* key : {"LEFT", "TOP", "WIDTH", "HEIGHT"}) {
+        const QRegularExpression pattern(QStringLiteral("<%1>([^<]*)</%1>").arg(key));
+        values.append(pattern.match(text).captured(1).toDouble());
+    }
+    return values;
+}
+
+// Each start puts the whole window, frame included, where the settings say, and each close
+// writes that same place back: five starts in a row neither move nor grow the window.
+TEST_P(Restarts, FiveStartsLeaveTheWindowAndItsStoredPlaceWhereTheyWere) {
+    Desktop desktop;
+    QString why;
+    if (!desktop.start(GetParam().manager, QString::fromUtf8(GetParam().home), "%usr%", &why))
+        GTEST_SKIP() << why.toStdString();
+    const QString settings = desktop.home() + "/.local/share/Tovari/plume/User.xml";
+    const double tpp = 15;  // Xvfb's 96 DPI
+    QList<double> firstPlace;
+    QList<int> firstFrame;
+    for (int run = 1; run <= 5; ++run) {
+        QList<int> frame;
+        desktop.runOnce([&] { frame = test::numbers(desktop.frame()); });
+        const QList<double> place = storedPlace(settings);
+        ASSERT_EQ(frame.size(), 4) << "run " << run;
+        ASSERT_EQ(place.size(), 4);
+        if (run == 1) {
+            firstPlace = place;
+            firstFrame = frame;
+            // The first start opens at the default place: a tenth of the screen in, seven
+            // tenths of its size (1024x768 pixels), frame included.
+            EXPECT_EQ(place, QList<double>({1536, 1152, 10752, 8064}));
+        }
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_NEAR(place[i], firstPlace[i], tpp) << "run " << run << " value " << i;
+            EXPECT_NEAR(frame[i], firstFrame[i], 1) << "run " << run << " value " << i;
+            // The frame is where the stored place says, not the client area.
+            EXPECT_NEAR(frame[i] * tpp, place[i], tpp) << "run " << run << " value " << i;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Desktops, Restarts,
+    ::testing::Values(Place{WindowManager::None, "home", "Bare"},
+                      Place{WindowManager::Openbox, "home", "Openbox"},
+                      Place{WindowManager::Openbox, "한글", "OpenboxKoreanHome"},
+                      Place{WindowManager::None, "homé", "BareAccentedHome"},
+                      Place{WindowManager::Openbox, "homé \xF0\x9F\x98\x80", "OpenboxEmojiHome"}),
+    [](const ::testing::TestParamInfo<Place>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace plume

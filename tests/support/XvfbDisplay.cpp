@@ -6,16 +6,25 @@
 
 namespace plume::test {
 
-XvfbDisplay::~XvfbDisplay() {
-    if (m_server.state() == QProcess::NotRunning) return;
-    m_server.terminate();
-    if (!m_server.waitForFinished(5000)) {
-        m_server.kill();
-        m_server.waitForFinished(5000);
+namespace {
+
+void stop(QProcess& process) {
+    if (process.state() == QProcess::NotRunning) return;
+    process.terminate();
+    if (!process.waitForFinished(5000)) {
+        process.kill();
+        process.waitForFinished(5000);
     }
 }
 
-bool XvfbDisplay::start() {
+}  // namespace
+
+XvfbDisplay::~XvfbDisplay() {
+    stop(m_manager);
+    stop(m_server);
+}
+
+bool XvfbDisplay::start(WindowManager manager) {
     const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
     if (xvfb.isEmpty()) {
         m_error = QStringLiteral("Xvfb is not installed");
@@ -50,7 +59,34 @@ bool XvfbDisplay::start() {
         return false;
     }
     m_name = QStringLiteral(":%1").arg(number);
-    return true;
+    return manager == WindowManager::None || startWindowManager();
+}
+
+bool XvfbDisplay::startWindowManager() {
+    const QString openbox = QStandardPaths::findExecutable(QStringLiteral("openbox"));
+    if (openbox.isEmpty() || !hasProgram(QStringLiteral("xprop"))) {
+        m_error = QStringLiteral("openbox or xprop is not installed");
+        return false;
+    }
+    m_manager.setProcessEnvironment(environment());
+    m_manager.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_manager.start(openbox, {QStringLiteral("--sm-disable")});
+    if (!m_manager.waitForStarted(10000)) {
+        m_error = QStringLiteral("openbox did not start: ") + m_manager.errorString();
+        return false;
+    }
+    // A window manager that has taken the display names its check window on the root window.
+    const QDeadlineTimer deadline(20000);
+    while (!deadline.hasExpired() && m_manager.state() == QProcess::Running) {
+        const Result root =
+            run(QStringLiteral("xprop"),
+                {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
+        if (root.finished && root.output.contains("window id #")) return true;
+        m_manager.waitForFinished(50);
+    }
+    m_error = QStringLiteral("openbox did not take the display");
+    stop(m_manager);
+    return false;
 }
 
 QProcessEnvironment XvfbDisplay::environment() const {

@@ -8,9 +8,9 @@
 
 namespace plume::test {
 
-// A virtual X display (Xvfb, 1024x768, no window manager) of one test's own: started on a
-// free display number, stopped when the object goes. Tests that need a real display skip
-// when start() fails; error() says why.
+// A virtual X display (Xvfb, 1024x768) of one test's own, bare or with a window manager
+// (openbox) as users have: started on a free display number, stopped when the object goes.
+// Tests that need a real display skip when start() fails; error() says why.
 class XvfbDisplay {
   public:
     XvfbDisplay() = default;
@@ -18,9 +18,12 @@ class XvfbDisplay {
     XvfbDisplay(const XvfbDisplay&) = delete;
     XvfbDisplay& operator=(const XvfbDisplay&) = delete;
 
-    // Starts Xvfb and waits until it accepts clients. False when Xvfb is not installed or
-    // does not come up in time.
-    bool start();
+    enum class WindowManager { None, Openbox };
+
+    // Starts Xvfb and waits until it accepts clients; with a window manager, starts it too and
+    // waits until it manages windows. False when a program is not installed or does not come
+    // up in time.
+    bool start(WindowManager manager = WindowManager::None);
     bool running() const { return m_server.state() == QProcess::Running; }
 
     const QString& name() const { return m_name; }  // ":N"
@@ -45,7 +48,10 @@ class XvfbDisplay {
     static bool hasProgram(const QString& program);
 
   private:
+    bool startWindowManager();
+
     QProcess m_server;
+    QProcess m_manager;
     QString m_name;
     QString m_error;
 };

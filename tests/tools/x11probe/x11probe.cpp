@@ -1,5 +1,8 @@
-// x11probe wait NAME SECONDS   waits until a mapped window titled NAME exists
+// x11probe wait NAME SECONDS   waits until a mapped window titled NAME (UTF-8) exists
 // x11probe geometry NAME       prints "x y width height" of that window (root coordinates)
+// x11probe frame NAME          the same for the whole window with a window manager's frame
+// x11probe focused -           the window that has the keyboard: its area, then its frame's
+// x11probe close -focused-     asks the window that has the keyboard to close
 // x11probe close NAME          sends WM_DELETE_WINDOW, as a close button does
 // x11probe ping -               exits 0 when the display answers
 #include <X11/Xatom.h>
@@ -15,13 +18,33 @@
 
 namespace {
 
+// The window's title: _NET_WM_NAME (UTF-8) when set, else WM_NAME.
+std::string titleOf(Display* display, Window window) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::string title;
+    if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_NAME", False), 0, 4096,
+                           False, XInternAtom(display, "UTF8_STRING", False), &type, &format,
+                           &count, &after, &data) == Success &&
+        data && format == 8) {
+        title.assign(reinterpret_cast<const char*>(data), count);
+    } else {
+        char* name = nullptr;
+        if (XFetchName(display, window, &name) && name) {
+            title = name;
+            XFree(name);
+        }
+    }
+    if (data) XFree(data);
+    return title;
+}
+
 Window findNamed(Display* display, Window window, const std::string& name) {
-    char* title = nullptr;
-    if (XFetchName(display, window, &title) && title) {
-        const bool match = name == title;
-        XFree(title);
+    if (titleOf(display, window) == name) {
         XWindowAttributes attributes;
-        if (match && XGetWindowAttributes(display, window, &attributes) &&
+        if (XGetWindowAttributes(display, window, &attributes) &&
             attributes.map_state == IsViewable && attributes.width > 1)
             return window;
     }
@@ -37,11 +60,36 @@ Window findNamed(Display* display, Window window, const std::string& name) {
     return found;
 }
 
+// The window manager's frame round `window`: the ancestor that is a child of the root window.
+Window frameOf(Display* display, Window root, Window window) {
+    Window frame = window;
+    for (;;) {
+        Window rootOut = 0, parent = 0;
+        Window* children = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(display, frame, &rootOut, &parent, &children, &count)) break;
+        if (children) XFree(children);
+        if (parent == root || parent == 0) break;
+        frame = parent;
+    }
+    return frame;
+}
+
+// "x y width height" of a window in root coordinates.
+void printPlace(Display* display, Window root, Window window) {
+    XWindowAttributes attributes;
+    XGetWindowAttributes(display, window, &attributes);
+    int x = 0, y = 0;
+    Window child = 0;
+    XTranslateCoordinates(display, window, root, 0, 0, &x, &y, &child);
+    std::printf("%d %d %d %d", x, y, attributes.width, attributes.height);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: x11probe wait|geometry|close NAME [SECONDS]\n");
+        std::fprintf(stderr, "usage: x11probe wait|geometry|frame|focused|close NAME [SECONDS]\n");
         return 2;
     }
     Display* display = XOpenDisplay(nullptr);
@@ -56,7 +104,25 @@ int main(int argc, char** argv) {
         return 0;
     }
     const Window root = DefaultRootWindow(display);
-    Window window = findNamed(display, root, name);
+    if (command == "focused") {
+        Window focus = 0;
+        int revert = 0;
+        XGetInputFocus(display, &focus, &revert);
+        if (focus == None || focus == PointerRoot) return 1;
+        printPlace(display, root, focus);
+        std::printf(" ");
+        printPlace(display, root, frameOf(display, root, focus));
+        std::printf("\n");
+        return 0;
+    }
+    Window window = 0;
+    if (name == "-focused-") {
+        int revert = 0;
+        XGetInputFocus(display, &window, &revert);
+        if (window == PointerRoot) window = 0;
+    } else {
+        window = findNamed(display, root, name);
+    }
     if (command == "wait") {
         const double seconds = argc > 3 ? std::atof(argv[3]) : 10.0;
         const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
@@ -71,12 +137,13 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (command == "geometry") {
-        XWindowAttributes attributes;
-        XGetWindowAttributes(display, window, &attributes);
-        int x = 0, y = 0;
-        Window child = 0;
-        XTranslateCoordinates(display, window, root, 0, 0, &x, &y, &child);
-        std::printf("%d %d %d %d\n", x, y, attributes.width, attributes.height);
+        printPlace(display, root, window);
+        std::printf("\n");
+        return 0;
+    }
+    if (command == "frame") {
+        printPlace(display, root, frameOf(display, root, window));
+        std::printf("\n");
         return 0;
     }
     if (command == "close") {
