@@ -1,6 +1,7 @@
 #include "platform/metafile/EmfReader.h"
 
 #include "platform/metafile/BoundedReader.h"
+#include "platform/metafile/DecodingDc.h"
 #include "platform/metafile/FontText.h"
 
 #include <algorithm>
@@ -74,16 +75,8 @@ class EmfDecoder {
     std::vector<uint32_t> m_styles;
     std::vector<TriVertex> m_vertices;
     std::vector<PaletteEntry> m_palette;
-    // Character set of each created font and of the selected one (EMR_EXTTEXTOUTA decodes its
-    // 8-bit text by the selected font's character set).
-    struct FontCharset {
-        bool created = false;
-        uint8_t charSet = 1;
-        QString face;
-    };
-    std::vector<FontCharset> m_fonts;  // by object slot
-    uint8_t m_selectedCharset = 1;     // DEFAULT_CHARSET
-    QString m_selectedFace;
+    // The selected font (EMR_EXTTEXTOUTA decodes its 8-bit text by its character set).
+    DecodingDc m_dc;
 };
 
 bool EmfDecoder::readRegion(BoundedReader& in, uint32_t size, RegionData& out) {
@@ -143,7 +136,7 @@ bool EmfDecoder::playText(BoundedReader& in, std::span<const uint8_t> record, bo
         // Symbol and Wingdings text comes as the fonts' own codes (U+F020..U+F0FF, or plain
         // bytes for Symbol); fonts here have no such codes, so they become the characters
         // they stand for. One code unit stays one code unit, so Dx stays in step.
-        run.text = symbolFontToUnicode(run.text, m_selectedFace);
+        run.text = symbolFontToUnicode(run.text, m_dc.font().face);
     }
     // Dx: one advance per character (two per character with ETO_PDY).
     m_dx.clear();
@@ -162,8 +155,8 @@ bool EmfDecoder::playText(BoundedReader& in, std::span<const uint8_t> record, bo
     } else {
         // 8-bit text in the code page of the selected font's character set; the per-byte
         // advances of a double-byte character add up to that character's one advance.
-        AnsiTextRun decoded =
-            decodeAnsiTextRun(text, m_dxRaw, m_selectedCharset, m_selectedFace, int(perChar));
+        AnsiTextRun decoded = decodeAnsiTextRun(text, m_dxRaw, m_dc.font().charSet,
+                                                m_dc.font().face, int(perChar));
         run.text = std::move(decoded.text);
         m_dx = std::move(decoded.dx);
     }
@@ -424,19 +417,11 @@ bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
                                                   : ArcDirection::CounterClockwise);
                     break;
                 case EmfRecordType::SelectObject:
-                    if (v & stockObject::Flag) {
-                        if (v >= stockObject::OemFixedFont && v <= stockObject::DefaultGuiFont &&
-                            v != stockObject::DefaultPalette) {
-                            m_selectedCharset = 0;
-                            m_selectedFace.clear();
-                        }
-                    } else if (v < m_fonts.size() && m_fonts[v].created) {
-                        m_selectedCharset = m_fonts[v].charSet;
-                        m_selectedFace = m_fonts[v].face;
-                    }
+                    m_dc.selectObject(v);
                     m_sink.selectObject(v);
                     break;
                 case EmfRecordType::DeleteObject:
+                    m_dc.deleteObject(v);
                     m_sink.deleteObject(v);
                     break;
                 case EmfRecordType::SelectPalette:
@@ -447,6 +432,7 @@ bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
                     m_sink.selectClipPath(RegionMode(v));
                     break;
                 case EmfRecordType::RestoreDc:
+                    m_dc.restoreDc(int32_t(v));
                     m_sink.restoreDc(int32_t(v));
                     break;
                 default: {
@@ -486,6 +472,7 @@ bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
             return true;
         }
         case EmfRecordType::SaveDc:
+            m_dc.saveDc();
             m_sink.saveDc();
             return true;
         case EmfRecordType::SetMetaRgn:
@@ -616,10 +603,7 @@ bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
                 if (ch == 0) break;
                 font.faceName.append(QChar(ch));
             }
-            if (index < uint32_t(kMaxObjectSlots)) {
-                if (m_fonts.size() <= index) m_fonts.resize(index + 1);
-                m_fonts[index] = {true, font.charSet, font.faceName};
-            }
+            if (index < uint32_t(kMaxObjectSlots)) m_dc.createFont(index, {font.charSet, font.faceName});
             m_sink.createFont(index, font);
             return true;
         }

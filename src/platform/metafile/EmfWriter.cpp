@@ -289,8 +289,9 @@ void EmfWriter::end() {
 // --- Device context ---
 
 void EmfWriter::saveDc() {
-    // The origins are followed 1024 levels deep, as far as players keep saved states.
-    if (m_saved.size() < 1024) m_saved.push_back(m_map);
+    // The origins and the selected font are followed as deep as players keep saved states.
+    if (m_saved.size() < size_t(kMaxSavedDcDepth)) m_saved.push_back(m_map);
+    m_dc.saveDc();
     simple(EMR_SAVEDC);
 }
 
@@ -301,6 +302,7 @@ void EmfWriter::restoreDc(int32_t savedDc) {
         m_map = m_saved[static_cast<size_t>(target)];
         m_saved.resize(static_cast<size_t>(target));
     }
+    m_dc.restoreDc(savedDc);
     oneValue(EMR_RESTOREDC, static_cast<uint32_t>(savedDc));
 }
 
@@ -470,7 +472,7 @@ void EmfWriter::createDibPatternBrush(uint32_t index, const DibRef& pattern, boo
 
 void EmfWriter::createFont(uint32_t index, const LogFont& font) {
     // EMR_EXTCREATEFONTINDIRECTW (MS-EMF 2.3.7.8) with a plain LogFont (2.2.13).
-    m_fontFaces.insert(index, font.faceName);
+    m_dc.createFont(index, FontKey{font.charSet, font.faceName});
     start(EMR_EXTCREATEFONTINDIRECTW);
     put32(objectIndex(index));
     putI32(font.height);
@@ -515,13 +517,12 @@ void EmfWriter::selectObject(uint32_t index) {
         selectClipRegion(&device, RegionMode::Copy);
         return;
     }
-    if (const auto face = m_fontFaces.constFind(index); face != m_fontFaces.constEnd())
-        m_selectedFace = *face;
+    m_dc.selectObject(index);
     oneValue(EMR_SELECTOBJECT, objectIndex(index));
 }
 
 void EmfWriter::deleteObject(uint32_t index) {
-    m_fontFaces.remove(index);
+    m_dc.deleteObject(index);
     if (m_regions.remove(index)) {
         m_regionBounds.remove(index);
         return;
@@ -803,7 +804,7 @@ void EmfWriter::extTextOut(const TextRun& text) {
     // The reader gave Unicode; Symbol and Wingdings text goes back to the fonts' codes, which
     // every player draws with the font's glyphs (GDI reads plain Latin codes in the Symbol
     // face as its Greek letters, so a decoded "×" written as such would come back as "⋅").
-    for (QChar c : unicodeToSymbolFont(text.text, m_selectedFace)) put16(c.unicode());
+    for (QChar c : unicodeToSymbolFont(text.text, m_dc.font().face)) put16(c.unicode());
     padTo4();
     if (withDx)
         for (size_t i = 0; i < size_t{chars} * perChar; ++i) putI32(text.dx[i]);

@@ -10,6 +10,7 @@
 // not have, are kept by the writer and written as EMR_EXTSELECTCLIPRGN (in device units) or
 // as the region records that carry their region by value.
 
+#include "platform/metafile/DecodingDc.h"
 #include "platform/metafile/GdiSink.h"
 
 #include <QByteArray>
@@ -156,10 +157,9 @@ class EmfWriter : public GdiSink {
     // Region objects by the sink's index: EMF has none, so they live here.
     QHash<uint32_t, std::vector<Rect>> m_regions;
     QHash<uint32_t, Rect> m_regionBounds;
-    // Face of each font object, and of the one selected: text in the Symbol and Wingdings
-    // faces is written in the fonts' own codes.
-    QHash<uint32_t, QString> m_fontFaces;
-    QString m_selectedFace;
+    // The selected font: text in the Symbol and Wingdings faces is written in the fonts' own
+    // codes.
+    DecodingDc m_dc;
 };
 
 }  // namespace plume::metafile

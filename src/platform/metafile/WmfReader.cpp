@@ -1,5 +1,6 @@
 #include "platform/metafile/WmfReader.h"
 
+#include "platform/metafile/DecodingDc.h"
 #include "platform/metafile/Dib.h"
 #include "platform/metafile/FontText.h"
 
@@ -91,10 +92,6 @@ constexpr uint32_t kPlaceableKey = 0x9AC6CDD7;
 constexpr qsizetype kPlaceableSize = 22;
 constexpr qsizetype kHeaderSize = 18;
 constexpr qsizetype kRecordHeaderSize = 6;
-
-// SaveDC levels the reader follows (for the selected font); deeper ones are ignored, as the
-// player ignores them.
-constexpr size_t kMaxSaveDepth = 1024;
 
 // ExtTextOut options carried by META_EXTTEXTOUT (MS-WMF 2.1.2.2).
 constexpr uint16_t kEtoOpaque = 0x0002;
@@ -222,13 +219,6 @@ class ObjectTable {
 
 enum class Outcome { Played, Skipped, Malformed };
 
-// What the reader itself must know of fonts: the charset and face of each font object and
-// of the selected font (saved and restored with the DC), to decode 8-bit text.
-struct FontKey {
-    uint8_t charSet = charset::kDefault;
-    QString face;
-};
-
 // Decodes one record's parameters and makes the matching sink call. Shared by validation
 // (with a scanning sink) and playback, so both see the same records the same way.
 class RecordDecoder {
@@ -263,9 +253,7 @@ class RecordDecoder {
     std::vector<uint32_t> m_counts;
     std::vector<int32_t> m_dx;
     std::vector<Rect> m_rects;
-    QHash<uint32_t, FontKey> m_fonts;  // font objects by slot
-    FontKey m_selectedFont;
-    std::vector<FontKey> m_savedFonts;
+    DecodingDc m_dc;  // the selected font, which decides how 8-bit text is decoded
 };
 
 QString RecordDecoder::decodeFace(std::span<const uint8_t> bytes, uint8_t charSet) const {
@@ -315,7 +303,7 @@ Outcome RecordDecoder::text(uint16_t function, Params& p, QString* why) {
         return Outcome::Malformed;
     }
     AnsiTextRun decoded =
-        decodeAnsiTextRun(bytes, m_dx, m_selectedFont.charSet, m_selectedFont.face);
+        decodeAnsiTextRun(bytes, m_dx, m_dc.font().charSet, m_dc.font().face);
     run.text = std::move(decoded.text);
     m_dx = std::move(decoded.dx);
     run.dx = m_dx;
@@ -470,20 +458,13 @@ Outcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> params, 
     switch (function) {
         // --- State records (MS-WMF 2.3.5) ---
         case META_SAVEDC:
-            // Nesting beyond the deepest a player keeps is ignored there too.
-            if (m_savedFonts.size() < kMaxSaveDepth) m_savedFonts.push_back(m_selectedFont);
+            m_dc.saveDc();
             m_sink.saveDc();
             return Outcome::Played;
         case META_RESTOREDC: {
             const int16_t level = p.i16();
             return done([&] {
-                // Negative: that many levels back; positive: the absolute level.
-                const qsizetype depth = static_cast<qsizetype>(m_savedFonts.size());
-                const qsizetype target = level < 0 ? depth + level : qsizetype{level} - 1;
-                if (target >= 0 && target < depth) {
-                    m_selectedFont = m_savedFonts[static_cast<size_t>(target)];
-                    m_savedFonts.resize(static_cast<size_t>(target));
-                }
+                m_dc.restoreDc(level);
                 m_sink.restoreDc(level);
             });
         }
@@ -626,7 +607,7 @@ Outcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> params, 
             return done([&] {
                 font.faceName = decodeFace(face, font.charSet);
                 if (const auto slot = newObject()) {
-                    m_fonts.insert(*slot, FontKey{font.charSet, font.faceName});
+                    m_dc.createFont(*slot, FontKey{font.charSet, font.faceName});
                     m_sink.createFont(*slot, font);
                 }
             });
@@ -700,14 +681,13 @@ Outcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> params, 
             if (!m_objects.inUse(index)) return unknown(function, params);  // never created
             if (function == META_DELETEOBJECT) {
                 m_objects.release(index);
-                m_fonts.remove(index);
+                m_dc.deleteObject(index);
                 m_sink.deleteObject(index);
             } else if (function == META_SELECTPALETTE) {
                 m_sink.selectPalette(index);
             } else {
                 // META_SELECTCLIPREGION names a region object; selecting it is what GDI does.
-                if (const auto font = m_fonts.constFind(index); font != m_fonts.constEnd())
-                    m_selectedFont = *font;
+                m_dc.selectObject(index);
                 m_sink.selectObject(index);
             }
             return Outcome::Played;

@@ -235,6 +235,32 @@ TEST(EmfReader, ShiftJisTextMergesTheAdvancesOfDoubleByteCharacters) {
     EXPECT_EQ(calls[1], QStringLiteral("text 3,4 'A\u30e1' dx 10 12"));
 }
 
+TEST(EmfReader, RestoreDcBringsBackTheCharacterSetOfTheFontSelectedBefore) {
+    // 83 81 is "メ" in CP932; in Arial's CP1252 it would be "ƒ" and an unassigned code.
+    const QByteArray sjis("\x83\x81");
+    const QString me = QString::fromUtf8("メ");
+    const QStringList texts = play(EmfBuilder(96, 96)
+                                       .createFont(1, -12, 400, QStringLiteral("MS Gothic"), 0, 128)
+                                       .createFont(2, -12, 400, QStringLiteral("Arial"))
+                                       .selectObject(1)
+                                       .saveDc()
+                                       .selectObject(2)
+                                       .extTextOutA(0, 0, sjis)
+                                       .restoreDc(-1)
+                                       .extTextOutA(0, 0, sjis)
+                                       .saveDc()
+                                       .saveDc()
+                                       .selectObject(2)
+                                       .restoreDc(1)  // absolute level: before both saves
+                                       .extTextOutA(0, 0, sjis)
+                                       .build())
+                                  .filter(QStringLiteral("text"));
+    ASSERT_EQ(texts.size(), 3);
+    EXPECT_FALSE(texts[0].contains(me)) << texts[0].toStdString();
+    EXPECT_EQ(texts[1], QStringLiteral("text 0,0 '%1' dx").arg(me));
+    EXPECT_EQ(texts[2], QStringLiteral("text 0,0 '%1' dx").arg(me));
+}
+
 TEST(EmfReader, EmfPlusCommentsAreSkippedAndOtherCommentsPassed) {
     QByteArray emfPlus;
     appendU32(emfPlus, 8);
