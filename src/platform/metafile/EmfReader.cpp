@@ -11,15 +11,6 @@ namespace plume::metafile {
 
 namespace {
 
-constexpr uint32_t kEmfSignature = 0x464D4520;  // " EMF", MS-EMF 2.1.14
-constexpr uint32_t kEmfPlusId = 0x2B464D45;     // "EMF+", MS-EMF 2.3.3.1
-constexpr size_t kMinHeaderSize = 88;           // ENHMETAHEADER without extensions
-constexpr size_t kRecordHeaderSize = 8;
-
-std::span<const uint8_t> spanOf(const QByteArray& bytes) {
-    return {reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())};
-}
-
 // Turns one record into sink calls. Keeps reusable buffers so that playing a picture does not
 // allocate per record, and the character sets of the fonts it created (for EMR_EXTTEXTOUTA).
 class EmfDecoder {
@@ -254,7 +245,7 @@ bool EmfDecoder::playBlit(EmfRecordType type, BoundedReader& in) {
 
 bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
     BoundedReader in(record);
-    in.skip(kRecordHeaderSize);
+    in.skip(kEmfRecordHeaderSize);
     const auto type = EmfRecordType(rawType);
     switch (type) {
         // --- Poly records: EMR_POLYLINE etc. (MS-EMF 2.3.5.x): bounds, count, POINTL[] ---
@@ -762,8 +753,7 @@ bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
             const uint32_t cb = in.u32();
             const auto data = in.bytes(cb);
             if (!in.ok()) return false;
-            if (data.size() >= 4 &&
-                (data[0] | data[1] << 8 | data[2] << 16 | uint32_t(data[3]) << 24) == kEmfPlusId) {
+            if (data.size() >= 4 && BoundedReader(data).u32() == kEmfPlusId) {
                 // EMF+ records (MS-EMFPLUS) are not drawn: the GDI records of a dual file are.
                 m_sink.unknownRecord(rawType, record);
                 return true;
@@ -782,22 +772,12 @@ bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
 
 }  // namespace
 
-bool looksLikeEmf(const QByteArray& bytes) {
-    if (bytes.size() < qsizetype(kMinHeaderSize)) return false;
-    BoundedReader in(spanOf(bytes));
-    const uint32_t type = in.u32();
-    in.seek(40);
-    return type == uint32_t(EmfRecordType::Header) && in.u32() == kEmfSignature;
-}
-
 std::variant<EmfFile, ParseError> readEmf(const QByteArray& bytes) {
-    if (bytes.size() > kMaxMetafileBytes)
-        return ParseError{0, QStringLiteral("The metafile is larger than 256 MiB.")};
-    if (!looksLikeEmf(bytes)) return ParseError{0, QStringLiteral("This is no EMF file.")};
+    if (!looksLikeEmf(byteSpan(bytes))) return ParseError{0, QStringLiteral("This is no EMF file.")};
 
     EmfFile file;
     file.bytes = bytes;
-    BoundedReader in(spanOf(bytes));
+    BoundedReader in(bytes);
     in.skip(4);
     const uint32_t headerSize = in.u32();
     EmfHeader& h = file.header;
@@ -814,7 +794,7 @@ std::variant<EmfFile, ParseError> readEmf(const QByteArray& bytes) {
     in.u32();  // nPalEntries
     h.devicePixels = in.sizeL();
     h.deviceMillimeters = in.sizeL();
-    if (!in.ok() || headerSize < kMinHeaderSize || headerSize % 4 != 0 ||
+    if (!in.ok() || headerSize < kEmfMinHeaderSize || headerSize % 4 != 0 ||
         headerSize > size_t(bytes.size()))
         return ParseError{4, QStringLiteral("The EMF header has an impossible size.")};
     // The micrometre size (header extension 2) refines the millimetre one when present.
@@ -837,15 +817,15 @@ std::variant<EmfFile, ParseError> readEmf(const QByteArray& bytes) {
                 "The picture has more than 4 million records; the rest is left out.");
             break;
         }
-        if (end - offset < kRecordHeaderSize) {
+        if (end - offset < kEmfRecordHeaderSize) {
             file.truncationNote =
                 QStringLiteral("The last record at offset %1 is cut short.").arg(offset);
             break;
         }
-        BoundedReader rec(spanOf(bytes).subspan(offset, kRecordHeaderSize));
+        BoundedReader rec(byteSpan(bytes).subspan(offset, kEmfRecordHeaderSize));
         const uint32_t type = rec.u32();
         const uint32_t size = rec.u32();
-        if (size < kRecordHeaderSize || size % 4 != 0 || size > end - offset) {
+        if (size < kEmfRecordHeaderSize || size % 4 != 0 || size > end - offset) {
             file.truncationNote = QStringLiteral(
                                       "The record at offset %1 has an impossible size "
                                       "(%2 bytes); the picture ends there.")
@@ -881,7 +861,7 @@ PlaybackStats playEmf(const EmfFile& file, GdiSink& sink, const PlaybackControl&
     sink.begin(info);
 
     EmfDecoder decoder(sink);
-    const auto all = spanOf(file.bytes);
+    const auto all = byteSpan(file.bytes);
     qsizetype sinceCheck = 0;
     for (size_t i = 1; i < file.records.size(); ++i) {
         if (control.shouldStop && ++sinceCheck >= 64) {

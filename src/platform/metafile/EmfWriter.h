@@ -12,6 +12,7 @@
 
 #include "platform/metafile/DecodingDc.h"
 #include "platform/metafile/GdiSink.h"
+#include "platform/metafile/MetafileFormat.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -123,7 +124,7 @@ class EmfWriter : public GdiSink {
     };
 
     // Record assembly: start() opens a record, finish() pads it to 4 bytes and sets its size.
-    void start(uint32_t type);
+    void start(EmfRecordType type);
     void finish();
     void put32(uint32_t v);
     void putI32(int32_t v) { put32(static_cast<uint32_t>(v)); }
@@ -132,15 +133,15 @@ class EmfWriter : public GdiSink {
     void putPoint(Point p);
     void putBytes(std::span<const uint8_t> data);
     void padTo4();
-    void simple(uint32_t type);
-    void oneValue(uint32_t type, uint32_t value);
-    void pointRecord(uint32_t type, Point p);
-    void rectRecord(uint32_t type, const Rect& r);
-    void arcRecord(uint32_t type, const Rect& box, Point start, Point end);
-    void polyRecord(uint32_t type16, uint32_t type32, std::span<const Point> points);
-    void polyPolyRecord(uint32_t type16, uint32_t type32, std::span<const Point> points,
+    void simple(EmfRecordType type);
+    void oneValue(EmfRecordType type, uint32_t value);
+    void pointRecord(EmfRecordType type, Point p);
+    void rectRecord(EmfRecordType type, const Rect& r);
+    void arcRecord(EmfRecordType type, const Rect& box, Point start, Point end);
+    void polyRecord(EmfRecordType type16, EmfRecordType type32, std::span<const Point> points);
+    void polyPolyRecord(EmfRecordType type16, EmfRecordType type32, std::span<const Point> points,
                         std::span<const uint32_t> counts);
-    void regionRecord(uint32_t type, const RegionData& region, const uint32_t* brush,
+    void regionRecord(EmfRecordType type, const RegionData& region, const uint32_t* brush,
                       const Size* stroke);
     void putRegionData(const RegionData& region);
     uint32_t objectIndex(uint32_t sinkIndex);

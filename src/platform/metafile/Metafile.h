@@ -20,6 +20,12 @@ inline constexpr qsizetype kMaxMetafileBytes = 256 * 1024 * 1024;
 inline constexpr qsizetype kMaxRecords = 4'000'000;
 inline constexpr int kMaxObjectSlots = 65'535;
 
+// The largest raster Plume makes or decodes (a bitmap inside a metafile, a rendering, a
+// thumbnail): 16,384 pixels a side and 128 megapixels, counted in millions as the message
+// that refuses a larger one shows the number.
+inline constexpr int kMaxRasterSide = 16'384;
+inline constexpr qint64 kMaxRasterPixels = 128'000'000;
+
 enum class Format { Emf, PlaceableWmf, RawWmf };
 
 // Why bytes were refused, and where.

@@ -1,7 +1,9 @@
 #include "platform/metafile/WmfReader.h"
 
+#include "platform/metafile/BoundedReader.h"
 #include "platform/metafile/DecodingDc.h"
 #include "platform/metafile/Dib.h"
+#include "platform/metafile/MetafileFormat.h"
 #include "platform/metafile/FontText.h"
 
 #include <QHash>
@@ -14,179 +16,14 @@
 namespace plume::metafile {
 namespace {
 
-// Record functions (RecordType enumeration, MS-WMF 2.1.1.1).
-enum Function : uint16_t {
-    META_EOF = 0x0000,
-    META_REALIZEPALETTE = 0x0035,
-    META_SETPALENTRIES = 0x0037,
-    META_SETBKMODE = 0x0102,
-    META_SETMAPMODE = 0x0103,
-    META_SETROP2 = 0x0104,
-    META_SETRELABS = 0x0105,
-    META_SETPOLYFILLMODE = 0x0106,
-    META_SETSTRETCHBLTMODE = 0x0107,
-    META_SETTEXTCHAREXTRA = 0x0108,
-    META_RESTOREDC = 0x0127,
-    META_RESIZEPALETTE = 0x0139,
-    META_DIBCREATEPATTERNBRUSH = 0x0142,
-    META_SETLAYOUT = 0x0149,
-    META_SETBKCOLOR = 0x0201,
-    META_SETTEXTCOLOR = 0x0209,
-    META_OFFSETVIEWPORTORG = 0x0211,
-    META_LINETO = 0x0213,
-    META_MOVETO = 0x0214,
-    META_OFFSETCLIPRGN = 0x0220,
-    META_FILLREGION = 0x0228,
-    META_SETMAPPERFLAGS = 0x0231,
-    META_SELECTPALETTE = 0x0234,
-    META_POLYGON = 0x0324,
-    META_POLYLINE = 0x0325,
-    META_SETTEXTJUSTIFICATION = 0x020A,
-    META_SETWINDOWORG = 0x020B,
-    META_SETWINDOWEXT = 0x020C,
-    META_SETVIEWPORTORG = 0x020D,
-    META_SETVIEWPORTEXT = 0x020E,
-    META_OFFSETWINDOWORG = 0x020F,
-    META_SCALEWINDOWEXT = 0x0410,
-    META_SCALEVIEWPORTEXT = 0x0412,
-    META_EXCLUDECLIPRECT = 0x0415,
-    META_INTERSECTCLIPRECT = 0x0416,
-    META_ELLIPSE = 0x0418,
-    META_FLOODFILL = 0x0419,
-    META_FRAMEREGION = 0x0429,
-    META_ANIMATEPALETTE = 0x0436,
-    META_TEXTOUT = 0x0521,
-    META_POLYPOLYGON = 0x0538,
-    META_EXTFLOODFILL = 0x0548,
-    META_RECTANGLE = 0x041B,
-    META_SETPIXEL = 0x041F,
-    META_ROUNDRECT = 0x061C,
-    META_PATBLT = 0x061D,
-    META_SAVEDC = 0x001E,
-    META_PIE = 0x081A,
-    META_STRETCHBLT = 0x0B23,
-    META_ESCAPE = 0x0626,
-    META_INVERTREGION = 0x012A,
-    META_PAINTREGION = 0x012B,
-    META_SELECTCLIPREGION = 0x012C,
-    META_SELECTOBJECT = 0x012D,
-    META_SETTEXTALIGN = 0x012E,
-    META_ARC = 0x0817,
-    META_CHORD = 0x0830,
-    META_BITBLT = 0x0922,
-    META_EXTTEXTOUT = 0x0A32,
-    META_SETDIBTODEV = 0x0D33,
-    META_DIBBITBLT = 0x0940,
-    META_DIBSTRETCHBLT = 0x0B41,
-    META_STRETCHDIB = 0x0F43,
-    META_DELETEOBJECT = 0x01F0,
-    META_CREATEPALETTE = 0x00F7,
-    META_CREATEPATTERNBRUSH = 0x01F9,
-    META_CREATEPENINDIRECT = 0x02FA,
-    META_CREATEFONTINDIRECT = 0x02FB,
-    META_CREATEBRUSHINDIRECT = 0x02FC,
-    META_CREATEREGION = 0x06FF,
-};
-
-constexpr uint32_t kPlaceableKey = 0x9AC6CDD7;
-constexpr qsizetype kPlaceableSize = 22;
-constexpr qsizetype kHeaderSize = 18;
-constexpr qsizetype kRecordHeaderSize = 6;
+constexpr size_t kRecordHeaderSize = kWmfRecordHeaderSize;
 
 // ExtTextOut options carried by META_EXTTEXTOUT (MS-WMF 2.1.2.2).
 constexpr uint16_t kEtoOpaque = 0x0002;
 constexpr uint16_t kEtoClipped = 0x0004;
 
-// META_ESCAPE's comment function and the "WMFC" embedded-EMF comment (MS-WMF 2.3.6.1).
-constexpr uint16_t kMfComment = 0x000F;
-constexpr uint32_t kWmfcIdentifier = 0x43464D57;
+// The "WMFC" comment that carries a piece of an EMF (MS-WMF 2.3.6.1).
 constexpr uint32_t kEmfCommentType = 0x00000001;
-
-// Little-endian reads over one record's parameters. A read past the end fails the reader
-// for good and returns zero: a decoder reads all fields, then checks ok() once.
-class Params {
-  public:
-    explicit Params(std::span<const uint8_t> data) : m_data(data) {}
-
-    bool ok() const { return m_ok; }
-    size_t remaining() const { return m_ok ? m_data.size() - m_pos : 0; }
-
-    uint16_t u16() {
-        if (!need(2)) return 0;
-        const uint16_t v = static_cast<uint16_t>(m_data[m_pos] | (m_data[m_pos + 1] << 8));
-        m_pos += 2;
-        return v;
-    }
-    int16_t i16() { return static_cast<int16_t>(u16()); }
-    uint32_t u32() {
-        const uint32_t lo = u16();
-        return lo | (static_cast<uint32_t>(u16()) << 16);
-    }
-    uint8_t u8() {
-        if (!need(1)) return 0;
-        return m_data[m_pos++];
-    }
-    std::span<const uint8_t> bytes(size_t count) {
-        if (!need(count)) return {};
-        const auto span = m_data.subspan(m_pos, count);
-        m_pos += count;
-        return span;
-    }
-    std::span<const uint8_t> rest() { return bytes(remaining()); }
-    void skip(size_t count) { bytes(count); }
-
-    // WMF stores most coordinate pairs y first, and rectangles bottom, right, top, left.
-    Point pointYX() {
-        const int16_t y = i16();
-        return Point{i16(), y};
-    }
-    Point pointXY() {
-        const int16_t x = i16();
-        return Point{x, i16()};
-    }
-    Rect rectBRTL() {
-        Rect r;
-        r.bottom = i16();
-        r.right = i16();
-        r.top = i16();
-        r.left = i16();
-        return r;
-    }
-    Rect rectLTRB() {
-        Rect r;
-        r.left = i16();
-        r.top = i16();
-        r.right = i16();
-        r.bottom = i16();
-        return r;
-    }
-
-  private:
-    bool need(size_t count) {
-        if (!m_ok || count > m_data.size() - m_pos) {
-            m_ok = false;
-            return false;
-        }
-        return true;
-    }
-
-    std::span<const uint8_t> m_data;
-    size_t m_pos = 0;
-    bool m_ok = true;
-};
-
-uint16_t u16At(std::span<const uint8_t> d, size_t at) {
-    return at + 2 <= d.size() ? static_cast<uint16_t>(d[at] | (d[at + 1] << 8)) : 0;
-}
-uint32_t u32At(std::span<const uint8_t> d, size_t at) {
-    return u16At(d, at) | (static_cast<uint32_t>(u16At(d, at + 2)) << 16);
-}
-
-bool looksLikeMetaHeader(std::span<const uint8_t> d, size_t at) {
-    const uint16_t type = u16At(d, at), words = u16At(d, at + 2), version = u16At(d, at + 4);
-    return d.size() >= at + kHeaderSize && (type == 1 || type == 2) && words == 9 &&
-           (version == 0x0100 || version == 0x0300);
-}
 
 QString functionName(uint16_t function) {
     return QStringLiteral("0x%1").arg(function, 4, 16, QLatin1Char('0'));
@@ -233,18 +70,18 @@ class RecordDecoder {
         return Outcome::Skipped;
     }
     std::optional<uint32_t> newObject() { return m_objects.allocate(); }
-    std::span<const Point> readPoints(Params& p, size_t count) {
+    std::span<const Point> readPoints(BoundedReader& p, size_t count) {
         if (count * 4 > p.remaining()) {
             p.skip(count * 4);  // fails the reader
             return {};
         }
         m_points.resize(count);
-        for (size_t i = 0; i < count; ++i) m_points[i] = p.pointXY();
+        for (size_t i = 0; i < count; ++i) m_points[i] = p.pointS();
         return m_points;
     }
-    Outcome text(uint16_t function, Params& p, QString* why);
+    Outcome text(uint16_t function, BoundedReader& p, QString* why);
     Outcome blit(uint16_t function, std::span<const uint8_t> params, QString* why);
-    Outcome region(Params& p);
+    Outcome region(BoundedReader& p);
     QString decodeFace(std::span<const uint8_t> bytes, uint8_t charSet) const;
 
     GdiSink& m_sink;
@@ -272,7 +109,7 @@ QString RecordDecoder::decodeFace(std::span<const uint8_t> bytes, uint8_t charSe
     return decodeAnsiText(name, charset::kAnsi);
 }
 
-Outcome RecordDecoder::text(uint16_t function, Params& p, QString* why) {
+Outcome RecordDecoder::text(uint16_t function, BoundedReader& p, QString* why) {
     TextRun run;
     std::span<const uint8_t> bytes;
     if (function == META_TEXTOUT) {
@@ -280,16 +117,16 @@ Outcome RecordDecoder::text(uint16_t function, Params& p, QString* why) {
         const uint16_t length = p.u16();
         bytes = p.bytes(length);
         p.skip(length & 1);
-        run.reference = p.pointYX();
+        run.reference = p.pointYX16();
         m_dx.clear();
     } else {
         // META_EXTTEXTOUT (MS-WMF 2.3.3.5): y, x, length, options, optional rectangle,
         // string padded to even, optional 16-bit advances, one per byte.
-        run.reference = p.pointYX();
+        run.reference = p.pointYX16();
         const uint16_t length = p.u16();
         const uint16_t options = p.u16();
         run.options = options;
-        if (options & (kEtoOpaque | kEtoClipped)) run.rect = p.rectLTRB();
+        if (options & (kEtoOpaque | kEtoClipped)) run.rect = p.rectS();
         bytes = p.bytes(length);
         if (length & 1) p.skip(std::min<size_t>(1, p.remaining()));
         m_dx.clear();
@@ -311,7 +148,7 @@ Outcome RecordDecoder::text(uint16_t function, Params& p, QString* why) {
     return Outcome::Played;
 }
 
-Outcome RecordDecoder::region(Params& p) {
+Outcome RecordDecoder::region(BoundedReader& p) {
     // Region object (MS-WMF 2.2.1.5): nextInChain, ObjectType, ObjectCount, RegionSize,
     // ScanCount, MaxScan, bounding rectangle, then ScanCount scans of
     // {Count, Top, Bottom, Count/2 (Left, Right) pairs, Count2}.
@@ -319,7 +156,7 @@ Outcome RecordDecoder::region(Params& p) {
     const uint16_t scanCount = p.u16();
     p.skip(2);
     RegionData region;
-    region.bounds = p.rectLTRB();
+    region.bounds = p.rectS();
     if (!p.ok()) return Outcome::Malformed;
     m_rects.clear();
     for (uint16_t s = 0; s < scanCount && p.ok(); ++s) {
@@ -341,7 +178,7 @@ Outcome RecordDecoder::region(Params& p) {
 }
 
 Outcome RecordDecoder::blit(uint16_t function, std::span<const uint8_t> params, QString* why) {
-    Params p(params);
+    BoundedReader p(params);
     BlitOp op;
     // The forms without a bitmap (MS-WMF 2.3.1.1-2.3.1.4) are exactly (function >> 8) words
     // of parameters long and carry a reserved word before the destination.
@@ -445,7 +282,7 @@ Outcome RecordDecoder::blit(uint16_t function, std::span<const uint8_t> params, 
 }
 
 Outcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> params, QString* why) {
-    Params p(params);
+    BoundedReader p(params);
     auto done = [&](auto&& call) {
         if (!p.ok()) {
             if (why) *why = QStringLiteral("parameters longer than the record");
@@ -475,27 +312,27 @@ Outcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> params, 
             });
         }
         case META_SETWINDOWORG: {
-            const Point pt = p.pointYX();
+            const Point pt = p.pointYX16();
             return done([&] { m_sink.setWindowOrg(pt); });
         }
         case META_SETWINDOWEXT: {
-            const Point pt = p.pointYX();
+            const Point pt = p.pointYX16();
             return done([&] { m_sink.setWindowExt(Size{pt.x, pt.y}); });
         }
         case META_SETVIEWPORTORG: {
-            const Point pt = p.pointYX();
+            const Point pt = p.pointYX16();
             return done([&] { m_sink.setViewportOrg(pt); });
         }
         case META_SETVIEWPORTEXT: {
-            const Point pt = p.pointYX();
+            const Point pt = p.pointYX16();
             return done([&] { m_sink.setViewportExt(Size{pt.x, pt.y}); });
         }
         case META_OFFSETWINDOWORG: {
-            const Point d = p.pointYX();
+            const Point d = p.pointYX16();
             return done([&] { m_sink.offsetWindowOrg(d.x, d.y); });
         }
         case META_OFFSETVIEWPORTORG: {
-            const Point d = p.pointYX();
+            const Point d = p.pointYX16();
             return done([&] { m_sink.offsetViewportOrg(d.x, d.y); });
         }
         case META_SCALEWINDOWEXT:
@@ -546,19 +383,19 @@ Outcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> params, 
             return done([&] { m_sink.setTextCharacterExtra(extra); });
         }
         case META_MOVETO: {
-            const Point pt = p.pointYX();
+            const Point pt = p.pointYX16();
             return done([&] { m_sink.moveTo(pt); });
         }
         case META_EXCLUDECLIPRECT: {
-            const Rect r = p.rectBRTL();
+            const Rect r = p.rectBRTL16();
             return done([&] { m_sink.excludeClipRect(r); });
         }
         case META_INTERSECTCLIPRECT: {
-            const Rect r = p.rectBRTL();
+            const Rect r = p.rectBRTL16();
             return done([&] { m_sink.intersectClipRect(r); });
         }
         case META_OFFSETCLIPRGN: {
-            const Point d = p.pointYX();
+            const Point d = p.pointYX16();
             return done([&] { m_sink.offsetClipRgn(d.x, d.y); });
         }
         case META_REALIZEPALETTE:
@@ -695,29 +532,29 @@ Outcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> params, 
 
         // --- Drawing records (MS-WMF 2.3.3) ---
         case META_LINETO: {
-            const Point pt = p.pointYX();
+            const Point pt = p.pointYX16();
             return done([&] { m_sink.lineTo(pt); });
         }
         case META_RECTANGLE: {
-            const Rect r = p.rectBRTL();
+            const Rect r = p.rectBRTL16();
             return done([&] { m_sink.rectangle(r); });
         }
         case META_ELLIPSE: {
-            const Rect r = p.rectBRTL();
+            const Rect r = p.rectBRTL16();
             return done([&] { m_sink.ellipse(r); });
         }
         case META_ROUNDRECT: {
             const int16_t height = p.i16();
             const int16_t width = p.i16();
-            const Rect r = p.rectBRTL();
+            const Rect r = p.rectBRTL16();
             return done([&] { m_sink.roundRect(r, Size{width, height}); });
         }
         case META_ARC:
         case META_CHORD:
         case META_PIE: {
-            const Point end = p.pointYX();
-            const Point start = p.pointYX();
-            const Rect box = p.rectBRTL();
+            const Point end = p.pointYX16();
+            const Point start = p.pointYX16();
+            const Rect box = p.rectBRTL16();
             return done([&] {
                 if (function == META_ARC)
                     m_sink.arc(box, start, end);
@@ -729,7 +566,7 @@ Outcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> params, 
         }
         case META_SETPIXEL: {
             const ColorRef c{p.u32()};
-            const Point pt = p.pointYX();
+            const Point pt = p.pointYX16();
             return done([&] { m_sink.setPixel(pt, c); });
         }
         case META_POLYLINE:
@@ -805,7 +642,7 @@ Outcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> params, 
             const uint16_t count = p.u16();
             const auto data = p.bytes(std::min<size_t>(count, p.remaining()));
             if (!p.ok()) return Outcome::Malformed;
-            if (escape == kMfComment) {
+            if (escape == kWmfMfComment) {
                 m_sink.comment(data);
                 return Outcome::Played;
             }
@@ -855,7 +692,7 @@ class ScanSink : public GdiSink {
     // identifier, comment type, version, checksum (16-bit), flags, record count, this piece's
     // size, bytes remaining, total EMF size, then this piece of the EMF.
     void comment(std::span<const uint8_t> data) override {
-        Params p(data);
+        BoundedReader p(data);
         if (p.u32() != kWmfcIdentifier || p.u32() != kEmfCommentType) return;
         p.skip(4 + 2 + 4 + 4);
         const uint32_t pieceSize = p.u32();
@@ -872,9 +709,7 @@ class ScanSink : public GdiSink {
         m_embedded.append(reinterpret_cast<const char*>(piece.data()),
                           static_cast<qsizetype>(piece.size()));
         if (remaining == 0 && static_cast<uint32_t>(m_embedded.size()) == total &&
-            u32At({reinterpret_cast<const uint8_t*>(m_embedded.constData()),
-                   static_cast<size_t>(m_embedded.size())},
-                  40) == 0x464D4520)  // " EMF"
+            BoundedReader(m_embedded).u32At(40) == kEmfSignature)
             m_scan.embeddedEmf = m_embedded;
     }
 
@@ -924,38 +759,31 @@ std::optional<double> hundredthMmPerUnit(MapMode mode) {
 
 }  // namespace
 
-bool looksLikeWmf(std::span<const uint8_t> bytes) {
-    if (bytes.size() >= static_cast<size_t>(kPlaceableSize) && u32At(bytes, 0) == kPlaceableKey)
-        return true;
-    return looksLikeMetaHeader(bytes, 0);
-}
-
 std::variant<WmfFile, ParseError> readWmf(std::span<const uint8_t> bytes) {
     WmfFile file;
     WmfHeader& h = file.header;
-    if (static_cast<qsizetype>(bytes.size()) > kMaxMetafileBytes)
-        return ParseError{0, QStringLiteral("The metafile is larger than 256 MiB.")};
+    const BoundedReader in(bytes);
     size_t at = 0;
-    if (bytes.size() >= static_cast<size_t>(kPlaceableSize) && u32At(bytes, 0) == kPlaceableKey) {
+    if (looksLikePlaceableWmf(bytes)) {
         // META_PLACEABLE (MS-WMF 2.3.2.3): key, handle, bounding box, units per inch,
         // reserved, checksum (XOR of the ten words before it).
         h.placeable = true;
-        h.bounds =
-            Rect{static_cast<int16_t>(u16At(bytes, 6)), static_cast<int16_t>(u16At(bytes, 8)),
-                 static_cast<int16_t>(u16At(bytes, 10)), static_cast<int16_t>(u16At(bytes, 12))};
-        h.unitsPerInch = u16At(bytes, 14);
+        BoundedReader placeable(bytes.first(kWmfPlaceableSize));
+        placeable.skip(6);
+        h.bounds = placeable.rectS();
+        h.unitsPerInch = placeable.u16();
         uint16_t checksum = 0;
-        for (size_t i = 0; i < 10; ++i) checksum ^= u16At(bytes, 2 * i);
-        h.checksumMatches = checksum == u16At(bytes, 20);
-        at = kPlaceableSize;
+        for (size_t i = 0; i < 10; ++i) checksum ^= in.u16At(2 * i);
+        h.checksumMatches = checksum == in.u16At(20);
+        at = kWmfPlaceableSize;
     }
     if (!looksLikeMetaHeader(bytes, at))
         return ParseError{static_cast<qsizetype>(at),
                           h.placeable ? QStringLiteral("The placeable WMF has no valid header.")
                                       : QStringLiteral("This is no WMF metafile.")};
-    h.version = u16At(bytes, at + 4);
-    h.objectCount = u16At(bytes, at + 10);
-    at += kHeaderSize;
+    h.version = in.u16At(at + 4);
+    h.objectCount = in.u16At(at + 10);
+    at += kWmfHeaderSize;
     h.recordsOffset = static_cast<qsizetype>(at);
 
     ScanSink scanSink(file.scan);
@@ -970,8 +798,8 @@ std::variant<WmfFile, ParseError> readWmf(std::span<const uint8_t> bytes) {
                     .arg(at);
             break;
         }
-        const uint64_t size = uint64_t{u32At(bytes, at)} * 2;
-        const uint16_t function = u16At(bytes, at + 4);
+        const uint64_t size = uint64_t{in.u32At(at)} * 2;
+        const uint16_t function = in.u16At(at + 4);
         if (size < static_cast<uint64_t>(kRecordHeaderSize) || size > left) {
             file.truncationNote =
                 QStringLiteral("record %1 (function %2) at offset %3 claims %4 bytes, %5 remain")
@@ -1040,11 +868,9 @@ PictureInfo wmfPictureInfo(const WmfFile& file, std::optional<Rect> frame) {
     if (!frame && s.embeddedEmf.size() >= 40) {
         // An embedded EMF's frame (rclFrame, MS-EMF 2.2.9) is the size its writer meant;
         // the WMF's window is only in the writer's device pixels.
-        const auto emf = std::span<const uint8_t>(
-            reinterpret_cast<const uint8_t*>(s.embeddedEmf.constData()), 40);
-        const Rect emfFrame{
-            static_cast<int32_t>(u32At(emf, 24)), static_cast<int32_t>(u32At(emf, 28)),
-            static_cast<int32_t>(u32At(emf, 32)), static_cast<int32_t>(u32At(emf, 36))};
+        BoundedReader emf(s.embeddedEmf);
+        emf.seek(24);
+        const Rect emfFrame = emf.rectL();
         if (emfFrame.right > emfFrame.left && emfFrame.bottom > emfFrame.top &&
             int64_t{emfFrame.right} - emfFrame.left < 100'000'000 &&
             int64_t{emfFrame.bottom} - emfFrame.top < 100'000'000)

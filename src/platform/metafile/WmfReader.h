@@ -55,10 +55,8 @@ struct WmfFile {
     QString truncationNote;  // why reading stopped before META_EOF, if it did
 };
 
-// True when the bytes begin like a placeable or a raw WMF.
-bool looksLikeWmf(std::span<const uint8_t> bytes);
-
-// Reads and validates a WMF. Bytes that are no WMF at all give a ParseError.
+// Reads and validates a WMF. Bytes that are no WMF at all give a ParseError. The bytes are no
+// larger than kMaxMetafileBytes: parseMetafile refuses larger ones first.
 std::variant<WmfFile, ParseError> readWmf(std::span<const uint8_t> bytes);
 
 struct WmfPlayResult {

@@ -2,6 +2,7 @@
 
 #include "platform/metafile/Dib.h"
 #include "platform/metafile/EmfWriter.h"
+#include "platform/metafile/MetafileFormat.h"
 #include "support/TestSupport.h"
 #include "support/WmfBuilder.h"
 
