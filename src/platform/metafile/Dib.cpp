@@ -484,7 +484,8 @@ std::optional<std::vector<uint8_t>> bitmap16ToPackedDib(std::span<const uint8_t>
         setError(error, QStringLiteral("bitmap has no pixels (%1 × %2)").arg(width).arg(height));
         return std::nullopt;
     }
-    if (width > kMaxRasterSide || height > kMaxRasterSide || qint64{width} * height > kMaxRasterPixels) {
+    if (width > kMaxRasterSide || height > kMaxRasterSide ||
+        qint64{width} * height > kMaxRasterPixels) {
         setError(error, QStringLiteral("bitmap of %1 × %2 pixels is larger than the limit of "
                                        "16,384 pixels a side and 128 megapixels")
                             .arg(width)

@@ -146,8 +146,8 @@ bool EmfDecoder::playText(BoundedReader& in, std::span<const uint8_t> record, bo
     } else {
         // 8-bit text in the code page of the selected font's character set; the per-byte
         // advances of a double-byte character add up to that character's one advance.
-        AnsiTextRun decoded = decodeAnsiTextRun(text, m_dxRaw, m_dc.font().charSet,
-                                                m_dc.font().face, int(perChar));
+        AnsiTextRun decoded =
+            decodeAnsiTextRun(text, m_dxRaw, m_dc.font().charSet, m_dc.font().face, int(perChar));
         run.text = std::move(decoded.text);
         m_dx = std::move(decoded.dx);
     }
@@ -594,7 +594,8 @@ bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
                 if (ch == 0) break;
                 font.faceName.append(QChar(ch));
             }
-            if (index < uint32_t(kMaxObjectSlots)) m_dc.createFont(index, {font.charSet, font.faceName});
+            if (index < uint32_t(kMaxObjectSlots))
+                m_dc.createFont(index, {font.charSet, font.faceName});
             m_sink.createFont(index, font);
             return true;
         }
@@ -773,7 +774,8 @@ bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
 }  // namespace
 
 std::variant<EmfFile, ParseError> readEmf(const QByteArray& bytes) {
-    if (!looksLikeEmf(byteSpan(bytes))) return ParseError{0, QStringLiteral("This is no EMF file.")};
+    if (!looksLikeEmf(byteSpan(bytes)))
+        return ParseError{0, QStringLiteral("This is no EMF file.")};
 
     EmfFile file;
     file.bytes = bytes;

@@ -21,7 +21,6 @@
 
 namespace plume::metafile {
 
-
 // One record of the chain: where it lies in the bytes. Kept small so that a picture of a
 // million records indexes into 12 MB.
 struct EmfRecordRef {

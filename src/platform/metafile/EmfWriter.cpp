@@ -2,8 +2,8 @@
 
 #include "platform/metafile/BoundedReader.h"
 #include "platform/metafile/Dib.h"
-#include "platform/metafile/MetafileFormat.h"
 #include "platform/metafile/FontText.h"
+#include "platform/metafile/MetafileFormat.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,8 +14,7 @@
 namespace plume::metafile {
 namespace {
 
-constexpr uint32_t kHeaderSize = 108;           // with both header extensions
-
+constexpr uint32_t kHeaderSize = 108;  // with both header extensions
 
 bool fits16(std::span<const Point> points) {
     return std::all_of(points.begin(), points.end(), [](const Point& p) {
@@ -154,7 +153,8 @@ void EmfWriter::begin(const PictureInfo& info) {
     m_records = 0;
     m_maxHandle = 0;
     m_ended = false;
-    // EmfRecordType::Header (MS-EMF 2.3.4.2) with both extensions; sizes and counts are set by end().
+    // EmfRecordType::Header (MS-EMF 2.3.4.2) with both extensions; sizes and counts are set by
+    // end().
     start(EmfRecordType::Header);
     putRect(info.bounds);
     putRect(info.frame);
@@ -361,8 +361,9 @@ void EmfWriter::createBrush(uint32_t index, const LogBrush& brush) {
 }
 
 void EmfWriter::createDibPatternBrush(uint32_t index, const DibRef& pattern, bool monochrome) {
-    // EmfRecordType::CreateDibPatternBrushPt / EmfRecordType::CreateMonoBrush (MS-EMF 2.3.7.4, 2.3.7.5): usage,
-    // then offsets and sizes of the BITMAPINFO and the bits that follow the fixed part.
+    // EmfRecordType::CreateDibPatternBrushPt / EmfRecordType::CreateMonoBrush
+    // (MS-EMF 2.3.7.4, 2.3.7.5): usage, then offsets and sizes of the BITMAPINFO and the bits that
+    // follow the fixed part.
     const auto dib = splitDib(pattern);
     if (!dib) {
         // The slot is still taken, as it was in the source: a solid black brush keeps later
@@ -505,7 +506,8 @@ void EmfWriter::putRegionData(const RegionData& region) {
 }
 
 void EmfWriter::selectClipRegion(const RegionData* region, RegionMode mode) {
-    // EmfRecordType::ExtSelectClipRgn (MS-EMF 2.3.2.2): no region data resets the clip with RGN_COPY.
+    // EmfRecordType::ExtSelectClipRgn (MS-EMF 2.3.2.2): no region data resets the clip with
+    // RGN_COPY.
     start(EmfRecordType::ExtSelectClipRgn);
     put32(region ? static_cast<uint32_t>(32 + region->rects.size() * 16) : 0);
     put32(static_cast<uint32_t>(mode));
@@ -547,7 +549,8 @@ void EmfWriter::lineTo(Point point) {
     pointRecord(EmfRecordType::LineTo, point);
 }
 
-void EmfWriter::polyRecord(EmfRecordType type16, EmfRecordType type32, std::span<const Point> points) {
+void EmfWriter::polyRecord(EmfRecordType type16, EmfRecordType type32,
+                           std::span<const Point> points) {
     // EmfRecordType::Polyline16 and friends (MS-EMF 2.3.5.16...): bounds, count, points; the 32-bit
     // forms when a coordinate does not fit 16 bits.
     const bool small = fits16(points);
@@ -565,8 +568,8 @@ void EmfWriter::polyRecord(EmfRecordType type16, EmfRecordType type32, std::span
     finish();
 }
 
-void EmfWriter::polyPolyRecord(EmfRecordType type16, EmfRecordType type32, std::span<const Point> points,
-                               std::span<const uint32_t> counts) {
+void EmfWriter::polyPolyRecord(EmfRecordType type16, EmfRecordType type32,
+                               std::span<const Point> points, std::span<const uint32_t> counts) {
     const bool small = fits16(points);
     start(small ? type16 : type32);
     putRect(boundsOf(points));
@@ -643,8 +646,9 @@ void EmfWriter::setPixel(Point point, ColorRef color) {
 
 void EmfWriter::regionRecord(EmfRecordType type, const RegionData& region, const uint32_t* brush,
                              const Size* stroke) {
-    // EmfRecordType::FillRgn, EmfRecordType::FrameRgn, EmfRecordType::InvertRgn, EmfRecordType::PaintRgn (MS-EMF 2.3.5.10...): bounds,
-    // region size, brush (and stroke size), region data in logical units.
+    // EmfRecordType::FillRgn, EmfRecordType::FrameRgn, EmfRecordType::InvertRgn,
+    // EmfRecordType::PaintRgn (MS-EMF 2.3.5.10...): bounds, region size, brush (and stroke size),
+    // region data in logical units.
     start(type);
     putRect(region.bounds);
     put32(static_cast<uint32_t>(32 + region.rects.size() * 16));
@@ -730,8 +734,8 @@ void EmfWriter::extTextOut(const TextRun& text) {
 
 void EmfWriter::blit(const BlitOp& op) {
     if (op.source.empty()) {
-        // A raster operation on the destination and brush alone: EmfRecordType::BitBlt without a bitmap
-        // (MS-EMF 2.3.1.2), as GDI records PatBlt.
+        // A raster operation on the destination and brush alone: EmfRecordType::BitBlt without a
+        // bitmap (MS-EMF 2.3.1.2), as GDI records PatBlt.
         start(EmfRecordType::BitBlt);
         putRect(
             Rect{op.destX, op.destY, op.destX + op.destWidth - 1, op.destY + op.destHeight - 1});
@@ -778,9 +782,9 @@ void EmfWriter::blit(const BlitOp& op) {
         put32(op.startScan);
         put32(op.scanCount);
     } else {
-        // EmfRecordType::StretchDiBits (MS-EMF 2.3.1.7). Its source rectangle counts from the lower-left
-        // corner of a bottom-up DIB. A packed DIB comes from the WMF reader with the source
-        // taken from the top-left; split ones come from EMF records as they were.
+        // EmfRecordType::StretchDiBits (MS-EMF 2.3.1.7). Its source rectangle counts from the
+        // lower-left corner of a bottom-up DIB. A packed DIB comes from the WMF reader with the
+        // source taken from the top-left; split ones come from EMF records as they were.
         int32_t srcY = op.srcY;
         if (op.source.bits.empty()) {
             const auto header =
@@ -818,8 +822,7 @@ void EmfWriter::blit(const BlitOp& op) {
 
 void EmfWriter::comment(std::span<const uint8_t> data) {
     // "WMFC" comments carry an EMF inside a WMF; converted, they would only double the file.
-    if (data.size() >= 4 && BoundedReader(data).u32() == kWmfcIdentifier)
-        return void(++m_dropped);
+    if (data.size() >= 4 && BoundedReader(data).u32() == kWmfcIdentifier) return void(++m_dropped);
     // EmfRecordType::Comment (MS-EMF 2.3.3.1): the data size, then the data.
     start(EmfRecordType::Comment);
     put32(static_cast<uint32_t>(data.size()));

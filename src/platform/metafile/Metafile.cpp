@@ -2,8 +2,8 @@
 
 #include "platform/metafile/BoundedReader.h"
 #include "platform/metafile/EmfReader.h"
-#include "platform/metafile/MetafileFormat.h"
 #include "platform/metafile/GdiPlayer.h"
+#include "platform/metafile/MetafileFormat.h"
 #include "platform/metafile/PlayableDocument.h"
 #include "platform/metafile/WmfDocument.h"
 

@@ -3,8 +3,8 @@
 #include "platform/metafile/BoundedReader.h"
 #include "platform/metafile/DecodingDc.h"
 #include "platform/metafile/Dib.h"
-#include "platform/metafile/MetafileFormat.h"
 #include "platform/metafile/FontText.h"
+#include "platform/metafile/MetafileFormat.h"
 
 #include <QHash>
 
@@ -139,8 +139,7 @@ Outcome RecordDecoder::text(uint16_t function, BoundedReader& p, QString* why) {
         if (why) *why = QStringLiteral("text longer than its record");
         return Outcome::Malformed;
     }
-    AnsiTextRun decoded =
-        decodeAnsiTextRun(bytes, m_dx, m_dc.font().charSet, m_dc.font().face);
+    AnsiTextRun decoded = decodeAnsiTextRun(bytes, m_dx, m_dc.font().charSet, m_dc.font().face);
     run.text = std::move(decoded.text);
     m_dx = std::move(decoded.dx);
     run.dx = m_dx;

@@ -14,6 +14,7 @@
 namespace plume {
 namespace {
 
+using metafile::EmfRecordType;
 using synth::EmfWriter;
 
 // Loads and, when that works, renders at a small size. Returns whether a picture came out.
@@ -101,13 +102,13 @@ TEST(MalformedPicture, CountsFarBeyondTheData) {
     synth::Bytes b;
     b.i32(0).i32(0).i32(100).i32(100).u32(0x7FFFFFFF);
     for (int i = 0; i < 3; ++i) b.i16(10 * i).i16(20);
-    emf.record(synth::EMR_POLYLINE16, b.data());
+    emf.record(EmfRecordType::Polyline16, b.data());
     // EMR_EXTTEXTOUTW whose string and Dx offsets point far outside the record.
     synth::Bytes t;
     t.i32(0).i32(0).i32(-1).i32(-1).u32(1).u32(0).u32(0);
     t.i32(5).i32(5).u32(0x40000000).u32(0x7FFFFFF0).u32(0).i32(0).i32(0).i32(-1).i32(-1);
     t.u32(0xFFFFFFF0);
-    emf.record(synth::EMR_EXTTEXTOUTW, t.data());
+    emf.record(EmfRecordType::ExtTextOutW, t.data());
     emf.rectangle(10, 10, 50, 50);
     EXPECT_TRUE(loadAndRender(emf.finish(), "counts"))
         << "bad records are skipped or end the picture, the header alone still makes one";
@@ -133,12 +134,12 @@ TEST(MalformedPicture, ATwoGigabyteBitmapIsNeverAllocated) {
 
 TEST(MalformedPicture, DeepSaveDcNestingAndStrayObjectIndexes) {
     EmfWriter emf(100, 100);
-    for (int i = 0; i < 100'000; ++i) emf.record(synth::EMR_SAVEDC, {});
+    for (int i = 0; i < 100'000; ++i) emf.record(EmfRecordType::SaveDc, {});
     emf.rectangle(0, 0, 10, 10);
-    emf.record(synth::EMR_RESTOREDC, {-100'000});
-    emf.record(synth::EMR_RESTOREDC, {-1});
-    emf.record(synth::EMR_RESTOREDC, {5});
-    emf.record(synth::EMR_RESTOREDC, {INT32_MIN});
+    emf.record(EmfRecordType::RestoreDc, {-100'000});
+    emf.record(EmfRecordType::RestoreDc, {-1});
+    emf.record(EmfRecordType::RestoreDc, {5});
+    emf.record(EmfRecordType::RestoreDc, {INT32_MIN});
     emf.select(77);          // never created
     emf.select(0xFFFFFFFF);  // beyond any table
     emf.deleteObject(60'000);
@@ -155,13 +156,13 @@ TEST(MalformedPicture, ZeroNegativeAndHugeExtents) {
         loadAndRender(emf.finish(), "frame " + std::to_string(w) + "x" + std::to_string(h));
     }
     EmfWriter emf(100, 100);
-    emf.record(synth::EMR_SETMAPMODE, {8});  // MM_ANISOTROPIC
-    emf.record(9, {0, 0});                   // EMR_SETWINDOWEXTEX zero
+    emf.record(EmfRecordType::SetMapMode, {8});         // MM_ANISOTROPIC
+    emf.record(EmfRecordType::SetWindowExtEx, {0, 0});  // zero
     emf.rectangle(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX);
-    emf.record(9, {INT32_MAX, INT32_MIN});
-    emf.record(11, {1, INT32_MIN});  // EMR_SETVIEWPORTEXTEX
+    emf.record(EmfRecordType::SetWindowExtEx, {INT32_MAX, INT32_MIN});
+    emf.record(EmfRecordType::SetViewportExtEx, {1, INT32_MIN});
     emf.ellipse(-2'000'000'000, 0, 2'000'000'000, 10);
-    emf.record(35, {0, 0, 0, 0, 0, 0});  // EMR_SETWORLDTRANSFORM, singular
+    emf.record(EmfRecordType::SetWorldTransform, {0, 0, 0, 0, 0, 0});  // singular
     emf.rectangle(0, 0, 50, 50);
     loadAndRender(emf.finish(), "extents");
 
