@@ -17,8 +17,8 @@ class EmfDecoder {
   public:
     explicit EmfDecoder(GdiSink& sink) : m_sink(sink) {}
 
-    // False when the record's fields did not fit its size (the record is then skipped).
-    bool play(uint32_t type, std::span<const uint8_t> record);
+    // Damaged when the record's fields do not fit its size (the record is then skipped).
+    RecordOutcome play(uint32_t type, std::span<const uint8_t> record);
 
   private:
     bool readPointsL(BoundedReader& in, uint32_t count) {
@@ -243,7 +243,7 @@ bool EmfDecoder::playBlit(EmfRecordType type, BoundedReader& in) {
     }
 }
 
-bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
+RecordOutcome EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
     BoundedReader in(record);
     in.skip(kEmfRecordHeaderSize);
     const auto type = EmfRecordType(rawType);
@@ -263,7 +263,7 @@ bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
             const uint32_t count = in.u32();
             const bool shortPoints = rawType >= uint32_t(EmfRecordType::PolyBezier16);
             if (!in.ok() || !(shortPoints ? readPointsS(in, count) : readPointsL(in, count)))
-                return false;
+                return RecordOutcome::Damaged;
             const std::span<const Point> pts = m_points;
             switch (shortPoints ? EmfRecordType(rawType - 83) : type) {
                 case EmfRecordType::PolyBezier:
@@ -282,19 +282,19 @@ bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
                     m_sink.polylineTo(pts);
                     break;
             }
-            return true;
+            return RecordOutcome::Played;
         }
         case EmfRecordType::PolyPolyline:
         case EmfRecordType::PolyPolygon:
         case EmfRecordType::PolyPolyline16:
         case EmfRecordType::PolyPolygon16: {
             const bool shortPoints = rawType >= uint32_t(EmfRecordType::PolyPolyline16);
-            if (!readPolyPoly(in, shortPoints)) return false;
+            if (!readPolyPoly(in, shortPoints)) return RecordOutcome::Damaged;
             if (type == EmfRecordType::PolyPolyline || type == EmfRecordType::PolyPolyline16)
                 m_sink.polyPolyline(m_points, m_counts);
             else
                 m_sink.polyPolygon(m_points, m_counts);
-            return true;
+            return RecordOutcome::Played;
         }
         case EmfRecordType::PolyDraw:
         case EmfRecordType::PolyDraw16: {
@@ -303,24 +303,24 @@ bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
             const uint32_t count = in.u32();
             const bool shortPoints = type == EmfRecordType::PolyDraw16;
             if (!in.ok() || !(shortPoints ? readPointsS(in, count) : readPointsL(in, count)))
-                return false;
+                return RecordOutcome::Damaged;
             const auto types = in.bytes(count);
-            if (!in.ok()) return false;
+            if (!in.ok()) return RecordOutcome::Damaged;
             m_types.assign(types.begin(), types.end());
             m_sink.polyDraw(m_points, m_types);
-            return true;
+            return RecordOutcome::Played;
         }
 
         // --- State (MS-EMF 2.3.11) ---
         case EmfRecordType::SetWindowExtEx:
         case EmfRecordType::SetViewportExtEx: {
             const Size s = in.sizeL();
-            if (!in.ok()) return false;
+            if (!in.ok()) return RecordOutcome::Damaged;
             if (type == EmfRecordType::SetWindowExtEx)
                 m_sink.setWindowExt(s);
             else
                 m_sink.setViewportExt(s);
-            return true;
+            return RecordOutcome::Played;
         }
         case EmfRecordType::SetWindowOrgEx:
         case EmfRecordType::SetViewportOrgEx:
@@ -329,7 +329,7 @@ bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
         case EmfRecordType::LineTo:
         case EmfRecordType::OffsetClipRgn: {
             const Point p = in.pointL();
-            if (!in.ok()) return false;
+            if (!in.ok()) return RecordOutcome::Damaged;
             switch (type) {
                 case EmfRecordType::SetWindowOrgEx:
                     m_sink.setWindowOrg(p);
@@ -350,14 +350,14 @@ bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
                     m_sink.offsetClipRgn(p.x, p.y);
                     break;
             }
-            return true;
+            return RecordOutcome::Played;
         }
         case EmfRecordType::SetPixelV: {
             const Point p = in.pointL();
             const ColorRef c = in.color();
-            if (!in.ok()) return false;
+            if (!in.ok()) return RecordOutcome::Damaged;
             m_sink.setPixel(p, c);
-            return true;
+            return RecordOutcome::Played;
         }
         case EmfRecordType::SetMapMode:
         case EmfRecordType::SetBkMode:
@@ -375,10 +375,10 @@ bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
         case EmfRecordType::RestoreDc:
         case EmfRecordType::SetMiterLimit: {
             const uint32_t v = in.u32();
-            if (!in.ok()) return false;
+            if (!in.ok()) return RecordOutcome::Damaged;
             switch (type) {
                 case EmfRecordType::SetMapMode:
-                    if (v < 1 || v > 8) return false;
+                    if (v < 1 || v > 8) return RecordOutcome::Damaged;
                     m_sink.setMapMode(MapMode(v));
                     break;
                 case EmfRecordType::SetBkMode:
@@ -419,7 +419,7 @@ bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
                     m_sink.selectPalette(v);
                     break;
                 case EmfRecordType::SelectClipPath:
-                    if (v < 1 || v > 5) return false;
+                    if (v < 1 || v > 5) return RecordOutcome::Damaged;
                     m_sink.selectClipPath(RegionMode(v));
                     break;
                 case EmfRecordType::RestoreDc:
@@ -434,14 +434,14 @@ bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
                     m_sink.setMiterLimit(std::isfinite(f) && f >= 1.0f && f < 1e6f ? f : float(v));
                 }
             }
-            return true;
+            return RecordOutcome::Played;
         }
         case EmfRecordType::ExcludeClipRect:
         case EmfRecordType::IntersectClipRect:
         case EmfRecordType::Ellipse:
         case EmfRecordType::Rectangle: {
             const Rect r = in.rectL();
-            if (!in.ok()) return false;
+            if (!in.ok()) return RecordOutcome::Damaged;
             if (type == EmfRecordType::ExcludeClipRect)
                 m_sink.excludeClipRect(r);
             else if (type == EmfRecordType::IntersectClipRect)
@@ -450,67 +450,67 @@ bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
                 m_sink.ellipse(r);
             else
                 m_sink.rectangle(r);
-            return true;
+            return RecordOutcome::Played;
         }
         case EmfRecordType::ScaleViewportExtEx:
         case EmfRecordType::ScaleWindowExtEx: {
             const int32_t xNum = in.i32(), xDenom = in.i32(), yNum = in.i32(), yDenom = in.i32();
-            if (!in.ok()) return false;
+            if (!in.ok()) return RecordOutcome::Damaged;
             if (type == EmfRecordType::ScaleViewportExtEx)
                 m_sink.scaleViewportExt(xNum, xDenom, yNum, yDenom);
             else
                 m_sink.scaleWindowExt(xNum, xDenom, yNum, yDenom);
-            return true;
+            return RecordOutcome::Played;
         }
         case EmfRecordType::SaveDc:
             m_dc.saveDc();
             m_sink.saveDc();
-            return true;
+            return RecordOutcome::Played;
         case EmfRecordType::SetMetaRgn:
             m_sink.setMetaRgn();
-            return true;
+            return RecordOutcome::Played;
         case EmfRecordType::RealizePalette:
             m_sink.realizePalette();
-            return true;
+            return RecordOutcome::Played;
         case EmfRecordType::BeginPath:
             m_sink.beginPath();
-            return true;
+            return RecordOutcome::Played;
         case EmfRecordType::EndPath:
             m_sink.endPath();
-            return true;
+            return RecordOutcome::Played;
         case EmfRecordType::CloseFigure:
             m_sink.closeFigure();
-            return true;
+            return RecordOutcome::Played;
         case EmfRecordType::AbortPath:
             m_sink.abortPath();
-            return true;
+            return RecordOutcome::Played;
         case EmfRecordType::FlattenPath:
             m_sink.flattenPath();
-            return true;
+            return RecordOutcome::Played;
         case EmfRecordType::WidenPath:
             m_sink.widenPath();
-            return true;
+            return RecordOutcome::Played;
         case EmfRecordType::FillPath:
             m_sink.fillPath();
-            return true;
+            return RecordOutcome::Played;
         case EmfRecordType::StrokePath:
             m_sink.strokePath();
-            return true;
+            return RecordOutcome::Played;
         case EmfRecordType::StrokeAndFillPath:
             m_sink.strokeAndFillPath();
-            return true;
+            return RecordOutcome::Played;
         case EmfRecordType::SetWorldTransform: {
             const XForm x = in.xform();
-            if (!in.ok()) return false;
+            if (!in.ok()) return RecordOutcome::Damaged;
             m_sink.setWorldTransform(x);
-            return true;
+            return RecordOutcome::Played;
         }
         case EmfRecordType::ModifyWorldTransform: {
             const XForm x = in.xform();
             const uint32_t mode = in.u32();
-            if (!in.ok() || mode < 1 || mode > 4) return false;
+            if (!in.ok() || mode < 1 || mode > 4) return RecordOutcome::Damaged;
             m_sink.modifyWorldTransform(x, TransformMode(mode));
-            return true;
+            return RecordOutcome::Played;
         }
 
         // --- Objects (MS-EMF 2.3.7) ---
@@ -520,9 +520,9 @@ bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
             pen.style = in.u32();
             pen.width = in.pointL().x;
             pen.color = in.color();
-            if (!in.ok()) return false;
+            if (!in.ok()) return RecordOutcome::Damaged;
             m_sink.createPen(index, pen);
-            return true;
+            return RecordOutcome::Played;
         }
         case EmfRecordType::CreateBrushIndirect: {
             const uint32_t index = in.u32();
@@ -530,9 +530,9 @@ bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
             brush.style = in.u32();
             brush.color = in.color();
             brush.hatch = in.u32();
-            if (!in.ok()) return false;
+            if (!in.ok()) return RecordOutcome::Damaged;
             m_sink.createBrush(index, brush);
-            return true;
+            return RecordOutcome::Played;
         }
         case EmfRecordType::CreateMonoBrush:
         case EmfRecordType::CreateDibPatternBrushPt: {
@@ -540,11 +540,11 @@ bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
             const uint32_t usage = in.u32();
             const uint32_t offBmi = in.u32(), cbBmi = in.u32(), offBits = in.u32(),
                            cbBits = in.u32();
-            if (!in.ok() || cbBmi == 0) return false;
+            if (!in.ok() || cbBmi == 0) return RecordOutcome::Damaged;
             const auto dib = dibAt(in, usage, offBmi, cbBmi, offBits, cbBits);
-            if (!dib) return false;
+            if (!dib) return RecordOutcome::Damaged;
             m_sink.createDibPatternBrush(index, *dib, type == EmfRecordType::CreateMonoBrush);
-            return true;
+            return RecordOutcome::Played;
         }
         case EmfRecordType::ExtCreatePen: {
             // EMR_EXTCREATEPEN (2.3.7.9): index, optional DIB, LogPenEx with style entries.
@@ -558,8 +558,8 @@ bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
             pen.color = in.color();
             pen.hatch = in.u32();
             const uint32_t entries = in.u32();
-            if (!in.ok()) return false;
-            if (uint64_t(entries) * 4 > in.remaining()) return false;
+            if (!in.ok()) return RecordOutcome::Damaged;
+            if (uint64_t(entries) * 4 > in.remaining()) return RecordOutcome::Damaged;
             m_styles.resize(entries);
             for (auto& s : m_styles) s = in.u32();
             pen.styleEntries = m_styles;
@@ -568,7 +568,7 @@ bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
                 if (dib) pen.pattern = *dib;
             }
             m_sink.createExtPen(index, pen);
-            return true;
+            return RecordOutcome::Played;
         }
         case EmfRecordType::ExtCreateFontIndirectW: {
             // LOGFONTW (2.2.13), the first 92 bytes of the record's font description.
@@ -588,7 +588,7 @@ bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
             font.quality = in.u8();
             font.pitchAndFamily = in.u8();
             const auto face = in.bytes(64);
-            if (!in.ok()) return false;
+            if (!in.ok()) return RecordOutcome::Damaged;
             for (size_t i = 0; i + 1 < face.size(); i += 2) {
                 const char16_t ch = char16_t(face[i] | (face[i + 1] << 8));
                 if (ch == 0) break;
@@ -597,14 +597,14 @@ bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
             if (index < uint32_t(kMaxObjectSlots))
                 m_dc.createFont(index, {font.charSet, font.faceName});
             m_sink.createFont(index, font);
-            return true;
+            return RecordOutcome::Played;
         }
         case EmfRecordType::CreatePalette: {
             // LogPalette (2.2.17): version, count, entries.
             const uint32_t index = in.u32();
             in.u16();
             const uint16_t count = in.u16();
-            if (!in.ok() || uint64_t(count) * 4 > in.remaining()) return false;
+            if (!in.ok() || uint64_t(count) * 4 > in.remaining()) return RecordOutcome::Damaged;
             m_palette.resize(count);
             for (auto& e : m_palette) {
                 e.red = in.u8();
@@ -613,16 +613,16 @@ bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
                 e.flags = in.u8();
             }
             m_sink.createPalette(index, m_palette);
-            return true;
+            return RecordOutcome::Played;
         }
 
         // --- Figures (MS-EMF 2.3.5) ---
         case EmfRecordType::RoundRect: {
             const Rect r = in.rectL();
             const Size corner = in.sizeL();
-            if (!in.ok()) return false;
+            if (!in.ok()) return RecordOutcome::Damaged;
             m_sink.roundRect(r, corner);
-            return true;
+            return RecordOutcome::Played;
         }
         case EmfRecordType::Arc:
         case EmfRecordType::ArcTo:
@@ -631,7 +631,7 @@ bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
             const Rect box = in.rectL();
             const Point start = in.pointL();
             const Point end = in.pointL();
-            if (!in.ok()) return false;
+            if (!in.ok()) return RecordOutcome::Damaged;
             if (type == EmfRecordType::Arc)
                 m_sink.arc(box, start, end);
             else if (type == EmfRecordType::ArcTo)
@@ -640,15 +640,16 @@ bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
                 m_sink.chord(box, start, end);
             else
                 m_sink.pie(box, start, end);
-            return true;
+            return RecordOutcome::Played;
         }
         case EmfRecordType::AngleArc: {
             const Point center = in.pointL();
             const uint32_t radius = in.u32();
             const float start = in.f32(), sweep = in.f32();
-            if (!in.ok() || !std::isfinite(start) || !std::isfinite(sweep)) return false;
+            if (!in.ok() || !std::isfinite(start) || !std::isfinite(sweep))
+                return RecordOutcome::Damaged;
             m_sink.angleArc(center, radius, start, sweep);
-            return true;
+            return RecordOutcome::Played;
         }
 
         // --- Regions and clipping (2.3.2, 2.3.5.x) ---
@@ -663,7 +664,7 @@ bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
             if (type == EmfRecordType::FillRgn || type == EmfRecordType::FrameRgn) brush = in.u32();
             if (type == EmfRecordType::FrameRgn) stroke = in.sizeL();
             RegionData region;
-            if (!in.ok() || !readRegion(in, cbRgn, region)) return false;
+            if (!in.ok() || !readRegion(in, cbRgn, region)) return RecordOutcome::Damaged;
             if (type == EmfRecordType::FillRgn)
                 m_sink.fillRegion(region, brush);
             else if (type == EmfRecordType::FrameRgn)
@@ -672,22 +673,22 @@ bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
                 m_sink.invertRegion(region);
             else
                 m_sink.paintRegion(region);
-            return true;
+            return RecordOutcome::Played;
         }
         case EmfRecordType::ExtSelectClipRgn: {
             // EMR_EXTSELECTCLIPRGN (2.3.2.2): no region data with RGN_COPY resets the clip.
             const uint32_t cbRgn = in.u32();
             const uint32_t mode = in.u32();
-            if (!in.ok() || mode < 1 || mode > 5) return false;
+            if (!in.ok() || mode < 1 || mode > 5) return RecordOutcome::Damaged;
             if (cbRgn == 0) {
-                if (mode != uint32_t(RegionMode::Copy)) return false;
+                if (mode != uint32_t(RegionMode::Copy)) return RecordOutcome::Damaged;
                 m_sink.selectClipRegion(nullptr, RegionMode::Copy);
-                return true;
+                return RecordOutcome::Played;
             }
             RegionData region;
-            if (!readRegion(in, cbRgn, region)) return false;
+            if (!readRegion(in, cbRgn, region)) return RecordOutcome::Damaged;
             m_sink.selectClipRegion(&region, RegionMode(mode));
-            return true;
+            return RecordOutcome::Played;
         }
 
         // --- Text (2.3.5.8, 2.3.5.9, 2.3.5.32) ---
@@ -696,9 +697,11 @@ bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
             in.skip(16);
             const uint32_t mode = in.u32();
             const float ex = in.f32(), ey = in.f32();
-            if (!in.ok()) return false;
+            if (!in.ok()) return RecordOutcome::Damaged;
             return playText(in, record, type == EmfRecordType::ExtTextOutW,
-                            mode == 2 ? GraphicsMode::Advanced : GraphicsMode::Compatible, ex, ey);
+                            mode == 2 ? GraphicsMode::Advanced : GraphicsMode::Compatible, ex, ey)
+                       ? RecordOutcome::Played
+                       : RecordOutcome::Damaged;
         }
         case EmfRecordType::PolyTextOutA:
         case EmfRecordType::PolyTextOutW: {
@@ -706,13 +709,13 @@ bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
             const uint32_t mode = in.u32();
             const float ex = in.f32(), ey = in.f32();
             const uint32_t strings = in.u32();
-            if (!in.ok() || uint64_t(strings) * 36 > in.remaining()) return false;
+            if (!in.ok() || uint64_t(strings) * 36 > in.remaining()) return RecordOutcome::Damaged;
             for (uint32_t i = 0; i < strings && in.ok(); ++i)
                 if (!playText(in, record, type == EmfRecordType::PolyTextOutW,
                               mode == 2 ? GraphicsMode::Advanced : GraphicsMode::Compatible, ex,
                               ey))
-                    return false;
-            return in.ok();
+                    return RecordOutcome::Damaged;
+            return in.ok() ? RecordOutcome::Played : RecordOutcome::Damaged;
         }
 
         // --- Bitmaps (2.3.1) ---
@@ -723,13 +726,14 @@ bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
         case EmfRecordType::TransparentBlt:
         case EmfRecordType::StretchDiBits:
         case EmfRecordType::SetDiBitsToDevice:
-            return playBlit(type, in);
+            return playBlit(type, in) ? RecordOutcome::Played : RecordOutcome::Damaged;
 
         case EmfRecordType::GradientFill: {
             // EMR_GRADIENTFILL (2.3.5.12): vertices, then 2 or 3 indices per shape.
             in.skip(16);
             const uint32_t nVer = in.u32(), nTri = in.u32(), mode = in.u32();
-            if (!in.ok() || mode > 2 || uint64_t(nVer) * 16 > in.remaining()) return false;
+            if (!in.ok() || mode > 2 || uint64_t(nVer) * 16 > in.remaining())
+                return RecordOutcome::Damaged;
             m_vertices.resize(nVer);
             for (auto& v : m_vertices) {
                 v.x = in.i32();
@@ -740,34 +744,35 @@ bool EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
                 v.alpha = in.u16();
             }
             const uint32_t per = mode == 2 ? 3 : 2;
-            if (!in.ok() || uint64_t(nTri) * per * 4 > in.remaining()) return false;
+            if (!in.ok() || uint64_t(nTri) * per * 4 > in.remaining())
+                return RecordOutcome::Damaged;
             m_counts.resize(size_t(nTri) * per);
             for (auto& idx : m_counts) {
                 idx = in.u32();
-                if (idx >= nVer) return false;
+                if (idx >= nVer) return RecordOutcome::Damaged;
             }
             m_sink.gradientFill(m_vertices, m_counts, mode);
-            return true;
+            return RecordOutcome::Played;
         }
 
         case EmfRecordType::Comment: {
             const uint32_t cb = in.u32();
             const auto data = in.bytes(cb);
-            if (!in.ok()) return false;
+            if (!in.ok()) return RecordOutcome::Damaged;
             if (data.size() >= 4 && BoundedReader(data).u32() == kEmfPlusId) {
                 // EMF+ records (MS-EMFPLUS) are not drawn: the GDI records of a dual file are.
                 m_sink.unknownRecord(rawType, record);
-                return true;
+                return RecordOutcome::Unknown;
             }
             m_sink.comment(data);
-            return true;
+            return RecordOutcome::Played;
         }
         case EmfRecordType::Header:
         case EmfRecordType::Eof:
-            return true;
+            return RecordOutcome::Played;
         default:
             m_sink.unknownRecord(rawType, record);
-            return true;
+            return RecordOutcome::Unknown;
     }
 }
 
@@ -853,7 +858,6 @@ std::variant<EmfFile, ParseError> readEmf(const QByteArray& bytes) {
 }
 
 PlaybackStats playEmf(const EmfFile& file, GdiSink& sink, const PlaybackControl& control) {
-    PlaybackStats stats;
     PictureInfo info;
     info.bounds = file.header.bounds;
     info.frame = file.header.frame;
@@ -864,21 +868,12 @@ PlaybackStats playEmf(const EmfFile& file, GdiSink& sink, const PlaybackControl&
 
     EmfDecoder decoder(sink);
     const auto all = byteSpan(file.bytes);
-    qsizetype sinceCheck = 0;
-    for (size_t i = 1; i < file.records.size(); ++i) {
-        if (control.shouldStop && ++sinceCheck >= 64) {
-            sinceCheck = 0;
-            if (control.shouldStop()) {
-                stats.cutOff = true;
-                break;
-            }
-        }
-        const EmfRecordRef& ref = file.records[i];
-        if (decoder.play(ref.type, all.subspan(ref.offset, ref.size)))
-            ++stats.recordsPlayed;
-        else
-            ++stats.recordsSkipped;
-    }
+    // The header record is the picture information above, not one to play.
+    const std::span<const EmfRecordRef> records =
+        file.records.empty() ? std::span<const EmfRecordRef>() : std::span(file.records).subspan(1);
+    const PlaybackStats stats = playRecords(records.size(), control, [&](size_t i) {
+        return decoder.play(records[i].type, all.subspan(records[i].offset, records[i].size));
+    });
     sink.end();
     return stats;
 }

@@ -91,8 +91,11 @@ RenderStats render(const Document& document, QPainter& painter, const QRectF& ta
     GdiPlayer player(painter, target);
     player.setFrameMappedUnderWorld(document.format() == Format::Emf);
     const PlaybackStats played = playable->play(player, control);
-    stats.recordsPlayed = played.recordsPlayed - player.unsupportedCount();
-    stats.recordsSkipped = played.recordsSkipped + player.unsupportedCount();
+    // The player counts the records handed to it as unknown and the calls it cannot draw;
+    // the latter were counted as played.
+    const qsizetype refused = player.unsupportedCount() - played.recordsUnknown;
+    stats.recordsPlayed = played.recordsPlayed - refused;
+    stats.recordsSkipped = played.recordsSkipped + refused;
     stats.cutOff = played.cutOff;
     return stats;
 }

@@ -54,20 +54,18 @@ class ObjectTable {
     std::set<uint32_t> m_freed;
 };
 
-enum class Outcome { Played, Skipped, Malformed };
-
 // Decodes one record's parameters and makes the matching sink call. Shared by validation
 // (with a scanning sink) and playback, so both see the same records the same way.
 class RecordDecoder {
   public:
     explicit RecordDecoder(GdiSink& sink) : m_sink(sink) {}
 
-    Outcome play(uint16_t function, std::span<const uint8_t> params, QString* why);
+    RecordOutcome play(uint16_t function, std::span<const uint8_t> params, QString* why);
 
   private:
-    Outcome unknown(uint16_t function, std::span<const uint8_t> params) {
+    RecordOutcome unknown(uint16_t function, std::span<const uint8_t> params) {
         m_sink.unknownRecord(function, params);
-        return Outcome::Skipped;
+        return RecordOutcome::Unknown;
     }
     std::optional<uint32_t> newObject() { return m_objects.allocate(); }
     std::span<const Point> readPoints(BoundedReader& p, size_t count) {
@@ -79,9 +77,9 @@ class RecordDecoder {
         for (size_t i = 0; i < count; ++i) m_points[i] = p.pointS();
         return m_points;
     }
-    Outcome text(uint16_t function, BoundedReader& p, QString* why);
-    Outcome blit(uint16_t function, std::span<const uint8_t> params, QString* why);
-    Outcome region(BoundedReader& p);
+    RecordOutcome text(uint16_t function, BoundedReader& p, QString* why);
+    RecordOutcome blit(uint16_t function, std::span<const uint8_t> params, QString* why);
+    RecordOutcome region(BoundedReader& p);
     QString decodeFace(std::span<const uint8_t> bytes, uint8_t charSet) const;
 
     GdiSink& m_sink;
@@ -109,7 +107,7 @@ QString RecordDecoder::decodeFace(std::span<const uint8_t> bytes, uint8_t charSe
     return decodeAnsiText(name, charset::kAnsi);
 }
 
-Outcome RecordDecoder::text(uint16_t function, BoundedReader& p, QString* why) {
+RecordOutcome RecordDecoder::text(uint16_t function, BoundedReader& p, QString* why) {
     TextRun run;
     std::span<const uint8_t> bytes;
     if (function == META_TEXTOUT) {
@@ -137,17 +135,17 @@ Outcome RecordDecoder::text(uint16_t function, BoundedReader& p, QString* why) {
     }
     if (!p.ok()) {
         if (why) *why = QStringLiteral("text longer than its record");
-        return Outcome::Malformed;
+        return RecordOutcome::Damaged;
     }
     AnsiTextRun decoded = decodeAnsiTextRun(bytes, m_dx, m_dc.font().charSet, m_dc.font().face);
     run.text = std::move(decoded.text);
     m_dx = std::move(decoded.dx);
     run.dx = m_dx;
     m_sink.extTextOut(run);
-    return Outcome::Played;
+    return RecordOutcome::Played;
 }
 
-Outcome RecordDecoder::region(BoundedReader& p) {
+RecordOutcome RecordDecoder::region(BoundedReader& p) {
     // Region object (MS-WMF 2.2.1.5): nextInChain, ObjectType, ObjectCount, RegionSize,
     // ScanCount, MaxScan, bounding rectangle, then ScanCount scans of
     // {Count, Top, Bottom, Count/2 (Left, Right) pairs, Count2}.
@@ -156,7 +154,7 @@ Outcome RecordDecoder::region(BoundedReader& p) {
     p.skip(2);
     RegionData region;
     region.bounds = p.rectS();
-    if (!p.ok()) return Outcome::Malformed;
+    if (!p.ok()) return RecordOutcome::Damaged;
     m_rects.clear();
     for (uint16_t s = 0; s < scanCount && p.ok(); ++s) {
         const uint16_t count = p.u16();
@@ -173,10 +171,11 @@ Outcome RecordDecoder::region(BoundedReader& p) {
     }
     region.rects = m_rects;
     if (const auto slot = newObject()) m_sink.createRegion(*slot, region);
-    return Outcome::Played;
+    return RecordOutcome::Played;
 }
 
-Outcome RecordDecoder::blit(uint16_t function, std::span<const uint8_t> params, QString* why) {
+RecordOutcome RecordDecoder::blit(uint16_t function, std::span<const uint8_t> params,
+                                  QString* why) {
     BoundedReader p(params);
     BlitOp op;
     // The forms without a bitmap (MS-WMF 2.3.1.1-2.3.1.4) are exactly (function >> 8) words
@@ -239,11 +238,11 @@ Outcome RecordDecoder::blit(uint16_t function, std::span<const uint8_t> params, 
             break;
         }
         default:
-            return Outcome::Malformed;
+            return RecordOutcome::Damaged;
     }
     if (!p.ok()) {
         if (why) *why = QStringLiteral("bitmap record shorter than its fields");
-        return Outcome::Malformed;
+        return RecordOutcome::Damaged;
     }
     const bool deviceBitmap = function == META_BITBLT || function == META_STRETCHBLT;
     const std::span<const uint8_t> target = p.rest();
@@ -253,7 +252,7 @@ Outcome RecordDecoder::blit(uint16_t function, std::span<const uint8_t> params, 
             auto dib = bitmap16ToPackedDib(target);
             if (!dib) {
                 m_sink.unknownRecord(function, params);
-                return Outcome::Skipped;
+                return RecordOutcome::Unknown;
             }
             converted = std::move(*dib);
             op.source.info = converted;
@@ -274,21 +273,22 @@ Outcome RecordDecoder::blit(uint16_t function, std::span<const uint8_t> params, 
     if (op.source.empty() && rop3::usesSource(op.rop)) {
         // A raster operation that needs a source, with none given: nothing GDI could draw.
         m_sink.unknownRecord(function, params);
-        return Outcome::Skipped;
+        return RecordOutcome::Unknown;
     }
     m_sink.blit(op);
-    return Outcome::Played;
+    return RecordOutcome::Played;
 }
 
-Outcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> params, QString* why) {
+RecordOutcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> params,
+                                  QString* why) {
     BoundedReader p(params);
     auto done = [&](auto&& call) {
         if (!p.ok()) {
             if (why) *why = QStringLiteral("parameters longer than the record");
-            return Outcome::Malformed;
+            return RecordOutcome::Damaged;
         }
         call();
-        return Outcome::Played;
+        return RecordOutcome::Played;
     };
 
     switch (function) {
@@ -296,7 +296,7 @@ Outcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> params, 
         case META_SAVEDC:
             m_dc.saveDc();
             m_sink.saveDc();
-            return Outcome::Played;
+            return RecordOutcome::Played;
         case META_RESTOREDC: {
             const int16_t level = p.i16();
             return done([&] {
@@ -399,7 +399,7 @@ Outcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> params, 
         }
         case META_REALIZEPALETTE:
             m_sink.realizePalette();
-            return Outcome::Played;
+            return RecordOutcome::Played;
 
         // --- Object records (MS-WMF 2.3.4) ---
         case META_CREATEPENINDIRECT: {
@@ -473,9 +473,9 @@ Outcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> params, 
             const uint16_t style = p.u16();
             const uint16_t usage = p.u16();
             const auto target = p.rest();
-            if (!p.ok()) return Outcome::Malformed;
+            if (!p.ok()) return RecordOutcome::Damaged;
             const auto slot = newObject();
-            if (!slot) return Outcome::Played;
+            if (!slot) return RecordOutcome::Played;
             if (style == brushStyle::Pattern) {
                 const auto dib = bitmap16ToPackedDib(target);
                 const std::vector<uint8_t> none;
@@ -484,7 +484,7 @@ Outcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> params, 
             } else {
                 m_sink.createDibPatternBrush(*slot, DibRef{target, {}, usage}, false);
             }
-            return Outcome::Played;
+            return RecordOutcome::Played;
         }
         case META_CREATEPATTERNBRUSH: {
             // Obsolete (MS-WMF 2.3.4.4): a Bitmap16 header of 14 bytes (with an unused bits
@@ -492,7 +492,7 @@ Outcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> params, 
             const auto header = p.bytes(10);
             p.skip(4 + 18);
             const auto bits = p.rest();
-            if (!p.ok()) return Outcome::Malformed;
+            if (!p.ok()) return RecordOutcome::Damaged;
             std::vector<uint8_t> bitmap(header.begin(), header.end());
             bitmap.insert(bitmap.end(), bits.begin(), bits.end());
             const auto dib = bitmap16ToPackedDib(bitmap);
@@ -500,20 +500,20 @@ Outcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> params, 
             if (const auto slot = newObject())
                 m_sink.createDibPatternBrush(*slot, DibRef{dib ? *dib : none, {}, kDibRgbColors},
                                              dib && dib->size() > 40 && (*dib)[14] == 1);
-            return Outcome::Played;
+            return RecordOutcome::Played;
         }
         case META_CREATEREGION:
-            if (region(p) == Outcome::Malformed) {
+            if (region(p) == RecordOutcome::Damaged) {
                 if (why) *why = QStringLiteral("region header truncated");
-                return Outcome::Malformed;
+                return RecordOutcome::Damaged;
             }
-            return Outcome::Played;
+            return RecordOutcome::Played;
         case META_SELECTOBJECT:
         case META_SELECTCLIPREGION:
         case META_SELECTPALETTE:
         case META_DELETEOBJECT: {
             const uint16_t index = p.u16();
-            if (!p.ok()) return Outcome::Malformed;
+            if (!p.ok()) return RecordOutcome::Damaged;
             if (!m_objects.inUse(index)) return unknown(function, params);  // never created
             if (function == META_DELETEOBJECT) {
                 m_objects.release(index);
@@ -526,7 +526,7 @@ Outcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> params, 
                 m_dc.selectObject(index);
                 m_sink.selectObject(index);
             }
-            return Outcome::Played;
+            return RecordOutcome::Played;
         }
 
         // --- Drawing records (MS-WMF 2.3.3) ---
@@ -640,10 +640,10 @@ Outcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> params, 
             const uint16_t escape = p.u16();
             const uint16_t count = p.u16();
             const auto data = p.bytes(std::min<size_t>(count, p.remaining()));
-            if (!p.ok()) return Outcome::Malformed;
+            if (!p.ok()) return RecordOutcome::Damaged;
             if (escape == kWmfMfComment) {
                 m_sink.comment(data);
-                return Outcome::Played;
+                return RecordOutcome::Played;
             }
             return unknown(function, params);
         }
@@ -819,7 +819,7 @@ std::variant<WmfFile, ParseError> readWmf(std::span<const uint8_t> bytes) {
         }
         const auto params = bytes.subspan(at + kRecordHeaderSize, size - kRecordHeaderSize);
         QString why;
-        if (decoder.play(function, params, &why) == Outcome::Malformed) {
+        if (decoder.play(function, params, &why) == RecordOutcome::Damaged) {
             file.truncationNote = QStringLiteral("record %1 (function %2) at offset %3: %4")
                                       .arg(file.records.size() + 1)
                                       .arg(functionName(function))
@@ -905,9 +905,8 @@ PictureInfo wmfPictureInfo(const WmfFile& file, std::optional<Rect> frame) {
     return info;
 }
 
-WmfPlayResult playWmf(std::span<const uint8_t> bytes, const WmfFile& file, GdiSink& sink,
+PlaybackStats playWmf(std::span<const uint8_t> bytes, const WmfFile& file, GdiSink& sink,
                       const WmfPlayOptions& options) {
-    WmfPlayResult result;
     const PictureInfo info = wmfPictureInfo(file, options.frame);
     sink.begin(info);
     // As an application plays a placeable WMF: logical space mapped onto the picture's box,
@@ -926,21 +925,16 @@ WmfPlayResult playWmf(std::span<const uint8_t> bytes, const WmfFile& file, GdiSi
         sink.setViewportExt(extent);
     }
     RecordDecoder decoder(sink);
-    qsizetype n = 0;
-    for (const WmfRecord& record : file.records) {
-        if (options.shouldStop && (++n & 255) == 0 && options.shouldStop()) {
-            result.cutOff = true;
-            break;
-        }
-        const auto params = bytes.subspan(static_cast<size_t>(record.offset + kRecordHeaderSize),
-                                          static_cast<size_t>(record.size - kRecordHeaderSize));
-        if (decoder.play(record.function, params, nullptr) == Outcome::Played)
-            ++result.played;
-        else
-            ++result.skipped;
-    }
+    const PlaybackStats stats =
+        playRecords(file.records.size(), PlaybackControl{options.shouldStop}, [&](size_t i) {
+            const WmfRecord& record = file.records[i];
+            return decoder.play(record.function,
+                                bytes.subspan(size_t(record.offset) + kRecordHeaderSize,
+                                              size_t(record.size) - kRecordHeaderSize),
+                                nullptr);
+        });
     sink.end();
-    return result;
+    return stats;
 }
 
 }  // namespace plume::metafile

@@ -7,6 +7,7 @@
 
 #include "platform/metafile/GdiSink.h"
 #include "platform/metafile/Metafile.h"
+#include "platform/metafile/PlayableDocument.h"
 
 #include <QByteArray>
 #include <QString>
@@ -59,12 +60,6 @@ struct WmfFile {
 // larger than kMaxMetafileBytes: parseMetafile refuses larger ones first.
 std::variant<WmfFile, ParseError> readWmf(std::span<const uint8_t> bytes);
 
-struct WmfPlayResult {
-    qsizetype played = 0;
-    qsizetype skipped = 0;  // records without a drawing meaning or unknown, reported to the sink
-    bool cutOff = false;    // shouldStop asked to stop
-};
-
 struct WmfPlayOptions {
     // The picture's frame in 0.01 mm when it is known from elsewhere (the size that clipboard
     // format 3 hands over with a raw WMF); otherwise it comes from the file.
@@ -77,7 +72,7 @@ struct WmfPlayOptions {
 // and end(). Before the records it maps the picture's box (placeable bounds, window or drawn
 // bounds) onto itself in MM_ANISOTROPIC, as an application playing a WMF does, so that the
 // file's own window records scale the drawing onto that box.
-WmfPlayResult playWmf(std::span<const uint8_t> bytes, const WmfFile& file, GdiSink& sink,
+PlaybackStats playWmf(std::span<const uint8_t> bytes, const WmfFile& file, GdiSink& sink,
                       const WmfPlayOptions& options = {});
 
 // The picture information the sink's begin() receives: the placeable bounds, or for a raw

@@ -386,7 +386,8 @@ TEST(WmfReaderTest, MalformedRecordsEndThePictureThere) {
         EXPECT_TRUE(file.truncationNote.contains(QLatin1String(c.note)))
             << c.what << ": " << file.truncationNote.toStdString();
         RecordingSink sink;
-        EXPECT_EQ(playWmf(span(c.bytes), file, sink).played, static_cast<qsizetype>(c.records));
+        EXPECT_EQ(playWmf(span(c.bytes), file, sink).recordsPlayed,
+                  static_cast<qsizetype>(c.records));
     }
 }
 
@@ -444,8 +445,9 @@ TEST(WmfReaderTest, CorpusFilesReadAndPlay) {
         }
         const WmfFile& file = std::get<WmfFile>(result);
         GdiSink nothing;
-        const WmfPlayResult played = playWmf(span(bytes), file, nothing);
-        EXPECT_EQ(played.played + played.skipped, static_cast<qsizetype>(file.records.size()));
+        const PlaybackStats played = playWmf(span(bytes), file, nothing);
+        EXPECT_EQ(played.recordsPlayed + played.recordsSkipped,
+                  static_cast<qsizetype>(file.records.size()));
         if (!malformed) {
             EXPECT_TRUE(file.truncationNote.isEmpty())
                 << f[0].toStdString() << ": " << file.truncationNote.toStdString();
@@ -546,7 +548,7 @@ TEST(WmfReaderTest, DeepNestingAndManyObjects) {
     const WmfFile file = read(bytes);
     EXPECT_EQ(file.records.size(), 46'000u);
     GdiSink nothing;
-    EXPECT_EQ(playWmf(span(bytes), file, nothing).played, 46'000);
+    EXPECT_EQ(playWmf(span(bytes), file, nothing).recordsPlayed, 46'000);
     EmfWriter writer;
     playWmf(span(bytes), file, writer);
     EXPECT_EQ(u32At(writer.bytes(), 56) & 0xFFFF, 3'001u);  // handles: 3000 pens and slot 0
