@@ -60,7 +60,7 @@ class RecordDecoder {
   public:
     explicit RecordDecoder(GdiSink& sink) : m_sink(sink) {}
 
-    RecordOutcome play(uint16_t function, std::span<const uint8_t> params, QString* why);
+    RecordOutcome play(uint16_t function, std::span<const uint8_t> params);
 
   private:
     RecordOutcome unknown(uint16_t function, std::span<const uint8_t> params) {
@@ -77,8 +77,8 @@ class RecordDecoder {
         for (size_t i = 0; i < count; ++i) m_points[i] = p.pointS();
         return m_points;
     }
-    RecordOutcome text(uint16_t function, BoundedReader& p, QString* why);
-    RecordOutcome blit(uint16_t function, std::span<const uint8_t> params, QString* why);
+    RecordOutcome text(uint16_t function, BoundedReader& p);
+    RecordOutcome blit(uint16_t function, std::span<const uint8_t> params);
     RecordOutcome region(BoundedReader& p);
     QString decodeFace(std::span<const uint8_t> bytes, uint8_t charSet) const;
 
@@ -107,7 +107,7 @@ QString RecordDecoder::decodeFace(std::span<const uint8_t> bytes, uint8_t charSe
     return decodeAnsiText(name, charset::kAnsi);
 }
 
-RecordOutcome RecordDecoder::text(uint16_t function, BoundedReader& p, QString* why) {
+RecordOutcome RecordDecoder::text(uint16_t function, BoundedReader& p) {
     TextRun run;
     std::span<const uint8_t> bytes;
     if (function == META_TEXTOUT) {
@@ -133,10 +133,7 @@ RecordOutcome RecordDecoder::text(uint16_t function, BoundedReader& p, QString* 
             for (uint16_t i = 0; i < length; ++i) m_dx.push_back(p.i16());
         }
     }
-    if (!p.ok()) {
-        if (why) *why = QStringLiteral("text longer than its record");
-        return RecordOutcome::Damaged;
-    }
+    if (!p.ok()) return RecordOutcome::Damaged;
     AnsiTextRun decoded = decodeAnsiTextRun(bytes, m_dx, m_dc.font().charSet, m_dc.font().face);
     run.text = std::move(decoded.text);
     m_dx = std::move(decoded.dx);
@@ -174,8 +171,7 @@ RecordOutcome RecordDecoder::region(BoundedReader& p) {
     return RecordOutcome::Played;
 }
 
-RecordOutcome RecordDecoder::blit(uint16_t function, std::span<const uint8_t> params,
-                                  QString* why) {
+RecordOutcome RecordDecoder::blit(uint16_t function, std::span<const uint8_t> params) {
     BoundedReader p(params);
     BlitOp op;
     // The forms without a bitmap (MS-WMF 2.3.1.1-2.3.1.4) are exactly (function >> 8) words
@@ -240,10 +236,7 @@ RecordOutcome RecordDecoder::blit(uint16_t function, std::span<const uint8_t> pa
         default:
             return RecordOutcome::Damaged;
     }
-    if (!p.ok()) {
-        if (why) *why = QStringLiteral("bitmap record shorter than its fields");
-        return RecordOutcome::Damaged;
-    }
+    if (!p.ok()) return RecordOutcome::Damaged;
     const bool deviceBitmap = function == META_BITBLT || function == META_STRETCHBLT;
     const std::span<const uint8_t> target = p.rest();
     if (!noBitmap || function == META_STRETCHDIB || function == META_SETDIBTODEV) {
@@ -279,14 +272,10 @@ RecordOutcome RecordDecoder::blit(uint16_t function, std::span<const uint8_t> pa
     return RecordOutcome::Played;
 }
 
-RecordOutcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> params,
-                                  QString* why) {
+RecordOutcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> params) {
     BoundedReader p(params);
     auto done = [&](auto&& call) {
-        if (!p.ok()) {
-            if (why) *why = QStringLiteral("parameters longer than the record");
-            return RecordOutcome::Damaged;
-        }
+        if (!p.ok()) return RecordOutcome::Damaged;
         call();
         return RecordOutcome::Played;
     };
@@ -503,11 +492,7 @@ RecordOutcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> pa
             return RecordOutcome::Played;
         }
         case META_CREATEREGION:
-            if (region(p) == RecordOutcome::Damaged) {
-                if (why) *why = QStringLiteral("region header truncated");
-                return RecordOutcome::Damaged;
-            }
-            return RecordOutcome::Played;
+            return region(p);
         case META_SELECTOBJECT:
         case META_SELECTCLIPREGION:
         case META_SELECTPALETTE:
@@ -626,14 +611,14 @@ RecordOutcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> pa
         }
         case META_TEXTOUT:
         case META_EXTTEXTOUT:
-            return text(function, p, why);
+            return text(function, p);
         case META_BITBLT:
         case META_STRETCHBLT:
         case META_DIBBITBLT:
         case META_DIBSTRETCHBLT:
         case META_STRETCHDIB:
         case META_SETDIBTODEV:
-            return blit(function, params, why);
+            return blit(function, params);
 
         // --- Escapes (MS-WMF 2.3.6) ---
         case META_ESCAPE: {
@@ -817,16 +802,9 @@ std::variant<WmfFile, ParseError> readWmf(std::span<const uint8_t> bytes) {
             file.truncationNote = QStringLiteral("more than %1 records").arg(kMaxRecords);
             break;
         }
-        const auto params = bytes.subspan(at + kRecordHeaderSize, size - kRecordHeaderSize);
-        QString why;
-        if (decoder.play(function, params, &why) == RecordOutcome::Damaged) {
-            file.truncationNote = QStringLiteral("record %1 (function %2) at offset %3: %4")
-                                      .arg(file.records.size() + 1)
-                                      .arg(functionName(function))
-                                      .arg(at)
-                                      .arg(why.isEmpty() ? QStringLiteral("malformed") : why);
-            break;
-        }
+        // Decoded once here for what the scan learns; a damaged record is kept, to be skipped
+        // in playback.
+        decoder.play(function, bytes.subspan(at + kRecordHeaderSize, size - kRecordHeaderSize));
         file.records.push_back(
             WmfRecord{static_cast<qsizetype>(at), static_cast<qsizetype>(size), function});
         at += size;
@@ -930,8 +908,7 @@ PlaybackStats playWmf(std::span<const uint8_t> bytes, const WmfFile& file, GdiSi
             const WmfRecord& record = file.records[i];
             return decoder.play(record.function,
                                 bytes.subspan(size_t(record.offset) + kRecordHeaderSize,
-                                              size_t(record.size) - kRecordHeaderSize),
-                                nullptr);
+                                              size_t(record.size) - kRecordHeaderSize));
         });
     sink.end();
     return stats;

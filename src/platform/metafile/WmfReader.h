@@ -2,8 +2,8 @@
 
 // The WMF reader: placeable (Aldus) and raw Windows metafiles (MS-WMF) turned into validated
 // records, and those records played as calls on a GdiSink. Every read is bounds-checked; a
-// record that does not fit, or whose parameters do not fit the record, ends the picture
-// there and what came before is kept.
+// record that does not fit the data ends the picture there and what came before is kept; a
+// record whose parameters do not fit the record is skipped (see parseMetafile).
 
 #include "platform/metafile/GdiSink.h"
 #include "platform/metafile/Metafile.h"

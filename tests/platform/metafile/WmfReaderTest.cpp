@@ -334,7 +334,7 @@ TEST(WmfReaderTest, EmbeddedEmfIsCollectedFromItsPieces) {
     EXPECT_TRUE(read(lying.raw()).scan.embeddedEmf.isEmpty());  // no EMF signature
 }
 
-TEST(WmfReaderTest, MalformedRecordsEndThePictureThere) {
+TEST(WmfReaderTest, RecordsThatDoNotFitTheDataEndThePictureThere) {
     struct Case {
         const char* what;
         QByteArray bytes;
@@ -349,30 +349,15 @@ TEST(WmfReaderTest, MalformedRecordsEndThePictureThere) {
         return w.raw(false);
     };
     const Case cases[] = {
-        {"size zero", with([](WmfBuilder& w) { w.lyingRecord(0x041B, 0, QByteArray(8, 0)); }), 1,
+        {"size zero",
+         with([](WmfBuilder& w) { w.lyingRecord(META_RECTANGLE, 0, QByteArray(8, 0)); }), 1,
          "claims 0 bytes"},
         {"size beyond the data",
-         with([](WmfBuilder& w) { w.lyingRecord(0x041B, 0x7FFFFFFF, QByteArray(8, 0)); }), 1,
-         "claims"},
+         with([](WmfBuilder& w) { w.lyingRecord(META_RECTANGLE, 0x7FFFFFFF, QByteArray(8, 0)); }),
+         1, "claims"},
         {"huge size",
-         with([](WmfBuilder& w) { w.lyingRecord(0x041B, 0xFFFFFFFF, QByteArray(8, 0)); }), 1,
-         "claims"},
-        {"points beyond the record", with([](WmfBuilder& w) {
-             w.words(0x0325, {30000, 1, 2});
-         }),
-         1, "parameters longer"},
-        {"rectangle short", with([](WmfBuilder& w) {
-             w.words(0x041B, {1, 2});
-         }),
-         1, "parameters longer"},
-        {"text longer than record", with([](WmfBuilder& w) {
-             w.words(0x0521, {200, 0x4141});
-         }),
-         1, "text longer"},
-        {"polypolygon counts beyond data", with([](WmfBuilder& w) {
-             w.words(0x0538, {2, 60000, 60000, 0, 0});
-         }),
-         1, "parameters longer"},
+         with([](WmfBuilder& w) { w.lyingRecord(META_RECTANGLE, 0xFFFFFFFF, QByteArray(8, 0)); }),
+         1, "claims"},
         {"no end-of-file record", with([](WmfBuilder& w) { w.lineTo(1, 1); }), 2,
          "without an end-of-file"},
         {"stray bytes", with([](WmfBuilder& w) { w.lineTo(1, 1); }) + QByteArray("\x01\x02", 2), 2,
@@ -388,6 +373,52 @@ TEST(WmfReaderTest, MalformedRecordsEndThePictureThere) {
         RecordingSink sink;
         EXPECT_EQ(playWmf(span(c.bytes), file, sink).recordsPlayed,
                   static_cast<qsizetype>(c.records));
+    }
+}
+
+// A record whose parameters do not fit it is skipped, counted, and the picture goes on.
+TEST(WmfReaderTest, RecordsWhoseParametersDoNotFitAreSkipped) {
+    const std::pair<const char*, void (*)(WmfBuilder&)> damaged[] = {
+        {"points beyond the record",
+         [](WmfBuilder& w) {
+             w.words(META_POLYLINE, {30000, 1, 2});
+         }},
+        {"rectangle short",
+         [](WmfBuilder& w) {
+             w.words(META_RECTANGLE, {1, 2});
+         }},
+        {"text longer than record",
+         [](WmfBuilder& w) {
+             w.words(META_TEXTOUT, {200, 0x4141});
+         }},
+        {"polypolygon counts beyond data",
+         [](WmfBuilder& w) {
+             w.words(META_POLYPOLYGON, {2, 60000, 60000, 0, 0});
+         }},
+        {"region header truncated",
+         [](WmfBuilder& w) {
+             w.words(META_CREATEREGION, {0, 6});
+         }},
+        {"bitmap record shorter than its fields",
+         [](WmfBuilder& w) {
+             w.words(META_STRETCHDIB, {0x20, 0xCC, 0});
+         }},
+    };
+    for (const auto& [what, build] : damaged) {
+        WmfBuilder w;
+        w.rectangle(0, 0, 5, 5);
+        build(w);
+        w.lineTo(1, 1);
+        const QByteArray bytes = w.raw();
+        const WmfFile file = read(bytes);
+        EXPECT_EQ(file.records.size(), 3u) << what;
+        EXPECT_TRUE(file.truncationNote.isEmpty()) << what;
+        RecordingSink sink;
+        const PlaybackStats stats = playWmf(span(bytes), file, sink);
+        EXPECT_EQ(stats.recordsPlayed, 2) << what;
+        EXPECT_EQ(stats.recordsSkipped, 1) << what;
+        EXPECT_EQ(sink.calls.back(), "lineTo 1,1") << what;
+        EXPECT_EQ(sink.calls.filter("unknown").size(), 0) << what;
     }
 }
 
