@@ -21,6 +21,26 @@ class EmfDecoder {
     RecordOutcome play(uint32_t type, std::span<const uint8_t> record);
 
   private:
+    // The decoders of the record families: nullopt when the record belongs to another.
+    std::optional<RecordOutcome> playFigures(EmfRecordType type, uint32_t rawType,
+                                             BoundedReader& in, std::span<const uint8_t> record);
+    std::optional<RecordOutcome> playState(EmfRecordType type, uint32_t rawType, BoundedReader& in,
+                                           std::span<const uint8_t> record);
+    std::optional<RecordOutcome> playPathsAndTransforms(EmfRecordType type, uint32_t rawType,
+                                                        BoundedReader& in,
+                                                        std::span<const uint8_t> record);
+    std::optional<RecordOutcome> playObjects(EmfRecordType type, uint32_t rawType,
+                                             BoundedReader& in, std::span<const uint8_t> record);
+    std::optional<RecordOutcome> playClipping(EmfRecordType type, uint32_t rawType,
+                                              BoundedReader& in, std::span<const uint8_t> record);
+    std::optional<RecordOutcome> playTextRecords(EmfRecordType type, uint32_t rawType,
+                                                 BoundedReader& in,
+                                                 std::span<const uint8_t> record);
+    std::optional<RecordOutcome> playBitmaps(EmfRecordType type, uint32_t rawType,
+                                             BoundedReader& in, std::span<const uint8_t> record);
+    std::optional<RecordOutcome> playComments(EmfRecordType type, uint32_t rawType,
+                                              BoundedReader& in, std::span<const uint8_t> record);
+
     bool readPointsL(BoundedReader& in, uint32_t count) {
         if (uint64_t(count) * 8 > in.remaining()) return false;
         m_points.resize(count);
@@ -243,10 +263,10 @@ bool EmfDecoder::playBlit(EmfRecordType type, BoundedReader& in) {
     }
 }
 
-RecordOutcome EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
-    BoundedReader in(record);
-    in.skip(kEmfRecordHeaderSize);
-    const auto type = EmfRecordType(rawType);
+// Figures: poly records, shapes, gradients (MS-EMF 2.3.5).
+std::optional<RecordOutcome> EmfDecoder::playFigures(
+    [[maybe_unused]] EmfRecordType type, [[maybe_unused]] uint32_t rawType,
+    [[maybe_unused]] BoundedReader& in, [[maybe_unused]] std::span<const uint8_t> record) {
     switch (type) {
         // --- Poly records: EMR_POLYLINE etc. (MS-EMF 2.3.5.x): bounds, count, POINTL[] ---
         case EmfRecordType::PolyBezier:
@@ -311,6 +331,79 @@ RecordOutcome EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record
             return RecordOutcome::Played;
         }
 
+        // --- Figures (MS-EMF 2.3.5) ---
+        case EmfRecordType::RoundRect: {
+            const Rect r = in.rectL();
+            const Size corner = in.sizeL();
+            if (!in.ok()) return RecordOutcome::Damaged;
+            m_sink.roundRect(r, corner);
+            return RecordOutcome::Played;
+        }
+        case EmfRecordType::Arc:
+        case EmfRecordType::ArcTo:
+        case EmfRecordType::Chord:
+        case EmfRecordType::Pie: {
+            const Rect box = in.rectL();
+            const Point start = in.pointL();
+            const Point end = in.pointL();
+            if (!in.ok()) return RecordOutcome::Damaged;
+            if (type == EmfRecordType::Arc)
+                m_sink.arc(box, start, end);
+            else if (type == EmfRecordType::ArcTo)
+                m_sink.arcTo(box, start, end);
+            else if (type == EmfRecordType::Chord)
+                m_sink.chord(box, start, end);
+            else
+                m_sink.pie(box, start, end);
+            return RecordOutcome::Played;
+        }
+        case EmfRecordType::AngleArc: {
+            const Point center = in.pointL();
+            const uint32_t radius = in.u32();
+            const float start = in.f32(), sweep = in.f32();
+            if (!in.ok() || !std::isfinite(start) || !std::isfinite(sweep))
+                return RecordOutcome::Damaged;
+            m_sink.angleArc(center, radius, start, sweep);
+            return RecordOutcome::Played;
+        }
+
+        case EmfRecordType::GradientFill: {
+            // EMR_GRADIENTFILL (2.3.5.12): vertices, then 2 or 3 indices per shape.
+            in.skip(16);
+            const uint32_t nVer = in.u32(), nTri = in.u32(), mode = in.u32();
+            if (!in.ok() || mode > 2 || uint64_t(nVer) * 16 > in.remaining())
+                return RecordOutcome::Damaged;
+            m_vertices.resize(nVer);
+            for (auto& v : m_vertices) {
+                v.x = in.i32();
+                v.y = in.i32();
+                v.red = in.u16();
+                v.green = in.u16();
+                v.blue = in.u16();
+                v.alpha = in.u16();
+            }
+            const uint32_t per = mode == 2 ? 3 : 2;
+            if (!in.ok() || uint64_t(nTri) * per * 4 > in.remaining())
+                return RecordOutcome::Damaged;
+            m_counts.resize(size_t(nTri) * per);
+            for (auto& idx : m_counts) {
+                idx = in.u32();
+                if (idx >= nVer) return RecordOutcome::Damaged;
+            }
+            m_sink.gradientFill(m_vertices, m_counts, mode);
+            return RecordOutcome::Played;
+        }
+
+        default:
+            return std::nullopt;
+    }
+}
+
+// State: mapping, colours, modes, selection, SaveDC (MS-EMF 2.3.11).
+std::optional<RecordOutcome> EmfDecoder::playState(
+    [[maybe_unused]] EmfRecordType type, [[maybe_unused]] uint32_t rawType,
+    [[maybe_unused]] BoundedReader& in, [[maybe_unused]] std::span<const uint8_t> record) {
+    switch (type) {
         // --- State (MS-EMF 2.3.11) ---
         case EmfRecordType::SetWindowExtEx:
         case EmfRecordType::SetViewportExtEx: {
@@ -436,6 +529,16 @@ RecordOutcome EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record
             }
             return RecordOutcome::Played;
         }
+        default:
+            return std::nullopt;
+    }
+}
+
+// Clip rectangles, simple figures, scaling, paths and world transforms.
+std::optional<RecordOutcome> EmfDecoder::playPathsAndTransforms(
+    [[maybe_unused]] EmfRecordType type, [[maybe_unused]] uint32_t rawType,
+    [[maybe_unused]] BoundedReader& in, [[maybe_unused]] std::span<const uint8_t> record) {
+    switch (type) {
         case EmfRecordType::ExcludeClipRect:
         case EmfRecordType::IntersectClipRect:
         case EmfRecordType::Ellipse:
@@ -513,6 +616,16 @@ RecordOutcome EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record
             return RecordOutcome::Played;
         }
 
+        default:
+            return std::nullopt;
+    }
+}
+
+// Objects (MS-EMF 2.3.7).
+std::optional<RecordOutcome> EmfDecoder::playObjects(
+    [[maybe_unused]] EmfRecordType type, [[maybe_unused]] uint32_t rawType,
+    [[maybe_unused]] BoundedReader& in, [[maybe_unused]] std::span<const uint8_t> record) {
+    switch (type) {
         // --- Objects (MS-EMF 2.3.7) ---
         case EmfRecordType::CreatePen: {
             const uint32_t index = in.u32();
@@ -616,42 +729,16 @@ RecordOutcome EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record
             return RecordOutcome::Played;
         }
 
-        // --- Figures (MS-EMF 2.3.5) ---
-        case EmfRecordType::RoundRect: {
-            const Rect r = in.rectL();
-            const Size corner = in.sizeL();
-            if (!in.ok()) return RecordOutcome::Damaged;
-            m_sink.roundRect(r, corner);
-            return RecordOutcome::Played;
-        }
-        case EmfRecordType::Arc:
-        case EmfRecordType::ArcTo:
-        case EmfRecordType::Chord:
-        case EmfRecordType::Pie: {
-            const Rect box = in.rectL();
-            const Point start = in.pointL();
-            const Point end = in.pointL();
-            if (!in.ok()) return RecordOutcome::Damaged;
-            if (type == EmfRecordType::Arc)
-                m_sink.arc(box, start, end);
-            else if (type == EmfRecordType::ArcTo)
-                m_sink.arcTo(box, start, end);
-            else if (type == EmfRecordType::Chord)
-                m_sink.chord(box, start, end);
-            else
-                m_sink.pie(box, start, end);
-            return RecordOutcome::Played;
-        }
-        case EmfRecordType::AngleArc: {
-            const Point center = in.pointL();
-            const uint32_t radius = in.u32();
-            const float start = in.f32(), sweep = in.f32();
-            if (!in.ok() || !std::isfinite(start) || !std::isfinite(sweep))
-                return RecordOutcome::Damaged;
-            m_sink.angleArc(center, radius, start, sweep);
-            return RecordOutcome::Played;
-        }
+        default:
+            return std::nullopt;
+    }
+}
 
+// Regions and clipping (MS-EMF 2.3.2).
+std::optional<RecordOutcome> EmfDecoder::playClipping(
+    [[maybe_unused]] EmfRecordType type, [[maybe_unused]] uint32_t rawType,
+    [[maybe_unused]] BoundedReader& in, [[maybe_unused]] std::span<const uint8_t> record) {
+    switch (type) {
         // --- Regions and clipping (2.3.2, 2.3.5.x) ---
         case EmfRecordType::FillRgn:
         case EmfRecordType::FrameRgn:
@@ -691,6 +778,16 @@ RecordOutcome EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record
             return RecordOutcome::Played;
         }
 
+        default:
+            return std::nullopt;
+    }
+}
+
+// Text (MS-EMF 2.3.5.8, 2.3.5.9, 2.3.5.32).
+std::optional<RecordOutcome> EmfDecoder::playTextRecords(
+    [[maybe_unused]] EmfRecordType type, [[maybe_unused]] uint32_t rawType,
+    [[maybe_unused]] BoundedReader& in, [[maybe_unused]] std::span<const uint8_t> record) {
+    switch (type) {
         // --- Text (2.3.5.8, 2.3.5.9, 2.3.5.32) ---
         case EmfRecordType::ExtTextOutA:
         case EmfRecordType::ExtTextOutW: {
@@ -718,6 +815,16 @@ RecordOutcome EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record
             return in.ok() ? RecordOutcome::Played : RecordOutcome::Damaged;
         }
 
+        default:
+            return std::nullopt;
+    }
+}
+
+// Bitmaps (MS-EMF 2.3.1).
+std::optional<RecordOutcome> EmfDecoder::playBitmaps(
+    [[maybe_unused]] EmfRecordType type, [[maybe_unused]] uint32_t rawType,
+    [[maybe_unused]] BoundedReader& in, [[maybe_unused]] std::span<const uint8_t> record) {
+    switch (type) {
         // --- Bitmaps (2.3.1) ---
         case EmfRecordType::BitBlt:
         case EmfRecordType::StretchBlt:
@@ -728,33 +835,16 @@ RecordOutcome EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record
         case EmfRecordType::SetDiBitsToDevice:
             return playBlit(type, in) ? RecordOutcome::Played : RecordOutcome::Damaged;
 
-        case EmfRecordType::GradientFill: {
-            // EMR_GRADIENTFILL (2.3.5.12): vertices, then 2 or 3 indices per shape.
-            in.skip(16);
-            const uint32_t nVer = in.u32(), nTri = in.u32(), mode = in.u32();
-            if (!in.ok() || mode > 2 || uint64_t(nVer) * 16 > in.remaining())
-                return RecordOutcome::Damaged;
-            m_vertices.resize(nVer);
-            for (auto& v : m_vertices) {
-                v.x = in.i32();
-                v.y = in.i32();
-                v.red = in.u16();
-                v.green = in.u16();
-                v.blue = in.u16();
-                v.alpha = in.u16();
-            }
-            const uint32_t per = mode == 2 ? 3 : 2;
-            if (!in.ok() || uint64_t(nTri) * per * 4 > in.remaining())
-                return RecordOutcome::Damaged;
-            m_counts.resize(size_t(nTri) * per);
-            for (auto& idx : m_counts) {
-                idx = in.u32();
-                if (idx >= nVer) return RecordOutcome::Damaged;
-            }
-            m_sink.gradientFill(m_vertices, m_counts, mode);
-            return RecordOutcome::Played;
-        }
+        default:
+            return std::nullopt;
+    }
+}
 
+// Comments (MS-EMF 2.3.3).
+std::optional<RecordOutcome> EmfDecoder::playComments(
+    [[maybe_unused]] EmfRecordType type, [[maybe_unused]] uint32_t rawType,
+    [[maybe_unused]] BoundedReader& in, [[maybe_unused]] std::span<const uint8_t> record) {
+    switch (type) {
         case EmfRecordType::Comment: {
             const uint32_t cb = in.u32();
             const auto data = in.bytes(cb);
@@ -767,13 +857,24 @@ RecordOutcome EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record
             m_sink.comment(data);
             return RecordOutcome::Played;
         }
-        case EmfRecordType::Header:
-        case EmfRecordType::Eof:
-            return RecordOutcome::Played;
         default:
-            m_sink.unknownRecord(rawType, record);
-            return RecordOutcome::Unknown;
+            return std::nullopt;
     }
+}
+
+RecordOutcome EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
+    BoundedReader in(record);
+    in.skip(kEmfRecordHeaderSize);
+    const auto type = EmfRecordType(rawType);
+    // One decoder per record family; the commonest families are asked first.
+    for (const auto family :
+         {&EmfDecoder::playFigures, &EmfDecoder::playState, &EmfDecoder::playObjects,
+          &EmfDecoder::playPathsAndTransforms, &EmfDecoder::playClipping,
+          &EmfDecoder::playTextRecords, &EmfDecoder::playBitmaps, &EmfDecoder::playComments})
+        if (const auto outcome = (this->*family)(type, rawType, in, record)) return *outcome;
+    if (type == EmfRecordType::Header || type == EmfRecordType::Eof) return RecordOutcome::Played;
+    m_sink.unknownRecord(rawType, record);
+    return RecordOutcome::Unknown;
 }
 
 }  // namespace
