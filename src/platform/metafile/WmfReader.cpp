@@ -63,6 +63,16 @@ class RecordDecoder {
     RecordOutcome play(uint16_t function, std::span<const uint8_t> params);
 
   private:
+    // The decoders of the record families: nullopt when the record belongs to another.
+    std::optional<RecordOutcome> playState(uint16_t function, std::span<const uint8_t> params,
+                                           BoundedReader& p);
+    std::optional<RecordOutcome> playObjects(uint16_t function, std::span<const uint8_t> params,
+                                             BoundedReader& p);
+    std::optional<RecordOutcome> playDrawing(uint16_t function, std::span<const uint8_t> params,
+                                             BoundedReader& p);
+    std::optional<RecordOutcome> playEscapes(uint16_t function, std::span<const uint8_t> params,
+                                             BoundedReader& p);
+
     RecordOutcome unknown(uint16_t function, std::span<const uint8_t> params) {
         m_sink.unknownRecord(function, params);
         return RecordOutcome::Unknown;
@@ -272,14 +282,17 @@ RecordOutcome RecordDecoder::blit(uint16_t function, std::span<const uint8_t> pa
     return RecordOutcome::Played;
 }
 
-RecordOutcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> params) {
-    BoundedReader p(params);
-    auto done = [&](auto&& call) {
-        if (!p.ok()) return RecordOutcome::Damaged;
-        call();
-        return RecordOutcome::Played;
-    };
+// The outcome of a record whose fields were all read from `p`: the sink call when they fit.
+template <typename Call>
+RecordOutcome ifRead(const BoundedReader& p, Call&& call) {
+    if (!p.ok()) return RecordOutcome::Damaged;
+    call();
+    return RecordOutcome::Played;
+}
 
+// State records (MS-WMF 2.3.5).
+std::optional<RecordOutcome> RecordDecoder::playState(
+    uint16_t function, [[maybe_unused]] std::span<const uint8_t> params, BoundedReader& p) {
     switch (function) {
         // --- State records (MS-WMF 2.3.5) ---
         case META_SAVEDC:
@@ -288,46 +301,46 @@ RecordOutcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> pa
             return RecordOutcome::Played;
         case META_RESTOREDC: {
             const int16_t level = p.i16();
-            return done([&] {
+            return ifRead(p, [&] {
                 m_dc.restoreDc(level);
                 m_sink.restoreDc(level);
             });
         }
         case META_SETMAPMODE: {
             const uint16_t mode = p.u16();
-            return done([&] {
+            return ifRead(p, [&] {
                 if (mode >= 1 && mode <= 8) m_sink.setMapMode(static_cast<MapMode>(mode));
             });
         }
         case META_SETWINDOWORG: {
             const Point pt = p.pointYX16();
-            return done([&] { m_sink.setWindowOrg(pt); });
+            return ifRead(p, [&] { m_sink.setWindowOrg(pt); });
         }
         case META_SETWINDOWEXT: {
             const Point pt = p.pointYX16();
-            return done([&] { m_sink.setWindowExt(Size{pt.x, pt.y}); });
+            return ifRead(p, [&] { m_sink.setWindowExt(Size{pt.x, pt.y}); });
         }
         case META_SETVIEWPORTORG: {
             const Point pt = p.pointYX16();
-            return done([&] { m_sink.setViewportOrg(pt); });
+            return ifRead(p, [&] { m_sink.setViewportOrg(pt); });
         }
         case META_SETVIEWPORTEXT: {
             const Point pt = p.pointYX16();
-            return done([&] { m_sink.setViewportExt(Size{pt.x, pt.y}); });
+            return ifRead(p, [&] { m_sink.setViewportExt(Size{pt.x, pt.y}); });
         }
         case META_OFFSETWINDOWORG: {
             const Point d = p.pointYX16();
-            return done([&] { m_sink.offsetWindowOrg(d.x, d.y); });
+            return ifRead(p, [&] { m_sink.offsetWindowOrg(d.x, d.y); });
         }
         case META_OFFSETVIEWPORTORG: {
             const Point d = p.pointYX16();
-            return done([&] { m_sink.offsetViewportOrg(d.x, d.y); });
+            return ifRead(p, [&] { m_sink.offsetViewportOrg(d.x, d.y); });
         }
         case META_SCALEWINDOWEXT:
         case META_SCALEVIEWPORTEXT: {
             // yDenom, yNum, xDenom, xNum (MS-WMF 2.3.5.12, 2.3.5.13).
             const int16_t yDenom = p.i16(), yNum = p.i16(), xDenom = p.i16(), xNum = p.i16();
-            return done([&] {
+            return ifRead(p, [&] {
                 if (function == META_SCALEWINDOWEXT)
                     m_sink.scaleWindowExt(xNum, xDenom, yNum, yDenom);
                 else
@@ -336,60 +349,69 @@ RecordOutcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> pa
         }
         case META_SETBKCOLOR: {
             const ColorRef c{p.u32()};
-            return done([&] { m_sink.setBkColor(c); });
+            return ifRead(p, [&] { m_sink.setBkColor(c); });
         }
         case META_SETTEXTCOLOR: {
             const ColorRef c{p.u32()};
-            return done([&] { m_sink.setTextColor(c); });
+            return ifRead(p, [&] { m_sink.setTextColor(c); });
         }
         case META_SETBKMODE: {
             const uint16_t mode = p.u16();
-            return done([&] {
+            return ifRead(p, [&] {
                 if (mode == 1 || mode == 2) m_sink.setBkMode(static_cast<BkMode>(mode));
             });
         }
         case META_SETPOLYFILLMODE: {
             const uint16_t mode = p.u16();
-            return done([&] {
+            return ifRead(p, [&] {
                 if (mode == 1 || mode == 2) m_sink.setPolyFillMode(static_cast<PolyFillMode>(mode));
             });
         }
         case META_SETROP2: {
             const uint16_t rop = p.u16();
-            return done([&] { m_sink.setRop2(rop); });
+            return ifRead(p, [&] { m_sink.setRop2(rop); });
         }
         case META_SETSTRETCHBLTMODE: {
             const uint16_t mode = p.u16();
-            return done([&] { m_sink.setStretchBltMode(mode); });
+            return ifRead(p, [&] { m_sink.setStretchBltMode(mode); });
         }
         case META_SETTEXTALIGN: {
             const uint16_t align = p.u16();
-            return done([&] { m_sink.setTextAlign(align); });
+            return ifRead(p, [&] { m_sink.setTextAlign(align); });
         }
         case META_SETTEXTCHAREXTRA: {
             const int16_t extra = p.i16();
-            return done([&] { m_sink.setTextCharacterExtra(extra); });
+            return ifRead(p, [&] { m_sink.setTextCharacterExtra(extra); });
         }
         case META_MOVETO: {
             const Point pt = p.pointYX16();
-            return done([&] { m_sink.moveTo(pt); });
+            return ifRead(p, [&] { m_sink.moveTo(pt); });
         }
         case META_EXCLUDECLIPRECT: {
             const Rect r = p.rectBRTL16();
-            return done([&] { m_sink.excludeClipRect(r); });
+            return ifRead(p, [&] { m_sink.excludeClipRect(r); });
         }
         case META_INTERSECTCLIPRECT: {
             const Rect r = p.rectBRTL16();
-            return done([&] { m_sink.intersectClipRect(r); });
+            return ifRead(p, [&] { m_sink.intersectClipRect(r); });
         }
         case META_OFFSETCLIPRGN: {
             const Point d = p.pointYX16();
-            return done([&] { m_sink.offsetClipRgn(d.x, d.y); });
+            return ifRead(p, [&] { m_sink.offsetClipRgn(d.x, d.y); });
         }
         case META_REALIZEPALETTE:
             m_sink.realizePalette();
             return RecordOutcome::Played;
 
+        default:
+            return std::nullopt;
+    }
+}
+
+// Object records (MS-WMF 2.3.4).
+std::optional<RecordOutcome> RecordDecoder::playObjects(
+    uint16_t function, [[maybe_unused]] std::span<const uint8_t> params, BoundedReader& p) {
+    switch (function) {
         // --- Object records (MS-WMF 2.3.4) ---
         case META_CREATEPENINDIRECT: {
             // PenStyle, Width (a PointS whose x is the width), ColorRef.
@@ -398,7 +420,7 @@ RecordOutcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> pa
             pen.width = p.i16();
             p.skip(2);
             pen.color = ColorRef{p.u32()};
-            return done([&] {
+            return ifRead(p, [&] {
                 if (const auto slot = newObject()) m_sink.createPen(*slot, pen);
             });
         }
@@ -407,7 +429,7 @@ RecordOutcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> pa
             brush.style = p.u16();
             brush.color = ColorRef{p.u32()};
             brush.hatch = p.u16();
-            return done([&] {
+            return ifRead(p, [&] {
                 if (const auto slot = newObject()) m_sink.createBrush(*slot, brush);
             });
         }
@@ -429,7 +451,7 @@ RecordOutcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> pa
             font.quality = p.u8();
             font.pitchAndFamily = p.u8();
             const auto face = p.bytes(std::min<size_t>(32, p.remaining()));
-            return done([&] {
+            return ifRead(p, [&] {
                 font.faceName = decodeFace(face, font.charSet);
                 if (const auto slot = newObject()) {
                     m_dc.createFont(*slot, FontKey{font.charSet, font.faceName});
@@ -453,7 +475,7 @@ RecordOutcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> pa
             } else {
                 p.skip(size_t{count} * 4);
             }
-            return done([&] {
+            return ifRead(p, [&] {
                 if (const auto slot = newObject()) m_sink.createPalette(*slot, entries);
             });
         }
@@ -514,24 +536,33 @@ RecordOutcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> pa
             return RecordOutcome::Played;
         }
 
+        default:
+            return std::nullopt;
+    }
+}
+
+// Drawing records (MS-WMF 2.3.3).
+std::optional<RecordOutcome> RecordDecoder::playDrawing(
+    uint16_t function, [[maybe_unused]] std::span<const uint8_t> params, BoundedReader& p) {
+    switch (function) {
         // --- Drawing records (MS-WMF 2.3.3) ---
         case META_LINETO: {
             const Point pt = p.pointYX16();
-            return done([&] { m_sink.lineTo(pt); });
+            return ifRead(p, [&] { m_sink.lineTo(pt); });
         }
         case META_RECTANGLE: {
             const Rect r = p.rectBRTL16();
-            return done([&] { m_sink.rectangle(r); });
+            return ifRead(p, [&] { m_sink.rectangle(r); });
         }
         case META_ELLIPSE: {
             const Rect r = p.rectBRTL16();
-            return done([&] { m_sink.ellipse(r); });
+            return ifRead(p, [&] { m_sink.ellipse(r); });
         }
         case META_ROUNDRECT: {
             const int16_t height = p.i16();
             const int16_t width = p.i16();
             const Rect r = p.rectBRTL16();
-            return done([&] { m_sink.roundRect(r, Size{width, height}); });
+            return ifRead(p, [&] { m_sink.roundRect(r, Size{width, height}); });
         }
         case META_ARC:
         case META_CHORD:
@@ -539,7 +570,7 @@ RecordOutcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> pa
             const Point end = p.pointYX16();
             const Point start = p.pointYX16();
             const Rect box = p.rectBRTL16();
-            return done([&] {
+            return ifRead(p, [&] {
                 if (function == META_ARC)
                     m_sink.arc(box, start, end);
                 else if (function == META_CHORD)
@@ -551,13 +582,13 @@ RecordOutcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> pa
         case META_SETPIXEL: {
             const ColorRef c{p.u32()};
             const Point pt = p.pointYX16();
-            return done([&] { m_sink.setPixel(pt, c); });
+            return ifRead(p, [&] { m_sink.setPixel(pt, c); });
         }
         case META_POLYLINE:
         case META_POLYGON: {
             const uint16_t count = p.u16();
             const auto points = readPoints(p, count);
-            return done([&] {
+            return ifRead(p, [&] {
                 if (function == META_POLYLINE)
                     m_sink.polyline(points);
                 else
@@ -575,7 +606,7 @@ RecordOutcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> pa
                 total += m_counts.back();
             }
             const auto points = readPoints(p, total);
-            return done([&] { m_sink.polyPolygon(points, m_counts); });
+            return ifRead(p, [&] { m_sink.polyPolygon(points, m_counts); });
         }
         case META_PATBLT: {
             // META_PATBLT (MS-WMF 2.3.3.12): rop, height, width, y, x.
@@ -585,24 +616,26 @@ RecordOutcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> pa
             op.destWidth = p.i16();
             op.destY = p.i16();
             op.destX = p.i16();
-            return done([&] { m_sink.blit(op); });
+            return ifRead(p, [&] { m_sink.blit(op); });
         }
         case META_FILLREGION: {
             const uint16_t regionIndex = p.u16();
             const uint16_t brush = p.u16();
-            return done([&] { m_sink.fillRegionObject(regionIndex, brush); });
+            return ifRead(p, [&] { m_sink.fillRegionObject(regionIndex, brush); });
         }
         case META_FRAMEREGION: {
             const uint16_t regionIndex = p.u16();
             const uint16_t brush = p.u16();
             const int16_t height = p.i16();
             const int16_t width = p.i16();
-            return done([&] { m_sink.frameRegionObject(regionIndex, brush, Size{width, height}); });
+            return ifRead(p, [&] {
+                m_sink.frameRegionObject(regionIndex, brush, Size{width, height});
+            });
         }
         case META_INVERTREGION:
         case META_PAINTREGION: {
             const uint16_t regionIndex = p.u16();
-            return done([&] {
+            return ifRead(p, [&] {
                 if (function == META_INVERTREGION)
                     m_sink.invertRegionObject(regionIndex);
                 else
@@ -620,6 +653,15 @@ RecordOutcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> pa
         case META_SETDIBTODEV:
             return blit(function, params);
 
+        default:
+            return std::nullopt;
+    }
+}
+
+// Escapes (MS-WMF 2.3.6).
+std::optional<RecordOutcome> RecordDecoder::playEscapes(
+    uint16_t function, [[maybe_unused]] std::span<const uint8_t> params, BoundedReader& p) {
+    switch (function) {
         // --- Escapes (MS-WMF 2.3.6) ---
         case META_ESCAPE: {
             const uint16_t escape = p.u16();
@@ -634,10 +676,19 @@ RecordOutcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> pa
         }
 
         default:
-            // Records with no drawing meaning here (mapper flags, palettes' animation, flood
-            // fills, layout) and unknown ones are counted, not drawn.
-            return unknown(function, params);
+            return std::nullopt;
     }
+}
+
+RecordOutcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> params) {
+    BoundedReader p(params);
+    // One decoder per record family; the commonest families are asked first.
+    for (const auto family : {&RecordDecoder::playDrawing, &RecordDecoder::playState,
+                              &RecordDecoder::playObjects, &RecordDecoder::playEscapes})
+        if (const auto outcome = (this->*family)(function, params, p)) return *outcome;
+    // Records with no drawing meaning here (mapper flags, palettes' animation, flood fills,
+    // layout) and unknown ones are counted, not drawn.
+    return unknown(function, params);
 }
 
 // Learns, while validating, what the picture's size and embedded EMF are.
