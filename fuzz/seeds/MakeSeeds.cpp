@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
         wmf.select(1);
         wmf.rectangle(100, 100, 700, 500);
         wmf.ellipse(600, 400, 1300, 1000);
-        wmf.record(META_POLYLINE, {3, 0, 0, 1440, 0, 1440, 1080});
+        wmf.record(plume::metafile::META_POLYLINE, {3, 0, 0, 1440, 0, 1440, 1080});
         seeds.append({placeable ? "shapes-placeable.wmf" : "shapes-raw.wmf",
                       placeable ? wmf.finish(true, 0, 0, 1440, 1080, 1440) : wmf.finish(false)});
     }
