@@ -60,8 +60,8 @@ bool EmfDecoder::playText(BoundedReader& in, std::span<const uint8_t> record, bo
     if (chars != 0 && text.empty()) return false;
     if (wide) {
         run.text.resize(qsizetype(chars));
-        for (uint32_t i = 0; i < chars; ++i)
-            run.text[qsizetype(i)] = QChar(char16_t(text[2 * i] | (text[2 * i + 1] << 8)));
+        BoundedReader units(text);
+        for (uint32_t i = 0; i < chars; ++i) run.text[qsizetype(i)] = QChar(char16_t(units.u16()));
         // Symbol and Wingdings text comes as the fonts' own codes (U+F020..U+F0FF, or plain
         // bytes for Symbol); fonts here have no such codes, so they become the characters
         // they stand for. One code unit stays one code unit, so Dx stays in step.
@@ -620,8 +620,8 @@ std::optional<RecordOutcome> EmfDecoder::playObjects(
             font.pitchAndFamily = in.u8();
             const auto face = in.bytes(64);
             if (!in.ok()) return RecordOutcome::Damaged;
-            for (size_t i = 0; i + 1 < face.size(); i += 2) {
-                const char16_t ch = char16_t(face[i] | (face[i + 1] << 8));
+            for (BoundedReader name(face); name.remaining() >= 2;) {
+                const char16_t ch = char16_t(name.u16());
                 if (ch == 0) break;
                 font.faceName.append(QChar(ch));
             }
