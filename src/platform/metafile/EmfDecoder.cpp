@@ -784,12 +784,24 @@ RecordOutcome EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record
     BoundedReader in(record);
     in.skip(kEmfRecordHeaderSize);
     const auto type = EmfRecordType(rawType);
-    // One decoder per record family; the commonest families are asked first.
-    for (const auto family :
-         {&EmfDecoder::playFigures, &EmfDecoder::playState, &EmfDecoder::playObjects,
-          &EmfDecoder::playPathsAndTransforms, &EmfDecoder::playClipping,
-          &EmfDecoder::playTextRecords, &EmfDecoder::playBitmaps, &EmfDecoder::playComments})
-        if (const auto outcome = (this->*family)(type, rawType, in, record)) return *outcome;
+    // One decoder per record family. The family that takes a record type is found by asking
+    // each in turn the first time the type comes, and remembered.
+    static constexpr std::array kFamilies = {
+        &EmfDecoder::playFigures,  &EmfDecoder::playState,
+        &EmfDecoder::playObjects,  &EmfDecoder::playPathsAndTransforms,
+        &EmfDecoder::playClipping, &EmfDecoder::playTextRecords,
+        &EmfDecoder::playBitmaps,  &EmfDecoder::playComments};
+    uint8_t none = 0;
+    uint8_t& family = rawType < m_familyOf.size() ? m_familyOf[rawType] : none;
+    if (family == 0)
+        for (size_t i = 0; i < kFamilies.size(); ++i)
+            if (const auto outcome = (this->*kFamilies[i])(type, rawType, in, record)) {
+                family = uint8_t(i + 1);
+                return *outcome;
+            }
+    if (family != 0 && family <= kFamilies.size())
+        return *(this->*kFamilies[family - 1])(type, rawType, in, record);
+    family = uint8_t(kFamilies.size() + 1);  // no family takes it
     if (type == EmfRecordType::Header || type == EmfRecordType::Eof) return RecordOutcome::Played;
     m_sink.unknownRecord(rawType, record);
     return RecordOutcome::Unknown;

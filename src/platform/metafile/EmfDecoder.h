@@ -9,6 +9,7 @@
 #include "platform/metafile/MetafileFormat.h"
 #include "platform/metafile/PlayableDocument.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -91,6 +92,9 @@ class EmfDecoder {
     std::vector<uint32_t> m_styles;
     std::vector<TriVertex> m_vertices;
     std::vector<PaletteEntry> m_palette;
+    // The family of each record type seen so far: 0 not yet known, 1.. the family's place in
+    // play()'s list, one more for none.
+    std::array<uint8_t, 128> m_familyOf{};
     // The selected font (EMR_EXTTEXTOUTA decodes its 8-bit text by its character set).
     DecodingDc m_dc;
 };

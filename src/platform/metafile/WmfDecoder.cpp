@@ -597,10 +597,21 @@ std::optional<RecordOutcome> WmfDecoder::playEscapes(
 
 RecordOutcome WmfDecoder::play(uint16_t function, std::span<const uint8_t> params) {
     BoundedReader p(params);
-    // One decoder per record family; the commonest families are asked first.
-    for (const auto family : {&WmfDecoder::playDrawing, &WmfDecoder::playState,
-                              &WmfDecoder::playObjects, &WmfDecoder::playEscapes})
-        if (const auto outcome = (this->*family)(function, params, p)) return *outcome;
+    // One decoder per record family. The family that takes a function is found by asking each
+    // in turn the first time the function comes, and remembered.
+    static constexpr std::array kFamilies = {&WmfDecoder::playDrawing, &WmfDecoder::playState,
+                                             &WmfDecoder::playObjects, &WmfDecoder::playEscapes};
+    uint8_t none = 0;
+    uint8_t& family = function < m_familyOf.size() ? m_familyOf[function] : none;
+    if (family == 0)
+        for (size_t i = 0; i < kFamilies.size(); ++i)
+            if (const auto outcome = (this->*kFamilies[i])(function, params, p)) {
+                family = uint8_t(i + 1);
+                return *outcome;
+            }
+    if (family != 0 && family <= kFamilies.size())
+        return *(this->*kFamilies[family - 1])(function, params, p);
+    family = uint8_t(kFamilies.size() + 1);  // no family takes it
     // Records with no drawing meaning here (mapper flags, palettes' animation, flood fills,
     // layout) and unknown ones are counted, not drawn.
     return unknown(function, params);

@@ -10,6 +10,7 @@
 #include "platform/metafile/Metafile.h"
 #include "platform/metafile/PlayableDocument.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <set>
@@ -87,6 +88,9 @@ class WmfDecoder {
     std::vector<uint32_t> m_counts;
     std::vector<int32_t> m_dx;
     std::vector<Rect> m_rects;
+    // The family of each function seen so far (functions are below 0x1000): 0 not yet known,
+    // 1.. the family's place in play()'s list, one more for none.
+    std::array<uint8_t, 0x1000> m_familyOf{};
     DecodingDc m_dc;  // the selected font, which decides how 8-bit text is decoded
 };
 
