@@ -1,8 +1,11 @@
 #pragma once
 
 // Writes metafiles record by record for benchmarks, fuzz seeds and tests: no binary blobs,
-// every byte made here from the record layouts of the published formats. Header-only and
-// free of the engine, so that it can also make files the engine must refuse.
+// every byte made here from the record layouts of the published formats. Header-only; of the
+// engine it takes only the record numbers, so that it can also make files the engine must
+// refuse.
+
+#include "platform/metafile/MetafileFormat.h"
 
 #include <QByteArray>
 #include <QString>
@@ -50,30 +53,8 @@ private:
     QByteArray m_data;
 };
 
-// Record types used here (MS-EMF 2.1.1 RecordType enumeration).
-enum EmfType : uint32_t {
-    EMR_HEADER = 1,
-    EMR_POLYLINE = 4,
-    EMR_EOF = 14,
-    EMR_SETMAPMODE = 17,
-    EMR_SETBKMODE = 18,
-    EMR_SETTEXTCOLOR = 24,
-    EMR_MOVETOEX = 27,
-    EMR_SAVEDC = 33,
-    EMR_RESTOREDC = 34,
-    EMR_SELECTOBJECT = 37,
-    EMR_CREATEPEN = 38,
-    EMR_CREATEBRUSHINDIRECT = 39,
-    EMR_DELETEOBJECT = 40,
-    EMR_ELLIPSE = 42,
-    EMR_RECTANGLE = 43,
-    EMR_LINETO = 54,
-    EMR_STRETCHDIBITS = 81,
-    EMR_EXTCREATEFONTINDIRECTW = 82,
-    EMR_EXTTEXTOUTW = 84,
-    EMR_POLYGON16 = 86,
-    EMR_POLYLINE16 = 87,
-};
+// Record numbers (EMF record types, WMF functions) are the engine's own (MetafileFormat.h).
+using metafile::EmfRecordType;
 
 // An EMF under construction: the header (EMR_HEADER, MS-EMF 2.3.4.2) is written by finish(),
 // which also counts bytes and records and appends EMR_EOF (MS-EMF 2.3.4.1).
@@ -83,14 +64,14 @@ public:
     EmfWriter(int widthPx, int heightPx) : m_width(widthPx), m_height(heightPx) {}
 
     // Any record: type and the 32-bit words after the size field.
-    void record(uint32_t type, std::initializer_list<int32_t> words) {
+    void record(EmfRecordType type, std::initializer_list<int32_t> words) {
         Bytes b;
         for (int32_t w : words) b.i32(w);
         record(type, b.data());
     }
-    void record(uint32_t type, const QByteArray& payload) {
+    void record(EmfRecordType type, const QByteArray& payload) {
         Bytes b;
-        b.u32(type).u32(uint32_t(8 + payload.size())).raw(payload).pad4();
+        b.u32(uint32_t(type)).u32(uint32_t(8 + payload.size())).raw(payload).pad4();
         // The size field counts the padding too.
         QByteArray bytes = b.data();
         qToLittleEndian(uint32_t(bytes.size()), bytes.data() + 4);
@@ -98,12 +79,12 @@ public:
         ++m_records;
     }
 
-    void rectangle(int l, int t, int r, int b) { record(EMR_RECTANGLE, {l, t, r, b}); }
-    void ellipse(int l, int t, int r, int b) { record(EMR_ELLIPSE, {l, t, r, b}); }
-    void moveTo(int x, int y) { record(EMR_MOVETOEX, {x, y}); }
-    void lineTo(int x, int y) { record(EMR_LINETO, {x, y}); }
+    void rectangle(int l, int t, int r, int b) { record(EmfRecordType::Rectangle, {l, t, r, b}); }
+    void ellipse(int l, int t, int r, int b) { record(EmfRecordType::Ellipse, {l, t, r, b}); }
+    void moveTo(int x, int y) { record(EmfRecordType::MoveToEx, {x, y}); }
+    void lineTo(int x, int y) { record(EmfRecordType::LineTo, {x, y}); }
     // EMR_POLYLINE16 / EMR_POLYGON16 (MS-EMF 2.3.5.24, 2.3.5.22): bounds, count, 16-bit points.
-    void poly16(uint32_t type, const std::vector<std::pair<int, int>>& points) {
+    void poly16(EmfRecordType type, const std::vector<std::pair<int, int>>& points) {
         Bytes b;
         b.i32(0).i32(0).i32(m_width).i32(m_height).u32(uint32_t(points.size()));
         for (auto [x, y] : points) b.i16(int16_t(x)).i16(int16_t(y));
@@ -111,14 +92,14 @@ public:
     }
     // EMR_CREATEPEN (MS-EMF 2.3.7.7): LogPen style, width (x), colour.
     void createPen(int slot, int style, int width, uint32_t colorRef) {
-        record(EMR_CREATEPEN, {slot, style, width, 0, int32_t(colorRef)});
+        record(EmfRecordType::CreatePen, {slot, style, width, 0, int32_t(colorRef)});
     }
     // EMR_CREATEBRUSHINDIRECT (MS-EMF 2.3.7.1): LogBrush style, colour, hatch.
     void createBrush(int slot, int style, uint32_t colorRef, int hatch = 0) {
-        record(EMR_CREATEBRUSHINDIRECT, {slot, style, int32_t(colorRef), hatch});
+        record(EmfRecordType::CreateBrushIndirect, {slot, style, int32_t(colorRef), hatch});
     }
-    void select(uint32_t slot) { record(EMR_SELECTOBJECT, {int32_t(slot)}); }
-    void deleteObject(int slot) { record(EMR_DELETEOBJECT, {slot}); }
+    void select(uint32_t slot) { record(EmfRecordType::SelectObject, {int32_t(slot)}); }
+    void deleteObject(int slot) { record(EmfRecordType::DeleteObject, {slot}); }
     // EMR_EXTCREATEFONTINDIRECTW (MS-EMF 2.3.7.8) with a plain LogFont (MS-WMF 2.2.1.1... as
     // LogFont of MS-EMF 2.2.13): height, weight, charset and face.
     void createFont(int slot, int height, const QString& face, int charset = 1) {
@@ -126,7 +107,7 @@ public:
         b.i32(slot).i32(height).i32(0).i32(0).i32(0).i32(400);
         b.u8(0).u8(0).u8(0).u8(uint8_t(charset)).u8(0).u8(0).u8(0).u8(0);
         for (int i = 0; i < 32; ++i) b.u16(i < face.size() ? face[i].unicode() : 0);
-        record(EMR_EXTCREATEFONTINDIRECTW, b.data());
+        record(EmfRecordType::ExtCreateFontIndirectW, b.data());
     }
     // EMR_EXTTEXTOUTW (MS-EMF 2.3.5.8) with its EmrText (2.2.5): reference point, the UTF-16
     // string and one advance per character.
@@ -144,7 +125,7 @@ public:
         b.pad4();
         if (advance > 0)
             for (int i = 0; i < chars; ++i) b.i32(advance);
-        record(EMR_EXTTEXTOUTW, b.data());
+        record(EmfRecordType::ExtTextOutW, b.data());
     }
     // EMR_STRETCHDIBITS (MS-EMF 2.3.1.7) of a 24-bit bottom-up BI_RGB bitmap filled with a
     // gradient, drawn with SRCCOPY into the destination rectangle.
@@ -168,7 +149,7 @@ public:
             line.pad4();
             b.raw(line.data());
         }
-        record(EMR_STRETCHDIBITS, b.data());
+        record(EmfRecordType::StretchDiBits, b.data());
     }
 
     int recordCount() const { return m_records + 2; }
@@ -176,11 +157,11 @@ public:
     // The whole file: header, body, EMR_EOF.
     QByteArray finish() const {
         Bytes eof;
-        eof.u32(EMR_EOF).u32(20).u32(0).u32(16).u32(20);
+        eof.u32(uint32_t(EmfRecordType::Eof)).u32(20).u32(0).u32(16).u32(20);
         const int headerSize = 108;
         const qsizetype total = headerSize + m_body.size() + eof.size();
         Bytes h;
-        h.u32(EMR_HEADER).u32(headerSize);
+        h.u32(uint32_t(EmfRecordType::Header)).u32(headerSize);
         h.i32(0).i32(0).i32(m_width - 1).i32(m_height - 1);  // bounds, inclusive pixels
         // Frame in 0.01 mm at 96 DPI: 2540 / 96 per pixel.
         h.i32(0).i32(0).i32(m_width * 2540 / 96).i32(m_height * 2540 / 96);
@@ -238,7 +219,7 @@ inline QByteArray busyDrawing(int records, int width = 1000, int height = 1000,
             case 5: {
                 std::vector<std::pair<int, int>> points;
                 for (int i = 0; i < 6; ++i) points.emplace_back(x + next(40), y + next(40));
-                emf.poly16(next(2) ? EMR_POLYLINE16 : EMR_POLYGON16, points);
+                emf.poly16(next(2) ? EmfRecordType::Polyline16 : EmfRecordType::Polygon16, points);
                 break;
             }
             case 6:
@@ -259,21 +240,6 @@ inline QByteArray busyDrawing(int records, int width = 1000, int height = 1000,
     return emf.finish();
 }
 
-// Record functions used here (MS-WMF 2.1.1.1 RecordType enumeration).
-enum WmfFunction : uint16_t {
-    META_EOF = 0x0000,
-    META_SETBKMODE = 0x0102,
-    META_SELECTOBJECT = 0x012D,
-    META_SETWINDOWORG = 0x020B,
-    META_SETWINDOWEXT = 0x020C,
-    META_CREATEPENINDIRECT = 0x02FA,
-    META_CREATEBRUSHINDIRECT = 0x02FC,
-    META_POLYGON = 0x0324,
-    META_POLYLINE = 0x0325,
-    META_ELLIPSE = 0x0418,
-    META_RECTANGLE = 0x041B,
-};
-
 // A WMF under construction: META_HEADER (MS-WMF 2.3.2.2), optionally after a placeable
 // header (2.3.2.3) whose bounding box and units per inch fix the picture's size.
 class WmfWriter {
@@ -287,24 +253,24 @@ public:
         m_maxWords = std::max<uint32_t>(m_maxWords, uint32_t(3 + params.size()));
     }
     void window(int x, int y, int w, int h) {
-        record(META_SETWINDOWORG, {y, x});
-        record(META_SETWINDOWEXT, {h, w});
+        record(metafile::META_SETWINDOWORG, {y, x});
+        record(metafile::META_SETWINDOWEXT, {h, w});
     }
-    void rectangle(int l, int t, int r, int b) { record(META_RECTANGLE, {b, r, t, l}); }
-    void ellipse(int l, int t, int r, int b) { record(META_ELLIPSE, {b, r, t, l}); }
+    void rectangle(int l, int t, int r, int b) { record(metafile::META_RECTANGLE, {b, r, t, l}); }
+    void ellipse(int l, int t, int r, int b) { record(metafile::META_ELLIPSE, {b, r, t, l}); }
     void createPen(int style, int width, uint32_t colorRef) {
-        record(META_CREATEPENINDIRECT,
+        record(metafile::META_CREATEPENINDIRECT,
                {style, width, 0, int(colorRef & 0xFFFF), int(colorRef >> 16)});
     }
     void createBrush(int style, uint32_t colorRef, int hatch = 0) {
-        record(META_CREATEBRUSHINDIRECT, {style, int(colorRef & 0xFFFF), int(colorRef >> 16), hatch});
+        record(metafile::META_CREATEBRUSHINDIRECT, {style, int(colorRef & 0xFFFF), int(colorRef >> 16), hatch});
     }
-    void select(int index) { record(META_SELECTOBJECT, {index}); }
+    void select(int index) { record(metafile::META_SELECTOBJECT, {index}); }
 
     QByteArray finish(bool placeable, int left = 0, int top = 0, int right = 0, int bottom = 0,
                       int unitsPerInch = 1440) const {
         Bytes eof;
-        eof.u32(3).u16(META_EOF);
+        eof.u32(3).u16(metafile::META_EOF);
         const uint32_t words = uint32_t(9 + (m_body.size() + eof.size()) / 2);
         Bytes h;
         h.u16(1).u16(9).u16(0x0300).u32(words).u16(8).u32(m_maxWords).u16(0);

@@ -11,6 +11,8 @@
 #include "platform/ThumbnailGrid.h"
 #include "platform/ThumbnailGridFacade.h"
 
+#include "SyntheticMetafile.h"
+
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <QApplication>
@@ -18,7 +20,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QtEndian>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -30,95 +31,40 @@ constexpr int kColumns = 3;
 constexpr int kRows = 5;
 constexpr int kThumbSize = 200;
 
-// A little-endian writer for WMF records (MS-WMF 2.3).
-class WmfWriter {
-  public:
-    void u16(uint16_t v) {
-        char b[2];
-        qToLittleEndian(v, b);
-        m_bytes.append(b, 2);
-    }
-    void i16(int16_t v) { u16(uint16_t(v)); }
-    void u32(uint32_t v) {
-        char b[4];
-        qToLittleEndian(v, b);
-        m_bytes.append(b, 4);
-    }
-    // One record: size in 16-bit words, function, parameters.
-    void record(uint16_t function, std::initializer_list<int> params) {
-        const uint32_t words = 3 + uint32_t(params.size());
-        u32(words);
-        u16(function);
-        for (int p : params) i16(int16_t(p));
-        m_maxRecord = std::max(m_maxRecord, words);
-    }
-    QByteArray& bytes() { return m_bytes; }
-    uint32_t maxRecord() const { return m_maxRecord; }
-
-  private:
-    QByteArray m_bytes;
-    uint32_t m_maxRecord = 0;
-};
-
 // A placeable WMF of `width` x `height` logical units at 1440 units an inch, with a few
 // dozen shapes chosen by `seed`.
 QByteArray generatedDrawing(int seed, int width, int height) {
+    using namespace plume::metafile;
     quint32 state = 2654435761u * quint32(seed + 7);
     auto next = [&state](int range) {
         state = state * 1664525u + 1013904223u;
         return int((state >> 8) % quint32(std::max(1, range)));
     };
-    WmfWriter body;
-    body.record(0x020B, {0, 0});           // META_SETWINDOWORG (y, x)
-    body.record(0x020C, {height, width});  // META_SETWINDOWEXT (y, x)
+    plume::synth::WmfWriter wmf;
+    wmf.window(0, 0, width, height);
     for (int shape = 0; shape < 40; ++shape) {
         const int colour = next(0xffffff);
-        // META_CREATEPENINDIRECT: style, width (x, y), colour
-        body.record(0x02FA, {0, 10 + next(40), 0, colour & 0xffff, colour >> 16});
-        // META_CREATEBRUSHINDIRECT: solid, colour, hatch
-        const int fill = next(0xffffff);
-        body.record(0x02FC, {0, fill & 0xffff, fill >> 16, 0});
-        body.record(0x012D, {0});  // META_SELECTOBJECT pen
-        body.record(0x012D, {1});  // META_SELECTOBJECT brush
+        wmf.createPen(0, 10 + next(40), uint32_t(colour));
+        wmf.createBrush(0, uint32_t(next(0xffffff)));
+        wmf.select(0);
+        wmf.select(1);
         const int l = next(width), t = next(height);
         const int r = std::min(width, l + 50 + next(width / 3));
         const int b = std::min(height, t + 50 + next(height / 3));
         switch (shape % 3) {
             case 0:
-                body.record(0x0418, {b, r, t, l});
-                break;  // META_ELLIPSE
+                wmf.ellipse(l, t, r, b);
+                break;
             case 1:
-                body.record(0x041B, {b, r, t, l});
-                break;  // META_RECTANGLE
-            default:    // META_POLYLINE, 4 points
-                body.record(0x0325, {4, l, t, r, t, l, b, r, b});
+                wmf.rectangle(l, t, r, b);
+                break;
+            default:  // four points
+                wmf.record(META_POLYLINE, {4, l, t, r, t, l, b, r, b});
         }
-        body.record(0x01F0, {0});  // META_DELETEOBJECT
-        body.record(0x01F0, {1});
+        wmf.record(META_DELETEOBJECT, {0});
+        wmf.record(META_DELETEOBJECT, {1});
     }
-    body.record(0x0000, {});  // META_EOF
-
-    WmfWriter file;
-    // Placeable header (MS-WMF 2.3.2.3): key, handle, bounds, inch, reserved, checksum.
-    const uint16_t words[10] = {0xCDD7,          0x9AC6,           0,    0, 0,
-                                uint16_t(width), uint16_t(height), 1440, 0, 0};
-    uint16_t checksum = 0;
-    for (uint16_t w : words) {
-        file.u16(w);
-        checksum ^= w;
-    }
-    file.u16(checksum);
-    // META_HEADER (MS-WMF 2.3.2.2): memory metafile, 9 words, version 3.
-    const uint32_t total = 9 + uint32_t(body.bytes().size() / 2);
-    file.u16(1);
-    file.u16(9);
-    file.u16(0x0300);
-    file.u32(total);
-    file.u16(2);
-    file.u32(body.maxRecord());
-    file.u16(0);
-    file.bytes().append(body.bytes());
-    return file.bytes();
+    return wmf.finish(true, 0, 0, width, height, 1440);
 }
 
 QString sharedDir() {

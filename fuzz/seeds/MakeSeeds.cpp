@@ -51,8 +51,8 @@ int main(int argc, char** argv) {
         emf.select(2);
         emf.rectangle(5, 5, 60, 40);
         emf.ellipse(50, 30, 110, 80);
-        emf.poly16(EMR_POLYGON16, {{10, 80}, {40, 50}, {70, 85}});
-        emf.poly16(EMR_POLYLINE16, {{0, 0}, {119, 89}, {0, 89}});
+        emf.poly16(EmfRecordType::Polygon16, {{10, 80}, {40, 50}, {70, 85}});
+        emf.poly16(EmfRecordType::Polyline16, {{0, 0}, {119, 89}, {0, 89}});
         emf.deleteObject(1);
         seeds.append({"shapes.emf", emf.finish()});
     }
@@ -60,8 +60,8 @@ int main(int argc, char** argv) {
         EmfWriter emf(200, 60);
         emf.createFont(1, -20, QStringLiteral("MS Gothic"), 128);
         emf.select(1);
-        emf.record(EMR_SETTEXTCOLOR, {0x0000FF});
-        emf.record(EMR_SETBKMODE, {1});
+        emf.record(EmfRecordType::SetTextColor, {0x0000FF});
+        emf.record(EmfRecordType::SetBkMode, {1});
         emf.textOut(5, 5, QStringLiteral("Plume 図形"), 18);
         emf.textOut(5, 30, QStringLiteral("abc"));
         seeds.append({"text.emf", emf.finish()});
@@ -73,12 +73,12 @@ int main(int argc, char** argv) {
     }
     {
         EmfWriter emf(100, 100);
-        emf.record(EMR_SAVEDC, {});
-        emf.record(EMR_SETMAPMODE, {8});
-        emf.record(9, {1000, 1000});  // EMR_SETWINDOWEXTEX
-        emf.record(11, {100, 100});   // EMR_SETVIEWPORTEXTEX
+        emf.record(EmfRecordType::SaveDc, {});
+        emf.record(EmfRecordType::SetMapMode, {8});
+        emf.record(EmfRecordType::SetWindowExtEx, {1000, 1000});
+        emf.record(EmfRecordType::SetViewportExtEx, {100, 100});
         emf.rectangle(100, 100, 900, 900);
-        emf.record(EMR_RESTOREDC, {-1});
+        emf.record(EmfRecordType::RestoreDc, {-1});
         emf.moveTo(0, 0);
         emf.lineTo(99, 99);
         seeds.append({"mapmode.emf", emf.finish()});
@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
         wmf.select(1);
         wmf.rectangle(100, 100, 700, 500);
         wmf.ellipse(600, 400, 1300, 1000);
-        wmf.record(META_POLYLINE, {3, 0, 0, 1440, 0, 1440, 1080});
+        wmf.record(plume::metafile::META_POLYLINE, {3, 0, 0, 1440, 0, 1440, 1080});
         seeds.append({placeable ? "shapes-placeable.wmf" : "shapes-raw.wmf",
                       placeable ? wmf.finish(true, 0, 0, 1440, 1080, 1440) : wmf.finish(false)});
     }

@@ -9,7 +9,6 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPointer>
-#include <QtEndian>
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -24,32 +23,6 @@ constexpr qint64 kReadBudgetMs = 5000;
 // After an owner failed to answer, the clipboard counts as empty until it changes hands or
 // this long has passed, so that the next questions of the same command do not wait again.
 constexpr qint64 kSilenceMemoryMs = 10000;
-
-std::optional<quint16> u16At(const QByteArray& bytes, qsizetype offset) {
-    if (offset < 0 || offset > bytes.size() - 2) return std::nullopt;
-    return qFromLittleEndian<quint16>(bytes.constData() + offset);
-}
-
-std::optional<quint32> u32At(const QByteArray& bytes, qsizetype offset) {
-    if (offset < 0 || offset > bytes.size() - 4) return std::nullopt;
-    return qFromLittleEndian<quint32>(bytes.constData() + offset);
-}
-
-constexpr quint32 kPlaceableKey = 0x9AC6CDD7;  // META_PLACEABLE, MS-WMF 2.3.2.3
-constexpr qsizetype kPlaceableSize = 22;
-
-// META_HEADER (MS-WMF 2.3.2.2) at `offset`: Type, HeaderSize, Version, Size in words.
-bool isWmfHeaderAt(const QByteArray& bytes, qsizetype offset) {
-    const auto type = u16At(bytes, offset);
-    const auto headerWords = u16At(bytes, offset + 2);
-    const auto version = u16At(bytes, offset + 4);
-    const auto sizeWords = u32At(bytes, offset + 6);
-    if (!type || !headerWords || !version || !sizeWords) return false;
-    if ((*type != 1 && *type != 2) || *headerWords != 9) return false;
-    if (*version != 0x0100 && *version != 0x0300) return false;
-    // Measured against all the bytes: Inkscape counts its placeable header in this field.
-    return qint64(*sizeWords) * 2 <= bytes.size();
-}
 
 // Remembers an owner that did not answer (see kSilenceMemoryMs).
 struct Silence {
@@ -275,22 +248,6 @@ class VectorOffer : public QMimeData {
 };
 
 }  // namespace
-
-bool hasEmfSignature(const QByteArray& bytes) {
-    // EMR_HEADER, MS-EMF 2.3.4.2: Type, Size, Bounds, Frame, then RecordSignature at 40 and
-    // nBytes at 48.
-    const auto type = u32At(bytes, 0);
-    const auto signature = u32At(bytes, 40);
-    const auto fileSize = u32At(bytes, 48);
-    return type && signature && fileSize && *type == 1 && *signature == 0x464D4520 &&
-           *fileSize <= quint64(bytes.size());
-}
-
-bool hasWmfSignature(const QByteArray& bytes) {
-    const auto key = u32At(bytes, 0);
-    if (key && *key == kPlaceableKey) return isWmfHeaderAt(bytes, kPlaceableSize);
-    return isWmfHeaderAt(bytes, 0);
-}
 
 bool offerHasFormat(const QMimeData& offer, int format) {
     OfferReader reader(offer);

@@ -7,6 +7,7 @@
 
 #include "platform/Expected.h"
 #include "platform/Picture.h"
+#include "platform/metafile/MetafileFormat.h"
 
 #include <QByteArray>
 #include <memory>
@@ -34,14 +35,9 @@ inline constexpr qint64 kMaxRenditionPixels = 16'000'000;
 // (topmost) parts missing. Large drawings from LibreOffice (thousands of shapes) take seconds.
 inline constexpr int kRenditionTimeLimitMs = 10'000;
 
-// Whether the bytes begin like an EMF: EMR_HEADER (record type 1) at offset 0, the signature
-// " EMF" at offset 40, and a file size field (nBytes) no larger than the data.
-bool hasEmfSignature(const QByteArray& bytes);
-
-// Whether the bytes begin like a WMF: a placeable header (key D7 CD C6 9A) followed by a
-// META_HEADER, or a META_HEADER alone (type 1 or 2, header size 9 words, version 0x0100 or
-// 0x0300), whose size field is no larger than the data.
-bool hasWmfSignature(const QByteArray& bytes);
+// Whether an offer's bytes are a whole EMF or WMF (see MetafileFormat.h).
+using metafile::hasEmfSignature;
+using metafile::hasWmfSignature;
 
 // The same questions and answers as the clipboard operations below, on one offer (whatever
 // its source). Used by the operations and by tests that build offers of their own.

@@ -57,9 +57,9 @@ double screenDpi();
 // A vector document's own size in whole pixels at `dpi` (rounded, never negative).
 QSize ownPixelSize(const metafile::Document& document, double dpi);
 
-// Limits on any raster Plume creates.
-inline constexpr int kMaxRasterSide = 16'384;
-inline constexpr qint64 kMaxRasterPixels = 128'000'000;
+// Limits on any raster Plume creates (shared with the bitmaps the metafile engine decodes).
+using metafile::kMaxRasterPixels;
+using metafile::kMaxRasterSide;
 
 // Whether a raster of this size may be made; the failure names the size and the limit.
 Status checkRasterSize(QSize size);

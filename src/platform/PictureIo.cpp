@@ -1,12 +1,14 @@
 #include "platform/PictureIo.h"
 
+#include "platform/metafile/BoundedReader.h"
+#include "platform/metafile/MetafileFormat.h"
+
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
 #include <QPainter>
 #include <QSaveFile>
-#include <QtEndian>
 #include <optional>
 
 namespace plume {
@@ -126,27 +128,12 @@ Status savePicture(const Picture& picture, const QString& path) {
 namespace plume {
 
 bool metafileCutShort(const metafile::Document& document) {
-    const QByteArray& bytes = document.bytes();
-    auto u32At = [&bytes](qsizetype offset) -> std::optional<quint32> {
-        if (offset < 0 || offset + 4 > bytes.size()) return std::nullopt;
-        return qFromLittleEndian<quint32>(bytes.constData() + offset);
-    };
-    switch (document.format()) {
-        case metafile::Format::Emf: {
-            // EMR_HEADER nBytes, MS-EMF 2.2.9.
-            const auto declared = u32At(48);
-            return declared && *declared > quint32(bytes.size());
-        }
-        case metafile::Format::PlaceableWmf:
-        case metafile::Format::RawWmf: {
-            // META_HEADER mtSize in 16-bit words, MS-WMF 2.3.2.2, after the 22-byte
-            // placeable header when there is one.
-            const qsizetype header = document.format() == metafile::Format::PlaceableWmf ? 22 : 0;
-            const auto words = u32At(header + 6);
-            return words && quint64(*words) * 2 > quint64(bytes.size());
-        }
-    }
-    return false;
+    // The size the header declares (EMF nBytes; WMF mtSize) beyond the bytes there are.
+    const auto bytes = metafile::byteSpan(document.bytes());
+    const auto declared = document.format() == metafile::Format::Emf
+                              ? metafile::declaredEmfSize(bytes)
+                              : metafile::declaredWmfSize(bytes);
+    return declared && *declared > bytes.size();
 }
 
 }  // namespace plume

@@ -1,8 +1,12 @@
 #include "support/EmfBuilder.h"
 
+#include "platform/metafile/MetafileFormat.h"
+
 #include <cstring>
 
 namespace plume::test {
+
+using metafile::EmfRecordType;
 
 void appendU16(QByteArray& out, uint16_t v) {
     out.append(char(v & 0xff));
@@ -52,26 +56,26 @@ EmfBuilder& EmfBuilder::record(uint32_t type, const QByteArray& payload) {
 }
 
 EmfBuilder& EmfBuilder::setMapMode(uint32_t mode) {
-    return record(17, {mode});
+    return record(uint32_t(EmfRecordType::SetMapMode), {mode});
 }
 EmfBuilder& EmfBuilder::setWindowOrg(int x, int y) {
-    return record(10, {uint32_t(x), uint32_t(y)});
+    return record(uint32_t(EmfRecordType::SetWindowOrgEx), {uint32_t(x), uint32_t(y)});
 }
 EmfBuilder& EmfBuilder::setWindowExt(int cx, int cy) {
-    return record(9, {uint32_t(cx), uint32_t(cy)});
+    return record(uint32_t(EmfRecordType::SetWindowExtEx), {uint32_t(cx), uint32_t(cy)});
 }
 EmfBuilder& EmfBuilder::setViewportOrg(int x, int y) {
-    return record(12, {uint32_t(x), uint32_t(y)});
+    return record(uint32_t(EmfRecordType::SetViewportOrgEx), {uint32_t(x), uint32_t(y)});
 }
 EmfBuilder& EmfBuilder::setViewportExt(int cx, int cy) {
-    return record(11, {uint32_t(cx), uint32_t(cy)});
+    return record(uint32_t(EmfRecordType::SetViewportExtEx), {uint32_t(cx), uint32_t(cy)});
 }
 
 EmfBuilder& EmfBuilder::setWorldTransform(float m11, float m12, float m21, float m22, float dx,
                                           float dy) {
     QByteArray p;
     for (float f : {m11, m12, m21, m22, dx, dy}) appendF32(p, f);
-    return record(35, p);
+    return record(uint32_t(EmfRecordType::SetWorldTransform), p);
 }
 
 EmfBuilder& EmfBuilder::modifyWorldTransform(float m11, float m12, float m21, float m22, float dx,
@@ -79,42 +83,42 @@ EmfBuilder& EmfBuilder::modifyWorldTransform(float m11, float m12, float m21, fl
     QByteArray p;
     for (float f : {m11, m12, m21, m22, dx, dy}) appendF32(p, f);
     appendU32(p, mode);
-    return record(36, p);
+    return record(uint32_t(EmfRecordType::ModifyWorldTransform), p);
 }
 
 EmfBuilder& EmfBuilder::setBkMode(uint32_t mode) {
-    return record(18, {mode});
+    return record(uint32_t(EmfRecordType::SetBkMode), {mode});
 }
 EmfBuilder& EmfBuilder::setBkColor(uint32_t c) {
-    return record(25, {c});
+    return record(uint32_t(EmfRecordType::SetBkColor), {c});
 }
 EmfBuilder& EmfBuilder::setTextColor(uint32_t c) {
-    return record(24, {c});
+    return record(uint32_t(EmfRecordType::SetTextColor), {c});
 }
 EmfBuilder& EmfBuilder::setTextAlign(uint32_t flags) {
-    return record(22, {flags});
+    return record(uint32_t(EmfRecordType::SetTextAlign), {flags});
 }
 EmfBuilder& EmfBuilder::setPolyFillMode(uint32_t mode) {
-    return record(19, {mode});
+    return record(uint32_t(EmfRecordType::SetPolyFillMode), {mode});
 }
 EmfBuilder& EmfBuilder::setRop2(uint32_t rop) {
-    return record(20, {rop});
+    return record(uint32_t(EmfRecordType::SetRop2), {rop});
 }
 EmfBuilder& EmfBuilder::setArcDirection(uint32_t d) {
-    return record(57, {d});
+    return record(uint32_t(EmfRecordType::SetArcDirection), {d});
 }
 EmfBuilder& EmfBuilder::saveDc() {
-    return record(33, {});
+    return record(uint32_t(EmfRecordType::SaveDc), {});
 }
 EmfBuilder& EmfBuilder::restoreDc(int32_t which) {
-    return record(34, {uint32_t(which)});
+    return record(uint32_t(EmfRecordType::RestoreDc), {uint32_t(which)});
 }
 EmfBuilder& EmfBuilder::moveTo(int x, int y) {
-    return record(27, {uint32_t(x), uint32_t(y)});
+    return record(uint32_t(EmfRecordType::MoveToEx), {uint32_t(x), uint32_t(y)});
 }
 
 EmfBuilder& EmfBuilder::createPen(uint32_t index, uint32_t style, int width, uint32_t colorRef) {
-    return record(38, {index, style, uint32_t(width), 0, colorRef});
+    return record(uint32_t(EmfRecordType::CreatePen), {index, style, uint32_t(width), 0, colorRef});
 }
 
 EmfBuilder& EmfBuilder::createExtPen(uint32_t index, uint32_t style, uint32_t width,
@@ -129,12 +133,12 @@ EmfBuilder& EmfBuilder::createExtPen(uint32_t index, uint32_t style, uint32_t wi
     appendU32(p, 0);
     appendU32(p, uint32_t(dashes.size()));
     for (uint32_t d : dashes) appendU32(p, d);
-    return record(95, p);
+    return record(uint32_t(EmfRecordType::ExtCreatePen), p);
 }
 
 EmfBuilder& EmfBuilder::createBrush(uint32_t index, uint32_t style, uint32_t colorRef,
                                     uint32_t hatch) {
-    return record(39, {index, style, colorRef, hatch});
+    return record(uint32_t(EmfRecordType::CreateBrushIndirect), {index, style, colorRef, hatch});
 }
 
 EmfBuilder& EmfBuilder::createDibPatternBrush(uint32_t index, const QImage& pattern) {
@@ -149,7 +153,7 @@ EmfBuilder& EmfBuilder::createDibPatternBrush(uint32_t index, const QImage& patt
     appendU32(p, uint32_t(bits.size()));
     p.append(info);
     p.append(bits);
-    return record(94, p);
+    return record(uint32_t(EmfRecordType::CreateDibPatternBrushPt), p);
 }
 
 EmfBuilder& EmfBuilder::createFont(uint32_t index, int height, int weight, const QString& face,
@@ -168,21 +172,23 @@ EmfBuilder& EmfBuilder::createFont(uint32_t index, int height, int weight, const
     p.append(char(charSet));
     p.append(QByteArray(4, '\0'));
     for (int i = 0; i < 32; ++i) appendU16(p, i < face.size() ? face[i].unicode() : 0);
-    return record(82, p);
+    return record(uint32_t(EmfRecordType::ExtCreateFontIndirectW), p);
 }
 
 EmfBuilder& EmfBuilder::selectObject(uint32_t index) {
-    return record(37, {index});
+    return record(uint32_t(EmfRecordType::SelectObject), {index});
 }
 EmfBuilder& EmfBuilder::deleteObject(uint32_t index) {
-    return record(40, {index});
+    return record(uint32_t(EmfRecordType::DeleteObject), {index});
 }
 
 EmfBuilder& EmfBuilder::rectangle(int l, int t, int r, int b) {
-    return record(43, {uint32_t(l), uint32_t(t), uint32_t(r), uint32_t(b)});
+    return record(uint32_t(EmfRecordType::Rectangle),
+                  {uint32_t(l), uint32_t(t), uint32_t(r), uint32_t(b)});
 }
 EmfBuilder& EmfBuilder::ellipse(int l, int t, int r, int b) {
-    return record(42, {uint32_t(l), uint32_t(t), uint32_t(r), uint32_t(b)});
+    return record(uint32_t(EmfRecordType::Ellipse),
+                  {uint32_t(l), uint32_t(t), uint32_t(r), uint32_t(b)});
 }
 EmfBuilder& EmfBuilder::roundRect(int l, int t, int r, int b, int cw, int ch) {
     return record(44,
@@ -194,7 +200,7 @@ EmfBuilder& EmfBuilder::arcFamily(uint32_t type, int l, int t, int r, int b, int
                          uint32_t(y1), uint32_t(x2), uint32_t(y2)});
 }
 EmfBuilder& EmfBuilder::lineTo(int x, int y) {
-    return record(54, {uint32_t(x), uint32_t(y)});
+    return record(uint32_t(EmfRecordType::LineTo), {uint32_t(x), uint32_t(y)});
 }
 
 EmfBuilder& EmfBuilder::poly(uint32_t type, const std::vector<std::pair<int, int>>& points) {
@@ -227,35 +233,39 @@ EmfBuilder& EmfBuilder::polyPolygon16(const std::vector<std::vector<std::pair<in
             appendU16(p, uint16_t(x));
             appendU16(p, uint16_t(y));
         }
-    return record(91, p);
+    return record(uint32_t(EmfRecordType::PolyPolygon16), p);
 }
 
 EmfBuilder& EmfBuilder::beginPath() {
-    return record(59, {});
+    return record(uint32_t(EmfRecordType::BeginPath), {});
 }
 EmfBuilder& EmfBuilder::endPath() {
-    return record(60, {});
+    return record(uint32_t(EmfRecordType::EndPath), {});
 }
 EmfBuilder& EmfBuilder::closeFigure() {
-    return record(61, {});
+    return record(uint32_t(EmfRecordType::CloseFigure), {});
 }
 EmfBuilder& EmfBuilder::fillPath() {
-    return record(62, {0, 0, uint32_t(m_width), uint32_t(m_height)});
+    return record(uint32_t(EmfRecordType::FillPath), {0, 0, uint32_t(m_width), uint32_t(m_height)});
 }
 EmfBuilder& EmfBuilder::strokeAndFillPath() {
-    return record(63, {0, 0, uint32_t(m_width), uint32_t(m_height)});
+    return record(uint32_t(EmfRecordType::StrokeAndFillPath),
+                  {0, 0, uint32_t(m_width), uint32_t(m_height)});
 }
 EmfBuilder& EmfBuilder::strokePath() {
-    return record(64, {0, 0, uint32_t(m_width), uint32_t(m_height)});
+    return record(uint32_t(EmfRecordType::StrokePath),
+                  {0, 0, uint32_t(m_width), uint32_t(m_height)});
 }
 EmfBuilder& EmfBuilder::selectClipPath(uint32_t mode) {
-    return record(67, {mode});
+    return record(uint32_t(EmfRecordType::SelectClipPath), {mode});
 }
 EmfBuilder& EmfBuilder::intersectClipRect(int l, int t, int r, int b) {
-    return record(30, {uint32_t(l), uint32_t(t), uint32_t(r), uint32_t(b)});
+    return record(uint32_t(EmfRecordType::IntersectClipRect),
+                  {uint32_t(l), uint32_t(t), uint32_t(r), uint32_t(b)});
 }
 EmfBuilder& EmfBuilder::excludeClipRect(int l, int t, int r, int b) {
-    return record(29, {uint32_t(l), uint32_t(t), uint32_t(r), uint32_t(b)});
+    return record(uint32_t(EmfRecordType::ExcludeClipRect),
+                  {uint32_t(l), uint32_t(t), uint32_t(r), uint32_t(b)});
 }
 
 EmfBuilder& EmfBuilder::extSelectClipRgn(const std::vector<std::array<int, 4>>& rects,
@@ -264,7 +274,7 @@ EmfBuilder& EmfBuilder::extSelectClipRgn(const std::vector<std::array<int, 4>>& 
     if (rects.empty()) {
         appendU32(p, 0);
         appendU32(p, mode);
-        return record(75, p);
+        return record(uint32_t(EmfRecordType::ExtSelectClipRgn), p);
     }
     QByteArray region;
     appendU32(region, 32);
@@ -276,7 +286,7 @@ EmfBuilder& EmfBuilder::extSelectClipRgn(const std::vector<std::array<int, 4>>& 
     appendU32(p, uint32_t(region.size()));
     appendU32(p, mode);
     p.append(region);
-    return record(75, p);
+    return record(uint32_t(EmfRecordType::ExtSelectClipRgn), p);
 }
 
 EmfBuilder& EmfBuilder::extTextOutW(int x, int y, const QString& text, uint32_t options,
@@ -299,7 +309,7 @@ EmfBuilder& EmfBuilder::extTextOutW(int x, int y, const QString& text, uint32_t 
     for (QChar c : text) appendU16(p, c.unicode());
     pad4(p);
     for (int d : dx) appendI32(p, d);
-    return record(84, p);
+    return record(uint32_t(EmfRecordType::ExtTextOutW), p);
 }
 
 EmfBuilder& EmfBuilder::extTextOutA(int x, int y, const QByteArray& bytes) {
@@ -316,7 +326,7 @@ EmfBuilder& EmfBuilder::extTextOutA(int x, int y, const QByteArray& bytes) {
     appendRect(p, 0, 0, 0, 0);
     appendU32(p, 0);
     p.append(bytes);
-    return record(83, p);
+    return record(uint32_t(EmfRecordType::ExtTextOutA), p);
 }
 
 std::pair<QByteArray, QByteArray> EmfBuilder::dib(const QImage& source, int bitCount,
@@ -393,7 +403,7 @@ EmfBuilder& EmfBuilder::stretchDiBits(int x, int y, int cx, int cy, const QImage
     appendI32(p, cy);
     p.append(info);
     p.append(bits);
-    return record(81, p);
+    return record(uint32_t(EmfRecordType::StretchDiBits), p);
 }
 
 EmfBuilder& EmfBuilder::patBlt(int x, int y, int cx, int cy, uint32_t rop) {
@@ -409,7 +419,7 @@ EmfBuilder& EmfBuilder::patBlt(int x, int y, int cx, int cy, uint32_t rop) {
     for (float f : {1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f}) appendF32(p, f);
     appendU32(p, 0);
     for (int i = 0; i < 5; ++i) appendU32(p, 0);  // usage, no bitmap
-    return record(76, p);
+    return record(uint32_t(EmfRecordType::BitBlt), p);
 }
 
 QByteArray EmfBuilder::build() const {

@@ -53,7 +53,7 @@ WmfBuilder& WmfBuilder::createPen(int style, int width, uint32_t colorRef) {
     put16(p, 0);
     put32(p, colorRef);
     ++m_objects;
-    return record(0x02FA, p);
+    return record(metafile::META_CREATEPENINDIRECT, p);
 }
 
 WmfBuilder& WmfBuilder::createBrush(int style, uint32_t colorRef, int hatch) {
@@ -62,7 +62,7 @@ WmfBuilder& WmfBuilder::createBrush(int style, uint32_t colorRef, int hatch) {
     put32(p, colorRef);
     put16(p, hatch);
     ++m_objects;
-    return record(0x02FC, p);
+    return record(metafile::META_CREATEBRUSHINDIRECT, p);
 }
 
 WmfBuilder& WmfBuilder::createFont(int height, const QByteArray& face, int charSet, int weight,
@@ -82,7 +82,7 @@ WmfBuilder& WmfBuilder::createFont(int height, const QByteArray& face, int charS
     name.append(QByteArray(32 - name.size(), '\0'));
     p.append(name);
     ++m_objects;
-    return record(0x02FB, p);
+    return record(metafile::META_CREATEFONTINDIRECT, p);
 }
 
 WmfBuilder& WmfBuilder::createRegion(
@@ -118,7 +118,7 @@ WmfBuilder& WmfBuilder::createRegion(
     put16(p, bottom);
     p.append(scans);
     ++m_objects;
-    return record(0x06FF, p);
+    return record(metafile::META_CREATEREGION, p);
 }
 
 WmfBuilder& WmfBuilder::createDibPatternBrush(const QByteArray& packedDib) {
@@ -127,7 +127,7 @@ WmfBuilder& WmfBuilder::createDibPatternBrush(const QByteArray& packedDib) {
     put16(p, 0);  // DIB_RGB_COLORS
     p.append(packedDib);
     ++m_objects;
-    return record(0x0142, p);
+    return record(metafile::META_DIBCREATEPATTERNBRUSH, p);
 }
 
 WmfBuilder& WmfBuilder::poly(uint16_t function, const Points& points) {
@@ -149,7 +149,7 @@ WmfBuilder& WmfBuilder::polyPolygon(const std::vector<Points>& polygons) {
             put16(p, x);
             put16(p, y);
         }
-    return record(0x0538, p);
+    return record(metafile::META_POLYPOLYGON, p);
 }
 
 WmfBuilder& WmfBuilder::setPixel(int x, int y, uint32_t colorRef) {
@@ -157,7 +157,7 @@ WmfBuilder& WmfBuilder::setPixel(int x, int y, uint32_t colorRef) {
     put32(p, colorRef);
     put16(p, y);
     put16(p, x);
-    return record(0x041F, p);
+    return record(metafile::META_SETPIXEL, p);
 }
 
 WmfBuilder& WmfBuilder::patBlt(int x, int y, int w, int h, uint32_t rop) {
@@ -167,7 +167,7 @@ WmfBuilder& WmfBuilder::patBlt(int x, int y, int w, int h, uint32_t rop) {
     put16(p, w);
     put16(p, y);
     put16(p, x);
-    return record(0x061D, p);
+    return record(metafile::META_PATBLT, p);
 }
 
 WmfBuilder& WmfBuilder::textOut(int x, int y, const QByteArray& text) {
@@ -177,7 +177,7 @@ WmfBuilder& WmfBuilder::textOut(int x, int y, const QByteArray& text) {
     if (text.size() % 2) p.append('\0');
     put16(p, y);
     put16(p, x);
-    return record(0x0521, p);
+    return record(metafile::META_TEXTOUT, p);
 }
 
 WmfBuilder& WmfBuilder::extTextOut(int x, int y, const QByteArray& text, int options,
@@ -191,7 +191,7 @@ WmfBuilder& WmfBuilder::extTextOut(int x, int y, const QByteArray& text, int opt
     p.append(text);
     if (text.size() % 2) p.append('\0');
     for (int v : dx) put16(p, v);
-    return record(0x0A32, p);
+    return record(metafile::META_EXTTEXTOUT, p);
 }
 
 WmfBuilder& WmfBuilder::stretchDib(int dx, int dy, int dw, int dh, int sx, int sy, int sw, int sh,
@@ -208,7 +208,7 @@ WmfBuilder& WmfBuilder::stretchDib(int dx, int dy, int dw, int dh, int sx, int s
     put16(p, dy);
     put16(p, dx);
     p.append(packedDib);
-    return record(0x0F43, p);
+    return record(metafile::META_STRETCHDIB, p);
 }
 
 WmfBuilder& WmfBuilder::dibStretchBlt(int dx, int dy, int dw, int dh, int sx, int sy, int sw,
@@ -225,7 +225,7 @@ WmfBuilder& WmfBuilder::dibStretchBlt(int dx, int dy, int dw, int dh, int sx, in
     put16(p, dy);
     put16(p, dx);
     p.append(packedDib);
-    return record(0x0B41, p);
+    return record(metafile::META_DIBSTRETCHBLT, p);
 }
 
 WmfBuilder& WmfBuilder::dibBitBlt(int dx, int dy, int w, int h, int sx, int sy,
@@ -240,7 +240,7 @@ WmfBuilder& WmfBuilder::dibBitBlt(int dx, int dy, int w, int h, int sx, int sy,
     put16(p, dy);
     put16(p, dx);
     p.append(packedDib);
-    return record(0x0940, p);
+    return record(metafile::META_DIBBITBLT, p);
 }
 
 WmfBuilder& WmfBuilder::setDibToDev(int dx, int dy, int w, int h, int sx, int sy, int startScan,
@@ -256,7 +256,7 @@ WmfBuilder& WmfBuilder::setDibToDev(int dx, int dy, int w, int h, int sx, int sy
     put16(p, dy);
     put16(p, dx);
     p.append(packedDib);
-    return record(0x0D33, p);
+    return record(metafile::META_SETDIBTODEV, p);
 }
 
 WmfBuilder& WmfBuilder::escape(int function, const QByteArray& data) {
@@ -264,7 +264,7 @@ WmfBuilder& WmfBuilder::escape(int function, const QByteArray& data) {
     put16(p, function);
     put16(p, static_cast<int>(data.size()));
     p.append(data);
-    return record(0x0626, p);
+    return record(metafile::META_ESCAPE, p);
 }
 
 WmfBuilder& WmfBuilder::embeddedEmf(const QByteArray& emf, int pieceSize) {

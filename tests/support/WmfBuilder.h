@@ -5,6 +5,8 @@
 // then `w.placeable(...)` or `w.raw()`. Coordinates are given x before y; the builder stores
 // them in the order each record wants.
 
+#include "platform/metafile/MetafileFormat.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <cstdint>
@@ -25,23 +27,33 @@ class WmfBuilder {
     // A record with a RecordSize field that lies: `sizeWords` instead of the real size.
     WmfBuilder& lyingRecord(uint16_t function, uint32_t sizeWords, const QByteArray& params);
 
-    WmfBuilder& setMapMode(int mode) { return words(0x0103, {mode}); }
-    WmfBuilder& setWindowOrg(int x, int y) { return words(0x020B, {y, x}); }
-    WmfBuilder& setWindowExt(int cx, int cy) { return words(0x020C, {cy, cx}); }
-    WmfBuilder& setViewportOrg(int x, int y) { return words(0x020D, {y, x}); }
-    WmfBuilder& setViewportExt(int cx, int cy) { return words(0x020E, {cy, cx}); }
-    WmfBuilder& setBkMode(int mode) { return words(0x0102, {mode}); }
-    WmfBuilder& setBkColor(uint32_t colorRef) { return color(0x0201, colorRef); }
-    WmfBuilder& setTextColor(uint32_t colorRef) { return color(0x0209, colorRef); }
-    WmfBuilder& setTextAlign(int flags) { return words(0x012E, {flags}); }
-    WmfBuilder& setPolyFillMode(int mode) { return words(0x0106, {mode}); }
-    WmfBuilder& setRop2(int rop) { return words(0x0104, {rop}); }
-    WmfBuilder& saveDc() { return words(0x001E, {}); }
-    WmfBuilder& restoreDc(int level) { return words(0x0127, {level}); }
-    WmfBuilder& intersectClipRect(int l, int t, int r, int b) {
-        return words(0x0416, {b, r, t, l});
+    WmfBuilder& setMapMode(int mode) { return words(metafile::META_SETMAPMODE, {mode}); }
+    WmfBuilder& setWindowOrg(int x, int y) { return words(metafile::META_SETWINDOWORG, {y, x}); }
+    WmfBuilder& setWindowExt(int cx, int cy) {
+        return words(metafile::META_SETWINDOWEXT, {cy, cx});
     }
-    WmfBuilder& excludeClipRect(int l, int t, int r, int b) { return words(0x0415, {b, r, t, l}); }
+    WmfBuilder& setViewportOrg(int x, int y) {
+        return words(metafile::META_SETVIEWPORTORG, {y, x});
+    }
+    WmfBuilder& setViewportExt(int cx, int cy) {
+        return words(metafile::META_SETVIEWPORTEXT, {cy, cx});
+    }
+    WmfBuilder& setBkMode(int mode) { return words(metafile::META_SETBKMODE, {mode}); }
+    WmfBuilder& setBkColor(uint32_t colorRef) { return color(metafile::META_SETBKCOLOR, colorRef); }
+    WmfBuilder& setTextColor(uint32_t colorRef) {
+        return color(metafile::META_SETTEXTCOLOR, colorRef);
+    }
+    WmfBuilder& setTextAlign(int flags) { return words(metafile::META_SETTEXTALIGN, {flags}); }
+    WmfBuilder& setPolyFillMode(int mode) { return words(metafile::META_SETPOLYFILLMODE, {mode}); }
+    WmfBuilder& setRop2(int rop) { return words(metafile::META_SETROP2, {rop}); }
+    WmfBuilder& saveDc() { return words(metafile::META_SAVEDC, {}); }
+    WmfBuilder& restoreDc(int level) { return words(metafile::META_RESTOREDC, {level}); }
+    WmfBuilder& intersectClipRect(int l, int t, int r, int b) {
+        return words(metafile::META_INTERSECTCLIPRECT, {b, r, t, l});
+    }
+    WmfBuilder& excludeClipRect(int l, int t, int r, int b) {
+        return words(metafile::META_EXCLUDECLIPRECT, {b, r, t, l});
+    }
 
     // Objects take the lowest free slot, as GDI assigns them.
     WmfBuilder& createPen(int style, int width, uint32_t colorRef);
@@ -52,24 +64,30 @@ class WmfBuilder {
     WmfBuilder& createRegion(const std::vector<std::pair<int, int>>& scanTopBottom,
                              const std::vector<std::vector<std::pair<int, int>>>& scanLeftRight);
     WmfBuilder& createDibPatternBrush(const QByteArray& packedDib);
-    WmfBuilder& selectObject(int index) { return words(0x012D, {index}); }
-    WmfBuilder& selectClipRegion(int index) { return words(0x012C, {index}); }
-    WmfBuilder& deleteObject(int index) { return words(0x01F0, {index}); }
-
-    WmfBuilder& moveTo(int x, int y) { return words(0x0214, {y, x}); }
-    WmfBuilder& lineTo(int x, int y) { return words(0x0213, {y, x}); }
-    WmfBuilder& rectangle(int l, int t, int r, int b) { return words(0x041B, {b, r, t, l}); }
-    WmfBuilder& ellipse(int l, int t, int r, int b) { return words(0x0418, {b, r, t, l}); }
-    WmfBuilder& roundRect(int l, int t, int r, int b, int w, int h) {
-        return words(0x061C, {h, w, b, r, t, l});
+    WmfBuilder& selectObject(int index) { return words(metafile::META_SELECTOBJECT, {index}); }
+    WmfBuilder& selectClipRegion(int index) {
+        return words(metafile::META_SELECTCLIPREGION, {index});
     }
-    // META_ARC 0x0817, META_CHORD 0x0830, META_PIE 0x081A.
+    WmfBuilder& deleteObject(int index) { return words(metafile::META_DELETEOBJECT, {index}); }
+
+    WmfBuilder& moveTo(int x, int y) { return words(metafile::META_MOVETO, {y, x}); }
+    WmfBuilder& lineTo(int x, int y) { return words(metafile::META_LINETO, {y, x}); }
+    WmfBuilder& rectangle(int l, int t, int r, int b) {
+        return words(metafile::META_RECTANGLE, {b, r, t, l});
+    }
+    WmfBuilder& ellipse(int l, int t, int r, int b) {
+        return words(metafile::META_ELLIPSE, {b, r, t, l});
+    }
+    WmfBuilder& roundRect(int l, int t, int r, int b, int w, int h) {
+        return words(metafile::META_ROUNDRECT, {h, w, b, r, t, l});
+    }
+    // metafile::META_ARC, META_CHORD or META_PIE.
     WmfBuilder& arcLike(uint16_t function, int l, int t, int r, int b, int x1, int y1, int x2,
                         int y2) {
         return words(function, {y2, x2, y1, x1, b, r, t, l});
     }
-    WmfBuilder& polyline(const Points& points) { return poly(0x0325, points); }
-    WmfBuilder& polygon(const Points& points) { return poly(0x0324, points); }
+    WmfBuilder& polyline(const Points& points) { return poly(metafile::META_POLYLINE, points); }
+    WmfBuilder& polygon(const Points& points) { return poly(metafile::META_POLYGON, points); }
     WmfBuilder& polyPolygon(const std::vector<Points>& polygons);
     WmfBuilder& setPixel(int x, int y, uint32_t colorRef);
     WmfBuilder& patBlt(int x, int y, int w, int h, uint32_t rop);

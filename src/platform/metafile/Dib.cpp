@@ -1,5 +1,7 @@
 #include "platform/metafile/Dib.h"
 
+#include "platform/metafile/BoundedReader.h"
+
 #include <QBuffer>
 #include <QByteArray>
 #include <QImageReader>
@@ -28,15 +30,6 @@ constexpr qsizetype kLargestHeaderSize = 124;  // BITMAPV5HEADER
 // many pixels any claim is believed; above it the data must hold at least one byte per 256.
 constexpr qint64 kRlePixelsAlwaysAllowed = 4LL * 1024 * 1024;
 constexpr qint64 kRlePixelsPerByte = 256;
-
-uint16_t read16(std::span<const uint8_t> d, qsizetype at) {
-    return static_cast<uint16_t>(d[at] | (d[at + 1] << 8));
-}
-
-uint32_t read32(std::span<const uint8_t> d, qsizetype at) {
-    return static_cast<uint32_t>(d[at]) | (static_cast<uint32_t>(d[at + 1]) << 8) |
-           (static_cast<uint32_t>(d[at + 2]) << 16) | (static_cast<uint32_t>(d[at + 3]) << 24);
-}
 
 void setError(QString* error, const QString& message) {
     if (error) *error = message;
@@ -79,11 +72,12 @@ std::array<QRgb, 256> buildColorTable(std::span<const uint8_t> info, const DibHe
     const bool core = header.headerSize == kCoreHeaderSize;
     const qsizetype entrySize = usage == DibColorUsage::Palette ? 2 : core ? 3 : 4;
     const qsizetype entries = std::min<qsizetype>(header.colorTableEntries, 256);
+    const BoundedReader in(info);
     for (qsizetype i = 0; i < entries; ++i) {
         const qsizetype at = header.colorTableOffset + i * entrySize;
         if (at + entrySize > static_cast<qsizetype>(info.size())) break;
         if (usage == DibColorUsage::Palette)
-            table[i] = defaultPaletteColor(read16(info, at));
+            table[i] = defaultPaletteColor(in.u16At(size_t(at)));
         else
             table[i] = qRgb(info[at + 2], info[at + 1], info[at]);
     }
@@ -132,8 +126,8 @@ std::optional<QImage> decodeEmbedded(std::span<const uint8_t> bits, const DibHea
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, header.compression == kBiJpeg ? "jpeg" : "png");
     const QSize size = reader.size();
-    if (size.isValid() && (size.width() > kMaxDibSide || size.height() > kMaxDibSide ||
-                           qint64{size.width()} * size.height() > kMaxDibPixels)) {
+    if (size.isValid() && (size.width() > kMaxRasterSide || size.height() > kMaxRasterSide ||
+                           qint64{size.width()} * size.height() > kMaxRasterPixels)) {
         setError(error, QStringLiteral("embedded image of %1 × %2 pixels is too large")
                             .arg(size.width())
                             .arg(size.height()));
@@ -334,8 +328,9 @@ std::optional<DibHeader> parseDibHeader(std::span<const uint8_t> info, DibColorU
         setError(error, QStringLiteral("bitmap header missing"));
         return std::nullopt;
     }
+    const BoundedReader in(info);
     DibHeader h;
-    const uint32_t headerSize = read32(info, 0);
+    const uint32_t headerSize = in.u32At(0);
     qint64 width = 0;
     qint64 height = 0;
     uint32_t colorsUsed = 0;
@@ -346,9 +341,9 @@ std::optional<DibHeader> parseDibHeader(std::span<const uint8_t> info, DibColorU
             return std::nullopt;
         }
         h.headerSize = kCoreHeaderSize;
-        width = read16(info, 4);
-        height = read16(info, 6);
-        h.bitCount = read16(info, 10);
+        width = in.u16At(4);
+        height = in.u16At(6);
+        h.bitCount = in.u16At(10);
     } else if (headerSize >= kInfoHeaderSize && headerSize <= kLargestHeaderSize) {
         // BITMAPINFOHEADER (MS-WMF 2.2.2.3) and its V2..V5 extensions.
         if (size < static_cast<qsizetype>(headerSize)) {
@@ -358,11 +353,11 @@ std::optional<DibHeader> parseDibHeader(std::span<const uint8_t> info, DibColorU
             return std::nullopt;
         }
         h.headerSize = headerSize;
-        width = static_cast<int32_t>(read32(info, 4));
-        height = static_cast<int32_t>(read32(info, 8));
-        h.bitCount = read16(info, 14);
-        h.compression = read32(info, 16);
-        colorsUsed = read32(info, 32);
+        width = static_cast<int32_t>(in.u32At(4));
+        height = static_cast<int32_t>(in.u32At(8));
+        h.bitCount = in.u16At(14);
+        h.compression = in.u32At(16);
+        colorsUsed = in.u32At(32);
     } else {
         setError(error, QStringLiteral("unknown bitmap header size %1").arg(headerSize));
         return std::nullopt;
@@ -374,7 +369,7 @@ std::optional<DibHeader> parseDibHeader(std::span<const uint8_t> info, DibColorU
         setError(error, QStringLiteral("bitmap has no pixels (%1 × %2)").arg(width).arg(height));
         return std::nullopt;
     }
-    if (width > kMaxDibSide || height > kMaxDibSide || width * height > kMaxDibPixels) {
+    if (width > kMaxRasterSide || height > kMaxRasterSide || width * height > kMaxRasterPixels) {
         setError(error, QStringLiteral("bitmap of %1 × %2 pixels is larger than the limit of "
                                        "16,384 pixels a side and 128 megapixels")
                             .arg(width)
@@ -430,9 +425,9 @@ std::optional<DibHeader> parseDibHeader(std::span<const uint8_t> info, DibColorU
             setError(error, QStringLiteral("bitmap colour masks missing"));
             return std::nullopt;
         }
-        for (int i = 0; i < maskCount; ++i) h.masks[i] = read32(info, masksAt + 4 * i);
+        for (int i = 0; i < maskCount; ++i) h.masks[i] = in.u32At(masksAt + 4 * i);
         // A V3+ header carries an alpha mask even with BI_BITFIELDS.
-        if (maskCount == 3 && inHeader >= 4) h.masks[3] = read32(info, masksAt + 12);
+        if (maskCount == 3 && inHeader >= 4) h.masks[3] = in.u32At(masksAt + 12);
     }
 
     if (h.bitCount >= 1 && h.bitCount <= 8) {
@@ -479,16 +474,18 @@ std::optional<std::vector<uint8_t>> bitmap16ToPackedDib(std::span<const uint8_t>
         setError(error, QStringLiteral("bitmap header truncated"));
         return std::nullopt;
     }
-    const int width = static_cast<int16_t>(read16(bitmap, 2));
-    const int height = static_cast<int16_t>(read16(bitmap, 4));
-    const int widthBytes = static_cast<int16_t>(read16(bitmap, 6));
+    const BoundedReader in(bitmap);
+    const int width = static_cast<int16_t>(in.u16At(2));
+    const int height = static_cast<int16_t>(in.u16At(4));
+    const int widthBytes = static_cast<int16_t>(in.u16At(6));
     const int planes = bitmap[8];
     const int bitsPixel = bitmap[9];
     if (width <= 0 || height <= 0) {
         setError(error, QStringLiteral("bitmap has no pixels (%1 × %2)").arg(width).arg(height));
         return std::nullopt;
     }
-    if (width > kMaxDibSide || height > kMaxDibSide || qint64{width} * height > kMaxDibPixels) {
+    if (width > kMaxRasterSide || height > kMaxRasterSide ||
+        qint64{width} * height > kMaxRasterPixels) {
         setError(error, QStringLiteral("bitmap of %1 × %2 pixels is larger than the limit of "
                                        "16,384 pixels a side and 128 megapixels")
                             .arg(width)

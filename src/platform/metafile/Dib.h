@@ -4,6 +4,8 @@
 // BITMAPV4HEADER, BITMAPV5HEADER; MS-WMF 2.2.2.3 and 2.2.2.9) decoded into QImages, with every
 // size, count and offset checked against the bytes that are really there.
 
+#include "platform/metafile/Metafile.h"
+
 #include <QImage>
 #include <QString>
 #include <cstdint>
@@ -16,9 +18,8 @@ namespace plume::metafile {
 // How the colour table of a DIB is to be read (DIB_RGB_COLORS, DIB_PAL_COLORS; MS-WMF 2.1.1.2).
 enum class DibColorUsage : uint32_t { Rgb = 0, Palette = 1 };
 
-// The largest bitmap Plume decodes: 16,384 pixels a side and 128 megapixels.
-inline constexpr int kMaxDibSide = 16'384;
-inline constexpr qint64 kMaxDibPixels = 128LL * 1024 * 1024;
+// The largest bitmap Plume decodes is the largest raster it makes (kMaxRasterSide,
+// kMaxRasterPixels in Metafile.h).
 
 // What a DIB header says about its bitmap, after validation.
 struct DibHeader {

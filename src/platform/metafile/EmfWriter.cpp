@@ -1,7 +1,9 @@
 #include "platform/metafile/EmfWriter.h"
 
+#include "platform/metafile/BoundedReader.h"
 #include "platform/metafile/Dib.h"
 #include "platform/metafile/FontText.h"
+#include "platform/metafile/MetafileFormat.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,95 +14,7 @@
 namespace plume::metafile {
 namespace {
 
-// Record types (RecordType enumeration, MS-EMF 2.1.1).
-enum EmrType : uint32_t {
-    EMR_HEADER = 1,
-    EMR_POLYBEZIER = 2,
-    EMR_POLYGON = 3,
-    EMR_POLYLINE = 4,
-    EMR_POLYBEZIERTO = 5,
-    EMR_POLYLINETO = 6,
-    EMR_POLYPOLYLINE = 7,
-    EMR_POLYPOLYGON = 8,
-    EMR_SETWINDOWEXTEX = 9,
-    EMR_SETWINDOWORGEX = 10,
-    EMR_SETVIEWPORTEXTEX = 11,
-    EMR_SETVIEWPORTORGEX = 12,
-    EMR_SETBRUSHORGEX = 13,
-    EMR_EOF = 14,
-    EMR_SETPIXELV = 15,
-    EMR_SETMAPMODE = 17,
-    EMR_SETBKMODE = 18,
-    EMR_SETPOLYFILLMODE = 19,
-    EMR_SETROP2 = 20,
-    EMR_SETSTRETCHBLTMODE = 21,
-    EMR_SETTEXTALIGN = 22,
-    EMR_SETTEXTCOLOR = 24,
-    EMR_SETBKCOLOR = 25,
-    EMR_OFFSETCLIPRGN = 26,
-    EMR_MOVETOEX = 27,
-    EMR_EXCLUDECLIPRECT = 29,
-    EMR_INTERSECTCLIPRECT = 30,
-    EMR_SCALEVIEWPORTEXTEX = 31,
-    EMR_SCALEWINDOWEXTEX = 32,
-    EMR_SAVEDC = 33,
-    EMR_RESTOREDC = 34,
-    EMR_SETWORLDTRANSFORM = 35,
-    EMR_MODIFYWORLDTRANSFORM = 36,
-    EMR_SELECTOBJECT = 37,
-    EMR_CREATEPEN = 38,
-    EMR_CREATEBRUSHINDIRECT = 39,
-    EMR_DELETEOBJECT = 40,
-    EMR_ELLIPSE = 42,
-    EMR_RECTANGLE = 43,
-    EMR_ROUNDRECT = 44,
-    EMR_ARC = 45,
-    EMR_CHORD = 46,
-    EMR_PIE = 47,
-    EMR_SELECTPALETTE = 48,
-    EMR_CREATEPALETTE = 49,
-    EMR_REALIZEPALETTE = 52,
-    EMR_LINETO = 54,
-    EMR_ARCTO = 55,
-    EMR_SETARCDIRECTION = 57,
-    EMR_SETMITERLIMIT = 58,
-    EMR_BEGINPATH = 59,
-    EMR_ENDPATH = 60,
-    EMR_CLOSEFIGURE = 61,
-    EMR_FILLPATH = 62,
-    EMR_STROKEANDFILLPATH = 63,
-    EMR_STROKEPATH = 64,
-    EMR_FLATTENPATH = 65,
-    EMR_WIDENPATH = 66,
-    EMR_SELECTCLIPPATH = 67,
-    EMR_ABORTPATH = 68,
-    EMR_COMMENT = 70,
-    EMR_FILLRGN = 71,
-    EMR_FRAMERGN = 72,
-    EMR_INVERTRGN = 73,
-    EMR_PAINTRGN = 74,
-    EMR_EXTSELECTCLIPRGN = 75,
-    EMR_BITBLT = 76,
-    EMR_SETDIBITSTODEVICE = 80,
-    EMR_STRETCHDIBITS = 81,
-    EMR_EXTCREATEFONTINDIRECTW = 82,
-    EMR_EXTTEXTOUTW = 84,
-    EMR_POLYBEZIER16 = 85,
-    EMR_POLYGON16 = 86,
-    EMR_POLYLINE16 = 87,
-    EMR_POLYBEZIERTO16 = 88,
-    EMR_POLYLINETO16 = 89,
-    EMR_POLYPOLYLINE16 = 90,
-    EMR_POLYPOLYGON16 = 91,
-    EMR_CREATEMONOBRUSH = 93,
-    EMR_CREATEDIBPATTERNBRUSHPT = 94,
-};
-
-constexpr uint32_t kEmfSignature = 0x464D4520;  // " EMF"
-constexpr uint32_t kHeaderSize = 108;           // with both header extensions
-
-// "WMFC" comments carry an EMF inside a WMF; converted, they would only double the file.
-constexpr uint32_t kWmfcIdentifier = 0x43464D57;
+constexpr uint32_t kHeaderSize = 108;  // with both header extensions
 
 bool fits16(std::span<const Point> points) {
     return std::all_of(points.begin(), points.end(), [](const Point& p) {
@@ -180,9 +94,9 @@ void EmfWriter::padTo4() {
     while ((m_out.size() - m_recordStart) % 4) m_out.append('\0');
 }
 
-void EmfWriter::start(uint32_t type) {
+void EmfWriter::start(EmfRecordType type) {
     m_recordStart = m_out.size();
-    put32(type);
+    put32(uint32_t(type));
     put32(0);  // size, set by finish()
 }
 
@@ -193,30 +107,30 @@ void EmfWriter::finish() {
     ++m_records;
 }
 
-void EmfWriter::simple(uint32_t type) {
+void EmfWriter::simple(EmfRecordType type) {
     start(type);
     finish();
 }
 
-void EmfWriter::oneValue(uint32_t type, uint32_t value) {
+void EmfWriter::oneValue(EmfRecordType type, uint32_t value) {
     start(type);
     put32(value);
     finish();
 }
 
-void EmfWriter::pointRecord(uint32_t type, Point p) {
+void EmfWriter::pointRecord(EmfRecordType type, Point p) {
     start(type);
     putPoint(p);
     finish();
 }
 
-void EmfWriter::rectRecord(uint32_t type, const Rect& r) {
+void EmfWriter::rectRecord(EmfRecordType type, const Rect& r) {
     start(type);
     putRect(r);
     finish();
 }
 
-void EmfWriter::arcRecord(uint32_t type, const Rect& box, Point start, Point end) {
+void EmfWriter::arcRecord(EmfRecordType type, const Rect& box, Point start, Point end) {
     this->start(type);
     putRect(box);
     putPoint(start);
@@ -239,8 +153,9 @@ void EmfWriter::begin(const PictureInfo& info) {
     m_records = 0;
     m_maxHandle = 0;
     m_ended = false;
-    // EMR_HEADER (MS-EMF 2.3.4.2) with both extensions; sizes and counts are set by end().
-    start(EMR_HEADER);
+    // EmfRecordType::Header (MS-EMF 2.3.4.2) with both extensions; sizes and counts are set by
+    // end().
+    start(EmfRecordType::Header);
     putRect(info.bounds);
     putRect(info.frame);
     put32(kEmfSignature);
@@ -269,8 +184,8 @@ void EmfWriter::begin(const PictureInfo& info) {
 
 void EmfWriter::end() {
     if (m_ended || m_out.isEmpty()) return;
-    // EMR_EOF (MS-EMF 2.3.4.1): no palette; SizeLast repeats the record's size.
-    start(EMR_EOF);
+    // EmfRecordType::Eof (MS-EMF 2.3.4.1): no palette; SizeLast repeats the record's size.
+    start(EmfRecordType::Eof);
     put32(0);
     put32(16);
     put32(20);
@@ -289,9 +204,10 @@ void EmfWriter::end() {
 // --- Device context ---
 
 void EmfWriter::saveDc() {
-    // The origins are followed 1024 levels deep, as far as players keep saved states.
-    if (m_saved.size() < 1024) m_saved.push_back(m_map);
-    simple(EMR_SAVEDC);
+    // The origins and the selected font are followed as deep as players keep saved states.
+    if (m_saved.size() < size_t(kMaxSavedDcDepth)) m_saved.push_back(m_map);
+    m_dc.saveDc();
+    simple(EmfRecordType::SaveDc);
 }
 
 void EmfWriter::restoreDc(int32_t savedDc) {
@@ -301,32 +217,33 @@ void EmfWriter::restoreDc(int32_t savedDc) {
         m_map = m_saved[static_cast<size_t>(target)];
         m_saved.resize(static_cast<size_t>(target));
     }
-    oneValue(EMR_RESTOREDC, static_cast<uint32_t>(savedDc));
+    m_dc.restoreDc(savedDc);
+    oneValue(EmfRecordType::RestoreDc, static_cast<uint32_t>(savedDc));
 }
 
 void EmfWriter::setMapMode(MapMode mode) {
     m_map.mode = mode;
-    oneValue(EMR_SETMAPMODE, static_cast<uint32_t>(mode));
+    oneValue(EmfRecordType::SetMapMode, static_cast<uint32_t>(mode));
 }
 
 void EmfWriter::setWindowOrg(Point origin) {
     m_map.windowOrg = origin;
-    pointRecord(EMR_SETWINDOWORGEX, origin);
+    pointRecord(EmfRecordType::SetWindowOrgEx, origin);
 }
 
 void EmfWriter::setWindowExt(Size extent) {
     m_map.windowExt = extent;
-    pointRecord(EMR_SETWINDOWEXTEX, Point{extent.cx, extent.cy});
+    pointRecord(EmfRecordType::SetWindowExtEx, Point{extent.cx, extent.cy});
 }
 
 void EmfWriter::setViewportOrg(Point origin) {
     m_map.viewportOrg = origin;
-    pointRecord(EMR_SETVIEWPORTORGEX, origin);
+    pointRecord(EmfRecordType::SetViewportOrgEx, origin);
 }
 
 void EmfWriter::setViewportExt(Size extent) {
     m_map.viewportExt = extent;
-    pointRecord(EMR_SETVIEWPORTEXTEX, Point{extent.cx, extent.cy});
+    pointRecord(EmfRecordType::SetViewportExtEx, Point{extent.cx, extent.cy});
 }
 
 void EmfWriter::offsetWindowOrg(int32_t dx, int32_t dy) {
@@ -345,7 +262,7 @@ void EmfWriter::scaleWindowExt(int32_t xNum, int32_t xDenom, int32_t yNum, int32
         m_map.windowExt.cx = clampToInt32(double(m_map.windowExt.cx) * xNum / xDenom);
         m_map.windowExt.cy = clampToInt32(double(m_map.windowExt.cy) * yNum / yDenom);
     }
-    start(EMR_SCALEWINDOWEXTEX);
+    start(EmfRecordType::ScaleWindowExtEx);
     putI32(xNum);
     putI32(xDenom);
     putI32(yNum);
@@ -358,7 +275,7 @@ void EmfWriter::scaleViewportExt(int32_t xNum, int32_t xDenom, int32_t yNum, int
         m_map.viewportExt.cx = clampToInt32(double(m_map.viewportExt.cx) * xNum / xDenom);
         m_map.viewportExt.cy = clampToInt32(double(m_map.viewportExt.cy) * yNum / yDenom);
     }
-    start(EMR_SCALEVIEWPORTEXTEX);
+    start(EmfRecordType::ScaleViewportExtEx);
     putI32(xNum);
     putI32(xDenom);
     putI32(yNum);
@@ -367,7 +284,7 @@ void EmfWriter::scaleViewportExt(int32_t xNum, int32_t xDenom, int32_t yNum, int
 }
 
 void EmfWriter::setWorldTransform(const XForm& x) {
-    start(EMR_SETWORLDTRANSFORM);
+    start(EmfRecordType::SetWorldTransform);
     for (float f : {x.m11, x.m12, x.m21, x.m22, x.dx, x.dy}) {
         uint32_t bits;
         std::memcpy(&bits, &f, 4);
@@ -377,7 +294,7 @@ void EmfWriter::setWorldTransform(const XForm& x) {
 }
 
 void EmfWriter::modifyWorldTransform(const XForm& x, TransformMode mode) {
-    start(EMR_MODIFYWORLDTRANSFORM);
+    start(EmfRecordType::ModifyWorldTransform);
     for (float f : {x.m11, x.m12, x.m21, x.m22, x.dx, x.dy}) {
         uint32_t bits;
         std::memcpy(&bits, &f, 4);
@@ -388,44 +305,44 @@ void EmfWriter::modifyWorldTransform(const XForm& x, TransformMode mode) {
 }
 
 void EmfWriter::setBkMode(BkMode mode) {
-    oneValue(EMR_SETBKMODE, static_cast<uint32_t>(mode));
+    oneValue(EmfRecordType::SetBkMode, static_cast<uint32_t>(mode));
 }
 void EmfWriter::setBkColor(ColorRef color) {
-    oneValue(EMR_SETBKCOLOR, color.value);
+    oneValue(EmfRecordType::SetBkColor, color.value);
 }
 void EmfWriter::setTextColor(ColorRef color) {
-    oneValue(EMR_SETTEXTCOLOR, color.value);
+    oneValue(EmfRecordType::SetTextColor, color.value);
 }
 void EmfWriter::setTextAlign(uint32_t flags) {
-    oneValue(EMR_SETTEXTALIGN, flags);
+    oneValue(EmfRecordType::SetTextAlign, flags);
 }
 void EmfWriter::setPolyFillMode(PolyFillMode mode) {
-    oneValue(EMR_SETPOLYFILLMODE, static_cast<uint32_t>(mode));
+    oneValue(EmfRecordType::SetPolyFillMode, static_cast<uint32_t>(mode));
 }
 void EmfWriter::setRop2(uint32_t rop2) {
-    oneValue(EMR_SETROP2, rop2);
+    oneValue(EmfRecordType::SetRop2, rop2);
 }
 void EmfWriter::setStretchBltMode(uint32_t mode) {
-    oneValue(EMR_SETSTRETCHBLTMODE, mode);
+    oneValue(EmfRecordType::SetStretchBltMode, mode);
 }
 void EmfWriter::setMiterLimit(float limit) {
-    oneValue(EMR_SETMITERLIMIT, static_cast<uint32_t>(std::clamp(limit, 0.0f, 1e6f)));
+    oneValue(EmfRecordType::SetMiterLimit, static_cast<uint32_t>(std::clamp(limit, 0.0f, 1e6f)));
 }
 void EmfWriter::setArcDirection(ArcDirection direction) {
-    oneValue(EMR_SETARCDIRECTION, static_cast<uint32_t>(direction));
+    oneValue(EmfRecordType::SetArcDirection, static_cast<uint32_t>(direction));
 }
 void EmfWriter::setBrushOrg(Point origin) {
-    pointRecord(EMR_SETBRUSHORGEX, origin);
+    pointRecord(EmfRecordType::SetBrushOrgEx, origin);
 }
 void EmfWriter::moveTo(Point point) {
-    pointRecord(EMR_MOVETOEX, point);
+    pointRecord(EmfRecordType::MoveToEx, point);
 }
 
 // --- Objects ---
 
 void EmfWriter::createPen(uint32_t index, const LogPen& pen) {
-    // EMR_CREATEPEN (MS-EMF 2.3.7.7): LogPen with the width as a PointL.
-    start(EMR_CREATEPEN);
+    // EmfRecordType::CreatePen (MS-EMF 2.3.7.7): LogPen with the width as a PointL.
+    start(EmfRecordType::CreatePen);
     put32(objectIndex(index));
     put32(pen.style);
     putI32(pen.width);
@@ -435,7 +352,7 @@ void EmfWriter::createPen(uint32_t index, const LogPen& pen) {
 }
 
 void EmfWriter::createBrush(uint32_t index, const LogBrush& brush) {
-    start(EMR_CREATEBRUSHINDIRECT);
+    start(EmfRecordType::CreateBrushIndirect);
     put32(objectIndex(index));
     put32(brush.style);
     put32(brush.color.value);
@@ -444,8 +361,9 @@ void EmfWriter::createBrush(uint32_t index, const LogBrush& brush) {
 }
 
 void EmfWriter::createDibPatternBrush(uint32_t index, const DibRef& pattern, bool monochrome) {
-    // EMR_CREATEDIBPATTERNBRUSHPT / EMR_CREATEMONOBRUSH (MS-EMF 2.3.7.4, 2.3.7.5): usage,
-    // then offsets and sizes of the BITMAPINFO and the bits that follow the fixed part.
+    // EmfRecordType::CreateDibPatternBrushPt / EmfRecordType::CreateMonoBrush
+    // (MS-EMF 2.3.7.4, 2.3.7.5): usage, then offsets and sizes of the BITMAPINFO and the bits that
+    // follow the fixed part.
     const auto dib = splitDib(pattern);
     if (!dib) {
         // The slot is still taken, as it was in the source: a solid black brush keeps later
@@ -453,7 +371,7 @@ void EmfWriter::createDibPatternBrush(uint32_t index, const DibRef& pattern, boo
         createBrush(index, LogBrush{brushStyle::Solid, ColorRef{0}, 0});
         return;
     }
-    start(monochrome ? EMR_CREATEMONOBRUSH : EMR_CREATEDIBPATTERNBRUSHPT);
+    start(monochrome ? EmfRecordType::CreateMonoBrush : EmfRecordType::CreateDibPatternBrushPt);
     put32(objectIndex(index));
     put32(pattern.colorUsage);
     constexpr uint32_t kFixed = 32;
@@ -469,9 +387,9 @@ void EmfWriter::createDibPatternBrush(uint32_t index, const DibRef& pattern, boo
 }
 
 void EmfWriter::createFont(uint32_t index, const LogFont& font) {
-    // EMR_EXTCREATEFONTINDIRECTW (MS-EMF 2.3.7.8) with a plain LogFont (2.2.13).
-    m_fontFaces.insert(index, font.faceName);
-    start(EMR_EXTCREATEFONTINDIRECTW);
+    // EmfRecordType::ExtCreateFontIndirectW (MS-EMF 2.3.7.8) with a plain LogFont (2.2.13).
+    m_dc.createFont(index, FontKey{font.charSet, font.faceName});
+    start(EmfRecordType::ExtCreateFontIndirectW);
     put32(objectIndex(index));
     putI32(font.height);
     putI32(font.width);
@@ -487,9 +405,9 @@ void EmfWriter::createFont(uint32_t index, const LogFont& font) {
 }
 
 void EmfWriter::createPalette(uint32_t index, std::span<const PaletteEntry> entries) {
-    // EMR_CREATEPALETTE (MS-EMF 2.3.7.6): LogPalette, version 0x0300.
+    // EmfRecordType::CreatePalette (MS-EMF 2.3.7.6): LogPalette, version 0x0300.
     const size_t count = std::min<size_t>(entries.size(), 0xFFFF);
-    start(EMR_CREATEPALETTE);
+    start(EmfRecordType::CreatePalette);
     put32(objectIndex(index));
     put16(0x0300);
     put16(static_cast<uint16_t>(count));
@@ -515,67 +433,66 @@ void EmfWriter::selectObject(uint32_t index) {
         selectClipRegion(&device, RegionMode::Copy);
         return;
     }
-    if (const auto face = m_fontFaces.constFind(index); face != m_fontFaces.constEnd())
-        m_selectedFace = *face;
-    oneValue(EMR_SELECTOBJECT, objectIndex(index));
+    m_dc.selectObject(index);
+    oneValue(EmfRecordType::SelectObject, objectIndex(index));
 }
 
 void EmfWriter::deleteObject(uint32_t index) {
-    m_fontFaces.remove(index);
+    m_dc.deleteObject(index);
     if (m_regions.remove(index)) {
         m_regionBounds.remove(index);
         return;
     }
-    oneValue(EMR_DELETEOBJECT, objectIndex(index));
+    oneValue(EmfRecordType::DeleteObject, objectIndex(index));
 }
 
 void EmfWriter::selectPalette(uint32_t index) {
-    oneValue(EMR_SELECTPALETTE, objectIndex(index));
+    oneValue(EmfRecordType::SelectPalette, objectIndex(index));
 }
 void EmfWriter::realizePalette() {
-    simple(EMR_REALIZEPALETTE);
+    simple(EmfRecordType::RealizePalette);
 }
 
 // --- Paths ---
 
 void EmfWriter::beginPath() {
-    simple(EMR_BEGINPATH);
+    simple(EmfRecordType::BeginPath);
 }
 void EmfWriter::endPath() {
-    simple(EMR_ENDPATH);
+    simple(EmfRecordType::EndPath);
 }
 void EmfWriter::closeFigure() {
-    simple(EMR_CLOSEFIGURE);
+    simple(EmfRecordType::CloseFigure);
 }
 void EmfWriter::abortPath() {
-    simple(EMR_ABORTPATH);
+    simple(EmfRecordType::AbortPath);
 }
 void EmfWriter::fillPath() {
-    rectRecord(EMR_FILLPATH, Rect{0, 0, -1, -1});
+    rectRecord(EmfRecordType::FillPath, Rect{0, 0, -1, -1});
 }
 void EmfWriter::strokePath() {
-    rectRecord(EMR_STROKEPATH, Rect{0, 0, -1, -1});
+    rectRecord(EmfRecordType::StrokePath, Rect{0, 0, -1, -1});
 }
 void EmfWriter::strokeAndFillPath() {
-    rectRecord(EMR_STROKEANDFILLPATH, Rect{0, 0, -1, -1});
+    rectRecord(EmfRecordType::StrokeAndFillPath, Rect{0, 0, -1, -1});
 }
 void EmfWriter::flattenPath() {
-    simple(EMR_FLATTENPATH);
+    simple(EmfRecordType::FlattenPath);
 }
 void EmfWriter::widenPath() {
-    simple(EMR_WIDENPATH);
+    simple(EmfRecordType::WidenPath);
 }
 
 // --- Clipping ---
 
 void EmfWriter::intersectClipRect(const Rect& rect) {
-    rectRecord(EMR_INTERSECTCLIPRECT, rect);
+    rectRecord(EmfRecordType::IntersectClipRect, rect);
 }
 void EmfWriter::excludeClipRect(const Rect& rect) {
-    rectRecord(EMR_EXCLUDECLIPRECT, rect);
+    rectRecord(EmfRecordType::ExcludeClipRect, rect);
 }
 void EmfWriter::offsetClipRgn(int32_t dx, int32_t dy) {
-    pointRecord(EMR_OFFSETCLIPRGN, Point{dx, dy});
+    pointRecord(EmfRecordType::OffsetClipRgn, Point{dx, dy});
 }
 
 void EmfWriter::putRegionData(const RegionData& region) {
@@ -589,8 +506,9 @@ void EmfWriter::putRegionData(const RegionData& region) {
 }
 
 void EmfWriter::selectClipRegion(const RegionData* region, RegionMode mode) {
-    // EMR_EXTSELECTCLIPRGN (MS-EMF 2.3.2.2): no region data resets the clip with RGN_COPY.
-    start(EMR_EXTSELECTCLIPRGN);
+    // EmfRecordType::ExtSelectClipRgn (MS-EMF 2.3.2.2): no region data resets the clip with
+    // RGN_COPY.
+    start(EmfRecordType::ExtSelectClipRgn);
     put32(region ? static_cast<uint32_t>(32 + region->rects.size() * 16) : 0);
     put32(static_cast<uint32_t>(mode));
     if (region) putRegionData(*region);
@@ -598,7 +516,7 @@ void EmfWriter::selectClipRegion(const RegionData* region, RegionMode mode) {
 }
 
 void EmfWriter::selectClipPath(RegionMode mode) {
-    oneValue(EMR_SELECTCLIPPATH, static_cast<uint32_t>(mode));
+    oneValue(EmfRecordType::SelectClipPath, static_cast<uint32_t>(mode));
 }
 
 RegionData EmfWriter::regionToDevice(const RegionData& region, std::vector<Rect>& storage) const {
@@ -628,11 +546,12 @@ RegionData EmfWriter::regionToDevice(const RegionData& region, std::vector<Rect>
 // --- Drawing ---
 
 void EmfWriter::lineTo(Point point) {
-    pointRecord(EMR_LINETO, point);
+    pointRecord(EmfRecordType::LineTo, point);
 }
 
-void EmfWriter::polyRecord(uint32_t type16, uint32_t type32, std::span<const Point> points) {
-    // EMR_POLYLINE16 and friends (MS-EMF 2.3.5.16...): bounds, count, points; the 32-bit
+void EmfWriter::polyRecord(EmfRecordType type16, EmfRecordType type32,
+                           std::span<const Point> points) {
+    // EmfRecordType::Polyline16 and friends (MS-EMF 2.3.5.16...): bounds, count, points; the 32-bit
     // forms when a coordinate does not fit 16 bits.
     const bool small = fits16(points);
     start(small ? type16 : type32);
@@ -649,8 +568,8 @@ void EmfWriter::polyRecord(uint32_t type16, uint32_t type32, std::span<const Poi
     finish();
 }
 
-void EmfWriter::polyPolyRecord(uint32_t type16, uint32_t type32, std::span<const Point> points,
-                               std::span<const uint32_t> counts) {
+void EmfWriter::polyPolyRecord(EmfRecordType type16, EmfRecordType type32,
+                               std::span<const Point> points, std::span<const uint32_t> counts) {
     const bool small = fits16(points);
     start(small ? type16 : type32);
     putRect(boundsOf(points));
@@ -669,36 +588,36 @@ void EmfWriter::polyPolyRecord(uint32_t type16, uint32_t type32, std::span<const
 }
 
 void EmfWriter::polyline(std::span<const Point> p) {
-    polyRecord(EMR_POLYLINE16, EMR_POLYLINE, p);
+    polyRecord(EmfRecordType::Polyline16, EmfRecordType::Polyline, p);
 }
 void EmfWriter::polylineTo(std::span<const Point> p) {
-    polyRecord(EMR_POLYLINETO16, EMR_POLYLINETO, p);
+    polyRecord(EmfRecordType::PolylineTo16, EmfRecordType::PolylineTo, p);
 }
 void EmfWriter::polygon(std::span<const Point> p) {
-    polyRecord(EMR_POLYGON16, EMR_POLYGON, p);
+    polyRecord(EmfRecordType::Polygon16, EmfRecordType::Polygon, p);
 }
 void EmfWriter::polyBezier(std::span<const Point> p) {
-    polyRecord(EMR_POLYBEZIER16, EMR_POLYBEZIER, p);
+    polyRecord(EmfRecordType::PolyBezier16, EmfRecordType::PolyBezier, p);
 }
 void EmfWriter::polyBezierTo(std::span<const Point> p) {
-    polyRecord(EMR_POLYBEZIERTO16, EMR_POLYBEZIERTO, p);
+    polyRecord(EmfRecordType::PolyBezierTo16, EmfRecordType::PolyBezierTo, p);
 }
 void EmfWriter::polyPolyline(std::span<const Point> p, std::span<const uint32_t> c) {
-    polyPolyRecord(EMR_POLYPOLYLINE16, EMR_POLYPOLYLINE, p, c);
+    polyPolyRecord(EmfRecordType::PolyPolyline16, EmfRecordType::PolyPolyline, p, c);
 }
 void EmfWriter::polyPolygon(std::span<const Point> p, std::span<const uint32_t> c) {
-    polyPolyRecord(EMR_POLYPOLYGON16, EMR_POLYPOLYGON, p, c);
+    polyPolyRecord(EmfRecordType::PolyPolygon16, EmfRecordType::PolyPolygon, p, c);
 }
 
 void EmfWriter::rectangle(const Rect& rect) {
-    rectRecord(EMR_RECTANGLE, rect);
+    rectRecord(EmfRecordType::Rectangle, rect);
 }
 void EmfWriter::ellipse(const Rect& rect) {
-    rectRecord(EMR_ELLIPSE, rect);
+    rectRecord(EmfRecordType::Ellipse, rect);
 }
 
 void EmfWriter::roundRect(const Rect& rect, Size corner) {
-    start(EMR_ROUNDRECT);
+    start(EmfRecordType::RoundRect);
     putRect(rect);
     putI32(corner.cx);
     putI32(corner.cy);
@@ -706,29 +625,30 @@ void EmfWriter::roundRect(const Rect& rect, Size corner) {
 }
 
 void EmfWriter::arc(const Rect& box, Point start, Point end) {
-    arcRecord(EMR_ARC, box, start, end);
+    arcRecord(EmfRecordType::Arc, box, start, end);
 }
 void EmfWriter::arcTo(const Rect& box, Point start, Point end) {
-    arcRecord(EMR_ARCTO, box, start, end);
+    arcRecord(EmfRecordType::ArcTo, box, start, end);
 }
 void EmfWriter::chord(const Rect& box, Point start, Point end) {
-    arcRecord(EMR_CHORD, box, start, end);
+    arcRecord(EmfRecordType::Chord, box, start, end);
 }
 void EmfWriter::pie(const Rect& box, Point start, Point end) {
-    arcRecord(EMR_PIE, box, start, end);
+    arcRecord(EmfRecordType::Pie, box, start, end);
 }
 
 void EmfWriter::setPixel(Point point, ColorRef color) {
-    start(EMR_SETPIXELV);
+    start(EmfRecordType::SetPixelV);
     putPoint(point);
     put32(color.value);
     finish();
 }
 
-void EmfWriter::regionRecord(uint32_t type, const RegionData& region, const uint32_t* brush,
+void EmfWriter::regionRecord(EmfRecordType type, const RegionData& region, const uint32_t* brush,
                              const Size* stroke) {
-    // EMR_FILLRGN, EMR_FRAMERGN, EMR_INVERTRGN, EMR_PAINTRGN (MS-EMF 2.3.5.10...): bounds,
-    // region size, brush (and stroke size), region data in logical units.
+    // EmfRecordType::FillRgn, EmfRecordType::FrameRgn, EmfRecordType::InvertRgn,
+    // EmfRecordType::PaintRgn (MS-EMF 2.3.5.10...): bounds, region size, brush (and stroke size),
+    // region data in logical units.
     start(type);
     putRect(region.bounds);
     put32(static_cast<uint32_t>(32 + region.rects.size() * 16));
@@ -742,16 +662,16 @@ void EmfWriter::regionRecord(uint32_t type, const RegionData& region, const uint
 }
 
 void EmfWriter::fillRegion(const RegionData& region, uint32_t brushIndex) {
-    regionRecord(EMR_FILLRGN, region, &brushIndex, nullptr);
+    regionRecord(EmfRecordType::FillRgn, region, &brushIndex, nullptr);
 }
 void EmfWriter::frameRegion(const RegionData& region, uint32_t brushIndex, Size stroke) {
-    regionRecord(EMR_FRAMERGN, region, &brushIndex, &stroke);
+    regionRecord(EmfRecordType::FrameRgn, region, &brushIndex, &stroke);
 }
 void EmfWriter::invertRegion(const RegionData& region) {
-    regionRecord(EMR_INVERTRGN, region, nullptr, nullptr);
+    regionRecord(EmfRecordType::InvertRgn, region, nullptr, nullptr);
 }
 void EmfWriter::paintRegion(const RegionData& region) {
-    regionRecord(EMR_PAINTRGN, region, nullptr, nullptr);
+    regionRecord(EmfRecordType::PaintRgn, region, nullptr, nullptr);
 }
 
 void EmfWriter::fillRegionObject(uint32_t regionIndex, uint32_t brushIndex) {
@@ -778,7 +698,7 @@ void EmfWriter::paintRegionObject(uint32_t regionIndex) {
 // --- Text ---
 
 void EmfWriter::extTextOut(const TextRun& text) {
-    // EMR_EXTTEXTOUTW (MS-EMF 2.3.5.8): bounds, graphics mode, scales, then EmrText
+    // EmfRecordType::ExtTextOutW (MS-EMF 2.3.5.8): bounds, graphics mode, scales, then EmrText
     // (reference, count, string offset, options, rectangle, advances offset); the UTF-16
     // string and the advances follow, each at a 4-byte boundary.
     constexpr uint32_t kFixed = 76;
@@ -786,7 +706,7 @@ void EmfWriter::extTextOut(const TextRun& text) {
     const uint32_t stringBytes = (chars * 2 + 3) & ~3u;
     const size_t perChar = (text.options & textOut::Pdy) ? 2 : 1;
     const bool withDx = !text.dx.empty() && text.dx.size() >= size_t{chars} * perChar;
-    start(EMR_EXTTEXTOUTW);
+    start(EmfRecordType::ExtTextOutW);
     putRect(Rect{0, 0, -1, -1});
     put32(static_cast<uint32_t>(text.graphicsMode));
     uint32_t scale;
@@ -803,7 +723,7 @@ void EmfWriter::extTextOut(const TextRun& text) {
     // The reader gave Unicode; Symbol and Wingdings text goes back to the fonts' codes, which
     // every player draws with the font's glyphs (GDI reads plain Latin codes in the Symbol
     // face as its Greek letters, so a decoded "×" written as such would come back as "⋅").
-    for (QChar c : unicodeToSymbolFont(text.text, m_selectedFace)) put16(c.unicode());
+    for (QChar c : unicodeToSymbolFont(text.text, m_dc.font().face)) put16(c.unicode());
     padTo4();
     if (withDx)
         for (size_t i = 0; i < size_t{chars} * perChar; ++i) putI32(text.dx[i]);
@@ -814,9 +734,9 @@ void EmfWriter::extTextOut(const TextRun& text) {
 
 void EmfWriter::blit(const BlitOp& op) {
     if (op.source.empty()) {
-        // A raster operation on the destination and brush alone: EMR_BITBLT without a bitmap
-        // (MS-EMF 2.3.1.2), as GDI records PatBlt.
-        start(EMR_BITBLT);
+        // A raster operation on the destination and brush alone: EmfRecordType::BitBlt without a
+        // bitmap (MS-EMF 2.3.1.2), as GDI records PatBlt.
+        start(EmfRecordType::BitBlt);
         putRect(
             Rect{op.destX, op.destY, op.destX + op.destWidth - 1, op.destY + op.destHeight - 1});
         putI32(op.destX);
@@ -844,9 +764,9 @@ void EmfWriter::blit(const BlitOp& op) {
     const Rect bounds{op.destX, op.destY, op.destX + op.destWidth - 1,
                       op.destY + op.destHeight - 1};
     if (op.dibitsToDevice) {
-        // EMR_SETDIBITSTODEVICE (MS-EMF 2.3.1.5).
+        // EmfRecordType::SetDiBitsToDevice (MS-EMF 2.3.1.5).
         constexpr uint32_t kFixed = 76;
-        start(EMR_SETDIBITSTODEVICE);
+        start(EmfRecordType::SetDiBitsToDevice);
         putRect(bounds);
         putI32(op.destX);
         putI32(op.destY);
@@ -862,9 +782,9 @@ void EmfWriter::blit(const BlitOp& op) {
         put32(op.startScan);
         put32(op.scanCount);
     } else {
-        // EMR_STRETCHDIBITS (MS-EMF 2.3.1.7). Its source rectangle counts from the lower-left
-        // corner of a bottom-up DIB. A packed DIB comes from the WMF reader with the source
-        // taken from the top-left; split ones come from EMF records as they were.
+        // EmfRecordType::StretchDiBits (MS-EMF 2.3.1.7). Its source rectangle counts from the
+        // lower-left corner of a bottom-up DIB. A packed DIB comes from the WMF reader with the
+        // source taken from the top-left; split ones come from EMF records as they were.
         int32_t srcY = op.srcY;
         if (op.source.bits.empty()) {
             const auto header =
@@ -875,7 +795,7 @@ void EmfWriter::blit(const BlitOp& op) {
                                         INT32_MIN / 2, INT32_MAX / 2));
         }
         constexpr uint32_t kFixed = 80;
-        start(EMR_STRETCHDIBITS);
+        start(EmfRecordType::StretchDiBits);
         putRect(bounds);
         putI32(op.destX);
         putI32(op.destY);
@@ -901,11 +821,10 @@ void EmfWriter::blit(const BlitOp& op) {
 // --- Anything else ---
 
 void EmfWriter::comment(std::span<const uint8_t> data) {
-    if (data.size() >= 4 &&
-        (data[0] | data[1] << 8 | data[2] << 16 | uint32_t(data[3]) << 24) == kWmfcIdentifier)
-        return void(++m_dropped);
-    // EMR_COMMENT (MS-EMF 2.3.3.1): the data size, then the data.
-    start(EMR_COMMENT);
+    // "WMFC" comments carry an EMF inside a WMF; converted, they would only double the file.
+    if (data.size() >= 4 && BoundedReader(data).u32() == kWmfcIdentifier) return void(++m_dropped);
+    // EmfRecordType::Comment (MS-EMF 2.3.3.1): the data size, then the data.
+    start(EmfRecordType::Comment);
     put32(static_cast<uint32_t>(data.size()));
     putBytes(data);
     finish();

@@ -10,7 +10,9 @@
 // not have, are kept by the writer and written as EMR_EXTSELECTCLIPRGN (in device units) or
 // as the region records that carry their region by value.
 
+#include "platform/metafile/DecodingDc.h"
 #include "platform/metafile/GdiSink.h"
+#include "platform/metafile/MetafileFormat.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -122,7 +124,7 @@ class EmfWriter : public GdiSink {
     };
 
     // Record assembly: start() opens a record, finish() pads it to 4 bytes and sets its size.
-    void start(uint32_t type);
+    void start(EmfRecordType type);
     void finish();
     void put32(uint32_t v);
     void putI32(int32_t v) { put32(static_cast<uint32_t>(v)); }
@@ -131,15 +133,15 @@ class EmfWriter : public GdiSink {
     void putPoint(Point p);
     void putBytes(std::span<const uint8_t> data);
     void padTo4();
-    void simple(uint32_t type);
-    void oneValue(uint32_t type, uint32_t value);
-    void pointRecord(uint32_t type, Point p);
-    void rectRecord(uint32_t type, const Rect& r);
-    void arcRecord(uint32_t type, const Rect& box, Point start, Point end);
-    void polyRecord(uint32_t type16, uint32_t type32, std::span<const Point> points);
-    void polyPolyRecord(uint32_t type16, uint32_t type32, std::span<const Point> points,
+    void simple(EmfRecordType type);
+    void oneValue(EmfRecordType type, uint32_t value);
+    void pointRecord(EmfRecordType type, Point p);
+    void rectRecord(EmfRecordType type, const Rect& r);
+    void arcRecord(EmfRecordType type, const Rect& box, Point start, Point end);
+    void polyRecord(EmfRecordType type16, EmfRecordType type32, std::span<const Point> points);
+    void polyPolyRecord(EmfRecordType type16, EmfRecordType type32, std::span<const Point> points,
                         std::span<const uint32_t> counts);
-    void regionRecord(uint32_t type, const RegionData& region, const uint32_t* brush,
+    void regionRecord(EmfRecordType type, const RegionData& region, const uint32_t* brush,
                       const Size* stroke);
     void putRegionData(const RegionData& region);
     uint32_t objectIndex(uint32_t sinkIndex);
@@ -156,10 +158,9 @@ class EmfWriter : public GdiSink {
     // Region objects by the sink's index: EMF has none, so they live here.
     QHash<uint32_t, std::vector<Rect>> m_regions;
     QHash<uint32_t, Rect> m_regionBounds;
-    // Face of each font object, and of the one selected: text in the Symbol and Wingdings
-    // faces is written in the fonts' own codes.
-    QHash<uint32_t, QString> m_fontFaces;
-    QString m_selectedFace;
+    // The selected font: text in the Symbol and Wingdings faces is written in the fonts' own
+    // codes.
+    DecodingDc m_dc;
 };
 
 }  // namespace plume::metafile

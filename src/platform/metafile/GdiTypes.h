@@ -152,4 +152,8 @@ inline constexpr uint8_t CloseFigure = 0x01, LineTo = 0x02, BezierTo = 0x04, Mov
 // passed through as the record holds it (see DibColorUsage in Dib.h).
 inline constexpr uint32_t kDibRgbColors = 0, kDibPalColors = 1;
 
+// Deepest SaveDC nesting a device context keeps; saves beyond it are ignored (and restores to
+// them fail). Readers, the EMF writer and the player follow the same levels.
+inline constexpr int kMaxSavedDcDepth = 1024;
+
 }  // namespace plume::metafile

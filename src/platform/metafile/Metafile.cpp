@@ -1,7 +1,9 @@
 #include "platform/metafile/Metafile.h"
 
+#include "platform/metafile/BoundedReader.h"
 #include "platform/metafile/EmfReader.h"
 #include "platform/metafile/GdiPlayer.h"
+#include "platform/metafile/MetafileFormat.h"
 #include "platform/metafile/PlayableDocument.h"
 #include "platform/metafile/WmfDocument.h"
 
@@ -12,30 +14,6 @@
 namespace plume::metafile {
 
 namespace {
-
-uint32_t u32At(const QByteArray& b, qsizetype at) {
-    if (at < 0 || b.size() - at < 4) return 0;
-    const auto* p = reinterpret_cast<const uint8_t*>(b.constData()) + at;
-    return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
-}
-
-uint16_t u16At(const QByteArray& b, qsizetype at) {
-    if (at < 0 || b.size() - at < 2) return 0;
-    const auto* p = reinterpret_cast<const uint8_t*>(b.constData()) + at;
-    return uint16_t(p[0] | p[1] << 8);
-}
-
-bool looksLikePlaceableWmf(const QByteArray& bytes) {
-    return bytes.size() >= 22 && u32At(bytes, 0) == 0x9AC6CDD7;
-}
-
-// META_HEADER (MS-WMF 2.3.2.2): type 1 (memory) or 2 (disk), header size 9 words, version
-// 0x0100 or 0x0300.
-bool looksLikeRawWmf(const QByteArray& bytes) {
-    const uint16_t type = u16At(bytes, 0), headerWords = u16At(bytes, 2), version = u16At(bytes, 4);
-    return bytes.size() >= 18 && (type == 1 || type == 2) && headerWords == 9 &&
-           (version == 0x0100 || version == 0x0300);
-}
 
 class EmfDocument final : public PlayableDocument {
   public:
@@ -84,18 +62,19 @@ class EmfDocument final : public PlayableDocument {
 }  // namespace
 
 bool looksLikeMetafile(const QByteArray& bytes) {
-    return looksLikeEmf(bytes) || looksLikePlaceableWmf(bytes) || looksLikeRawWmf(bytes);
+    return looksLikeEmf(byteSpan(bytes)) || looksLikeWmf(byteSpan(bytes));
 }
 
 ParseResult parseMetafile(const QByteArray& bytes) {
+    // The one size check: the readers below take only bytes that passed it.
     if (bytes.size() > kMaxMetafileBytes)
         return ParseError{0, QStringLiteral("The metafile is larger than 256 MiB.")};
-    if (looksLikeEmf(bytes)) {
+    if (looksLikeEmf(byteSpan(bytes))) {
         auto read = readEmf(bytes);
         if (auto* error = std::get_if<ParseError>(&read)) return *error;
         return std::make_shared<const EmfDocument>(std::get<EmfFile>(std::move(read)));
     }
-    if (looksLikePlaceableWmf(bytes) || looksLikeRawWmf(bytes)) return parseWmfDocument(bytes);
+    if (looksLikeWmf(byteSpan(bytes))) return parseWmfDocument(bytes);
     return ParseError{0, QStringLiteral("This is no EMF or WMF metafile.")};
 }
 
@@ -112,8 +91,11 @@ RenderStats render(const Document& document, QPainter& painter, const QRectF& ta
     GdiPlayer player(painter, target);
     player.setFrameMappedUnderWorld(document.format() == Format::Emf);
     const PlaybackStats played = playable->play(player, control);
-    stats.recordsPlayed = played.recordsPlayed - player.unsupportedCount();
-    stats.recordsSkipped = played.recordsSkipped + player.unsupportedCount();
+    // The player counts the records handed to it as unknown and the calls it cannot draw;
+    // the latter were counted as played.
+    const qsizetype refused = player.unsupportedCount() - played.recordsUnknown;
+    stats.recordsPlayed = played.recordsPlayed - refused;
+    stats.recordsSkipped = played.recordsSkipped + refused;
     stats.cutOff = played.cutOff;
     return stats;
 }

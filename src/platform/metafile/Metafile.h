@@ -20,6 +20,12 @@ inline constexpr qsizetype kMaxMetafileBytes = 256 * 1024 * 1024;
 inline constexpr qsizetype kMaxRecords = 4'000'000;
 inline constexpr int kMaxObjectSlots = 65'535;
 
+// The largest raster Plume makes or decodes (a bitmap inside a metafile, a rendering, a
+// thumbnail): 16,384 pixels a side and 128 megapixels, counted in millions as the message
+// that refuses a larger one shows the number.
+inline constexpr int kMaxRasterSide = 16'384;
+inline constexpr qint64 kMaxRasterPixels = 128'000'000;
+
 enum class Format { Emf, PlaceableWmf, RawWmf };
 
 // Why bytes were refused, and where.
@@ -34,9 +40,13 @@ using DocumentPtr = std::shared_ptr<const Document>;
 // Either a document or the reason it could not be read.
 using ParseResult = std::variant<DocumentPtr, ParseError>;
 
-// Recognises EMF, placeable WMF and raw WMF by content and parses them. A record that does
-// not fit ends the picture there (what came before is kept); bytes that are no metafile at
-// all, or too large, give a ParseError.
+// Recognises EMF, placeable WMF and raw WMF by content and parses them; bytes that are no
+// metafile at all, or too large, give a ParseError. Damaged records follow one rule in both
+// formats: a record whose size is impossible or runs past the data ends the picture there
+// (what came before is kept, and truncationNote() says why); a record whose fields do not fit
+// its own size, or make no sense, is skipped when the picture is drawn (counted in
+// RenderStats::recordsSkipped) and the records after it are drawn, as GDI's playback goes on
+// past a record it cannot play.
 ParseResult parseMetafile(const QByteArray& bytes);
 
 // True when the bytes begin like an EMF, a placeable WMF or a raw WMF.

@@ -41,14 +41,7 @@ class WmfDocument final : public PlayableDocument {
     QString truncationNote() const override { return m_file.truncationNote; }
 
     PlaybackStats play(GdiSink& sink, const PlaybackControl& control) const override {
-        const WmfPlayResult result =
-            playWmf(span(m_bytes), m_file, sink, WmfPlayOptions{m_frame, control.shouldStop});
-        // The records the WMF reader skips all reach the sink as unknown records, where
-        // render() counts them; here they count as played.
-        PlaybackStats stats;
-        stats.recordsPlayed = result.played + result.skipped;
-        stats.cutOff = result.cutOff;
-        return stats;
+        return playWmf(span(m_bytes), m_file, sink, WmfPlayOptions{m_frame, control.shouldStop});
     }
 
   private:

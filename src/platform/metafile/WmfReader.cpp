@@ -1,842 +1,23 @@
 #include "platform/metafile/WmfReader.h"
 
-#include "platform/metafile/Dib.h"
-#include "platform/metafile/FontText.h"
-
-#include <QHash>
+#include "platform/metafile/BoundedReader.h"
+#include "platform/metafile/MetafileFormat.h"
+#include "platform/metafile/WmfDecoder.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <set>
 
 namespace plume::metafile {
 namespace {
 
-// Record functions (RecordType enumeration, MS-WMF 2.1.1.1).
-enum Function : uint16_t {
-    META_EOF = 0x0000,
-    META_REALIZEPALETTE = 0x0035,
-    META_SETPALENTRIES = 0x0037,
-    META_SETBKMODE = 0x0102,
-    META_SETMAPMODE = 0x0103,
-    META_SETROP2 = 0x0104,
-    META_SETRELABS = 0x0105,
-    META_SETPOLYFILLMODE = 0x0106,
-    META_SETSTRETCHBLTMODE = 0x0107,
-    META_SETTEXTCHAREXTRA = 0x0108,
-    META_RESTOREDC = 0x0127,
-    META_RESIZEPALETTE = 0x0139,
-    META_DIBCREATEPATTERNBRUSH = 0x0142,
-    META_SETLAYOUT = 0x0149,
-    META_SETBKCOLOR = 0x0201,
-    META_SETTEXTCOLOR = 0x0209,
-    META_OFFSETVIEWPORTORG = 0x0211,
-    META_LINETO = 0x0213,
-    META_MOVETO = 0x0214,
-    META_OFFSETCLIPRGN = 0x0220,
-    META_FILLREGION = 0x0228,
-    META_SETMAPPERFLAGS = 0x0231,
-    META_SELECTPALETTE = 0x0234,
-    META_POLYGON = 0x0324,
-    META_POLYLINE = 0x0325,
-    META_SETTEXTJUSTIFICATION = 0x020A,
-    META_SETWINDOWORG = 0x020B,
-    META_SETWINDOWEXT = 0x020C,
-    META_SETVIEWPORTORG = 0x020D,
-    META_SETVIEWPORTEXT = 0x020E,
-    META_OFFSETWINDOWORG = 0x020F,
-    META_SCALEWINDOWEXT = 0x0410,
-    META_SCALEVIEWPORTEXT = 0x0412,
-    META_EXCLUDECLIPRECT = 0x0415,
-    META_INTERSECTCLIPRECT = 0x0416,
-    META_ELLIPSE = 0x0418,
-    META_FLOODFILL = 0x0419,
-    META_FRAMEREGION = 0x0429,
-    META_ANIMATEPALETTE = 0x0436,
-    META_TEXTOUT = 0x0521,
-    META_POLYPOLYGON = 0x0538,
-    META_EXTFLOODFILL = 0x0548,
-    META_RECTANGLE = 0x041B,
-    META_SETPIXEL = 0x041F,
-    META_ROUNDRECT = 0x061C,
-    META_PATBLT = 0x061D,
-    META_SAVEDC = 0x001E,
-    META_PIE = 0x081A,
-    META_STRETCHBLT = 0x0B23,
-    META_ESCAPE = 0x0626,
-    META_INVERTREGION = 0x012A,
-    META_PAINTREGION = 0x012B,
-    META_SELECTCLIPREGION = 0x012C,
-    META_SELECTOBJECT = 0x012D,
-    META_SETTEXTALIGN = 0x012E,
-    META_ARC = 0x0817,
-    META_CHORD = 0x0830,
-    META_BITBLT = 0x0922,
-    META_EXTTEXTOUT = 0x0A32,
-    META_SETDIBTODEV = 0x0D33,
-    META_DIBBITBLT = 0x0940,
-    META_DIBSTRETCHBLT = 0x0B41,
-    META_STRETCHDIB = 0x0F43,
-    META_DELETEOBJECT = 0x01F0,
-    META_CREATEPALETTE = 0x00F7,
-    META_CREATEPATTERNBRUSH = 0x01F9,
-    META_CREATEPENINDIRECT = 0x02FA,
-    META_CREATEFONTINDIRECT = 0x02FB,
-    META_CREATEBRUSHINDIRECT = 0x02FC,
-    META_CREATEREGION = 0x06FF,
-};
+constexpr size_t kRecordHeaderSize = kWmfRecordHeaderSize;
 
-constexpr uint32_t kPlaceableKey = 0x9AC6CDD7;
-constexpr qsizetype kPlaceableSize = 22;
-constexpr qsizetype kHeaderSize = 18;
-constexpr qsizetype kRecordHeaderSize = 6;
-
-// SaveDC levels the reader follows (for the selected font); deeper ones are ignored, as the
-// player ignores them.
-constexpr size_t kMaxSaveDepth = 1024;
-
-// ExtTextOut options carried by META_EXTTEXTOUT (MS-WMF 2.1.2.2).
-constexpr uint16_t kEtoOpaque = 0x0002;
-constexpr uint16_t kEtoClipped = 0x0004;
-
-// META_ESCAPE's comment function and the "WMFC" embedded-EMF comment (MS-WMF 2.3.6.1).
-constexpr uint16_t kMfComment = 0x000F;
-constexpr uint32_t kWmfcIdentifier = 0x43464D57;
+// The "WMFC" comment that carries a piece of an EMF (MS-WMF 2.3.6.1).
 constexpr uint32_t kEmfCommentType = 0x00000001;
-
-// Little-endian reads over one record's parameters. A read past the end fails the reader
-// for good and returns zero: a decoder reads all fields, then checks ok() once.
-class Params {
-  public:
-    explicit Params(std::span<const uint8_t> data) : m_data(data) {}
-
-    bool ok() const { return m_ok; }
-    size_t remaining() const { return m_ok ? m_data.size() - m_pos : 0; }
-
-    uint16_t u16() {
-        if (!need(2)) return 0;
-        const uint16_t v = static_cast<uint16_t>(m_data[m_pos] | (m_data[m_pos + 1] << 8));
-        m_pos += 2;
-        return v;
-    }
-    int16_t i16() { return static_cast<int16_t>(u16()); }
-    uint32_t u32() {
-        const uint32_t lo = u16();
-        return lo | (static_cast<uint32_t>(u16()) << 16);
-    }
-    uint8_t u8() {
-        if (!need(1)) return 0;
-        return m_data[m_pos++];
-    }
-    std::span<const uint8_t> bytes(size_t count) {
-        if (!need(count)) return {};
-        const auto span = m_data.subspan(m_pos, count);
-        m_pos += count;
-        return span;
-    }
-    std::span<const uint8_t> rest() { return bytes(remaining()); }
-    void skip(size_t count) { bytes(count); }
-
-    // WMF stores most coordinate pairs y first, and rectangles bottom, right, top, left.
-    Point pointYX() {
-        const int16_t y = i16();
-        return Point{i16(), y};
-    }
-    Point pointXY() {
-        const int16_t x = i16();
-        return Point{x, i16()};
-    }
-    Rect rectBRTL() {
-        Rect r;
-        r.bottom = i16();
-        r.right = i16();
-        r.top = i16();
-        r.left = i16();
-        return r;
-    }
-    Rect rectLTRB() {
-        Rect r;
-        r.left = i16();
-        r.top = i16();
-        r.right = i16();
-        r.bottom = i16();
-        return r;
-    }
-
-  private:
-    bool need(size_t count) {
-        if (!m_ok || count > m_data.size() - m_pos) {
-            m_ok = false;
-            return false;
-        }
-        return true;
-    }
-
-    std::span<const uint8_t> m_data;
-    size_t m_pos = 0;
-    bool m_ok = true;
-};
-
-uint16_t u16At(std::span<const uint8_t> d, size_t at) {
-    return at + 2 <= d.size() ? static_cast<uint16_t>(d[at] | (d[at + 1] << 8)) : 0;
-}
-uint32_t u32At(std::span<const uint8_t> d, size_t at) {
-    return u16At(d, at) | (static_cast<uint32_t>(u16At(d, at + 2)) << 16);
-}
-
-bool looksLikeMetaHeader(std::span<const uint8_t> d, size_t at) {
-    const uint16_t type = u16At(d, at), words = u16At(d, at + 2), version = u16At(d, at + 4);
-    return d.size() >= at + kHeaderSize && (type == 1 || type == 2) && words == 9 &&
-           (version == 0x0100 || version == 0x0300);
-}
 
 QString functionName(uint16_t function) {
     return QStringLiteral("0x%1").arg(function, 4, 16, QLatin1Char('0'));
-}
-
-// The WMF object table: a new object takes the lowest free slot (MS-WMF 3.1.4.1), deleting
-// one frees its slot for the next.
-class ObjectTable {
-  public:
-    std::optional<uint32_t> allocate() {
-        uint32_t slot;
-        if (!m_freed.empty()) {
-            slot = *m_freed.begin();
-            m_freed.erase(m_freed.begin());
-        } else {
-            if (m_next >= static_cast<uint32_t>(kMaxObjectSlots)) return std::nullopt;
-            slot = m_next++;
-        }
-        return slot;
-    }
-    bool inUse(uint32_t slot) const { return slot < m_next && !m_freed.contains(slot); }
-    void release(uint32_t slot) {
-        if (inUse(slot)) m_freed.insert(slot);
-    }
-
-  private:
-    uint32_t m_next = 0;
-    std::set<uint32_t> m_freed;
-};
-
-enum class Outcome { Played, Skipped, Malformed };
-
-// What the reader itself must know of fonts: the charset and face of each font object and
-// of the selected font (saved and restored with the DC), to decode 8-bit text.
-struct FontKey {
-    uint8_t charSet = charset::kDefault;
-    QString face;
-};
-
-// Decodes one record's parameters and makes the matching sink call. Shared by validation
-// (with a scanning sink) and playback, so both see the same records the same way.
-class RecordDecoder {
-  public:
-    explicit RecordDecoder(GdiSink& sink) : m_sink(sink) {}
-
-    Outcome play(uint16_t function, std::span<const uint8_t> params, QString* why);
-
-  private:
-    Outcome unknown(uint16_t function, std::span<const uint8_t> params) {
-        m_sink.unknownRecord(function, params);
-        return Outcome::Skipped;
-    }
-    std::optional<uint32_t> newObject() { return m_objects.allocate(); }
-    std::span<const Point> readPoints(Params& p, size_t count) {
-        if (count * 4 > p.remaining()) {
-            p.skip(count * 4);  // fails the reader
-            return {};
-        }
-        m_points.resize(count);
-        for (size_t i = 0; i < count; ++i) m_points[i] = p.pointXY();
-        return m_points;
-    }
-    Outcome text(uint16_t function, Params& p, QString* why);
-    Outcome blit(uint16_t function, std::span<const uint8_t> params, QString* why);
-    Outcome region(Params& p);
-    QString decodeFace(std::span<const uint8_t> bytes, uint8_t charSet) const;
-
-    GdiSink& m_sink;
-    ObjectTable m_objects;
-    std::vector<Point> m_points;
-    std::vector<uint32_t> m_counts;
-    std::vector<int32_t> m_dx;
-    std::vector<Rect> m_rects;
-    QHash<uint32_t, FontKey> m_fonts;  // font objects by slot
-    FontKey m_selectedFont;
-    std::vector<FontKey> m_savedFonts;
-};
-
-QString RecordDecoder::decodeFace(std::span<const uint8_t> bytes, uint8_t charSet) const {
-    const auto nul = std::find(bytes.begin(), bytes.end(), uint8_t{0});
-    const auto name = bytes.first(static_cast<size_t>(nul - bytes.begin()));
-    if (std::all_of(name.begin(), name.end(), [](uint8_t b) { return b < 0x80; }))
-        return QString::fromLatin1(reinterpret_cast<const char*>(name.data()),
-                                   static_cast<qsizetype>(name.size()));
-    // Face names are stored in the system code page of the writer. A font's own non-Western
-    // charset is the best guess; for Western fonts, Japanese systems (CP932) come first,
-    // CP1252 otherwise.
-    if (charSet != charset::kAnsi && charSet != charset::kDefault && charSet != charset::kSymbol)
-        return decodeAnsiText(name, charSet);
-    const QString japanese = decodeAnsiText(name, charset::kShiftJis);
-    if (!japanese.contains(QChar(0xFFFD))) return japanese;
-    return decodeAnsiText(name, charset::kAnsi);
-}
-
-Outcome RecordDecoder::text(uint16_t function, Params& p, QString* why) {
-    TextRun run;
-    std::span<const uint8_t> bytes;
-    if (function == META_TEXTOUT) {
-        // META_TEXTOUT (MS-WMF 2.3.3.20): length, string padded to even, y, x.
-        const uint16_t length = p.u16();
-        bytes = p.bytes(length);
-        p.skip(length & 1);
-        run.reference = p.pointYX();
-        m_dx.clear();
-    } else {
-        // META_EXTTEXTOUT (MS-WMF 2.3.3.5): y, x, length, options, optional rectangle,
-        // string padded to even, optional 16-bit advances, one per byte.
-        run.reference = p.pointYX();
-        const uint16_t length = p.u16();
-        const uint16_t options = p.u16();
-        run.options = options;
-        if (options & (kEtoOpaque | kEtoClipped)) run.rect = p.rectLTRB();
-        bytes = p.bytes(length);
-        if (length & 1) p.skip(std::min<size_t>(1, p.remaining()));
-        m_dx.clear();
-        if (p.ok() && p.remaining() >= size_t{length} * 2) {
-            m_dx.reserve(length);
-            for (uint16_t i = 0; i < length; ++i) m_dx.push_back(p.i16());
-        }
-    }
-    if (!p.ok()) {
-        if (why) *why = QStringLiteral("text longer than its record");
-        return Outcome::Malformed;
-    }
-    AnsiTextRun decoded =
-        decodeAnsiTextRun(bytes, m_dx, m_selectedFont.charSet, m_selectedFont.face);
-    run.text = std::move(decoded.text);
-    m_dx = std::move(decoded.dx);
-    run.dx = m_dx;
-    m_sink.extTextOut(run);
-    return Outcome::Played;
-}
-
-Outcome RecordDecoder::region(Params& p) {
-    // Region object (MS-WMF 2.2.1.5): nextInChain, ObjectType, ObjectCount, RegionSize,
-    // ScanCount, MaxScan, bounding rectangle, then ScanCount scans of
-    // {Count, Top, Bottom, Count/2 (Left, Right) pairs, Count2}.
-    p.skip(2 + 2 + 4 + 2);
-    const uint16_t scanCount = p.u16();
-    p.skip(2);
-    RegionData region;
-    region.bounds = p.rectLTRB();
-    if (!p.ok()) return Outcome::Malformed;
-    m_rects.clear();
-    for (uint16_t s = 0; s < scanCount && p.ok(); ++s) {
-        const uint16_t count = p.u16();
-        const int16_t top = p.i16();
-        const int16_t bottom = p.i16();
-        if (!p.ok() || size_t{count} * 2 + 2 > p.remaining()) break;  // keep the whole scans
-        for (uint16_t i = 0; i + 1 < count; i += 2) {
-            const int16_t left = p.i16();
-            const int16_t right = p.i16();
-            m_rects.push_back(Rect{left, top, right, bottom});
-        }
-        if (count & 1) p.skip(2);
-        p.skip(2);  // Count2
-    }
-    region.rects = m_rects;
-    if (const auto slot = newObject()) m_sink.createRegion(*slot, region);
-    return Outcome::Played;
-}
-
-Outcome RecordDecoder::blit(uint16_t function, std::span<const uint8_t> params, QString* why) {
-    Params p(params);
-    BlitOp op;
-    // The forms without a bitmap (MS-WMF 2.3.1.1-2.3.1.4) are exactly (function >> 8) words
-    // of parameters long and carry a reserved word before the destination.
-    const bool noBitmap = params.size() == size_t{static_cast<uint16_t>(function >> 8)} * 2;
-    std::vector<uint8_t> converted;
-    switch (function) {
-        case META_BITBLT:
-        case META_DIBBITBLT: {
-            op.rop = p.u32();
-            op.srcY = p.i16();
-            op.srcX = p.i16();
-            if (noBitmap) p.skip(2);
-            op.destHeight = op.srcHeight = p.i16();
-            op.destWidth = op.srcWidth = p.i16();
-            op.destY = p.i16();
-            op.destX = p.i16();
-            break;
-        }
-        case META_STRETCHBLT:
-        case META_DIBSTRETCHBLT: {
-            op.rop = p.u32();
-            op.srcHeight = p.i16();
-            op.srcWidth = p.i16();
-            op.srcY = p.i16();
-            op.srcX = p.i16();
-            if (noBitmap) p.skip(2);
-            op.destHeight = p.i16();
-            op.destWidth = p.i16();
-            op.destY = p.i16();
-            op.destX = p.i16();
-            break;
-        }
-        case META_STRETCHDIB: {
-            // META_STRETCHDIB (MS-WMF 2.3.1.6).
-            op.rop = p.u32();
-            op.source.colorUsage = p.u16();
-            op.srcHeight = p.i16();
-            op.srcWidth = p.i16();
-            op.srcY = p.i16();
-            op.srcX = p.i16();
-            op.destHeight = p.i16();
-            op.destWidth = p.i16();
-            op.destY = p.i16();
-            op.destX = p.i16();
-            break;
-        }
-        case META_SETDIBTODEV: {
-            // META_SETDIBTODEV (MS-WMF 2.3.1.5).
-            op.source.colorUsage = p.u16();
-            op.scanCount = p.u16();
-            op.startScan = p.u16();
-            op.srcY = p.i16();
-            op.srcX = p.i16();
-            op.destHeight = op.srcHeight = p.i16();
-            op.destWidth = op.srcWidth = p.i16();
-            op.destY = p.i16();
-            op.destX = p.i16();
-            op.dibitsToDevice = true;
-            break;
-        }
-        default:
-            return Outcome::Malformed;
-    }
-    if (!p.ok()) {
-        if (why) *why = QStringLiteral("bitmap record shorter than its fields");
-        return Outcome::Malformed;
-    }
-    const bool deviceBitmap = function == META_BITBLT || function == META_STRETCHBLT;
-    const std::span<const uint8_t> target = p.rest();
-    if (!noBitmap || function == META_STRETCHDIB || function == META_SETDIBTODEV) {
-        if (deviceBitmap) {
-            // The old records carry a device-dependent Bitmap16; hand it on as a DIB.
-            auto dib = bitmap16ToPackedDib(target);
-            if (!dib) {
-                m_sink.unknownRecord(function, params);
-                return Outcome::Skipped;
-            }
-            converted = std::move(*dib);
-            op.source.info = converted;
-        } else {
-            op.source.info = target;
-            if (function == META_STRETCHDIB) {
-                // StretchDIBits counts the source rectangle from the lower-left corner of a
-                // bottom-up DIB; the sink takes it from the top-left, as for the other records.
-                const auto header =
-                    parseDibHeader(target, DibColorUsage(op.source.colorUsage == kDibPalColors));
-                if (header && !header->topDown)
-                    op.srcY = static_cast<int32_t>(
-                        std::clamp<int64_t>(int64_t{header->height} - op.srcY - op.srcHeight,
-                                            INT32_MIN / 2, INT32_MAX / 2));
-            }
-        }
-    }
-    if (op.source.empty() && rop3::usesSource(op.rop)) {
-        // A raster operation that needs a source, with none given: nothing GDI could draw.
-        m_sink.unknownRecord(function, params);
-        return Outcome::Skipped;
-    }
-    m_sink.blit(op);
-    return Outcome::Played;
-}
-
-Outcome RecordDecoder::play(uint16_t function, std::span<const uint8_t> params, QString* why) {
-    Params p(params);
-    auto done = [&](auto&& call) {
-        if (!p.ok()) {
-            if (why) *why = QStringLiteral("parameters longer than the record");
-            return Outcome::Malformed;
-        }
-        call();
-        return Outcome::Played;
-    };
-
-    switch (function) {
-        // --- State records (MS-WMF 2.3.5) ---
-        case META_SAVEDC:
-            // Nesting beyond the deepest a player keeps is ignored there too.
-            if (m_savedFonts.size() < kMaxSaveDepth) m_savedFonts.push_back(m_selectedFont);
-            m_sink.saveDc();
-            return Outcome::Played;
-        case META_RESTOREDC: {
-            const int16_t level = p.i16();
-            return done([&] {
-                // Negative: that many levels back; positive: the absolute level.
-                const qsizetype depth = static_cast<qsizetype>(m_savedFonts.size());
-                const qsizetype target = level < 0 ? depth + level : qsizetype{level} - 1;
-                if (target >= 0 && target < depth) {
-                    m_selectedFont = m_savedFonts[static_cast<size_t>(target)];
-                    m_savedFonts.resize(static_cast<size_t>(target));
-                }
-                m_sink.restoreDc(level);
-            });
-        }
-        case META_SETMAPMODE: {
-            const uint16_t mode = p.u16();
-            return done([&] {
-                if (mode >= 1 && mode <= 8) m_sink.setMapMode(static_cast<MapMode>(mode));
-            });
-        }
-        case META_SETWINDOWORG: {
-            const Point pt = p.pointYX();
-            return done([&] { m_sink.setWindowOrg(pt); });
-        }
-        case META_SETWINDOWEXT: {
-            const Point pt = p.pointYX();
-            return done([&] { m_sink.setWindowExt(Size{pt.x, pt.y}); });
-        }
-        case META_SETVIEWPORTORG: {
-            const Point pt = p.pointYX();
-            return done([&] { m_sink.setViewportOrg(pt); });
-        }
-        case META_SETVIEWPORTEXT: {
-            const Point pt = p.pointYX();
-            return done([&] { m_sink.setViewportExt(Size{pt.x, pt.y}); });
-        }
-        case META_OFFSETWINDOWORG: {
-            const Point d = p.pointYX();
-            return done([&] { m_sink.offsetWindowOrg(d.x, d.y); });
-        }
-        case META_OFFSETVIEWPORTORG: {
-            const Point d = p.pointYX();
-            return done([&] { m_sink.offsetViewportOrg(d.x, d.y); });
-        }
-        case META_SCALEWINDOWEXT:
-        case META_SCALEVIEWPORTEXT: {
-            // yDenom, yNum, xDenom, xNum (MS-WMF 2.3.5.12, 2.3.5.13).
-            const int16_t yDenom = p.i16(), yNum = p.i16(), xDenom = p.i16(), xNum = p.i16();
-            return done([&] {
-                if (function == META_SCALEWINDOWEXT)
-                    m_sink.scaleWindowExt(xNum, xDenom, yNum, yDenom);
-                else
-                    m_sink.scaleViewportExt(xNum, xDenom, yNum, yDenom);
-            });
-        }
-        case META_SETBKCOLOR: {
-            const ColorRef c{p.u32()};
-            return done([&] { m_sink.setBkColor(c); });
-        }
-        case META_SETTEXTCOLOR: {
-            const ColorRef c{p.u32()};
-            return done([&] { m_sink.setTextColor(c); });
-        }
-        case META_SETBKMODE: {
-            const uint16_t mode = p.u16();
-            return done([&] {
-                if (mode == 1 || mode == 2) m_sink.setBkMode(static_cast<BkMode>(mode));
-            });
-        }
-        case META_SETPOLYFILLMODE: {
-            const uint16_t mode = p.u16();
-            return done([&] {
-                if (mode == 1 || mode == 2) m_sink.setPolyFillMode(static_cast<PolyFillMode>(mode));
-            });
-        }
-        case META_SETROP2: {
-            const uint16_t rop = p.u16();
-            return done([&] { m_sink.setRop2(rop); });
-        }
-        case META_SETSTRETCHBLTMODE: {
-            const uint16_t mode = p.u16();
-            return done([&] { m_sink.setStretchBltMode(mode); });
-        }
-        case META_SETTEXTALIGN: {
-            const uint16_t align = p.u16();
-            return done([&] { m_sink.setTextAlign(align); });
-        }
-        case META_SETTEXTCHAREXTRA: {
-            const int16_t extra = p.i16();
-            return done([&] { m_sink.setTextCharacterExtra(extra); });
-        }
-        case META_MOVETO: {
-            const Point pt = p.pointYX();
-            return done([&] { m_sink.moveTo(pt); });
-        }
-        case META_EXCLUDECLIPRECT: {
-            const Rect r = p.rectBRTL();
-            return done([&] { m_sink.excludeClipRect(r); });
-        }
-        case META_INTERSECTCLIPRECT: {
-            const Rect r = p.rectBRTL();
-            return done([&] { m_sink.intersectClipRect(r); });
-        }
-        case META_OFFSETCLIPRGN: {
-            const Point d = p.pointYX();
-            return done([&] { m_sink.offsetClipRgn(d.x, d.y); });
-        }
-        case META_REALIZEPALETTE:
-            m_sink.realizePalette();
-            return Outcome::Played;
-
-        // --- Object records (MS-WMF 2.3.4) ---
-        case META_CREATEPENINDIRECT: {
-            // PenStyle, Width (a PointS whose x is the width), ColorRef.
-            LogPen pen;
-            pen.style = p.u16();
-            pen.width = p.i16();
-            p.skip(2);
-            pen.color = ColorRef{p.u32()};
-            return done([&] {
-                if (const auto slot = newObject()) m_sink.createPen(*slot, pen);
-            });
-        }
-        case META_CREATEBRUSHINDIRECT: {
-            LogBrush brush;
-            brush.style = p.u16();
-            brush.color = ColorRef{p.u32()};
-            brush.hatch = p.u16();
-            return done([&] {
-                if (const auto slot = newObject()) m_sink.createBrush(*slot, brush);
-            });
-        }
-        case META_CREATEFONTINDIRECT: {
-            // Font object (MS-WMF 2.2.1.2): five 16-bit fields, eight bytes, then a face name
-            // of up to 32 bytes that writers often shorten.
-            LogFont font;
-            font.height = p.i16();
-            font.width = p.i16();
-            font.escapement = p.i16();
-            font.orientation = p.i16();
-            font.weight = p.i16();
-            font.italic = p.u8();
-            font.underline = p.u8();
-            font.strikeOut = p.u8();
-            font.charSet = p.u8();
-            font.outPrecision = p.u8();
-            font.clipPrecision = p.u8();
-            font.quality = p.u8();
-            font.pitchAndFamily = p.u8();
-            const auto face = p.bytes(std::min<size_t>(32, p.remaining()));
-            return done([&] {
-                font.faceName = decodeFace(face, font.charSet);
-                if (const auto slot = newObject()) {
-                    m_fonts.insert(*slot, FontKey{font.charSet, font.faceName});
-                    m_sink.createFont(*slot, font);
-                }
-            });
-        }
-        case META_CREATEPALETTE: {
-            // Palette object (MS-WMF 2.2.1.3): Start, NumberOfEntries, entries.
-            p.skip(2);
-            const uint16_t count = p.u16();
-            std::vector<PaletteEntry> entries;
-            if (p.ok() && size_t{count} * 4 <= p.remaining()) {
-                entries.resize(count);
-                for (auto& e : entries) {
-                    e.red = p.u8();
-                    e.green = p.u8();
-                    e.blue = p.u8();
-                    e.flags = p.u8();
-                }
-            } else {
-                p.skip(size_t{count} * 4);
-            }
-            return done([&] {
-                if (const auto slot = newObject()) m_sink.createPalette(*slot, entries);
-            });
-        }
-        case META_DIBCREATEPATTERNBRUSH: {
-            // Style, ColorUsage, then a packed DIB, or a Bitmap16 for BS_PATTERN.
-            const uint16_t style = p.u16();
-            const uint16_t usage = p.u16();
-            const auto target = p.rest();
-            if (!p.ok()) return Outcome::Malformed;
-            const auto slot = newObject();
-            if (!slot) return Outcome::Played;
-            if (style == brushStyle::Pattern) {
-                const auto dib = bitmap16ToPackedDib(target);
-                const std::vector<uint8_t> none;
-                m_sink.createDibPatternBrush(*slot, DibRef{dib ? *dib : none, {}, kDibRgbColors},
-                                             dib && dib->size() > 40 && (*dib)[14] == 1);
-            } else {
-                m_sink.createDibPatternBrush(*slot, DibRef{target, {}, usage}, false);
-            }
-            return Outcome::Played;
-        }
-        case META_CREATEPATTERNBRUSH: {
-            // Obsolete (MS-WMF 2.3.4.4): a Bitmap16 header of 14 bytes (with an unused bits
-            // pointer), 18 reserved bytes, then the pattern bits.
-            const auto header = p.bytes(10);
-            p.skip(4 + 18);
-            const auto bits = p.rest();
-            if (!p.ok()) return Outcome::Malformed;
-            std::vector<uint8_t> bitmap(header.begin(), header.end());
-            bitmap.insert(bitmap.end(), bits.begin(), bits.end());
-            const auto dib = bitmap16ToPackedDib(bitmap);
-            const std::vector<uint8_t> none;
-            if (const auto slot = newObject())
-                m_sink.createDibPatternBrush(*slot, DibRef{dib ? *dib : none, {}, kDibRgbColors},
-                                             dib && dib->size() > 40 && (*dib)[14] == 1);
-            return Outcome::Played;
-        }
-        case META_CREATEREGION:
-            if (region(p) == Outcome::Malformed) {
-                if (why) *why = QStringLiteral("region header truncated");
-                return Outcome::Malformed;
-            }
-            return Outcome::Played;
-        case META_SELECTOBJECT:
-        case META_SELECTCLIPREGION:
-        case META_SELECTPALETTE:
-        case META_DELETEOBJECT: {
-            const uint16_t index = p.u16();
-            if (!p.ok()) return Outcome::Malformed;
-            if (!m_objects.inUse(index)) return unknown(function, params);  // never created
-            if (function == META_DELETEOBJECT) {
-                m_objects.release(index);
-                m_fonts.remove(index);
-                m_sink.deleteObject(index);
-            } else if (function == META_SELECTPALETTE) {
-                m_sink.selectPalette(index);
-            } else {
-                // META_SELECTCLIPREGION names a region object; selecting it is what GDI does.
-                if (const auto font = m_fonts.constFind(index); font != m_fonts.constEnd())
-                    m_selectedFont = *font;
-                m_sink.selectObject(index);
-            }
-            return Outcome::Played;
-        }
-
-        // --- Drawing records (MS-WMF 2.3.3) ---
-        case META_LINETO: {
-            const Point pt = p.pointYX();
-            return done([&] { m_sink.lineTo(pt); });
-        }
-        case META_RECTANGLE: {
-            const Rect r = p.rectBRTL();
-            return done([&] { m_sink.rectangle(r); });
-        }
-        case META_ELLIPSE: {
-            const Rect r = p.rectBRTL();
-            return done([&] { m_sink.ellipse(r); });
-        }
-        case META_ROUNDRECT: {
-            const int16_t height = p.i16();
-            const int16_t width = p.i16();
-            const Rect r = p.rectBRTL();
-            return done([&] { m_sink.roundRect(r, Size{width, height}); });
-        }
-        case META_ARC:
-        case META_CHORD:
-        case META_PIE: {
-            const Point end = p.pointYX();
-            const Point start = p.pointYX();
-            const Rect box = p.rectBRTL();
-            return done([&] {
-                if (function == META_ARC)
-                    m_sink.arc(box, start, end);
-                else if (function == META_CHORD)
-                    m_sink.chord(box, start, end);
-                else
-                    m_sink.pie(box, start, end);
-            });
-        }
-        case META_SETPIXEL: {
-            const ColorRef c{p.u32()};
-            const Point pt = p.pointYX();
-            return done([&] { m_sink.setPixel(pt, c); });
-        }
-        case META_POLYLINE:
-        case META_POLYGON: {
-            const uint16_t count = p.u16();
-            const auto points = readPoints(p, count);
-            return done([&] {
-                if (function == META_POLYLINE)
-                    m_sink.polyline(points);
-                else
-                    m_sink.polygon(points);
-            });
-        }
-        case META_POLYPOLYGON: {
-            // PolyPolygon object (MS-WMF 2.2.2.17): count, points per polygon, all points.
-            const uint16_t polygons = p.u16();
-            m_counts.clear();
-            size_t total = 0;
-            if (size_t{polygons} * 2 > p.remaining()) p.skip(size_t{polygons} * 2);
-            for (uint16_t i = 0; i < polygons && p.ok(); ++i) {
-                m_counts.push_back(p.u16());
-                total += m_counts.back();
-            }
-            const auto points = readPoints(p, total);
-            return done([&] { m_sink.polyPolygon(points, m_counts); });
-        }
-        case META_PATBLT: {
-            // META_PATBLT (MS-WMF 2.3.3.12): rop, height, width, y, x.
-            BlitOp op;
-            op.rop = p.u32();
-            op.destHeight = p.i16();
-            op.destWidth = p.i16();
-            op.destY = p.i16();
-            op.destX = p.i16();
-            return done([&] { m_sink.blit(op); });
-        }
-        case META_FILLREGION: {
-            const uint16_t regionIndex = p.u16();
-            const uint16_t brush = p.u16();
-            return done([&] { m_sink.fillRegionObject(regionIndex, brush); });
-        }
-        case META_FRAMEREGION: {
-            const uint16_t regionIndex = p.u16();
-            const uint16_t brush = p.u16();
-            const int16_t height = p.i16();
-            const int16_t width = p.i16();
-            return done([&] { m_sink.frameRegionObject(regionIndex, brush, Size{width, height}); });
-        }
-        case META_INVERTREGION:
-        case META_PAINTREGION: {
-            const uint16_t regionIndex = p.u16();
-            return done([&] {
-                if (function == META_INVERTREGION)
-                    m_sink.invertRegionObject(regionIndex);
-                else
-                    m_sink.paintRegionObject(regionIndex);
-            });
-        }
-        case META_TEXTOUT:
-        case META_EXTTEXTOUT:
-            return text(function, p, why);
-        case META_BITBLT:
-        case META_STRETCHBLT:
-        case META_DIBBITBLT:
-        case META_DIBSTRETCHBLT:
-        case META_STRETCHDIB:
-        case META_SETDIBTODEV:
-            return blit(function, params, why);
-
-        // --- Escapes (MS-WMF 2.3.6) ---
-        case META_ESCAPE: {
-            const uint16_t escape = p.u16();
-            const uint16_t count = p.u16();
-            const auto data = p.bytes(std::min<size_t>(count, p.remaining()));
-            if (!p.ok()) return Outcome::Malformed;
-            if (escape == kMfComment) {
-                m_sink.comment(data);
-                return Outcome::Played;
-            }
-            return unknown(function, params);
-        }
-
-        default:
-            // Records with no drawing meaning here (mapper flags, palettes' animation, flood
-            // fills, layout) and unknown ones are counted, not drawn.
-            return unknown(function, params);
-    }
 }
 
 // Learns, while validating, what the picture's size and embedded EMF are.
@@ -875,7 +56,7 @@ class ScanSink : public GdiSink {
     // identifier, comment type, version, checksum (16-bit), flags, record count, this piece's
     // size, bytes remaining, total EMF size, then this piece of the EMF.
     void comment(std::span<const uint8_t> data) override {
-        Params p(data);
+        BoundedReader p(data);
         if (p.u32() != kWmfcIdentifier || p.u32() != kEmfCommentType) return;
         p.skip(4 + 2 + 4 + 4);
         const uint32_t pieceSize = p.u32();
@@ -892,9 +73,7 @@ class ScanSink : public GdiSink {
         m_embedded.append(reinterpret_cast<const char*>(piece.data()),
                           static_cast<qsizetype>(piece.size()));
         if (remaining == 0 && static_cast<uint32_t>(m_embedded.size()) == total &&
-            u32At({reinterpret_cast<const uint8_t*>(m_embedded.constData()),
-                   static_cast<size_t>(m_embedded.size())},
-                  40) == 0x464D4520)  // " EMF"
+            BoundedReader(m_embedded).u32At(40) == kEmfSignature)
             m_scan.embeddedEmf = m_embedded;
     }
 
@@ -944,42 +123,35 @@ std::optional<double> hundredthMmPerUnit(MapMode mode) {
 
 }  // namespace
 
-bool looksLikeWmf(std::span<const uint8_t> bytes) {
-    if (bytes.size() >= static_cast<size_t>(kPlaceableSize) && u32At(bytes, 0) == kPlaceableKey)
-        return true;
-    return looksLikeMetaHeader(bytes, 0);
-}
-
 std::variant<WmfFile, ParseError> readWmf(std::span<const uint8_t> bytes) {
     WmfFile file;
     WmfHeader& h = file.header;
-    if (static_cast<qsizetype>(bytes.size()) > kMaxMetafileBytes)
-        return ParseError{0, QStringLiteral("The metafile is larger than 256 MiB.")};
+    const BoundedReader in(bytes);
     size_t at = 0;
-    if (bytes.size() >= static_cast<size_t>(kPlaceableSize) && u32At(bytes, 0) == kPlaceableKey) {
+    if (looksLikePlaceableWmf(bytes)) {
         // META_PLACEABLE (MS-WMF 2.3.2.3): key, handle, bounding box, units per inch,
         // reserved, checksum (XOR of the ten words before it).
         h.placeable = true;
-        h.bounds =
-            Rect{static_cast<int16_t>(u16At(bytes, 6)), static_cast<int16_t>(u16At(bytes, 8)),
-                 static_cast<int16_t>(u16At(bytes, 10)), static_cast<int16_t>(u16At(bytes, 12))};
-        h.unitsPerInch = u16At(bytes, 14);
+        BoundedReader placeable(bytes.first(kWmfPlaceableSize));
+        placeable.skip(6);
+        h.bounds = placeable.rectS();
+        h.unitsPerInch = placeable.u16();
         uint16_t checksum = 0;
-        for (size_t i = 0; i < 10; ++i) checksum ^= u16At(bytes, 2 * i);
-        h.checksumMatches = checksum == u16At(bytes, 20);
-        at = kPlaceableSize;
+        for (size_t i = 0; i < 10; ++i) checksum ^= in.u16At(2 * i);
+        h.checksumMatches = checksum == in.u16At(20);
+        at = kWmfPlaceableSize;
     }
     if (!looksLikeMetaHeader(bytes, at))
         return ParseError{static_cast<qsizetype>(at),
                           h.placeable ? QStringLiteral("The placeable WMF has no valid header.")
                                       : QStringLiteral("This is no WMF metafile.")};
-    h.version = u16At(bytes, at + 4);
-    h.objectCount = u16At(bytes, at + 10);
-    at += kHeaderSize;
+    h.version = in.u16At(at + 4);
+    h.objectCount = in.u16At(at + 10);
+    at += kWmfHeaderSize;
     h.recordsOffset = static_cast<qsizetype>(at);
 
     ScanSink scanSink(file.scan);
-    RecordDecoder decoder(scanSink);
+    WmfDecoder decoder(scanSink);
     bool sawEof = false;
     while (at < bytes.size()) {
         const size_t left = bytes.size() - at;
@@ -990,8 +162,8 @@ std::variant<WmfFile, ParseError> readWmf(std::span<const uint8_t> bytes) {
                     .arg(at);
             break;
         }
-        const uint64_t size = uint64_t{u32At(bytes, at)} * 2;
-        const uint16_t function = u16At(bytes, at + 4);
+        const uint64_t size = uint64_t{in.u32At(at)} * 2;
+        const uint16_t function = in.u16At(at + 4);
         if (size < static_cast<uint64_t>(kRecordHeaderSize) || size > left) {
             file.truncationNote =
                 QStringLiteral("record %1 (function %2) at offset %3 claims %4 bytes, %5 remain")
@@ -1010,16 +182,9 @@ std::variant<WmfFile, ParseError> readWmf(std::span<const uint8_t> bytes) {
             file.truncationNote = QStringLiteral("more than %1 records").arg(kMaxRecords);
             break;
         }
-        const auto params = bytes.subspan(at + kRecordHeaderSize, size - kRecordHeaderSize);
-        QString why;
-        if (decoder.play(function, params, &why) == Outcome::Malformed) {
-            file.truncationNote = QStringLiteral("record %1 (function %2) at offset %3: %4")
-                                      .arg(file.records.size() + 1)
-                                      .arg(functionName(function))
-                                      .arg(at)
-                                      .arg(why.isEmpty() ? QStringLiteral("malformed") : why);
-            break;
-        }
+        // Decoded once here for what the scan learns; a damaged record is kept, to be skipped
+        // in playback.
+        decoder.play(function, bytes.subspan(at + kRecordHeaderSize, size - kRecordHeaderSize));
         file.records.push_back(
             WmfRecord{static_cast<qsizetype>(at), static_cast<qsizetype>(size), function});
         at += size;
@@ -1060,11 +225,9 @@ PictureInfo wmfPictureInfo(const WmfFile& file, std::optional<Rect> frame) {
     if (!frame && s.embeddedEmf.size() >= 40) {
         // An embedded EMF's frame (rclFrame, MS-EMF 2.2.9) is the size its writer meant;
         // the WMF's window is only in the writer's device pixels.
-        const auto emf = std::span<const uint8_t>(
-            reinterpret_cast<const uint8_t*>(s.embeddedEmf.constData()), 40);
-        const Rect emfFrame{
-            static_cast<int32_t>(u32At(emf, 24)), static_cast<int32_t>(u32At(emf, 28)),
-            static_cast<int32_t>(u32At(emf, 32)), static_cast<int32_t>(u32At(emf, 36))};
+        BoundedReader emf(s.embeddedEmf);
+        emf.seek(24);
+        const Rect emfFrame = emf.rectL();
         if (emfFrame.right > emfFrame.left && emfFrame.bottom > emfFrame.top &&
             int64_t{emfFrame.right} - emfFrame.left < 100'000'000 &&
             int64_t{emfFrame.bottom} - emfFrame.top < 100'000'000)
@@ -1100,9 +263,8 @@ PictureInfo wmfPictureInfo(const WmfFile& file, std::optional<Rect> frame) {
     return info;
 }
 
-WmfPlayResult playWmf(std::span<const uint8_t> bytes, const WmfFile& file, GdiSink& sink,
+PlaybackStats playWmf(std::span<const uint8_t> bytes, const WmfFile& file, GdiSink& sink,
                       const WmfPlayOptions& options) {
-    WmfPlayResult result;
     const PictureInfo info = wmfPictureInfo(file, options.frame);
     sink.begin(info);
     // As an application plays a placeable WMF: logical space mapped onto the picture's box,
@@ -1120,22 +282,16 @@ WmfPlayResult playWmf(std::span<const uint8_t> bytes, const WmfFile& file, GdiSi
         sink.setViewportOrg(Point{b.left, b.top});
         sink.setViewportExt(extent);
     }
-    RecordDecoder decoder(sink);
-    qsizetype n = 0;
-    for (const WmfRecord& record : file.records) {
-        if (options.shouldStop && (++n & 255) == 0 && options.shouldStop()) {
-            result.cutOff = true;
-            break;
-        }
-        const auto params = bytes.subspan(static_cast<size_t>(record.offset + kRecordHeaderSize),
-                                          static_cast<size_t>(record.size - kRecordHeaderSize));
-        if (decoder.play(record.function, params, nullptr) == Outcome::Played)
-            ++result.played;
-        else
-            ++result.skipped;
-    }
+    WmfDecoder decoder(sink);
+    const PlaybackStats stats =
+        playRecords(file.records.size(), PlaybackControl{options.shouldStop}, [&](size_t i) {
+            const WmfRecord& record = file.records[i];
+            return decoder.play(record.function,
+                                bytes.subspan(size_t(record.offset) + kRecordHeaderSize,
+                                              size_t(record.size) - kRecordHeaderSize));
+        });
     sink.end();
-    return result;
+    return stats;
 }
 
 }  // namespace plume::metafile

@@ -2,11 +2,12 @@
 
 // The WMF reader: placeable (Aldus) and raw Windows metafiles (MS-WMF) turned into validated
 // records, and those records played as calls on a GdiSink. Every read is bounds-checked; a
-// record that does not fit, or whose parameters do not fit the record, ends the picture
-// there and what came before is kept.
+// record that does not fit the data ends the picture there and what came before is kept; a
+// record whose parameters do not fit the record is skipped (see parseMetafile).
 
 #include "platform/metafile/GdiSink.h"
 #include "platform/metafile/Metafile.h"
+#include "platform/metafile/PlayableDocument.h"
 
 #include <QByteArray>
 #include <QString>
@@ -55,17 +56,9 @@ struct WmfFile {
     QString truncationNote;  // why reading stopped before META_EOF, if it did
 };
 
-// True when the bytes begin like a placeable or a raw WMF.
-bool looksLikeWmf(std::span<const uint8_t> bytes);
-
-// Reads and validates a WMF. Bytes that are no WMF at all give a ParseError.
+// Reads and validates a WMF. Bytes that are no WMF at all give a ParseError. The bytes are no
+// larger than kMaxMetafileBytes: parseMetafile refuses larger ones first.
 std::variant<WmfFile, ParseError> readWmf(std::span<const uint8_t> bytes);
-
-struct WmfPlayResult {
-    qsizetype played = 0;
-    qsizetype skipped = 0;  // records without a drawing meaning or unknown, reported to the sink
-    bool cutOff = false;    // shouldStop asked to stop
-};
 
 struct WmfPlayOptions {
     // The picture's frame in 0.01 mm when it is known from elsewhere (the size that clipboard
@@ -79,7 +72,7 @@ struct WmfPlayOptions {
 // and end(). Before the records it maps the picture's box (placeable bounds, window or drawn
 // bounds) onto itself in MM_ANISOTROPIC, as an application playing a WMF does, so that the
 // file's own window records scale the drawing onto that box.
-WmfPlayResult playWmf(std::span<const uint8_t> bytes, const WmfFile& file, GdiSink& sink,
+PlaybackStats playWmf(std::span<const uint8_t> bytes, const WmfFile& file, GdiSink& sink,
                       const WmfPlayOptions& options = {});
 
 // The picture information the sink's begin() receives: the placeable bounds, or for a raw

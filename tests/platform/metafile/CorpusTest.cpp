@@ -1,6 +1,7 @@
 // Every file of the shared corpus of real metafiles (see its README and SOURCES.tsv) loads and
 // renders, or is refused with a message, and none crashes, hangs or exhausts memory. Files
-// marked malformed may go either way; the others must load.
+// marked malformed may go either way; the others must load, and read to their end with the
+// record count the survey found. This is the one walk over the whole corpus.
 
 #include "platform/Picture.h"
 #include "platform/PictureIo.h"
@@ -18,14 +19,15 @@ namespace {
 struct CorpusEntry {
     QString file;  // relative to the corpus folder
     bool malformed = false;
+    qsizetype records = -1;  // as the survey counted them (EOF included), when it did
 };
 
 QString corpusDir() {
     return test::sharedDataDir() + "/metafile-corpus";
 }
 
-// The entries of SOURCES.tsv: file in the first column, the malformed note in the column
-// named "malformed".
+// The entries of SOURCES.tsv: file in the first column, the malformed note and the record
+// count in the columns of those names.
 QList<CorpusEntry> corpusEntries() {
     QFile tsv(corpusDir() + "/SOURCES.tsv");
     if (!tsv.open(QIODevice::ReadOnly)) return {};
@@ -33,11 +35,17 @@ QList<CorpusEntry> corpusEntries() {
     if (lines.isEmpty()) return {};
     const QList<QByteArray> header = lines.first().split('\t');
     const qsizetype malformedColumn = header.indexOf("malformed");
+    const qsizetype recordsColumn = header.indexOf("records");
     QList<CorpusEntry> entries;
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const QList<QByteArray> cells = lines[i].split('\t');
         if (cells.size() <= malformedColumn || cells[0].isEmpty()) continue;
-        entries.append({QString::fromUtf8(cells[0]), !cells[malformedColumn].trimmed().isEmpty()});
+        bool counted = false;
+        const qsizetype records = recordsColumn >= 0 && recordsColumn < cells.size()
+                                      ? cells[recordsColumn].toLongLong(&counted)
+                                      : 0;
+        entries.append({QString::fromUtf8(cells[0]), !cells[malformedColumn].trimmed().isEmpty(),
+                        counted ? records : -1});
     }
     return entries;
 }
@@ -66,6 +74,15 @@ TEST(Corpus, EveryFileLoadsAndRendersOrIsRefusedWithAMessage) {
         }
         ++loaded;
         const metafile::Document& document = *picture.value()->document();
+        // An EMF keeps its header and EOF records; a WMF keeps neither its header nor its EOF.
+        const bool emf = document.format() == metafile::Format::Emf;
+        if (!entry.malformed) {
+            EXPECT_TRUE(document.truncationNote().isEmpty())
+                << document.truncationNote().toStdString();
+            if (entry.records >= 0) {
+                EXPECT_EQ(document.recordCount() + (emf ? 0 : 1), entry.records);
+            }
+        }
         QImage image(renderSize(ownPixelSize(document, 96)), QImage::Format_RGB32);
         image.fill(Qt::white);
         QPainter painter(&image);
@@ -74,12 +91,16 @@ TEST(Corpus, EveryFileLoadsAndRendersOrIsRefusedWithAMessage) {
         painter.end();
         cutOff += stats.cutOff;
         skippedRecords += stats.recordsSkipped;
-        EXPECT_LE(stats.recordsPlayed, document.recordCount());
+        // Every record read is drawn or skipped, once (the header of an EMF is neither).
+        if (!stats.cutOff) {
+            EXPECT_EQ(stats.recordsPlayed + stats.recordsSkipped,
+                      document.recordCount() - (emf ? 1 : 0));
+        }
     }
     std::cout << "corpus: " << entries.size() << " files, " << loaded << " drawn, " << refused
               << " refused, " << cutOff << " cut off by the time limit, " << skippedRecords
               << " records skipped\n";
-    EXPECT_EQ(loaded + refused, entries.size());
+    EXPECT_GT(loaded, entries.size() * 9 / 10);
 }
 
 TEST(Corpus, TheListNamesEveryFileOnDisk) {

@@ -3,6 +3,7 @@
 #include "platform/metafile/EmfReader.h"
 #include "platform/metafile/Metafile.h"
 #include "support/EmfBuilder.h"
+#include "support/RecordingSink.h"
 
 #include <gtest/gtest.h>
 
@@ -11,60 +12,9 @@
 using namespace plume::metafile;
 using plume::test::appendU32;
 using plume::test::EmfBuilder;
+using plume::test::RecordingSink;
 
 namespace {
-
-// Writes down the calls it receives, one line each.
-class RecordingSink : public GdiSink {
-  public:
-    QStringList calls;
-    void polyline(std::span<const Point> pts) override {
-        QString s = QStringLiteral("polyline");
-        for (const Point& p : pts) s += QStringLiteral(" %1,%2").arg(p.x).arg(p.y);
-        calls << s;
-    }
-    void polyPolygon(std::span<const Point> pts, std::span<const uint32_t> counts) override {
-        calls << QStringLiteral("polyPolygon %1 points %2 figures")
-                     .arg(pts.size())
-                     .arg(counts.size());
-    }
-    void rectangle(const Rect& r) override {
-        calls << QStringLiteral("rectangle %1,%2,%3,%4")
-                     .arg(r.left)
-                     .arg(r.top)
-                     .arg(r.right)
-                     .arg(r.bottom);
-    }
-    void createFont(uint32_t index, const LogFont& f) override {
-        calls << QStringLiteral("font %1 %2 %3").arg(index).arg(f.height).arg(f.faceName);
-    }
-    void extTextOut(const TextRun& t) override {
-        QString s =
-            QStringLiteral("text %1,%2 '%3' dx").arg(t.reference.x).arg(t.reference.y).arg(t.text);
-        for (int32_t d : t.dx) s += QStringLiteral(" %1").arg(d);
-        calls << s;
-    }
-    void selectClipRegion(const RegionData* r, RegionMode mode) override {
-        calls
-            << QStringLiteral("clip %1 rects mode %2").arg(r ? r->rects.size() : 0).arg(int(mode));
-    }
-    void blit(const BlitOp& op) override {
-        calls << QStringLiteral("blit %1,%2 %3x%4 rop %5 info %6 bits %7")
-                     .arg(op.destX)
-                     .arg(op.destY)
-                     .arg(op.destWidth)
-                     .arg(op.destHeight)
-                     .arg(op.rop, 0, 16)
-                     .arg(op.source.info.size())
-                     .arg(op.source.bits.size());
-    }
-    void comment(std::span<const uint8_t> data) override {
-        calls << QStringLiteral("comment %1").arg(data.size());
-    }
-    void unknownRecord(uint32_t type, std::span<const uint8_t>) override {
-        calls << QStringLiteral("unknown %1").arg(type);
-    }
-};
 
 EmfFile read(const QByteArray& bytes) {
     auto result = readEmf(bytes);
@@ -76,11 +26,12 @@ EmfFile read(const QByteArray& bytes) {
                                                    : EmfFile{};
 }
 
+// The calls after begin().
 QStringList play(const QByteArray& bytes, PlaybackStats* stats = nullptr) {
     RecordingSink sink;
     const PlaybackStats s = playEmf(read(bytes), sink);
     if (stats) *stats = s;
-    return sink.calls;
+    return sink.calls.mid(1);
 }
 
 void putU32(QByteArray& bytes, qsizetype at, uint32_t v) {
@@ -172,8 +123,9 @@ TEST(EmfReader, TextFieldsAreCheckedAndDecoded) {
                                  .createFont(1, -12, 400, QStringLiteral("Arial"))
                                  .extTextOutW(5, 6, QStringLiteral("Ab"), 0, {7, 8})
                                  .build();
-    EXPECT_EQ(play(bytes), (QStringList{QStringLiteral("font 1 -12 Arial"),
-                                        QStringLiteral("text 5,6 'Ab' dx 7 8")}));
+    EXPECT_EQ(play(bytes),
+              (QStringList{QStringLiteral("font 1 Arial height -12 charset 0"),
+                           QStringLiteral("text 5,6 \"Ab\" options 0 rect 0,0,0,0 dx 7,8")}));
 
     // A string offset beyond the record is refused; the picture goes on.
     QByteArray broken =
@@ -202,9 +154,10 @@ TEST(EmfReader, WideTextInSymbolFontsBecomesTheCharactersItStandsFor) {
     const QStringList texts = play(bytes).filter(QStringLiteral("text"));
     ASSERT_EQ(texts.size(), 3);
     const QString greek = QString(QChar(0x03B1)) + QChar(0x2265) + QChar(0x03C7);
-    EXPECT_EQ(texts[0], QStringLiteral("text 0,0 '") + greek + QStringLiteral("' dx 5 6 7"));
-    EXPECT_EQ(texts[1], QStringLiteral("text 0,0 '") + QChar(0x263A) + QStringLiteral("' dx"));
-    EXPECT_EQ(texts[2], QStringLiteral("text 0,0 '") + codes + QStringLiteral("' dx"));
+    const QString format = QStringLiteral("text 0,0 \"%1\" options 0 rect 0,0,0,0 dx %2");
+    EXPECT_EQ(texts[0], format.arg(greek, QStringLiteral("5,6,7")));
+    EXPECT_EQ(texts[1], format.arg(QChar(0x263A), QString()));
+    EXPECT_EQ(texts[2], format.arg(codes, QString()));
 }
 
 TEST(EmfReader, ShiftJisTextMergesTheAdvancesOfDoubleByteCharacters) {
@@ -230,9 +183,35 @@ TEST(EmfReader, ShiftJisTextMergesTheAdvancesOfDoubleByteCharacters) {
                                  .selectObject(1)
                                  .record(83, p)
                                  .build();
-    const QStringList calls = play(bytes);
-    ASSERT_EQ(calls.size(), 2);
-    EXPECT_EQ(calls[1], QStringLiteral("text 3,4 'A\u30e1' dx 10 12"));
+    EXPECT_EQ(play(bytes).filter(QStringLiteral("text")),
+              QStringList{QStringLiteral("text 3,4 \"A\u30e1\" options 0 rect 0,0,0,0 dx 10,12")});
+}
+
+TEST(EmfReader, RestoreDcBringsBackTheCharacterSetOfTheFontSelectedBefore) {
+    // 83 81 is "メ" in CP932; in Arial's CP1252 it would be "ƒ" and an unassigned code.
+    const QByteArray sjis("\x83\x81");
+    const QString me = QString::fromUtf8("メ");
+    const QStringList texts = play(EmfBuilder(96, 96)
+                                       .createFont(1, -12, 400, QStringLiteral("MS Gothic"), 0, 128)
+                                       .createFont(2, -12, 400, QStringLiteral("Arial"))
+                                       .selectObject(1)
+                                       .saveDc()
+                                       .selectObject(2)
+                                       .extTextOutA(0, 0, sjis)
+                                       .restoreDc(-1)
+                                       .extTextOutA(0, 0, sjis)
+                                       .saveDc()
+                                       .saveDc()
+                                       .selectObject(2)
+                                       .restoreDc(1)  // absolute level: before both saves
+                                       .extTextOutA(0, 0, sjis)
+                                       .build())
+                                  .filter(QStringLiteral("text"));
+    ASSERT_EQ(texts.size(), 3);
+    EXPECT_FALSE(texts[0].contains(me)) << texts[0].toStdString();
+    const QString restored = QStringLiteral("text 0,0 \"%1\" options 0 rect 0,0,0,0 dx ").arg(me);
+    EXPECT_EQ(texts[1], restored);
+    EXPECT_EQ(texts[2], restored);
 }
 
 TEST(EmfReader, EmfPlusCommentsAreSkippedAndOtherCommentsPassed) {
@@ -245,7 +224,7 @@ TEST(EmfReader, EmfPlusCommentsAreSkippedAndOtherCommentsPassed) {
     appendU32(other, 0x43494447);  // "GDIC"
     const QStringList calls = play(
         EmfBuilder(96, 96).record(70, emfPlus).record(70, other).rectangle(0, 0, 2, 2).build());
-    EXPECT_EQ(calls, (QStringList{QStringLiteral("unknown 70"), QStringLiteral("comment 4"),
+    EXPECT_EQ(calls, (QStringList{QStringLiteral("unknown 0046"), QStringLiteral("comment 4"),
                                   QStringLiteral("rectangle 0,0,2,2")}));
 }
 
@@ -259,7 +238,8 @@ TEST(EmfReader, ClipRegionAndBitmapRecordsKeepTheirData) {
                                        .build());
     EXPECT_EQ(calls, (QStringList{QStringLiteral("clip 2 rects mode 1"),
                                   QStringLiteral("clip 0 rects mode 5"),
-                                  QStringLiteral("blit 1,2 30x20 rop cc0020 info 40 bits 24")}));
+                                  QStringLiteral("blit dest 1,2 30x20 src 0,0 3x2 rop 00cc0020 "
+                                                 "dib 40+24")}));
 }
 
 TEST(EmfReader, RegionWithMoreRectanglesThanBytesIsRefused) {

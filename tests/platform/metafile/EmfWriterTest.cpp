@@ -188,6 +188,25 @@ TEST(EmfWriterTest, TextAndBitmapsCarryTheirData) {
     EXPECT_EQ(u32(pat->data, 40), 0x00F00021u);
 }
 
+TEST(EmfWriterTest, SymbolCodesFollowTheFontRestoredByRestoreDc) {
+    // "×" drawn in Arial after the Symbol face was selected and restored away: written as
+    // U+00D7, not as the Symbol font's code for it.
+    WmfBuilder w;
+    w.createFont(-12, "Arial")
+        .selectObject(0)
+        .saveDc()
+        .createFont(-12, "Symbol", 2)
+        .selectObject(1)
+        .restoreDc(-1)
+        .textOut(0, 0, "\xD7");
+    const auto records = walk(convert(w.placeable(0, 0, 100, 100, 96)));
+    const auto text = std::find_if(records.begin(), records.end(),
+                                   [](const EmfRecord& r) { return r.type == 84; });
+    ASSERT_NE(text, records.end());
+    ASSERT_EQ(text->i(9), 1);
+    EXPECT_EQ(u32(text->data, text->i(10)) & 0xFFFF, 0x00D7u);
+}
+
 TEST(EmfWriterTest, FrameHandedAlongsideAndEmbeddedEmf) {
     WmfBuilder w;
     w.setWindowOrg(0, 0).setWindowExt(1000, 500).rectangle(0, 0, 1000, 500);
