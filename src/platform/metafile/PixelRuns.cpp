@@ -219,11 +219,14 @@ void PixelRuns::segments(const QPolygonF& polygon, bool closed) {
     }
     if (!round) return;
     const double rx = m_pen.widthF() / 2 * sx, ry = m_pen.widthF() / 2 * sy;
+    // GDI centres the disc of a pen an odd number of pixels wide on the pixel the vertex
+    // falls in, that of an even one on the pixel corner, as the painter does the segments.
+    const double shift = std::lround(2 * ry) % 2 ? 0.5 : 0;
     const int rowCount = rows();
     const QBrush color(m_pen.color());
     m_penSpans.clear();
     for (qsizetype i = 0; i < n; ++i) {
-        const QPointF c = m_deviceToPainter.map(polygon[i]);
+        const QPointF c = m_deviceToPainter.map(polygon[i]) + QPointF(shift, shift);
         const QRectF disc(c.x() - rx, c.y() - ry, 2 * rx, 2 * ry);
         const int yTo = std::min(fillEdge(disc.bottom()), rowCount);
         for (int y = std::max(fillEdge(disc.top()), 0); y < yTo; ++y) {
