@@ -276,8 +276,9 @@ QPen GdiPlayer::devicePen(const PenObject& pen) const {
         }
         qp.setMiterLimit(m_dc.miterLimit);
         if (widthOut < 3.5 && qp.capStyle() == Qt::RoundCap && qp.joinStyle() == Qt::RoundJoin) {
-            // Round ends and joins of a pen under 3.5 pixels cover the same pixels as square
-            // ones to within a pixel, and are much slower to stroke.
+            // GDI's round ends and joins of a 1- or 2-pixel pen are the square ones; at 3
+            // pixels it leaves out their corner pixels, which a disc about the pixel centre
+            // fills as a square end does. Square ends are much faster to stroke.
             qp.setCapStyle(Qt::SquareCap);
             qp.setJoinStyle(Qt::MiterJoin);
             qp.setMiterLimit(1.5);
