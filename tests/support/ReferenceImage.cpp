@@ -141,8 +141,7 @@ QImage renderMetafile(const QByteArray& bytes, QSize size) {
     if (expected.size() != actual.size())
         return ::testing::AssertionFailure() << "size differs from " << path.toStdString();
 
-    const ImageDifference d =
-        compareImages(expected, actual, tolerance.channel);
+    const ImageDifference d = compareImages(expected, actual, tolerance.channel);
     if (d.share() <= tolerance.badFraction) return ::testing::AssertionSuccess();
     const QString out = writeTriptych(family + '-' + name, expected, d.map, actual);
     return ::testing::AssertionFailure()

@@ -33,8 +33,8 @@ struct ImageDifference {
 // smoothly by that factor. With `slack` 1, a pixel differs only when no pixel of the other
 // image's 3x3 neighbourhood matches it, either way round (../shared/tools/fidelity.py's
 // measure: an edge a pixel away is forgiven, a missing or misplaced shape is not).
-ImageDifference compareImages(const QImage& a, const QImage& b, int channel = 0,
-                              QRect within = {}, int reduce = 1, int slack = 0);
+ImageDifference compareImages(const QImage& a, const QImage& b, int channel = 0, QRect within = {},
+                              int reduce = 1, int slack = 0);
 
 // Writes expected | difference | actual side by side into the build folder's
 // reference-failures/<name>.png and returns its path.

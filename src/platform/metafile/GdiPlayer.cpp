@@ -47,7 +47,6 @@ QPainter::CompositionMode player::rop2Mode(uint32_t rop) {
     }
 }
 
-
 GdiPlayer::GdiPlayer(QPainter& painter, const QRectF& target)
     : m_painter(painter), m_target(target) {}
 

@@ -287,9 +287,9 @@ class GdiPlayer : public GdiSink {
     bool m_frameUnderWorld = false;
     QPointF m_pageScale{1, 1};  // the map mode's scale, window units to viewport units
     std::optional<QPainterPath> m_outerClip;  // the caller's clip, output pixels
-    QTransform m_deviceToPainter;  // device units -> painter coordinates
-    QTransform m_toDevice;         // logical -> device units
-    double m_pixelInDevice = 1;    // one target pixel in device units
+    QTransform m_deviceToPainter;             // device units -> painter coordinates
+    QTransform m_toDevice;                    // logical -> device units
+    double m_pixelInDevice = 1;               // one target pixel in device units
     PictureInfo m_info;
     double m_unitsPerMmX = 96 / 25.4, m_unitsPerMmY = 96 / 25.4;  // reference device
 

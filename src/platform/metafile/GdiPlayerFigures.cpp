@@ -473,10 +473,10 @@ void GdiPlayer::gradientFill(std::span<const TriVertex> vertices, std::span<cons
         const QTransform logicalToOutput = full();
         const OutputPixels pixels(m_painter, m_deviceToPainter);
         for (size_t i = 0; i + 2 < indices.size(); i += 3)
-            shadeTriangle(logicalToOutput,
-                          {&vertices[indices[i]], &vertices[indices[i + 1]],
-                           &vertices[indices[i + 2]]},
-                          deviceRect);
+            shadeTriangle(
+                logicalToOutput,
+                {&vertices[indices[i]], &vertices[indices[i + 1]], &vertices[indices[i + 2]]},
+                deviceRect);
         return;
     }
     for (size_t i = 0; i + 1 < indices.size(); i += 2) {

@@ -47,8 +47,8 @@ PixelRuns::PixelRuns(QPainter& painter, const QTransform& deviceToPainter)
 void PixelRuns::choosePen(const QPen& pen, bool roundable, bool overpaintSafe, bool axisAligned) {
     m_pen = pen;
     m_choice = {};
-    if (pen.style() != Qt::SolidLine || pen.isCosmetic() || !(pen.widthF() > 0) ||
-        !overpaintSafe || !axisAligned)
+    if (pen.style() != Qt::SolidLine || pen.isCosmetic() || !(pen.widthF() > 0) || !overpaintSafe ||
+        !axisAligned)
         return;
     const bool square = pen.capStyle() == Qt::SquareCap && pen.joinStyle() == Qt::MiterJoin;
     const bool round = pen.capStyle() == Qt::RoundCap && pen.joinStyle() == Qt::RoundJoin;

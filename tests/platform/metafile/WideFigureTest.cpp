@@ -66,10 +66,6 @@ QPen gdiPen(double width, double outputScale) {
     return pen;
 }
 
-qsizetype differing(const QImage& a, const QImage& b) {
-    return test::compareImages(a, b).differing;
-}
-
 qsizetype count(const QImage& image, const QColor& color, QRect within = {}) {
     if (within.isNull()) within = image.rect();
     qsizetype n = 0;
@@ -110,7 +106,7 @@ TEST(WideFigures, RectangleFramesCoverWhatThePainterStrokes) {
             // Square corners match to the pixel; round ones may differ where the stroker's
             // flattened arc and the exact circle part on a pixel centre.
             const qsizetype allowed = width * scale < 3.5 ? 0 : 16;
-            EXPECT_LE(differing(actual, expected), allowed)
+            EXPECT_LE(test::compareImages(actual, expected).differing, allowed)
                 << "pen " << width << " into " << t.rect.width() << "x" << t.rect.height();
             EXPECT_GT(count(actual, kPen), 0);
             EXPECT_GT(count(actual, kBrush), 0);
@@ -137,7 +133,7 @@ TEST(WideFigures, EllipseRingsCoverWhatThePainterStrokes) {
             // The ring follows the exact ellipses, the stroker a flattened offset curve: they
             // part on a few edge pixels, never on whole runs.
             const qsizetype pen = count(expected, kPen);
-            EXPECT_LE(differing(actual, expected), pen / 10)
+            EXPECT_LE(test::compareImages(actual, expected).differing, pen / 10)
                 << "pen " << width << " into " << t.rect.width() << "x" << t.rect.height();
             // No gap between the ring and the inside, nor white left inside the figure.
             const QRectF inside = QRectF(20, 20, 40, 20);
@@ -225,7 +221,9 @@ TEST(WideFigures, BandsOfAPictureJoinWithoutSeams) {
         const int rows = std::min(band.height(), whole.height() - top);
         // The painter clips a straight segment to its image before drawing it, which may move
         // a pixel on the segment's edge; a misplaced run or pattern would differ by hundreds.
-        EXPECT_LE(differing(band.copy(0, 0, 240, rows), whole.copy(0, top, 240, rows)), 4)
+        EXPECT_LE(test::compareImages(band.copy(0, 0, 240, rows), whole.copy(0, top, 240, rows))
+                      .differing,
+                  4)
             << "band from row " << top;
     }
 }
@@ -255,7 +253,8 @@ TEST(WideFigures, SegmentsLandWhereThePainterStrokesThem) {
             p.drawLine(QPointF(100, 60), QPointF(115, 95));
         });
         const qsizetype joins = 2 + 4;
-        EXPECT_LE(differing(actual, expected), joins * 6 * qsizetype(std::ceil(scale)))
+        EXPECT_LE(test::compareImages(actual, expected).differing,
+                  joins * 6 * qsizetype(std::ceil(scale)))
             << "into " << t.rect.width() << "x" << t.rect.height();
         EXPECT_GT(count(actual, kBrush), 0);
     }
@@ -287,7 +286,8 @@ TEST(WideFigures, RoundPensEndAndJoinAsGdiDoes) {
         b.selectObject(kNullBrush).createPen(1, 0, c.width, kPenRef).selectObject(1);
         b.moveTo(8, 8).lineTo(40, 8).poly(kEmrPolyline16, {{8, 24}, {32, 24}, {32, 56}});
         b.ellipse(52, 10, 94, 56);
-        const QImage gdi = test::gdiReference(QStringLiteral("round_pen_%1").arg(c.width), b.build());
+        const QImage gdi =
+            test::gdiReference(QStringLiteral("round_pen_%1").arg(c.width), b.build());
         ASSERT_FALSE(gdi.isNull()) << "no GDI reference for pen " << c.width;
         const QImage ours = render(b, {100, 64}, {0, 0, 100, 64});
         EXPECT_LE(test::compareImages(gdi, ours, 48, lines).differing, c.lines)
@@ -373,7 +373,7 @@ TEST(WideFigures, HighDensityImagesGetFiguresAtTheirOwnResolution) {
         render(*std::get<DocumentPtr>(parsed), painter, QRectF(0, 0, 120, 100));
     }
     dense.setDevicePixelRatio(1);
-    EXPECT_LE(differing(dense, twice), count(twice, kPen) / 20);
+    EXPECT_LE(test::compareImages(dense, twice).differing, count(twice, kPen) / 20);
 }
 
 TEST(WideFigures, VectorOutputKeepsEachFigureWhole) {
