@@ -6,7 +6,13 @@
 // Coordinates go logical -> device (world transform, then the window/viewport mapping) ->
 // picture target (the frame mapping of PlayEnhMetaFile) -> the painter's own coordinates.
 // Every figure is built in device units and drawn with one fixed painter transform, so the
-// painter's state changes only when a pen, brush, clip or raster operation really changes.
+// painter's state changes only when a pen, brush, clip or raster operation really changes;
+// what is drawn in output pixels goes through an OutputPixels scope.
+//
+// The sources, by concern: GdiPlayer.cpp (the frame, transforms and DC state),
+// GdiPlayerObjects.cpp (the object table, stock objects, the DC's pen and brush),
+// GdiPlayerFigures.cpp (figures and paths), GdiPlayerClip.cpp (regions and clipping),
+// GdiPlayerText.cpp, GdiPlayerBitmaps.cpp, and PixelRuns (the fast paths of wide pens).
 
 #include "platform/metafile/GdiSink.h"
 #include "platform/metafile/PixelRuns.h"
@@ -15,7 +21,6 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QImage>
-#include <QLineF>
 #include <QPainterPath>
 #include <QPen>
 #include <QPolygonF>
