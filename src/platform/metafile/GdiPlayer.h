@@ -273,6 +273,8 @@ class GdiPlayer : public GdiSink {
     // Text.
     struct FontCache;
     const FontCache& textFont(double scaleX, double scaleY);
+    double textAdvances(const TextRun& run, const QString& text, const QFontMetricsF& metrics,
+                        double scaleX);
 
     // Bitmaps.
     void drawImage(const BlitOp& op, const QImage& image, bool keepRasterOp);

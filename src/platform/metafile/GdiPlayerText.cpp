@@ -45,6 +45,38 @@ const GdiPlayer::FontCache& GdiPlayer::textFont(double scaleX, double scaleY) {
     return *m_fontCache;
 }
 
+// Advances along the baseline in output pixels into m_advances: the Dx array when the run
+// has one for every character, else the font's own advances plus the character extra. Returns
+// their sum.
+double GdiPlayer::textAdvances(const TextRun& run, const QString& text,
+                               const QFontMetricsF& metrics, double scaleX) {
+    const qsizetype n = text.size();
+    const size_t stride = run.options & textOut::Pdy ? 2 : 1;
+    const bool haveDx = run.dx.size() >= size_t(n) * stride;
+    m_advances.resize(size_t(n));
+    double width = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        double a;
+        if (haveDx) {
+            a = run.dx[size_t(i) * stride] * scaleX;
+        } else {
+            const QChar ch = text[i];
+            if (ch.isHighSurrogate() && i + 1 < n) {
+                a = metrics.horizontalAdvance(text.mid(i, 2));
+            } else if (ch.isLowSurrogate()) {
+                a = 0;
+            } else {
+                a = metrics.horizontalAdvance(ch);
+            }
+            a += m_dc.charExtra * scaleX;
+        }
+        if (!std::isfinite(a)) a = 0;
+        m_advances[size_t(i)] = std::clamp(a, -1e6, 1e6);
+        width += m_advances[size_t(i)];
+    }
+    return width;
+}
+
 void GdiPlayer::extTextOut(const TextRun& run) {
     if (m_dc.rop2 == rop2::Nop) return;
     const QTransform full = m_toDevice * m_deviceToPainter;  // logical -> output pixels
@@ -78,37 +110,14 @@ void GdiPlayer::extTextOut(const TextRun& run) {
     const QFontMetricsF& metrics = cached.metrics;
     const LogFont& lf = m_dc.font.font;
 
-    // Advances along the baseline in output pixels: the Dx array when given, else the font's
-    // own advances plus the character extra.
     // GDI draws at most 8192 characters a call; a longer run from a damaged file would only
     // cost time, so the rest is left out.
     constexpr qsizetype kMaxCharacters = 8192;
     const qsizetype n = std::min(run.text.size(), kMaxCharacters);
     const QString text = run.text.left(n);
     const bool pdy = run.options & textOut::Pdy;
-    const size_t stride = pdy ? 2 : 1;
-    const bool haveDx = run.dx.size() >= size_t(n) * stride;
-    m_advances.resize(size_t(n));
-    double width = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        double a;
-        if (haveDx) {
-            a = run.dx[size_t(i) * stride] * scaleX;
-        } else {
-            const QChar ch = text[i];
-            if (ch.isHighSurrogate() && i + 1 < n) {
-                a = metrics.horizontalAdvance(text.mid(i, 2));
-            } else if (ch.isLowSurrogate()) {
-                a = 0;
-            } else {
-                a = metrics.horizontalAdvance(ch);
-            }
-            a += m_dc.charExtra * scaleX;
-        }
-        if (!std::isfinite(a)) a = 0;
-        m_advances[size_t(i)] = std::clamp(a, -1e6, 1e6);
-        width += m_advances[size_t(i)];
-    }
+    const bool haveDx = run.dx.size() >= size_t(n) * (pdy ? 2 : 1);
+    const double width = textAdvances(run, text, metrics, scaleX);
 
     // The text's own frame: origin at the reference point, x along the baseline, in output
     // pixels. Escapement turns it counter-clockwise; a rotating world transform turns it too.
