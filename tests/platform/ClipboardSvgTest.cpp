@@ -7,6 +7,7 @@
 #include "platform/ClipboardFormats.h"
 #include "platform/ClipboardSvg.h"
 #include "platform/PictureIo.h"
+#include "support/ReferenceImage.h"
 #include "support/TestSupport.h"
 
 #include "SyntheticMetafile.h"
@@ -41,27 +42,6 @@ QImage drawnSvg(const QByteArray& svg, QSize size) {
     return image;
 }
 
-// The share of pixels that differ by more than `tolerance` in some channel once both images
-// are reduced to a quarter of their size: SVG viewers smooth edges and place thin lines by
-// half pixels where the engine draws whole pixels, which the reduction averages out, while a
-// fill, a hatch or a line that is missing or out of place still changes the colour.
-double differingShare(const QImage& a, const QImage& b, int tolerance = 40) {
-    if (a.size() != b.size() || a.isNull()) return 1.0;
-    const QSize reduced = a.size() / 4;
-    const QImage p = a.scaled(reduced, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    const QImage q = b.scaled(reduced, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    qint64 differing = 0;
-    for (int y = 0; y < p.height(); ++y)
-        for (int x = 0; x < p.width(); ++x) {
-            const QRgb u = p.pixel(x, y), v = q.pixel(x, y);
-            if (std::abs(qRed(u) - qRed(v)) > tolerance ||
-                std::abs(qGreen(u) - qGreen(v)) > tolerance ||
-                std::abs(qBlue(u) - qBlue(v)) > tolerance)
-                ++differing;
-        }
-    return double(differing) / (qint64(p.width()) * p.height());
-}
-
 int occurrences(const QByteArray& text, const char* what) {
     return int(text.count(what));
 }
@@ -77,7 +57,12 @@ TEST(ClipboardSvg, DrawsLikeThePictureWithClipsHatchesAndPatterns) {
         const QByteArray svg = offeredSvg(*picture.value());
         Expected<QImage> expected = renderPicture(*picture.value(), size);
         ASSERT_TRUE(expected);
-        const double share = differingShare(drawnSvg(svg, size), expected.value());
+        // Both images reduced to a quarter of their size: SVG viewers smooth edges and place
+        // thin lines by half pixels where the engine draws whole pixels, which the reduction
+        // averages out, while a fill, a hatch or a line that is missing or out of place still
+        // changes the colour.
+        const double share =
+            test::compareImages(drawnSvg(svg, size), expected.value(), 40, {}, 4).share();
         EXPECT_LT(share, 0.01);
     }
 }

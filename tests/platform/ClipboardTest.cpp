@@ -5,6 +5,7 @@
 #include "platform/Clipboard.h"
 #include "platform/ClipboardFormats.h"
 #include "platform/PictureIo.h"
+#include "support/ReferenceImage.h"
 #include "support/TestSupport.h"
 
 #include "SyntheticMetafile.h"
@@ -58,21 +59,6 @@ std::unique_ptr<QMimeData> offer(
 
 QByteArray emfOf(const Expected<PicturePtr>& picture) {
     return picture ? picture.value()->emfBytes() : QByteArray();
-}
-
-// The share of pixels whose colours differ by more than `tolerance` in some channel.
-double differingShare(const QImage& a, const QImage& b, int tolerance = 64) {
-    if (a.size() != b.size() || a.isNull()) return 1.0;
-    qint64 differing = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const QColor p = a.pixelColor(x, y), q = b.pixelColor(x, y);
-            if (std::abs(p.red() - q.red()) > tolerance ||
-                std::abs(p.green() - q.green()) > tolerance ||
-                std::abs(p.blue() - q.blue()) > tolerance)
-                ++differing;
-        }
-    return double(differing) / (qint64(a.width()) * a.height());
 }
 
 TEST(ClipboardSignatures, RealCapturesPassAndDamagedHeadersFail) {
@@ -216,7 +202,7 @@ TEST(ClipboardOffer, PlaceableWmfAloneIsConvertedToAnEmfThatDrawsTheSame) {
     Expected<QImage> expected = renderPicture(*original.value(), size);
     Expected<QImage> actual = renderPicture(converted, size);
     ASSERT_TRUE(expected && actual);
-    EXPECT_LT(differingShare(expected.value(), actual.value()), 0.01);
+    EXPECT_LT(test::compareImages(expected.value(), actual.value(), 64).share(), 0.01);
 }
 
 TEST(ClipboardOffer, SyntheticRawWmfWithoutEmfIsConverted) {

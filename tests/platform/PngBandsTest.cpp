@@ -3,6 +3,7 @@
 
 #include "platform/PictureIo.h"
 #include "platform/PngBands.h"
+#include "support/ReferenceImage.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -12,40 +13,6 @@
 
 namespace plume {
 namespace {
-
-struct Difference {
-    qint64 pixels = 0;  // pixels that differ
-    QString first;      // the first of them, or why the images cannot be compared
-};
-
-Difference compare(const QImage& a, const QImage& b) {
-    Difference result;
-    if (a.size() != b.size()) {
-        result.pixels = qint64(std::max(a.width(), b.width())) * std::max(a.height(), b.height());
-        result.first = QStringLiteral("size %1x%2 against %3x%4")
-                           .arg(a.width())
-                           .arg(a.height())
-                           .arg(b.width())
-                           .arg(b.height());
-        return result;
-    }
-    const QImage x = a.convertToFormat(QImage::Format_RGB32);
-    const QImage y = b.convertToFormat(QImage::Format_RGB32);
-    for (int row = 0; row < x.height(); ++row) {
-        const auto* p = reinterpret_cast<const QRgb*>(x.constScanLine(row));
-        const auto* q = reinterpret_cast<const QRgb*>(y.constScanLine(row));
-        for (int col = 0; col < x.width(); ++col) {
-            if (p[col] == q[col]) continue;
-            if (result.pixels++ == 0)
-                result.first = QStringLiteral("pixel %1,%2: %3 against %4")
-                                   .arg(col)
-                                   .arg(row)
-                                   .arg(p[col], 8, 16)
-                                   .arg(q[col], 8, 16);
-        }
-    }
-    return result;
-}
 
 QImage bandedPng(const Picture& picture, QSize size, int bandRows) {
     QByteArray bytes;
@@ -83,12 +50,13 @@ TEST(PngBandsTest, BandedOutputEqualsTheWholeRendering) {
             Expected<QImage> whole = renderPicture(*picture.value(), size);
             ASSERT_TRUE(whole);
             for (int bandRows : {1, 37, 100000}) {
-                const Difference d =
-                    compare(bandedPng(*picture.value(), size, bandRows), whole.value());
+                const test::ImageDifference d =
+                    test::compareImages(bandedPng(*picture.value(), size, bandRows), whole.value());
                 const qint64 allowed =
                     bandRows >= size.height() ? 0 : qint64(size.width()) * size.height() * 3 / 1000;
-                EXPECT_LE(d.pixels, allowed) << d.first.toStdString() << " in bands of " << bandRows
-                                             << " rows at " << size.width() << "x" << size.height();
+                EXPECT_LE(d.differing, allowed)
+                    << d.first.toStdString() << " in bands of " << bandRows << " rows at "
+                    << size.width() << "x" << size.height();
             }
         }
     }
@@ -99,7 +67,7 @@ TEST(PngBandsTest, RasterPicturesAreBandedToo) {
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) image.setPixel(x, y, qRgb(x * 4, y * 5, 90));
     const PicturePtr picture = Picture::fromImage(image);
-    EXPECT_EQ(compare(bandedPng(*picture, image.size(), 7), image).pixels, 0);
+    EXPECT_EQ(test::compareImages(bandedPng(*picture, image.size(), 7), image).differing, 0);
 }
 
 // A device that takes a few kilobytes and then refuses, like a full disk.

@@ -6,15 +6,21 @@
 // Coordinates go logical -> device (world transform, then the window/viewport mapping) ->
 // picture target (the frame mapping of PlayEnhMetaFile) -> the painter's own coordinates.
 // Every figure is built in device units and drawn with one fixed painter transform, so the
-// painter's state changes only when a pen, brush, clip or raster operation really changes.
+// painter's state changes only when a pen, brush, clip or raster operation really changes;
+// what is drawn in output pixels goes through an OutputPixels scope.
+//
+// The sources, by concern: GdiPlayer.cpp (the frame, transforms and DC state),
+// GdiPlayerObjects.cpp (the object table, stock objects, the DC's pen and brush),
+// GdiPlayerFigures.cpp (figures and paths), GdiPlayerClip.cpp (regions and clipping),
+// GdiPlayerText.cpp, GdiPlayerBitmaps.cpp, and PixelRuns (the fast paths of wide pens).
 
 #include "platform/metafile/GdiSink.h"
+#include "platform/metafile/PixelRuns.h"
 
 #include <QBrush>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QImage>
-#include <QLineF>
 #include <QPainterPath>
 #include <QPen>
 #include <QPolygonF>
@@ -22,6 +28,7 @@
 #include <QRegion>
 #include <QTransform>
 #include <array>
+#include <cmath>
 #include <memory>
 #include <optional>
 #include <variant>
@@ -170,9 +177,6 @@ class GdiPlayer : public GdiSink {
                                 PaletteObject>;
 
   private:
-    // One triangle of GRADIENT_FILL_TRIANGLE shaded in output pixels inside `deviceRect`.
-    void shadeTriangle(const QTransform& full, std::array<const TriVertex*, 3> corners,
-                       const QRect& deviceRect);
     struct DcState {
         MapMode mapMode = MapMode::Text;
         Point windowOrg, viewportOrg;
@@ -205,11 +209,11 @@ class GdiPlayer : public GdiSink {
     QPointF toDevice(Point p) const { return m_toDevice.map(QPointF(p.x, p.y)); }
     QPointF toDevice(QPointF p) const { return m_toDevice.map(p); }
     QRectF logicalRect(const Rect& r) const;
-    double deviceScale() const;
-    QTransform full() const {
-        return m_toDevice * m_deviceToPainter;
-    }  // logical -> output  // logical unit -> device units (average of the axes)
-    double clampCoord(double v) const;
+    // Logical unit -> device units (the mean of the axes).
+    double deviceScale() const { return std::sqrt(std::abs(m_toDevice.determinant())); }
+    QTransform full() const { return m_toDevice * m_deviceToPainter; }  // logical -> output
+    // The logical-to-device mapping and the painter's mapping keep axes parallel.
+    bool axisAligned() const { return !m_toDevice.isRotating() && !m_deviceToPainter.isRotating(); }
 
     // Painter state.
     void applyClip();
@@ -225,19 +229,26 @@ class GdiPlayer : public GdiSink {
     }
     // The DC's pen and brush as painter objects, made once per selection: building them (a
     // hatch tile, the pen's width through the transforms) costs more than drawing a small
-    // figure. Anything they depend on calls penOrBrushChanged().
+    // figure. Anything they depend on calls penOrBrushChanged(). Making the pen also decides
+    // which pixel-run paths it may take (runPen()).
     const QPen& currentPen();
     const QBrush& currentBrush();
+    const PixelRuns::Pen& runPen() {
+        currentPen();
+        return m_runs.pen();
+    }
     void penOrBrushChanged() {
         m_currentPen.reset();
         m_currentBrush.reset();
     }
     bool penVisible() const;
     bool brushVisible() const;
+    // Painting a pixel twice gives the same result as painting it once (the ROP2 ignores
+    // what is there), so a figure may be drawn in overlapping parts.
+    bool overpaintSafe() const;
 
     // Drawing in device units.
     void drawDevicePath(const QPainterPath& path, bool fill, bool stroke);
-    void drawDevicePolyline(const QPolygonF& line);
     void strokeWithBackground(const QPainterPath& path);
     void addToPath(const QPainterPath& devicePath, bool connectToCurrent);
     void figure(const QPainterPath& devicePath, bool closed);
@@ -245,35 +256,27 @@ class GdiPlayer : public GdiSink {
     // calls; false when the DC's state needs the general path (styled pens, paths, R2_NOP).
     bool prepareSimple(bool fill);
     bool drawSimpleRect(const QRectF& logical);
-    // A rectangle in device units outlined by a wide solid pen with square corners, drawn as
-    // the brush's inside and four bands of the pen's colour; false when that does not apply.
-    bool drawBandedRect(const QRectF& device);
-    // An ellipse in device units outlined by a wide solid pen, drawn as its inside and the ring
-    // of the pen; false when that does not apply.
-    bool drawRingEllipse(const QRectF& device);
-    void drawEllipseSpans(const QRectF& outerDevice, const QRectF& innerDevice,
-                          const QColor& penColor, const QBrush* brush);
-    void drawRoundFrameSpans(const QRectF& outerDevice, const QRectF& innerDevice, double radius,
-                             const QColor& color);
-    // Fills rectangles given in output pixels (runs of a row) with the brush.
-    void fillOutputSpans(const std::vector<QRect>& spans, const QBrush& brush);
-    // The current pen is a wide one whose round ends and joins are drawn square (see
-    // devicePen), so that a polyline may be drawn segment by segment.
-    bool segmentPen();
-    // Draws the open or closed polyline in m_polygon as separate segments; false when the
-    // pen does not allow it.
-    bool drawSegments(bool closed);
-    // Painting a pixel twice gives the same result as painting it once (the ROP2 ignores
-    // what is there), so a figure may be drawn in overlapping parts.
-    bool overpaintSafe() const;
-    // The logical-to-device mapping and the painter's mapping keep axes parallel.
-    bool axisAligned() const { return !m_toDevice.isRotating() && !m_deviceToPainter.isRotating(); }
     QPainterPath arcPath(const Rect& box, Point start, Point end, int kind) const;
+    // One triangle of GRADIENT_FILL_TRIANGLE shaded inside `deviceRect`, the painter drawing
+    // in output pixels.
+    void shadeTriangle(const QTransform& full, std::array<const TriVertex*, 3> corners,
+                       const QRect& deviceRect);
+
+    // Regions and clipping.
     QPainterPath regionPath(const RegionData& region) const;
     void fillDeviceRegion(const QPainterPath& path, const BrushObject& brush);
+    void invertDevicePath(const QPainterPath& path);
     void setClip(std::optional<QRegion> clip);
     QRegion toRegion(const QPainterPath& devicePath) const;
     void combineClip(const QRegion& region, RegionMode mode);
+
+    // Text.
+    struct FontCache;
+    const FontCache& textFont(double scaleX, double scaleY);
+    double textAdvances(const TextRun& run, const QString& text, const QFontMetricsF& metrics,
+                        double scaleX);
+
+    // Bitmaps.
     void drawImage(const BlitOp& op, const QImage& image, bool keepRasterOp);
     // Any ternary raster operation, pixel by pixel, when painting on a 32-bit QImage without
     // rotation; false when that is not the case (the caller then approximates).
@@ -290,10 +293,10 @@ class GdiPlayer : public GdiSink {
     QPointF m_patternAnchor;
     bool m_frameUnderWorld = false;
     QPointF m_pageScale{1, 1};  // the map mode's scale, window units to viewport units
-    std::optional<QPainterPath> m_outerClip;
-    QTransform m_deviceToPainter;  // device units -> painter coordinates
-    QTransform m_toDevice;         // logical -> device units
-    double m_pixelInDevice = 1;    // one target pixel in device units
+    std::optional<QPainterPath> m_outerClip;  // the caller's clip, output pixels
+    QTransform m_deviceToPainter;             // device units -> painter coordinates
+    QTransform m_toDevice;                    // logical -> device units
+    double m_pixelInDevice = 1;               // one target pixel in device units
     PictureInfo m_info;
     double m_unitsPerMmX = 96 / 25.4, m_unitsPerMmY = 96 / 25.4;  // reference device
 
@@ -313,7 +316,7 @@ class GdiPlayer : public GdiSink {
     // The painter draws pixels (an image), where shapes may be drawn in parts; a vector
     // device (SVG, PDF) keeps each shape whole.
     bool m_rasterTarget = false;
-    std::vector<QRect> m_penSpans, m_brushSpans;  // reused buffers
+    PixelRuns m_runs{m_painter, m_deviceToPainter};
 
     // The last font made for text, with its metrics (fonts are costly to set up).
     struct FontCache {
@@ -327,11 +330,8 @@ class GdiPlayer : public GdiSink {
 
     std::optional<QPen> m_currentPen;  // currentPen() and currentBrush(), when made
     std::optional<QBrush> m_currentBrush;
-    std::optional<QPen> m_painterPen;  // what the painter was last given, when known
-    std::optional<QBrush> m_painterBrush;
 
-    QPolygonF m_polygon;  // reused buffers
-    std::vector<QLineF> m_lines;
+    QPolygonF m_polygon;  // reused buffer
     qsizetype m_unsupported = 0;
 };
 

@@ -3,28 +3,23 @@
 //
 // Each reference file has its own tolerance: the mean per-channel difference (0..255) and the
 // share of pixels whose largest channel difference exceeds kOffThreshold. On failure the test
-// writes expected | difference | actual side by side into refs-failures/ of the working folder.
+// writes expected | difference | actual side by side into reference-failures/ of the working
+// folder.
 
 #include "platform/Picture.h"
 #include "platform/PictureIo.h"
+#include "support/ReferenceImage.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QImage>
-#include <QPainter>
 #include <iostream>
 
 namespace plume {
 namespace {
 
 constexpr int kOffThreshold = 64;
-
-struct Residual {
-    double mean = 0;      // mean absolute difference over all channels of all pixels
-    int max = 0;          // largest channel difference
-    double shareOff = 0;  // pixels whose largest channel difference > kOffThreshold
-};
 
 struct Bound {
     double mean;      // largest mean channel difference allowed
@@ -79,47 +74,6 @@ void PrintTo(const Tolerance& tolerance, std::ostream* out) {
     *out << tolerance.file;
 }
 
-Residual compare(const QImage& expectedImage, const QImage& actualImage, QImage* difference) {
-    const QImage expected = expectedImage.convertToFormat(QImage::Format_RGB32);
-    const QImage actual = actualImage.convertToFormat(QImage::Format_RGB32);
-    Residual r;
-    *difference = QImage(expected.size(), QImage::Format_RGB32);
-    qint64 sum = 0;
-    qint64 off = 0;
-    for (int y = 0; y < expected.height(); ++y) {
-        const QRgb* e = reinterpret_cast<const QRgb*>(expected.constScanLine(y));
-        const QRgb* a = reinterpret_cast<const QRgb*>(actual.constScanLine(y));
-        QRgb* d = reinterpret_cast<QRgb*>(difference->scanLine(y));
-        for (int x = 0; x < expected.width(); ++x) {
-            const int dr = std::abs(qRed(e[x]) - qRed(a[x]));
-            const int dg = std::abs(qGreen(e[x]) - qGreen(a[x]));
-            const int db = std::abs(qBlue(e[x]) - qBlue(a[x]));
-            const int m = std::max({dr, dg, db});
-            sum += dr + dg + db;
-            r.max = std::max(r.max, m);
-            if (m > kOffThreshold) ++off;
-            d[x] = qRgb(255 - m, 255 - m, 255 - m);
-        }
-    }
-    const qint64 pixels = qint64(expected.width()) * expected.height();
-    r.mean = pixels ? double(sum) / (3.0 * pixels) : 0;
-    r.shareOff = pixels ? double(off) / pixels : 0;
-    return r;
-}
-
-void writeTriptych(const QString& name, const QImage& expected, const QImage& difference,
-                   const QImage& actual) {
-    QDir().mkpath("refs-failures");
-    QImage out(expected.width() * 3, expected.height(), QImage::Format_RGB32);
-    out.fill(Qt::white);
-    QPainter painter(&out);
-    painter.drawImage(0, 0, expected);
-    painter.drawImage(expected.width(), 0, difference);
-    painter.drawImage(expected.width() * 2, 0, actual);
-    painter.end();
-    out.save("refs-failures/" + name + ".png");
-}
-
 QString refsDir() {
     return test::sharedDataDir() + "/metafile-refs";
 }
@@ -143,16 +97,16 @@ TEST_P(GdiReference, MatchesGdiAtOwnSizeAndAt800x600) {
         }
         Expected<QImage> actual = renderPicture(*loaded.value(), expected.size());
         ASSERT_TRUE(actual) << actual.error().toStdString();
-        QImage difference;
-        const Residual r = compare(expected, actual.value(), &difference);
+        const test::ImageDifference r =
+            test::compareImages(expected, actual.value(), kOffThreshold);
         std::cout << "residual " << tolerance.file << " " << variant.toStdString() << ": mean "
-                  << r.mean << ", max " << r.max << ", off " << r.shareOff * 100 << "%\n";
+                  << r.mean << ", max " << r.max << ", off " << r.share() * 100 << "%\n";
         const Bound bound = variant == "own" ? tolerance.own : tolerance.stretched;
-        const bool ok = r.mean <= bound.mean && r.shareOff <= bound.shareOff;
+        const bool ok = r.mean <= bound.mean && r.share() <= bound.shareOff;
         EXPECT_TRUE(ok) << tolerance.file << " " << variant.toStdString() << ": mean " << r.mean
-                        << " (allowed " << bound.mean << "), off " << r.shareOff << " (allowed "
+                        << " (allowed " << bound.mean << "), off " << r.share() << " (allowed "
                         << bound.shareOff << ") " << tolerance.why;
-        if (!ok) writeTriptych(file + "." + variant, expected, difference, actual.value());
+        if (!ok) test::writeTriptych(file + "." + variant, expected, r.map, actual.value());
     }
 }
 

@@ -18,23 +18,6 @@ using test::WmfBuilder;
 
 constexpr QSize kCanvas(160, 120);
 
-// Share of pixels whose channels differ by more than `channel`.
-double differingShare(const QImage& a, const QImage& b, int channel) {
-    const QImage x = a.convertToFormat(QImage::Format_RGB32);
-    const QImage y = b.convertToFormat(QImage::Format_RGB32).scaled(x.size());
-    qsizetype bad = 0;
-    for (int row = 0; row < x.height(); ++row) {
-        const auto* p = reinterpret_cast<const QRgb*>(x.constScanLine(row));
-        const auto* q = reinterpret_cast<const QRgb*>(y.constScanLine(row));
-        for (int col = 0; col < x.width(); ++col)
-            if (std::abs(qRed(p[col]) - qRed(q[col])) > channel ||
-                std::abs(qGreen(p[col]) - qGreen(q[col])) > channel ||
-                std::abs(qBlue(p[col]) - qBlue(q[col])) > channel)
-                ++bad;
-    }
-    return double(bad) / (double(x.width()) * x.height());
-}
-
 // The WMF rendered, then converted to EMF and that rendered too: the two must agree, and the
 // WMF's rendering must match its reference image.
 void expectFamily(const WmfBuilder& w, const QString& name) {
@@ -46,7 +29,8 @@ void expectFamily(const WmfBuilder& w, const QString& name) {
     const QByteArray emf = std::get<DocumentPtr>(parsed)->toEmf();
     ASSERT_EQ(emf.mid(40, 4), QByteArray(" EMF")) << name.toStdString();
     const QImage converted = test::renderMetafile(emf, kCanvas);
-    EXPECT_LE(differingShare(direct, converted, 8), 0.0) << name.toStdString() << ": EMF differs";
+    EXPECT_LE(test::compareImages(direct, converted, 8).share(), 0.0)
+        << name.toStdString() << ": EMF differs";
 }
 
 TEST(WmfRenderTest, Figures) {
@@ -215,7 +199,7 @@ TEST(WmfRenderTest, GdiReferenceFile) {
         ASSERT_FALSE(gdi.isNull());
         ASSERT_EQ(gdi.size(), size);
         const QImage ours = test::renderMetafile(wmf, size);
-        const double share = differingShare(ours, gdi, 48);
+        const double share = test::compareImages(ours, gdi, 48).share();
         RecordProperty(("residual_" + sub).toStdString(), QString::number(share).toStdString());
         if (share > 0.035) {
             // GDI's rendering beside ours, for looking at what differs.
@@ -249,7 +233,7 @@ TEST(WmfRenderTest, ClipboardCapturesRenderAndConvert) {
         for (const QImage& image : {direct, viaEmf}) {
             QImage white(image.size(), QImage::Format_RGB32);
             white.fill(Qt::white);
-            EXPECT_GT(differingShare(image, white, 16), 0.01) << name.toStdString();
+            EXPECT_GT(test::compareImages(image, white, 16).share(), 0.01) << name.toStdString();
         }
     }
 }
@@ -276,7 +260,7 @@ TEST(WmfRenderTest, CorpusDrawsTheSameConverted) {
         const QByteArray emf = convertWmfToEmf(bytes, file);
         const QImage direct = test::renderMetafile(wmf, QSize(300, 200));
         const QImage converted = test::renderMetafile(emf, QSize(300, 200));
-        EXPECT_LE(differingShare(direct, converted, 24), 0.01) << path.toStdString();
+        EXPECT_LE(test::compareImages(direct, converted, 24).share(), 0.01) << path.toStdString();
         ++compared;
     }
     EXPECT_GE(compared, 120);

@@ -1,34 +1,25 @@
-// GdiPlayer: text (ExtTextOut) and bitmaps (the blit family and DIB pattern brushes).
+// GdiPlayer: bitmaps (the blit family, raster operations, DIB pattern brushes).
 
 #include "platform/metafile/Dib.h"
-#include "platform/metafile/FontText.h"
 #include "platform/metafile/GdiPlayer.h"
 #include "platform/metafile/Metafile.h"
 
-#include <QFontMetricsF>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
 namespace plume::metafile {
 
 namespace {
 
-std::optional<QImage> decode(const DibRef& dib, bool keepAlpha) {
-    const auto usage =
-        dib.colorUsage == kDibPalColors ? DibColorUsage::Palette : DibColorUsage::Rgb;
-    if (dib.bits.empty()) return decodePackedDib(dib.info, usage, keepAlpha);
-    return decodeDib(dib.info, dib.bits, usage, keepAlpha);
+DibColorUsage usageOf(const DibRef& dib) {
+    return dib.colorUsage == kDibPalColors ? DibColorUsage::Palette : DibColorUsage::Rgb;
 }
 
-// biHeight of a BITMAPINFOHEADER (negative for top-down); 0 for a core header or none.
-int32_t dibHeight(std::span<const uint8_t> info) {
-    if (info.size() < 12) return 0;
-    const uint32_t size = info[0] | info[1] << 8 | info[2] << 16 | uint32_t(info[3]) << 24;
-    if (size == 12) return int16_t(info[6] | info[7] << 8);
-    if (info.size() < 12 || size < 16) return 0;
-    return int32_t(info[8] | info[9] << 8 | info[10] << 16 | uint32_t(info[11]) << 24);
+std::optional<QImage> decode(const DibRef& dib, bool keepAlpha) {
+    const DibColorUsage usage = usageOf(dib);
+    if (dib.bits.empty()) return decodePackedDib(dib.info, usage, keepAlpha);
+    return decodeDib(dib.info, dib.bits, usage, keepAlpha);
 }
 
 QPainter::CompositionMode rop3Mode(uint32_t rop) {
@@ -56,17 +47,6 @@ QPainter::CompositionMode rop3Mode(uint32_t rop) {
     }
 }
 
-bool sameFont(const LogFont& a, const LogFont& b) {
-    return a.height == b.height && a.width == b.width && a.weight == b.weight &&
-           a.italic == b.italic && a.underline == b.underline && a.strikeOut == b.strikeOut &&
-           a.charSet == b.charSet && a.pitchAndFamily == b.pitchAndFamily &&
-           a.faceName == b.faceName;
-}
-
-double length(QPointF v) {
-    return std::hypot(v.x(), v.y());
-}
-
 // Applies a ternary raster operation to 32-bit pixels: each result bit is the operation's
 // code bit indexed by the pattern, source and destination bits (MS-WMF 2.1.1.31).
 inline uint32_t ternary(uint8_t code, uint32_t p, uint32_t s, uint32_t d) {
@@ -87,9 +67,9 @@ bool GdiPlayer::rasterOpOnImage(const QRectF& destLogical, const QImage* image, 
     if (!device || device->devType() != QInternal::Image) return false;
     auto* target = static_cast<QImage*>(device);
     if (target->depth() != 32) return false;
-    const QTransform full = m_toDevice * m_deviceToPainter;
-    if (full.isRotating()) return false;
-    const QRectF mapped = full.mapRect(destLogical);
+    const QTransform logicalToOutput = full();
+    if (logicalToOutput.isRotating()) return false;
+    const QRectF mapped = logicalToOutput.mapRect(destLogical);
     QRect box(QPoint(int(std::lround(mapped.left())), int(std::lround(mapped.top()))),
               QPoint(int(std::lround(mapped.right())) - 1, int(std::lround(mapped.bottom())) - 1));
     box = box.intersected(target->rect());
@@ -99,7 +79,7 @@ bool GdiPlayer::rasterOpOnImage(const QRectF& destLogical, const QImage* image, 
     sourcePixels.fill(Qt::black);
     if (image) {
         QPainter sp(&sourcePixels);
-        sp.setTransform(full * QTransform::fromTranslate(-box.left(), -box.top()));
+        sp.setTransform(logicalToOutput * QTransform::fromTranslate(-box.left(), -box.top()));
         sp.setRenderHint(QPainter::SmoothPixmapTransform, m_dc.stretchMode == 4);
         sp.drawImage(destLogical, *image, src);
     }
@@ -129,162 +109,11 @@ bool GdiPlayer::rasterOpOnImage(const QRectF& destLogical, const QImage* image, 
             d[x] = 0xff000000u | (ternary(code, pl[x], sl[x], d[x]) & 0x00ffffffu);
     }
     applyClip();
-    m_painter.setTransform(QTransform());
+    const OutputPixels pixels(m_painter, m_deviceToPainter);
     m_painter.setCompositionMode(QPainter::CompositionMode_Source);
     m_painter.drawImage(box.topLeft(), result);
     restoreCompositionMode();
-    m_painter.setTransform(m_deviceToPainter);
     return true;
-}
-
-// --- Text ---
-
-void GdiPlayer::extTextOut(const TextRun& run) {
-    if (m_dc.rop2 == rop2::Nop) return;
-    const QTransform full = m_toDevice * m_deviceToPainter;  // logical -> output pixels
-    const QPointF origin = full.map(QPointF(0, 0));
-    const QPointF xAxis = full.map(QPointF(1, 0)) - origin;
-    const QPointF yAxis = full.map(QPointF(0, 1)) - origin;
-    const double scaleX = length(xAxis), scaleY = length(yAxis);
-    if (!(scaleX > 0 && scaleY > 0) || !std::isfinite(scaleX) || !std::isfinite(scaleY)) return;
-
-    applyClip();
-    applyRop2();
-    m_painter.save();
-    if (run.options & textOut::Opaque) {
-        // ETO_OPAQUE fills the rectangle with the background colour, whatever the bk mode.
-        QPainterPath box;
-        box.addRect(logicalRect(run.rect));
-        m_painter.fillPath(m_toDevice.map(box), m_dc.bkColor);
-    }
-    if (run.options & textOut::Clipped) {
-        QPainterPath box;
-        box.addRect(logicalRect(run.rect));
-        m_painter.setClipPath(m_toDevice.map(box), Qt::IntersectClip);
-    }
-    if (run.text.isEmpty()) {
-        m_painter.restore();
-        return;
-    }
-
-    // The font in output pixels.
-    const LogFont& lf = m_dc.font.font;
-    const double pixelHeight = std::min(std::abs(double(lf.height)) * scaleY, 20000.0);
-    if (!m_fontCache || !sameFont(m_fontCache->logFont, lf) ||
-        std::abs(m_fontCache->pixelHeight - pixelHeight) > 1e-6) {
-        LogFont scaled = lf;
-        QFont font = fontForLogFont(scaled, pixelHeight);
-        if (lf.width != 0 && lf.height != 0 && std::abs(scaleX - scaleY) > 1e-6 * scaleY) {
-            // Anisotropic scaling stretches the glyphs as GDI does.
-            font.setStretch(
-                std::clamp(int(std::lround(font.stretch() * scaleX / scaleY)), 1, 4000));
-        }
-        m_fontCache = FontCache{lf, pixelHeight, font, QFontMetricsF(font)};
-    }
-    const QFont& font = m_fontCache->font;
-    const QFontMetricsF& metrics = m_fontCache->metrics;
-
-    // Advances along the baseline in output pixels: the Dx array when given, else the font's
-    // own advances plus the character extra.
-    // GDI draws at most 8192 characters a call; a longer run from a damaged file would only
-    // cost time, so the rest is left out.
-    constexpr qsizetype kMaxCharacters = 8192;
-    const qsizetype n = std::min(run.text.size(), kMaxCharacters);
-    const QString text = run.text.left(n);
-    const bool pdy = run.options & textOut::Pdy;
-    const size_t stride = pdy ? 2 : 1;
-    const bool haveDx = run.dx.size() >= size_t(n) * stride;
-    m_advances.resize(size_t(n));
-    double width = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        double a;
-        if (haveDx) {
-            a = run.dx[size_t(i) * stride] * scaleX;
-        } else {
-            const QChar ch = text[i];
-            if (ch.isHighSurrogate() && i + 1 < n) {
-                a = metrics.horizontalAdvance(text.mid(i, 2));
-            } else if (ch.isLowSurrogate()) {
-                a = 0;
-            } else {
-                a = metrics.horizontalAdvance(ch);
-            }
-            a += m_dc.charExtra * scaleX;
-        }
-        if (!std::isfinite(a)) a = 0;
-        m_advances[size_t(i)] = std::clamp(a, -1e6, 1e6);
-        width += m_advances[size_t(i)];
-    }
-
-    // The text's own frame: origin at the reference point, x along the baseline, in output
-    // pixels. Escapement turns it counter-clockwise; a rotating world transform turns it too.
-    const bool updateCp = m_dc.textAlign & textAlign::UpdateCp;
-    const QPointF reference = updateCp ? m_dc.position : QPointF(run.reference.x, run.reference.y);
-    const QPointF start = full.map(reference);
-    double angle = std::atan2(xAxis.y(), xAxis.x()) * 180 / std::numbers::pi;
-    if (full.determinant() < 0 && xAxis.x() < 0) angle += 180;  // mirrored in x: stay readable
-    angle -= lf.escapement / 10.0;
-    QTransform frame;
-    frame.translate(start.x(), start.y());
-    frame.rotate(angle);
-
-    const uint32_t h = m_dc.textAlign & textAlign::HorizontalMask;
-    const double x0 = h == textAlign::Right ? -width : h == textAlign::Center ? -width / 2 : 0;
-    const uint32_t v = m_dc.textAlign & textAlign::VerticalMask;
-    const double baseline = v == textAlign::Baseline ? 0
-                            : v == textAlign::Bottom ? -metrics.descent()
-                                                     : metrics.ascent();
-
-    m_painter.setTransform(frame);
-    if (m_dc.bkMode == BkMode::Opaque && !(run.options & textOut::Opaque)) {
-        m_painter.fillRect(QRectF(std::min(x0, x0 + width), baseline - metrics.ascent(),
-                                  std::abs(width), metrics.ascent() + metrics.descent()),
-                           m_dc.bkColor);
-    }
-    m_painter.setFont(font);
-    QColor color = m_dc.textColor;
-    if (m_dc.rop2 == rop2::Black) color = Qt::black;
-    if (m_dc.rop2 == rop2::White) color = Qt::white;
-    m_painter.setPen(color);
-    // A font stretched far beyond its height (a huge lfWidth, or a picture stretched much
-    // wider than high) is drawn as outlines: the painter's glyph cache would otherwise
-    // allocate its texture for glyphs of that width, gigabytes for a damaged file.
-    const bool asOutlines = font.stretch() > 400;
-    const auto drawText = [&](QPointF at, const QString& part) {
-        if (!asOutlines) {
-            m_painter.drawText(at, part);
-            return;
-        }
-        QPainterPath outlines;
-        outlines.addText(at, font, part);
-        m_painter.fillPath(outlines, color);
-    };
-    if (!haveDx && m_dc.charExtra == 0 && !pdy) {
-        drawText(QPointF(x0, baseline), text);
-    } else {
-        double x = x0, y = baseline;
-        for (qsizetype i = 0; i < n; ++i) {
-            const QChar ch = text[i];
-            if (ch.isLowSurrogate()) continue;
-            const qsizetype len = ch.isHighSurrogate() && i + 1 < n ? 2 : 1;
-            drawText(QPointF(x, y), text.mid(i, len));
-            for (qsizetype k = 0; k < len; ++k) {
-                x += m_advances[size_t(i + k)];
-                if (pdy && haveDx) y -= run.dx[size_t(i + k) * 2 + 1] * scaleY;
-            }
-        }
-    }
-    m_painter.restore();
-    m_appliedRop2 = m_rasterOps ? m_dc.rop2 : rop2::CopyPen;
-
-    if (updateCp) {
-        // The current position moves past the text (to its left end for right alignment).
-        const double endX = h == textAlign::Right ? -width : h == textAlign::Center ? 0 : width;
-        const QPointF endOut = frame.map(QPointF(endX, 0));
-        bool invertible = false;
-        const QTransform back = full.inverted(&invertible);
-        if (invertible) m_dc.position = back.map(endOut);
-    }
 }
 
 // --- Bitmaps ---
@@ -353,14 +182,13 @@ void GdiPlayer::drawImage(const BlitOp& op, const QImage& source, bool keepRaste
             image = merged;
         }
     }
-    m_painter.setTransform(m_toDevice * m_deviceToPainter);
+    const OutputPixels logical(m_painter, m_deviceToPainter, full());
     m_painter.setCompositionMode(mode);
     const bool smooth = m_dc.stretchMode == 4;
     if (smooth) m_painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
     m_painter.drawImage(dest, image, src);
     if (smooth) m_painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     restoreCompositionMode();
-    m_painter.setTransform(m_deviceToPainter);
 }
 
 void GdiPlayer::blit(const BlitOp& op) {
@@ -411,7 +239,10 @@ void GdiPlayer::blit(const BlitOp& op) {
         return;
     }
     BlitOp adjusted = op;
-    const int32_t height = dibHeight(op.source.info);
+    // The DIB's own height, negative when it is stored top-down.
+    int32_t height = 0;
+    if (const auto header = parseDibHeader(op.source.info, usageOf(op.source)))
+        height = header->topDown ? -header->height : header->height;
     if (op.dibitsToDevice) {
         // SetDIBitsToDevice: the source rectangle counts from the lower-left corner of a
         // bottom-up DIB; the bits hold the scan lines from startScan on.
