@@ -75,26 +75,19 @@ void GdiPlayer::begin(const PictureInfo& info) {
     m_painter.setRenderHint(QPainter::TextAntialiasing, true);
     m_painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
 
-    // The reference device's resolution: pixels per millimetre (micrometres when the header
-    // carries them, which are exact where millimetres are rounded).
-    const auto perMm = [](int32_t pixels, int32_t mm, int32_t um) {
-        if (pixels > 0 && um > 0) return double(pixels) * 1000.0 / um;
-        if (pixels > 0 && mm > 0) return double(pixels) / mm;
-        return 96 / 25.4;
-    };
-    m_unitsPerMmX =
-        perMm(info.devicePixels.cx, info.deviceMillimeters.cx, info.deviceMicrometers.cx);
-    m_unitsPerMmY =
-        perMm(info.devicePixels.cy, info.deviceMillimeters.cy, info.deviceMicrometers.cy);
+    m_unitsPerMmX = devicePixelsPerMm(info.devicePixels.cx, info.deviceMillimeters.cx,
+                                      info.deviceMicrometers.cx);
+    m_unitsPerMmY = devicePixelsPerMm(info.devicePixels.cy, info.deviceMillimeters.cy,
+                                      info.deviceMicrometers.cy);
 
     // PlayEnhMetaFile maps the frame (0.01 mm) onto the target rectangle.
     QRectF frame(info.frame.left * m_unitsPerMmX / 100.0, info.frame.top * m_unitsPerMmY / 100.0,
                  double(int64_t(info.frame.right) - info.frame.left) * m_unitsPerMmX / 100.0,
                  double(int64_t(info.frame.bottom) - info.frame.top) * m_unitsPerMmY / 100.0);
-    if (!(frame.width() > 0 && frame.height() > 0))
-        frame = QRectF(info.bounds.left, info.bounds.top,
-                       double(int64_t(info.bounds.right) - info.bounds.left) + 1,
-                       double(int64_t(info.bounds.bottom) - info.bounds.top) + 1);
+    if (!(frame.width() > 0 && frame.height() > 0)) {
+        const BoundsExtent b = inclusiveBounds(info.bounds);
+        frame = QRectF(b.left, b.top, b.width, b.height);
+    }
     if (!(frame.width() > 0 && frame.height() > 0) || !m_target.isValid())
         frame = QRectF(0, 0, std::max(1.0, m_target.width()), std::max(1.0, m_target.height()));
     double sx = m_target.width() / frame.width();
@@ -173,7 +166,8 @@ QRectF GdiPlayer::logicalRect(const Rect& r) const {
 // --- DC state ---
 
 void GdiPlayer::saveDc() {
-    if (m_saved.size() >= size_t(kMaxSaveDepth)) return;
+    // Saves beyond the deepest nesting kept are ignored, and their restores fail.
+    if (m_saved.size() >= size_t(kMaxSavedDcDepth)) return;
     m_saved.push_back(m_dc);
 }
 

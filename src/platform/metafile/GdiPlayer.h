@@ -52,9 +52,6 @@ class GdiPlayer : public GdiSink {
     // application sets, which scales such offsets with everything else (the default).
     void setFrameMappedUnderWorld(bool underWorld) { m_frameUnderWorld = underWorld; }
 
-    // Deepest SaveDC nesting kept; saves beyond it are ignored (and their restores fail).
-    static constexpr int kMaxSaveDepth = 1024;
-
     void begin(const PictureInfo& info) override;
     void end() override;
 

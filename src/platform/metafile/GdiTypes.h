@@ -156,4 +156,24 @@ inline constexpr uint32_t kDibRgbColors = 0, kDibPalColors = 1;
 // them fail). Readers, the EMF writer and the player follow the same levels.
 inline constexpr int kMaxSavedDcDepth = 1024;
 
+// The reference device's pixels per millimetre along one axis: from its micrometres when the
+// header carries them (exact where millimetres are rounded), else its millimetres, else 96 DPI.
+inline double devicePixelsPerMm(int32_t pixels, int32_t millimeters, int32_t micrometers) {
+    if (pixels > 0 && micrometers > 0) return double(pixels) * 1000.0 / micrometers;
+    if (pixels > 0 && millimeters > 0) return double(pixels) / millimeters;
+    return 96 / 25.4;
+}
+
+// The drawn bounds of a picture with no usable frame, in device pixels: the bounds rectangle
+// is inclusive, so its size is one more than the difference of its edges. Either size may come
+// out zero or negative, which the callers test.
+struct BoundsExtent {
+    double left, top, width, height;
+};
+inline BoundsExtent inclusiveBounds(const Rect& bounds) {
+    return {double(bounds.left), double(bounds.top),
+            double(int64_t(bounds.right) - bounds.left) + 1,
+            double(int64_t(bounds.bottom) - bounds.top) + 1};
+}
+
 }  // namespace plume::metafile

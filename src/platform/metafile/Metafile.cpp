@@ -32,17 +32,14 @@ class EmfDocument final : public PlayableDocument {
         const double hh = double(int64_t(h.frame.bottom) - h.frame.top);
         if (w > 0 && hh > 0) return QRectF(h.frame.left, h.frame.top, w, hh);
         // No usable frame: the drawn bounds at the reference device's resolution.
-        const double mmX = h.devicePixels.cx > 0 && h.deviceMillimeters.cx > 0
-                               ? double(h.deviceMillimeters.cx) / h.devicePixels.cx
-                               : 25.4 / 96;
-        const double mmY = h.devicePixels.cy > 0 && h.deviceMillimeters.cy > 0
-                               ? double(h.deviceMillimeters.cy) / h.devicePixels.cy
-                               : 25.4 / 96;
-        const double bw = double(int64_t(h.bounds.right) - h.bounds.left) + 1;
-        const double bh = double(int64_t(h.bounds.bottom) - h.bounds.top) + 1;
-        if (bw > 0 && bh > 0)
-            return QRectF(h.bounds.left * mmX * 100, h.bounds.top * mmY * 100, bw * mmX * 100,
-                          bh * mmY * 100);
+        const double mmX = 1 / devicePixelsPerMm(h.devicePixels.cx, h.deviceMillimeters.cx,
+                                                 h.deviceMicrometers.cx);
+        const double mmY = 1 / devicePixelsPerMm(h.devicePixels.cy, h.deviceMillimeters.cy,
+                                                 h.deviceMicrometers.cy);
+        const BoundsExtent b = inclusiveBounds(h.bounds);
+        if (b.width > 0 && b.height > 0)
+            return QRectF(b.left * mmX * 100, b.top * mmY * 100, b.width * mmX * 100,
+                          b.height * mmY * 100);
         return QRectF(0, 0, 0, 0);
     }
 
