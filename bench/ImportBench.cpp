@@ -3,11 +3,11 @@
 // folder scan for the next number, the exclusive write and the list refresh).
 #include "SyntheticMetafile.h"
 #include "main_window/fmMain.h"
-#include "platform/ClipboardFormats.h"
-#include "platform/Cp932.h"
-#include "platform/FileListBox.h"
-#include "platform/MessageBox.h"
-#include "platform/ProgramPaths.h"
+#include "platform/clipboard/ClipboardFormats.h"
+#include "platform/base/Cp932.h"
+#include "platform/widgets/FileListBox.h"
+#include "platform/desktop/MessageBox.h"
+#include "platform/desktop/ProgramPaths.h"
 
 #include <benchmark/benchmark.h>
 #include <QApplication>

@@ -5,7 +5,7 @@
 // engine it takes only the record numbers, so that it can also make files the engine must
 // refuse.
 
-#include "platform/metafile/MetafileFormat.h"
+#include "platform/metafile/format/MetafileFormat.h"
 
 #include <QByteArray>
 #include <QString>

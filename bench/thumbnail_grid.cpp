@@ -8,8 +8,8 @@
 //
 //   build/release/bench/thumbnail_grid [--benchmark_filter=...]
 //   PLUME_SHARED_DIR names the shared data folder (default: ../shared beside the checkout).
-#include "platform/ThumbnailGrid.h"
-#include "platform/ThumbnailGridFacade.h"
+#include "platform/thumbnails/ThumbnailGrid.h"
+#include "platform/thumbnails/ThumbnailGridFacade.h"
 
 #include "SyntheticMetafile.h"
 

@@ -1,8 +1,8 @@
 // libFuzzer target: any bytes through the picture loader (metafile or raster, chosen by
 // content) and, when a picture comes out, rendered into a small image.
 
-#include "platform/Picture.h"
-#include "platform/PictureIo.h"
+#include "platform/picture/Picture.h"
+#include "platform/picture/PictureIo.h"
 
 #include <QGuiApplication>
 #include <QPainter>

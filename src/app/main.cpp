@@ -1,7 +1,7 @@
 #include "main_window/fmMain.h"
-#include "platform/JapaneseInterface.h"
-#include "platform/MessageBox.h"
-#include "platform/PlumeError.h"
+#include "platform/widgets/JapaneseInterface.h"
+#include "platform/desktop/MessageBox.h"
+#include "platform/base/PlumeError.h"
 
 #include <QApplication>
 

@@ -1,6 +1,6 @@
 #include "environment/BrowseFolder.h"
 
-#include "app/Usr.h"
+#include "platform/desktop/Usr.h"
 
 #include <QDir>
 #include <QFileDialog>

@@ -1,13 +1,13 @@
 #include "environment/EnvironmentServices.h"
 
-#include "app/Usr.h"
-#include "platform/Cp932.h"
-#include "platform/MessageBox.h"
-#include "platform/Paths.h"
-#include "platform/PlumeError.h"
-#include "platform/ProgramPaths.h"
-#include "platform/ShellFolders.h"
-#include "platform/UserRegistry.h"
+#include "platform/desktop/Usr.h"
+#include "platform/base/Cp932.h"
+#include "platform/desktop/MessageBox.h"
+#include "platform/base/Paths.h"
+#include "platform/base/PlumeError.h"
+#include "platform/desktop/ProgramPaths.h"
+#include "platform/desktop/ShellFolders.h"
+#include "platform/desktop/UserRegistry.h"
 
 #include <QStringDecoder>
 #include <optional>

@@ -1,12 +1,12 @@
 #include "environment/ShellServices.h"
 
-#include "app/Usr.h"
-#include "platform/MessageBox.h"
-#include "platform/Paths.h"
-#include "platform/ProgramPaths.h"
-#include "platform/ShellLauncher.h"
-#include "platform/Shortcut.h"
-#include "platform/ShellFolders.h"
+#include "platform/desktop/Usr.h"
+#include "platform/desktop/MessageBox.h"
+#include "platform/base/Paths.h"
+#include "platform/desktop/ProgramPaths.h"
+#include "platform/desktop/ShellLauncher.h"
+#include "platform/desktop/Shortcut.h"
+#include "platform/desktop/ShellFolders.h"
 
 #include <QDir>
 #include <QUrl>

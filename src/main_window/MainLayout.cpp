@@ -1,6 +1,6 @@
 #include "main_window/MainLayout.h"
 
-#include "platform/Numbers.h"
+#include "platform/base/Numbers.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #include "main_window/NumberedFiles.h"
 
-#include "platform/Numbers.h"
-#include "platform/Paths.h"
+#include "platform/base/Numbers.h"
+#include "platform/base/Paths.h"
 #include "settings/SettingValue.h"
 
 #include <fcntl.h>

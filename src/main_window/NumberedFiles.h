@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Expected.h"
+#include "platform/base/Expected.h"
 
 #include <QByteArray>
 #include <QSet>

@@ -1,6 +1,6 @@
 #include "main_window/WindowPlacement.h"
 
-#include "platform/Numbers.h"
+#include "platform/base/Numbers.h"
 
 namespace plume {
 

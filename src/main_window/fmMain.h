@@ -2,7 +2,7 @@
 
 #include "main_window/FolderWatch.h"
 #include "main_window/WindowPlacement.h"
-#include "platform/Expected.h"
+#include "platform/base/Expected.h"
 
 #include <QSet>
 #include <QString>

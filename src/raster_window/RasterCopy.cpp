@@ -1,8 +1,8 @@
 #include "raster_window/RasterCopy.h"
 
-#include "platform/Clipboard.h"
-#include "platform/Numbers.h"
-#include "platform/Twips.h"
+#include "platform/clipboard/Clipboard.h"
+#include "platform/base/Numbers.h"
+#include "platform/base/Twips.h"
 
 #include <algorithm>
 

@@ -4,9 +4,9 @@
 // without showing the window: its layout, the size of its window for a wanted client area,
 // and the render-and-copy of "複写".
 
-#include "platform/DrawingSurface.h"
-#include "platform/Expected.h"
-#include "platform/Picture.h"
+#include "platform/widgets/DrawingSurface.h"
+#include "platform/base/Expected.h"
+#include "platform/picture/Picture.h"
 
 #include <QRect>
 #include <QSize>

@@ -1,8 +1,8 @@
 #include "raster_window/sbImg.h"
 
-#include "platform/Numbers.h"
-#include "platform/Twips.h"
-#include "platform/WindowFrame.h"
+#include "platform/base/Numbers.h"
+#include "platform/base/Twips.h"
+#include "platform/widgets/WindowFrame.h"
 #include "raster_window/RasterCopy.h"
 
 #include <QAction>

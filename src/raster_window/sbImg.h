@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/DrawingSurface.h"
-#include "platform/ImageArea.h"
+#include "platform/widgets/DrawingSurface.h"
+#include "platform/widgets/ImageArea.h"
 
 #include <QWidget>
 #include <cstdint>

@@ -1,8 +1,8 @@
 #include "settings/SettingsStore.h"
 
-#include "app/Usr.h"
-#include "platform/MessageBox.h"
-#include "platform/PlumeError.h"
+#include "platform/desktop/Usr.h"
+#include "platform/desktop/MessageBox.h"
+#include "platform/base/PlumeError.h"
 
 namespace plume {
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/FileSystemObject.h"
+#include "platform/desktop/FileSystemObject.h"
 #include "settings/SettingValue.h"
 
 #include <QString>

@@ -1,10 +1,10 @@
 #include "thumbnail_window/spTmS.h"
 
 #include "environment/YIni.h"
-#include "platform/Numbers.h"
-#include "platform/Paths.h"
-#include "platform/Twips.h"
-#include "platform/WindowFrame.h"
+#include "platform/base/Numbers.h"
+#include "platform/base/Paths.h"
+#include "platform/base/Twips.h"
+#include "platform/widgets/WindowFrame.h"
 
 #include <QApplication>
 #include <QCheckBox>

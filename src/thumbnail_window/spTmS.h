@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/ThumbnailGridFacade.h"
+#include "platform/thumbnails/ThumbnailGridFacade.h"
 
 #include <QString>
 #include <QWidget>

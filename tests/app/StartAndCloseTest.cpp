@@ -2,7 +2,7 @@
 // (openbox), a program folder whose "UserData.ini" names where the settings live, a home
 // folder of any name, the window closed by its close button.
 #include "Desktop.h"
-#include "platform/Cp932.h"
+#include "platform/base/Cp932.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // The folder picker: the start folder it is given, what it hands back, and the real dialog.
-#include "app/Usr.h"
+#include "platform/desktop/Usr.h"
 #include "environment/BrowseFolder.h"
 #include "support/TestSupport.h"
 

@@ -1,11 +1,11 @@
 // The shell operations of yIni: help, a page in the browser, the "Send to" shortcut and a
 // folder in the file manager, observed through the shell-launch seam.
-#include "app/Usr.h"
+#include "platform/desktop/Usr.h"
 #include "environment/YIni.h"
-#include "platform/Paths.h"
-#include "platform/ProgramPaths.h"
-#include "platform/ShellLauncher.h"
-#include "platform/Shortcut.h"
+#include "platform/base/Paths.h"
+#include "platform/desktop/ProgramPaths.h"
+#include "platform/desktop/ShellLauncher.h"
+#include "platform/desktop/Shortcut.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,12 +1,12 @@
 // Choosing and creating the user data folder from "UserData.ini", and the folder services.
-#include "app/Usr.h"
+#include "platform/desktop/Usr.h"
 #include "environment/YIni.h"
-#include "platform/Cp932.h"
-#include "platform/Paths.h"
-#include "platform/PlumeError.h"
-#include "platform/ProgramPaths.h"
-#include "platform/ShellFolders.h"
-#include "platform/UserRegistry.h"
+#include "platform/base/Cp932.h"
+#include "platform/base/Paths.h"
+#include "platform/base/PlumeError.h"
+#include "platform/desktop/ProgramPaths.h"
+#include "platform/desktop/ShellFolders.h"
+#include "platform/desktop/UserRegistry.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

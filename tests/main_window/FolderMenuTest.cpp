@@ -3,11 +3,11 @@
 #include "environment/BrowseFolder.h"
 #include "main_window/MainWindowFixture.h"
 #include "main_window/fmMain.h"
-#include "platform/FileListBox.h"
-#include "platform/PreviewSurface.h"
-#include "platform/ShellLauncher.h"
-#include "platform/ThumbnailGrid.h"
-#include "platform/ThumbnailGridFacade.h"
+#include "platform/widgets/FileListBox.h"
+#include "platform/widgets/PreviewSurface.h"
+#include "platform/desktop/ShellLauncher.h"
+#include "platform/thumbnails/ThumbnailGrid.h"
+#include "platform/thumbnails/ThumbnailGridFacade.h"
 #include "thumbnail_window/spTmS.h"
 
 #include <gtest/gtest.h>

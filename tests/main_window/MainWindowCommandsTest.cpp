@@ -2,11 +2,11 @@
 // copy back to it, convert in the raster window, exit.
 #include "main_window/MainWindowFixture.h"
 #include "main_window/fmMain.h"
-#include "platform/ClipboardFormats.h"
-#include "platform/FileListBox.h"
-#include "platform/ImageArea.h"
-#include "platform/PreviewSurface.h"
-#include "platform/Twips.h"
+#include "platform/clipboard/ClipboardFormats.h"
+#include "platform/widgets/FileListBox.h"
+#include "platform/widgets/ImageArea.h"
+#include "platform/widgets/PreviewSurface.h"
+#include "platform/base/Twips.h"
 #include "raster_window/sbImg.h"
 
 #include <gtest/gtest.h>

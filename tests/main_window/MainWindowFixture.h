@@ -2,10 +2,10 @@
 
 // A program folder of the test's own whose "UserData.ini" names the folder D, so that the
 // real main window starts as it does for a user, without touching the user's own settings.
-#include "app/Usr.h"
+#include "platform/desktop/Usr.h"
 #include "environment/YIni.h"
-#include "platform/Cp932.h"
-#include "platform/ProgramPaths.h"
+#include "platform/base/Cp932.h"
+#include "platform/desktop/ProgramPaths.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

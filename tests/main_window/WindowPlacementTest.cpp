@@ -3,9 +3,9 @@
 #include "main_window/MainWindowFixture.h"
 #include "main_window/WindowPlacement.h"
 #include "main_window/fmMain.h"
-#include "platform/Cp932.h"
-#include "platform/ProgramPaths.h"
-#include "platform/Twips.h"
+#include "platform/base/Cp932.h"
+#include "platform/desktop/ProgramPaths.h"
+#include "platform/base/Twips.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -3,10 +3,10 @@
 // the picture uses clipping, hatched and pattern fills; and it stays vector data wherever SVG
 // can say what the picture draws.
 
-#include "platform/Clipboard.h"
-#include "platform/ClipboardFormats.h"
-#include "platform/ClipboardSvg.h"
-#include "platform/PictureIo.h"
+#include "platform/clipboard/Clipboard.h"
+#include "platform/clipboard/ClipboardFormats.h"
+#include "platform/picture/SvgRendition.h"
+#include "platform/picture/PictureIo.h"
 #include "support/ReferenceImage.h"
 #include "support/TestSupport.h"
 

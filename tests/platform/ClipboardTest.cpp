@@ -2,9 +2,9 @@
 // targets count as formats 3 and 14 and in what order, signature checks, WMF-only offers
 // turned into EMF, and what Plume offers when it puts a picture on the clipboard.
 
-#include "platform/Clipboard.h"
-#include "platform/ClipboardFormats.h"
-#include "platform/PictureIo.h"
+#include "platform/clipboard/Clipboard.h"
+#include "platform/clipboard/ClipboardFormats.h"
+#include "platform/picture/PictureIo.h"
 #include "support/ReferenceImage.h"
 #include "support/TestSupport.h"
 

@@ -4,9 +4,9 @@
 // target names and reading back what Plume offers. Run alone with
 // --gtest_filter='ClipboardX11*'; skipped when Xvfb or xclip is missing.
 
-#include "platform/Clipboard.h"
-#include "platform/ClipboardFormats.h"
-#include "platform/PictureIo.h"
+#include "platform/clipboard/Clipboard.h"
+#include "platform/clipboard/ClipboardFormats.h"
+#include "platform/picture/PictureIo.h"
 #include "support/ReferenceImage.h"
 #include "support/TestSupport.h"
 #include "support/XvfbDisplay.h"

@@ -1,6 +1,6 @@
-#include "platform/Cp932.h"
-#include "platform/Numbers.h"
-#include "platform/Paths.h"
+#include "platform/base/Cp932.h"
+#include "platform/base/Numbers.h"
+#include "platform/base/Paths.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // Pictures: loading by content, saving in the picture's own format, own sizes, raster limits
 // and rendering at own size and stretched.
 
-#include "platform/Picture.h"
-#include "platform/PictureIo.h"
-#include "platform/Twips.h"
+#include "platform/picture/Picture.h"
+#include "platform/picture/PictureIo.h"
+#include "platform/base/Twips.h"
 #include "support/TestSupport.h"
 
 #include "SyntheticMetafile.h"

@@ -1,6 +1,6 @@
 // plumeconv as users run it: a separate process, its output files, exit codes and stderr.
 
-#include "platform/PictureIo.h"
+#include "platform/picture/PictureIo.h"
 #include "support/TestSupport.h"
 
 #include "SyntheticMetafile.h"

@@ -1,8 +1,8 @@
 // A picture written as PNG a band at a time must be the picture drawn whole: no seams where
 // bands meet, no band drawn twice or shifted, every row written once.
 
-#include "platform/PictureIo.h"
-#include "platform/PngBands.h"
+#include "platform/picture/PictureIo.h"
+#include "platform/picture/PngBands.h"
 #include "support/ReferenceImage.h"
 #include "support/TestSupport.h"
 

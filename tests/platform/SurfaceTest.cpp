@@ -1,10 +1,10 @@
 // The three picture surfaces: the preview (own size, cut off, on white), the image area
 // (stretched) and the invisible drawing surface with its persistent bitmap.
 
-#include "platform/DrawingSurface.h"
-#include "platform/ImageArea.h"
-#include "platform/PreviewSurface.h"
-#include "platform/Twips.h"
+#include "platform/widgets/DrawingSurface.h"
+#include "platform/widgets/ImageArea.h"
+#include "platform/widgets/PreviewSurface.h"
+#include "platform/base/Twips.h"
 
 #include <gtest/gtest.h>
 

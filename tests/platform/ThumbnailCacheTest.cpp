@@ -1,5 +1,5 @@
 // The disk cache of rendered thumbnails: keys, damaged entries, the size bound.
-#include "platform/ThumbnailCache.h"
+#include "platform/thumbnails/ThumbnailCache.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The thumbnail grid: what it lists, the order it renders in, placeholders, the cache, picks.
-#include "platform/ThumbnailGrid.h"
-#include "platform/ThumbnailGridFacade.h"
+#include "platform/thumbnails/ThumbnailGrid.h"
+#include "platform/thumbnails/ThumbnailGridFacade.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

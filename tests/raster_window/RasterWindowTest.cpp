@@ -1,8 +1,8 @@
 // The raster conversion window: its client size whatever the frame, the layout with its
 // message line, "複写" onto the clipboard, closing, and the modal loop that lets other
 // windows' timers run.
-#include "platform/PictureIo.h"
-#include "platform/Twips.h"
+#include "platform/picture/PictureIo.h"
+#include "platform/base/Twips.h"
 #include "raster_window/RasterCopy.h"
 #include "raster_window/sbImg.h"
 #include "support/TestSupport.h"

@@ -1,7 +1,7 @@
 // "複写" end to end on a real X display: this test program runs itself on Xvfb through Qt's
 // xcb platform, opens the raster window, copies, and lets xclip, as the other program, read
 // what it offers. Skipped when Xvfb or xclip is missing.
-#include "platform/Twips.h"
+#include "platform/base/Twips.h"
 #include "raster_window/sbImg.h"
 #include "support/XvfbDisplay.h"
 

@@ -1,5 +1,5 @@
 // Cutting, building and typed reading of groups and keys in the settings text.
-#include "app/Usr.h"
+#include "platform/desktop/Usr.h"
 #include "settings/SettingsStore.h"
 #include "support/TestSupport.h"
 

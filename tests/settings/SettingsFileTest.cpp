@@ -1,6 +1,6 @@
 // The settings file as bytes on disk: layout to the character, CP932, loading and saving.
-#include "app/Usr.h"
-#include "platform/Cp932.h"
+#include "platform/desktop/Usr.h"
+#include "platform/base/Cp932.h"
 #include "settings/SettingsStore.h"
 #include "support/TestSupport.h"
 

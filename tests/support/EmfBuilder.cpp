@@ -1,6 +1,6 @@
 #include "support/EmfBuilder.h"
 
-#include "platform/metafile/MetafileFormat.h"
+#include "platform/metafile/format/MetafileFormat.h"
 
 #include <cstring>
 

@@ -3,8 +3,8 @@
 // A GdiSink that writes down every call it receives as one line of text, for the tests of
 // both readers to compare; the bitmaps of packed-DIB blits are decoded as a player would.
 
-#include "platform/metafile/Dib.h"
-#include "platform/metafile/GdiSink.h"
+#include "platform/metafile/format/Dib.h"
+#include "platform/metafile/format/GdiSink.h"
 
 #include <QImage>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "support/TestSupport.h"
 
-#include "platform/MessageBox.h"
+#include "platform/desktop/MessageBox.h"
 
 #include <QFile>
 #include <stdexcept>

@@ -5,7 +5,7 @@
 // then `w.placeable(...)` or `w.raw()`. Coordinates are given x before y; the builder stores
 // them in the order each record wants.
 
-#include "platform/metafile/MetafileFormat.h"
+#include "platform/metafile/format/MetafileFormat.h"
 
 #include <QByteArray>
 #include <QImage>

@@ -1,8 +1,8 @@
 // The thumbnail chooser on the offscreen platform: placement, the group "THUMB", the option
 // strip, picking and closing, listing once per opening.
-#include "app/Usr.h"
+#include "platform/desktop/Usr.h"
 #include "environment/YIni.h"
-#include "platform/Twips.h"
+#include "platform/base/Twips.h"
 #include "support/TestSupport.h"
 #include "thumbnail_window/spTmS.h"
 

@@ -9,10 +9,10 @@
 //   4  the size is refused (empty, or beyond the raster limits)
 //   5  the output cannot be written
 
-#include "platform/ClipboardSvg.h"
-#include "platform/Picture.h"
-#include "platform/PictureIo.h"
-#include "platform/PngBands.h"
+#include "platform/picture/SvgRendition.h"
+#include "platform/picture/Picture.h"
+#include "platform/picture/PictureIo.h"
+#include "platform/picture/PngBands.h"
 
 #include <QBuffer>
 #include <QFileInfo>

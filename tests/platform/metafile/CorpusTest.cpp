@@ -3,8 +3,8 @@
 // marked malformed may go either way; the others must load, and read to their end with the
 // record count the survey found. This is the one walk over the whole corpus.
 
-#include "platform/Picture.h"
-#include "platform/PictureIo.h"
+#include "platform/picture/Picture.h"
+#include "platform/picture/PictureIo.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "platform/metafile/Dib.h"
+#include "platform/metafile/format/Dib.h"
 
 #include <gtest/gtest.h>
 

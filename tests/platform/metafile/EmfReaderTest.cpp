@@ -1,6 +1,6 @@
 // EmfReader: header checks, the record chain, and the decoding of records into sink calls.
 
-#include "platform/metafile/EmfReader.h"
+#include "platform/metafile/format/EmfReader.h"
 #include "platform/metafile/Metafile.h"
 #include "support/EmfBuilder.h"
 #include "support/RecordingSink.h"

@@ -1,7 +1,7 @@
-#include "platform/metafile/EmfWriter.h"
+#include "platform/metafile/format/EmfWriter.h"
 
-#include "platform/metafile/Dib.h"
-#include "platform/metafile/WmfDocument.h"
+#include "platform/metafile/format/Dib.h"
+#include "platform/metafile/format/WmfDocument.h"
 #include "support/TestSupport.h"
 #include "support/WmfBuilder.h"
 

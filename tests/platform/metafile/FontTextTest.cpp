@@ -1,4 +1,4 @@
-#include "platform/metafile/FontText.h"
+#include "platform/metafile/format/FontText.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // error with a message or a (partial) picture, and drawing it never crashes or runs away.
 // Under the sanitizer build these same cases check every read and allocation.
 
-#include "platform/Picture.h"
-#include "platform/PictureIo.h"
+#include "platform/picture/Picture.h"
+#include "platform/picture/PictureIo.h"
 
 #include "SyntheticMetafile.h"
 

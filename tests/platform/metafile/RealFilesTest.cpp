@@ -6,8 +6,8 @@
 // writes expected | difference | actual side by side into reference-failures/ of the working
 // folder.
 
-#include "platform/Picture.h"
-#include "platform/PictureIo.h"
+#include "platform/picture/Picture.h"
+#include "platform/picture/PictureIo.h"
 #include "support/ReferenceImage.h"
 #include "support/TestSupport.h"
 

@@ -1,8 +1,8 @@
-#include "platform/metafile/WmfReader.h"
+#include "platform/metafile/format/WmfReader.h"
 
-#include "platform/metafile/Dib.h"
-#include "platform/metafile/EmfWriter.h"
-#include "platform/metafile/MetafileFormat.h"
+#include "platform/metafile/format/Dib.h"
+#include "platform/metafile/format/EmfWriter.h"
+#include "platform/metafile/format/MetafileFormat.h"
 #include "support/RecordingSink.h"
 #include "support/TestSupport.h"
 #include "support/WmfBuilder.h"

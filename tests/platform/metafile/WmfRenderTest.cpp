@@ -1,5 +1,5 @@
 #include "platform/metafile/Metafile.h"
-#include "platform/metafile/WmfDocument.h"
+#include "platform/metafile/format/WmfDocument.h"
 #include "support/EmfBuilder.h"
 #include "support/ReferenceImage.h"
 #include "support/TestSupport.h"

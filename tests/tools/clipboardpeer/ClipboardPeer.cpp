@@ -7,8 +7,8 @@
 // "ready" is written once the program is connected to its display. Commands are served from
 // the event loop, so the clipboard keeps answering other programs between them.
 
-#include "platform/Clipboard.h"
-#include "platform/PictureIo.h"
+#include "platform/clipboard/Clipboard.h"
+#include "platform/picture/PictureIo.h"
 
 #include <unistd.h>
 #include <QFile>

@@ -1,0 +1,71 @@
+#pragma once
+
+// Device-independent bitmaps as metafiles carry them (BITMAPCOREHEADER, BITMAPINFOHEADER,
+// BITMAPV4HEADER, BITMAPV5HEADER; MS-WMF 2.2.2.3 and 2.2.2.9) decoded into QImages, with every
+// size, count and offset checked against the bytes that are really there.
+
+#include "platform/metafile/format/Document.h"
+
+#include <QImage>
+#include <QString>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace plume::metafile {
+
+// How the colour table of a DIB is to be read (DIB_RGB_COLORS, DIB_PAL_COLORS; MS-WMF 2.1.1.2).
+enum class DibColorUsage : uint32_t { Rgb = 0, Palette = 1 };
+
+// The largest bitmap Plume decodes is the largest raster it makes (kMaxRasterSide,
+// kMaxRasterPixels in Metafile.h).
+
+// What a DIB header says about its bitmap, after validation.
+struct DibHeader {
+    int width = 0;
+    int height = 0;        // always positive; see topDown
+    bool topDown = false;  // a negative biHeight
+    int bitCount = 0;
+    uint32_t compression = 0;        // BI_RGB 0, BI_RLE8 1, BI_RLE4 2, BI_BITFIELDS 3, ...
+    qsizetype headerSize = 0;        // bytes of the header structure itself
+    qsizetype colorTableOffset = 0;  // after the header and any separate bit masks
+    qsizetype colorTableEntries = 0;
+    qsizetype infoSize = 0;  // header + masks + colour table: where a packed DIB's bits start
+    uint32_t masks[4] = {0, 0, 0, 0};  // red, green, blue, alpha for BI_BITFIELDS
+    qsizetype imageBytes = 0;          // bytes the uncompressed bits need (rows padded to 4)
+};
+
+// Reads and checks a DIB header (and where its masks and colour table lie). The colour table
+// itself may be shorter than the header claims; decoding treats missing entries as black.
+std::optional<DibHeader> parseDibHeader(std::span<const uint8_t> info, DibColorUsage usage,
+                                        QString* error = nullptr);
+
+// Decodes a bitmap whose header and colour table (`info`) and pixel bits lie apart, as EMF
+// bitmap records store them. With keepAlpha, 32-bit pixels keep their alpha byte (the
+// premultiplied source of AlphaBlend) and the image is ARGB32_Premultiplied; otherwise every
+// pixel is opaque. Run-length-encoded bitmaps leave skipped pixels transparent, as GDI leaves
+// the destination under them untouched.
+std::optional<QImage> decodeDib(std::span<const uint8_t> info, std::span<const uint8_t> bits,
+                                DibColorUsage usage, bool keepAlpha, QString* error = nullptr);
+
+// Decodes a packed DIB (header, colour table and bits in one block, as WMF records and the
+// CF_DIB clipboard format hold it).
+std::optional<QImage> decodePackedDib(std::span<const uint8_t> packed, DibColorUsage usage,
+                                      bool keepAlpha, QString* error = nullptr);
+
+// Decodes a device-dependent Bitmap16 object (MS-WMF 2.2.2.1) as old WMF BitBlt and pattern
+// brush records carry it. Monochrome bitmaps come out black (0) and white (1).
+std::optional<QImage> decodeBitmap16(std::span<const uint8_t> bitmap, QString* error = nullptr);
+
+// The same Bitmap16 rewritten as a packed top-down DIB (BITMAPINFOHEADER, a black and white
+// colour table for monochrome bitmaps, rows padded to 4 bytes), so that the old WMF bitmap
+// records can be handed on as DIBs. Nothing when the bitmap is malformed or unsupported.
+std::optional<std::vector<uint8_t>> bitmap16ToPackedDib(std::span<const uint8_t> bitmap,
+                                                        QString* error = nullptr);
+
+// The 20 colours of GDI's default palette, which DIB_PAL_COLORS indexes refer to when no
+// other palette is selected.
+QRgb defaultPaletteColor(int index);
+
+}  // namespace plume::metafile

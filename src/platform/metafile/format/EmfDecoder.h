@@ -1,0 +1,102 @@
+#pragma once
+
+// The EMF record decoder behind playEmf (EmfReader.h): one record's bytes in, GdiSink calls
+// out, one function per record family. Inner working of the engine.
+
+#include "platform/metafile/format/BoundedReader.h"
+#include "platform/metafile/format/DecodingDc.h"
+#include "platform/metafile/format/GdiSink.h"
+#include "platform/metafile/format/MetafileFormat.h"
+#include "platform/metafile/format/PlayableDocument.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace plume::metafile {
+
+// Turns one record into sink calls. Keeps reusable buffers so that playing a picture does not
+// allocate per record, and the character sets of the fonts it created (for EMR_EXTTEXTOUTA).
+class EmfDecoder {
+  public:
+    explicit EmfDecoder(GdiSink& sink) : m_sink(sink) {}
+
+    // Damaged when the record's fields do not fit its size (the record is then skipped).
+    RecordOutcome play(uint32_t type, std::span<const uint8_t> record);
+
+  private:
+    // The decoders of the record families: nullopt when the record belongs to another.
+    std::optional<RecordOutcome> playFigures(EmfRecordType type, uint32_t rawType,
+                                             BoundedReader& in, std::span<const uint8_t> record);
+    std::optional<RecordOutcome> playState(EmfRecordType type, uint32_t rawType, BoundedReader& in,
+                                           std::span<const uint8_t> record);
+    std::optional<RecordOutcome> playPathsAndTransforms(EmfRecordType type, uint32_t rawType,
+                                                        BoundedReader& in,
+                                                        std::span<const uint8_t> record);
+    std::optional<RecordOutcome> playObjects(EmfRecordType type, uint32_t rawType,
+                                             BoundedReader& in, std::span<const uint8_t> record);
+    std::optional<RecordOutcome> playClipping(EmfRecordType type, uint32_t rawType,
+                                              BoundedReader& in, std::span<const uint8_t> record);
+    std::optional<RecordOutcome> playTextRecords(EmfRecordType type, uint32_t rawType,
+                                                 BoundedReader& in,
+                                                 std::span<const uint8_t> record);
+    std::optional<RecordOutcome> playBitmaps(EmfRecordType type, uint32_t rawType,
+                                             BoundedReader& in, std::span<const uint8_t> record);
+    std::optional<RecordOutcome> playComments(EmfRecordType type, uint32_t rawType,
+                                              BoundedReader& in, std::span<const uint8_t> record);
+
+    bool readPointsL(BoundedReader& in, uint32_t count) {
+        if (uint64_t(count) * 8 > in.remaining()) return false;
+        m_points.resize(count);
+        for (auto& p : m_points) p = in.pointL();
+        return in.ok();
+    }
+    bool readPointsS(BoundedReader& in, uint32_t count) {
+        if (uint64_t(count) * 4 > in.remaining()) return false;
+        m_points.resize(count);
+        for (auto& p : m_points) p = in.pointS();
+        return in.ok();
+    }
+    // EMR_POLYPOLYLINE and friends: counts first, then points; the counts must add up to the
+    // point total and every count must be at least one.
+    bool readPolyPoly(BoundedReader& in, bool shortPoints) {
+        in.skip(16);  // rclBounds
+        const uint32_t polys = in.u32();
+        const uint32_t total = in.u32();
+        if (!in.ok() || uint64_t(polys) * 4 > in.remaining()) return false;
+        m_counts.resize(polys);
+        uint64_t sum = 0;
+        for (auto& c : m_counts) {
+            c = in.u32();
+            sum += c;
+        }
+        if (!in.ok() || sum != total) return false;
+        return shortPoints ? readPointsS(in, total) : readPointsL(in, total);
+    }
+    bool readRegion(BoundedReader& in, uint32_t size, RegionData& out);
+    std::optional<DibRef> dibAt(const BoundedReader& in, uint32_t usage, uint32_t offBmi,
+                                uint32_t cbBmi, uint32_t offBits, uint32_t cbBits) const;
+    bool playText(BoundedReader& in, std::span<const uint8_t> record, bool wide, GraphicsMode mode,
+                  float exScale, float eyScale);
+    bool playBlit(EmfRecordType type, BoundedReader& in);
+
+    GdiSink& m_sink;
+    std::vector<Point> m_points;
+    std::vector<uint32_t> m_counts;
+    std::vector<int32_t> m_dx;
+    std::vector<int32_t> m_dxRaw;
+    std::vector<Rect> m_rects;
+    std::vector<uint8_t> m_types;
+    std::vector<uint32_t> m_styles;
+    std::vector<TriVertex> m_vertices;
+    std::vector<PaletteEntry> m_palette;
+    // The family of each record type seen so far: 0 not yet known, 1.. the family's place in
+    // play()'s list, one more for none.
+    std::array<uint8_t, 128> m_familyOf{};
+    // The selected font (EMR_EXTTEXTOUTA decodes its 8-bit text by its character set).
+    DecodingDc m_dc;
+};
+
+}  // namespace plume::metafile

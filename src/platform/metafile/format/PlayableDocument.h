@@ -1,0 +1,66 @@
+#pragma once
+
+// The inner side of Document: every parsed metafile can replay its records into a GdiSink
+// (the GdiPlayer for render(), the EMF writer for conversion, a recorder in tests).
+
+#include "platform/metafile/format/GdiSink.h"
+#include "platform/metafile/format/Document.h"
+
+#include <cstddef>
+#include <functional>
+
+namespace plume::metafile {
+
+// Controls a playback: `shouldStop` (the time limit) is asked before every
+// kRecordsBetweenStopChecks-th record.
+struct PlaybackControl {
+    std::function<bool()> shouldStop;
+};
+inline constexpr size_t kRecordsBetweenStopChecks = 64;
+
+// What decoding one record came to: sink calls made; handed to the sink's unknownRecord (a
+// record with no drawing meaning here, or unknown); or dropped because its fields do not fit
+// the record or make no sense, without any sink call.
+enum class RecordOutcome { Played, Unknown, Damaged };
+
+struct PlaybackStats {
+    qsizetype recordsPlayed = 0;
+    qsizetype recordsSkipped = 0;  // unknown or damaged records
+    qsizetype recordsUnknown = 0;  // of those skipped, the ones handed to unknownRecord
+    bool cutOff = false;
+};
+
+// The one playback loop of both formats: decodes records 0..count-1 in order through
+// `decodeOne(index)` and counts what came of each, until the end or until shouldStop says so.
+template <typename DecodeOne>
+PlaybackStats playRecords(size_t count, const PlaybackControl& control, DecodeOne&& decodeOne) {
+    PlaybackStats stats;
+    for (size_t i = 0; i < count; ++i) {
+        if (control.shouldStop && (i + 1) % kRecordsBetweenStopChecks == 0 &&
+            control.shouldStop()) {
+            stats.cutOff = true;
+            break;
+        }
+        switch (decodeOne(i)) {
+            case RecordOutcome::Played:
+                ++stats.recordsPlayed;
+                break;
+            case RecordOutcome::Unknown:
+                ++stats.recordsUnknown;
+                ++stats.recordsSkipped;
+                break;
+            case RecordOutcome::Damaged:
+                ++stats.recordsSkipped;
+                break;
+        }
+    }
+    return stats;
+}
+
+class PlayableDocument : public Document {
+  public:
+    // Calls sink.begin() with the picture's information, the records' calls, then sink.end().
+    virtual PlaybackStats play(GdiSink& sink, const PlaybackControl& control) const = 0;
+};
+
+}  // namespace plume::metafile

@@ -1,0 +1,323 @@
+// GdiPlayer: bitmaps (the blit family, raster operations, DIB pattern brushes).
+
+#include "platform/metafile/format/Dib.h"
+#include "platform/metafile/render/GdiPlayer.h"
+#include "platform/metafile/render/Render.h"
+
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+namespace plume::metafile {
+
+namespace {
+
+DibColorUsage usageOf(const DibRef& dib) {
+    return dib.colorUsage == kDibPalColors ? DibColorUsage::Palette : DibColorUsage::Rgb;
+}
+
+std::optional<QImage> decode(const DibRef& dib, bool keepAlpha) {
+    const DibColorUsage usage = usageOf(dib);
+    if (dib.bits.empty()) return decodePackedDib(dib.info, usage, keepAlpha);
+    return decodeDib(dib.info, dib.bits, usage, keepAlpha);
+}
+
+QPainter::CompositionMode rop3Mode(uint32_t rop) {
+    switch (rop) {
+        case rop3::SrcPaint:
+            return QPainter::RasterOp_SourceOrDestination;
+        case rop3::SrcAnd:
+            return QPainter::RasterOp_SourceAndDestination;
+        case rop3::SrcInvert:
+            return QPainter::RasterOp_SourceXorDestination;
+        case rop3::SrcErase:
+            return QPainter::RasterOp_SourceAndNotDestination;
+        case rop3::NotSrcCopy:
+            return QPainter::RasterOp_NotSource;
+        case rop3::NotSrcErase:
+            return QPainter::RasterOp_NotSourceAndNotDestination;
+        case rop3::MergePaint:
+            return QPainter::RasterOp_NotSourceOrDestination;
+        case rop3::PatInvert:
+            return QPainter::RasterOp_SourceXorDestination;
+        case rop3::DstInvert:
+            return QPainter::RasterOp_NotDestination;
+        default:
+            return QPainter::CompositionMode_SourceOver;
+    }
+}
+
+// Applies a ternary raster operation to 32-bit pixels: each result bit is the operation's
+// code bit indexed by the pattern, source and destination bits (MS-WMF 2.1.1.31).
+inline uint32_t ternary(uint8_t code, uint32_t p, uint32_t s, uint32_t d) {
+    uint32_t r = 0;
+    for (int k = 0; k < 8; ++k) {
+        if (!(code & (1u << k))) continue;
+        r |= ((k & 4) ? p : ~p) & ((k & 2) ? s : ~s) & ((k & 1) ? d : ~d);
+    }
+    return r;
+}
+
+}  // namespace
+
+bool GdiPlayer::rasterOpOnImage(const QRectF& destLogical, const QImage* image, const QRectF& src,
+                                uint32_t rop) {
+    // Exact GDI semantics need the destination pixels, which only an image device gives.
+    QPaintDevice* device = m_painter.device();
+    if (!device || device->devType() != QInternal::Image) return false;
+    auto* target = static_cast<QImage*>(device);
+    if (target->depth() != 32) return false;
+    const QTransform logicalToOutput = full();
+    if (logicalToOutput.isRotating()) return false;
+    const QRectF mapped = logicalToOutput.mapRect(destLogical);
+    QRect box(QPoint(int(std::lround(mapped.left())), int(std::lround(mapped.top()))),
+              QPoint(int(std::lround(mapped.right())) - 1, int(std::lround(mapped.bottom())) - 1));
+    box = box.intersected(target->rect());
+    if (box.isEmpty()) return true;
+
+    QImage sourcePixels(box.size(), QImage::Format_RGB32);
+    sourcePixels.fill(Qt::black);
+    if (image) {
+        QPainter sp(&sourcePixels);
+        sp.setTransform(logicalToOutput * QTransform::fromTranslate(-box.left(), -box.top()));
+        sp.setRenderHint(QPainter::SmoothPixmapTransform, m_dc.stretchMode == 4);
+        sp.drawImage(destLogical, *image, src);
+    }
+    QImage patternPixels(box.size(), QImage::Format_RGB32);
+    {
+        // A pattern in a raster operation is a whole two-colour tile: hatch gaps take the
+        // background colour whatever the background mode.
+        patternPixels.fill(m_dc.bkColor);
+        QPainter pp(&patternPixels);
+        const BkMode mode = m_dc.bkMode;
+        m_dc.bkMode = BkMode::Opaque;
+        QBrush brush = deviceBrush(m_dc.brush);
+        m_dc.bkMode = mode;
+        if (brush.style() != Qt::NoBrush) {
+            brush.setTransform(QTransform::fromTranslate(m_patternAnchor.x() - box.left(),
+                                                         m_patternAnchor.y() - box.top()));
+            pp.fillRect(patternPixels.rect(), brush);
+        }
+    }
+    QImage result = target->copy(box).convertToFormat(QImage::Format_RGB32);
+    const uint8_t code = uint8_t((rop >> 16) & 0xff);
+    for (int y = 0; y < result.height(); ++y) {
+        auto* d = reinterpret_cast<uint32_t*>(result.scanLine(y));
+        const auto* sl = reinterpret_cast<const uint32_t*>(sourcePixels.constScanLine(y));
+        const auto* pl = reinterpret_cast<const uint32_t*>(patternPixels.constScanLine(y));
+        for (int x = 0; x < result.width(); ++x)
+            d[x] = 0xff000000u | (ternary(code, pl[x], sl[x], d[x]) & 0x00ffffffu);
+    }
+    applyClip();
+    const OutputPixels pixels(m_painter, m_deviceToPainter);
+    m_painter.setCompositionMode(QPainter::CompositionMode_Source);
+    m_painter.drawImage(box.topLeft(), result);
+    restoreCompositionMode();
+    return true;
+}
+
+// --- Bitmaps ---
+
+void GdiPlayer::createDibPatternBrush(uint32_t index, const DibRef& pattern, bool monochrome) {
+    if (index >= uint32_t(kMaxObjectSlots)) return;
+    BrushObject b;
+    b.style = brushStyle::DibPatternPt;
+    b.color = Qt::black;
+    if (auto image = decode(pattern, false)) {
+        if (monochrome || image->depth() == 1) {
+            // A two-colour pattern keeps its bits so that a monochrome brush can take the text
+            // and background colours when it is used.
+            QImage mono(image->size(), QImage::Format_Mono);
+            mono.setColorCount(2);
+            mono.setColor(0, qRgb(0, 0, 0));
+            mono.setColor(1, qRgb(255, 255, 255));
+            for (int y = 0; y < image->height(); ++y)
+                for (int x = 0; x < image->width(); ++x)
+                    mono.setPixel(x, y, qGray(image->pixel(x, y)) > 127 ? 1 : 0);
+            b.pattern = monochrome ? mono : *image;
+            b.monochrome = monochrome;
+        } else {
+            b.pattern = *image;
+        }
+    } else {
+        b.style = brushStyle::Solid;  // an unreadable pattern paints black, not garbage
+    }
+    if (m_objects.size() <= index) m_objects.resize(index + 1);
+    m_objects[index] = std::move(b);
+}
+
+void GdiPlayer::drawImage(const BlitOp& op, const QImage& source, bool keepRasterOp) {
+    QImage image = source;
+    QRectF src(op.srcX, op.srcY, op.srcWidth, op.srcHeight);
+    QRectF dest(op.destX, op.destY, op.destWidth, op.destHeight);
+    // Negative extents mirror the picture.
+    const bool mirrorX = (dest.width() < 0) != (src.width() < 0);
+    const bool mirrorY = (dest.height() < 0) != (src.height() < 0);
+    dest = dest.normalized();
+    src = src.normalized();
+    if (mirrorX || mirrorY) {
+        image = image.mirrored(mirrorX, mirrorY);
+        if (mirrorX) src.moveLeft(image.width() - src.right());
+        if (mirrorY) src.moveTop(image.height() - src.bottom());
+    }
+    if (dest.isEmpty() || src.isEmpty()) return;
+    if (keepRasterOp && op.rop != rop3::SrcCopy && rasterOpOnImage(dest, &image, src, op.rop))
+        return;
+    applyClip();
+    QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
+    if (keepRasterOp) {
+        if (m_rasterOps) {
+            mode = rop3Mode(op.rop);
+        } else if (op.rop == rop3::NotSrcCopy) {
+            image.invertPixels();
+        }
+        if (op.rop == rop3::MergeCopy) {
+            // MERGECOPY: source AND pattern brush.
+            QImage merged = image.convertToFormat(QImage::Format_RGB32);
+            QPainter p(&merged);
+            p.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
+            p.fillRect(merged.rect(), m_dc.brush.style == brushStyle::Solid ? m_dc.brush.color
+                                                                            : QColor(Qt::white));
+            p.end();
+            image = merged;
+        }
+    }
+    const OutputPixels logical(m_painter, m_deviceToPainter, full());
+    m_painter.setCompositionMode(mode);
+    const bool smooth = m_dc.stretchMode == 4;
+    if (smooth) m_painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    m_painter.drawImage(dest, image, src);
+    if (smooth) m_painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    restoreCompositionMode();
+}
+
+void GdiPlayer::blit(const BlitOp& op) {
+    if (!rop3::usesSource(op.rop) || op.source.empty()) {
+        // PatBlt and the blits without a source: fill the rectangle by the operation.
+        const QRectF destRect =
+            QRectF(op.destX, op.destY, op.destWidth, op.destHeight).normalized();
+        if (op.rop != rop3::PatCopy && op.rop != rop3::Blackness && op.rop != rop3::Whiteness &&
+            rasterOpOnImage(destRect, nullptr, QRectF(), op.rop))
+            return;
+        QPainterPath path;
+        path.addRect(destRect);
+        path = m_toDevice.map(path);
+        applyClip();
+        QBrush brush = deviceBrush(m_dc.brush);
+        QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
+        switch (op.rop) {
+            case rop3::Blackness:
+                brush = QBrush(Qt::black);
+                break;
+            case rop3::Whiteness:
+                brush = QBrush(Qt::white);
+                break;
+            case rop3::DstInvert:
+                if (!m_rasterOps) return;
+                brush = QBrush(Qt::black);
+                mode = QPainter::RasterOp_NotDestination;
+                break;
+            case rop3::PatInvert:
+                if (!m_rasterOps) return;
+                mode = QPainter::RasterOp_SourceXorDestination;
+                break;
+            case 0x00AA0029:
+                return;  // the destination unchanged
+            default:
+                break;  // PATCOPY and the rest: the brush
+        }
+        if (brush.style() == Qt::NoBrush) return;
+        m_painter.setCompositionMode(mode);
+        m_painter.fillPath(path, brush);
+        restoreCompositionMode();
+        return;
+    }
+
+    auto image = decode(op.source, false);
+    if (!image) {
+        ++m_unsupported;
+        return;
+    }
+    BlitOp adjusted = op;
+    // The DIB's own height, negative when it is stored top-down.
+    int32_t height = 0;
+    if (const auto header = parseDibHeader(op.source.info, usageOf(op.source)))
+        height = header->topDown ? -header->height : header->height;
+    if (op.dibitsToDevice) {
+        // SetDIBitsToDevice: the source rectangle counts from the lower-left corner of a
+        // bottom-up DIB; the bits hold the scan lines from startScan on.
+        const int imageHeight = image->height();
+        if (height > 0) {
+            const int64_t bandTop = int64_t(height) - op.startScan - imageHeight;
+            const int64_t top =
+                int64_t(height) - op.srcY - op.srcHeight - std::max<int64_t>(bandTop, 0);
+            adjusted.srcY = int32_t(std::clamp<int64_t>(top, INT32_MIN / 2, INT32_MAX / 2));
+        }
+    } else if (height > 0 && op.source.bits.size() > 0 && op.srcHeight > 0 &&
+               op.srcHeight != image->height()) {
+        // StretchDIBits: a bottom-up DIB's source origin is its lower-left corner.
+        adjusted.srcY = image->height() - op.srcY - op.srcHeight;
+    }
+    drawImage(adjusted, *image, true);
+}
+
+void GdiPlayer::alphaBlend(const BlitOp& op, uint32_t blendFunction) {
+    // BLENDFUNCTION: constant alpha in the third byte, AC_SRC_ALPHA in the fourth.
+    const double constant = ((blendFunction >> 16) & 0xff) / 255.0;
+    const bool perPixel = (blendFunction >> 24) & 0x01;
+    auto image = decode(op.source, perPixel);
+    if (!image) {
+        ++m_unsupported;
+        return;
+    }
+    m_painter.save();
+    m_painter.setOpacity(constant);
+    drawImage(op, *image, false);
+    m_painter.restore();
+}
+
+void GdiPlayer::transparentBlt(const BlitOp& op, ColorRef transparent) {
+    auto image = decode(op.source, false);
+    if (!image) {
+        ++m_unsupported;
+        return;
+    }
+    QImage keyed = image->convertToFormat(QImage::Format_ARGB32);
+    const QRgb key = qRgb(transparent.red(), transparent.green(), transparent.blue());
+    for (int y = 0; y < keyed.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(keyed.scanLine(y));
+        for (int x = 0; x < keyed.width(); ++x)
+            if ((line[x] & 0xffffff) == (key & 0xffffff)) line[x] = 0;
+    }
+    drawImage(op, keyed, false);
+}
+
+void GdiPlayer::maskBlt(const BlitOp& op, const DibRef& mask, Point maskOrigin) {
+    auto image = decode(op.source, false);
+    if (!image) {
+        ++m_unsupported;
+        return;
+    }
+    auto maskImage = decode(mask, false);
+    if (!maskImage) {
+        blit(op);
+        return;
+    }
+    // The mask's 1 bits take the source (the foreground operation of the usual
+    // MAKEROP4(SRCCOPY, destination) form); its 0 bits leave the destination.
+    QImage keyed = image->convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < keyed.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(keyed.scanLine(y));
+        for (int x = 0; x < keyed.width(); ++x) {
+            const int mx = x - op.srcX + maskOrigin.x, my = y - op.srcY + maskOrigin.y;
+            const bool on = mx >= 0 && my >= 0 && mx < maskImage->width() &&
+                            my < maskImage->height() && qGray(maskImage->pixel(mx, my)) > 127;
+            if (!on) line[x] = 0;
+        }
+    }
+    BlitOp copy = op;
+    copy.rop = rop3::SrcCopy;
+    drawImage(copy, keyed, false);
+}
+
+}  // namespace plume::metafile

@@ -1,0 +1,27 @@
+#pragma once
+
+// Drawing a parsed metafile onto a QPainter with the GDI player.
+
+#include "platform/metafile/format/Document.h"
+
+class QPainter;
+
+namespace plume::metafile {
+
+struct RenderOptions {
+    // Stop drawing (keeping what was drawn) when this many milliseconds have passed.
+    int timeLimitMs = 1000;
+};
+
+struct RenderStats {
+    qsizetype recordsPlayed = 0;
+    qsizetype recordsSkipped = 0;  // unknown or unsupported records, counted
+    bool cutOff = false;           // the time limit ended the drawing early
+};
+
+// Draws the document so that its picture frame (EMF rclFrame, placeable WMF bounds, raw WMF
+// window) fills `target`, in the painter's current coordinates, as GDI's PlayEnhMetaFile does.
+RenderStats render(const Document& document, QPainter& painter, const QRectF& target,
+                   const RenderOptions& options = {});
+
+}  // namespace plume::metafile

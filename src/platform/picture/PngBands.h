@@ -1,0 +1,27 @@
+#pragma once
+
+// Writes a picture as PNG a band of rows at a time, so that a large picture (a raw WMF whose
+// window is ten thousand units wide, drawn at one unit a pixel) never needs its whole raster
+// in memory: each band is drawn on its own small bitmap and its rows go straight to the
+// encoder.
+
+#include "platform/base/Expected.h"
+#include "platform/picture/Picture.h"
+
+class QIODevice;
+
+namespace plume {
+
+// Default memory for one band: a few megapixels. Pictures that fit in it are drawn in one go.
+inline constexpr qint64 kPngBandBytes = 32LL * 1024 * 1024;
+
+// Renders the picture stretched to `size` on white and writes it to `out` as an 8-bit RGB
+// PNG (zlib's fastest level). Bands are `bandBytes` of raster at most (at least one row).
+// A vector picture is drawn once a band; all bands share one time limit (the engine's for a
+// picture), so a picture too slow to draw is cut off, not drawn band after band at full cost.
+// Refused when the size breaks the raster limits; a failed write is reported.
+Status writePictureAsPng(const Picture& picture, QSize size, QIODevice& out,
+                         qint64 bandBytes = kPngBandBytes,
+                         int timeLimitMs = metafile::RenderOptions{}.timeLimitMs);
+
+}  // namespace plume

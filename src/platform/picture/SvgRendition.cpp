@@ -1,0 +1,414 @@
+#include "platform/picture/SvgRendition.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QPaintDevice>
+#include <QPaintEngine>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPainterPathStroker>
+#include <QSvgGenerator>
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <functional>
+#include <memory>
+
+namespace plume {
+namespace {
+
+bool isPlainFill(const QBrush& brush) {
+    switch (brush.style()) {
+        case Qt::NoBrush:
+        case Qt::SolidPattern:
+        case Qt::LinearGradientPattern:
+        case Qt::RadialGradientPattern:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Receives the drawing of one picture and passes each operation on to the SVG painter, and
+// to a raster copy of the whole drawing when one could be made.
+class RenditionEngine : public QPaintEngine {
+  public:
+    // Without a raster copy and `probing`, the engine stops at the first operation that
+    // needs one and says so (wantsRaster), so that the drawing can be made again with it.
+    RenditionEngine(QPainter& svg, QImage* raster, double rasterScale, QSize size, bool probing)
+        : QPaintEngine(QPaintEngine::AllFeatures),
+          m_svg(svg),
+          m_raster(raster),
+          m_rasterScale(rasterScale),
+          m_canvas(QPointF(0, 0), QSizeF(size)),
+          m_probing(probing && !raster) {
+        if (m_raster) m_rasterPainter = std::make_unique<QPainter>(m_raster);
+    }
+
+    bool begin(QPaintDevice*) override { return true; }
+    bool end() override {
+        if (m_rasterPainter) m_rasterPainter->end();
+        return true;
+    }
+    Type type() const override { return QPaintEngine::User; }
+
+    bool wantsRaster() const { return m_wantsRaster; }
+
+    void updateState(const QPaintEngineState& state) override {
+        if (state.state() & (DirtyClipPath | DirtyClipRegion | DirtyClipEnabled))
+            m_clipKnown = false;
+    }
+
+    void drawPath(const QPainterPath& path) override {
+        paint(path.controlPointRect(), true, &path, [&](QPainter& q) { q.drawPath(path); });
+    }
+
+    void drawPolygon(const QPointF* points, int count, PolygonDrawMode mode) override {
+        if (count <= 0) return;
+        const QPolygonF polygon(QList<QPointF>(points, points + count));
+        QPainterPath path;
+        path.addPolygon(polygon);
+        if (mode == PolylineMode) {
+            paint(polygon.boundingRect(), false, &path,
+                  [&](QPainter& q) { q.drawPolyline(polygon); });
+            return;
+        }
+        path.closeSubpath();
+        const Qt::FillRule rule = mode == WindingMode ? Qt::WindingFill : Qt::OddEvenFill;
+        path.setFillRule(rule);
+        paint(polygon.boundingRect(), true, &path,
+              [&](QPainter& q) { q.drawPolygon(polygon, rule); });
+    }
+
+    void drawPixmap(const QRectF& r, const QPixmap& pixmap, const QRectF& sr) override {
+        drawImage(r, pixmap.toImage(), sr, Qt::AutoColor);
+    }
+
+    void drawImage(const QRectF& r, const QImage& image, const QRectF& sr,
+                   Qt::ImageConversionFlags flags) override {
+        const QImage blocks = enlargedBlocks(r, image, sr);
+        paint(r, false, nullptr, [&](QPainter& q) {
+            if (&q == &m_svg && !blocks.isNull())
+                q.drawImage(r, blocks);
+            else
+                q.drawImage(r, image, sr, flags);
+        });
+    }
+
+    void drawTiledPixmap(const QRectF& r, const QPixmap& pixmap, const QPointF& s) override {
+        paint(r, false, nullptr, [&](QPainter& q) { q.drawTiledPixmap(r, pixmap, s); });
+    }
+
+    void drawTextItem(const QPointF& p, const QTextItem& item) override {
+        // Slanted and overhanging glyphs reach beyond the advance; half an em either side.
+        const qreal margin = item.ascent() + item.descent();
+        const QRectF bounds(p.x() - margin / 2, p.y() - item.ascent(), item.width() + margin,
+                            item.ascent() + item.descent());
+        paint(bounds, false, nullptr, [&](QPainter& q) { q.drawTextItem(p, item); });
+    }
+
+  private:
+    using Draw = std::function<void(QPainter&)>;
+
+    // A bitmap stretched without smoothing (GDI's usual stretch modes) shows its pixels as
+    // blocks; SVG viewers smooth every image they enlarge. The SVG gets the bitmap already
+    // enlarged to the pixels it covers, within limits, so that it shows the same blocks.
+    QImage enlargedBlocks(const QRectF& r, const QImage& image, const QRectF& sr) const {
+        const QPainter* p = painter();
+        if (p->renderHints() & QPainter::SmoothPixmapTransform) return {};
+        const QTransform& t = p->combinedTransform();
+        if (t.type() > QTransform::TxScale) return {};
+        const QSize covered = t.mapRect(r).size().toSize();
+        const QRect source = sr.toAlignedRect().intersected(image.rect());
+        if (source.isEmpty() || covered.width() < source.width() * 3 / 2 ||
+            covered.height() < source.height() * 3 / 2)
+            return {};
+        if (qint64(covered.width()) * covered.height() > kMaxSvgPatchPixels) return {};
+        return image.copy(source).scaled(covered, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    }
+
+    // The clip of the drawing in device pixels, read again only after it changed: a painter
+    // rebuilds its clip path on every question.
+    void refreshClip() {
+        if (m_clipKnown) return;
+        m_clipKnown = true;
+        ++m_clipVersion;
+        const QPainter* p = painter();
+        m_hasClip = p->hasClipping();
+        m_clip = m_hasClip ? p->combinedTransform().map(p->clipPath()) : QPainterPath();
+        // Drawing programs clip their metafiles to the whole picture; that clip cuts nothing
+        // the picture's own edges do not.
+        m_clipCuts = m_hasClip && !m_clip.contains(m_canvas);
+    }
+
+    void applyState(QPainter& q, const QTransform& toDevice) const {
+        const QPainter* p = painter();
+        q.setTransform(p->combinedTransform() * toDevice);
+        q.setPen(p->pen());
+        q.setBrush(p->brush());
+        q.setBrushOrigin(p->brushOrigin());
+        q.setFont(p->font());
+        q.setOpacity(p->opacity());
+        q.setRenderHints(p->renderHints());
+        q.setBackground(p->background());
+        q.setBackgroundMode(p->backgroundMode());
+    }
+
+    void drawOnRaster(const Draw& draw) {
+        if (!m_rasterPainter) return;
+        QPainter& q = *m_rasterPainter;
+        const QTransform scale = QTransform::fromScale(m_rasterScale, m_rasterScale);
+        if (m_rasterClipVersion != m_clipVersion) {
+            m_rasterClipVersion = m_clipVersion;
+            q.setTransform(scale);
+            if (m_hasClip)
+                q.setClipPath(m_clip);
+            else
+                q.setClipping(false);
+        }
+        applyState(q, scale);
+        q.setCompositionMode(painter()->compositionMode());
+        draw(q);
+    }
+
+    // Where the operation may leave ink, in device pixels, with room for wide pens and joins.
+    QRectF deviceBounds(const QRectF& logical, bool stroked) const {
+        const QPainter* p = painter();
+        const QTransform& t = p->combinedTransform();
+        QRectF r = t.mapRect(logical);
+        qreal pad = 1;
+        if (stroked && p->pen().style() != Qt::NoPen) {
+            const QPen& pen = p->pen();
+            const qreal width = std::max<qreal>(pen.widthF(), 1);
+            const qreal scale = pen.isCosmetic() ? 1 : std::sqrt(std::abs(t.determinant()));
+            pad += width * scale * std::max<qreal>(pen.miterLimit(), 2);
+        }
+        return r.adjusted(-pad, -pad, pad, pad);
+    }
+
+    void paint(const QRectF& logical, bool fills, const QPainterPath* shape, const Draw& draw) {
+        if (m_wantsRaster) return;
+        refreshClip();
+        drawOnRaster(draw);
+
+        const QPainter* p = painter();
+        const QPen& pen = p->pen();
+        const QBrush& brush = fills ? p->brush() : QBrush(Qt::NoBrush);
+        const bool penPlain = pen.style() == Qt::NoPen || pen.brush().style() == Qt::SolidPattern;
+        const bool plain = p->compositionMode() == QPainter::CompositionMode_SourceOver &&
+                           penPlain && isPlainFill(brush);
+        const QRectF bounds = deviceBounds(logical, shape != nullptr);
+        if (m_hasClip && !m_clip.intersects(bounds)) return;  // all of it clipped away
+        const QRectF visible = bounds.intersected(m_canvas);
+        const bool cut = m_clipCuts && !visible.isEmpty() && !m_clip.contains(visible);
+
+        if (plain && !cut) {
+            applyState(m_svg, QTransform());
+            draw(m_svg);
+            return;
+        }
+        const bool solid = brush.style() == Qt::NoBrush || brush.style() == Qt::SolidPattern;
+        if (plain && shape && solid) {
+            drawCut(*shape, brush);
+            return;
+        }
+        if (m_probing) {
+            m_wantsRaster = true;
+            return;
+        }
+        if (!drawPatch(bounds)) {
+            // No raster copy, or enough patches: the closest vector data there is.
+            applyState(m_svg, QTransform());
+            draw(m_svg);
+            return;
+        }
+        // A shape's plain outline goes on top of its patch as vector data, so that the line
+        // stays sharp at any size.
+        if (shape && penPlain && pen.style() != Qt::NoPen &&
+            p->compositionMode() == QPainter::CompositionMode_SourceOver) {
+            if (cut) {
+                drawCut(*shape, QBrush(Qt::NoBrush));
+            } else {
+                applyState(m_svg, QTransform());
+                m_svg.setBrush(Qt::NoBrush);
+                m_svg.drawPath(*shape);
+            }
+        }
+    }
+
+    // A shape with solid fill and pen that the clip cuts through: the fill and the pen's
+    // outline, each intersected with the clip, as filled paths in device pixels.
+    void drawCut(const QPainterPath& shape, const QBrush& brush) {
+        const QPainter* p = painter();
+        const QTransform& t = p->combinedTransform();
+        m_svg.resetTransform();
+        m_svg.setOpacity(p->opacity());
+        m_svg.setRenderHints(p->renderHints());
+        if (brush.style() != Qt::NoBrush)
+            m_svg.fillPath(t.map(shape).intersected(m_clip), brush.color());
+        const QPen& pen = p->pen();
+        if (pen.style() == Qt::NoPen) return;
+        QPainterPath outline;
+        if (pen.isCosmetic()) {
+            QPen devicePen = pen;
+            devicePen.setWidthF(std::max<qreal>(pen.widthF(), 1));
+            outline = QPainterPathStroker(devicePen).createStroke(t.map(shape));
+        } else {
+            outline = t.map(QPainterPathStroker(pen).createStroke(shape));
+        }
+        m_svg.fillPath(outline.intersected(m_clip), pen.color());
+    }
+
+    // The pixels of the raster copy under the operation, now that it has been drawn there.
+    bool drawPatch(const QRectF& bounds) {
+        if (!m_raster || m_patches >= kMaxSvgPatches) return false;
+        QRectF area = bounds.intersected(m_canvas);
+        if (m_hasClip) area = area.intersected(m_clip.boundingRect());
+        const QRect whole = area.toAlignedRect().intersected(m_canvas.toAlignedRect());
+        if (whole.isEmpty()) return true;
+        const double canvasArea = m_canvas.width() * m_canvas.height();
+        const double areaAfter = m_patchArea + double(whole.width()) * whole.height();
+        if (areaAfter > kMaxSvgPatchAreaInPictures * canvasArea) return false;
+        const QRect source(int(std::floor(whole.left() * m_rasterScale)),
+                           int(std::floor(whole.top() * m_rasterScale)),
+                           int(std::ceil(whole.width() * m_rasterScale)),
+                           int(std::ceil(whole.height() * m_rasterScale)));
+        const QImage pixels = m_raster->copy(source.intersected(m_raster->rect()));
+        if (pixels.isNull()) return true;
+        ++m_patches;
+        m_patchArea = areaAfter;
+        m_svg.resetTransform();
+        m_svg.setOpacity(1);
+        m_svg.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        m_svg.drawImage(QRectF(whole), pixels);
+        return true;
+    }
+
+    QPainter& m_svg;
+    QImage* m_raster;
+    double m_rasterScale;
+    std::unique_ptr<QPainter> m_rasterPainter;
+    QRectF m_canvas;
+
+    bool m_clipKnown = false;
+    bool m_hasClip = false;
+    bool m_clipCuts = false;
+    QPainterPath m_clip;
+    int m_clipVersion = 0;
+    int m_rasterClipVersion = -1;
+
+    int m_patches = 0;
+    double m_patchArea = 0;
+    bool m_probing;
+    bool m_wantsRaster = false;
+};
+
+// The device the engine draws the picture on: the SVG's size and resolution, so that fonts
+// and pens are sized as on the SVG itself.
+class RenditionDevice : public QPaintDevice {
+  public:
+    RenditionDevice(QPainter& svg, QImage* raster, double rasterScale, QSize size, double dpi,
+                    bool probing)
+        : m_engine(std::make_unique<RenditionEngine>(svg, raster, rasterScale, size, probing)),
+          m_size(size),
+          m_dpi(dpi) {}
+
+    QPaintEngine* paintEngine() const override { return m_engine.get(); }
+    bool wantsRaster() const { return m_engine->wantsRaster(); }
+
+  protected:
+    int metric(PaintDeviceMetric metric) const override {
+        switch (metric) {
+            case PdmWidth:
+                return m_size.width();
+            case PdmHeight:
+                return m_size.height();
+            case PdmWidthMM:
+                return int(std::lround(m_size.width() * 25.4 / m_dpi));
+            case PdmHeightMM:
+                return int(std::lround(m_size.height() * 25.4 / m_dpi));
+            case PdmNumColors:
+                return INT_MAX;
+            case PdmDepth:
+                return 32;
+            case PdmDpiX:
+            case PdmDpiY:
+            case PdmPhysicalDpiX:
+            case PdmPhysicalDpiY:
+                return int(std::lround(m_dpi));
+            case PdmDevicePixelRatio:
+                return 1;
+            case PdmDevicePixelRatioScaled:
+                return int(QPaintDevice::devicePixelRatioFScale());
+            default:
+                return 0;
+        }
+    }
+
+  private:
+    std::unique_ptr<RenditionEngine> m_engine;
+    QSize m_size;
+    double m_dpi;
+};
+
+// One drawing of the document into an SVG; with `probing`, false when it stopped because an
+// operation needs the raster copy.
+bool drawSvg(const metafile::Document& document, QSize size, double dpi, QImage* raster,
+             double scale, bool probing, int timeLimitMs, QByteArray& svg) {
+    svg.clear();
+    QBuffer buffer(&svg);
+    buffer.open(QIODevice::WriteOnly);
+    const QRectF target(0, 0, size.width(), size.height());
+    QSvgGenerator generator;
+    generator.setOutputDevice(&buffer);
+    generator.setSize(size);
+    generator.setViewBox(target);
+    generator.setResolution(int(std::lround(dpi)));
+    QPainter svgPainter(&generator);
+    bool complete = true;
+    {
+        RenditionDevice device(svgPainter, raster, scale, size, dpi, probing);
+        QPainter painter(&device);
+        metafile::RenderOptions options;
+        options.timeLimitMs = timeLimitMs;
+        metafile::render(document, painter, target, options);
+        painter.end();
+        complete = !device.wantsRaster();
+    }
+    svgPainter.end();
+    return complete;
+}
+
+}  // namespace
+
+QByteArray svgRenditionOf(const metafile::Document& document, QSize size, double dpi,
+                          int timeLimitMs) {
+    if (size.isEmpty() || !(dpi > 0)) return {};
+
+    // Most drawings need no raster copy: a first drawing without one stops at the first
+    // operation that does, and only then is the drawing made again with it.
+    const double pixels = double(size.width()) * size.height();
+    const double scale =
+        std::min(kSvgPatchScale, std::sqrt(double(kMaxSvgPatchPixels) / std::max(pixels, 1.0)));
+    const bool rasterPossible = scale >= 0.5;
+    QByteArray svg;
+    if (drawSvg(document, size, dpi, nullptr, scale, rasterPossible, timeLimitMs, svg)) return svg;
+
+    // The raster copy: transparent like the SVG's own background, so that a patch shows what
+    // lies under it; at the resolution of the device, so that fonts come out the same size.
+    QImage raster(QSize(std::max(1, int(std::ceil(size.width() * scale))),
+                        std::max(1, int(std::ceil(size.height() * scale)))),
+                  QImage::Format_ARGB32_Premultiplied);
+    if (raster.isNull()) {
+        drawSvg(document, size, dpi, nullptr, scale, false, timeLimitMs, svg);
+        return svg;
+    }
+    raster.fill(Qt::transparent);
+    const int dotsPerMeter = int(std::lround(dpi / 0.0254));
+    raster.setDotsPerMeterX(dotsPerMeter);
+    raster.setDotsPerMeterY(dotsPerMeter);
+    drawSvg(document, size, dpi, &raster, scale, false, timeLimitMs, svg);
+    return svg;
+}
+
+}  // namespace plume

@@ -1,0 +1,62 @@
+#include "platform/thumbnails/ThumbnailGridFacade.h"
+
+#include "platform/picture/Picture.h"
+#include "platform/picture/PictureIo.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageReader>
+#include <QPainter>
+
+namespace plume {
+namespace {
+
+ThumbnailRendering renderVector(const QByteArray& bytes, int box) {
+    const Expected<PicturePtr> loaded = pictureFromBytes(bytes);
+    if (!loaded) return {{}, loaded.error()};
+    const PicturePtr& picture = loaded.value();
+    if (!picture) return {{}, QStringLiteral("no picture")};
+    const QSize size = fitThumbnail(picture->size(), box);
+    QImage image(size, QImage::Format_RGB32);
+    if (image.isNull()) return {{}, QStringLiteral("out of memory")};
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    // A drawing shrunk to a thumbnail reads better with smoothed edges than with GDI's
+    // hard ones; the picture is played exactly as the preview plays it otherwise.
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    paintPicture(painter, *picture, QRectF(QPointF(0, 0), QSizeF(size)));
+    painter.end();
+    return {std::move(image), {}};
+}
+
+ThumbnailRendering renderRaster(QByteArray bytes, int box) {
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    const QSize own = reader.size();
+    // The header's size is checked before anything is decoded, against the limits of any
+    // raster Plume makes.
+    if (!own.isValid() || own.width() > kMaxRasterSide || own.height() > kMaxRasterSide ||
+        qint64(own.width()) * own.height() > kMaxRasterPixels)
+        return {{}, QStringLiteral("no readable picture")};
+    // Decoded straight to the thumbnail's size, so a large photograph never exists whole.
+    reader.setScaledSize(fitThumbnail(own, box));
+    QImage image = reader.read();
+    if (image.isNull()) return {{}, reader.errorString()};
+    return {std::move(image), {}};
+}
+
+}  // namespace
+
+ThumbnailRendering renderPictureThumbnail(const QString& path, int box) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {{}, file.errorString()};
+    if (file.size() > kMaxPictureFileBytes) return {{}, QStringLiteral("file too large")};
+    const QByteArray bytes = file.read(kMaxPictureFileBytes);
+    if (file.error() != QFileDevice::NoError) return {{}, file.errorString()};
+    if (metafile::looksLikeMetafile(bytes)) return renderVector(bytes, box);
+    return renderRaster(bytes, box);
+}
+
+}  // namespace plume
