@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/thumbnails/ThumbnailGrid.h"
+#include "platform/thumbnails/ThumbnailPictureRenderer.h"
 
 #include <QVariant>
 #include <QWidget>
@@ -79,9 +80,5 @@ class ThumbnailGridFacade : public QWidget {
     QString m_currentName;
     int m_listingCount = 0;
 };
-
-// The default renderer of the chooser's thumbnails: loads the file as a picture and draws
-// it on white, fitted to the box with its aspect kept. Safe on worker threads.
-ThumbnailRendering renderPictureThumbnail(const QString& path, int box);
 
 }  // namespace plume

@@ -1,4 +1,4 @@
-#include "platform/thumbnails/ThumbnailGridFacade.h"
+#include "platform/thumbnails/ThumbnailPictureRenderer.h"
 
 #include "platform/picture/Picture.h"
 #include "platform/picture/PictureIo.h"

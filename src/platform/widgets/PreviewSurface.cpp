@@ -1,35 +1,11 @@
 #include "platform/widgets/PreviewSurface.h"
 
-#include <QPainter>
-
 namespace plume {
 
-PreviewSurface::PreviewSurface(QWidget* parent) : QWidget(parent) {
-    setAttribute(Qt::WA_OpaquePaintEvent);
-}
+PreviewSurface::PreviewSurface(QWidget* parent) : PictureView(parent, Qt::white) {}
 
-void PreviewSurface::setPicture(PicturePtr picture) {
-    m_picture = std::move(picture);
-    m_shown = QImage();
-    update();
-}
-
-const QImage& PreviewSurface::shownImage() {
-    if (m_shown.size() != size()) {
-        // A surface beyond the raster limits shows nothing rather than allocating for it.
-        Expected<QImage> rendered = renderAtOwnSize(m_picture.get(), size());
-        m_shown = rendered ? std::move(rendered.value()) : QImage();
-    }
-    return m_shown;
-}
-
-void PreviewSurface::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    const QImage& shown = shownImage();
-    if (shown.isNull())
-        painter.fillRect(rect(), Qt::white);
-    else
-        painter.drawImage(0, 0, shown);
+Expected<QImage> PreviewSurface::render(const Picture* picture, QSize size) const {
+    return renderAtOwnSize(picture, size);
 }
 
 }  // namespace plume
