@@ -86,6 +86,12 @@ void printPlace(Display* display, Window root, Window window) {
     std::printf("%d %d %d %d", x, y, attributes.width, attributes.height);
 }
 
+// Windows come and go while the tree is walked (menus, dialogs): a window that is gone is
+// passed over instead of ending the program.
+int ignoreErrors(Display*, XErrorEvent*) {
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -99,6 +105,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "x11probe: cannot open display\n");
         return 2;
     }
+    XSetErrorHandler(ignoreErrors);
     const std::string command = argv[1];
     const std::string name = argv[2];
     if (command == "ping") {
