@@ -132,12 +132,34 @@ class Desktop {
     void keys(const QStringList& names) const { xdotool(QStringList{"key"} + names); }
     void type(const QString& text) const { xdotool({"type", "--delay", "30", text}); }
 
-    // Waits for a window titled `title`; gives its client area ("x y width height").
+    // Waits for a window titled `title` to appear and take the keyboard; gives its client area
+    // ("x y width height").
     QList<int> waitForTitle(const QString& title) const {
-        QString geometry;
-        if (probe({"wait", title, "20"}) == 0) probe({"geometry", title}, &geometry);
-        QThread::msleep(300);  // a new window takes the keyboard
-        return numbers(geometry);
+        QString text;
+        if (probe({"wait", title, "20"}) != 0) return {};
+        probe({"geometry", title}, &text);
+        const QList<int> place = numbers(text);
+        return waitForFocus(place) ? place : QList<int>();
+    }
+    // Waits until the window at `place` (its client area) has the keyboard.
+    bool waitForFocus(const QList<int>& place) const {
+        const QDeadlineTimer deadline(20000);
+        while (!deadline.hasExpired()) {
+            if (focused().mid(0, 4) == place) return true;
+            QThread::msleep(50);
+        }
+        return false;
+    }
+    // Waits until a window other than the main window has the keyboard; gives its area and its
+    // frame's (eight numbers).
+    QList<int> waitForOtherFocus() const {
+        const QDeadlineTimer deadline(20000);
+        while (!deadline.hasExpired()) {
+            const QList<int> now = focused();
+            if (now.size() == 8 && now.mid(0, 4) != m_client) return now;
+            QThread::msleep(50);
+        }
+        return {};
     }
     bool waitUntilGone(const QString& title) const {
         const QDeadlineTimer deadline(20000);
@@ -156,19 +178,20 @@ class Desktop {
         const QDeadlineTimer deadline(20000);
         while (!deadline.hasExpired()) {
             const int now = visibleWindows();
-            if (fewer ? now <= count : now >= count) {
-                QThread::msleep(300);  // a new window takes the keyboard
-                return true;
-            }
+            if (fewer ? now <= count : now >= count) return true;
             QThread::msleep(50);
         }
         return false;
     }
-    // Pops up the folder menu (the second label of the top strip) and waits for it.
+    // Pops up the folder menu (the second label of the top strip) and waits until it has
+    // taken the keyboard.
     void openFolderMenu() const {
         const int before = visibleWindows();
         click(91, 8);
         EXPECT_TRUE(waitForWindows(before + 1)) << "the folder menu did not pop up";
+        const QDeadlineTimer deadline(20000);
+        while (probe({"grabbed", "-"}) != 0 && !deadline.hasExpired()) QThread::msleep(50);
+        EXPECT_FALSE(deadline.hasExpired()) << "the folder menu did not take the keyboard";
     }
     // The window that has the keyboard: its place, frame excluded ("x y width height").
     QList<int> activeWindow() const {

@@ -160,7 +160,7 @@ TEST_P(Use, TheRasterWindowOpensOffsetFromTheMainWindowsFrame) {
         const int before = m_desktop.visibleWindows();
         m_desktop.click(kConvertX, kButtonY);
         ASSERT_TRUE(m_desktop.waitForWindows(before + 1)) << "the raster window did not open";
-        const QList<int> raster = m_desktop.focused();
+        const QList<int> raster = m_desktop.waitForOtherFocus();
         ASSERT_EQ(raster.size(), 8);
         ASSERT_EQ(main.size(), 4);
         EXPECT_NEAR(raster[4], main[0] + 500 / 15, 1);

@@ -3,6 +3,7 @@
 // x11probe frame NAME          the same for the whole window with a window manager's frame
 // x11probe focused -           the window that has the keyboard: its area, then its frame's
 // x11probe close -focused-     asks the window that has the keyboard to close
+// x11probe grabbed -           exits 0 when a program holds the keyboard (an open menu)
 // x11probe close NAME          sends WM_DELETE_WINDOW, as a close button does
 // x11probe ping -               exits 0 when the display answers
 #include <X11/Xatom.h>
@@ -85,11 +86,18 @@ void printPlace(Display* display, Window root, Window window) {
     std::printf("%d %d %d %d", x, y, attributes.width, attributes.height);
 }
 
+// Windows come and go while the tree is walked (menus, dialogs): a window that is gone is
+// passed over instead of ending the program.
+int ignoreErrors(Display*, XErrorEvent*) {
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: x11probe wait|geometry|frame|focused|close NAME [SECONDS]\n");
+        std::fprintf(stderr,
+                     "usage: x11probe wait|geometry|frame|focused|grabbed|close NAME [SECONDS]\n");
         return 2;
     }
     Display* display = XOpenDisplay(nullptr);
@@ -97,6 +105,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "x11probe: cannot open display\n");
         return 2;
     }
+    XSetErrorHandler(ignoreErrors);
     const std::string command = argv[1];
     const std::string name = argv[2];
     if (command == "ping") {
@@ -104,6 +113,13 @@ int main(int argc, char** argv) {
         return 0;
     }
     const Window root = DefaultRootWindow(display);
+    if (command == "grabbed") {
+        const int status =
+            XGrabKeyboard(display, root, False, GrabModeAsync, GrabModeAsync, CurrentTime);
+        if (status == GrabSuccess) XUngrabKeyboard(display, CurrentTime);
+        XCloseDisplay(display);
+        return status == AlreadyGrabbed ? 0 : 1;
+    }
     if (command == "focused") {
         Window focus = 0;
         int revert = 0;
