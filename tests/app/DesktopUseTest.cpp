@@ -52,10 +52,8 @@ class Use : public ::testing::TestWithParam<WindowManager> {
 
 // After a change of the working folder nothing is selected and nothing previewed: Copy must
 // not put the old folder's drawing on the clipboard. The new folder's entry, once clicked,
-// is what Copy puts there. Disabled until the list's selection after a folder change is
-// mended: today Copy gives the old drawing (bare) or the click on the entry does nothing
-// (openbox).
-TEST_P(Use, DISABLED_AfterAFolderChangeCopyNeverGivesTheOldFoldersDrawing) {
+// is what Copy puts there.
+TEST_P(Use, AfterAFolderChangeCopyNeverGivesTheOldFoldersDrawing) {
     writeDrawing(m_desktop.defaultWorkFolder(), "001.wmf", m_a);
     const QString other = m_desktop.home() + QStringLiteral("/図面 한글");
     writeDrawing(other, "001.wmf", m_b);
@@ -215,9 +213,9 @@ TEST_P(Import, AfterARestartTheDrawingLandsInTheWorkingFolder) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Homes, Import, ::testing::Values(Home{"home", "Ascii"}), homeName);
-// Home folders that CP932 cannot hold keep their working folder across a restart only once
-// User.xml holds such names (character references).
-INSTANTIATE_TEST_SUITE_P(DISABLED_HomesOutsideCp932, Import,
+// Home folders that CP932 cannot hold keep their working folder across a restart: User.xml
+// holds such names as character references.
+INSTANTIATE_TEST_SUITE_P(HomesOutsideCp932, Import,
                          ::testing::Values(Home{"한글", "Korean"}, Home{"homé", "Accented"},
                                            Home{"home \xF0\x9F\x98\x80", "Emoji"}),
                          homeName);
