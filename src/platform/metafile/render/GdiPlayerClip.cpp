@@ -13,26 +13,13 @@ namespace plume::metafile {
 
 using player::clamp;
 
+using player::stockBrushColor;
+
 namespace {
 
 QRegion everything() {
     constexpr int far = 1 << 24;
     return QRegion(-far, -far, 2 * far, 2 * far);
-}
-
-QColor stockBrushColor(uint32_t index) {
-    switch (index) {
-        case stockObject::WhiteBrush:
-            return Qt::white;
-        case stockObject::LtGrayBrush:
-            return QColor(0xc0, 0xc0, 0xc0);
-        case stockObject::GrayBrush:
-            return QColor(0x80, 0x80, 0x80);
-        case stockObject::DkGrayBrush:
-            return QColor(0x40, 0x40, 0x40);
-        default:
-            return Qt::black;
-    }
 }
 
 }  // namespace

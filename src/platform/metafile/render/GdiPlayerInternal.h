@@ -4,6 +4,7 @@
 
 #include "platform/metafile/format/LogFont.h"
 
+#include <QColor>
 #include <QPainter>
 #include <QPointF>
 #include <QTransform>
@@ -35,6 +36,9 @@ inline bool usable(const QTransform& t) {
 
 // The stock fonts as a reference screen defines them.
 LogFont stockFont(uint32_t index);
+
+// The colour of a stock brush (white, the three greys; black for the others).
+QColor stockBrushColor(uint32_t index);
 
 // The painter's composition mode for a ROP2 code (source over for those it has none for).
 QPainter::CompositionMode rop2Mode(uint32_t rop);

@@ -14,24 +14,10 @@
 namespace plume::metafile {
 
 using player::kCoordLimit;
+using player::stockBrushColor;
 using player::stockFont;
 
 namespace {
-
-QColor stockBrushColor(uint32_t index) {
-    switch (index) {
-        case stockObject::WhiteBrush:
-            return Qt::white;
-        case stockObject::LtGrayBrush:
-            return QColor(0xc0, 0xc0, 0xc0);
-        case stockObject::GrayBrush:
-            return QColor(0x80, 0x80, 0x80);
-        case stockObject::DkGrayBrush:
-            return QColor(0x40, 0x40, 0x40);
-        default:
-            return Qt::black;
-    }
-}
 
 // GDI's 8x8 hatch patterns, one byte per row, most significant bit leftmost.
 constexpr uint8_t kHatchRows[6][8] = {
@@ -378,5 +364,24 @@ QBrush GdiPlayer::deviceBrush(const BrushObject& brush) const {
             return QBrush(color);
     }
 }
+
+namespace player {
+
+QColor stockBrushColor(uint32_t index) {
+    switch (index) {
+        case stockObject::WhiteBrush:
+            return Qt::white;
+        case stockObject::LtGrayBrush:
+            return QColor(0xc0, 0xc0, 0xc0);
+        case stockObject::GrayBrush:
+            return QColor(0x80, 0x80, 0x80);
+        case stockObject::DkGrayBrush:
+            return QColor(0x40, 0x40, 0x40);
+        default:
+            return Qt::black;
+    }
+}
+
+}  // namespace player
 
 }  // namespace plume::metafile
