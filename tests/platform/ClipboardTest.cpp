@@ -17,7 +17,6 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QSvgRenderer>
-#include <QThread>
 
 namespace plume {
 namespace {
@@ -221,6 +220,7 @@ TEST(ClipboardOffer, SyntheticRawWmfWithoutEmfIsConverted) {
 
 // An owner that lists targets but answers none of them, slowly: Qt's X11 clipboard gives
 // back empty data after its wait runs out.
+// Offers every metafile target and answers each read with nothing, at once.
 class SilentOffer : public QMimeData {
   public:
     QStringList formats() const override {
@@ -234,14 +234,20 @@ class SilentOffer : public QMimeData {
   protected:
     QVariant retrieveData(const QString&, QMetaType) const override {
         ++asked;
-        QThread::msleep(kSilentOwnerMs + 50);
         return {};
     }
 };
 
 TEST(ClipboardOffer, AnOwnerThatDoesNotAnswerIsAskedOnceOnly) {
+    // An empty answer that comes quickly is a refusal of that target: the next one is asked.
+    SilentOffer refusing;
+    EXPECT_FALSE(pictureFromOffer(refusing, kFormatEnhancedMetafile));
+    EXPECT_EQ(refusing.asked,
+              qsizetype(std::size(target::kEmfTargets) + std::size(target::kWmfTargets)));
+
+    // One that comes after the silent-owner wait (here: no wait at all) ends the read.
     SilentOffer silent;
-    Expected<PicturePtr> picture = pictureFromOffer(silent, kFormatEnhancedMetafile);
+    Expected<PicturePtr> picture = pictureFromOffer(silent, kFormatEnhancedMetafile, 0);
     EXPECT_FALSE(picture);
     EXPECT_EQ(silent.asked, 1);
     EXPECT_TRUE(picture.error().contains(QStringLiteral("応答"))) << picture.error().toStdString();
