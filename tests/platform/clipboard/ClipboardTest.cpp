@@ -9,6 +9,7 @@
 #include "support/TestSupport.h"
 
 #include "SyntheticMetafile.h"
+#include "builders/EmfBuilder.h"
 
 #include <gtest/gtest.h>
 #include <QBuffer>
@@ -32,11 +33,11 @@ QByteArray capture(const char* name) {
 // An EMF of the given own size (96 DPI) whose body is `rectangles` filled rectangles, so that
 // EMFs made with different counts differ in size and can be told apart.
 QByteArray emfWith(int rectangles, int width = 120, int height = 80) {
-    synth::EmfWriter emf(width, height);
+    test::EmfBuilder emf(width, height);
     emf.createBrush(1, 0, 0x00FF0000);  // BS_SOLID, blue
-    emf.select(1);
+    emf.selectObject(1);
     for (int i = 0; i < rectangles; ++i) emf.rectangle(i, i, width / 2 + i, height / 2 + i);
-    return emf.finish();
+    return emf.build();
 }
 
 QByteArray pngBytes() {
@@ -285,9 +286,9 @@ TEST(ClipboardPictureOffer, AWmfPictureGoesAsItsEmfConversion) {
 
 TEST(ClipboardPictureOffer, HugeVectorPictureGetsAReducedRaster) {
     // 100,000 x 50,000 pixels at 96 DPI: far beyond any raster Plume makes.
-    synth::EmfWriter emf(100000, 50000);
+    test::EmfBuilder emf(100000, 50000);
     emf.rectangle(0, 0, 50000, 25000);
-    Expected<PicturePtr> picture = pictureFromBytes(emf.finish());
+    Expected<PicturePtr> picture = pictureFromBytes(emf.build());
     ASSERT_TRUE(picture) << picture.error().toStdString();
     Expected<std::unique_ptr<QMimeData>> made = offerForPicture(*picture.value());
     ASSERT_TRUE(made) << made.error().toStdString();
@@ -304,14 +305,14 @@ TEST(ClipboardPictureOffer, HugeVectorPictureGetsAReducedRaster) {
 // shape covers the middle.
 TEST(ClipboardPictureOffer, RenditionsAreDrawnWholeWhereAPreviewStopsShort) {
     const int width = 3000, height = 2000;
-    synth::EmfWriter emf(width, height);
+    test::EmfBuilder emf(width, height);
     emf.createBrush(1, 0, 0x00FF0000);  // BS_SOLID, blue
-    emf.select(1);
+    emf.selectObject(1);
     for (int i = 0; i < kHeavyDrawingFills; ++i) emf.rectangle(i % 7, i % 5, width, height);
     emf.createBrush(2, 0, 0x0000FF00);  // green, drawn last
-    emf.select(2);
+    emf.selectObject(2);
     emf.rectangle(width / 4, height / 4, width * 3 / 4, height * 3 / 4);
-    Expected<PicturePtr> picture = pictureFromBytes(emf.finish());
+    Expected<PicturePtr> picture = pictureFromBytes(emf.build());
     ASSERT_TRUE(picture) << picture.error().toStdString();
     const QSize size = picture.value()->size();
 

@@ -7,6 +7,7 @@
 #include "support/TestSupport.h"
 
 #include "SyntheticMetafile.h"
+#include "builders/EmfBuilder.h"
 
 #include <gtest/gtest.h>
 #include <QBuffer>
@@ -22,12 +23,12 @@ using test::writeFileBytes;
 
 // An EMF of the given own size (at 96 DPI) with a red rectangle in its top-left quarter.
 QByteArray quarterEmf(int width, int height) {
-    synth::EmfWriter emf(width, height);
+    test::EmfBuilder emf(width, height);
     emf.createBrush(1, 0, 0x0000FF);  // BS_SOLID, COLORREF red
-    emf.select(1);
-    emf.select(0x80000008);  // NULL_PEN stock object
+    emf.selectObject(1);
+    emf.selectObject(0x80000008);  // NULL_PEN stock object
     emf.rectangle(0, 0, width / 2, height / 2);
-    return emf.finish();
+    return emf.build();
 }
 
 QImage twoColourImage(QSize size, QColor left, QColor right) {

@@ -4,6 +4,7 @@
 #include "support/TestSupport.h"
 
 #include "SyntheticMetafile.h"
+#include "builders/EmfBuilder.h"
 
 #include <gtest/gtest.h>
 #include <QImage>
@@ -40,12 +41,12 @@ class PlumeconvTest : public ::testing::Test {
   protected:
     void SetUp() override {
         // A 240 x 120 drawing: a blue rectangle over its left half.
-        synth::EmfWriter emf(240, 120);
+        test::EmfBuilder emf(240, 120);
         emf.createBrush(1, 0, 0xFF0000);  // COLORREF blue
-        emf.select(1);
+        emf.selectObject(1);
         emf.rectangle(0, 0, 120, 120);
         emfPath = dir.filePath("drawing.emf");
-        test::writeFileBytes(emfPath, emf.finish());
+        test::writeFileBytes(emfPath, emf.build());
 
         // Placeable WMF, 2 x 1 inches.
         synth::WmfWriter wmf;
