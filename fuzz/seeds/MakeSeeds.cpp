@@ -2,8 +2,8 @@
 // WMF files made record by record (one family of records each), and a few raster files, so
 // the search starts from valid structure in every branch of the loader.
 
-#include "SyntheticMetafile.h"
 #include "builders/EmfBuilder.h"
+#include "builders/WmfBuilder.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -15,10 +15,10 @@
 
 namespace {
 
-using namespace plume::synth;
 using plume::metafile::EmfRecordType;
 using plume::test::busyDrawing;
 using plume::test::EmfBuilder;
+using plume::test::WmfBuilder;
 
 bool write(const QDir& dir, const QString& name, const QByteArray& bytes) {
     QFile file(dir.filePath(name));
@@ -87,17 +87,17 @@ int main(int argc, char** argv) {
         seeds.append({"mapmode.emf", emf.build()});
     }
     for (bool placeable : {true, false}) {
-        WmfWriter wmf;
-        wmf.window(0, 0, 1440, 1080);
+        WmfBuilder wmf;
+        wmf.setWindowOrg(0, 0).setWindowExt(1440, 1080);
         wmf.createPen(0, 20, 0x000000);
         wmf.createBrush(0, 0x00FFFF);
-        wmf.select(0);
-        wmf.select(1);
+        wmf.selectObject(0);
+        wmf.selectObject(1);
         wmf.rectangle(100, 100, 700, 500);
         wmf.ellipse(600, 400, 1300, 1000);
-        wmf.record(plume::metafile::META_POLYLINE, {3, 0, 0, 1440, 0, 1440, 1080});
+        wmf.words(plume::metafile::META_POLYLINE, {3, 0, 0, 1440, 0, 1440, 1080});
         seeds.append({placeable ? "shapes-placeable.wmf" : "shapes-raw.wmf",
-                      placeable ? wmf.finish(true, 0, 0, 1440, 1080, 1440) : wmf.finish(false)});
+                      placeable ? wmf.placeable(0, 0, 1440, 1080, 1440) : wmf.raw()});
     }
     QImage image(5, 3, QImage::Format_RGB32);
     image.fill(Qt::darkCyan);

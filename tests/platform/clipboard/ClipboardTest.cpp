@@ -8,8 +8,8 @@
 #include "support/ReferenceImage.h"
 #include "support/TestSupport.h"
 
-#include "SyntheticMetafile.h"
 #include "builders/EmfBuilder.h"
+#include "builders/WmfBuilder.h"
 
 #include <gtest/gtest.h>
 #include <QBuffer>
@@ -206,12 +206,12 @@ TEST(ClipboardOffer, PlaceableWmfAloneIsConvertedToAnEmfThatDrawsTheSame) {
 }
 
 TEST(ClipboardOffer, SyntheticRawWmfWithoutEmfIsConverted) {
-    synth::WmfWriter wmf;
-    wmf.window(0, 0, 2000, 1000);
+    test::WmfBuilder wmf;
+    wmf.setWindowOrg(0, 0).setWindowExt(2000, 1000);
     wmf.createBrush(0, 0x000000FF);
-    wmf.select(0);
+    wmf.selectObject(0);
     wmf.rectangle(0, 0, 1000, 500);
-    auto data = offer({{target::kWmf, wmf.finish(false)}});
+    auto data = offer({{target::kWmf, wmf.raw()}});
     EXPECT_TRUE(offerHasFormat(*data, kFormatMetafilePicture));
     Expected<PicturePtr> picture = pictureFromOffer(*data, kFormatEnhancedMetafile);
     ASSERT_TRUE(picture) << picture.error().toStdString();

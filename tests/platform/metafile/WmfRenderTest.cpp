@@ -3,7 +3,7 @@
 #include "builders/EmfBuilder.h"
 #include "support/ReferenceImage.h"
 #include "support/TestSupport.h"
-#include "support/WmfBuilder.h"
+#include "builders/WmfBuilder.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 #include "platform/picture/PictureIo.h"
 #include "support/TestSupport.h"
 
-#include "SyntheticMetafile.h"
 #include "builders/EmfBuilder.h"
+#include "builders/WmfBuilder.h"
 
 #include <gtest/gtest.h>
 #include <QImage>
@@ -49,13 +49,13 @@ class PlumeconvTest : public ::testing::Test {
         test::writeFileBytes(emfPath, emf.build());
 
         // Placeable WMF, 2 x 1 inches.
-        synth::WmfWriter wmf;
-        wmf.window(0, 0, 2880, 1440);
+        test::WmfBuilder wmf;
+        wmf.setWindowOrg(0, 0).setWindowExt(2880, 1440);
         wmf.createBrush(0, 0x0000FF);
-        wmf.select(0);
+        wmf.selectObject(0);
         wmf.ellipse(0, 0, 2880, 1440);
         wmfPath = dir.filePath("drawing.wmf");
-        test::writeFileBytes(wmfPath, wmf.finish(true, 0, 0, 2880, 1440, 1440));
+        test::writeFileBytes(wmfPath, wmf.placeable(0, 0, 2880, 1440, 1440));
     }
     QString out(const QString& name) const { return dir.filePath(name); }
 
