@@ -1,7 +1,7 @@
 // Import of a drawing of about 1 MB into folders of 100, 1,000 and 10,000 numbered files:
 // from the command to the new file stored, listed and selected (the clipboard read, the
 // folder scan for the next number, the exclusive write and the list refresh).
-#include "SyntheticMetafile.h"
+#include "builders/EmfBuilder.h"
 #include "main_window/fmMain.h"
 #include "platform/clipboard/ClipboardFormats.h"
 #include "platform/base/Cp932.h"
@@ -44,7 +44,7 @@ void BM_ImportIntoNumberedFolder(benchmark::State& state) {
                    QStringLiteral("%1.wmf").arg(i, 3, 10, QLatin1Char('0')));
         file.open(QIODevice::WriteOnly);
     }
-    const QByteArray emf = synth::busyDrawing(35'000);
+    const QByteArray emf = test::busyDrawing(35'000);
     state.counters["emf_bytes"] = double(emf.size());
 
     fmMain window;

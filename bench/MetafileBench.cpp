@@ -4,7 +4,7 @@
 //
 //   build/release/bench/MetafileBench --benchmark_filter=.
 
-#include "SyntheticMetafile.h"
+#include "builders/EmfBuilder.h"
 #include "platform/metafile/Metafile.h"
 
 #include <benchmark/benchmark.h>
@@ -20,7 +20,7 @@ using namespace plume;
 const QByteArray& drawing(int records) {
     static std::map<int, QByteArray> made;
     auto it = made.find(records);
-    if (it == made.end()) it = made.emplace(records, synth::busyDrawing(records)).first;
+    if (it == made.end()) it = made.emplace(records, test::busyDrawing(records)).first;
     return it->second;
 }
 

@@ -11,7 +11,7 @@
 #include "platform/thumbnails/ThumbnailGrid.h"
 #include "platform/thumbnails/ThumbnailGridFacade.h"
 
-#include "SyntheticMetafile.h"
+#include "builders/WmfBuilder.h"
 
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
@@ -40,14 +40,16 @@ QByteArray generatedDrawing(int seed, int width, int height) {
         state = state * 1664525u + 1013904223u;
         return int((state >> 8) % quint32(std::max(1, range)));
     };
-    plume::synth::WmfWriter wmf;
-    wmf.window(0, 0, width, height);
+    plume::test::WmfBuilder wmf;
+    // The header these drawings have always had: eight object slots.
+    wmf.setObjectCount(8);
+    wmf.setWindowOrg(0, 0).setWindowExt(width, height);
     for (int shape = 0; shape < 40; ++shape) {
         const int colour = next(0xffffff);
         wmf.createPen(0, 10 + next(40), uint32_t(colour));
         wmf.createBrush(0, uint32_t(next(0xffffff)));
-        wmf.select(0);
-        wmf.select(1);
+        wmf.selectObject(0);
+        wmf.selectObject(1);
         const int l = next(width), t = next(height);
         const int r = std::min(width, l + 50 + next(width / 3));
         const int b = std::min(height, t + 50 + next(height / 3));
@@ -59,12 +61,12 @@ QByteArray generatedDrawing(int seed, int width, int height) {
                 wmf.rectangle(l, t, r, b);
                 break;
             default:  // four points
-                wmf.record(META_POLYLINE, {4, l, t, r, t, l, b, r, b});
+                wmf.words(META_POLYLINE, {4, l, t, r, t, l, b, r, b});
         }
-        wmf.record(META_DELETEOBJECT, {0});
-        wmf.record(META_DELETEOBJECT, {1});
+        wmf.words(META_DELETEOBJECT, {0});
+        wmf.words(META_DELETEOBJECT, {1});
     }
-    return wmf.finish(true, 0, 0, width, height, 1440);
+    return wmf.placeable(0, 0, width, height, 1440);
 }
 
 QString sharedDir() {

@@ -2,7 +2,8 @@
 // WMF files made record by record (one family of records each), and a few raster files, so
 // the search starts from valid structure in every branch of the loader.
 
-#include "SyntheticMetafile.h"
+#include "builders/EmfBuilder.h"
+#include "builders/WmfBuilder.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -10,10 +11,14 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
-using namespace plume::synth;
+using plume::metafile::EmfRecordType;
+using plume::test::busyDrawing;
+using plume::test::EmfBuilder;
+using plume::test::WmfBuilder;
 
 bool write(const QDir& dir, const QString& name, const QByteArray& bytes) {
     QFile file(dir.filePath(name));
@@ -44,57 +49,55 @@ int main(int argc, char** argv) {
     seeds.append({"busy-50.emf", busyDrawing(50, 200, 150)});
     seeds.append({"busy-400.emf", busyDrawing(400, 400, 300)});
     {
-        EmfWriter emf(120, 90);
+        EmfBuilder emf(120, 90);
         emf.createPen(1, 2, 3, 0x0000FF);
         emf.createBrush(2, 2, 0x00FF00, 3);  // hatched
-        emf.select(1);
-        emf.select(2);
+        emf.selectObject(1).selectObject(2);
         emf.rectangle(5, 5, 60, 40);
         emf.ellipse(50, 30, 110, 80);
-        emf.poly16(EmfRecordType::Polygon16, {{10, 80}, {40, 50}, {70, 85}});
-        emf.poly16(EmfRecordType::Polyline16, {{0, 0}, {119, 89}, {0, 89}});
+        emf.poly(uint32_t(EmfRecordType::Polygon16), {{10, 80}, {40, 50}, {70, 85}});
+        emf.poly(uint32_t(EmfRecordType::Polyline16), {{0, 0}, {119, 89}, {0, 89}});
         emf.deleteObject(1);
-        seeds.append({"shapes.emf", emf.finish()});
+        seeds.append({"shapes.emf", emf.build()});
     }
     {
-        EmfWriter emf(200, 60);
-        emf.createFont(1, -20, QStringLiteral("MS Gothic"), 128);
-        emf.select(1);
-        emf.record(EmfRecordType::SetTextColor, {0x0000FF});
-        emf.record(EmfRecordType::SetBkMode, {1});
-        emf.textOut(5, 5, QStringLiteral("Plume 図形"), 18);
-        emf.textOut(5, 30, QStringLiteral("abc"));
-        seeds.append({"text.emf", emf.finish()});
+        EmfBuilder emf(200, 60);
+        const QString text = QStringLiteral("Plume 図形");
+        emf.createFont(1, -20, 400, QStringLiteral("MS Gothic"), 0, 128);
+        emf.selectObject(1).setTextColor(0x0000FF).setBkMode(1);
+        emf.extTextOutW(5, 5, text, 0, std::vector<int>(size_t(text.size()), 18), {0, 0, -1, -1});
+        emf.extTextOutW(5, 30, QStringLiteral("abc"), 0, {}, {0, 0, -1, -1});
+        seeds.append({"text.emf", emf.build()});
     }
     {
-        EmfWriter emf(100, 100);
-        emf.stretchDib(10, 10, 80, 80, 7, 5);
-        seeds.append({"bitmap.emf", emf.finish()});
+        // A 7 x 5 gradient stretched over most of the picture.
+        QImage gradient(7, 5, QImage::Format_RGB32);
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 7; ++x)
+                gradient.setPixel(x, y, qRgb(128, (4 - y) * 255 / 4, x * 255 / 6));
+        EmfBuilder emf(100, 100);
+        emf.stretchDiBits(10, 10, 80, 80, gradient, 0x00CC0020);  // SRCCOPY
+        seeds.append({"bitmap.emf", emf.build()});
     }
     {
-        EmfWriter emf(100, 100);
-        emf.record(EmfRecordType::SaveDc, {});
-        emf.record(EmfRecordType::SetMapMode, {8});
-        emf.record(EmfRecordType::SetWindowExtEx, {1000, 1000});
-        emf.record(EmfRecordType::SetViewportExtEx, {100, 100});
+        EmfBuilder emf(100, 100);
+        emf.saveDc().setMapMode(8).setWindowExt(1000, 1000).setViewportExt(100, 100);
         emf.rectangle(100, 100, 900, 900);
-        emf.record(EmfRecordType::RestoreDc, {-1});
-        emf.moveTo(0, 0);
-        emf.lineTo(99, 99);
-        seeds.append({"mapmode.emf", emf.finish()});
+        emf.restoreDc(-1).moveTo(0, 0).lineTo(99, 99);
+        seeds.append({"mapmode.emf", emf.build()});
     }
     for (bool placeable : {true, false}) {
-        WmfWriter wmf;
-        wmf.window(0, 0, 1440, 1080);
+        WmfBuilder wmf;
+        wmf.setWindowOrg(0, 0).setWindowExt(1440, 1080);
         wmf.createPen(0, 20, 0x000000);
         wmf.createBrush(0, 0x00FFFF);
-        wmf.select(0);
-        wmf.select(1);
+        wmf.selectObject(0);
+        wmf.selectObject(1);
         wmf.rectangle(100, 100, 700, 500);
         wmf.ellipse(600, 400, 1300, 1000);
-        wmf.record(plume::metafile::META_POLYLINE, {3, 0, 0, 1440, 0, 1440, 1080});
+        wmf.words(plume::metafile::META_POLYLINE, {3, 0, 0, 1440, 0, 1440, 1080});
         seeds.append({placeable ? "shapes-placeable.wmf" : "shapes-raw.wmf",
-                      placeable ? wmf.finish(true, 0, 0, 1440, 1080, 1440) : wmf.finish(false)});
+                      placeable ? wmf.placeable(0, 0, 1440, 1080, 1440) : wmf.raw()});
     }
     QImage image(5, 3, QImage::Format_RGB32);
     image.fill(Qt::darkCyan);

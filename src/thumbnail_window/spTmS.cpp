@@ -81,6 +81,15 @@ spTmS::spTmS(ThumbnailRenderer renderer, std::shared_ptr<ThumbnailCache> cache)
     buildControls();
     resize(pixels(kDesignClientWidth), pixels(kDesignClientHeight));
     m_placement = new FramePlacement(*this);
+    // A window manager may keep the focus elsewhere (focus-stealing prevention) and never
+    // activate the window; its thumbnails are listed all the same once it is up.
+    m_activationFallback = new QTimer(this);
+    m_activationFallback->setObjectName(QStringLiteral("activationFallback"));
+    m_activationFallback->setSingleShot(true);
+    m_activationFallback->setInterval(250);
+    connect(m_activationFallback, &QTimer::timeout, this, [this] {
+        if (isVisible()) Form_Activate();
+    });
 }
 
 spTmS::~spTmS() = default;
@@ -181,11 +190,7 @@ void spTmS::Act(QWidget& xFrm, const QString& sPh, QString& sFL) {
     show();
     raise();
     activateWindow();
-    // A window manager may keep the focus elsewhere (focus-stealing prevention) and never
-    // activate the window; its thumbnails are listed all the same once it is up.
-    QTimer::singleShot(250, this, [this] {
-        if (isVisible()) Form_Activate();
-    });
+    m_activationFallback->start();
     if (isVisible()) loop.exec(QEventLoop::DialogExec);
     m_modalLoop = nullptr;
 

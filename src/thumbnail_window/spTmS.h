@@ -13,6 +13,7 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QSplitter;
+class QTimer;
 class QToolButton;
 
 namespace plume {
@@ -96,6 +97,8 @@ class spTmS : public QWidget {
     bool m_loaded = false;
 
     FramePlacement* m_placement = nullptr;
+    // Lists the thumbnails shortly after showing when no activation came.
+    QTimer* m_activationFallback = nullptr;
     QString m_thumbDataFileName;
     QEventLoop* m_modalLoop = nullptr;
 };

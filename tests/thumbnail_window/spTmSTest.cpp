@@ -1,8 +1,8 @@
 // The thumbnail chooser on the offscreen platform: placement, the group "THUMB", the option
 // strip, picking and closing, listing once per opening.
-#include "platform/desktop/Usr.h"
 #include "environment/YIni.h"
 #include "platform/base/Twips.h"
+#include "platform/desktop/Usr.h"
 #include "support/TestSupport.h"
 #include "thumbnail_window/spTmS.h"
 
@@ -307,7 +307,9 @@ TEST_F(Chooser, ActivatingAgainDoesNotListAgainButTheNextOpeningDoes) {
         QEvent back(QEvent::WindowActivate);
         QCoreApplication::sendEvent(&m_window, &back);
         // Past the moment the window lists by itself when no activation came.
-        QTest::qWait(300);
+        const auto* fallback = m_window.findChild<QTimer*>(QStringLiteral("activationFallback"));
+        ASSERT_NE(fallback, nullptr);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !fallback->isActive(); }, 10000));
         listingsWhileOpen = m_window.IkThumb().listingCount();
     });
     EXPECT_EQ(listingsWhileOpen, 1);

@@ -58,10 +58,11 @@ QClipboard* systemClipboard() {
 // once the owner has failed to answer, and data beyond the size limit is refused.
 class OfferReader {
   public:
-    explicit OfferReader(const QMimeData& offer) : m_offer(offer) {
+    explicit OfferReader(const QMimeData& offer, qint64 silentOwnerMs = kSilentOwnerMs)
+        : m_offer(offer), m_silentOwnerMs(silentOwnerMs) {
         m_clock.start();
         m_targets = offer.formats();
-        if (m_targets.isEmpty() && m_clock.elapsed() >= kSilentOwnerMs) m_silent = true;
+        if (m_targets.isEmpty() && m_clock.elapsed() >= m_silentOwnerMs) m_silent = true;
     }
 
     bool offers(QLatin1String target) const { return m_targets.contains(target); }
@@ -77,7 +78,7 @@ class OfferReader {
         wait.start();
         QByteArray bytes = m_offer.data(QString(target));
         if (bytes.isEmpty()) {
-            if (wait.elapsed() >= kSilentOwnerMs) m_silent = true;
+            if (wait.elapsed() >= m_silentOwnerMs) m_silent = true;
             note(QStringLiteral("クリップボードのデータを受け取れません (%1)").arg(target));
             return std::nullopt;
         }
@@ -100,6 +101,7 @@ class OfferReader {
 
   private:
     const QMimeData& m_offer;
+    const qint64 m_silentOwnerMs;
     QElapsedTimer m_clock;
     QStringList m_targets;
     bool m_silent = false;
@@ -254,8 +256,8 @@ bool offerHasFormat(const QMimeData& offer, int format) {
     return hasFormatIn(reader, format);
 }
 
-Expected<PicturePtr> pictureFromOffer(const QMimeData& offer, int format) {
-    OfferReader reader(offer);
+Expected<PicturePtr> pictureFromOffer(const QMimeData& offer, int format, qint64 silentOwnerMs) {
+    OfferReader reader(offer, silentOwnerMs);
     return pictureIn(reader, format);
 }
 

@@ -6,8 +6,8 @@
 // owner that does not answer ends the read with an error instead of freezing the interface.
 
 #include "platform/base/Expected.h"
-#include "platform/picture/Picture.h"
 #include "platform/metafile/format/MetafileFormat.h"
+#include "platform/picture/Picture.h"
 
 #include <QByteArray>
 #include <memory>
@@ -41,8 +41,11 @@ using metafile::hasWmfSignature;
 
 // The same questions and answers as the clipboard operations below, on one offer (whatever
 // its source). Used by the operations and by tests that build offers of their own.
+// silentOwnerMs is kSilentOwnerMs but for tests, which give an owner that does not answer
+// without making it wait that long.
 bool offerHasFormat(const QMimeData& offer, int format);
-Expected<PicturePtr> pictureFromOffer(const QMimeData& offer, int format);
+Expected<PicturePtr> pictureFromOffer(const QMimeData& offer, int format,
+                                      qint64 silentOwnerMs = kSilentOwnerMs);
 Expected<std::unique_ptr<QMimeData>> offerForPicture(const Picture& picture);
 
 // 1. Whether the clipboard holds format 3 (metafile picture) or 14 (enhanced metafile).

@@ -2,7 +2,7 @@
 
 #include "platform/metafile/format/EmfReader.h"
 #include "platform/metafile/Metafile.h"
-#include "support/EmfBuilder.h"
+#include "builders/EmfBuilder.h"
 #include "support/RecordingSink.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #include "platform/metafile/format/Dib.h"
 #include "platform/metafile/format/WmfDocument.h"
 #include "support/TestSupport.h"
-#include "support/WmfBuilder.h"
+#include "builders/WmfBuilder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Reference-image tests of the GDI player: one feature per case, each picture written by the
 // EMF builder and rendered at its own size (96x96 pixels unless said otherwise).
 
-#include "support/EmfBuilder.h"
+#include "builders/EmfBuilder.h"
 #include "support/ReferenceImage.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // EMR_GRADIENTFILL: rectangles shade across or down, triangles from each corner's colour.
 
-#include "support/EmfBuilder.h"
+#include "builders/EmfBuilder.h"
 #include "support/ReferenceImage.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // runaway allocation (also run under the asan preset).
 
 #include "platform/metafile/Metafile.h"
-#include "support/EmfBuilder.h"
+#include "builders/EmfBuilder.h"
 #include "support/ReferenceImage.h"
 #include "support/TestSupport.h"
 

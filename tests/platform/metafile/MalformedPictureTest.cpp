@@ -5,7 +5,8 @@
 #include "platform/picture/Picture.h"
 #include "platform/picture/PictureIo.h"
 
-#include "SyntheticMetafile.h"
+#include "builders/EmfBuilder.h"
+#include "builders/WmfBuilder.h"
 
 #include <gtest/gtest.h>
 #include <QPainter>
@@ -15,7 +16,7 @@ namespace plume {
 namespace {
 
 using metafile::EmfRecordType;
-using synth::EmfWriter;
+using test::EmfBuilder;
 
 // Loads and, when that works, renders at a small size. Returns whether a picture came out.
 bool loadAndRender(const QByteArray& bytes, const std::string& label) {
@@ -37,7 +38,7 @@ void setU32(QByteArray& bytes, qsizetype offset, uint32_t value) {
 }
 
 QByteArray smallDrawing() {
-    return synth::busyDrawing(60, 200, 150);
+    return test::busyDrawing(60, 200, 150);
 }
 
 // Offsets of every record in an EMF made here (each record's size field is trusted: these
@@ -97,35 +98,31 @@ TEST(MalformedPicture, RecordSizesThatCannotBeTrusted) {
 }
 
 TEST(MalformedPicture, CountsFarBeyondTheData) {
-    EmfWriter emf(100, 100);
-    // EMR_POLYLINE16 claiming two billion points but carrying three.
-    synth::Bytes b;
-    b.i32(0).i32(0).i32(100).i32(100).u32(0x7FFFFFFF);
-    for (int i = 0; i < 3; ++i) b.i16(10 * i).i16(20);
-    emf.record(EmfRecordType::Polyline16, b.data());
+    EmfBuilder emf(100, 100);
+    // EMR_POLYLINE16 claiming two billion points but carrying three: (0, 20), (10, 20), (20, 20).
+    emf.record(uint32_t(EmfRecordType::Polyline16),
+               {0, 0, 100, 100, 0x7FFFFFFF, 0x00140000, 0x0014000A, 0x00140014});
     // EMR_EXTTEXTOUTW whose string and Dx offsets point far outside the record.
-    synth::Bytes t;
-    t.i32(0).i32(0).i32(-1).i32(-1).u32(1).u32(0).u32(0);
-    t.i32(5).i32(5).u32(0x40000000).u32(0x7FFFFFF0).u32(0).i32(0).i32(0).i32(-1).i32(-1);
-    t.u32(0xFFFFFFF0);
-    emf.record(EmfRecordType::ExtTextOutW, t.data());
+    emf.record(uint32_t(EmfRecordType::ExtTextOutW),
+               {0, 0, 0xFFFFFFFF, 0xFFFFFFFF, 1, 0, 0, 5, 5, 0x40000000, 0x7FFFFFF0, 0, 0, 0,
+                0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFF0});
     emf.rectangle(10, 10, 50, 50);
-    EXPECT_TRUE(loadAndRender(emf.finish(), "counts"))
+    EXPECT_TRUE(loadAndRender(emf.build(), "counts"))
         << "bad records are skipped or end the picture, the header alone still makes one";
 }
 
 // Extents inside a drawing are MalformedInput's; these are the pictures' own sizes.
 TEST(MalformedPicture, ZeroAndNegativePictureSizes) {
     for (auto [w, h] : std::vector<std::pair<int, int>>{{0, 0}, {1, 0}, {-500, 300}}) {
-        EmfWriter emf(w, h);
+        EmfBuilder emf(w, h);
         emf.rectangle(0, 0, 10, 10);
-        loadAndRender(emf.finish(), "frame " + std::to_string(w) + "x" + std::to_string(h));
+        loadAndRender(emf.build(), "frame " + std::to_string(w) + "x" + std::to_string(h));
     }
-    synth::WmfWriter wmf;
-    wmf.window(0, 0, 0, 0);
+    test::WmfBuilder wmf;
+    wmf.setWindowOrg(0, 0).setWindowExt(0, 0);
     wmf.rectangle(-32768, -32768, 32767, 32767);
-    loadAndRender(wmf.finish(true, 0, 0, 0, 0, 0), "placeable, zero bounds and units");
-    loadAndRender(wmf.finish(false), "raw, zero window");
+    loadAndRender(wmf.placeable(0, 0, 0, 0, 0), "placeable, zero bounds and units");
+    loadAndRender(wmf.raw(), "raw, zero window");
 }
 
 TEST(MalformedPicture, FilesThatAreNoPicture) {

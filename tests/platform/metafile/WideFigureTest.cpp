@@ -4,7 +4,7 @@
 // the state the DC gives them (clip, brush pattern, ROP2, transform, background).
 
 #include "platform/metafile/Metafile.h"
-#include "support/EmfBuilder.h"
+#include "builders/EmfBuilder.h"
 #include "support/ReferenceImage.h"
 
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 #include "platform/metafile/format/MetafileFormat.h"
 #include "support/RecordingSink.h"
 #include "support/TestSupport.h"
-#include "support/WmfBuilder.h"
+#include "builders/WmfBuilder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 #include "platform/metafile/Metafile.h"
 #include "platform/metafile/format/WmfDocument.h"
-#include "support/EmfBuilder.h"
+#include "builders/EmfBuilder.h"
 #include "support/ReferenceImage.h"
 #include "support/TestSupport.h"
-#include "support/WmfBuilder.h"
+#include "builders/WmfBuilder.h"
 
 #include <gtest/gtest.h>
 

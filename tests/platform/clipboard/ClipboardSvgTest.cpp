@@ -10,7 +10,7 @@
 #include "support/ReferenceImage.h"
 #include "support/TestSupport.h"
 
-#include "SyntheticMetafile.h"
+#include "builders/EmfBuilder.h"
 
 #include <gtest/gtest.h>
 #include <QImage>
@@ -102,14 +102,14 @@ TEST(ClipboardSvg, StaysVectorWhereSvgCanSayIt) {
 }
 
 TEST(ClipboardSvg, ManyPatternFillsDoNotBecomeAsManyImages) {
-    synth::EmfWriter emf(400, 400);
+    test::EmfBuilder emf(400, 400);
     emf.createBrush(1, 2, 0x000000FF, 5);  // BS_HATCHED, HS_DIAGCROSS, red
-    emf.select(1);
+    emf.selectObject(1);
     for (int i = 0; i < kMaxSvgPatches + 500; ++i) {
         const int x = (i * 7) % 390, y = (i * 13) % 390;
         emf.rectangle(x, y, x + 10, y + 10);
     }
-    Expected<PicturePtr> picture = pictureFromBytes(emf.finish());
+    Expected<PicturePtr> picture = pictureFromBytes(emf.build());
     ASSERT_TRUE(picture) << picture.error().toStdString();
     const QByteArray svg = offeredSvg(*picture.value());
     EXPECT_TRUE(QSvgRenderer(svg).isValid());

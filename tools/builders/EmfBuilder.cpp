@@ -1,7 +1,9 @@
-#include "support/EmfBuilder.h"
+#include "builders/EmfBuilder.h"
 
 #include "platform/metafile/format/MetafileFormat.h"
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace plume::test {
@@ -422,6 +424,17 @@ EmfBuilder& EmfBuilder::patBlt(int x, int y, int cx, int cy, uint32_t rop) {
     return record(uint32_t(EmfRecordType::BitBlt), p);
 }
 
+EmfBuilder& EmfBuilder::setHandleCount(uint16_t count) {
+    m_handles = count;
+    return *this;
+}
+
+EmfBuilder& EmfBuilder::setDeviceMicrometers(int cx, int cy) {
+    m_deviceMicrometersX = cx;
+    m_deviceMicrometersY = cy;
+    return *this;
+}
+
 QByteArray EmfBuilder::build() const {
     // ENHMETAHEADER with the micrometre extension (108 bytes): a 1920x1080 reference screen at
     // exactly 96 dpi.
@@ -435,7 +448,7 @@ QByteArray EmfBuilder::build() const {
     const uint32_t total = 108 + uint32_t(m_records.size()) + 20;
     appendU32(out, total);
     appendU32(out, m_count + 2);
-    appendU16(out, 64);
+    appendU16(out, m_handles);
     appendU16(out, 0);
     appendU32(out, 0);
     appendU32(out, 0);
@@ -447,8 +460,8 @@ QByteArray EmfBuilder::build() const {
     appendU32(out, 0);
     appendU32(out, 0);
     appendU32(out, 0);
-    appendI32(out, 508000);
-    appendI32(out, 285750);
+    appendI32(out, m_deviceMicrometersX);
+    appendI32(out, m_deviceMicrometersY);
     out.append(m_records);
     appendU32(out, 14);  // EMR_EOF
     appendU32(out, 20);
@@ -456,6 +469,81 @@ QByteArray EmfBuilder::build() const {
     appendU32(out, 16);
     appendU32(out, 20);
     return out;
+}
+
+QByteArray busyDrawing(int records, int width, int height, bool withText) {
+    EmfBuilder emf(width, height);
+    // The header these drawings have always had: 16 handles, a 508 x 286 mm screen.
+    emf.setHandleCount(16).setDeviceMicrometers(508000, 286000);
+    uint32_t state = 12345;
+    const auto next = [&state](int range) {
+        state = state * 1103515245u + 12345u;
+        return int((state >> 8) % uint32_t(std::max(1, range)));
+    };
+    if (withText) emf.createFont(3, -16, 400, QStringLiteral("Arial"), 0, 1);
+    if (withText) emf.selectObject(3);
+    // The numbers of one record are drawn last argument first, the order in which GCC made
+    // the drawings the benchmarks have always measured; spelt out, every compiler draws the same.
+    const auto box = [&next](int x, int y, int spread) {
+        const int bottom = y + 10 + next(spread);
+        return std::array<int, 4>{x, y, x + 10 + next(spread), bottom};
+    };
+    const auto nearby = [&next](int x, int y) {
+        const int dy = next(40);
+        return std::pair<int, int>(x + next(40), y + dy);
+    };
+    while (emf.recordCount() < records) {
+        const int x = next(width - 40), y = next(height - 40);
+        switch (next(10)) {
+            case 0: {
+                const auto colour = uint32_t(next(0xFFFFFF));
+                emf.createPen(1, 0, 1 + next(4), colour);
+                emf.selectObject(1);
+                break;
+            }
+            case 1: {
+                const auto hatch = uint32_t(next(6));
+                const auto colour = uint32_t(next(0xFFFFFF));
+                emf.createBrush(2, next(3) == 0 ? 2 : 0, colour, hatch);
+                emf.selectObject(2);
+                break;
+            }
+            case 2: {
+                const auto [l, t, r, b] = box(x, y, 30);
+                emf.rectangle(l, t, r, b);
+                break;
+            }
+            case 3: {
+                const auto [l, t, r, b] = box(x, y, 30);
+                emf.ellipse(l, t, r, b);
+                break;
+            }
+            case 4:
+            case 5: {
+                std::vector<std::pair<int, int>> points;
+                for (int i = 0; i < 6; ++i) points.push_back(nearby(x, y));
+                emf.poly(uint32_t(next(2) ? EmfRecordType::Polyline16 : EmfRecordType::Polygon16),
+                         points);
+                break;
+            }
+            case 6: {
+                emf.moveTo(x, y);
+                const auto [toX, toY] = nearby(x, y);
+                emf.lineTo(toX, toY);
+                break;
+            }
+            case 7:
+                if (withText && next(4) == 0)
+                    emf.extTextOutW(x, y, QStringLiteral("Plume"), 0, {}, {0, 0, -1, -1});
+                else
+                    emf.rectangle(x, y, x + 5, y + 5);
+                break;
+            default:
+                emf.deleteObject(1 + next(2));
+                break;
+        }
+    }
+    return emf.build();
 }
 
 }  // namespace plume::test

@@ -1,12 +1,13 @@
 // Pictures: loading by content, saving in the picture's own format, own sizes, raster limits
 // and rendering at own size and stretched.
 
+#include "platform/base/Twips.h"
 #include "platform/picture/Picture.h"
 #include "platform/picture/PictureIo.h"
-#include "platform/base/Twips.h"
 #include "support/TestSupport.h"
 
-#include "SyntheticMetafile.h"
+#include "builders/EmfBuilder.h"
+#include "builders/WmfBuilder.h"
 
 #include <gtest/gtest.h>
 #include <QBuffer>
@@ -22,12 +23,12 @@ using test::writeFileBytes;
 
 // An EMF of the given own size (at 96 DPI) with a red rectangle in its top-left quarter.
 QByteArray quarterEmf(int width, int height) {
-    synth::EmfWriter emf(width, height);
+    test::EmfBuilder emf(width, height);
     emf.createBrush(1, 0, 0x0000FF);  // BS_SOLID, COLORREF red
-    emf.select(1);
-    emf.select(0x80000008);  // NULL_PEN stock object
+    emf.selectObject(1);
+    emf.selectObject(0x80000008);  // NULL_PEN stock object
     emf.rectangle(0, 0, width / 2, height / 2);
-    return emf.finish();
+    return emf.build();
 }
 
 QImage twoColourImage(QSize size, QColor left, QColor right) {
@@ -48,10 +49,12 @@ QByteArray encoded(const QImage& image, const char* format) {
 
 // A BMP header (BITMAPFILEHEADER + BITMAPINFOHEADER) that claims a size but carries no pixels.
 QByteArray bmpClaiming(int width, int height) {
-    synth::Bytes b;
-    b.u8('B').u8('M').u32(54).u32(0).u32(54);
-    b.u32(40).i32(width).i32(height).u16(1).u16(32).u32(0).u32(0).i32(2835).i32(2835).u32(0).u32(0);
-    return b.data();
+    QByteArray b("BM");
+    for (uint32_t v : {54u, 0u, 54u, 40u, uint32_t(width), uint32_t(height)}) test::appendU32(b, v);
+    test::appendU16(b, 1);
+    test::appendU16(b, 32);
+    for (uint32_t v : {0u, 0u, 2835u, 2835u, 0u, 0u}) test::appendU32(b, v);
+    return b;
 }
 
 double screenScale() {
@@ -65,10 +68,10 @@ TEST(LoadPicture, ChoosesTheKindByContentNotByName) {
     const QString wmfNamedPng = dir.filePath("drawing.png");
     writeFileBytes(emfNamedBmp, quarterEmf(120, 80));
     writeFileBytes(pngNamedWmf, encoded(twoColourImage({7, 5}, Qt::red, Qt::blue), "PNG"));
-    synth::WmfWriter wmf;
-    wmf.window(0, 0, 1440, 720);
+    test::WmfBuilder wmf;
+    wmf.setWindowOrg(0, 0).setWindowExt(1440, 720);
     wmf.rectangle(0, 0, 720, 360);
-    writeFileBytes(wmfNamedPng, wmf.finish(true, 0, 0, 1440, 720, 1440));
+    writeFileBytes(wmfNamedPng, wmf.placeable(0, 0, 1440, 720, 1440));
 
     Expected<PicturePtr> emf = loadPicture(emfNamedBmp);
     ASSERT_TRUE(emf) << emf.error().toStdString();
@@ -93,10 +96,10 @@ TEST(LoadPicture, OwnSizeOfVectorIsTheFrameAtScreenDpiAndOfRasterItsPixels) {
     EXPECT_NEAR(emf.value()->size().height(), 360 * scale, 1.0);
 
     // Bounds 2880 x 1440 units at 1440 units per inch: 2 x 1 inches.
-    synth::WmfWriter wmf;
-    wmf.window(0, 0, 2880, 1440);
+    test::WmfBuilder wmf;
+    wmf.setWindowOrg(0, 0).setWindowExt(2880, 1440);
     wmf.ellipse(0, 0, 2880, 1440);
-    Expected<PicturePtr> placeable = pictureFromBytes(wmf.finish(true, 0, 0, 2880, 1440, 1440));
+    Expected<PicturePtr> placeable = pictureFromBytes(wmf.placeable(0, 0, 2880, 1440, 1440));
     ASSERT_TRUE(placeable) << placeable.error().toStdString();
     EXPECT_NEAR(placeable.value()->size().width(), 192 * scale, 1.0);
     EXPECT_NEAR(placeable.value()->size().height(), 96 * scale, 1.0);
@@ -185,12 +188,12 @@ TEST(SavePicture, TransparentPartsOfARasterBecomeWhiteInTheBitmap) {
 }
 
 TEST(SavePicture, WmfPictureIsWrittenAsEnhancedMetafile) {
-    synth::WmfWriter wmf;
-    wmf.window(0, 0, 1440, 1440);
+    test::WmfBuilder wmf;
+    wmf.setWindowOrg(0, 0).setWindowExt(1440, 1440);
     wmf.createBrush(0, 0x00FF00);
-    wmf.select(0);
+    wmf.selectObject(0);
     wmf.rectangle(100, 100, 1000, 1000);
-    Expected<PicturePtr> picture = pictureFromBytes(wmf.finish(true, 0, 0, 1440, 1440, 1440));
+    Expected<PicturePtr> picture = pictureFromBytes(wmf.placeable(0, 0, 1440, 1440, 1440));
     ASSERT_TRUE(picture) << picture.error().toStdString();
 
     QTemporaryDir dir;

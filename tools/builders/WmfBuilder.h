@@ -1,9 +1,9 @@
 #pragma once
 
-// Writes WMF files record by record for tests, so that each test's picture can be read in
-// its source: `WmfBuilder w; w.createPen(0, 1, 0x0000FF).selectObject(0).lineTo(10, 10);`
-// then `w.placeable(...)` or `w.raw()`. Coordinates are given x before y; the builder stores
-// them in the order each record wants.
+// Writes WMF files record by record for tests, benchmarks and fuzz seeds, so that each
+// picture can be read in its source: `WmfBuilder w; w.createPen(0, 1,
+// 0x0000FF).selectObject(0).lineTo(10, 10);` then `w.placeable(...)` or `w.raw()`. Coordinates are
+// given x before y; the builder stores them in the order each record wants.
 
 #include "platform/metafile/format/MetafileFormat.h"
 
@@ -118,6 +118,11 @@ class WmfBuilder {
                          bool withEof = true) const;
 
     int recordCount() const { return m_count; }
+    // The header's number of object slots: the number of objects created unless set.
+    WmfBuilder& setObjectCount(int count) {
+        m_objectSlots = count;
+        return *this;
+    }
 
   private:
     WmfBuilder& color(uint16_t function, uint32_t colorRef);
@@ -126,6 +131,7 @@ class WmfBuilder {
     QByteArray m_records;
     int m_count = 0;
     int m_objects = 0;
+    int m_objectSlots = -1;
     uint32_t m_maxRecordWords = 3;
 };
 

@@ -1,8 +1,9 @@
 #pragma once
 
-// Writes EMF files record by record, so that test pictures are readable code rather than
-// binary blobs. Coordinates are logical units; the reference device is a 96-dpi screen, so at
-// the default mapping one logical unit is one pixel of a picture rendered at its own size.
+// Writes EMF files record by record, so that the pictures of tests, benchmarks and fuzz seeds
+// are readable code rather than binary blobs. Coordinates are logical units; the reference device
+// is a 96-dpi screen, so at the default mapping one logical unit is one pixel of a picture rendered
+// at its own size.
 
 #include <QByteArray>
 #include <QImage>
@@ -96,6 +97,13 @@ class EmfBuilder {
     // EMR_BITBLT without a bitmap (a pattern operation such as PATCOPY or DSTINVERT).
     EmfBuilder& patBlt(int x, int y, int cx, int cy, uint32_t rop);
 
+    // The header's handle count and reference-device size in micrometres: 64 handles and a
+    // 1920 x 1080 screen at exactly 96 dpi unless set.
+    EmfBuilder& setHandleCount(uint16_t count);
+    EmfBuilder& setDeviceMicrometers(int cx, int cy);
+    // Records so far, header and EMR_EOF included.
+    int recordCount() const { return int(m_count) + 2; }
+
     // The file: header (bounds, frame, sizes and counts filled in) + records + EMR_EOF.
     QByteArray build() const;
 
@@ -106,7 +114,15 @@ class EmfBuilder {
     int m_width, m_height;
     QByteArray m_records;
     uint32_t m_count = 0;
+    uint16_t m_handles = 64;
+    int m_deviceMicrometersX = 508000, m_deviceMicrometersY = 285750;
 };
+
+// A busy drawing of about `records` records inside width x height pixels: pens and brushes
+// created, selected and deleted, rectangles, ellipses, 16-bit polylines and polygons, lines
+// and now and then a short text. A fixed recipe, so every run draws the same; the benchmarks
+// measure these drawings.
+QByteArray busyDrawing(int records, int width = 1000, int height = 1000, bool withText = true);
 
 // Little-endian appenders, for tests that write records by hand.
 void appendU16(QByteArray& out, uint16_t v);

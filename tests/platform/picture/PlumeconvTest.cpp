@@ -3,7 +3,8 @@
 #include "platform/picture/PictureIo.h"
 #include "support/TestSupport.h"
 
-#include "SyntheticMetafile.h"
+#include "builders/EmfBuilder.h"
+#include "builders/WmfBuilder.h"
 
 #include <gtest/gtest.h>
 #include <QImage>
@@ -40,21 +41,21 @@ class PlumeconvTest : public ::testing::Test {
   protected:
     void SetUp() override {
         // A 240 x 120 drawing: a blue rectangle over its left half.
-        synth::EmfWriter emf(240, 120);
+        test::EmfBuilder emf(240, 120);
         emf.createBrush(1, 0, 0xFF0000);  // COLORREF blue
-        emf.select(1);
+        emf.selectObject(1);
         emf.rectangle(0, 0, 120, 120);
         emfPath = dir.filePath("drawing.emf");
-        test::writeFileBytes(emfPath, emf.finish());
+        test::writeFileBytes(emfPath, emf.build());
 
         // Placeable WMF, 2 x 1 inches.
-        synth::WmfWriter wmf;
-        wmf.window(0, 0, 2880, 1440);
+        test::WmfBuilder wmf;
+        wmf.setWindowOrg(0, 0).setWindowExt(2880, 1440);
         wmf.createBrush(0, 0x0000FF);
-        wmf.select(0);
+        wmf.selectObject(0);
         wmf.ellipse(0, 0, 2880, 1440);
         wmfPath = dir.filePath("drawing.wmf");
-        test::writeFileBytes(wmfPath, wmf.finish(true, 0, 0, 2880, 1440, 1440));
+        test::writeFileBytes(wmfPath, wmf.placeable(0, 0, 2880, 1440, 1440));
     }
     QString out(const QString& name) const { return dir.filePath(name); }
 

@@ -8,7 +8,8 @@
 #include "support/ReferenceImage.h"
 #include "support/TestSupport.h"
 
-#include "SyntheticMetafile.h"
+#include "builders/EmfBuilder.h"
+#include "builders/WmfBuilder.h"
 
 #include <gtest/gtest.h>
 #include <QBuffer>
@@ -17,7 +18,6 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QSvgRenderer>
-#include <QThread>
 
 namespace plume {
 namespace {
@@ -33,11 +33,11 @@ QByteArray capture(const char* name) {
 // An EMF of the given own size (96 DPI) whose body is `rectangles` filled rectangles, so that
 // EMFs made with different counts differ in size and can be told apart.
 QByteArray emfWith(int rectangles, int width = 120, int height = 80) {
-    synth::EmfWriter emf(width, height);
+    test::EmfBuilder emf(width, height);
     emf.createBrush(1, 0, 0x00FF0000);  // BS_SOLID, blue
-    emf.select(1);
+    emf.selectObject(1);
     for (int i = 0; i < rectangles; ++i) emf.rectangle(i, i, width / 2 + i, height / 2 + i);
-    return emf.finish();
+    return emf.build();
 }
 
 QByteArray pngBytes() {
@@ -206,12 +206,12 @@ TEST(ClipboardOffer, PlaceableWmfAloneIsConvertedToAnEmfThatDrawsTheSame) {
 }
 
 TEST(ClipboardOffer, SyntheticRawWmfWithoutEmfIsConverted) {
-    synth::WmfWriter wmf;
-    wmf.window(0, 0, 2000, 1000);
+    test::WmfBuilder wmf;
+    wmf.setWindowOrg(0, 0).setWindowExt(2000, 1000);
     wmf.createBrush(0, 0x000000FF);
-    wmf.select(0);
+    wmf.selectObject(0);
     wmf.rectangle(0, 0, 1000, 500);
-    auto data = offer({{target::kWmf, wmf.finish(false)}});
+    auto data = offer({{target::kWmf, wmf.raw()}});
     EXPECT_TRUE(offerHasFormat(*data, kFormatMetafilePicture));
     Expected<PicturePtr> picture = pictureFromOffer(*data, kFormatEnhancedMetafile);
     ASSERT_TRUE(picture) << picture.error().toStdString();
@@ -221,6 +221,7 @@ TEST(ClipboardOffer, SyntheticRawWmfWithoutEmfIsConverted) {
 
 // An owner that lists targets but answers none of them, slowly: Qt's X11 clipboard gives
 // back empty data after its wait runs out.
+// Offers every metafile target and answers each read with nothing, at once.
 class SilentOffer : public QMimeData {
   public:
     QStringList formats() const override {
@@ -234,14 +235,20 @@ class SilentOffer : public QMimeData {
   protected:
     QVariant retrieveData(const QString&, QMetaType) const override {
         ++asked;
-        QThread::msleep(kSilentOwnerMs + 50);
         return {};
     }
 };
 
 TEST(ClipboardOffer, AnOwnerThatDoesNotAnswerIsAskedOnceOnly) {
+    // An empty answer that comes quickly is a refusal of that target: the next one is asked.
+    SilentOffer refusing;
+    EXPECT_FALSE(pictureFromOffer(refusing, kFormatEnhancedMetafile));
+    EXPECT_EQ(refusing.asked,
+              qsizetype(std::size(target::kEmfTargets) + std::size(target::kWmfTargets)));
+
+    // One that comes after the silent-owner wait (here: no wait at all) ends the read.
     SilentOffer silent;
-    Expected<PicturePtr> picture = pictureFromOffer(silent, kFormatEnhancedMetafile);
+    Expected<PicturePtr> picture = pictureFromOffer(silent, kFormatEnhancedMetafile, 0);
     EXPECT_FALSE(picture);
     EXPECT_EQ(silent.asked, 1);
     EXPECT_TRUE(picture.error().contains(QStringLiteral("応答"))) << picture.error().toStdString();
@@ -279,9 +286,9 @@ TEST(ClipboardPictureOffer, AWmfPictureGoesAsItsEmfConversion) {
 
 TEST(ClipboardPictureOffer, HugeVectorPictureGetsAReducedRaster) {
     // 100,000 x 50,000 pixels at 96 DPI: far beyond any raster Plume makes.
-    synth::EmfWriter emf(100000, 50000);
+    test::EmfBuilder emf(100000, 50000);
     emf.rectangle(0, 0, 50000, 25000);
-    Expected<PicturePtr> picture = pictureFromBytes(emf.finish());
+    Expected<PicturePtr> picture = pictureFromBytes(emf.build());
     ASSERT_TRUE(picture) << picture.error().toStdString();
     Expected<std::unique_ptr<QMimeData>> made = offerForPicture(*picture.value());
     ASSERT_TRUE(made) << made.error().toStdString();
@@ -298,14 +305,14 @@ TEST(ClipboardPictureOffer, HugeVectorPictureGetsAReducedRaster) {
 // shape covers the middle.
 TEST(ClipboardPictureOffer, RenditionsAreDrawnWholeWhereAPreviewStopsShort) {
     const int width = 3000, height = 2000;
-    synth::EmfWriter emf(width, height);
+    test::EmfBuilder emf(width, height);
     emf.createBrush(1, 0, 0x00FF0000);  // BS_SOLID, blue
-    emf.select(1);
+    emf.selectObject(1);
     for (int i = 0; i < kHeavyDrawingFills; ++i) emf.rectangle(i % 7, i % 5, width, height);
     emf.createBrush(2, 0, 0x0000FF00);  // green, drawn last
-    emf.select(2);
+    emf.selectObject(2);
     emf.rectangle(width / 4, height / 4, width * 3 / 4, height * 3 / 4);
-    Expected<PicturePtr> picture = pictureFromBytes(emf.finish());
+    Expected<PicturePtr> picture = pictureFromBytes(emf.build());
     ASSERT_TRUE(picture) << picture.error().toStdString();
     const QSize size = picture.value()->size();
 

@@ -1,4 +1,4 @@
-#include "support/WmfBuilder.h"
+#include "builders/WmfBuilder.h"
 
 #include <algorithm>
 
@@ -299,7 +299,7 @@ QByteArray WmfBuilder::raw(bool withEof) const {
     put16(out, 9);       // header words
     put16(out, 0x0300);  // version
     put32(out, static_cast<uint32_t>((18 + body.size()) / 2));
-    put16(out, m_objects);
+    put16(out, m_objectSlots >= 0 ? m_objectSlots : m_objects);
     put32(out, m_maxRecordWords);
     put16(out, 0);
     out.append(body);
