@@ -67,6 +67,8 @@ int main(int argc, char** argv) {
         emf.selectObject(1).setTextColor(0x0000FF).setBkMode(1);
         emf.extTextOutW(5, 5, text, 0, std::vector<int>(size_t(text.size()), 18), {0, 0, -1, -1});
         emf.extTextOutW(5, 30, QStringLiteral("abc"), 0, {}, {0, 0, -1, -1});
+        emf.smallTextOut(5, 45, QStringLiteral("small"), 0x300);  // bytes, no rectangle
+        emf.smallTextOut(60, 45, QStringLiteral("wide"), 0x4, {60, 45, 90, 58});  // clipped
         seeds.append({"text.emf", emf.build()});
     }
     {
@@ -77,6 +79,12 @@ int main(int argc, char** argv) {
                 gradient.setPixel(x, y, qRgb(128, (4 - y) * 255 / 4, x * 255 / 6));
         EmfBuilder emf(100, 100);
         emf.stretchDiBits(10, 10, 80, 80, gradient, 0x00CC0020);  // SRCCOPY
+        // The same bitmap as an embedded PNG (BI_PNG).
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        gradient.save(&buffer, "PNG");
+        emf.stretchDiBitsPng(20, 20, 40, 40, gradient.size(), png);
         seeds.append({"bitmap.emf", emf.build()});
     }
     {

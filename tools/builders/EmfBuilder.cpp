@@ -331,6 +331,27 @@ EmfBuilder& EmfBuilder::extTextOutA(int x, int y, const QByteArray& bytes) {
     return record(uint32_t(EmfRecordType::ExtTextOutA), p);
 }
 
+EmfBuilder& EmfBuilder::smallTextOut(int x, int y, const QString& text, uint32_t options,
+                                     std::array<int, 4> rect) {
+    QByteArray p;
+    appendI32(p, x);
+    appendI32(p, y);
+    appendU32(p, uint32_t(text.size()));
+    appendU32(p, options);
+    appendU32(p, 1);  // GM_COMPATIBLE
+    appendF32(p, 0);
+    appendF32(p, 0);
+    if (!(options & 0x100)) appendRect(p, rect[0], rect[1], rect[2], rect[3]);
+    for (QChar c : text) {
+        if (options & 0x200)
+            p.append(char(c.unicode() & 0xff));
+        else
+            appendU16(p, c.unicode());
+    }
+    pad4(p);
+    return record(uint32_t(EmfRecordType::SmallTextOut), p);
+}
+
 std::pair<QByteArray, QByteArray> EmfBuilder::dib(const QImage& source, int bitCount,
                                                   bool topDown) {
     QImage image = source;
@@ -385,6 +406,26 @@ std::pair<QByteArray, QByteArray> EmfBuilder::dib(const QImage& source, int bitC
 EmfBuilder& EmfBuilder::stretchDiBits(int x, int y, int cx, int cy, const QImage& image,
                                       uint32_t rop, int bitCount, bool topDown) {
     const auto [info, bits] = dib(image, bitCount, topDown);
+    return stretchDiBitsRecord(x, y, cx, cy, image.size(), info, bits, rop);
+}
+
+EmfBuilder& EmfBuilder::stretchDiBitsPng(int x, int y, int cx, int cy, QSize size,
+                                         const QByteArray& png) {
+    QByteArray info;  // BITMAPINFOHEADER with BI_PNG and no bit count
+    appendU32(info, 40);
+    appendI32(info, size.width());
+    appendI32(info, size.height());
+    appendU16(info, 1);
+    appendU16(info, 0);
+    appendU32(info, 5);
+    appendU32(info, uint32_t(png.size()));
+    for (int i = 0; i < 4; ++i) appendU32(info, 0);
+    return stretchDiBitsRecord(x, y, cx, cy, size, info, png, 0x00CC0020);  // SRCCOPY
+}
+
+EmfBuilder& EmfBuilder::stretchDiBitsRecord(int x, int y, int cx, int cy, QSize size,
+                                            const QByteArray& info, const QByteArray& bits,
+                                            uint32_t rop) {
     // EMR_STRETCHDIBITS fixed part: 8 + 16 + 4*14 = 80 bytes.
     const uint32_t offBmi = 80;
     QByteArray p;
@@ -393,8 +434,8 @@ EmfBuilder& EmfBuilder::stretchDiBits(int x, int y, int cx, int cy, const QImage
     appendI32(p, y);
     appendI32(p, 0);
     appendI32(p, 0);
-    appendI32(p, image.width());
-    appendI32(p, image.height());
+    appendI32(p, size.width());
+    appendI32(p, size.height());
     appendU32(p, offBmi);
     appendU32(p, uint32_t(info.size()));
     appendU32(p, offBmi + uint32_t(info.size()));

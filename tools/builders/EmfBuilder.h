@@ -89,11 +89,17 @@ class EmfBuilder {
                             std::array<int, 4> rect = {0, 0, 0, 0});
     // EMR_EXTTEXTOUTA with raw 8-bit bytes.
     EmfBuilder& extTextOutA(int x, int y, const QByteArray& bytes);
+    // EMR_SMALLTEXTOUT: the rectangle is written unless `options` has ETO_NO_RECT (0x100); with
+    // ETO_SMALL_CHARS (0x200) each character is stored as its low byte.
+    EmfBuilder& smallTextOut(int x, int y, const QString& text, uint32_t options,
+                             std::array<int, 4> rect = {0, 0, 0, 0});
 
     // Bitmaps: EMR_STRETCHDIBITS with `image` stored as a DIB of `bitCount` bits (1, 4, 8, 24
     // or 32; 1/4/8 use the image's colour table), bottom-up unless topDown.
     EmfBuilder& stretchDiBits(int x, int y, int cx, int cy, const QImage& image, uint32_t rop,
                               int bitCount = 24, bool topDown = false);
+    // EMR_STRETCHDIBITS whose bits are a PNG file (BI_PNG) of `size` pixels, as given.
+    EmfBuilder& stretchDiBitsPng(int x, int y, int cx, int cy, QSize size, const QByteArray& png);
     // EMR_BITBLT without a bitmap (a pattern operation such as PATCOPY or DSTINVERT).
     EmfBuilder& patBlt(int x, int y, int cx, int cy, uint32_t rop);
 
@@ -111,6 +117,9 @@ class EmfBuilder {
     static std::pair<QByteArray, QByteArray> dib(const QImage& image, int bitCount, bool topDown);
 
   private:
+    EmfBuilder& stretchDiBitsRecord(int x, int y, int cx, int cy, QSize size,
+                                    const QByteArray& info, const QByteArray& bits, uint32_t rop);
+
     int m_width, m_height;
     QByteArray m_records;
     uint32_t m_count = 0;

@@ -1,9 +1,10 @@
 // EmfReader: header checks, the record chain, and the decoding of records into sink calls.
 
-#include "platform/metafile/format/EmfReader.h"
-#include "platform/metafile/Metafile.h"
 #include "builders/EmfBuilder.h"
+#include "platform/metafile/Metafile.h"
+#include "platform/metafile/format/EmfReader.h"
 #include "support/RecordingSink.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -134,6 +135,47 @@ TEST(EmfReader, TextFieldsAreCheckedAndDecoded) {
     PlaybackStats stats;
     EXPECT_EQ(play(broken, &stats), QStringList{QStringLiteral("rectangle 0,0,1,1")});
     EXPECT_EQ(stats.recordsSkipped, 1);
+}
+
+TEST(EmfReader, SmallTextOutDrawsByteAndWideTextWithOrWithoutItsRectangle) {
+    // ETO_SMALL_CHARS (0x200) stores the low byte of each UTF-16 unit: 0xE9 is U+00E9 whatever
+    // the font's code page; a Symbol face maps its bytes as in ExtTextOutW. The flag itself
+    // is the record's and does not reach the sink.
+    const QByteArray bytes = EmfBuilder(96, 96)
+                                 .smallTextOut(1, 2, QStringLiteral("A\u00e9"), 0x200 | 0x100)
+                                 .smallTextOut(3, 4, QStringLiteral("\u20acb"), 0x4, {5, 6, 70, 80})
+                                 .smallTextOut(7, 8, QStringLiteral("x"), 0x200 | 0x2, {1, 1, 9, 9})
+                                 .createFont(1, -12, 400, QStringLiteral("Symbol"), 0, 2)
+                                 .selectObject(1)
+                                 .smallTextOut(0, 0, QStringLiteral("a"), 0x300)
+                                 .build();
+    EXPECT_EQ(play(bytes).filter(QStringLiteral("text")),
+              (QStringList{QStringLiteral("text 1,2 \"A\u00e9\" options 256 rect 0,0,0,0 dx "),
+                           QStringLiteral("text 3,4 \"\u20acb\" options 4 rect 5,6,70,80 dx "),
+                           QStringLiteral("text 7,8 \"x\" options 2 rect 1,1,9,9 dx "),
+                           QStringLiteral("text 0,0 \"\u03b1\" options 256 rect 0,0,0,0 dx ")}));
+
+    // More characters than the record holds: the record is skipped, the picture goes on.
+    for (const uint32_t options : {0x300u, 0x100u, 0u}) {
+        QByteArray broken = EmfBuilder(96, 96)
+                                .smallTextOut(1, 2, QStringLiteral("abcd"), options)
+                                .rectangle(0, 0, 1, 1)
+                                .build();
+        putU32(broken, 108 + 8 + 8, 5);  // cChars: one more than the record holds
+        PlaybackStats stats;
+        EXPECT_EQ(play(broken, &stats), QStringList{QStringLiteral("rectangle 0,0,1,1")});
+        EXPECT_EQ(stats.recordsSkipped, 1);
+    }
+}
+
+TEST(EmfReader, SmallTextOutOfARealFileGivesBothLines) {
+    const QString path = plume::test::sharedDataDir() +
+                         QStringLiteral("/metafile-corpus/emf/hughbe__image-type_test-3.emf");
+    const QByteArray file = plume::test::readFileBytes(path);
+    if (file.isEmpty()) GTEST_SKIP() << "no shared corpus";
+    const QStringList texts = play(file).filter(QStringLiteral("text"));
+    EXPECT_EQ(texts.filter(QStringLiteral("\"Text8 from U_EMRSMALLTEXTOUT\"")).size(), 1);
+    EXPECT_EQ(texts.filter(QStringLiteral("\"Text16 from U_EMRSMALLTEXTOUT\"")).size(), 1);
 }
 
 TEST(EmfReader, WideTextInSymbolFontsBecomesTheCharactersItStandsFor) {

@@ -701,7 +701,7 @@ std::optional<RecordOutcome> EmfDecoder::playClipping(
     }
 }
 
-// Text (MS-EMF 2.3.5.8, 2.3.5.9, 2.3.5.32).
+// Text (MS-EMF 2.3.5.8, 2.3.5.9, 2.3.5.32, 2.3.5.37).
 std::optional<RecordOutcome> EmfDecoder::playTextRecords(
     [[maybe_unused]] EmfRecordType type, [[maybe_unused]] uint32_t rawType,
     [[maybe_unused]] BoundedReader& in, [[maybe_unused]] std::span<const uint8_t> record) {
@@ -732,10 +732,40 @@ std::optional<RecordOutcome> EmfDecoder::playTextRecords(
                     return RecordOutcome::Damaged;
             return in.ok() ? RecordOutcome::Played : RecordOutcome::Damaged;
         }
+        case EmfRecordType::SmallTextOut:
+            return playSmallText(in) ? RecordOutcome::Played : RecordOutcome::Damaged;
 
         default:
             return std::nullopt;
     }
+}
+
+bool EmfDecoder::playSmallText(BoundedReader& in) {
+    // EMR_SMALLTEXTOUT (MS-EMF 2.3.5.37): reference point, character count, options, graphics
+    // mode, scales, a rectangle only without ETO_NO_RECT, then the characters right after it,
+    // with no Dx. ETO_SMALL_CHARS stores each UTF-16 code unit as its low byte (the recorder
+    // uses it only when every high byte is zero), so a byte is the code unit itself, not a
+    // character of the font's code page.
+    TextRun run;
+    run.reference = in.pointL();
+    const uint32_t chars = in.u32();
+    run.options = in.u32();
+    run.graphicsMode = in.u32() == 2 ? GraphicsMode::Advanced : GraphicsMode::Compatible;
+    run.exScale = in.f32();
+    run.eyScale = in.f32();
+    if (!(run.options & textOut::NoRect)) run.rect = in.rectL();
+    if (!in.ok()) return false;
+    const bool small = run.options & textOut::SmallChars;
+    const uint64_t charBytes = uint64_t(chars) * (small ? 1 : 2);
+    if (charBytes > in.remaining()) return false;
+    run.text.resize(qsizetype(chars));
+    for (uint32_t i = 0; i < chars; ++i)
+        run.text[qsizetype(i)] = QChar(small ? char16_t(in.u8()) : char16_t(in.u16()));
+    // The flag is the record's own; the sink knows only ExtTextOut's options.
+    run.options &= ~textOut::SmallChars;
+    run.text = symbolFontToUnicode(run.text, m_dc.font().face);
+    m_sink.extTextOut(run);
+    return true;
 }
 
 // Bitmaps (MS-EMF 2.3.1).

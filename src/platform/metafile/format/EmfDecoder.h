@@ -78,6 +78,7 @@ class EmfDecoder {
     bool readRegion(BoundedReader& in, uint32_t size, RegionData& out);
     std::optional<DibRef> dibAt(const BoundedReader& in, uint32_t usage, uint32_t offBmi,
                                 uint32_t cbBmi, uint32_t offBits, uint32_t cbBits) const;
+    bool playSmallText(BoundedReader& in);
     bool playText(BoundedReader& in, std::span<const uint8_t> record, bool wide, GraphicsMode mode,
                   float exScale, float eyScale);
     bool playBlit(EmfRecordType type, BoundedReader& in);

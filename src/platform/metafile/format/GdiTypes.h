@@ -127,7 +127,7 @@ inline constexpr uint32_t NoUpdateCp = 0, UpdateCp = 1, Left = 0, Right = 2, Cen
 // ExtTextOut options (ExtTextOutOptions, MS-EMF 2.1.11).
 namespace textOut {
 inline constexpr uint32_t Opaque = 0x0002, Clipped = 0x0004, GlyphIndex = 0x0010,
-                          RtlReading = 0x0080, NoRect = 0x0100, Pdy = 0x2000;
+                          RtlReading = 0x0080, NoRect = 0x0100, SmallChars = 0x0200, Pdy = 0x2000;
 }
 
 // Stock objects (StockObject, MS-EMF 2.1.31): an object index with the top bit set.

@@ -114,6 +114,7 @@ enum class EmfRecordType : uint32_t {
     PolyTextOutA = 96,
     PolyTextOutW = 97,
     SetIcmMode = 98,
+    SmallTextOut = 108,
     AlphaBlend = 114,
     SetLayout = 115,
     TransparentBlt = 116,
