@@ -7,6 +7,7 @@
 #include "builders/WmfBuilder.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 #include <QImage>
 #include <QPainter>
 #include <QProcess>
@@ -35,6 +36,41 @@ ProcessRun plumeconv(const QStringList& args,
     }
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             QString::fromUtf8(process.readAllStandardError())};
+}
+
+// A 2 x 2 RGB PNG of one colour whose second row is filtered with `secondFilter` (0 is
+// "none"; above 4 is no filter at all, which libpng reports as damaged image data).
+QByteArray rgbPng(QRgb color, uint8_t secondFilter) {
+    const auto chunk = [](QByteArray& out, const char* type, const QByteArray& data) {
+        const auto be32 = [&out](uint32_t v) {
+            for (int shift = 24; shift >= 0; shift -= 8) out.append(char((v >> shift) & 0xff));
+        };
+        be32(uint32_t(data.size()));
+        const QByteArray typed = QByteArray(type, 4) + data;
+        out.append(typed);
+        be32(uint32_t(
+            crc32(0, reinterpret_cast<const Bytef*>(typed.constData()), uInt(typed.size()))));
+    };
+    QByteArray header;
+    for (const uint32_t side : {2u, 2u})
+        for (int shift = 24; shift >= 0; shift -= 8) header.append(char((side >> shift) & 0xff));
+    header.append("\x08\x02\x00\x00\x00", 5);  // 8 bits, RGB, deflate, no interlace
+    QByteArray rows;
+    for (const uint8_t filter : {uint8_t(0), secondFilter}) {
+        rows.append(char(filter));
+        for (int x = 0; x < 2; ++x)
+            rows.append(char(qRed(color))).append(char(qGreen(color))).append(char(qBlue(color)));
+    }
+    QByteArray packed(int(compressBound(uLong(rows.size()))), '\0');
+    uLongf packedSize = uLongf(packed.size());
+    compress(reinterpret_cast<Bytef*>(packed.data()), &packedSize,
+             reinterpret_cast<const Bytef*>(rows.constData()), uLong(rows.size()));
+    packed.resize(qsizetype(packedSize));
+    QByteArray png("\x89PNG\r\n\x1a\n", 8);
+    chunk(png, "IHDR", header);
+    chunk(png, "IDAT", packed);
+    chunk(png, "IEND", {});
+    return png;
 }
 
 class PlumeconvTest : public ::testing::Test {
@@ -170,6 +206,26 @@ TEST_F(PlumeconvTest, ErrorsAreOneLineOnStderrWithANonZeroExit) {
         EXPECT_EQ(run.stderrText.count('\n'), 1) << label << ": " << run.stderrText.toStdString();
     }
     EXPECT_FALSE(QFile::exists(out("x.png"))) << "a failed run writes no output";
+}
+
+TEST_F(PlumeconvTest, DamagedEmbeddedPngLeavesStderrEmpty) {
+    // The intact PNG draws; the damaged one is left out quietly, the rest of the picture drawn.
+    test::EmfBuilder emf(90, 30);
+    emf.createBrush(1, 0, 0xFF0000);
+    emf.selectObject(1);
+    emf.rectangle(0, 0, 30, 30);
+    emf.stretchDiBitsPng(30, 0, 30, 30, QSize(2, 2), rgbPng(qRgb(255, 0, 0), 0));
+    emf.stretchDiBitsPng(60, 0, 30, 30, QSize(2, 2), rgbPng(qRgb(0, 255, 0), 9));
+    const QString path = dir.filePath("damaged-png.emf");
+    test::writeFileBytes(path, emf.build());
+    const ProcessRun run = plumeconv({path, out("damaged-png.png")});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.stderrText, QString());
+    const QImage image(out("damaged-png.png"));
+    ASSERT_EQ(image.size(), QSize(90, 30));
+    EXPECT_EQ(image.pixelColor(15, 15), QColor(Qt::blue));
+    EXPECT_EQ(image.pixelColor(45, 15), QColor(Qt::red));
+    EXPECT_EQ(image.pixelColor(75, 15), QColor(Qt::white));
 }
 
 TEST_F(PlumeconvTest, RunsWithoutAnyDisplay) {

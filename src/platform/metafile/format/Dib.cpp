@@ -2,12 +2,17 @@
 
 #include "platform/metafile/format/BoundedReader.h"
 
+#include <png.h>
 #include <QBuffer>
 #include <QByteArray>
 #include <QImageReader>
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <vector>
 
 namespace plume::metafile {
 namespace {
@@ -84,10 +89,9 @@ std::array<QRgb, 256> buildColorTable(std::span<const uint8_t> info, const DibHe
     return table;
 }
 
-// An embedded PNG cut at its last whole, well-formed chunk and closed with a proper IEND.
-// Qt hands PNG data to libpng with libpng's own error handler, which prints to stderr when a
-// chunk is damaged; a picture whose image data is whole but whose ending is not (as some
-// writers leave it) then decodes quietly. Empty when there is no PNG signature.
+// An embedded PNG cut at its last whole, well-formed chunk and closed with a proper IEND, so
+// a picture whose image data is whole but whose ending is not (as some writers leave it)
+// still decodes. Empty when there is no PNG signature.
 QByteArray wellFormedPng(std::span<const uint8_t> bytes) {
     static constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
     static constexpr uint8_t kEnd[12] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
@@ -110,38 +114,131 @@ QByteArray wellFormedPng(std::span<const uint8_t> bytes) {
     return closed;
 }
 
+// Embedded PNGs are read with libpng directly: Qt's reader leaves libpng's default error
+// handler in place, which prints damaged data ("bad adaptive filter value") to stderr. Here
+// errors and warnings land in PngSource::error and nothing is printed.
+struct PngSource {
+    const QByteArray* data = nullptr;
+    qsizetype at = 0;
+    char error[128] = {};
+};
+
+void pngRead(png_structp png, png_bytep out, png_size_t length) {
+    auto* source = static_cast<PngSource*>(png_get_io_ptr(png));
+    if (length > size_t(source->data->size() - source->at))
+        png_error(png, "unexpected end of data");
+    std::memcpy(out, source->data->constData() + source->at, length);
+    source->at += qsizetype(length);
+}
+
+void pngError(png_structp png, png_const_charp message) {
+    auto* source = static_cast<PngSource*>(png_get_error_ptr(png));
+    std::snprintf(source->error, sizeof source->error, "%s", message);
+    png_longjmp(png, 1);
+}
+
+void pngWarning(png_structp, png_const_charp) {}
+
+// Reads the header and asks for 8-bit pixels laid out as QImage::Format_ARGB32. No objects
+// with destructors live between setjmp and the calls that may jump back.
+bool readPngHeader(png_structp png, png_infop info, png_uint_32* width, png_uint_32* height) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_set_user_limits(png, kMaxRasterSide, kMaxRasterSide);
+    png_read_info(png, info);
+    *width = png_get_image_width(png, info);
+    *height = png_get_image_height(png, info);
+    png_set_expand(png);
+    png_set_scale_16(png);
+    png_set_gray_to_rgb(png);
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+    png_set_bgr(png);
+    png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+#else
+    png_set_swap_alpha(png);
+    png_set_filler(png, 0xFF, PNG_FILLER_BEFORE);
+#endif
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    return png_get_rowbytes(png, info) == size_t{*width} * 4;
+}
+
+bool readPngRows(png_structp png, png_bytepp rows) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_read_image(png, rows);
+    return true;
+}
+
+std::optional<QImage> decodePng(const QByteArray& data, QString* error) {
+    PngSource source;
+    source.data = &data;
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &source, pngError, pngWarning);
+    if (!png) return std::nullopt;
+    png_infop info = png_create_info_struct(png);
+    png_set_read_fn(png, &source, pngRead);
+    png_uint_32 width = 0, height = 0;
+    QImage image;
+    std::vector<png_bytep> rows;
+    bool ok = info && readPngHeader(png, info, &width, &height);
+    if (ok && qint64{width} * height > kMaxRasterPixels) {
+        setError(
+            error,
+            QStringLiteral("embedded image of %1 × %2 pixels is too large").arg(width).arg(height));
+        png_destroy_read_struct(&png, &info, nullptr);
+        return std::nullopt;
+    }
+    if (ok) {
+        image = QImage(int(width), int(height), QImage::Format_ARGB32);
+        ok = !image.isNull();
+        if (ok) {
+            rows.resize(height);
+            for (png_uint_32 y = 0; y < height; ++y) rows[y] = image.scanLine(int(y));
+            ok = readPngRows(png, rows.data());
+        }
+    }
+    png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+    if (!ok) {
+        setError(error, QStringLiteral("embedded PNG image cannot be read: %1")
+                            .arg(QString::fromUtf8(source.error)));
+        return std::nullopt;
+    }
+    return image;
+}
+
 std::optional<QImage> decodeEmbedded(std::span<const uint8_t> bits, const DibHeader& header,
                                      bool keepAlpha, QString* error) {
-    QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bits.data()),
-                                              static_cast<qsizetype>(bits.size()));
+    std::optional<QImage> decoded;
     if (header.compression == kBiPng) {
-        data = wellFormedPng(bits);
+        const QByteArray data = wellFormedPng(bits);
         if (data.isEmpty()) {
             setError(error, QStringLiteral("embedded PNG image has no PNG signature"));
             return std::nullopt;
         }
+        decoded = decodePng(data, error);
+        if (!decoded) return std::nullopt;
+    } else {
+        QBuffer buffer;
+        buffer.setData(QByteArray::fromRawData(reinterpret_cast<const char*>(bits.data()),
+                                               static_cast<qsizetype>(bits.size())));
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer, "jpeg");
+        const QSize size = reader.size();
+        if (size.isValid() && (size.width() > kMaxRasterSide || size.height() > kMaxRasterSide ||
+                               qint64{size.width()} * size.height() > kMaxRasterPixels)) {
+            setError(error, QStringLiteral("embedded image of %1 × %2 pixels is too large")
+                                .arg(size.width())
+                                .arg(size.height()));
+            return std::nullopt;
+        }
+        decoded = reader.read();
+        if (decoded->isNull()) {
+            setError(
+                error,
+                QStringLiteral("embedded JPEG image cannot be read: %1").arg(reader.errorString()));
+            return std::nullopt;
+        }
     }
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, header.compression == kBiJpeg ? "jpeg" : "png");
-    const QSize size = reader.size();
-    if (size.isValid() && (size.width() > kMaxRasterSide || size.height() > kMaxRasterSide ||
-                           qint64{size.width()} * size.height() > kMaxRasterPixels)) {
-        setError(error, QStringLiteral("embedded image of %1 × %2 pixels is too large")
-                            .arg(size.width())
-                            .arg(size.height()));
-        return std::nullopt;
-    }
-    QImage image = reader.read();
-    if (image.isNull()) {
-        setError(error, QStringLiteral("embedded %1 image cannot be read: %2")
-                            .arg(header.compression == kBiJpeg ? "JPEG" : "PNG")
-                            .arg(reader.errorString()));
-        return std::nullopt;
-    }
-    return image.convertToFormat(keepAlpha ? QImage::Format_ARGB32_Premultiplied
-                                           : QImage::Format_RGB32);
+    return decoded->convertToFormat(keepAlpha ? QImage::Format_ARGB32_Premultiplied
+                                              : QImage::Format_RGB32);
 }
 
 // BI_RLE8 and BI_RLE4 (MS-WMF 2.1.1.7, "Compression"): runs, end-of-line, end-of-bitmap, delta
