@@ -319,6 +319,24 @@ TEST(DibTest, EmbeddedPngAndDeviceBitmap) {
     EXPECT_FALSE(decode(infoHeader(3, 2, 0, 5), Bytes{1, 2, 3}, false, DibColorUsage::Rgb, &error));
     EXPECT_TRUE(error.contains(QLatin1String("PNG")));
 
+    // Every PNG colour type comes out in the same pixel layout: palette, grey at 16 bits, and
+    // colour with an alpha channel (kept premultiplied when asked).
+    for (const QImage::Format format :
+         {QImage::Format_Indexed8, QImage::Format_Grayscale16, QImage::Format_ARGB32}) {
+        QImage kind = source.convertToFormat(format);
+        if (format == QImage::Format_ARGB32) kind.setPixel(0, 1, qRgba(255, 0, 0, 128));
+        QByteArray encoded;
+        QBuffer out(&encoded);
+        out.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(kind.save(&out, "PNG"));
+        const auto decoded = decode(infoHeader(3, 2, 0, 5), Bytes(encoded.begin(), encoded.end()),
+                                    format == QImage::Format_ARGB32);
+        ASSERT_TRUE(decoded) << int(format);
+        const QImage expected = kind.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        for (const QPoint p : {QPoint(0, 0), QPoint(2, 1), QPoint(0, 1)})
+            EXPECT_EQ(decoded->pixel(p), expected.pixel(p)) << int(format);
+    }
+
     // A damaged ending (the IEND chunk's type, or the chunk cut short) after whole image data
     // still gives the picture.
     Bytes damaged = bits;
