@@ -135,11 +135,18 @@ class Desktop {
     // Waits for a window titled `title` to appear and take the keyboard; gives its client area
     // ("x y width height").
     QList<int> waitForTitle(const QString& title) const {
-        QString text;
         if (probe({"wait", title, "20"}) != 0) return {};
-        probe({"geometry", title}, &text);
-        const QList<int> place = numbers(text);
-        return waitForFocus(place) ? place : QList<int>();
+        // A window may still be moved or resized after it appears (a dialog that restores
+        // its size, a window manager that places it): its place is read anew each time.
+        const QDeadlineTimer deadline(20000);
+        while (!deadline.hasExpired()) {
+            QString text;
+            probe({"geometry", title}, &text);
+            const QList<int> place = numbers(text);
+            if (place.size() == 4 && focused().mid(0, 4) == place) return place;
+            QThread::msleep(50);
+        }
+        return {};
     }
     // Waits until the window at `place` (its client area) has the keyboard.
     bool waitForFocus(const QList<int>& place) const {
@@ -160,6 +167,17 @@ class Desktop {
             QThread::msleep(50);
         }
         return {};
+    }
+    // Presses `key` until the window titled `title` is gone, at most three times, each time
+    // giving it five seconds to go.
+    bool pressUntilGone(const QString& key, const QString& title) const {
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            keys({key});
+            const QDeadlineTimer deadline(5000);
+            while (probe({"wait", title, "0"}) == 0 && !deadline.hasExpired()) QThread::msleep(50);
+            if (!deadline.hasExpired()) return true;
+        }
+        return false;
     }
     bool waitUntilGone(const QString& title) const {
         const QDeadlineTimer deadline(20000);
