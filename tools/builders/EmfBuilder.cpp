@@ -429,7 +429,8 @@ EmfBuilder& EmfBuilder::stretchDiBitsRecord(int x, int y, int cx, int cy, QSize 
     // EMR_STRETCHDIBITS fixed part: 8 + 16 + 4*14 = 80 bytes.
     const uint32_t offBmi = 80;
     QByteArray p;
-    appendRect(p, x, y, x + cx - 1, y + cy - 1);
+    // Bounds wrap around in 32 bits for the extreme rectangles of malformed-input tests.
+    appendRect(p, x, y, int32_t(int64_t(x) + cx - 1), int32_t(int64_t(y) + cy - 1));
     appendI32(p, x);
     appendI32(p, y);
     appendI32(p, 0);

@@ -4,11 +4,14 @@
 #include "platform/metafile/Metafile.h"
 #include "platform/metafile/format/EmfReader.h"
 #include "support/RecordingSink.h"
+#include "support/ReferenceImage.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <QStringList>
+#include <algorithm>
 
 using namespace plume::metafile;
 using plume::test::appendU32;
@@ -39,6 +42,23 @@ void putU32(QByteArray& bytes, qsizetype at, uint32_t v) {
     for (int i = 0; i < 4; ++i) bytes[at + i] = char((v >> (8 * i)) & 0xff);
 }
 
+// The header of `emf` grown to hold a description string at byte `at` (UTF-16, NUL ended), as
+// writers that put it at 88 or 100 of a longer header do.
+QByteArray withDescription(const QByteArray& emf, uint32_t at, const QString& text) {
+    QByteArray description(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    description.append(2, '\0');
+    const uint32_t oldSize = 108;
+    const uint32_t newSize =
+        std::max<uint32_t>(oldSize, (at + uint32_t(description.size()) + 3) / 4 * 4);
+    QByteArray bytes = emf.left(oldSize) + QByteArray(newSize - oldSize, '\0') + emf.mid(oldSize);
+    bytes.replace(at, description.size(), description);
+    putU32(bytes, 4, newSize);
+    putU32(bytes, 48, uint32_t(bytes.size()));
+    putU32(bytes, 60, uint32_t(text.size() + 1));  // nDescription
+    putU32(bytes, 64, at);                         // offDescription
+    return bytes;
+}
+
 }  // namespace
 
 TEST(EmfReader, HeaderGivesFrameDeviceAndRecords) {
@@ -58,6 +78,42 @@ TEST(EmfReader, HeaderGivesFrameDeviceAndRecords) {
     EXPECT_NEAR(doc.sizeAtDpi(96).width(), 96, 1e-9);
     EXPECT_NEAR(doc.sizeAtDpi(96).height(), 48, 1e-9);
     EXPECT_EQ(doc.toEmf(), bytes);
+}
+
+TEST(EmfReader, ExtensionFieldsAreReadOnlyWhereTheHeaderHoldsThem) {
+    // A 96 x 48 picture whose frame, at the header's 508 x 285.75 mm screen, is 96 x 48 device
+    // units: text taken for micrometres would make it tens of times larger.
+    const QByteArray plain = EmfBuilder(96, 48)
+                                 .createBrush(1, 0, 0x0000ff)
+                                 .selectObject(1)
+                                 .rectangle(0, 0, 48, 24)
+                                 .build();
+    const QString text = QStringLiteral("Plume drawing of a red corner");
+    for (uint32_t at : {88u, 100u}) {
+        SCOPED_TRACE(at);
+        const QByteArray bytes = withDescription(plain, at, text);
+        const EmfFile file = read(bytes);
+        EXPECT_EQ(file.header.deviceMicrometers, Size{});
+        EXPECT_EQ(file.header.deviceMillimeters, (Size{508, 286}));
+        EXPECT_EQ(file.records.size(), 5u);
+        const QImage image = plume::test::renderMetafile(bytes, {96, 48});
+        EXPECT_EQ(image.pixel(40, 20), qRgb(255, 0, 0));
+        EXPECT_EQ(image.pixel(60, 30), qRgb(255, 255, 255));
+    }
+    // Text after the extensions, or a description that does not fit in the header, leaves them.
+    EXPECT_EQ(read(withDescription(plain, 108, text)).header.deviceMicrometers,
+              (Size{508000, 285750}));
+    QByteArray outside = withDescription(plain, 108, text);
+    putU32(outside, 60, 1000);
+    putU32(outside, 64, 88);
+    EXPECT_EQ(read(outside).header.deviceMicrometers, (Size{508000, 285750}));
+    // A pixel format descriptor at byte 100 ends the fixed part there too.
+    QByteArray pixelFormat = withDescription(plain, 108, text);
+    putU32(pixelFormat, 60, 0);
+    putU32(pixelFormat, 64, 0);
+    putU32(pixelFormat, 88, 8);    // cbPixelFormat
+    putU32(pixelFormat, 92, 100);  // offPixelFormat
+    EXPECT_EQ(read(pixelFormat).header.deviceMicrometers, Size{});
 }
 
 TEST(EmfReader, RefusesWhatIsNoEmf) {

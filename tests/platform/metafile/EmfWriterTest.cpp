@@ -112,12 +112,13 @@ TEST(EmfWriterTest, OffsetsBecomeAbsoluteAndFollowSaveAndRestore) {
 TEST(EmfWriterTest, RegionObjectsBecomeDeviceClipRegions) {
     WmfBuilder w;
     // Window twice the viewport (the placeable box 0..100): logical 0..200 maps to 0..100.
+    // Region 0 would be no region (SelectClipRgn(NULL)): the brush takes slot 0.
     w.setWindowExt(200, 200)
-        .createRegion({{20, 40}}, {{{10, 30}}})
-        .selectClipRegion(0)
         .createBrush(0, 0xFF)
-        .words(0x0228, {0, 1})  // META_FILLREGION region 0, brush 1
-        .deleteObject(0)
+        .createRegion({{20, 40}}, {{{10, 30}}})
+        .selectClipRegion(1)
+        .words(0x0228, {1, 0})  // META_FILLREGION region 1, brush 0
+        .deleteObject(1)
         .rectangle(0, 0, 200, 200);
     const auto records = walk(convert(w.placeable(0, 0, 100, 100, 96)));
     const auto clip = std::find_if(records.begin(), records.end(),
@@ -131,7 +132,7 @@ TEST(EmfWriterTest, RegionObjectsBecomeDeviceClipRegions) {
     const auto fill = std::find_if(records.begin(), records.end(),
                                    [](const EmfRecord& r) { return r.type == 71; });
     ASSERT_NE(fill, records.end());
-    EXPECT_EQ(fill->i(5), 2);  // brush in slot 1 is EMF object 2
+    EXPECT_EQ(fill->i(5), 1);  // brush in slot 0 is EMF object 1
     // Deleting the region writes nothing; the brush slot stays the EMF's.
     EXPECT_EQ(std::count_if(records.begin(), records.end(),
                             [](const EmfRecord& r) { return r.type == 40; }),

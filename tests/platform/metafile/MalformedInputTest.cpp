@@ -3,6 +3,7 @@
 
 #include "platform/metafile/Metafile.h"
 #include "builders/EmfBuilder.h"
+#include "builders/WmfBuilder.h"
 #include "support/ReferenceImage.h"
 #include "support/TestSupport.h"
 
@@ -11,6 +12,7 @@
 #include <sys/resource.h>
 #include <QDir>
 #include <QPainter>
+#include <QtEndian>
 #include <array>
 
 using namespace plume::metafile;
@@ -101,6 +103,86 @@ TEST(MalformedInput, HugeAndDegenerateExtentsLeaveTheDcUsable) {
                                    std::to_string(cx) + ' ' + std::to_string(cy);
         EXPECT_EQ(image.pixel(48, 48), qRgb(255, 0, 0)) << extent;
         EXPECT_EQ(image.pixel(60, 60), qRgb(255, 255, 255)) << extent;
+    }
+}
+
+// Origins, extents and offsets at the ends of their ranges, for the window and the viewport, in
+// an EMF and in a WMF (whose offsets add up past 16 bits): the arithmetic on them stays defined
+// (the asan preset's UBSan checks it) and a sane mapping afterwards draws where it belongs.
+TEST(MalformedInput, ExtremeOriginsExtentsAndOffsetsStayDefined) {
+    QImage pattern(2, 2, QImage::Format_RGB32);
+    pattern.fill(Qt::green);
+    const QRgb red = qRgb(255, 0, 0), white = qRgb(255, 255, 255);
+    for (const int v : {INT32_MIN, INT32_MAX}) {
+        SCOPED_TRACE(v);
+        EmfBuilder b(96, 96);
+        for (const uint32_t mode : {8u, 1u, 7u}) {  // anisotropic, text, isotropic
+            b.setMapMode(mode)
+                .setWindowOrg(v, v)
+                .setViewportOrg(v, -1 - v)
+                .setWindowExt(v, v)
+                .setViewportExt(v, v)
+                .record(31, {uint32_t(v), 1, 1, uint32_t(v)})  // EMR_SCALEVIEWPORTEXTEX
+                .record(32, {uint32_t(v), uint32_t(v), 1, 1})  // EMR_SCALEWINDOWEXTEX
+                .intersectClipRect(v, v, 0, 0)
+                .record(26, {uint32_t(v), uint32_t(v)})  // EMR_OFFSETCLIPRGN
+                .rectangle(v, v, -1 - v, 5)
+                .arcFamily(45, v, v, 5, 5, v, 0, 0, v)
+                .extTextOutW(v, v, QStringLiteral("x"))
+                .stretchDiBits(v, v, v, v, pattern, 0x00CC0020);
+        }
+        QByteArray emf = b.setMapMode(1)
+                             .setWindowOrg(0, 0)
+                             .setViewportOrg(0, 0)
+                             .extSelectClipRgn({}, 5)
+                             .createBrush(1, 0, 0x0000ff)
+                             .selectObject(1)
+                             .rectangle(40, 40, 57, 57)
+                             .build();
+        const QImage image = renderMetafile(emf, {96, 96});
+        EXPECT_EQ(image.pixel(48, 48), red);
+        EXPECT_EQ(image.pixel(60, 60), white);
+    }
+    // A StretchDIBits whose source rectangle starts at the ends of the range.
+    for (const int v : {INT32_MIN, INT32_MAX}) {
+        QByteArray emf = EmfBuilder(96, 96).stretchDiBits(0, 0, 96, 96, pattern, 0x00CC0020).build();
+        const qsizetype at = 108 + 8 + 16;  // the record's xDest, after its bounds
+        qToLittleEndian<int32_t>(v, emf.data() + at + 12);  // ySrc
+        qToLittleEndian<int32_t>(1, emf.data() + at + 20);  // cySrc, below the bitmap's height
+        EXPECT_FALSE(renderStats(emf).cutOff);
+    }
+
+    plume::test::WmfBuilder w;
+    w.setMapMode(8);
+    for (const int v : {-32768, 32767}) {
+        w.setWindowOrg(v, v).setViewportOrg(v, v).setWindowExt(v, v).setViewportExt(v, v);
+        // Offsets that add up past 32 bits, then scaling by the extremes.
+        for (int i = 0; i < 66'000; ++i) w.words(0x020F, {v, v}).words(0x0211, {v, v});
+        w.words(0x0410, {v, 1, v, 1})  // META_SCALEWINDOWEXT
+            .words(0x0412, {1, v, 1, v})  // META_SCALEVIEWPORTEXT
+            .intersectClipRect(v, v, 0, 0)
+            .words(0x0220, {v, v})  // META_OFFSETCLIPRGN
+            .rectangle(v, v, -1 - v, 5);
+    }
+    w.setMapMode(1)
+        .setWindowOrg(0, 0)
+        .setViewportOrg(0, 0)
+        .selectClipRegion(0)
+        .createBrush(0, 0x0000ff)
+        .selectObject(0)
+        .rectangle(40, 40, 57, 57);
+    const QByteArray wmf = w.placeable(0, 0, 96, 96, 96);
+    const DocumentPtr doc = parse(wmf);
+    ASSERT_TRUE(doc);
+    for (const QByteArray& bytes : {wmf, doc->toEmf()}) {
+        // Half a million records: no time limit cuts them off on a slow sanitizer build.
+        QImage image(96, 96, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        EXPECT_FALSE(render(*parse(bytes), painter, QRectF(0, 0, 96, 96), {600'000}).cutOff);
+        painter.end();
+        EXPECT_EQ(image.pixel(48, 48), red);
+        EXPECT_EQ(image.pixel(60, 60), white);
     }
 }
 

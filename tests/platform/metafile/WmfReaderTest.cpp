@@ -191,10 +191,14 @@ TEST(WmfReaderTest, BitmapRecordsHandOnTheirDibs) {
 
 TEST(WmfReaderTest, RegionsBecomeRectangles) {
     WmfBuilder w;
-    w.createRegion({{0, 10}, {10, 20}}, {{{0, 5}, {8, 9}}, {{2, 4}}}).selectClipRegion(0);
-    EXPECT_EQ(
-        play(w.raw()),
-        (QStringList{"region 0 bounds 0,0,9,20 rects 0,0,5,10 8,0,9,10 2,10,4,20", "select 0"}));
+    w.createRegion({{0, 10}, {10, 20}}, {{{0, 5}, {8, 9}}, {{2, 4}}})
+        .selectClipRegion(0)  // no region, even with a region in slot 0
+        .createRegion({{0, 1}}, {{{0, 1}}})
+        .selectClipRegion(1);
+    EXPECT_EQ(play(w.raw()),
+              (QStringList{"region 0 bounds 0,0,9,20 rects 0,0,5,10 8,0,9,10 2,10,4,20",
+                           "clip 0 rects mode 5", "region 1 bounds 0,0,1,1 rects 0,0,1,1",
+                           "select 1"}));
 }
 
 TEST(WmfReaderTest, EmbeddedEmfIsCollectedFromItsPieces) {

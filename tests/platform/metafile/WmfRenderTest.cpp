@@ -297,5 +297,43 @@ TEST(WmfRenderTest, ClipOffsetsScaleWithAWmfButNotWithAnEmf) {
     EXPECT_NE(emf.pixel(150, 40), blue);
 }
 
+// SelectClipRgn(NULL), which a WMF records as region 0 and an EMF as a clip region record
+// without data, makes the whole picture the clip again, whatever slot 0 holds; an empty region
+// selected with RGN_COPY leaves nothing to draw in.
+TEST(WmfRenderTest, ClipRegionZeroResetsTheClip) {
+    WmfBuilder w;
+    w.createBrush(0, 0x00FF0000)  // slot 0 holds a brush
+        .selectObject(0)
+        .intersectClipRect(0, 0, 0, 0)
+        .selectClipRegion(0)
+        .rectangle(10, 10, 70, 50)
+        .createRegion({{60, 110}}, {{{90, 150}}})  // slot 1
+        .selectClipRegion(1)
+        .selectClipRegion(0)
+        .rectangle(80, 60, 150, 110);
+    const QByteArray wmf = w.placeable(0, 0, 160, 120, 96);
+    const auto parsed = parseMetafile(wmf);
+    ASSERT_TRUE(std::holds_alternative<DocumentPtr>(parsed));
+    const QRgb blue = qRgb(0, 0, 255), white = qRgb(255, 255, 255);
+    for (const QByteArray& bytes : {wmf, std::get<DocumentPtr>(parsed)->toEmf()}) {
+        const QImage image = test::renderMetafile(bytes, kCanvas);
+        EXPECT_EQ(image.pixel(40, 30), blue);
+        EXPECT_EQ(image.pixel(85, 65), blue);  // outside the region once selected
+        EXPECT_EQ(image.pixel(120, 85), blue);
+    }
+
+    test::EmfBuilder e(160, 120);
+    e.createBrush(1, 0, 0x00FF0000)
+        .selectObject(1)
+        .intersectClipRect(0, 0, 0, 0)
+        .extSelectClipRgn({}, 5)  // no region, RGN_COPY
+        .rectangle(10, 10, 70, 50)
+        .record(75, {32, 5, 32, 1, 0, 0, 0, 0, 0, 0})  // an empty region, RGN_COPY
+        .rectangle(80, 60, 150, 110);
+    const QImage emf = test::renderMetafile(e.build(), kCanvas);
+    EXPECT_EQ(emf.pixel(40, 30), blue);
+    EXPECT_EQ(emf.pixel(120, 85), white);
+}
+
 }  // namespace
 }  // namespace plume::metafile

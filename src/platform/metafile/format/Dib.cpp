@@ -461,6 +461,8 @@ std::optional<DibHeader> parseDibHeader(std::span<const uint8_t> info, DibColorU
     }
 
     h.topDown = height < 0;
+    // INT32_MIN has no positive counterpart; it is far beyond the size limit anyway.
+    if (height == INT32_MIN) height = INT32_MAX;
     height = height < 0 ? -height : height;
     if (width <= 0 || height <= 0) {
         setError(error, QStringLiteral("bitmap has no pixels (%1 × %2)").arg(width).arg(height));

@@ -3,7 +3,36 @@
 #include "platform/metafile/format/BoundedReader.h"
 #include "platform/metafile/format/EmfDecoder.h"
 
+#include <algorithm>
+
 namespace plume::metafile {
+
+namespace {
+
+// Where the header's fixed fields end (MS-EMF 2.3.4.2). The header's size alone does not
+// tell: the description string and the pixel format descriptor follow the fixed part inside
+// the record, and many writers put the description at byte 88 or 100 of a longer header, so
+// that the bytes of the extensions are text. A variable part that starts at 88 or beyond and
+// lies inside the record ends the fixed part there: from 100 on the header holds extension 1
+// (cbPixelFormat, offPixelFormat, bOpenGL), from 108 on extension 2 (szlMicrometers).
+uint32_t headerFixedPart(BoundedReader in, uint32_t headerSize, uint32_t descriptionChars,
+                         uint32_t descriptionAt) {
+    uint32_t fixedEnd = headerSize;
+    const auto endsFixedPart = [&](uint32_t at, uint64_t bytes) {
+        if (bytes > 0 && at >= kEmfMinHeaderSize && at + bytes <= headerSize)
+            fixedEnd = std::min(fixedEnd, at);
+    };
+    endsFixedPart(descriptionAt, uint64_t(descriptionChars) * 2);
+    if (fixedEnd >= 100) {
+        in.seek(88);
+        const uint32_t pixelFormatBytes = in.u32();
+        const uint32_t pixelFormatAt = in.u32();
+        if (in.ok()) endsFixedPart(pixelFormatAt, pixelFormatBytes);
+    }
+    return fixedEnd;
+}
+
+}  // namespace
 
 std::variant<EmfFile, ParseError> readEmf(const QByteArray& bytes) {
     if (!looksLikeEmf(byteSpan(bytes)))
@@ -23,16 +52,17 @@ std::variant<EmfFile, ParseError> readEmf(const QByteArray& bytes) {
     h.declaredRecords = in.u32();
     h.handles = in.u16();
     in.u16();
-    in.u32();  // nDescription
-    in.u32();  // offDescription
+    const uint32_t descriptionChars = in.u32();
+    const uint32_t descriptionAt = in.u32();
     in.u32();  // nPalEntries
     h.devicePixels = in.sizeL();
     h.deviceMillimeters = in.sizeL();
     if (!in.ok() || headerSize < kEmfMinHeaderSize || headerSize % 4 != 0 ||
         headerSize > size_t(bytes.size()))
         return ParseError{4, QStringLiteral("The EMF header has an impossible size.")};
-    // The micrometre size (header extension 2) refines the millimetre one when present.
-    if (headerSize >= 108) {
+    // The micrometre size (header extension 2) refines the millimetre one when the header
+    // really holds it.
+    if (headerFixedPart(in, headerSize, descriptionChars, descriptionAt) >= 108) {
         in.seek(100);
         h.deviceMicrometers = in.sizeL();
         if (!in.ok()) h.deviceMicrometers = {};

@@ -436,6 +436,12 @@ std::optional<RecordOutcome> WmfDecoder::playObjects(
         case META_DELETEOBJECT: {
             const uint16_t index = p.u16();
             if (!p.ok()) return RecordOutcome::Damaged;
+            if (function == META_SELECTCLIPREGION && index == 0) {
+                // Region 0 is no region: SelectClipRgn(NULL) as recorders write it, which
+                // makes the whole picture the clip again, whatever object slot 0 holds.
+                m_sink.selectClipRegion(nullptr, RegionMode::Copy);
+                return RecordOutcome::Played;
+            }
             if (!m_objects.inUse(index)) return unknown(function, params);  // never created
             if (function == META_DELETEOBJECT) {
                 m_objects.release(index);

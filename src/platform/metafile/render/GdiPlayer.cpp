@@ -147,7 +147,9 @@ void GdiPlayer::updateTransform() {
             }
             break;
     }
-    const QTransform page = QTransform::fromTranslate(-dc.windowOrg.x, -dc.windowOrg.y) *
+    // In double: an origin of INT32_MIN has no negation in 32 bits.
+    const QTransform page = QTransform::fromTranslate(-double(dc.windowOrg.x),
+                                                      -double(dc.windowOrg.y)) *
                             QTransform::fromScale(sx, sy) *
                             QTransform::fromTranslate(dc.viewportOrg.x, dc.viewportOrg.y);
     m_pageScale = QPointF(sx, sy);
@@ -188,9 +190,12 @@ void GdiPlayer::setMapMode(MapMode mode) {
     if (mode == MapMode::Isotropic) {
         // GDI starts MM_ISOTROPIC with MM_LOMETRIC's extents; MM_ANISOTROPIC keeps the ones
         // in force.
+        // (A header's device sizes can make them anything: kept within 32 bits.)
+        const auto extent = [](double unitsPerMm) {
+            return int32_t(std::clamp(std::round(unitsPerMm * 100), 1.0, double(INT32_MAX)));
+        };
         m_dc.windowExt = {1000, 1000};
-        m_dc.viewportExt = {int32_t(std::lround(m_unitsPerMmX * 100)),
-                            -int32_t(std::lround(m_unitsPerMmY * 100))};
+        m_dc.viewportExt = {extent(m_unitsPerMmX), -extent(m_unitsPerMmY)};
     } else if (mode != MapMode::Anisotropic) {
         m_dc.windowExt = {1, 1};
         m_dc.viewportExt = {1, 1};

@@ -256,7 +256,8 @@ void GdiPlayer::blit(const BlitOp& op) {
     } else if (height > 0 && op.source.bits.size() > 0 && op.srcHeight > 0 &&
                op.srcHeight != image->height()) {
         // StretchDIBits: a bottom-up DIB's source origin is its lower-left corner.
-        adjusted.srcY = image->height() - op.srcY - op.srcHeight;
+        adjusted.srcY = int32_t(std::clamp<int64_t>(
+            int64_t(image->height()) - op.srcY - op.srcHeight, INT32_MIN / 2, INT32_MAX / 2));
     }
     drawImage(adjusted, *image, true);
 }
@@ -309,9 +310,11 @@ void GdiPlayer::maskBlt(const BlitOp& op, const DibRef& mask, Point maskOrigin) 
     for (int y = 0; y < keyed.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(keyed.scanLine(y));
         for (int x = 0; x < keyed.width(); ++x) {
-            const int mx = x - op.srcX + maskOrigin.x, my = y - op.srcY + maskOrigin.y;
+            const int64_t mx = int64_t(x) - op.srcX + maskOrigin.x;
+            const int64_t my = int64_t(y) - op.srcY + maskOrigin.y;
             const bool on = mx >= 0 && my >= 0 && mx < maskImage->width() &&
-                            my < maskImage->height() && qGray(maskImage->pixel(mx, my)) > 127;
+                            my < maskImage->height() &&
+                            qGray(maskImage->pixel(int(mx), int(my))) > 127;
             if (!on) line[x] = 0;
         }
     }
