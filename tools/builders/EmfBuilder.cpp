@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 
 namespace plume::test {
@@ -448,6 +449,155 @@ EmfBuilder& EmfBuilder::stretchDiBitsRecord(int x, int y, int cx, int cy, QSize 
     p.append(info);
     p.append(bits);
     return record(uint32_t(EmfRecordType::StretchDiBits), p);
+}
+
+std::pair<QByteArray, QByteArray> EmfBuilder::dib32Bitfields(const QImage& source,
+                                                             std::array<uint32_t, 4> masks) {
+    const QImage image = source.format() == QImage::Format_ARGB32_Premultiplied
+                             ? source
+                             : source.convertToFormat(QImage::Format_ARGB32);
+    const int w = image.width(), h = image.height();
+    const bool v4 = masks[3] != 0;
+    QByteArray info;
+    appendU32(info, v4 ? 108 : 40);
+    appendI32(info, w);
+    appendI32(info, h);
+    appendU16(info, 1);
+    appendU16(info, 32);
+    appendU32(info, 3);  // BI_BITFIELDS
+    appendU32(info, uint32_t(w * h * 4));
+    for (int i = 0; i < 4; ++i) appendU32(info, 0);
+    for (int i = 0; i < (v4 ? 4 : 3); ++i) appendU32(info, masks[size_t(i)]);
+    if (v4) {
+        appendU32(info, 0x73524742);  // LCS_sRGB
+        for (int i = 0; i < 12; ++i) appendU32(info, 0);
+    }
+    // Without an alpha mask the alpha goes into the byte the colour masks leave free.
+    if (!v4) masks[3] = ~(masks[0] | masks[1] | masks[2]);
+    const auto place = [](int value, uint32_t mask) {
+        return mask ? uint32_t(value) << std::countr_zero(mask) & mask : 0u;
+    };
+    QByteArray bits;
+    for (int row = h - 1; row >= 0; --row) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(row));
+        for (int x = 0; x < w; ++x)
+            appendU32(bits, place(qRed(line[x]), masks[0]) | place(qGreen(line[x]), masks[1]) |
+                                place(qBlue(line[x]), masks[2]) | place(qAlpha(line[x]), masks[3]));
+    }
+    return {info, bits};
+}
+
+EmfBuilder& EmfBuilder::bltRecord(uint32_t type, int x, int y, int cx, int cy, uint32_t rop,
+                                  const Dib& source, const QByteArray& tail, const Dib& tailDib) {
+    // Fixed opening: 8 + 16 + 16 + 4 + 8 + 24 + 4 + 4 + 16 = 100 bytes, then the tail.
+    const uint32_t offBmi = 100 + uint32_t(tail.size());
+    QByteArray p;
+    appendRect(p, x, y, x + cx - 1, y + cy - 1);
+    appendI32(p, x);
+    appendI32(p, y);
+    appendI32(p, cx);
+    appendI32(p, cy);
+    appendU32(p, rop);
+    appendI32(p, 0);
+    appendI32(p, 0);
+    for (float f : {1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f}) appendF32(p, f);
+    appendU32(p, 0xFFFFFF);
+    appendU32(p, 0);  // DIB_RGB_COLORS
+    const bool none = source.first.isEmpty();
+    appendU32(p, none ? 0 : offBmi);
+    appendU32(p, uint32_t(source.first.size()));
+    appendU32(p, none ? 0 : offBmi + uint32_t(source.first.size()));
+    appendU32(p, uint32_t(source.second.size()));
+    QByteArray t = tail;
+    if (!tailDib.first.isEmpty()) {
+        // The tail ends with the second DIB's usage and four offset fields, to be filled in.
+        const uint32_t at = offBmi + uint32_t(source.first.size() + source.second.size());
+        const qsizetype fields = t.size() - 16;
+        t.truncate(fields);
+        appendU32(t, at);
+        appendU32(t, uint32_t(tailDib.first.size()));
+        appendU32(t, at + uint32_t(tailDib.first.size()));
+        appendU32(t, uint32_t(tailDib.second.size()));
+    }
+    p.append(t);
+    p.append(source.first);
+    p.append(source.second);
+    p.append(tailDib.first);
+    p.append(tailDib.second);
+    return record(type, p);
+}
+
+EmfBuilder& EmfBuilder::alphaBlend(int x, int y, int cx, int cy, const Dib& source, QSize srcSize,
+                                   uint32_t blendFunction) {
+    QByteArray tail;
+    appendI32(tail, srcSize.width());
+    appendI32(tail, srcSize.height());
+    return bltRecord(uint32_t(EmfRecordType::AlphaBlend), x, y, cx, cy, blendFunction, source,
+                     tail);
+}
+
+EmfBuilder& EmfBuilder::transparentBlt(int x, int y, int cx, int cy, const Dib& source,
+                                       QSize srcSize, uint32_t transparent) {
+    QByteArray tail;
+    appendI32(tail, srcSize.width());
+    appendI32(tail, srcSize.height());
+    return bltRecord(uint32_t(EmfRecordType::TransparentBlt), x, y, cx, cy, transparent, source,
+                     tail);
+}
+
+EmfBuilder& EmfBuilder::maskBlt(int x, int y, int cx, int cy, const Dib& source, uint32_t rop4,
+                                const Dib& mask, int xMask, int yMask) {
+    QByteArray tail;
+    appendI32(tail, xMask);
+    appendI32(tail, yMask);
+    appendU32(tail, 0);                              // DIB_RGB_COLORS
+    for (int i = 0; i < 4; ++i) appendU32(tail, 0);  // the mask's offsets, or none
+    return bltRecord(uint32_t(EmfRecordType::MaskBlt), x, y, cx, cy, rop4, source, tail, mask);
+}
+
+EmfBuilder& EmfBuilder::plgBlt(const std::array<std::pair<int, int>, 3>& corners, const Dib& source,
+                               QSize srcSize, const Dib& mask, int xMask, int yMask) {
+    // Fixed part: 8 + 16 + 24 + 16 + 24 + 4 + 4 + 16 + 8 + 4 + 16 = 140 bytes.
+    const uint32_t offBmi = 140;
+    int l = corners[0].first, t = corners[0].second, r = l, b = t;
+    for (const auto& [px, py] : corners) {
+        l = std::min(l, px), t = std::min(t, py), r = std::max(r, px), b = std::max(b, py);
+    }
+    const int dx = corners[1].first + corners[2].first - 2 * corners[0].first;
+    const int dy = corners[1].second + corners[2].second - 2 * corners[0].second;
+    const int fx = corners[0].first + dx, fy = corners[0].second + dy;
+    QByteArray p;
+    appendRect(p, std::min(l, fx), std::min(t, fy), std::max(r, fx), std::max(b, fy));
+    for (const auto& [px, py] : corners) {
+        appendI32(p, px);
+        appendI32(p, py);
+    }
+    appendI32(p, 0);
+    appendI32(p, 0);
+    appendI32(p, srcSize.width());
+    appendI32(p, srcSize.height());
+    for (float f : {1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f}) appendF32(p, f);
+    appendU32(p, 0xFFFFFF);
+    appendU32(p, 0);
+    const uint32_t offBits = offBmi + uint32_t(source.first.size());
+    appendU32(p, offBmi);
+    appendU32(p, uint32_t(source.first.size()));
+    appendU32(p, offBits);
+    appendU32(p, uint32_t(source.second.size()));
+    appendI32(p, xMask);
+    appendI32(p, yMask);
+    appendU32(p, 0);
+    const bool none = mask.first.isEmpty();
+    const uint32_t offMask = offBits + uint32_t(source.second.size());
+    appendU32(p, none ? 0 : offMask);
+    appendU32(p, uint32_t(mask.first.size()));
+    appendU32(p, none ? 0 : offMask + uint32_t(mask.first.size()));
+    appendU32(p, uint32_t(mask.second.size()));
+    p.append(source.first);
+    p.append(source.second);
+    p.append(mask.first);
+    p.append(mask.second);
+    return record(uint32_t(EmfRecordType::PlgBlt), p);
 }
 
 EmfBuilder& EmfBuilder::patBlt(int x, int y, int cx, int cy, uint32_t rop) {

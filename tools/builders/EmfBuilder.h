@@ -18,6 +18,8 @@ namespace plume::test {
 
 class EmfBuilder {
   public:
+    using Dib = std::pair<QByteArray, QByteArray>;  // BITMAPINFO and bits
+
     // A picture of width x height pixels (the frame covers exactly that at 96 dpi).
     EmfBuilder(int width, int height);
 
@@ -103,6 +105,21 @@ class EmfBuilder {
     // EMR_BITBLT without a bitmap (a pattern operation such as PATCOPY or DSTINVERT).
     EmfBuilder& patBlt(int x, int y, int cx, int cy, uint32_t rop);
 
+    // The blits with a source DIB (`source` as dib() or dib32Bitfields() make it), the source
+    // rectangle from (0, 0). EMR_ALPHABLEND with a BLENDFUNCTION as a 32-bit value:
+    EmfBuilder& alphaBlend(int x, int y, int cx, int cy, const Dib& source, QSize srcSize,
+                           uint32_t blendFunction);
+    // EMR_TRANSPARENTBLT with the transparent colour as a COLORREF:
+    EmfBuilder& transparentBlt(int x, int y, int cx, int cy, const Dib& source, QSize srcSize,
+                               uint32_t transparent);
+    // EMR_MASKBLT with a quaternary operation; no mask when `mask` is empty, no source when
+    // `source` is.
+    EmfBuilder& maskBlt(int x, int y, int cx, int cy, const Dib& source, uint32_t rop4,
+                        const Dib& mask = {}, int xMask = 0, int yMask = 0);
+    // EMR_PLGBLT: the source's upper-left, upper-right and lower-left corners go to `corners`.
+    EmfBuilder& plgBlt(const std::array<std::pair<int, int>, 3>& corners, const Dib& source,
+                       QSize srcSize, const Dib& mask = {}, int xMask = 0, int yMask = 0);
+
     // The header's handle count and reference-device size in micrometres: 64 handles and a
     // 1920 x 1080 screen at exactly 96 dpi unless set.
     EmfBuilder& setHandleCount(uint16_t count);
@@ -115,8 +132,19 @@ class EmfBuilder {
 
     // A DIB (BITMAPINFOHEADER + colour table, and the bits) of an image, for other records.
     static std::pair<QByteArray, QByteArray> dib(const QImage& image, int bitCount, bool topDown);
+    // A bottom-up 32-bit BI_BITFIELDS DIB of an image's pixels as stored (premultiplied ARGB
+    // stays premultiplied), each channel placed by its 8-bit mask: red, green, blue, alpha.
+    // Three masks after a BITMAPINFOHEADER when the alpha mask is 0 (the alpha then in the
+    // byte the colour masks leave free), else a BITMAPV4HEADER.
+    static std::pair<QByteArray, QByteArray> dib32Bitfields(const QImage& image,
+                                                            std::array<uint32_t, 4> masks);
 
   private:
+    // The opening EMR_BITBLT, EMR_ALPHABLEND, EMR_MASKBLT and EMR_TRANSPARENTBLT share, the
+    // source DIB after `tail` (the record's own fields, whose DIB offsets `tail` leaves to
+    // `tailDib`).
+    EmfBuilder& bltRecord(uint32_t type, int x, int y, int cx, int cy, uint32_t rop,
+                          const Dib& source, const QByteArray& tail, const Dib& tailDib = {});
     EmfBuilder& stretchDiBitsRecord(int x, int y, int cx, int cy, QSize size,
                                     const QByteArray& info, const QByteArray& bits, uint32_t rop);
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <climits>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -355,6 +356,12 @@ std::optional<QImage> decodeUncompressed(std::span<const uint8_t> bits, const Di
         }
         masks[3] = header.bitCount == 32 ? 0xFF000000u : 0;
     }
+    if (bitfields && keepAlpha && header.bitCount == 32 && masks[3] == 0 &&
+        std::popcount(~(masks[0] | masks[1] | masks[2])) == 8) {
+        // Colour masks without an alpha mask: AlphaBlend takes the byte the colours leave
+        // free as alpha, as it does for BI_RGB (icons are stored so, with the usual masks).
+        masks[3] = ~(masks[0] | masks[1] | masks[2]);
+    }
     const MaskChannel red(masks[0]), green(masks[1]), blue(masks[2]), alpha(masks[3]);
     const bool withAlpha = keepAlpha && alpha.bits > 0 && header.bitCount >= 16;
 
@@ -416,6 +423,51 @@ QRgb defaultPaletteColor(int index) {
         0xFFC0C0C0, 0xFFC0DCC0, 0xFFA6CAF0, 0xFFFFFBF0, 0xFFA0A0A4, 0xFF808080, 0xFFFF0000,
         0xFF00FF00, 0xFFFFFF00, 0xFF0000FF, 0xFFFF00FF, 0xFF00FFFF, 0xFFFFFFFF};
     return index >= 0 && index < 20 ? kColors[index] : kColors[0];
+}
+
+QRgb colorInDibFormat(std::span<const uint8_t> info, DibColorUsage usage, QRgb color) {
+    const std::optional<DibHeader> header = parseDibHeader(info, usage);
+    if (!header || header->compression == kBiJpeg || header->compression == kBiPng) return color;
+    if (header->bitCount <= 8) {
+        // The entry of the colour table nearest to the colour (the first of equals).
+        const std::array<QRgb, 256> table = buildColorTable(info, *header, usage);
+        const qsizetype entries = std::min<qsizetype>(header->colorTableEntries, 256);
+        QRgb best = table[0];
+        int bestDistance = INT_MAX;
+        for (qsizetype i = 0; i < entries && bestDistance > 0; ++i) {
+            const int dr = qRed(table[i]) - qRed(color), dg = qGreen(table[i]) - qGreen(color),
+                      db = qBlue(table[i]) - qBlue(color);
+            const int distance = dr * dr + dg * dg + db * db;
+            if (distance < bestDistance) {
+                bestDistance = distance;
+                best = table[i];
+            }
+        }
+        return best;
+    }
+    if (header->bitCount != 16 && header->compression != kBiBitfields &&
+        header->compression != kBiAlphaBitfields)
+        return color;
+    // High colour: each channel cut to the bits the pixel keeps, and widened as decoding does.
+    uint32_t masks[3] = {header->masks[0], header->masks[1], header->masks[2]};
+    if (header->compression == kBiRgb) {
+        masks[0] = 0x7C00;
+        masks[1] = 0x03E0;
+        masks[2] = 0x001F;
+    }
+    const int channels[3] = {qRed(color), qGreen(color), qBlue(color)};
+    int out[3];
+    for (int c = 0; c < 3; ++c) {
+        const MaskChannel channel(masks[c]);
+        if (channel.bits == 0) {
+            out[c] = 0;
+            continue;
+        }
+        const int kept = std::min(channel.bits, 8);
+        const uint64_t value = uint64_t(channels[c] >> (8 - kept)) << (channel.bits - kept);
+        out[c] = channel.extract(uint32_t(value << channel.shift), 0);
+    }
+    return qRgb(out[0], out[1], out[2]);
 }
 
 std::optional<DibHeader> parseDibHeader(std::span<const uint8_t> info, DibColorUsage usage,

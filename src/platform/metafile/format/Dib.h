@@ -64,6 +64,11 @@ std::optional<QImage> decodeBitmap16(std::span<const uint8_t> bitmap, QString* e
 std::optional<std::vector<uint8_t>> bitmap16ToPackedDib(std::span<const uint8_t> bitmap,
                                                         QString* error = nullptr);
 
+// The colour `color` takes in the bitmap's own pixel format: the nearest entry of its colour
+// table, or each channel cut to the bits a high-colour pixel keeps (and widened again as
+// decoding widens it). TransparentBlt compares source pixels with its colour so.
+QRgb colorInDibFormat(std::span<const uint8_t> info, DibColorUsage usage, QRgb color);
+
 // The 20 colours of GDI's default palette, which DIB_PAL_COLORS indexes refer to when no
 // other palette is selected.
 QRgb defaultPaletteColor(int index);

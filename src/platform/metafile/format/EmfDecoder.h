@@ -82,6 +82,7 @@ class EmfDecoder {
     bool playText(BoundedReader& in, std::span<const uint8_t> record, bool wide, GraphicsMode mode,
                   float exScale, float eyScale);
     bool playBlit(EmfRecordType type, BoundedReader& in);
+    bool playPlgBlt(BoundedReader& in);
 
     GdiSink& m_sink;
     std::vector<Point> m_points;

@@ -23,6 +23,7 @@
 #include "platform/metafile/format/LogFont.h"
 
 #include <QString>
+#include <array>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -257,6 +258,11 @@ class GdiSink {
     virtual void maskBlt(const BlitOp& /*op*/, const DibRef& /*mask*/, Point /*maskOrigin*/) {}
     // EMR_TRANSPARENTBLT (MS-EMF 2.3.1.7): source pixels of `transparent` are left out.
     virtual void transparentBlt(const BlitOp& /*op*/, ColorRef /*transparent*/) {}
+    // EMR_PLGBLT (MS-EMF 2.3.1.4): the source rectangle's upper-left, upper-right and lower-left
+    // corners go to `corners` (logical units); an optional monochrome mask lets the source
+    // through where its bits are 1. `op`'s destination fields are unused.
+    virtual void plgBlt(const BlitOp& /*op*/, const std::array<Point, 3>& /*corners*/,
+                        const DibRef& /*mask*/, Point /*maskOrigin*/) {}
 
     // --- Anything else ---
     // A comment record that is not EMF+ (whose records are skipped by the reader).

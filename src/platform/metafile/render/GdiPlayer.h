@@ -143,6 +143,8 @@ class GdiPlayer : public GdiSink {
     void alphaBlend(const BlitOp& op, uint32_t blendFunction) override;
     void maskBlt(const BlitOp& op, const DibRef& mask, Point maskOrigin) override;
     void transparentBlt(const BlitOp& op, ColorRef transparent) override;
+    void plgBlt(const BlitOp& op, const std::array<Point, 3>& corners, const DibRef& mask,
+                Point maskOrigin) override;
 
     void unknownRecord(uint32_t type, std::span<const uint8_t> data) override;
 
@@ -276,9 +278,11 @@ class GdiPlayer : public GdiSink {
     // Bitmaps.
     void drawImage(const BlitOp& op, const QImage& image, bool keepRasterOp);
     // Any ternary raster operation, pixel by pixel, when painting on a 32-bit QImage without
-    // rotation; false when that is not the case (the caller then approximates).
+    // rotation; false when that is not the case (the caller then approximates). With a `mask`
+    // (black and white, laid over the source as `image` is), its black pixels take
+    // `backgroundRop` instead (MaskBlt).
     bool rasterOpOnImage(const QRectF& destLogical, const QImage* image, const QRectF& src,
-                         uint32_t rop);
+                         uint32_t rop, const QImage* mask = nullptr, uint32_t backgroundRop = 0);
     const Object* object(uint32_t index) const;
 
     QPainter& m_painter;

@@ -2,6 +2,7 @@
 
 #include "platform/metafile/format/Dib.h"
 #include "platform/metafile/render/GdiPlayer.h"
+#include "platform/metafile/render/GdiPlayerInternal.h"
 #include "platform/metafile/render/Render.h"
 
 #include <QPainter>
@@ -11,6 +12,9 @@
 namespace plume::metafile {
 
 namespace {
+
+// The ternary operation that leaves the destination as it is.
+constexpr uint32_t kRopDestination = 0x00AA0029;
 
 DibColorUsage usageOf(const DibRef& dib) {
     return dib.colorUsage == kDibPalColors ? DibColorUsage::Palette : DibColorUsage::Rgb;
@@ -58,10 +62,48 @@ inline uint32_t ternary(uint8_t code, uint32_t p, uint32_t s, uint32_t d) {
     return r;
 }
 
+// The full code of a ternary raster operation from its index byte: the two halves of
+// MaskBlt's quaternary operation are index bytes only.
+uint32_t rop3FromIndex(uint32_t index) {
+    static constexpr uint32_t kKnown[] = {
+        rop3::SrcCopy,    rop3::SrcPaint,   rop3::SrcAnd,      rop3::SrcInvert,
+        rop3::SrcErase,   rop3::NotSrcCopy, rop3::NotSrcErase, rop3::MergeCopy,
+        rop3::MergePaint, rop3::PatCopy,    rop3::PatPaint,    rop3::PatInvert,
+        rop3::DstInvert,  rop3::Blackness,  rop3::Whiteness,   kRopDestination};
+    index &= 0xff;
+    for (uint32_t rop : kKnown)
+        if (((rop >> 16) & 0xff) == index) return rop;
+    return index << 16;
+}
+
+// A monochrome mask as GDI makes one of a DIB: white where the colour is nearer white (bit 1),
+// black elsewhere.
+QImage maskBits(const QImage& decoded) {
+    QImage bits(decoded.size(), QImage::Format_RGB32);
+    for (int y = 0; y < decoded.height(); ++y) {
+        const auto* in = reinterpret_cast<const QRgb*>(decoded.constScanLine(y));
+        auto* out = reinterpret_cast<QRgb*>(bits.scanLine(y));
+        for (int x = 0; x < decoded.width(); ++x)
+            out[x] = qGray(in[x]) > 127 ? 0xffffffffu : 0xff000000u;
+    }
+    return bits;
+}
+
+// Mask bits laid over `size` source pixels, the mask's `origin` on the source's `at`: what
+// lies outside the mask reads as 0.
+QImage alignedMask(const QImage& bits, QSize size, QPoint at, Point origin) {
+    QImage aligned(size, QImage::Format_RGB32);
+    aligned.fill(0xff000000u);
+    QPainter p(&aligned);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.drawImage(QPointF(double(at.x()) - origin.x, double(at.y()) - origin.y), bits);
+    return aligned;
+}
+
 }  // namespace
 
 bool GdiPlayer::rasterOpOnImage(const QRectF& destLogical, const QImage* image, const QRectF& src,
-                                uint32_t rop) {
+                                uint32_t rop, const QImage* mask, uint32_t backgroundRop) {
     // Exact GDI semantics need the destination pixels, which only an image device gives.
     QPaintDevice* device = m_painter.device();
     if (!device || device->devType() != QInternal::Image) return false;
@@ -101,12 +143,32 @@ bool GdiPlayer::rasterOpOnImage(const QRectF& destLogical, const QImage* image, 
     }
     QImage result = target->copy(box).convertToFormat(QImage::Format_RGB32);
     const uint8_t code = uint8_t((rop >> 16) & 0xff);
-    for (int y = 0; y < result.height(); ++y) {
-        auto* d = reinterpret_cast<uint32_t*>(result.scanLine(y));
-        const auto* sl = reinterpret_cast<const uint32_t*>(sourcePixels.constScanLine(y));
-        const auto* pl = reinterpret_cast<const uint32_t*>(patternPixels.constScanLine(y));
-        for (int x = 0; x < result.width(); ++x)
-            d[x] = 0xff000000u | (ternary(code, pl[x], sl[x], d[x]) & 0x00ffffffu);
+    if (mask) {
+        // MaskBlt: the mask's 1 bits take the foreground operation, its 0 bits the background.
+        QImage maskPixels(box.size(), QImage::Format_RGB32);
+        maskPixels.fill(0xff000000u);
+        QPainter mp(&maskPixels);
+        mp.setTransform(logicalToOutput * QTransform::fromTranslate(-box.left(), -box.top()));
+        mp.drawImage(destLogical, *mask, src);
+        mp.end();
+        const uint8_t back = uint8_t((backgroundRop >> 16) & 0xff);
+        for (int y = 0; y < result.height(); ++y) {
+            auto* d = reinterpret_cast<uint32_t*>(result.scanLine(y));
+            const auto* sl = reinterpret_cast<const uint32_t*>(sourcePixels.constScanLine(y));
+            const auto* pl = reinterpret_cast<const uint32_t*>(patternPixels.constScanLine(y));
+            const auto* ml = reinterpret_cast<const uint32_t*>(maskPixels.constScanLine(y));
+            for (int x = 0; x < result.width(); ++x)
+                d[x] = 0xff000000u |
+                       (ternary((ml[x] & 0xff) ? code : back, pl[x], sl[x], d[x]) & 0x00ffffffu);
+        }
+    } else {
+        for (int y = 0; y < result.height(); ++y) {
+            auto* d = reinterpret_cast<uint32_t*>(result.scanLine(y));
+            const auto* sl = reinterpret_cast<const uint32_t*>(sourcePixels.constScanLine(y));
+            const auto* pl = reinterpret_cast<const uint32_t*>(patternPixels.constScanLine(y));
+            for (int x = 0; x < result.width(); ++x)
+                d[x] = 0xff000000u | (ternary(code, pl[x], sl[x], d[x]) & 0x00ffffffu);
+        }
     }
     applyClip();
     const OutputPixels pixels(m_painter, m_deviceToPainter);
@@ -221,7 +283,7 @@ void GdiPlayer::blit(const BlitOp& op) {
                 if (!m_rasterOps) return;
                 mode = QPainter::RasterOp_SourceXorDestination;
                 break;
-            case 0x00AA0029:
+            case kRopDestination:
                 return;  // the destination unchanged
             default:
                 break;  // PATCOPY and the rest: the brush
@@ -283,8 +345,12 @@ void GdiPlayer::transparentBlt(const BlitOp& op, ColorRef transparent) {
         ++m_unsupported;
         return;
     }
+    // The colour is matched in the source's own pixel format: a palette bitmap's nearest
+    // entry, a high-colour bitmap's colour cut to the bits it keeps.
+    const QRgb key =
+        colorInDibFormat(op.source.info, usageOf(op.source),
+                         qRgb(transparent.red(), transparent.green(), transparent.blue()));
     QImage keyed = image->convertToFormat(QImage::Format_ARGB32);
-    const QRgb key = qRgb(transparent.red(), transparent.green(), transparent.blue());
     for (int y = 0; y < keyed.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(keyed.scanLine(y));
         for (int x = 0; x < keyed.width(); ++x)
@@ -294,33 +360,120 @@ void GdiPlayer::transparentBlt(const BlitOp& op, ColorRef transparent) {
 }
 
 void GdiPlayer::maskBlt(const BlitOp& op, const DibRef& mask, Point maskOrigin) {
+    // The quaternary operation: the foreground operation's index in the third byte (where the
+    // mask is 1), the background one's in the fourth (where it is 0).
+    BlitOp fore = op;
+    fore.rop = rop3FromIndex(op.rop >> 16);
+    const uint32_t back = rop3FromIndex(op.rop >> 24);
+    std::optional<QImage> maskImage;
+    if (!mask.empty()) maskImage = decode(mask, false);
+    if (!maskImage) {
+        blit(fore);  // without a mask, BitBlt with the foreground operation
+        return;
+    }
+    std::optional<QImage> image;
+    if (rop3::usesSource(fore.rop) || rop3::usesSource(back)) {
+        if (!op.source.empty()) image = decode(op.source, false);
+        if (!image) {
+            ++m_unsupported;
+            return;
+        }
+    } else {
+        // Without a source the mask lies over the destination rectangle.
+        fore.srcX = fore.srcY = 0;
+        fore.srcWidth = std::abs(op.destWidth);
+        fore.srcHeight = std::abs(op.destHeight);
+        if (fore.srcWidth > kMaxRasterSide || fore.srcHeight > kMaxRasterSide) return;
+    }
+    const QSize size = image ? image->size() : QSize(fore.srcWidth, fore.srcHeight);
+    const QImage bits =
+        alignedMask(maskBits(*maskImage), size, QPoint(fore.srcX, fore.srcY), maskOrigin);
+    const QRectF dest = QRectF(op.destX, op.destY, op.destWidth, op.destHeight).normalized();
+    const QRectF src = QRectF(fore.srcX, fore.srcY, fore.srcWidth, fore.srcHeight).normalized();
+    if (dest.isEmpty() || src.isEmpty()) return;
+    if (rasterOpOnImage(dest, image ? &*image : nullptr, src, fore.rop, &bits, back)) return;
+
+    // Elsewhere (a vector device, a rotation): each pixel takes what its operation gives
+    // when that does not depend on the destination, and is left out where it keeps it.
+    QImage source =
+        image ? image->convertToFormat(QImage::Format_ARGB32) : QImage(size, QImage::Format_ARGB32);
+    if (!image) source.fill(Qt::black);
+    const QRgb brush =
+        m_dc.brush.style == brushStyle::Solid ? m_dc.brush.color.rgb() : qRgb(0, 0, 0);
+    for (int y = 0; y < source.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(source.scanLine(y));
+        const auto* on = reinterpret_cast<const QRgb*>(bits.constScanLine(y));
+        for (int x = 0; x < source.width(); ++x) {
+            switch ((on[x] & 0xff) ? fore.rop : back) {
+                case rop3::SrcCopy:
+                    break;
+                case rop3::NotSrcCopy:
+                    line[x] = 0xff000000u | ~line[x];
+                    break;
+                case rop3::Blackness:
+                    line[x] = 0xff000000u;
+                    break;
+                case rop3::Whiteness:
+                    line[x] = 0xffffffffu;
+                    break;
+                case rop3::PatCopy:
+                    line[x] = brush;
+                    break;
+                case kRopDestination:
+                    line[x] = 0;
+                    break;
+                default:
+                    break;  // approximated by the source
+            }
+        }
+    }
+    BlitOp copy = fore;
+    copy.rop = rop3::SrcCopy;
+    drawImage(copy, source, false);
+}
+
+void GdiPlayer::plgBlt(const BlitOp& op, const std::array<Point, 3>& corners, const DibRef& mask,
+                       Point maskOrigin) {
+    if (op.srcWidth == 0 || op.srcHeight == 0) return;
     auto image = decode(op.source, false);
     if (!image) {
         ++m_unsupported;
         return;
     }
-    auto maskImage = decode(mask, false);
-    if (!maskImage) {
-        blit(op);
-        return;
-    }
-    // The mask's 1 bits take the source (the foreground operation of the usual
-    // MAKEROP4(SRCCOPY, destination) form); its 0 bits leave the destination.
-    QImage keyed = image->convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < keyed.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(keyed.scanLine(y));
-        for (int x = 0; x < keyed.width(); ++x) {
-            const int64_t mx = int64_t(x) - op.srcX + maskOrigin.x;
-            const int64_t my = int64_t(y) - op.srcY + maskOrigin.y;
-            const bool on = mx >= 0 && my >= 0 && mx < maskImage->width() &&
-                            my < maskImage->height() &&
-                            qGray(maskImage->pixel(int(mx), int(my))) > 127;
-            if (!on) line[x] = 0;
+    QImage drawn = *image;
+    std::optional<QImage> maskImage;
+    if (!mask.empty()) maskImage = decode(mask, false);
+    if (maskImage) {
+        // The mask's 1 bits take the source; its 0 bits leave the destination.
+        const QImage bits =
+            alignedMask(maskBits(*maskImage), drawn.size(), QPoint(op.srcX, op.srcY), maskOrigin);
+        drawn = drawn.convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < drawn.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(drawn.scanLine(y));
+            const auto* on = reinterpret_cast<const QRgb*>(bits.constScanLine(y));
+            for (int x = 0; x < drawn.width(); ++x)
+                if (!(on[x] & 0xff)) line[x] = 0;
         }
     }
-    BlitOp copy = op;
-    copy.rop = rop3::SrcCopy;
-    drawImage(copy, keyed, false);
+    // The source rectangle's upper-left, upper-right and lower-left corners go to the three
+    // points; the fourth corner follows.
+    const double ax = corners[0].x, ay = corners[0].y;
+    const double w = op.srcWidth, h = op.srcHeight;
+    const QTransform toLogical =
+        QTransform::fromTranslate(-double(op.srcX), -double(op.srcY)) *
+        QTransform((corners[1].x - ax) / w, (corners[1].y - ay) / w, (corners[2].x - ax) / h,
+                   (corners[2].y - ay) / h, ax, ay);
+    const QTransform toOutput = toLogical * full();
+    if (!player::usable(toOutput)) return;
+    const QRectF src = QRectF(op.srcX, op.srcY, w, h).normalized();
+    applyClip();
+    const OutputPixels pixels(m_painter, m_deviceToPainter, toOutput);
+    m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    const bool smooth = m_dc.stretchMode == 4;
+    if (smooth) m_painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    m_painter.drawImage(src, drawn, src);
+    if (smooth) m_painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    restoreCompositionMode();
 }
 
 }  // namespace plume::metafile
