@@ -88,6 +88,28 @@ int main(int argc, char** argv) {
         seeds.append({"bitmap.emf", emf.build()});
     }
     {
+        // AlphaBlend, TransparentBlt, MaskBlt and PlgBlt, with and without their masks.
+        QImage tile(6, 6, QImage::Format_ARGB32_Premultiplied);
+        for (int y = 0; y < 6; ++y)
+            for (int x = 0; x < 6; ++x)
+                tile.setPixel(x, y, qPremultiply(qRgba(200, 40 * y, 0, 40 * x)));
+        QImage mono(6, 6, QImage::Format_Indexed8);
+        mono.setColorCount(2);
+        mono.setColor(0, qRgb(0, 0, 0));
+        mono.setColor(1, qRgb(255, 255, 255));
+        for (int y = 0; y < 6; ++y)
+            for (int x = 0; x < 6; ++x) mono.setPixel(x, y, uint((x + y) & 1));
+        const auto argb = EmfBuilder::dib32Bitfields(tile, {0xFF0000, 0xFF00, 0xFF, 0});
+        const auto rgb = EmfBuilder::dib(tile, 24, false);
+        const auto mask = EmfBuilder::dib(mono, 1, false);
+        EmfBuilder emf(100, 100);
+        emf.alphaBlend(5, 5, 30, 30, argb, tile.size(), 0x01C00000);
+        emf.transparentBlt(40, 5, 30, 30, rgb, tile.size(), 0x000000C8);
+        emf.maskBlt(5, 40, 6, 6, rgb, 0xAACC0020, mask).maskBlt(20, 40, 6, 6, {}, 0xAAF00021, mask);
+        emf.plgBlt({{{50, 50}, {90, 60}, {45, 95}}}, rgb, tile.size(), mask);
+        seeds.append({"masked-bitmaps.emf", emf.build()});
+    }
+    {
         EmfBuilder emf(100, 100);
         emf.saveDc().setMapMode(8).setWindowExt(1000, 1000).setViewportExt(100, 100);
         emf.rectangle(100, 100, 900, 900);

@@ -377,6 +377,14 @@ TEST(MalformedInput, DamagedPicturesOfEveryFamilyNeverCrash) {
             .stretchDiBits(5, 5, 40, 40, pattern, 0x00CC0020, 24)
             .stretchDiBits(5, 5, 40, 40, pattern, 0x008800C6, 8, true)
             .patBlt(0, 0, 20, 20, 0x005A0049)
+            .alphaBlend(5, 5, 20, 20,
+                        EmfBuilder::dib32Bitfields(pattern, {0xFF0000, 0xFF00, 0xFF, 0}), {4, 4},
+                        0x01800000)
+            .transparentBlt(5, 5, 20, 20, EmfBuilder::dib(pattern, 8, false), {4, 4}, 0xff)
+            .maskBlt(5, 5, 4, 4, EmfBuilder::dib(pattern, 24, false), 0xAACC0020,
+                     EmfBuilder::dib(pattern, 1, false))
+            .plgBlt({{{5, 5}, {40, 10}, {0, 40}}}, EmfBuilder::dib(pattern, 24, false), {4, 4},
+                    EmfBuilder::dib(pattern, 1, false))
             .restoreDc(-1)
             .build();
     uint32_t seed = 2024;

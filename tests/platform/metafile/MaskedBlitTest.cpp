@@ -5,11 +5,13 @@
 // a stretched edge a pixel off is forgiven and a missing or black shape is not.
 
 #include "builders/EmfBuilder.h"
+#include "platform/metafile/Metafile.h"
 #include "support/ReferenceImage.h"
 
 #include <gtest/gtest.h>
 
 #include <QPainter>
+#include <QPixmap>
 #include <QRadialGradient>
 
 namespace plume::metafile {
@@ -212,6 +214,21 @@ TEST(MaskedBlits, MaskBltTakesTheForegroundWhereTheMaskIsOne) {
     EXPECT_EQ(c.ours.pixel(10, 33), qRgb(220, 30, 30));
     EXPECT_EQ(c.ours.pixel(34, 29), qRgb(220, 30, 30));
     EXPECT_EQ(c.ours.pixel(38, 33), kBlueGround);
+
+    // A painter on a device whose pixels the player cannot read (as SVG and PDF output) gets
+    // each pixel's operation where it does not depend on the destination: the same picture
+    // for copy-or-keep and for the brush.
+    const ParseResult parsed = parseMetafile(b.build());
+    const auto* document = std::get_if<DocumentPtr>(&parsed);
+    ASSERT_TRUE(document);
+    QPixmap pixmap(172, 80);
+    pixmap.fill(Qt::white);
+    QPainter painter(&pixmap);
+    render(**document, painter, QRectF(0, 0, 172, 80));
+    painter.end();
+    const QImage vector = pixmap.toImage().convertToFormat(QImage::Format_RGB32);
+    for (QRect cell : {QRect(0, 0, 58, 80), QRect(86, 0, 86, 80)})
+        EXPECT_EQ(test::compareImages(c.ours, vector, 0, cell).differing, 0) << cell.x();
 
     // Without a mask Wine's MaskBlt draws nothing; the documents make it BitBlt with the
     // foreground operation.
