@@ -10,6 +10,7 @@
 #include <array>
 #include <cerrno>
 #include <cmath>
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -456,10 +457,14 @@ AnsiTextRun decodeAnsiTextRun(std::span<const uint8_t> bytes, std::span<const in
         groups.emplace_back(i, len);
         i += len;
     }
+    // Summed wide and clamped: a damaged file's advances near the ends of the range would
+    // otherwise overflow.
     auto advanceOf = [&](const std::pair<size_t, size_t>& g, size_t component) {
-        int32_t sum = 0;
+        int64_t sum = 0;
         for (size_t k = 0; k < g.second; ++k) sum += dx[(g.first + k) * stride + component];
-        return sum;
+        return static_cast<int32_t>(
+            std::clamp<int64_t>(sum, std::numeric_limits<int32_t>::min(),
+                                std::numeric_limits<int32_t>::max()));
     };
     if (run.text.size() != static_cast<qsizetype>(groups.size())) {
         QString text;
