@@ -1,6 +1,7 @@
 // GdiPlayer: text (ExtTextOut).
 
 #include "platform/metafile/format/FontText.h"
+#include "platform/metafile/format/GlyphIndexText.h"
 #include "platform/metafile/render/GdiPlayer.h"
 #include "platform/metafile/render/Render.h"
 
@@ -79,6 +80,20 @@ double GdiPlayer::textAdvances(const TextRun& run, const QString& text,
 
 void GdiPlayer::extTextOut(const TextRun& run) {
     if (m_dc.rop2 == rop2::Nop) return;
+    if (run.options & textOut::GlyphIndex) {
+        // Glyph indices of the selected face: drawn as the characters they stand for.
+        TextRun characters = run;
+        characters.text = glyphIndicesToText(run.text, m_dc.font.font);
+        characters.options &= ~textOut::GlyphIndex;
+        // The glyphs are in the order they are drawn: right-to-left letters (shaped Hebrew)
+        // must not be turned around again. Drawn one by one (with advances) they are not;
+        // drawn as one string, a left-to-right override keeps them as they are.
+        const size_t perChar = run.options & textOut::Pdy ? 2 : 1;
+        if (run.dx.size() < size_t(run.text.size()) * perChar && m_dc.charExtra == 0)
+            characters.text = QChar(0x202D) + characters.text + QChar(0x202C);
+        extTextOut(characters);
+        return;
+    }
     const QTransform full = m_toDevice * m_deviceToPainter;  // logical -> output pixels
     const QPointF origin = full.map(QPointF(0, 0));
     const QPointF xAxis = full.map(QPointF(1, 0)) - origin;
