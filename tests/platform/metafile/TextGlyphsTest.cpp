@@ -85,5 +85,30 @@ TEST(TextGlyphs, GlyphIndexTextDrawsAsGdiDoes) {
     EXPECT_GT(test::compareImages(line(0), line(2), 48, {}, 1, 1).differing, 0);
 }
 
+
+TEST(TextGlyphs, TextInAPathBecomesItsOutlines) {
+    // Big bold letters recorded into a path bracket, then stroked and filled; below, the same
+    // letters' path made the clip of a striped rectangle; right, a small run as SMALLTEXTOUT
+    // filled. Nothing of the text is drawn while the bracket is open: no background box
+    // although the background mode is opaque.
+    constexpr uint32_t kRed = 0x1E1EDC, kYellow = 0x3CDCFA, kBlue = 0xC83C1E;
+    EmfBuilder b(300, 170);
+    b.setBkMode(2).setBkColor(0x00FF00);
+    b.createFont(1, -64, 700, QStringLiteral("Arial")).selectObject(1);
+    b.createPen(2, 0, 3, kRed).selectObject(2).createBrush(3, 0, kYellow).selectObject(3);
+    b.beginPath().extTextOutW(8, 0, QStringLiteral("Path")).endPath().strokeAndFillPath();
+    b.beginPath().extTextOutW(8, 80, QStringLiteral("Clip")).endPath().selectClipPath(5);
+    b.createBrush(4, 0, kBlue).selectObject(4).selectObject(0x80000008);
+    for (int y = 80; y < 160; y += 8) b.rectangle(0, y, 200, y + 5);
+    b.extSelectClipRgn({}, 5);
+    b.createFont(5, -24, 400, QStringLiteral("Times New Roman")).selectObject(5);
+    b.beginPath().smallTextOut(200, 20, QStringLiteral("text"), 0x100).endPath().fillPath();
+    const QImage gdi = test::gdiReference(QStringLiteral("text_path"), b.build());
+    ASSERT_FALSE(gdi.isNull()) << "no GDI reference for text in a path";
+    const QImage ours = test::renderMetafile(b.build(), gdi.size());
+    // 0.2 % apart: Liberation 1 here, Wine's Liberation 2 there, outlines a pixel apart.
+    EXPECT_LE(test::compareImages(gdi, ours, 48, {}, 1, 1).share(), 0.005);
+}
+
 }  // namespace
 }  // namespace plume::metafile

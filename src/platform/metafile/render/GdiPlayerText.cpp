@@ -104,7 +104,7 @@ void GdiPlayer::extTextOut(const TextRun& run) {
     applyClip();
     applyRop2();
     m_painter.save();
-    if (run.options & textOut::Opaque) {
+    if ((run.options & textOut::Opaque) && !m_inPath) {
         // ETO_OPAQUE fills the rectangle with the background colour, whatever the bk mode.
         QPainterPath box;
         box.addRect(logicalRect(run.rect));
@@ -154,7 +154,7 @@ void GdiPlayer::extTextOut(const TextRun& run) {
                                                      : metrics.ascent();
 
     m_painter.setTransform(frame);
-    if (m_dc.bkMode == BkMode::Opaque && !(run.options & textOut::Opaque)) {
+    if (m_dc.bkMode == BkMode::Opaque && !(run.options & textOut::Opaque) && !m_inPath) {
         m_painter.fillRect(QRectF(std::min(x0, x0 + width), baseline - metrics.ascent(),
                                   std::abs(width), metrics.ascent() + metrics.descent()),
                            m_dc.bkColor);
@@ -168,7 +168,13 @@ void GdiPlayer::extTextOut(const TextRun& run) {
     // wider than high) is drawn as outlines: the painter's glyph cache would otherwise
     // allocate its texture for glyphs of that width, gigabytes for a damaged file.
     const bool asOutlines = font.stretch() > 400;
+    // In a path bracket the glyphs' outlines join the path instead (text frame coordinates).
+    QPainterPath glyphOutlines;
     const auto drawText = [&](QPointF at, const QString& part) {
+        if (m_inPath) {
+            glyphOutlines.addText(at, font, part);
+            return;
+        }
         if (!asOutlines) {
             m_painter.drawText(at, part);
             return;
@@ -194,6 +200,7 @@ void GdiPlayer::extTextOut(const TextRun& run) {
     }
     m_painter.restore();
     m_appliedRop2 = m_rasterOps ? m_dc.rop2 : rop2::CopyPen;
+    if (m_inPath) addTextToPath(glyphOutlines, frame);
 
     if (updateCp) {
         // The current position moves past the text (to its left end for right alignment).
@@ -203,6 +210,17 @@ void GdiPlayer::extTextOut(const TextRun& run) {
         const QTransform back = full.inverted(&invertible);
         if (invertible) m_dc.position = back.map(endOut);
     }
+}
+
+// Glyph outlines drawn in the text's frame (output pixels) become figures of the open path,
+// which holds device units. Each glyph's contours are closed figures of their own.
+void GdiPlayer::addTextToPath(const QPainterPath& outlines, const QTransform& frame) {
+    if (outlines.isEmpty()) return;
+    bool invertible = false;
+    const QTransform toDevice = frame * m_deviceToPainter.inverted(&invertible);
+    if (!invertible) return;
+    m_path.addPath(toDevice.map(outlines));
+    m_pathOpen = false;
 }
 
 }  // namespace plume::metafile
