@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFontMetricsF>
 #include <QRawFont>
 
 namespace plume::metafile {
@@ -108,6 +109,43 @@ TEST(TextGlyphs, TextInAPathBecomesItsOutlines) {
     const QImage ours = test::renderMetafile(b.build(), gdi.size());
     // 0.2 % apart: Liberation 1 here, Wine's Liberation 2 there, outlines a pixel apart.
     EXPECT_LE(test::compareImages(gdi, ours, 48, {}, 1, 1).share(), 0.005);
+}
+
+
+TEST(TextGlyphs, SymbolFacesDrawTheirOwnGlyphs) {
+    // No GDI reference: Wine 8 has no Symbol or MT Extra glyphs to draw with (its font mapper
+    // gives boxes, or Marlett's pictures when another symbol font is offered), so this holds
+    // the player to the fonts' published encodings and the Symbol font's widths instead.
+    // Symbol text as equation editors write it ("S" is Σ, "t" τ, B3 ≥), 8-bit and as the
+    // font's private-use codes, draws the same glyphs, at Symbol's advances (Σ 0.592 em).
+    EmfBuilder b(260, 120);
+    b.setBkMode(1);
+    b.createFont(1, -48, 400, QStringLiteral("Symbol"), 0, 2).selectObject(1);
+    b.extTextOutA(8, 4, QByteArray("Stab>\xb3"));
+    b.extTextOutW(8, 64, QString::fromUtf16(u"\uF053\uF074\uF061\uF062\uF03E\uF0B3"));
+    const QImage ours = test::renderMetafile(b.build(), {260, 120});
+    EXPECT_EQ(test::compareImages(ours.copy(0, 0, 260, 60), ours.copy(0, 60, 260, 60)).differing,
+              0);
+    LogFont symbol = logFont(QStringLiteral("Symbol"));
+    symbol.charSet = charset::kSymbol;
+    symbol.height = -1000;
+    const QFont font = fontForLogFont(symbol, 1000);
+    ASSERT_TRUE(drawsSymbolCodes(font)) << "Standard Symbols PS (fonts-urw-base35) is missing";
+    const uint8_t bytes[] = {'S', 0xB3};
+    const QString decoded = decodeAnsiText(bytes, charset::kSymbol, QStringLiteral("Symbol"));
+    EXPECT_EQ(decoded, QString::fromUtf16(u"Σ≥"));
+    EXPECT_EQ(unicodeToSymbolCodes(decoded), QString::fromUtf16(u"S\u00B3"));
+    EXPECT_NEAR(QFontMetricsF(font).horizontalAdvance(unicodeToSymbolCodes(decoded.left(1))), 592,
+                2);
+    // MT Extra's embellishments (drawn by MathType as characters of their own above a letter)
+    // become their spacing forms; the EMF writer gives the font's codes back.
+    const uint8_t hat = 0x24;
+    EXPECT_EQ(decodeAnsiText({&hat, 1}, charset::kSymbol, QStringLiteral("MT Extra")),
+              QString::fromUtf16(u"\u02C6"));
+    EXPECT_EQ(symbolFontToUnicode(QString::fromUtf16(u"\uF024\uF06C"), QStringLiteral("MT Extra")),
+              QString::fromUtf16(u"\u02C6\u2113"));
+    EXPECT_EQ(unicodeToSymbolFont(QString::fromUtf16(u"\u02C6"), QStringLiteral("MT Extra")),
+              QString::fromUtf16(u"\uF024"));
 }
 
 }  // namespace

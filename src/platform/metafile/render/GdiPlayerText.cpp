@@ -129,7 +129,11 @@ void GdiPlayer::extTextOut(const TextRun& run) {
     // cost time, so the rest is left out.
     constexpr qsizetype kMaxCharacters = 8192;
     const qsizetype n = std::min(run.text.size(), kMaxCharacters);
-    const QString text = run.text.left(n);
+    QString text = run.text.left(n);
+    // Symbol text drawn with the stand-in that keeps the Symbol glyphs at their byte codes:
+    // as outlines, so that a vector output shows the glyphs, not the bytes.
+    const bool symbolCodes = drawsSymbolCodes(font);
+    if (symbolCodes) text = unicodeToSymbolCodes(text);
     const bool pdy = run.options & textOut::Pdy;
     const bool haveDx = run.dx.size() >= size_t(n) * (pdy ? 2 : 1);
     const double width = textAdvances(run, text, metrics, scaleX);
@@ -167,7 +171,7 @@ void GdiPlayer::extTextOut(const TextRun& run) {
     // A font stretched far beyond its height (a huge lfWidth, or a picture stretched much
     // wider than high) is drawn as outlines: the painter's glyph cache would otherwise
     // allocate its texture for glyphs of that width, gigabytes for a damaged file.
-    const bool asOutlines = font.stretch() > 400;
+    const bool asOutlines = font.stretch() > 400 || symbolCodes;
     // In a path bracket the glyphs' outlines join the path instead (text frame coordinates).
     QPainterPath glyphOutlines;
     const auto drawText = [&](QPointF at, const QString& part) {
