@@ -58,10 +58,10 @@ TEST(FontTextTest, DoubleByteAdvancesAddUpAndStayInRange) {
     EXPECT_EQ(run.dx, (std::vector<int32_t>{12, 6}));
     constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
     constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
-    EXPECT_EQ(decodeAnsiTextRun(bytes, std::vector<int32_t>{kMax, kMax, 1}, charset::kShiftJis,
-                                QString())
-                  .dx,
-              (std::vector<int32_t>{kMax, 1}));
+    EXPECT_EQ(
+        decodeAnsiTextRun(bytes, std::vector<int32_t>{kMax, kMax, 1}, charset::kShiftJis, QString())
+            .dx,
+        (std::vector<int32_t>{kMax, 1}));
     // x and y pairs (ETO_PDY) add up component by component.
     EXPECT_EQ(decodeAnsiTextRun(bytes, std::vector<int32_t>{kMin, -1, -1, kMin, 2, 3},
                                 charset::kShiftJis, QString(), 2)
@@ -127,8 +127,8 @@ TEST(FontTextTest, SymbolCharsetFollowsTheFace) {
     const QFont symbolFont = fontForLogFont(symbol, 20);
     const QFontMetricsF metrics(symbolFont);
     for (QChar c : QString::fromUtf16(u"αβγδπΣΩ∀∃∈∞≤≥±×÷∑∫√∂≠≈")) {
-        const QString drawn = drawsSymbolCodes(symbolFont) ? unicodeToSymbolCodes(QString(c))
-                                                           : QString(c);
+        const QString drawn =
+            drawsSymbolCodes(symbolFont) ? unicodeToSymbolCodes(QString(c)) : QString(c);
         EXPECT_TRUE(metrics.inFont(drawn[0])) << int(c.unicode());
     }
     EXPECT_TRUE(isSymbolFace(QStringLiteral("Wingdings 2")));

@@ -1,9 +1,11 @@
 // Text drawn from glyph indices (ETO_GLYPH_INDEX), text made into a path, and the symbol faces,
 // against GDI's own renderings (references/gdi, made with ../shared/tools/gdiref under Wine 8).
 
+#include "builders/EmfBuilder.h"
+#include "platform/metafile/format/EmfReader.h"
 #include "platform/metafile/format/FontText.h"
 #include "platform/metafile/format/GlyphIndexText.h"
-#include "builders/EmfBuilder.h"
+#include "support/RecordingSink.h"
 #include "support/ReferenceImage.h"
 
 #include <gtest/gtest.h>
@@ -59,6 +61,23 @@ TEST(TextGlyphs, GlyphIndicesBecomeTheCharactersOfTheWritersFace) {
               QStringLiteral(" A"));
 }
 
+TEST(TextGlyphs, GlyphIndicesReachTheSinkUnchanged) {
+    // The reader leaves glyph indices alone, even in the Symbol face whose character codes it
+    // turns into Unicode: 0x53 stays 0x53 rather than becoming Σ.
+    EmfBuilder b(40, 40);
+    b.createFont(1, -20, 400, QStringLiteral("Symbol"), 0, 2).selectObject(1);
+    b.extTextOutW(1, 2, QStringLiteral("S"), kEtoGlyphIndex);
+    b.extTextOutW(1, 2, QStringLiteral("S"));
+    const auto file = readEmf(b.build());
+    ASSERT_TRUE(std::holds_alternative<EmfFile>(file));
+    test::RecordingSink sink;
+    playEmf(std::get<EmfFile>(file), sink);
+    EXPECT_TRUE(sink.calls.contains(QStringLiteral("text 1,2 \"S\" options 16 rect 0,0,0,0 dx ")))
+        << sink.calls.join('\n').toStdString();
+    EXPECT_TRUE(
+        sink.calls.contains(QString::fromUtf16(u"text 1,2 \"Σ\" options 0 rect 0,0,0,0 dx ")));
+}
+
 TEST(TextGlyphs, GlyphIndexTextDrawsAsGdiDoes) {
     // "Glyphs 2024" as characters, then as glyph indices (ASCII code - 29 in Arial's and the
     // stand-in's order alike) without and with advances.
@@ -86,7 +105,6 @@ TEST(TextGlyphs, GlyphIndexTextDrawsAsGdiDoes) {
     EXPECT_GT(test::compareImages(line(0), line(2), 48, {}, 1, 1).differing, 0);
 }
 
-
 TEST(TextGlyphs, TextInAPathBecomesItsOutlines) {
     // Big bold letters recorded into a path bracket, then stroked and filled; below, the same
     // letters' path made the clip of a striped rectangle; right, a small run as SMALLTEXTOUT
@@ -110,7 +128,6 @@ TEST(TextGlyphs, TextInAPathBecomesItsOutlines) {
     // 0.2 % apart: Liberation 1 here, Wine's Liberation 2 there, outlines a pixel apart.
     EXPECT_LE(test::compareImages(gdi, ours, 48, {}, 1, 1).share(), 0.005);
 }
-
 
 TEST(TextGlyphs, SymbolFacesDrawTheirOwnGlyphs) {
     // No GDI reference: Wine 8 has no Symbol or MT Extra glyphs to draw with (its font mapper

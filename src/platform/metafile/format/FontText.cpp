@@ -517,9 +517,8 @@ AnsiTextRun decodeAnsiTextRun(std::span<const uint8_t> bytes, std::span<const in
     auto advanceOf = [&](const std::pair<size_t, size_t>& g, size_t component) {
         int64_t sum = 0;
         for (size_t k = 0; k < g.second; ++k) sum += dx[(g.first + k) * stride + component];
-        return static_cast<int32_t>(
-            std::clamp<int64_t>(sum, std::numeric_limits<int32_t>::min(),
-                                std::numeric_limits<int32_t>::max()));
+        return static_cast<int32_t>(std::clamp<int64_t>(sum, std::numeric_limits<int32_t>::min(),
+                                                        std::numeric_limits<int32_t>::max()));
     };
     if (run.text.size() != static_cast<qsizetype>(groups.size())) {
         QString text;
@@ -587,7 +586,8 @@ bool drawsSymbolCodes(const QFont& font) {
 QString unicodeToSymbolCodes(const QString& text) {
     QString codes = unicodeToSymbolFont(text, QStringLiteral("Symbol"));
     for (QChar& c : codes)
-        if (c.unicode() >= 0xF020 && c.unicode() <= 0xF0FF) c = QChar(char16_t(c.unicode() - 0xF000));
+        if (c.unicode() >= 0xF020 && c.unicode() <= 0xF0FF)
+            c = QChar(char16_t(c.unicode() - 0xF000));
     return codes;
 }
 

@@ -69,7 +69,8 @@ RecordOutcome WmfDecoder::text(uint16_t function, BoundedReader& p) {
     if (run.options & textOut::GlyphIndex) {
         // Glyph indices, one a byte: left for the sink to draw in the selected face.
         run.text = QString(qsizetype(bytes.size()), QChar());
-        for (size_t i = 0; i < bytes.size(); ++i) run.text[qsizetype(i)] = QChar(char16_t(bytes[i]));
+        for (size_t i = 0; i < bytes.size(); ++i)
+            run.text[qsizetype(i)] = QChar(char16_t(bytes[i]));
         if (m_dx.size() != bytes.size()) m_dx.clear();
         run.dx = m_dx;
         m_sink.extTextOut(run);
