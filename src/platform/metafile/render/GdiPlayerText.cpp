@@ -79,7 +79,7 @@ double GdiPlayer::textAdvances(const TextRun& run, const QString& text,
 }
 
 void GdiPlayer::extTextOut(const TextRun& run) {
-    if (m_dc.rop2 == rop2::Nop) return;
+    if (m_dc.rop2 == rop2::Nop && !m_inPath) return;  // a path records whatever the ROP2
     if (run.options & textOut::GlyphIndex) {
         // Glyph indices of the selected face: drawn as the characters they stand for.
         TextRun characters = run;
