@@ -12,6 +12,7 @@
 
 #include <QFontMetricsF>
 #include <QRawFont>
+#include <cmath>
 
 namespace plume::metafile {
 namespace {
@@ -103,6 +104,25 @@ TEST(TextGlyphs, GlyphIndexTextDrawsAsGdiDoes) {
     const auto line = [&](int n) { return ours.copy(0, 5 + 30 * n, 240, 30); };
     EXPECT_EQ(test::compareImages(line(0), line(1)).differing, 0);
     EXPECT_GT(test::compareImages(line(0), line(2), 48, {}, 1, 1).differing, 0);
+}
+
+TEST(TextGlyphs, GlyphIndicesKeepTheirDrawingOrder) {
+    // Shaped right-to-left text comes in drawing order: Arial's dalet, then alef, reads "אד"
+    // and must not be turned around. Drawn as one run without advances, the dalet stays first:
+    // the run's left part is the dalet drawn alone.
+    EXPECT_EQ(glyphIndicesToText(glyphs({675, 672}), logFont(QStringLiteral("Arial"))),
+              QString::fromUtf16(u"דא"));
+    const auto draw = [&](const QString& run) {
+        EmfBuilder b(80, 40);
+        b.createFont(1, -20, 400, QStringLiteral("Arial")).selectObject(1);
+        b.extTextOutW(10, 8, run, kEtoGlyphIndex);
+        return test::renderMetafile(b.build(), {80, 40});
+    };
+    const QImage run = draw(glyphs({675, 672})), dalet = draw(glyphs({675}));
+    const QRect left(0, 0, 20, 40);
+    EXPECT_GT(test::compareImages(dalet, draw(glyphs({672})), 48, left).differing, 20)
+        << "the test's two letters look alike";
+    EXPECT_EQ(test::compareImages(run, dalet, 48, left).differing, 0);
 }
 
 TEST(TextGlyphs, TextInAPathBecomesItsOutlines) {
