@@ -4,6 +4,7 @@
 
 #include <QFontInfo>
 #include <QFontMetricsF>
+#include <limits>
 #include <vector>
 
 namespace plume::metafile {
@@ -45,6 +46,27 @@ TEST(FontTextTest, CharacterSetsDecodeThroughTheirCodePages) {
     for (const Case& c : cases)
         EXPECT_EQ(decoded(c.bytes, c.charSet), QString::fromUtf16(c.expected))
             << "charset " << int(c.charSet);
+}
+
+TEST(FontTextTest, DoubleByteAdvancesAddUpAndStayInRange) {
+    // "日A" in CP932 is three bytes with three advances: the two of 日 become one. Advances
+    // at the ends of the 32-bit range (a damaged file) are clamped, not wrapped.
+    const Bytes bytes = {0x93, 0xFA, 0x41};
+    const std::vector<int32_t> dx = {7, 5, 6};
+    const AnsiTextRun run = decodeAnsiTextRun(bytes, dx, charset::kShiftJis, QString());
+    EXPECT_EQ(run.text, QString::fromUtf16(u"日A"));
+    EXPECT_EQ(run.dx, (std::vector<int32_t>{12, 6}));
+    constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+    constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+    EXPECT_EQ(
+        decodeAnsiTextRun(bytes, std::vector<int32_t>{kMax, kMax, 1}, charset::kShiftJis, QString())
+            .dx,
+        (std::vector<int32_t>{kMax, 1}));
+    // x and y pairs (ETO_PDY) add up component by component.
+    EXPECT_EQ(decodeAnsiTextRun(bytes, std::vector<int32_t>{kMin, -1, -1, kMin, 2, 3},
+                                charset::kShiftJis, QString(), 2)
+                  .dx,
+              (std::vector<int32_t>{kMin, kMin, 2, 3}));
 }
 
 TEST(FontTextTest, SymbolCharsetFollowsTheFace) {
@@ -101,9 +123,14 @@ TEST(FontTextTest, SymbolCharsetFollowsTheFace) {
     symbol.faceName = QStringLiteral("Symbol");
     symbol.charSet = charset::kSymbol;
     symbol.height = -20;
-    const QFontMetricsF metrics(fontForLogFont(symbol, 20));
-    for (QChar c : QString::fromUtf16(u"αβγδπΣΩ∀∃∈∞≤≥±×÷∑∫√∂≠≈"))
-        EXPECT_TRUE(metrics.inFont(c)) << int(c.unicode());
+    // (The Symbol stand-in takes the Symbol font's byte codes.)
+    const QFont symbolFont = fontForLogFont(symbol, 20);
+    const QFontMetricsF metrics(symbolFont);
+    for (QChar c : QString::fromUtf16(u"αβγδπΣΩ∀∃∈∞≤≥±×÷∑∫√∂≠≈")) {
+        const QString drawn =
+            drawsSymbolCodes(symbolFont) ? unicodeToSymbolCodes(QString(c)) : QString(c);
+        EXPECT_TRUE(metrics.inFont(drawn[0])) << int(c.unicode());
+    }
     EXPECT_TRUE(isSymbolFace(QStringLiteral("Wingdings 2")));
     EXPECT_FALSE(isSymbolFace(QStringLiteral("Arial")));
 }

@@ -65,7 +65,8 @@ bool EmfDecoder::playText(BoundedReader& in, std::span<const uint8_t> record, bo
         // Symbol and Wingdings text comes as the fonts' own codes (U+F020..U+F0FF, or plain
         // bytes for Symbol); fonts here have no such codes, so they become the characters
         // they stand for. One code unit stays one code unit, so Dx stays in step.
-        run.text = symbolFontToUnicode(run.text, m_dc.font().face);
+        if (!(run.options & textOut::GlyphIndex))
+            run.text = symbolFontToUnicode(run.text, m_dc.font().face);
     }
     // Dx: one advance per character (two per character with ETO_PDY).
     m_dx.clear();
@@ -80,6 +81,11 @@ bool EmfDecoder::playText(BoundedReader& in, std::span<const uint8_t> record, bo
         }
     }
     if (wide) {
+        m_dx.assign(m_dxRaw.begin(), m_dxRaw.end());
+    } else if (run.options & textOut::GlyphIndex) {
+        // 8-bit glyph indices: one per byte, left for the sink to draw in the selected face.
+        run.text = QString(qsizetype(text.size()), QChar());
+        for (size_t i = 0; i < text.size(); ++i) run.text[qsizetype(i)] = QChar(char16_t(text[i]));
         m_dx.assign(m_dxRaw.begin(), m_dxRaw.end());
     } else {
         // 8-bit text in the code page of the selected font's character set; the per-byte
@@ -791,7 +797,8 @@ bool EmfDecoder::playSmallText(BoundedReader& in) {
         run.text[qsizetype(i)] = QChar(small ? char16_t(in.u8()) : char16_t(in.u16()));
     // The flag is the record's own; the sink knows only ExtTextOut's options.
     run.options &= ~textOut::SmallChars;
-    run.text = symbolFontToUnicode(run.text, m_dc.font().face);
+    if (!(run.options & textOut::GlyphIndex))
+        run.text = symbolFontToUnicode(run.text, m_dc.font().face);
     m_sink.extTextOut(run);
     return true;
 }

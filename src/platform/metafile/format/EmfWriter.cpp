@@ -723,7 +723,10 @@ void EmfWriter::extTextOut(const TextRun& text) {
     // The reader gave Unicode; Symbol and Wingdings text goes back to the fonts' codes, which
     // every player draws with the font's glyphs (GDI reads plain Latin codes in the Symbol
     // face as its Greek letters, so a decoded "×" written as such would come back as "⋅").
-    for (QChar c : unicodeToSymbolFont(text.text, m_dc.font().face)) put16(c.unicode());
+    // Glyph indices (ETO_GLYPH_INDEX) are the face's own and go out unchanged.
+    const bool glyphs = text.options & textOut::GlyphIndex;
+    for (QChar c : glyphs ? text.text : unicodeToSymbolFont(text.text, m_dc.font().face))
+        put16(c.unicode());
     padTo4();
     if (withDx)
         for (size_t i = 0; i < size_t{chars} * perChar; ++i) putI32(text.dx[i]);

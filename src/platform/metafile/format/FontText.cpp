@@ -10,6 +10,7 @@
 #include <array>
 #include <cerrno>
 #include <cmath>
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -181,8 +182,44 @@ char16_t wingdingsCharacter(uint8_t byte) {
     return table[byte] ? table[byte] : static_cast<char16_t>(0xF000 + byte);
 }
 
-bool isWingdings(const QString& normalized) {
-    return normalized == QLatin1String("wingdings");
+// MathType's "MT Extra": embellishments (drawn as separate characters above a letter, so
+// their spacing forms here), relations, arrows, ellipses, blackboard-bold letters. Bytes
+// Unicode has no character for keep their private-use code.
+char16_t mtExtraCharacter(uint8_t byte) {
+    static const std::array<char16_t, 256> table = [] {
+        std::array<char16_t, 256> t{};
+        const std::pair<uint8_t, char16_t> pairs[] = {
+            {0x20, 0x0020}, {0x23, 0x02CB}, {0x24, 0x02C6}, {0x25, 0x02DC}, {0x26, 0x02D9},
+            {0x28, 0x2323}, {0x29, 0x2322}, {0x3A, 0x223C}, {0x3B, 0x2243}, {0x3C, 0x22B2},
+            {0x3D, 0x226A}, {0x3E, 0x22B3}, {0x3F, 0x226B}, {0x40, 0x225C}, {0x41, 0x2259},
+            {0x42, 0x2250}, {0x43, 0x2210}, {0x44, 0x019B}, {0x49, 0x2229}, {0x4A, 0x2127},
+            {0x4B, 0x2026}, {0x4C, 0x22EF}, {0x4D, 0x22EE}, {0x4E, 0x22F0}, {0x4F, 0x22F1},
+            {0x50, 0x2225}, {0x51, 0x2235}, {0x52, 0x2221}, {0x53, 0x2222}, {0x55, 0x222A},
+            {0x56, 0x25B3}, {0x57, 0x25A1}, {0x58, 0x25AD}, {0x59, 0x25B1}, {0x5A, 0x2197},
+            {0x5B, 0x2199}, {0x5D, 0x2198}, {0x5E, 0x2196}, {0x60, 0x2035}, {0x61, 0x21A6},
+            {0x62, 0x2195}, {0x63, 0x21D5}, {0x64, 0x25CB}, {0x65, 0x2299}, {0x66, 0x227B},
+            {0x68, 0x210F}, {0x6C, 0x2113}, {0x6D, 0x2213}, {0x6F, 0x2218}, {0x70, 0x227A},
+            {0x80, 0x21C4}, {0x83, 0x21CC}, {0x86, 0x21C0}, {0x87, 0x21BD}, {0xA1, 0x211D},
+            {0xA2, 0x2124}, {0xA3, 0x2102}, {0xA4, 0x211A}, {0xA5, 0x2115}, {0xA7, 0x301A},
+            {0xA8, 0x301B}, {0xE8, 0x0160}, {0xE9, 0x00DD}, {0xEA, 0x00DE}, {0xEB, 0x00D0},
+            {0xEC, 0x0161}, {0xED, 0x00FD}, {0xEE, 0x00FE}, {0xEF, 0x00F0}, {0xF0, 0xFB01},
+            {0xF1, 0xFB02}, {0xF2, 0x0131}, {0xF3, 0x00B9}, {0xF4, 0x00B2}, {0xF5, 0x00B3},
+            {0xF6, 0x00BD}, {0xF7, 0x00BC}, {0xF8, 0x00BE}, {0xF9, 0x2044}, {0xFA, 0x00A6},
+            {0xFB, 0x02DD}, {0xFC, 0x02D8}, {0xFD, 0x02C7}, {0xFE, 0x02DA}, {0xFF, 0x02DB}};
+        for (const auto& [b, u] : pairs) t[b] = u;
+        return t;
+    }();
+    return table[byte] ? table[byte] : static_cast<char16_t>(0xF000 + byte);
+}
+
+using ByteToCharacter = char16_t (*)(uint8_t);
+
+// The characters of a symbol face other than Symbol whose pictures Unicode has (Wingdings,
+// MT Extra), or null for the others.
+ByteToCharacter pictureCharacters(const QString& normalized) {
+    if (normalized == QLatin1String("wingdings")) return wingdingsCharacter;
+    if (normalized == QLatin1String("mtextra")) return mtExtraCharacter;
+    return nullptr;
 }
 
 // The Symbol font's character for a byte; bytes it has none for keep their private-use
@@ -205,6 +242,8 @@ bool isTheSymbolFace(const QString& face) {
     const QString n = normalizedFace(face);
     return n == QLatin1String("symbol") || n == QLatin1String("mtsymbol");
 }
+
+constexpr const char* kSymbolStandIn = "Standard Symbols PS";
 
 struct FaceSubstitute {
     const char16_t* windowsFace;
@@ -256,10 +295,11 @@ constexpr FaceSubstitute kFaceSubstitutes[] = {
     {u"Calibri", "Carlito"},
     {u"Cambria", "Caladea"},
     {u"Cambria Math", "Caladea"},
-    // Symbol text is turned into real Unicode (Greek, mathematics); the installed symbol font
-    // (Standard Symbols PS) keeps its glyphs at Latin codes, so a Unicode serif face draws it.
-    {u"Symbol", "DejaVu Serif"},
-    {u"MT Symbol", "DejaVu Serif"},
+    // Symbol text is turned into real Unicode (Greek, mathematics). URW's Standard Symbols PS
+    // has the Symbol font's glyphs and widths at its byte codes, and the player hands it those
+    // (drawsSymbolCodes); without it a Unicode serif face draws the characters.
+    {u"Symbol", kSymbolStandIn},
+    {u"MT Symbol", kSymbolStandIn},
 };
 
 const QHash<QString, QString>& substituteTable() {
@@ -282,11 +322,27 @@ bool isInstalled(const QString& family) {
     return installed.contains(family.toCaseFolded());
 }
 
+// Qt names URW's fonts with their foundry ("Standard Symbols PS [URW ]") when fonts of one
+// family come from more than one foundry.
+bool symbolStandInInstalled() {
+    static const bool installed = [] {
+        const QStringList families = QFontDatabase::families();
+        return std::any_of(families.begin(), families.end(), [](const QString& f) {
+            return f.startsWith(QLatin1String(kSymbolStandIn));
+        });
+    }();
+    return installed;
+}
+
 // The stand-in named by the table, or a guess from Japanese words in the name.
 std::optional<QString> knownSubstitute(const QString& face) {
     const QString key = normalizedFace(face);
     const auto& table = substituteTable();
-    if (auto it = table.find(key); it != table.end()) return *it;
+    if (auto it = table.find(key); it != table.end()) {
+        if (*it == QLatin1String(kSymbolStandIn) && !symbolStandInInstalled())
+            return QStringLiteral("DejaVu Serif");
+        return *it;
+    }
     if (key.contains(u"明朝") || key.contains(QLatin1String("mincho")))
         return QStringLiteral("IPAPMincho");
     if (key.contains(u"ゴシック") || key.contains(QLatin1String("gothic")))
@@ -399,11 +455,11 @@ QString decodeAnsiText(std::span<const uint8_t> bytes, uint8_t charSet, const QS
     if (charSet == charset::kSymbol || symbolFont) {
         QString text;
         text.reserve(static_cast<qsizetype>(bytes.size()));
-        const bool wingdings = isWingdings(normalizedFace(faceName));
+        const ByteToCharacter pictures = pictureCharacters(normalizedFace(faceName));
         for (uint8_t b : bytes)
-            text.append(QChar(symbolFont  ? symbolCharacter(b)
-                              : wingdings ? wingdingsCharacter(b)
-                                          : static_cast<char16_t>(0xF000 + b)));
+            text.append(QChar(symbolFont ? symbolCharacter(b)
+                              : pictures ? pictures(b)
+                                         : static_cast<char16_t>(0xF000 + b)));
         return text;
     }
     const std::optional<CodePage> page = codePageFor(charSet);
@@ -456,10 +512,13 @@ AnsiTextRun decodeAnsiTextRun(std::span<const uint8_t> bytes, std::span<const in
         groups.emplace_back(i, len);
         i += len;
     }
+    // Summed wide and clamped: a damaged file's advances near the ends of the range would
+    // otherwise overflow.
     auto advanceOf = [&](const std::pair<size_t, size_t>& g, size_t component) {
-        int32_t sum = 0;
+        int64_t sum = 0;
         for (size_t k = 0; k < g.second; ++k) sum += dx[(g.first + k) * stride + component];
-        return sum;
+        return static_cast<int32_t>(std::clamp<int64_t>(sum, std::numeric_limits<int32_t>::min(),
+                                                        std::numeric_limits<int32_t>::max()));
     };
     if (run.text.size() != static_cast<qsizetype>(groups.size())) {
         QString text;
@@ -477,11 +536,11 @@ AnsiTextRun decodeAnsiTextRun(std::span<const uint8_t> bytes, std::span<const in
 }
 
 QString symbolFontToUnicode(const QString& text, const QString& faceName) {
-    if (isWingdings(normalizedFace(faceName))) {
+    if (const ByteToCharacter pictures = pictureCharacters(normalizedFace(faceName))) {
         QString out = text;
         for (QChar& c : out)
             if (c.unicode() >= 0xF020 && c.unicode() <= 0xF0FF)
-                c = QChar(wingdingsCharacter(static_cast<uint8_t>(c.unicode() - 0xF000)));
+                c = QChar(pictures(static_cast<uint8_t>(c.unicode() - 0xF000)));
         return out;
     }
     if (!isTheSymbolFace(faceName)) return text;
@@ -497,8 +556,8 @@ QString symbolFontToUnicode(const QString& text, const QString& faceName) {
 }
 
 QString unicodeToSymbolFont(const QString& text, const QString& faceName) {
-    const bool wingdings = isWingdings(normalizedFace(faceName));
-    if (!wingdings && !isTheSymbolFace(faceName)) return text;
+    const ByteToCharacter pictures = pictureCharacters(normalizedFace(faceName));
+    if (!pictures && !isTheSymbolFace(faceName)) return text;
     using Inverse = std::unordered_map<char16_t, char16_t>;
     const auto invert = [](char16_t (*forward)(uint8_t)) {
         Inverse inverse;
@@ -510,11 +569,26 @@ QString unicodeToSymbolFont(const QString& text, const QString& faceName) {
     };
     static const Inverse fromSymbol = invert(symbolCharacter);
     static const Inverse fromWingdings = invert(wingdingsCharacter);
-    const Inverse& inverse = wingdings ? fromWingdings : fromSymbol;
+    static const Inverse fromMtExtra = invert(mtExtraCharacter);
+    const Inverse& inverse = pictures == wingdingsCharacter ? fromWingdings
+                             : pictures == mtExtraCharacter ? fromMtExtra
+                                                            : fromSymbol;
     QString out = text;
     for (QChar& c : out)
         if (const auto it = inverse.find(c.unicode()); it != inverse.end()) c = QChar(it->second);
     return out;
+}
+
+bool drawsSymbolCodes(const QFont& font) {
+    return font.family() == QLatin1String(kSymbolStandIn);
+}
+
+QString unicodeToSymbolCodes(const QString& text) {
+    QString codes = unicodeToSymbolFont(text, QStringLiteral("Symbol"));
+    for (QChar& c : codes)
+        if (c.unicode() >= 0xF020 && c.unicode() <= 0xF0FF)
+            c = QChar(char16_t(c.unicode() - 0xF000));
+    return codes;
 }
 
 QString substituteFace(const QString& windowsFace) {

@@ -80,6 +80,14 @@ QString symbolFontToUnicode(const QString& text, const QString& faceName);
 // and text in other faces are kept.
 QString unicodeToSymbolFont(const QString& text, const QString& faceName);
 
+// The Symbol face's stand-in here (URW's Standard Symbols PS, with the Symbol font's widths)
+// holds its glyphs at the Symbol font's byte codes, not at Unicode: true when `font` is it.
+bool drawsSymbolCodes(const QFont& font);
+
+// Unicode text as the Symbol font's byte codes (U+0020..U+00FF), for that stand-in;
+// characters the Symbol font has no glyph for are kept.
+QString unicodeToSymbolCodes(const QString& text);
+
 // True for the faces whose glyphs sit at symbol positions rather than Unicode ones.
 bool isSymbolFace(const QString& faceName);
 

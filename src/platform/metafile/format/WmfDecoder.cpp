@@ -66,6 +66,16 @@ RecordOutcome WmfDecoder::text(uint16_t function, BoundedReader& p) {
         }
     }
     if (!p.ok()) return RecordOutcome::Damaged;
+    if (run.options & textOut::GlyphIndex) {
+        // Glyph indices, one a byte: left for the sink to draw in the selected face.
+        run.text = QString(qsizetype(bytes.size()), QChar());
+        for (size_t i = 0; i < bytes.size(); ++i)
+            run.text[qsizetype(i)] = QChar(char16_t(bytes[i]));
+        if (m_dx.size() != bytes.size()) m_dx.clear();
+        run.dx = m_dx;
+        m_sink.extTextOut(run);
+        return RecordOutcome::Played;
+    }
     AnsiTextRun decoded = decodeAnsiTextRun(bytes, m_dx, m_dc.font().charSet, m_dc.font().face);
     run.text = std::move(decoded.text);
     m_dx = std::move(decoded.dx);

@@ -272,6 +272,7 @@ class GdiPlayer : public GdiSink {
     // Text.
     struct FontCache;
     const FontCache& textFont(double scaleX, double scaleY);
+    void addTextToPath(const QPainterPath& outlines, const QTransform& frame);
     double textAdvances(const TextRun& run, const QString& text, const QFontMetricsF& metrics,
                         double scaleX);
 

@@ -1,6 +1,7 @@
 // GdiPlayer: text (ExtTextOut).
 
 #include "platform/metafile/format/FontText.h"
+#include "platform/metafile/format/GlyphIndexText.h"
 #include "platform/metafile/render/GdiPlayer.h"
 #include "platform/metafile/render/Render.h"
 
@@ -78,7 +79,21 @@ double GdiPlayer::textAdvances(const TextRun& run, const QString& text,
 }
 
 void GdiPlayer::extTextOut(const TextRun& run) {
-    if (m_dc.rop2 == rop2::Nop) return;
+    if (m_dc.rop2 == rop2::Nop && !m_inPath) return;  // a path records whatever the ROP2
+    if (run.options & textOut::GlyphIndex) {
+        // Glyph indices of the selected face: drawn as the characters they stand for.
+        TextRun characters = run;
+        characters.text = glyphIndicesToText(run.text, m_dc.font.font);
+        characters.options &= ~textOut::GlyphIndex;
+        // The glyphs are in the order they are drawn: right-to-left letters (shaped Hebrew)
+        // must not be turned around again. Drawn one by one (with advances) they are not;
+        // drawn as one string, a left-to-right override keeps them as they are.
+        const size_t perChar = run.options & textOut::Pdy ? 2 : 1;
+        if (run.dx.size() < size_t(run.text.size()) * perChar && m_dc.charExtra == 0)
+            characters.text = QChar(0x202D) + characters.text + QChar(0x202C);
+        extTextOut(characters);
+        return;
+    }
     const QTransform full = m_toDevice * m_deviceToPainter;  // logical -> output pixels
     const QPointF origin = full.map(QPointF(0, 0));
     const QPointF xAxis = full.map(QPointF(1, 0)) - origin;
@@ -89,7 +104,7 @@ void GdiPlayer::extTextOut(const TextRun& run) {
     applyClip();
     applyRop2();
     m_painter.save();
-    if (run.options & textOut::Opaque) {
+    if ((run.options & textOut::Opaque) && !m_inPath) {
         // ETO_OPAQUE fills the rectangle with the background colour, whatever the bk mode.
         QPainterPath box;
         box.addRect(logicalRect(run.rect));
@@ -114,7 +129,11 @@ void GdiPlayer::extTextOut(const TextRun& run) {
     // cost time, so the rest is left out.
     constexpr qsizetype kMaxCharacters = 8192;
     const qsizetype n = std::min(run.text.size(), kMaxCharacters);
-    const QString text = run.text.left(n);
+    QString text = run.text.left(n);
+    // Symbol text drawn with the stand-in that keeps the Symbol glyphs at their byte codes:
+    // as outlines, so that a vector output shows the glyphs, not the bytes.
+    const bool symbolCodes = drawsSymbolCodes(font);
+    if (symbolCodes) text = unicodeToSymbolCodes(text);
     const bool pdy = run.options & textOut::Pdy;
     const bool haveDx = run.dx.size() >= size_t(n) * (pdy ? 2 : 1);
     const double width = textAdvances(run, text, metrics, scaleX);
@@ -139,7 +158,7 @@ void GdiPlayer::extTextOut(const TextRun& run) {
                                                      : metrics.ascent();
 
     m_painter.setTransform(frame);
-    if (m_dc.bkMode == BkMode::Opaque && !(run.options & textOut::Opaque)) {
+    if (m_dc.bkMode == BkMode::Opaque && !(run.options & textOut::Opaque) && !m_inPath) {
         m_painter.fillRect(QRectF(std::min(x0, x0 + width), baseline - metrics.ascent(),
                                   std::abs(width), metrics.ascent() + metrics.descent()),
                            m_dc.bkColor);
@@ -152,8 +171,14 @@ void GdiPlayer::extTextOut(const TextRun& run) {
     // A font stretched far beyond its height (a huge lfWidth, or a picture stretched much
     // wider than high) is drawn as outlines: the painter's glyph cache would otherwise
     // allocate its texture for glyphs of that width, gigabytes for a damaged file.
-    const bool asOutlines = font.stretch() > 400;
+    const bool asOutlines = font.stretch() > 400 || symbolCodes;
+    // In a path bracket the glyphs' outlines join the path instead (text frame coordinates).
+    QPainterPath glyphOutlines;
     const auto drawText = [&](QPointF at, const QString& part) {
+        if (m_inPath) {
+            glyphOutlines.addText(at, font, part);
+            return;
+        }
         if (!asOutlines) {
             m_painter.drawText(at, part);
             return;
@@ -179,6 +204,7 @@ void GdiPlayer::extTextOut(const TextRun& run) {
     }
     m_painter.restore();
     m_appliedRop2 = m_rasterOps ? m_dc.rop2 : rop2::CopyPen;
+    if (m_inPath) addTextToPath(glyphOutlines, frame);
 
     if (updateCp) {
         // The current position moves past the text (to its left end for right alignment).
@@ -188,6 +214,17 @@ void GdiPlayer::extTextOut(const TextRun& run) {
         const QTransform back = full.inverted(&invertible);
         if (invertible) m_dc.position = back.map(endOut);
     }
+}
+
+// Glyph outlines drawn in the text's frame (output pixels) become figures of the open path,
+// which holds device units. Each glyph's contours are closed figures of their own.
+void GdiPlayer::addTextToPath(const QPainterPath& outlines, const QTransform& frame) {
+    if (outlines.isEmpty()) return;
+    bool invertible = false;
+    const QTransform toDevice = frame * m_deviceToPainter.inverted(&invertible);
+    if (!invertible) return;
+    m_path.addPath(toDevice.map(outlines));
+    m_pathOpen = false;
 }
 
 }  // namespace plume::metafile
