@@ -13,14 +13,20 @@ namespace plume::metafile {
 namespace {
 
 DibColorUsage usageOf(const DibRef& dib) {
-    return dib.colorUsage == kDibPalColors ? DibColorUsage::Palette : DibColorUsage::Rgb;
+    return dibColorUsage(dib.colorUsage);
 }
 
-std::optional<QImage> decode(const DibRef& dib, bool keepAlpha) {
+// `palette`: the DC's palette for DIB_PAL_COLORS and DIB_PAL_INDICES bitmaps (empty: the
+// default palette).
+std::optional<QImage> decode(const DibRef& dib, bool keepAlpha, DibPalette palette = {}) {
     const DibColorUsage usage = usageOf(dib);
-    if (dib.bits.empty()) return decodePackedDib(dib.info, usage, keepAlpha);
-    return decodeDib(dib.info, dib.bits, usage, keepAlpha);
+    if (dib.bits.empty()) return decodePackedDib(dib.info, usage, keepAlpha, nullptr, palette);
+    return decodeDib(dib.info, dib.bits, usage, keepAlpha, nullptr, palette);
 }
+
+// The two colours of a monochrome brush's bitmap: 0 bits black, 1 bits white. A
+// DIB_PAL_INDICES bitmap (no colour table) is taken as that too.
+constexpr QRgb kMonoTable[2] = {0xFF000000u, 0xFFFFFFFFu};
 
 QPainter::CompositionMode rop3Mode(uint32_t rop) {
     switch (rop) {
@@ -94,8 +100,8 @@ bool GdiPlayer::rasterOpOnImage(const QRectF& destLogical, const QImage* image, 
         QBrush brush = deviceBrush(m_dc.brush);
         m_dc.bkMode = mode;
         if (brush.style() != Qt::NoBrush) {
-            brush.setTransform(QTransform::fromTranslate(m_patternAnchor.x() - box.left(),
-                                                         m_patternAnchor.y() - box.top()));
+            brush.setTransform(QTransform::fromTranslate(patternOrigin().x() - box.left(),
+                                                         patternOrigin().y() - box.top()));
             pp.fillRect(patternPixels.rect(), brush);
         }
     }
@@ -123,7 +129,21 @@ void GdiPlayer::createDibPatternBrush(uint32_t index, const DibRef& pattern, boo
     BrushObject b;
     b.style = brushStyle::DibPatternPt;
     b.color = Qt::black;
-    if (auto image = decode(pattern, false)) {
+    const DibColorUsage usage = usageOf(pattern);
+    const std::vector<QRgb> palette =
+        usage == DibColorUsage::Rgb ? std::vector<QRgb>{} : paletteColors();
+    const DibPalette table = monochrome && usage == DibColorUsage::PaletteIndices
+                                 ? DibPalette(kMonoTable)
+                                 : DibPalette(palette);
+    if (!monochrome && usage != DibColorUsage::Rgb) {
+        // Its colours come from the palette selected with the brush, looked up then.
+        auto kept = std::make_shared<PalettePattern>();
+        kept->info.assign(pattern.info.begin(), pattern.info.end());
+        kept->bits.assign(pattern.bits.begin(), pattern.bits.end());
+        kept->usage = pattern.colorUsage;
+        b.palettePattern = std::move(kept);
+    }
+    if (auto image = decode(pattern, false, table)) {
         if (monochrome || image->depth() == 1) {
             // A two-colour pattern keeps its bits so that a monochrome brush can take the text
             // and background colours when it is used.
@@ -233,7 +253,7 @@ void GdiPlayer::blit(const BlitOp& op) {
         return;
     }
 
-    auto image = decode(op.source, false);
+    auto image = decode(op.source, false, sourcePalette(op.source));
     if (!image) {
         ++m_unsupported;
         return;
@@ -266,7 +286,7 @@ void GdiPlayer::alphaBlend(const BlitOp& op, uint32_t blendFunction) {
     // BLENDFUNCTION: constant alpha in the third byte, AC_SRC_ALPHA in the fourth.
     const double constant = ((blendFunction >> 16) & 0xff) / 255.0;
     const bool perPixel = (blendFunction >> 24) & 0x01;
-    auto image = decode(op.source, perPixel);
+    auto image = decode(op.source, perPixel, sourcePalette(op.source));
     if (!image) {
         ++m_unsupported;
         return;
@@ -278,7 +298,7 @@ void GdiPlayer::alphaBlend(const BlitOp& op, uint32_t blendFunction) {
 }
 
 void GdiPlayer::transparentBlt(const BlitOp& op, ColorRef transparent) {
-    auto image = decode(op.source, false);
+    auto image = decode(op.source, false, sourcePalette(op.source));
     if (!image) {
         ++m_unsupported;
         return;
@@ -294,7 +314,7 @@ void GdiPlayer::transparentBlt(const BlitOp& op, ColorRef transparent) {
 }
 
 void GdiPlayer::maskBlt(const BlitOp& op, const DibRef& mask, Point maskOrigin) {
-    auto image = decode(op.source, false);
+    auto image = decode(op.source, false, sourcePalette(op.source));
     if (!image) {
         ++m_unsupported;
         return;
