@@ -129,6 +129,30 @@ int main(int argc, char** argv) {
         seeds.append({placeable ? "shapes-placeable.wmf" : "shapes-raw.wmf",
                       placeable ? wmf.placeable(0, 0, 1440, 1080, 1440) : wmf.raw()});
     }
+    {
+        // Palettes, palette-indexed colours and pattern brushes.
+        QImage tile(8, 8, QImage::Format_Mono);
+        tile.fill(0);
+        for (int i = 0; i < 8; ++i) tile.setPixel(i, i, 1);
+        const auto [monoInfo, monoBits] = EmfBuilder::dib(tile, 1, false);
+        const auto [info, bits] = EmfBuilder::dib(tile, 8, false);
+        EmfBuilder emf(100, 100);
+        emf.createPalette(1, {0x0000FF, 0x00FF00, 0x01FF0000}).selectPalette(1).realizePalette();
+        emf.setPaletteEntries(1, 1, {0x808080}).resizePalette(1, 6).setBrushOrg(3, 5);
+        emf.createBrush(2, 0, 0x01000002).selectObject(2).rectangle(5, 5, 50, 50);
+        emf.setTextColor(0x01000001).setBkColor(0x02FFFF00);
+        emf.dibBrush(93, 3, 0, monoInfo, monoBits).selectObject(3).rectangle(40, 40, 95, 95);
+        emf.dibBrush(94, 4, 1, info, bits).selectObject(4).rectangle(5, 60, 40, 95);
+        emf.stretchDiBitsRaw(60, 5, 30, 30, tile.size(), info, bits, 1);
+        seeds.append({"palette.emf", emf.build()});
+        WmfBuilder wmf;
+        wmf.createPalette({0x0000FF, 0x01FF0000}).selectPalette(0).realizePalette();
+        wmf.paletteRecord(plume::metafile::META_SETPALENTRIES, 0, {0x00FF00});
+        wmf.paletteRecord(plume::metafile::META_ANIMATEPALETTE, 1, {0x808080});
+        wmf.resizePalette(4).createBrush(0, 0x01000001).selectObject(1).rectangle(0, 0, 50, 50);
+        wmf.dibPatternBrush(5, 1, info + bits).selectObject(2).rectangle(40, 40, 99, 99);
+        seeds.append({"palette.wmf", wmf.placeable(0, 0, 100, 100, 96)});
+    }
     QImage image(5, 3, QImage::Format_RGB32);
     image.fill(Qt::darkCyan);
     seeds.append({"small.bmp", encoded(image, "BMP")});

@@ -159,6 +159,40 @@ EmfBuilder& EmfBuilder::createDibPatternBrush(uint32_t index, const QImage& patt
     return record(uint32_t(EmfRecordType::CreateDibPatternBrushPt), p);
 }
 
+EmfBuilder& EmfBuilder::dibBrush(uint32_t type, uint32_t index, uint32_t usage,
+                                 const QByteArray& info, const QByteArray& bits) {
+    QByteArray p;
+    const uint32_t offBmi = 8 + 24;
+    appendU32(p, index);
+    appendU32(p, usage);
+    appendU32(p, offBmi);
+    appendU32(p, uint32_t(info.size()));
+    appendU32(p, offBmi + uint32_t(info.size()));
+    appendU32(p, uint32_t(bits.size()));
+    p.append(info);
+    p.append(bits);
+    return record(type, p);
+}
+
+EmfBuilder& EmfBuilder::createPalette(uint32_t index, const std::vector<uint32_t>& entries) {
+    QByteArray p;
+    appendU32(p, index);
+    appendU16(p, 0x0300);
+    appendU16(p, uint16_t(entries.size()));
+    for (uint32_t e : entries) appendU32(p, e);
+    return record(uint32_t(EmfRecordType::CreatePalette), p);
+}
+
+EmfBuilder& EmfBuilder::setPaletteEntries(uint32_t index, uint32_t start,
+                                          const std::vector<uint32_t>& entries) {
+    QByteArray p;
+    appendU32(p, index);
+    appendU32(p, start);
+    appendU32(p, uint32_t(entries.size()));
+    for (uint32_t e : entries) appendU32(p, e);
+    return record(uint32_t(EmfRecordType::SetPaletteEntries), p);
+}
+
 EmfBuilder& EmfBuilder::createFont(uint32_t index, int height, int weight, const QString& face,
                                    int escapement, uint8_t charSet, uint8_t italic,
                                    uint8_t underline, int width) {
@@ -424,9 +458,15 @@ EmfBuilder& EmfBuilder::stretchDiBitsPng(int x, int y, int cx, int cy, QSize siz
     return stretchDiBitsRecord(x, y, cx, cy, size, info, png, 0x00CC0020);  // SRCCOPY
 }
 
+EmfBuilder& EmfBuilder::stretchDiBitsRaw(int x, int y, int cx, int cy, QSize size,
+                                         const QByteArray& info, const QByteArray& bits,
+                                         uint32_t usage) {
+    return stretchDiBitsRecord(x, y, cx, cy, size, info, bits, 0x00CC0020, usage);
+}
+
 EmfBuilder& EmfBuilder::stretchDiBitsRecord(int x, int y, int cx, int cy, QSize size,
                                             const QByteArray& info, const QByteArray& bits,
-                                            uint32_t rop) {
+                                            uint32_t rop, uint32_t usage) {
     // EMR_STRETCHDIBITS fixed part: 8 + 16 + 4*14 = 80 bytes.
     const uint32_t offBmi = 80;
     QByteArray p;
@@ -442,7 +482,7 @@ EmfBuilder& EmfBuilder::stretchDiBitsRecord(int x, int y, int cx, int cy, QSize 
     appendU32(p, uint32_t(info.size()));
     appendU32(p, offBmi + uint32_t(info.size()));
     appendU32(p, uint32_t(bits.size()));
-    appendU32(p, 0);
+    appendU32(p, usage);
     appendU32(p, rop);
     appendI32(p, cx);
     appendI32(p, cy);

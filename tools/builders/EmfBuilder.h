@@ -53,6 +53,18 @@ class EmfBuilder {
                              std::initializer_list<uint32_t> dashes = {});
     EmfBuilder& createBrush(uint32_t index, uint32_t style, uint32_t colorRef, uint32_t hatch = 0);
     EmfBuilder& createDibPatternBrush(uint32_t index, const QImage& pattern);
+    // EMR_CREATEDIBPATTERNBRUSHPT (94) or EMR_CREATEMONOBRUSH (93) with a DIB as given: header
+    // and colour table `info`, pixel `bits`, colour usage (0 RGB, 1 palette indexes, 2 none).
+    EmfBuilder& dibBrush(uint32_t type, uint32_t index, uint32_t usage, const QByteArray& info,
+                         const QByteArray& bits);
+    // Palettes: entries as COLORREF values with the PALETTEENTRY flags in the top byte.
+    EmfBuilder& createPalette(uint32_t index, const std::vector<uint32_t>& entries);
+    EmfBuilder& setPaletteEntries(uint32_t index, uint32_t start,
+                                  const std::vector<uint32_t>& entries);
+    EmfBuilder& resizePalette(uint32_t index, uint32_t count) { return record(51, {index, count}); }
+    EmfBuilder& selectPalette(uint32_t index) { return record(48, {index}); }
+    EmfBuilder& realizePalette() { return record(52, {}); }
+    EmfBuilder& setBrushOrg(int x, int y) { return record(13, {uint32_t(x), uint32_t(y)}); }
     EmfBuilder& createFont(uint32_t index, int height, int weight, const QString& face,
                            int escapement = 0, uint8_t charSet = 0, uint8_t italic = 0,
                            uint8_t underline = 0, int width = 0);
@@ -100,6 +112,9 @@ class EmfBuilder {
     // or 32; 1/4/8 use the image's colour table), bottom-up unless topDown.
     EmfBuilder& stretchDiBits(int x, int y, int cx, int cy, const QImage& image, uint32_t rop,
                               int bitCount = 24, bool topDown = false);
+    // EMR_STRETCHDIBITS of a DIB as given (see dibBrush) of `size` pixels, with its colour usage.
+    EmfBuilder& stretchDiBitsRaw(int x, int y, int cx, int cy, QSize size, const QByteArray& info,
+                                 const QByteArray& bits, uint32_t usage);
     // EMR_STRETCHDIBITS whose bits are a PNG file (BI_PNG) of `size` pixels, as given.
     EmfBuilder& stretchDiBitsPng(int x, int y, int cx, int cy, QSize size, const QByteArray& png);
     // EMR_BITBLT without a bitmap (a pattern operation such as PATCOPY or DSTINVERT).
@@ -146,7 +161,8 @@ class EmfBuilder {
     EmfBuilder& bltRecord(uint32_t type, int x, int y, int cx, int cy, uint32_t rop,
                           const Dib& source, const QByteArray& tail, const Dib& tailDib = {});
     EmfBuilder& stretchDiBitsRecord(int x, int y, int cx, int cy, QSize size,
-                                    const QByteArray& info, const QByteArray& bits, uint32_t rop);
+                                    const QByteArray& info, const QByteArray& bits, uint32_t rop,
+                                    uint32_t usage = 0);
 
     int m_width, m_height;
     QByteArray m_records;

@@ -130,6 +130,42 @@ WmfBuilder& WmfBuilder::createDibPatternBrush(const QByteArray& packedDib) {
     return record(metafile::META_DIBCREATEPATTERNBRUSH, p);
 }
 
+WmfBuilder& WmfBuilder::dibPatternBrush(int style, int usage, const QByteArray& target) {
+    QByteArray p;
+    put16(p, style);
+    put16(p, usage);
+    p.append(target);
+    ++m_objects;
+    return record(metafile::META_DIBCREATEPATTERNBRUSH, p);
+}
+
+WmfBuilder& WmfBuilder::createPatternBrush(int width, int height, int widthBytes, int bitsPixel,
+                                           const QByteArray& bits) {
+    QByteArray p;
+    for (int v : {0, width, height, widthBytes}) put16(p, v);
+    p.append(char(1));
+    p.append(char(bitsPixel));
+    put32(p, 0);                     // Bits pointer, unused
+    p.append(QByteArray(18, '\0'));  // reserved
+    p.append(bits);
+    ++m_objects;
+    return record(metafile::META_CREATEPATTERNBRUSH, p);
+}
+
+WmfBuilder& WmfBuilder::createPalette(const std::vector<uint32_t>& entries) {
+    ++m_objects;
+    return paletteRecord(metafile::META_CREATEPALETTE, 0x0300, entries);
+}
+
+WmfBuilder& WmfBuilder::paletteRecord(uint16_t function, int start,
+                                      const std::vector<uint32_t>& entries) {
+    QByteArray p;
+    put16(p, start);
+    put16(p, static_cast<int>(entries.size()));
+    for (uint32_t e : entries) put32(p, e);
+    return record(function, p);
+}
+
 WmfBuilder& WmfBuilder::poly(uint16_t function, const Points& points) {
     QByteArray p;
     put16(p, static_cast<int>(points.size()));

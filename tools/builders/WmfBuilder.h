@@ -64,6 +64,18 @@ class WmfBuilder {
     WmfBuilder& createRegion(const std::vector<std::pair<int, int>>& scanTopBottom,
                              const std::vector<std::vector<std::pair<int, int>>>& scanLeftRight);
     WmfBuilder& createDibPatternBrush(const QByteArray& packedDib);
+    // META_DIBCREATEPATTERNBRUSH with a style (BS_PATTERN 3 takes a Bitmap16, BS_DIBPATTERN 5 a
+    // packed DIB) and colour usage; META_CREATEPATTERNBRUSH with a Bitmap16's fields and bits.
+    WmfBuilder& dibPatternBrush(int style, int usage, const QByteArray& target);
+    WmfBuilder& createPatternBrush(int width, int height, int widthBytes, int bitsPixel,
+                                   const QByteArray& bits);
+    // Palettes: entries as COLORREF values with the PALETTEENTRY flags in the top byte. The
+    // changing records act on the selected palette.
+    WmfBuilder& createPalette(const std::vector<uint32_t>& entries);
+    WmfBuilder& paletteRecord(uint16_t function, int start, const std::vector<uint32_t>& entries);
+    WmfBuilder& selectPalette(int index) { return words(metafile::META_SELECTPALETTE, {index}); }
+    WmfBuilder& realizePalette() { return words(metafile::META_REALIZEPALETTE, {}); }
+    WmfBuilder& resizePalette(int count) { return words(metafile::META_RESIZEPALETTE, {count}); }
     WmfBuilder& selectObject(int index) { return words(metafile::META_SELECTOBJECT, {index}); }
     WmfBuilder& selectClipRegion(int index) {
         return words(metafile::META_SELECTCLIPREGION, {index});

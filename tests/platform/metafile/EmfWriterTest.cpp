@@ -109,6 +109,21 @@ TEST(EmfWriterTest, OffsetsBecomeAbsoluteAndFollowSaveAndRestore) {
                            {0, 0}, {0, 0}, {10, 20}, {13, 25}, {11, 19}, {7, 7}}));
 }
 
+TEST(EmfWriterTest, PaletteChangesNameTheSelectedPalette) {
+    // The WMF records change the selected palette; EMF names it (its slot + 1) as RestoreDC
+    // leaves it. A change to the stock palette is dropped, as GDI refuses it.
+    WmfBuilder w;
+    w.createPalette({0x0000FF, 0x00FF00}).createPalette({0xFF0000});  // slots 0 and 1
+    w.paletteRecord(META_SETPALENTRIES, 0, {0x123456});
+    w.selectPalette(0).saveDc().selectPalette(1).resizePalette(4).restoreDc(-1);
+    w.paletteRecord(META_SETPALENTRIES, 1, {0x123456});
+    const auto records = walk(convert(w.placeable(0, 0, 100, 100, 96)));
+    std::vector<std::array<int, 3>> changes;  // type, palette, start or size
+    for (const auto& r : records)
+        if (r.type == 50 || r.type == 51) changes.push_back({int(r.type), r.i(0), r.i(1)});
+    EXPECT_EQ(changes, (std::vector<std::array<int, 3>>{{51, 2, 4}, {50, 1, 1}}));
+}
+
 TEST(EmfWriterTest, RegionObjectsBecomeDeviceClipRegions) {
     WmfBuilder w;
     // Window twice the viewport (the placeable box 0..100): logical 0..200 maps to 0..100.

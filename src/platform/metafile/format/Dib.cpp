@@ -70,11 +70,17 @@ QRgb premultipliedPixel(int r, int g, int b, int a) {
 }
 
 // The colour table as QRgb values; entries the table does not really hold stay black.
+// DIB_PAL_COLORS entries are indexes into the DC's palette; a DIB_PAL_INDICES bitmap has no
+// table, its pixels index the palette directly.
 std::array<QRgb, 256> buildColorTable(std::span<const uint8_t> info, const DibHeader& header,
-                                      DibColorUsage usage) {
+                                      DibColorUsage usage, DibPalette palette) {
     std::array<QRgb, 256> table;
     table.fill(qRgb(0, 0, 0));
     if (header.bitCount > 8) return table;
+    if (usage == DibColorUsage::PaletteIndices) {
+        for (uint32_t i = 0; i < table.size(); ++i) table[i] = paletteColor(palette, i);
+        return table;
+    }
     const bool core = header.headerSize == kCoreHeaderSize;
     const qsizetype entrySize = usage == DibColorUsage::Palette ? 2 : core ? 3 : 4;
     const qsizetype entries = std::min<qsizetype>(header.colorTableEntries, 256);
@@ -83,7 +89,7 @@ std::array<QRgb, 256> buildColorTable(std::span<const uint8_t> info, const DibHe
         const qsizetype at = header.colorTableOffset + i * entrySize;
         if (at + entrySize > static_cast<qsizetype>(info.size())) break;
         if (usage == DibColorUsage::Palette)
-            table[i] = defaultPaletteColor(in.u16At(size_t(at)));
+            table[i] = paletteColor(palette, in.u16At(size_t(at)));
         else
             table[i] = qRgb(info[at + 2], info[at + 1], info[at]);
     }
@@ -425,12 +431,13 @@ QRgb defaultPaletteColor(int index) {
     return index >= 0 && index < 20 ? kColors[index] : kColors[0];
 }
 
-QRgb colorInDibFormat(std::span<const uint8_t> info, DibColorUsage usage, QRgb color) {
+QRgb colorInDibFormat(std::span<const uint8_t> info, DibColorUsage usage, QRgb color,
+                      DibPalette palette) {
     const std::optional<DibHeader> header = parseDibHeader(info, usage);
     if (!header || header->compression == kBiJpeg || header->compression == kBiPng) return color;
     if (header->bitCount <= 8) {
         // The entry of the colour table nearest to the colour (the first of equals).
-        const std::array<QRgb, 256> table = buildColorTable(info, *header, usage);
+        const std::array<QRgb, 256> table = buildColorTable(info, *header, usage, palette);
         const qsizetype entries = std::min<qsizetype>(header->colorTableEntries, 256);
         QRgb best = table[0];
         int bestDistance = INT_MAX;
@@ -468,6 +475,11 @@ QRgb colorInDibFormat(std::span<const uint8_t> info, DibColorUsage usage, QRgb c
         out[c] = channel.extract(uint32_t(value << channel.shift), 0);
     }
     return qRgb(out[0], out[1], out[2]);
+}
+
+QRgb paletteColor(DibPalette palette, uint32_t index) {
+    if (palette.empty()) return defaultPaletteColor(int(index % 20));
+    return palette[index % palette.size()];
 }
 
 std::optional<DibHeader> parseDibHeader(std::span<const uint8_t> info, DibColorUsage usage,
@@ -588,6 +600,7 @@ std::optional<DibHeader> parseDibHeader(std::span<const uint8_t> info, DibColorU
         // High-colour bitmaps may carry an optimisation palette that only takes up room.
         h.colorTableEntries = std::min<qsizetype>(colorsUsed, 256);
     }
+    if (usage == DibColorUsage::PaletteIndices) h.colorTableEntries = 0;  // no table at all
     const qsizetype entrySize = usage == DibColorUsage::Palette   ? 2
                                 : h.headerSize == kCoreHeaderSize ? 3
                                                                   : 4;
@@ -597,23 +610,24 @@ std::optional<DibHeader> parseDibHeader(std::span<const uint8_t> info, DibColorU
 }
 
 std::optional<QImage> decodeDib(std::span<const uint8_t> info, std::span<const uint8_t> bits,
-                                DibColorUsage usage, bool keepAlpha, QString* error) {
+                                DibColorUsage usage, bool keepAlpha, QString* error,
+                                DibPalette palette) {
     const std::optional<DibHeader> header = parseDibHeader(info, usage, error);
     if (!header) return std::nullopt;
     if (header->compression == kBiJpeg || header->compression == kBiPng)
         return decodeEmbedded(bits, *header, keepAlpha, error);
-    const std::array<QRgb, 256> table = buildColorTable(info, *header, usage);
+    const std::array<QRgb, 256> table = buildColorTable(info, *header, usage, palette);
     if (header->compression == kBiRle8 || header->compression == kBiRle4)
         return decodeRle(bits, *header, table, error);
     return decodeUncompressed(bits, *header, table, keepAlpha, error);
 }
 
 std::optional<QImage> decodePackedDib(std::span<const uint8_t> packed, DibColorUsage usage,
-                                      bool keepAlpha, QString* error) {
+                                      bool keepAlpha, QString* error, DibPalette palette) {
     const std::optional<DibHeader> header = parseDibHeader(packed, usage, error);
     if (!header) return std::nullopt;
     const size_t split = std::min(static_cast<size_t>(header->infoSize), packed.size());
-    return decodeDib(packed.first(split), packed.subspan(split), usage, keepAlpha, error);
+    return decodeDib(packed.first(split), packed.subspan(split), usage, keepAlpha, error, palette);
 }
 
 std::optional<std::vector<uint8_t>> bitmap16ToPackedDib(std::span<const uint8_t> bitmap,

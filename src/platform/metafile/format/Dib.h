@@ -15,8 +15,22 @@
 
 namespace plume::metafile {
 
-// How the colour table of a DIB is to be read (DIB_RGB_COLORS, DIB_PAL_COLORS; MS-WMF 2.1.1.2).
-enum class DibColorUsage : uint32_t { Rgb = 0, Palette = 1 };
+// How the colour table of a DIB is to be read (DIB_RGB_COLORS, DIB_PAL_COLORS, DIB_PAL_INDICES;
+// MS-WMF 2.1.1.6): RGB quads, 16-bit indexes into the DC's palette, or no table at all (the
+// pixels are palette indexes).
+enum class DibColorUsage : uint32_t { Rgb = 0, Palette = 1, PaletteIndices = 2 };
+
+// The usage a record's colour-usage field names; unknown values read as DIB_RGB_COLORS.
+inline DibColorUsage dibColorUsage(uint32_t field) {
+    return field == 1   ? DibColorUsage::Palette
+           : field == 2 ? DibColorUsage::PaletteIndices
+                        : DibColorUsage::Rgb;
+}
+
+// The logical palette that DIB_PAL_COLORS and DIB_PAL_INDICES bitmaps index: the DC's selected
+// palette as colours. Empty means GDI's default palette (20 entries). An index past the end
+// takes the entry it wraps round to.
+using DibPalette = std::span<const QRgb>;
 
 // The largest bitmap Plume decodes is the largest raster it makes (kMaxRasterSide,
 // kMaxRasterPixels in Metafile.h).
@@ -47,12 +61,14 @@ std::optional<DibHeader> parseDibHeader(std::span<const uint8_t> info, DibColorU
 // pixel is opaque. Run-length-encoded bitmaps leave skipped pixels transparent, as GDI leaves
 // the destination under them untouched.
 std::optional<QImage> decodeDib(std::span<const uint8_t> info, std::span<const uint8_t> bits,
-                                DibColorUsage usage, bool keepAlpha, QString* error = nullptr);
+                                DibColorUsage usage, bool keepAlpha, QString* error = nullptr,
+                                DibPalette palette = {});
 
 // Decodes a packed DIB (header, colour table and bits in one block, as WMF records and the
 // CF_DIB clipboard format hold it).
 std::optional<QImage> decodePackedDib(std::span<const uint8_t> packed, DibColorUsage usage,
-                                      bool keepAlpha, QString* error = nullptr);
+                                      bool keepAlpha, QString* error = nullptr,
+                                      DibPalette palette = {});
 
 // Decodes a device-dependent Bitmap16 object (MS-WMF 2.2.2.1) as old WMF BitBlt and pattern
 // brush records carry it. Monochrome bitmaps come out black (0) and white (1).
@@ -67,10 +83,15 @@ std::optional<std::vector<uint8_t>> bitmap16ToPackedDib(std::span<const uint8_t>
 // The colour `color` takes in the bitmap's own pixel format: the nearest entry of its colour
 // table, or each channel cut to the bits a high-colour pixel keeps (and widened again as
 // decoding widens it). TransparentBlt compares source pixels with its colour so.
-QRgb colorInDibFormat(std::span<const uint8_t> info, DibColorUsage usage, QRgb color);
+QRgb colorInDibFormat(std::span<const uint8_t> info, DibColorUsage usage, QRgb color,
+                      DibPalette palette = {});
 
 // The 20 colours of GDI's default palette, which DIB_PAL_COLORS indexes refer to when no
 // other palette is selected.
 QRgb defaultPaletteColor(int index);
+
+// Entry `index` of a DC's palette (the default palette when `palette` is empty), wrapped round
+// past its end.
+QRgb paletteColor(DibPalette palette, uint32_t index);
 
 }  // namespace plume::metafile

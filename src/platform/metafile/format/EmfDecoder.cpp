@@ -680,6 +680,27 @@ std::optional<RecordOutcome> EmfDecoder::playObjects(
             m_sink.createPalette(index, m_palette);
             return RecordOutcome::Played;
         }
+        case EmfRecordType::SetPaletteEntries: {
+            // EMR_SETPALETTEENTRIES: ihPal, iStart, cEntries, PALETTEENTRY[].
+            const uint32_t index = in.u32(), start = in.u32(), count = in.u32();
+            if (!in.ok() || uint64_t(count) * 4 > in.remaining()) return RecordOutcome::Damaged;
+            m_palette.resize(count);
+            for (auto& e : m_palette) {
+                e.red = in.u8();
+                e.green = in.u8();
+                e.blue = in.u8();
+                e.flags = in.u8();
+            }
+            m_sink.setPaletteEntries(index, start, m_palette);
+            return RecordOutcome::Played;
+        }
+        case EmfRecordType::ResizePalette: {
+            // EMR_RESIZEPALETTE: ihPal, NumberOfEntries.
+            const uint32_t index = in.u32(), count = in.u32();
+            if (!in.ok()) return RecordOutcome::Damaged;
+            m_sink.resizePalette(index, count);
+            return RecordOutcome::Played;
+        }
 
         default:
             return std::nullopt;

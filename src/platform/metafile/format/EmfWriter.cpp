@@ -53,7 +53,7 @@ struct SplitDib {
 std::optional<SplitDib> splitDib(const DibRef& dib) {
     if (dib.empty()) return std::nullopt;
     if (!dib.bits.empty()) return SplitDib{dib.info, dib.bits};
-    const auto header = parseDibHeader(dib.info, DibColorUsage(dib.colorUsage == kDibPalColors));
+    const auto header = parseDibHeader(dib.info, dibColorUsage(dib.colorUsage));
     if (!header || static_cast<size_t>(header->infoSize) > dib.info.size()) return std::nullopt;
     const size_t split = static_cast<size_t>(header->infoSize);
     return SplitDib{dib.info.first(split), dib.info.subspan(split)};
@@ -447,7 +447,34 @@ void EmfWriter::deleteObject(uint32_t index) {
 }
 
 void EmfWriter::selectPalette(uint32_t index) {
+    m_map.palette = index;
     oneValue(EmfRecordType::SelectPalette, objectIndex(index));
+}
+
+// The WMF records change the selected palette; EMF names it. The stock palette cannot change.
+void EmfWriter::setPaletteEntries(uint32_t index, uint32_t first,
+                                  std::span<const PaletteEntry> entries) {
+    if (index == kSelectedPalette) index = m_map.palette;
+    if (index & stockObject::Flag) return;
+    start(EmfRecordType::SetPaletteEntries);
+    put32(objectIndex(index));
+    put32(first);
+    const size_t count = std::min<size_t>(entries.size(), 0xFFFF);
+    put32(static_cast<uint32_t>(count));
+    for (size_t i = 0; i < count; ++i) {
+        const PaletteEntry& e = entries[i];
+        for (uint8_t b : {e.red, e.green, e.blue, e.flags}) m_out.append(static_cast<char>(b));
+    }
+    finish();
+}
+
+void EmfWriter::resizePalette(uint32_t index, uint32_t count) {
+    if (index == kSelectedPalette) index = m_map.palette;
+    if (index & stockObject::Flag) return;
+    start(EmfRecordType::ResizePalette);
+    put32(objectIndex(index));
+    put32(count);
+    finish();
 }
 void EmfWriter::realizePalette() {
     simple(EmfRecordType::RealizePalette);
@@ -790,8 +817,7 @@ void EmfWriter::blit(const BlitOp& op) {
         // source taken from the top-left; split ones come from EMF records as they were.
         int32_t srcY = op.srcY;
         if (op.source.bits.empty()) {
-            const auto header =
-                parseDibHeader(dib->info, DibColorUsage(op.source.colorUsage == kDibPalColors));
+            const auto header = parseDibHeader(dib->info, dibColorUsage(op.source.colorUsage));
             if (header && !header->topDown)
                 srcY = static_cast<int32_t>(
                     std::clamp<int64_t>(int64_t{header->height} - op.srcY - op.srcHeight,

@@ -68,6 +68,9 @@ class EmfWriter : public GdiSink {
     void deleteObject(uint32_t index) override;
     void selectPalette(uint32_t index) override;
     void realizePalette() override;
+    void setPaletteEntries(uint32_t index, uint32_t start,
+                           std::span<const PaletteEntry> entries) override;
+    void resizePalette(uint32_t index, uint32_t count) override;
 
     void beginPath() override;
     void endPath() override;
@@ -121,6 +124,8 @@ class EmfWriter : public GdiSink {
         MapMode mode = MapMode::Text;
         Point windowOrg, viewportOrg;
         Size windowExt{1, 1}, viewportExt{1, 1};
+        uint32_t palette =
+            stockObject::DefaultPalette;  // the selected palette, as the sink names it
     };
 
     // Record assembly: start() opens a record, finish() pads it to 4 bytes and sets its size.

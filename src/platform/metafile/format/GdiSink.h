@@ -122,6 +122,10 @@ struct TriVertex {
 struct PaletteEntry {
     uint8_t red = 0, green = 0, blue = 0, flags = 0;
 };
+inline constexpr uint8_t kPcReserved = 0x01;  // PC_RESERVED: an entry AnimatePalette may change
+
+// The palette object selected in the DC, for the WMF records that change "the" palette.
+inline constexpr uint32_t kSelectedPalette = 0xFFFFFFFFu;
 
 class GdiSink {
   public:
@@ -181,6 +185,14 @@ class GdiSink {
     virtual void deleteObject(uint32_t /*index*/) {}
     virtual void selectPalette(uint32_t /*index*/) {}
     virtual void realizePalette() {}
+    // EMR_SETPALETTEENTRIES / META_SETPALENTRIES (entries from `start` on), EMR_RESIZEPALETTE /
+    // META_RESIZEPALETTE, and META_ANIMATEPALETTE (which changes only the entries flagged
+    // PC_RESERVED). The WMF records change the palette selected in the DC: kSelectedPalette.
+    virtual void setPaletteEntries(uint32_t /*index*/, uint32_t /*start*/,
+                                   std::span<const PaletteEntry> /*entries*/) {}
+    virtual void resizePalette(uint32_t /*index*/, uint32_t /*count*/) {}
+    virtual void animatePalette(uint32_t /*index*/, uint32_t /*start*/,
+                                std::span<const PaletteEntry> /*entries*/) {}
 
     // --- Paths ---
     virtual void beginPath() {}

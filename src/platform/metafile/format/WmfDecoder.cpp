@@ -196,8 +196,7 @@ RecordOutcome WmfDecoder::blit(uint16_t function, std::span<const uint8_t> param
             if (function == META_STRETCHDIB) {
                 // StretchDIBits counts the source rectangle from the lower-left corner of a
                 // bottom-up DIB; the sink takes it from the top-left, as for the other records.
-                const auto header =
-                    parseDibHeader(target, DibColorUsage(op.source.colorUsage == kDibPalColors));
+                const auto header = parseDibHeader(target, dibColorUsage(op.source.colorUsage));
                 if (header && !header->topDown)
                     op.srcY = static_cast<int32_t>(
                         std::clamp<int64_t>(int64_t{header->height} - op.srcY - op.srcHeight,
@@ -404,6 +403,31 @@ std::optional<RecordOutcome> WmfDecoder::playObjects(
                 if (const auto slot = newObject()) m_sink.createPalette(*slot, entries);
             });
         }
+        case META_SETPALENTRIES:
+        case META_ANIMATEPALETTE:
+        case META_RESIZEPALETTE: {
+            // A Palette object (MS-WMF 2.2.1.3) of the entries to change, or (META_RESIZEPALETTE)
+            // the new size; each acts on the palette selected in the DC.
+            if (function == META_RESIZEPALETTE) {
+                const uint16_t count = p.u16();
+                return ifRead(p, [&] { m_sink.resizePalette(kSelectedPalette, count); });
+            }
+            const uint16_t start = p.u16();
+            const uint16_t count = p.u16();
+            if (!p.ok() || size_t{count} * 4 > p.remaining()) return RecordOutcome::Damaged;
+            std::vector<PaletteEntry> entries(count);
+            for (auto& e : entries) {
+                e.red = p.u8();
+                e.green = p.u8();
+                e.blue = p.u8();
+                e.flags = p.u8();
+            }
+            if (function == META_SETPALENTRIES)
+                m_sink.setPaletteEntries(kSelectedPalette, start, entries);
+            else
+                m_sink.animatePalette(kSelectedPalette, start, entries);
+            return RecordOutcome::Played;
+        }
         case META_DIBCREATEPATTERNBRUSH: {
             // Style, ColorUsage, then a packed DIB, or a Bitmap16 for BS_PATTERN.
             const uint16_t style = p.u16();
@@ -412,13 +436,16 @@ std::optional<RecordOutcome> WmfDecoder::playObjects(
             if (!p.ok()) return RecordOutcome::Damaged;
             const auto slot = newObject();
             if (!slot) return RecordOutcome::Played;
-            if (style == brushStyle::Pattern) {
+            if (style == brushStyle::Pattern && !parseDibHeader(target, DibColorUsage::Rgb)) {
+                // BS_PATTERN carries a DIB whose colours are RGB values (MS-WMF 2.3.4.8), as
+                // recorders write it; a Bitmap16 in its place is read as one.
                 const auto dib = bitmap16ToPackedDib(target);
                 const std::vector<uint8_t> none;
                 m_sink.createDibPatternBrush(*slot, DibRef{dib ? *dib : none, {}, kDibRgbColors},
                                              dib && dib->size() > 40 && (*dib)[14] == 1);
             } else {
-                m_sink.createDibPatternBrush(*slot, DibRef{target, {}, usage}, false);
+                const uint32_t colors = style == brushStyle::Pattern ? kDibRgbColors : usage;
+                m_sink.createDibPatternBrush(*slot, DibRef{target, {}, colors}, false);
             }
             return RecordOutcome::Played;
         }

@@ -148,10 +148,10 @@ void GdiPlayer::updateTransform() {
             break;
     }
     // In double: an origin of INT32_MIN has no negation in 32 bits.
-    const QTransform page = QTransform::fromTranslate(-double(dc.windowOrg.x),
-                                                      -double(dc.windowOrg.y)) *
-                            QTransform::fromScale(sx, sy) *
-                            QTransform::fromTranslate(dc.viewportOrg.x, dc.viewportOrg.y);
+    const QTransform page =
+        QTransform::fromTranslate(-double(dc.windowOrg.x), -double(dc.windowOrg.y)) *
+        QTransform::fromScale(sx, sy) *
+        QTransform::fromTranslate(dc.viewportOrg.x, dc.viewportOrg.y);
     m_pageScale = QPointF(sx, sy);
     const QTransform full = dc.world * page;
     // A transform that overflows or collapses everything draws nothing sensible; keep the last
@@ -310,11 +310,13 @@ void GdiPlayer::setBkMode(BkMode mode) {
     penOrBrushChanged();
 }
 void GdiPlayer::setBkColor(ColorRef color) {
-    m_dc.bkColor = color.toQColor();
+    m_dc.bkColorRef = color;
+    m_dc.bkColor = resolveColor(color);
     penOrBrushChanged();
 }
 void GdiPlayer::setTextColor(ColorRef color) {
-    m_dc.textColor = color.toQColor();
+    m_dc.textColorRef = color;
+    m_dc.textColor = resolveColor(color);
     penOrBrushChanged();
 }
 void GdiPlayer::setTextAlign(uint32_t flags) {
@@ -342,6 +344,7 @@ void GdiPlayer::setArcDirection(ArcDirection direction) {
 }
 void GdiPlayer::setBrushOrg(Point origin) {
     m_dc.brushOrg = origin;
+    penOrBrushChanged();  // the brush's pattern transform starts there
 }
 
 void GdiPlayer::moveTo(Point point) {

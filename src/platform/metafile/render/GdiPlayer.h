@@ -90,6 +90,12 @@ class GdiPlayer : public GdiSink {
     void createRegion(uint32_t index, const RegionData& region) override;
     void selectObject(uint32_t index) override;
     void deleteObject(uint32_t index) override;
+    void selectPalette(uint32_t index) override;
+    void setPaletteEntries(uint32_t index, uint32_t start,
+                           std::span<const PaletteEntry> entries) override;
+    void resizePalette(uint32_t index, uint32_t count) override;
+    void animatePalette(uint32_t index, uint32_t start,
+                        std::span<const PaletteEntry> entries) override;
 
     void beginPath() override;
     void endPath() override;
@@ -155,6 +161,14 @@ class GdiPlayer : public GdiSink {
         QColor color = Qt::black;
         bool extended = false;  // EMR_EXTCREATEPEN: caps and joins as given
         std::vector<double> userDashes;
+        // A PALETTEINDEX colour: the entry of the palette selected when the pen is.
+        std::optional<uint16_t> paletteIndex;
+    };
+    // A pattern whose colour table (DIB_PAL_COLORS) or pixels (DIB_PAL_INDICES) index the DC's
+    // palette: GDI looks the colours up when the brush is selected.
+    struct PalettePattern {
+        std::vector<uint8_t> info, bits;  // bits empty: `info` is a packed DIB
+        uint32_t usage = kDibPalColors;
     };
     struct BrushObject {
         uint32_t style = brushStyle::Solid;
@@ -162,6 +176,10 @@ class GdiPlayer : public GdiSink {
         uint32_t hatch = 0;
         QImage pattern;           // DIB pattern brushes
         bool monochrome = false;  // pattern's 0 bits take the text colour, 1 bits the bk colour
+        // As for pens: a PALETTEINDEX colour, or a pattern in palette colours, resolved when
+        // the brush is selected.
+        std::optional<uint16_t> paletteIndex;
+        std::shared_ptr<const PalettePattern> palettePattern;
     };
     struct FontObject {
         LogFont font;
@@ -169,8 +187,9 @@ class GdiPlayer : public GdiSink {
     struct RegionObject {
         QPainterPath path;  // logical units
     };
+    // Shared with the DCs that select it: changing its entries changes what they look up.
     struct PaletteObject {
-        std::vector<PaletteEntry> entries;
+        std::shared_ptr<std::vector<PaletteEntry>> entries;
     };
     using Object = std::variant<std::monostate, PenObject, BrushObject, FontObject, RegionObject,
                                 PaletteObject>;
@@ -184,6 +203,9 @@ class GdiPlayer : public GdiSink {
         BkMode bkMode = BkMode::Opaque;
         QColor bkColor = Qt::white;
         QColor textColor = Qt::black;
+        ColorRef bkColorRef{0xFFFFFF}, textColorRef{0};  // as set: PALETTEINDEX follows the palette
+        // The selected palette; none is GDI's default palette.
+        std::shared_ptr<std::vector<PaletteEntry>> palette;
         uint32_t textAlign = 0;
         int32_t charExtra = 0;
         PolyFillMode fillMode = PolyFillMode::Alternate;
@@ -214,6 +236,21 @@ class GdiPlayer : public GdiSink {
     // The logical-to-device mapping and the painter's mapping keep axes parallel.
     bool axisAligned() const { return !m_toDevice.isRotating() && !m_deviceToPainter.isRotating(); }
 
+    // Palettes: a COLORREF as the DC draws it (PALETTEINDEX takes the selected palette's entry,
+    // entry 0 when the index is past its end; PALETTERGB is the colour itself on this
+    // true-colour device); the palette as colours for DIB_PAL_COLORS bitmaps.
+    QColor resolveColor(ColorRef color) const;
+    std::vector<QRgb> paletteColors() const;
+    // The palette the WMF records and EMR_SETPALETTEENTRIES name, when it exists.
+    std::vector<PaletteEntry>* paletteFor(uint32_t index);
+    // The selected palette changed: text and background colours given as indexes follow it.
+    void paletteChanged();
+    // The palette a bitmap's colours index, as paletteColors(); empty for DIB_RGB_COLORS.
+    std::vector<QRgb> sourcePalette(const DibRef& dib) const {
+        return dib.colorUsage == kDibRgbColors ? std::vector<QRgb>{} : paletteColors();
+    }
+    BrushObject resolvedBrush(const BrushObject& brush) const;
+
     // Painter state.
     void applyClip();
     void applyRop2();
@@ -223,8 +260,13 @@ class GdiPlayer : public GdiSink {
     // A brush transform that lays pattern pixels on output pixels from the pattern anchor,
     // while the painter draws in device units.
     QTransform patternToPainter() const {
-        return QTransform::fromTranslate(m_patternAnchor.x(), m_patternAnchor.y()) *
-               m_deviceToPainter.inverted();
+        const QPointF origin = patternOrigin();
+        return QTransform::fromTranslate(origin.x(), origin.y()) * m_deviceToPainter.inverted();
+    }
+    // Where patterns and hatches start in output pixels: the anchor moved by the brush origin
+    // (SetBrushOrgEx counts in device pixels).
+    QPointF patternOrigin() const {
+        return m_patternAnchor + QPointF(m_dc.brushOrg.x, m_dc.brushOrg.y);
     }
     // The DC's pen and brush as painter objects, made once per selection: building them (a
     // hatch tile, the pen's width through the transforms) costs more than drawing a small

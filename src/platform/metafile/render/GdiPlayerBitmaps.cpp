@@ -17,14 +17,20 @@ namespace {
 constexpr uint32_t kRopDestination = 0x00AA0029;
 
 DibColorUsage usageOf(const DibRef& dib) {
-    return dib.colorUsage == kDibPalColors ? DibColorUsage::Palette : DibColorUsage::Rgb;
+    return dibColorUsage(dib.colorUsage);
 }
 
-std::optional<QImage> decode(const DibRef& dib, bool keepAlpha) {
+// `palette`: the DC's palette for DIB_PAL_COLORS and DIB_PAL_INDICES bitmaps (empty: the
+// default palette).
+std::optional<QImage> decode(const DibRef& dib, bool keepAlpha, DibPalette palette = {}) {
     const DibColorUsage usage = usageOf(dib);
-    if (dib.bits.empty()) return decodePackedDib(dib.info, usage, keepAlpha);
-    return decodeDib(dib.info, dib.bits, usage, keepAlpha);
+    if (dib.bits.empty()) return decodePackedDib(dib.info, usage, keepAlpha, nullptr, palette);
+    return decodeDib(dib.info, dib.bits, usage, keepAlpha, nullptr, palette);
 }
+
+// The two colours of a monochrome brush's bitmap: 0 bits black, 1 bits white. A
+// DIB_PAL_INDICES bitmap (no colour table) is taken as that too.
+constexpr QRgb kMonoTable[2] = {0xFF000000u, 0xFFFFFFFFu};
 
 QPainter::CompositionMode rop3Mode(uint32_t rop) {
     switch (rop) {
@@ -136,8 +142,8 @@ bool GdiPlayer::rasterOpOnImage(const QRectF& destLogical, const QImage* image, 
         QBrush brush = deviceBrush(m_dc.brush);
         m_dc.bkMode = mode;
         if (brush.style() != Qt::NoBrush) {
-            brush.setTransform(QTransform::fromTranslate(m_patternAnchor.x() - box.left(),
-                                                         m_patternAnchor.y() - box.top()));
+            brush.setTransform(QTransform::fromTranslate(patternOrigin().x() - box.left(),
+                                                         patternOrigin().y() - box.top()));
             pp.fillRect(patternPixels.rect(), brush);
         }
     }
@@ -185,7 +191,21 @@ void GdiPlayer::createDibPatternBrush(uint32_t index, const DibRef& pattern, boo
     BrushObject b;
     b.style = brushStyle::DibPatternPt;
     b.color = Qt::black;
-    if (auto image = decode(pattern, false)) {
+    const DibColorUsage usage = usageOf(pattern);
+    const std::vector<QRgb> palette =
+        usage == DibColorUsage::Rgb ? std::vector<QRgb>{} : paletteColors();
+    const DibPalette table = monochrome && usage == DibColorUsage::PaletteIndices
+                                 ? DibPalette(kMonoTable)
+                                 : DibPalette(palette);
+    if (!monochrome && usage != DibColorUsage::Rgb) {
+        // Its colours come from the palette selected with the brush, looked up then.
+        auto kept = std::make_shared<PalettePattern>();
+        kept->info.assign(pattern.info.begin(), pattern.info.end());
+        kept->bits.assign(pattern.bits.begin(), pattern.bits.end());
+        kept->usage = pattern.colorUsage;
+        b.palettePattern = std::move(kept);
+    }
+    if (auto image = decode(pattern, false, table)) {
         if (monochrome || image->depth() == 1) {
             // A two-colour pattern keeps its bits so that a monochrome brush can take the text
             // and background colours when it is used.
@@ -295,7 +315,7 @@ void GdiPlayer::blit(const BlitOp& op) {
         return;
     }
 
-    auto image = decode(op.source, false);
+    auto image = decode(op.source, false, sourcePalette(op.source));
     if (!image) {
         ++m_unsupported;
         return;
@@ -328,7 +348,7 @@ void GdiPlayer::alphaBlend(const BlitOp& op, uint32_t blendFunction) {
     // BLENDFUNCTION: constant alpha in the third byte, AC_SRC_ALPHA in the fourth.
     const double constant = ((blendFunction >> 16) & 0xff) / 255.0;
     const bool perPixel = (blendFunction >> 24) & 0x01;
-    auto image = decode(op.source, perPixel);
+    auto image = decode(op.source, perPixel, sourcePalette(op.source));
     if (!image) {
         ++m_unsupported;
         return;
@@ -340,7 +360,7 @@ void GdiPlayer::alphaBlend(const BlitOp& op, uint32_t blendFunction) {
 }
 
 void GdiPlayer::transparentBlt(const BlitOp& op, ColorRef transparent) {
-    auto image = decode(op.source, false);
+    auto image = decode(op.source, false, sourcePalette(op.source));
     if (!image) {
         ++m_unsupported;
         return;
@@ -349,7 +369,8 @@ void GdiPlayer::transparentBlt(const BlitOp& op, ColorRef transparent) {
     // entry, a high-colour bitmap's colour cut to the bits it keeps.
     const QRgb key =
         colorInDibFormat(op.source.info, usageOf(op.source),
-                         qRgb(transparent.red(), transparent.green(), transparent.blue()));
+                         qRgb(transparent.red(), transparent.green(), transparent.blue()),
+                         sourcePalette(op.source));
     QImage keyed = image->convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < keyed.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(keyed.scanLine(y));
@@ -373,7 +394,7 @@ void GdiPlayer::maskBlt(const BlitOp& op, const DibRef& mask, Point maskOrigin) 
     }
     std::optional<QImage> image;
     if (rop3::usesSource(fore.rop) || rop3::usesSource(back)) {
-        if (!op.source.empty()) image = decode(op.source, false);
+        if (!op.source.empty()) image = decode(op.source, false, sourcePalette(op.source));
         if (!image) {
             ++m_unsupported;
             return;
@@ -435,7 +456,7 @@ void GdiPlayer::maskBlt(const BlitOp& op, const DibRef& mask, Point maskOrigin) 
 void GdiPlayer::plgBlt(const BlitOp& op, const std::array<Point, 3>& corners, const DibRef& mask,
                        Point maskOrigin) {
     if (op.srcWidth == 0 || op.srcHeight == 0) return;
-    auto image = decode(op.source, false);
+    auto image = decode(op.source, false, sourcePalette(op.source));
     if (!image) {
         ++m_unsupported;
         return;

@@ -46,9 +46,10 @@ namespace {
 std::optional<GdiPlayer::BrushObject> brushFor(uint32_t index, const GdiPlayer::Object* o) {
     if (index & stockObject::Flag) {
         if (index == stockObject::NullBrush)
-            return GdiPlayer::BrushObject{brushStyle::Null, Qt::white, 0, {}, false};
+            return GdiPlayer::BrushObject{brushStyle::Null, Qt::white, 0, {}, false, {}, {}};
         if (index <= stockObject::BlackBrush)
-            return GdiPlayer::BrushObject{brushStyle::Solid, stockBrushColor(index), 0, {}, false};
+            return GdiPlayer::BrushObject{
+                brushStyle::Solid, stockBrushColor(index), 0, {}, false, {}, {}};
         return std::nullopt;
     }
     if (o)

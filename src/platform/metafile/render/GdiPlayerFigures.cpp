@@ -415,7 +415,7 @@ void GdiPlayer::setPixel(Point point, ColorRef color) {
     QPainterPath path;
     path.addRect(QRectF(QPointF(std::floor(p.x()), std::floor(p.y())),
                         QSizeF(std::max(1.0, m_pixelInDevice), std::max(1.0, m_pixelInDevice))));
-    m_painter.fillPath(path, color.toQColor());
+    m_painter.fillPath(path, resolveColor(color));
 }
 
 void GdiPlayer::shadeTriangle(const QTransform& full, std::array<const TriVertex*, 3> corners,

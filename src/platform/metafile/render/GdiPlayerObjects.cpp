@@ -73,6 +73,7 @@ void GdiPlayer::createPen(uint32_t index, const LogPen& pen) {
     p.style = pen.style & (penStyle::StyleMask);
     p.width = std::abs(double(pen.width));
     p.color = pen.color.toQColor();
+    if (pen.color.flags() == 0x01) p.paletteIndex = uint16_t(pen.color.value);
     if (m_objects.size() <= index) m_objects.resize(index + 1);
     m_objects[index] = std::move(p);
 }
@@ -83,6 +84,7 @@ void GdiPlayer::createExtPen(uint32_t index, const ExtLogPen& pen) {
     p.style = pen.style;
     p.width = pen.width > 1e6 ? 1e6 : double(pen.width);
     p.color = pen.color.toQColor();
+    if (pen.color.flags() == 0x01) p.paletteIndex = uint16_t(pen.color.value);
     p.extended = true;
     if (pen.brushStyle == brushStyle::Null)
         p.style = (p.style & ~penStyle::StyleMask) | penStyle::Null;
@@ -97,6 +99,7 @@ void GdiPlayer::createBrush(uint32_t index, const LogBrush& brush) {
     BrushObject b;
     b.style = brush.style;
     b.color = brush.color.toQColor();
+    if (brush.color.flags() == 0x01) b.paletteIndex = uint16_t(brush.color.value);
     b.hatch = brush.hatch;
     if (b.style != brushStyle::Solid && b.style != brushStyle::Null &&
         b.style != brushStyle::Hatched)
@@ -116,7 +119,8 @@ void GdiPlayer::createFont(uint32_t index, const LogFont& font) {
 void GdiPlayer::createPalette(uint32_t index, std::span<const PaletteEntry> entries) {
     if (!validSlot(index)) return;
     if (m_objects.size() <= index) m_objects.resize(index + 1);
-    m_objects[index] = PaletteObject{{entries.begin(), entries.end()}};
+    m_objects[index] =
+        PaletteObject{std::make_shared<std::vector<PaletteEntry>>(entries.begin(), entries.end())};
 }
 
 void GdiPlayer::createRegion(uint32_t index, const RegionData& region) {
@@ -146,20 +150,22 @@ void GdiPlayer::selectObject(uint32_t index) {
                     index == stockObject::DcBrush ? QColor(Qt::white) : stockBrushColor(index),
                     0,
                     {},
-                    false};
+                    false,
+                    {},
+                    {}};
                 break;
             case stockObject::NullBrush:
-                m_dc.brush = BrushObject{brushStyle::Null, Qt::white, 0, {}, false};
+                m_dc.brush = BrushObject{brushStyle::Null, Qt::white, 0, {}, false, {}, {}};
                 break;
             case stockObject::WhitePen:
-                m_dc.pen = PenObject{penStyle::Solid, 0, Qt::white, false, {}};
+                m_dc.pen = PenObject{penStyle::Solid, 0, Qt::white, false, {}, {}};
                 break;
             case stockObject::BlackPen:
             case stockObject::DcPen:
-                m_dc.pen = PenObject{penStyle::Solid, 0, Qt::black, false, {}};
+                m_dc.pen = PenObject{penStyle::Solid, 0, Qt::black, false, {}, {}};
                 break;
             case stockObject::NullPen:
-                m_dc.pen = PenObject{penStyle::Null, 0, Qt::black, false, {}};
+                m_dc.pen = PenObject{penStyle::Null, 0, Qt::black, false, {}, {}};
                 break;
             case stockObject::OemFixedFont:
             case stockObject::AnsiFixedFont:
@@ -178,11 +184,13 @@ void GdiPlayer::selectObject(uint32_t index) {
     // Selecting a slot that was never created (or was deleted) is ignored, as GDI fails it.
     const Object* o = object(index);
     if (!o) return;
-    if (auto* pen = std::get_if<PenObject>(o))
+    if (auto* pen = std::get_if<PenObject>(o)) {
         m_dc.pen = *pen;
-    else if (auto* brush = std::get_if<BrushObject>(o))
-        m_dc.brush = *brush;
-    else if (auto* font = std::get_if<FontObject>(o))
+        if (pen->paletteIndex)
+            m_dc.pen.color = resolveColor(ColorRef{0x01000000u | *pen->paletteIndex});
+    } else if (auto* brush = std::get_if<BrushObject>(o)) {
+        m_dc.brush = brush->paletteIndex || brush->palettePattern ? resolvedBrush(*brush) : *brush;
+    } else if (auto* font = std::get_if<FontObject>(o))
         m_dc.font = *font;
     else if (auto* region = std::get_if<RegionObject>(o))
         combineClip(toRegion(m_toDevice.map(region->path)), RegionMode::Copy);
@@ -353,8 +361,11 @@ QBrush GdiPlayer::deviceBrush(const BrushObject& brush) const {
             if (brush.pattern.isNull()) return QBrush(color);
             QImage tile = brush.pattern;
             if (brush.monochrome && tile.format() == QImage::Format_Mono) {
+                // Coloured here, and handed on in full colour: the painter takes a 1-bit
+                // texture for a stencil of the brush colour.
                 tile.setColor(0, m_dc.textColor.rgba());
                 tile.setColor(1, m_dc.bkColor.rgba());
+                tile = tile.convertToFormat(QImage::Format_RGB32);
             }
             QBrush b(tile);
             b.setTransform(patternToPainter());
