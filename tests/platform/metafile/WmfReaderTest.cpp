@@ -11,6 +11,7 @@
 
 #include <QFile>
 #include <QStringList>
+#include <array>
 #include <random>
 
 namespace plume::metafile {
@@ -74,6 +75,17 @@ TEST(WmfReaderTest, PlaceableAndRawHeaders) {
     raw.setWindowOrg(10, 20).setWindowExt(960, 480).lineTo(5, 5);
     const PictureInfo rawInfo = wmfPictureInfo(read(raw.raw()));
     EXPECT_EQ(rawInfo.frame, (Rect{265, 529, 25665, 13229}));
+    // A raw window larger than 1,024 units on either side is made 1,024 pixels on that side
+    // at 96 dpi (clip art of 10,800 x 7,800 units would otherwise be 10,800 pixels wide).
+    for (const auto& [cx, cy, width, height] :
+         {std::array{10800, 7800, 1024, 740}, std::array{2550, 3300, 791, 1024},
+          std::array{1024, 500, 1024, 500}}) {
+        WmfBuilder large;
+        large.setWindowExt(cx, cy).lineTo(5, 5);
+        const Rect frame = wmfPictureInfo(read(large.raw())).frame;
+        EXPECT_NEAR((frame.right - frame.left) * 96.0 / 2540, width, 0.5) << cx;
+        EXPECT_NEAR((frame.bottom - frame.top) * 96.0 / 2540, height, 0.5) << cy;
+    }
 
     // Without a window: the drawn bounds.
     WmfBuilder drawn;

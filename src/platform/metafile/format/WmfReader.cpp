@@ -121,6 +121,16 @@ std::optional<double> hundredthMmPerUnit(MapMode mode) {
     }
 }
 
+// A raw WMF says nothing of its size: its units are taken as pixels at 96 dpi, as common
+// readers take them, but a picture larger than kRawWmfLargestSide pixels is made that large
+// (LibreOffice bounds the width so; the height is bounded too, so that a tall picture does not
+// become a strip of thousands of pixels). A window of 10,800 x 7,800 units is 1,024 x 740.
+constexpr double kRawWmfLargestSide = 1024;
+double rawWmfUnitsPerInch(double width, double height) {
+    const double largest = std::max(width, height);
+    return largest > kRawWmfLargestSide ? 96.0 * largest / kRawWmfLargestSide : 96.0;
+}
+
 }  // namespace
 
 std::variant<WmfFile, ParseError> readWmf(std::span<const uint8_t> bytes) {
@@ -198,6 +208,7 @@ PictureInfo wmfPictureInfo(const WmfFile& file, std::optional<Rect> frame) {
     PictureInfo info;
     Rect box;
     double unitsPerInch = 96;
+    bool unitsUnknown = false;  // a window or drawing in units of no known size
     const WmfHeader& h = file.header;
     const WmfScan& s = file.scan;
     if (h.placeable && h.bounds.right != h.bounds.left && h.bounds.bottom != h.bounds.top) {
@@ -211,8 +222,10 @@ PictureInfo wmfPictureInfo(const WmfFile& file, std::optional<Rect> frame) {
     } else if (s.windowExt && s.windowExt->cx != 0 && s.windowExt->cy != 0) {
         const Point org = s.windowOrg.value_or(Point{});
         box = Rect{org.x, org.y, org.x + s.windowExt->cx, org.y + s.windowExt->cy};
+        unitsUnknown = true;
     } else if (s.drawnBounds) {
         box = *s.drawnBounds;
+        unitsUnknown = true;
         box.right += 1;
         box.bottom += 1;
     }
@@ -221,6 +234,7 @@ PictureInfo wmfPictureInfo(const WmfFile& file, std::optional<Rect> frame) {
     info.bounds = Rect{box.left, box.top, box.right - 1, box.bottom - 1};
     const double boxWidth = std::max(1.0, double(box.right) - box.left);
     const double boxHeight = std::max(1.0, double(box.bottom) - box.top);
+    if (unitsUnknown) unitsPerInch = rawWmfUnitsPerInch(boxWidth, boxHeight);
 
     if (!frame && s.embeddedEmf.size() >= 40) {
         // An embedded EMF's frame (rclFrame, MS-EMF 2.2.9) is the size its writer meant;

@@ -77,7 +77,8 @@ PlaybackStats playWmf(std::span<const uint8_t> bytes, const WmfFile& file, GdiSi
 
 // The picture information the sink's begin() receives: the placeable bounds, or for a raw
 // WMF its window (or the drawn bounds when it sets none), with a frame in 0.01 mm: the one
-// given, else that of an embedded EMF, else the box at its units per inch (96 for raw WMF).
+// given, else that of an embedded EMF, else the box at its units per inch (for a raw WMF 96,
+// or fewer units to the inch where that keeps the larger side within 1,024 pixels).
 // The reference device is chosen so that one device unit is one logical unit of that box.
 PictureInfo wmfPictureInfo(const WmfFile& file, std::optional<Rect> frame = {});
 
