@@ -256,8 +256,10 @@ TEST(WmfRenderTest, CorpusDrawsTheSameConverted) {
         auto read = readWmf(bytes);
         if (!std::holds_alternative<WmfFile>(read)) continue;
         WmfFile file = std::get<WmfFile>(std::move(read));
+        // A WMF that carries a whole EMF draws that EMF; the others their own records.
+        const QByteArray whole = file.scan.embeddedEmfWhole ? file.scan.embeddedEmf : QByteArray();
         file.scan.embeddedEmf.clear();
-        const QByteArray emf = convertWmfToEmf(bytes, file);
+        const QByteArray emf = whole.isEmpty() ? convertWmfToEmf(bytes, file) : whole;
         const QImage direct = test::renderMetafile(wmf, QSize(300, 200));
         const QImage converted = test::renderMetafile(emf, QSize(300, 200));
         EXPECT_LE(test::compareImages(direct, converted, 24).share(), 0.01) << path.toStdString();
@@ -336,4 +338,31 @@ TEST(WmfRenderTest, ClipRegionZeroResetsTheClip) {
 }
 
 }  // namespace
+// A WMF that Windows converted from an EMF carries the EMF in comment pieces; when every piece
+// is there and the checksum holds, the EMF is drawn, else the WMF's own records.
+TEST(WmfRenderTest, WholeEmbeddedEmfIsDrawnInsteadOfTheWmf) {
+    const QByteArray emf = test::EmfBuilder(160, 120)
+                               .createBrush(1, 0, 0x00FF0000)  // blue
+                               .selectObject(1)
+                               .rectangle(40, 30, 120, 90)
+                               .build();
+    const auto wmf = [&](int pieceSize, bool checksum, qsizetype cut) {
+        WmfBuilder w;
+        w.setWindowExt(160, 120).createBrush(0, 0x000000FF).selectObject(0);  // red
+        w.embeddedEmf(cut ? emf.left(cut) : emf, pieceSize, checksum);
+        w.rectangle(40, 30, 120, 90);
+        return w.raw();
+    };
+    const auto centre = [](const QByteArray& bytes) {
+        return test::renderMetafile(bytes, QSize(160, 120)).pixel(80, 60);
+    };
+    EXPECT_EQ(centre(wmf(100, true, 0)), qRgb(0, 0, 255));
+    EXPECT_EQ(centre(wmf(8192, true, 0)), qRgb(0, 0, 255));
+    EXPECT_EQ(centre(wmf(100, false, 0)), qRgb(255, 0, 0)) << "checksum not made";
+    EXPECT_EQ(centre(wmf(100, true, emf.size() - 20)), qRgb(255, 0, 0)) << "EMF cut short";
+    QByteArray damaged = wmf(100, true, 0);
+    damaged[damaged.size() - 40] = char(damaged[damaged.size() - 40] ^ 1);  // in the last piece
+    EXPECT_EQ(centre(damaged), qRgb(255, 0, 0)) << "a piece changed";
+}
+
 }  // namespace plume::metafile

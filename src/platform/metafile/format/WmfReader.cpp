@@ -199,6 +199,15 @@ std::variant<WmfFile, ParseError> readWmf(std::span<const uint8_t> bytes) {
             WmfRecord{static_cast<qsizetype>(at), static_cast<qsizetype>(size), function});
         at += size;
     }
+    if (sawEof && !file.scan.embeddedEmf.isEmpty()) {
+        // The words from META_HEADER to the end of META_EOF (MS-WMF 2.3.6.1: the checksum
+        // of the EMF's first piece is chosen so that they add up to zero).
+        uint16_t sum = 0;
+        for (size_t i = static_cast<size_t>(h.recordsOffset) - kWmfHeaderSize;
+             i + 1 < at + kRecordHeaderSize; i += 2)
+            sum = static_cast<uint16_t>(sum + in.u16At(i));
+        file.scan.embeddedEmfWhole = sum == 0;
+    }
     if (!sawEof && file.truncationNote.isEmpty())
         file.truncationNote = QStringLiteral("the metafile ends without an end-of-file record");
     return file;

@@ -47,6 +47,10 @@ struct WmfScan {
     // An EMF carried in META_ESCAPE comments (MS-WMF 2.3.6.1, "WMFC"), as LibreOffice and
     // Windows' own WMF conversion embed it; empty when absent or incomplete.
     QByteArray embeddedEmf;
+    // Whether that EMF came whole: every piece in place, and the checksum of its first piece
+    // makes the 16-bit words of the WMF, header to META_EOF, add up to zero, as Windows
+    // writes it. The player draws a whole EMF instead of the WMF's own records.
+    bool embeddedEmfWhole = false;
 };
 
 struct WmfFile {
