@@ -43,7 +43,7 @@ QByteArray sampleEmfRecordBody(uint32_t type) {
             put32(body, 0, 1);  // MM_TEXT, RGN_AND
             break;
         case EmfRecordType::ModifyWorldTransform:
-            put32(body, 0, 0x3F800000);  // eM11 = 1
+            put32(body, 0, 0x3F800000);   // eM11 = 1
             put32(body, 12, 0x3F800000);  // eM22 = 1
             put32(body, 24, 1);           // MWT_IDENTITY
             break;
@@ -57,7 +57,7 @@ QByteArray sampleEmfRecordBody(uint32_t type) {
             // Bounds, cbRgnData, [brush], [stroke], then an empty RGNDATA (header only).
             const qsizetype region = type == uint32_t(EmfRecordType::FrameRgn)  ? 32
                                      : type == uint32_t(EmfRecordType::FillRgn) ? 24
-                                                                                 : 20;
+                                                                                : 20;
             put32(body, 16, 32);
             put32(body, region, 32);
             put32(body, region + 4, 1);  // RDH_RECTANGLES

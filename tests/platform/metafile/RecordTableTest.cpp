@@ -2,11 +2,11 @@
 // hold both decoders to it, so that no record type is skipped without being listed there, and
 // keep docs/records.md in step with it.
 
+#include "builders/RecordSamples.h"
 #include "platform/metafile/format/EmfDecoder.h"
 #include "platform/metafile/format/MetafileFormat.h"
 #include "platform/metafile/format/RecordTable.h"
 #include "platform/metafile/format/WmfDecoder.h"
-#include "builders/RecordSamples.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -37,8 +37,8 @@ struct Fed {
 Fed feedEmf(uint32_t type, const QByteArray& body) {
     QByteArray record(8, '\0');
     record += body;
-    const auto bytes = std::span(reinterpret_cast<const uint8_t*>(record.constData()),
-                                 size_t(record.size()));
+    const auto bytes =
+        std::span(reinterpret_cast<const uint8_t*>(record.constData()), size_t(record.size()));
     UnknownCounter sink;
     EmfDecoder decoder(sink);
     const RecordOutcome outcome = decoder.play(type, bytes);
@@ -50,8 +50,8 @@ Fed feedWmf(uint16_t function, const QByteArray& params) {
     WmfDecoder decoder(sink);
     // Object 0, for the records that name an object.
     const QByteArray pen = sampleWmfParams(META_CREATEPENINDIRECT);
-    decoder.play(META_CREATEPENINDIRECT, std::span(reinterpret_cast<const uint8_t*>(pen.data()),
-                                                   size_t(pen.size())));
+    decoder.play(META_CREATEPENINDIRECT,
+                 std::span(reinterpret_cast<const uint8_t*>(pen.data()), size_t(pen.size())));
     const RecordOutcome outcome = decoder.play(
         function,
         std::span(reinterpret_cast<const uint8_t*>(params.constData()), size_t(params.size())));
@@ -67,7 +67,8 @@ void expectAsListed(const RecordInfo& r, const Fed& fed) {
         EXPECT_EQ(fed.outcome, RecordOutcome::Played) << what;
         EXPECT_EQ(fed.unknown, 0) << what;
     } else {
-        EXPECT_EQ(fed.outcome, RecordOutcome::Unknown) << what << ": the decoder draws it now;"
+        EXPECT_EQ(fed.outcome, RecordOutcome::Unknown) << what
+                                                       << ": the decoder draws it now;"
                                                           " the table must say so";
         EXPECT_EQ(fed.unknown, 1) << what;
     }
@@ -100,8 +101,9 @@ QString markdown() {
                              QString::fromUtf8(recordStatusName(r.status).data()),
                              QString::fromUtf8(r.note.data(), qsizetype(r.note.size())));
         }
-        out += QStringLiteral("\n## %1\n\n%2 types: %3 drawn, %4 partly, %5 ignored, %6 not yet.\n\n"
-                              "| Type | Name | Status | Note |\n|---|---|---|---|\n")
+        out += QStringLiteral(
+                   "\n## %1\n\n%2 types: %3 drawn, %4 partly, %5 ignored, %6 not yet.\n\n"
+                   "| Type | Name | Status | Note |\n|---|---|---|---|\n")
                    .arg(QLatin1String(title))
                    .arg(table.size())
                    .arg(counts[0])

@@ -191,7 +191,7 @@ TEST(WmfReaderTest, BitmapRecordsHandOnTheirDibs) {
     const QStringList calls = play(w.raw(), &sink);
     EXPECT_EQ(calls,
               (QStringList{"blit dest 10,20 40x30 src 0,0 2x2 rop 00cc0020 dib yes",
-                           "blit dest 1,2 3x4 src 0,1 1x1 rop 00cc0020 dib yes",
+                           "blit dest 1,2 3x4 src 0,0 1x1 rop 00cc0020 dib yes",  // counted from the bottom
                            "blit dest 5,6 2x2 src 0,0 2x2 rop 00f00021 dib none", "unknown 0940",
                            "blit dest 0,0 2x1 src 0,0 2x1 rop 00cc0020 dib yes",
                            "blit dest 0,0 9x9 src 0,0 0x0 rop 00ff0062 dib none",

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QPainter>
 
@@ -126,9 +127,10 @@ TEST(WmfRenderTest, Bitmaps) {
     expectFamily(w, QStringLiteral("bitmaps"));
 }
 
-// A source rectangle of one row out of two: StretchDIBits (META_STRETCHDIB) counts it from
-// the bottom of a bottom-up DIB, StretchBlt (META_DIBSTRETCHBLT) from the top. Both drawn
-// directly and through the EMF conversion.
+// A source rectangle of one row out of two: GDI plays META_STRETCHDIB and META_DIBSTRETCHBLT
+// alike with StretchDIBits, which counts it from the bottom of a bottom-up DIB (GDI draws an
+// OLE icon's AND mask of twice its height from the lower half so: poi attachment_msg_pdf).
+// Both drawn directly and through the EMF conversion.
 TEST(WmfRenderTest, SourceRectangleOrigins) {
     QImage image(1, 2, QImage::Format_RGB32);
     image.setPixel(0, 0, qRgb(255, 0, 0));  // top row red
@@ -143,7 +145,15 @@ TEST(WmfRenderTest, SourceRectangleOrigins) {
          {test::renderMetafile(wmf, kCanvas),
           test::renderMetafile(std::get<DocumentPtr>(parsed)->toEmf(), kCanvas)}) {
         EXPECT_EQ(drawn.pixel(40, 60), qRgb(0, 0, 255));
-        EXPECT_EQ(drawn.pixel(120, 60), qRgb(255, 0, 0));
+        EXPECT_EQ(drawn.pixel(120, 60), qRgb(0, 0, 255));
+    }
+    // The icon: its lower mask half is all black, so GDI leaves a black square behind it (and
+    // the PNG showed white where the SVG, which draws no raster operations, showed black).
+    const QString icon =
+        test::sharedDataDir() + "/metafile-corpus/wmf/poi__attachment_msg_pdf__raw_67712.wmf";
+    if (QFile::exists(icon)) {
+        const QImage drawn = test::renderMetafile(test::readFileBytes(icon), QSize(64, 64));
+        EXPECT_EQ(drawn.pixel(2, 61), qRgb(0, 0, 0));
     }
 }
 

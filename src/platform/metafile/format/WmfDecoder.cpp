@@ -183,9 +183,11 @@ RecordOutcome WmfDecoder::blit(uint16_t function, std::span<const uint8_t> param
             op.source.info = converted;
         } else {
             op.source.info = target;
-            if (function == META_STRETCHDIB) {
-                // StretchDIBits counts the source rectangle from the lower-left corner of a
-                // bottom-up DIB; the sink takes it from the top-left, as for the other records.
+            if (function != META_SETDIBTODEV) {  // whose origin the sink turns itself
+                // GDI plays META_STRETCHDIB, META_DIBBITBLT and META_DIBSTRETCHBLT with
+                // StretchDIBits, which counts the source rectangle from the lower-left corner of
+                // a bottom-up DIB; the sink takes it from the top-left, as for the other records.
+                // (An icon's AND mask of twice the icon's height is drawn from its lower half.)
                 const auto header =
                     parseDibHeader(target, DibColorUsage(op.source.colorUsage == kDibPalColors));
                 if (header && !header->topDown)
