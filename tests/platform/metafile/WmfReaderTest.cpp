@@ -91,6 +91,10 @@ TEST(WmfReaderTest, PlaceableAndRawHeaders) {
     WmfBuilder drawn;
     drawn.rectangle(10, 10, 50, 30).lineTo(70, 5);
     EXPECT_EQ(wmfPictureInfo(read(drawn.raw())).bounds, (Rect{10, 5, 70, 30}));
+    // A blit covers its pixels up to one before its far edge: an icon of 32 x 32 is that size.
+    WmfBuilder icon;
+    icon.patBlt(0, 0, 32, 32, 0x00FF0062);
+    EXPECT_EQ(wmfPictureInfo(read(icon.raw())).bounds, (Rect{0, 0, 31, 31}));
 
     // Not WMF at all, and a placeable header before garbage.
     for (const QByteArray& junk :

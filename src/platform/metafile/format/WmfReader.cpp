@@ -49,7 +49,12 @@ class ScanSink : public GdiSink {
     void pie(const Rect& r, Point, Point) override { add(r); }
     void extTextOut(const TextRun& run) override { add(run.reference); }
     void blit(const BlitOp& op) override {
-        add(Rect{op.destX, op.destY, op.destX + op.destWidth, op.destY + op.destHeight});
+        // The last pixel a blit covers is one before its far edge (the box adds it back).
+        const auto last = [](int32_t start, int32_t extent) {
+            const int64_t edge = int64_t{start} + extent + (extent > 0 ? -1 : extent < 0 ? 1 : 0);
+            return static_cast<int32_t>(std::clamp<int64_t>(edge, INT32_MIN, INT32_MAX));
+        };
+        add(Rect{op.destX, op.destY, last(op.destX, op.destWidth), last(op.destY, op.destHeight)});
     }
 
     // META_ESCAPE MFCOMMENT "WMFC" pieces (MS-WMF 2.3.6.1, META_ESCAPE_ENHANCED_METAFILE):
