@@ -2,7 +2,8 @@
 # A bounded run of the load-and-render fuzzer (ASan + UBSan, fuzz preset): makes the seed
 # corpus, then searches for SECONDS (default 60). A crash, a leak of the sanitizers' kind, a
 # slow input (over 10 s) or an input that needs over 3 GB (pictures may hold rasters up to the 128-megapixel limit) fails the run and leaves the input
-# in build/fuzz/findings/.
+# in build/fuzz/findings/. Every run first replays fuzz/regressions/, one input for each fault
+# found and mended (a finding becomes a file there, named after the fault).
 #
 #   cmake --preset fuzz && cmake --build --preset fuzz --target LoadAndRenderFuzzer make_fuzz_seeds
 #   bash fuzz/run.sh [SECONDS]
@@ -30,4 +31,4 @@ else
     limit=(-max_total_time="$seconds")
 fi
 "$build/fuzz/LoadAndRenderFuzzer" "${limit[@]}" -timeout=10 -rss_limit_mb=3072 \
-    -max_len=262144 -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" "$seeds"
+    -max_len=262144 -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" "$seeds" fuzz/regressions

@@ -1,9 +1,12 @@
 // Writes the fuzzer's seed corpus into the folder named on the command line: small EMF and
-// WMF files made record by record (one family of records each), and a few raster files, so
-// the search starts from valid structure in every branch of the loader.
+// WMF files made record by record (one family of records each, and one file for each record
+// type of the record table), and a few raster files, so the search starts from valid
+// structure in every branch of the loader.
 
 #include "builders/EmfBuilder.h"
+#include "builders/RecordSamples.h"
 #include "builders/WmfBuilder.h"
+#include "platform/metafile/format/RecordTable.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -153,6 +156,14 @@ int main(int argc, char** argv) {
         wmf.dibPatternBrush(5, 1, info + bits).selectObject(2).rectangle(40, 40, 99, 99);
         seeds.append({"palette.wmf", wmf.placeable(0, 0, 100, 100, 96)});
     }
+    // One small file per record type of the record table, so that the search starts inside
+    // every record decoder, the ignored and not-yet ones included.
+    for (const auto& r : plume::metafile::emfRecordTable())
+        seeds.append({QStringLiteral("record-emf-%1.emf").arg(r.type, 3, 10, QLatin1Char('0')),
+                      plume::test::sampleEmfFile(r.type)});
+    for (const auto& r : plume::metafile::wmfRecordTable())
+        seeds.append({QStringLiteral("record-wmf-%1.wmf").arg(r.type, 4, 16, QLatin1Char('0')),
+                      plume::test::sampleWmfFile(uint16_t(r.type))});
     QImage image(5, 3, QImage::Format_RGB32);
     image.fill(Qt::darkCyan);
     seeds.append({"small.bmp", encoded(image, "BMP")});

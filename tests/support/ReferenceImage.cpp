@@ -1,4 +1,5 @@
 #include "support/ReferenceImage.h"
+#include "support/TestSupport.h"
 
 #include "platform/metafile/Metafile.h"
 
@@ -14,9 +15,7 @@ namespace plume::test {
 namespace {
 
 QString referenceRoot() {
-    const QString source = qEnvironmentVariable("PLUME_SOURCE_DIR");
-    return QDir(source.isEmpty() ? QStringLiteral(PLUME_DEFAULT_SOURCE_DIR) : source)
-        .filePath(QStringLiteral("tests/platform/metafile/references"));
+    return QDir(sourceDir()).filePath(QStringLiteral("tests/platform/metafile/references"));
 }
 
 int channelDifference(QRgb a, QRgb b) {

@@ -33,4 +33,9 @@ QString sharedDataDir() {
     return fromEnv.isEmpty() ? QStringLiteral(PLUME_DEFAULT_SHARED_DIR) : fromEnv;
 }
 
+QString sourceDir() {
+    const QString fromEnv = qEnvironmentVariable("PLUME_SOURCE_DIR");
+    return fromEnv.isEmpty() ? QStringLiteral(PLUME_DEFAULT_SOURCE_DIR) : fromEnv;
+}
+
 }  // namespace plume::test

@@ -28,6 +28,8 @@ void writeFileBytes(const QString& path, const QByteArray& bytes);
 
 // The folder of real data beside the checkout (captures, references, corpus).
 QString sharedDataDir();
+// The checkout the tests were built from.
+QString sourceDir();
 
 }  // namespace plume::test
 

@@ -303,7 +303,9 @@ WmfBuilder& WmfBuilder::escape(int function, const QByteArray& data) {
     return record(metafile::META_ESCAPE, p);
 }
 
-WmfBuilder& WmfBuilder::embeddedEmf(const QByteArray& emf, int pieceSize) {
+WmfBuilder& WmfBuilder::embeddedEmf(const QByteArray& emf, int pieceSize, bool checksum) {
+    // The checksum: after the record header, escape function, byte count, "WMFC", type, version.
+    if (checksum && m_emfChecksumAt < 0) m_emfChecksumAt = m_records.size() + 6 + 4 + 12;
     const int pieces = std::max(1, static_cast<int>((emf.size() + pieceSize - 1) / pieceSize));
     for (int i = 0; i < pieces; ++i) {
         const QByteArray piece = emf.mid(static_cast<qsizetype>(i) * pieceSize, pieceSize);
@@ -339,6 +341,14 @@ QByteArray WmfBuilder::raw(bool withEof) const {
     put32(out, m_maxRecordWords);
     put16(out, 0);
     out.append(body);
+    if (m_emfChecksumAt >= 0) {
+        uint16_t sum = 0;
+        for (qsizetype i = 0; i + 1 < out.size(); i += 2)
+            sum = uint16_t(sum + (uint8_t(out[i]) | uint8_t(out[i + 1]) << 8));
+        const uint16_t checksum = uint16_t(-sum);
+        out[18 + m_emfChecksumAt] = char(checksum & 0xff);
+        out[18 + m_emfChecksumAt + 1] = char(checksum >> 8);
+    }
     return out;
 }
 

@@ -121,7 +121,9 @@ class WmfBuilder {
                             int scanCount, const QByteArray& packedDib);
 
     // META_ESCAPE with MFCOMMENT carrying `emf` as "WMFC" pieces of at most `pieceSize` bytes.
-    WmfBuilder& embeddedEmf(const QByteArray& emf, int pieceSize = 8192);
+    // With `checksum`, the first piece's checksum makes the file's words add up to zero, as
+    // Windows writes it (filled in by raw() and placeable()).
+    WmfBuilder& embeddedEmf(const QByteArray& emf, int pieceSize = 8192, bool checksum = true);
     WmfBuilder& escape(int function, const QByteArray& data);
 
     // The file: a META_HEADER (raw) or the placeable header before it, records, META_EOF.
@@ -145,6 +147,7 @@ class WmfBuilder {
     int m_objects = 0;
     int m_objectSlots = -1;
     uint32_t m_maxRecordWords = 3;
+    qsizetype m_emfChecksumAt = -1;  // in m_records
 };
 
 // A packed 24-bit bottom-up DIB (BITMAPINFOHEADER + rows) of an image, for the bitmap records.

@@ -428,3 +428,17 @@ TEST(MalformedInput, DamagedPicturesOfEveryFamilyNeverCrash) {
         }
     }
 }
+
+// The fuzzer's regression inputs (fuzz/regressions, one for each fault found and mended) load
+// and draw in whole here too, so the debug and sanitizer suites replay them without the fuzzer.
+TEST(MalformedInput, FuzzRegressionInputsDraw) {
+    const QDir dir(plume::test::sourceDir() + "/fuzz/regressions");
+    const QStringList names = dir.entryList(QDir::Files);
+    EXPECT_GE(names.size(), 4);
+    for (const QString& name : names) {
+        SCOPED_TRACE(name.toStdString());
+        const RenderStats stats = renderStats(plume::test::readFileBytes(dir.filePath(name)));
+        EXPECT_FALSE(stats.cutOff);
+        EXPECT_GT(stats.recordsPlayed, 0);
+    }
+}

@@ -11,6 +11,7 @@
 
 #include <QFile>
 #include <QStringList>
+#include <array>
 #include <random>
 
 namespace plume::metafile {
@@ -74,11 +75,26 @@ TEST(WmfReaderTest, PlaceableAndRawHeaders) {
     raw.setWindowOrg(10, 20).setWindowExt(960, 480).lineTo(5, 5);
     const PictureInfo rawInfo = wmfPictureInfo(read(raw.raw()));
     EXPECT_EQ(rawInfo.frame, (Rect{265, 529, 25665, 13229}));
+    // A raw window larger than 1,024 units on either side is made 1,024 pixels on that side
+    // at 96 dpi (clip art of 10,800 x 7,800 units would otherwise be 10,800 pixels wide).
+    for (const auto& [cx, cy, width, height] :
+         {std::array{10800, 7800, 1024, 740}, std::array{2550, 3300, 791, 1024},
+          std::array{1024, 500, 1024, 500}}) {
+        WmfBuilder large;
+        large.setWindowExt(cx, cy).lineTo(5, 5);
+        const Rect frame = wmfPictureInfo(read(large.raw())).frame;
+        EXPECT_NEAR((frame.right - frame.left) * 96.0 / 2540, width, 0.5) << cx;
+        EXPECT_NEAR((frame.bottom - frame.top) * 96.0 / 2540, height, 0.5) << cy;
+    }
 
     // Without a window: the drawn bounds.
     WmfBuilder drawn;
     drawn.rectangle(10, 10, 50, 30).lineTo(70, 5);
     EXPECT_EQ(wmfPictureInfo(read(drawn.raw())).bounds, (Rect{10, 5, 70, 30}));
+    // A blit covers its pixels up to one before its far edge: an icon of 32 x 32 is that size.
+    WmfBuilder icon;
+    icon.patBlt(0, 0, 32, 32, 0x00FF0062);
+    EXPECT_EQ(wmfPictureInfo(read(icon.raw())).bounds, (Rect{0, 0, 31, 31}));
 
     // Not WMF at all, and a placeable header before garbage.
     for (const QByteArray& junk :
@@ -179,7 +195,7 @@ TEST(WmfReaderTest, BitmapRecordsHandOnTheirDibs) {
     const QStringList calls = play(w.raw(), &sink);
     EXPECT_EQ(calls,
               (QStringList{"blit dest 10,20 40x30 src 0,0 2x2 rop 00cc0020 dib yes",
-                           "blit dest 1,2 3x4 src 0,1 1x1 rop 00cc0020 dib yes",
+                           "blit dest 1,2 3x4 src 0,0 1x1 rop 00cc0020 dib yes",  // counted from the bottom
                            "blit dest 5,6 2x2 src 0,0 2x2 rop 00f00021 dib none", "unknown 0940",
                            "blit dest 0,0 2x1 src 0,0 2x1 rop 00cc0020 dib yes",
                            "blit dest 0,0 9x9 src 0,0 0x0 rop 00ff0062 dib none",

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QPainter>
 
@@ -126,9 +127,10 @@ TEST(WmfRenderTest, Bitmaps) {
     expectFamily(w, QStringLiteral("bitmaps"));
 }
 
-// A source rectangle of one row out of two: StretchDIBits (META_STRETCHDIB) counts it from
-// the bottom of a bottom-up DIB, StretchBlt (META_DIBSTRETCHBLT) from the top. Both drawn
-// directly and through the EMF conversion.
+// A source rectangle of one row out of two: GDI plays META_STRETCHDIB and META_DIBSTRETCHBLT
+// alike with StretchDIBits, which counts it from the bottom of a bottom-up DIB (GDI draws an
+// OLE icon's AND mask of twice its height from the lower half so: poi attachment_msg_pdf).
+// Both drawn directly and through the EMF conversion.
 TEST(WmfRenderTest, SourceRectangleOrigins) {
     QImage image(1, 2, QImage::Format_RGB32);
     image.setPixel(0, 0, qRgb(255, 0, 0));  // top row red
@@ -143,7 +145,15 @@ TEST(WmfRenderTest, SourceRectangleOrigins) {
          {test::renderMetafile(wmf, kCanvas),
           test::renderMetafile(std::get<DocumentPtr>(parsed)->toEmf(), kCanvas)}) {
         EXPECT_EQ(drawn.pixel(40, 60), qRgb(0, 0, 255));
-        EXPECT_EQ(drawn.pixel(120, 60), qRgb(255, 0, 0));
+        EXPECT_EQ(drawn.pixel(120, 60), qRgb(0, 0, 255));
+    }
+    // The icon: its lower mask half is all black, so GDI leaves a black square behind it (and
+    // the PNG showed white where the SVG, which draws no raster operations, showed black).
+    const QString icon =
+        test::sharedDataDir() + "/metafile-corpus/wmf/poi__attachment_msg_pdf__raw_67712.wmf";
+    if (QFile::exists(icon)) {
+        const QImage drawn = test::renderMetafile(test::readFileBytes(icon), QSize(64, 64));
+        EXPECT_EQ(drawn.pixel(2, 61), qRgb(0, 0, 0));
     }
 }
 
@@ -256,8 +266,10 @@ TEST(WmfRenderTest, CorpusDrawsTheSameConverted) {
         auto read = readWmf(bytes);
         if (!std::holds_alternative<WmfFile>(read)) continue;
         WmfFile file = std::get<WmfFile>(std::move(read));
+        // A WMF that carries a whole EMF draws that EMF; the others their own records.
+        const QByteArray whole = file.scan.embeddedEmfWhole ? file.scan.embeddedEmf : QByteArray();
         file.scan.embeddedEmf.clear();
-        const QByteArray emf = convertWmfToEmf(bytes, file);
+        const QByteArray emf = whole.isEmpty() ? convertWmfToEmf(bytes, file) : whole;
         const QImage direct = test::renderMetafile(wmf, QSize(300, 200));
         const QImage converted = test::renderMetafile(emf, QSize(300, 200));
         EXPECT_LE(test::compareImages(direct, converted, 24).share(), 0.01) << path.toStdString();
@@ -336,4 +348,31 @@ TEST(WmfRenderTest, ClipRegionZeroResetsTheClip) {
 }
 
 }  // namespace
+// A WMF that Windows converted from an EMF carries the EMF in comment pieces; when every piece
+// is there and the checksum holds, the EMF is drawn, else the WMF's own records.
+TEST(WmfRenderTest, WholeEmbeddedEmfIsDrawnInsteadOfTheWmf) {
+    const QByteArray emf = test::EmfBuilder(160, 120)
+                               .createBrush(1, 0, 0x00FF0000)  // blue
+                               .selectObject(1)
+                               .rectangle(40, 30, 120, 90)
+                               .build();
+    const auto wmf = [&](int pieceSize, bool checksum, qsizetype cut) {
+        WmfBuilder w;
+        w.setWindowExt(160, 120).createBrush(0, 0x000000FF).selectObject(0);  // red
+        w.embeddedEmf(cut ? emf.left(cut) : emf, pieceSize, checksum);
+        w.rectangle(40, 30, 120, 90);
+        return w.raw();
+    };
+    const auto centre = [](const QByteArray& bytes) {
+        return test::renderMetafile(bytes, QSize(160, 120)).pixel(80, 60);
+    };
+    EXPECT_EQ(centre(wmf(100, true, 0)), qRgb(0, 0, 255));
+    EXPECT_EQ(centre(wmf(8192, true, 0)), qRgb(0, 0, 255));
+    EXPECT_EQ(centre(wmf(100, false, 0)), qRgb(255, 0, 0)) << "checksum not made";
+    EXPECT_EQ(centre(wmf(100, true, emf.size() - 20)), qRgb(255, 0, 0)) << "EMF cut short";
+    QByteArray damaged = wmf(100, true, 0);
+    damaged[damaged.size() - 40] = char(damaged[damaged.size() - 40] ^ 1);  // in the last piece
+    EXPECT_EQ(centre(damaged), qRgb(255, 0, 0)) << "a piece changed";
+}
+
 }  // namespace plume::metafile

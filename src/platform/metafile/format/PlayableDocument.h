@@ -61,6 +61,8 @@ class PlayableDocument : public Document {
   public:
     // Calls sink.begin() with the picture's information, the records' calls, then sink.end().
     virtual PlaybackStats play(GdiSink& sink, const PlaybackControl& control) const = 0;
+    // Whether play() plays EMF records (an EMF, or the EMF a WMF carries and draws instead).
+    virtual bool playsEmfRecords() const { return format() == Format::Emf; }
 };
 
 }  // namespace plume::metafile

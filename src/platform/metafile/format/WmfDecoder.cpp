@@ -193,10 +193,13 @@ RecordOutcome WmfDecoder::blit(uint16_t function, std::span<const uint8_t> param
             op.source.info = converted;
         } else {
             op.source.info = target;
-            if (function == META_STRETCHDIB) {
-                // StretchDIBits counts the source rectangle from the lower-left corner of a
-                // bottom-up DIB; the sink takes it from the top-left, as for the other records.
-                const auto header = parseDibHeader(target, dibColorUsage(op.source.colorUsage));
+            if (function != META_SETDIBTODEV) {  // whose origin the sink turns itself
+                // GDI plays META_STRETCHDIB, META_DIBBITBLT and META_DIBSTRETCHBLT with
+                // StretchDIBits, which counts the source rectangle from the lower-left corner of
+                // a bottom-up DIB; the sink takes it from the top-left, as for the other records.
+                // (An icon's AND mask of twice the icon's height is drawn from its lower half.)
+                const auto header =
+                    parseDibHeader(target, dibColorUsage(op.source.colorUsage));
                 if (header && !header->topDown)
                     op.srcY = static_cast<int32_t>(
                         std::clamp<int64_t>(int64_t{header->height} - op.srcY - op.srcHeight,

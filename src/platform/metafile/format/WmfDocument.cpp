@@ -3,6 +3,7 @@
 #include "platform/metafile/format/EmfWriter.h"
 #include "platform/metafile/format/PlayableDocument.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace plume::metafile {
@@ -18,7 +19,8 @@ class WmfDocument final : public PlayableDocument {
         : m_bytes(std::move(bytes)),
           m_file(std::move(file)),
           m_frame(frame),
-          m_info(wmfPictureInfo(m_file, frame)) {}
+          m_info(wmfPictureInfo(m_file, frame)),
+          m_embedded(wholeEmbeddedEmf(m_file.scan)) {}
 
     Format format() const override {
         return m_file.header.placeable ? Format::PlaceableWmf : Format::RawWmf;
@@ -41,14 +43,42 @@ class WmfDocument final : public PlayableDocument {
     QString truncationNote() const override { return m_file.truncationNote; }
 
     PlaybackStats play(GdiSink& sink, const PlaybackControl& control) const override {
+        if (m_embedded) return playEmbedded(sink, control);
         return playWmf(span(m_bytes), m_file, sink, WmfPlayOptions{m_frame, control.shouldStop});
     }
+    bool playsEmfRecords() const override { return m_embedded != nullptr; }
 
   private:
     QByteArray m_bytes;
     WmfFile m_file;
     std::optional<Rect> m_frame;
     PictureInfo m_info;
+    std::shared_ptr<const PlayableDocument> m_embedded;  // the EMF drawn instead, when whole
+
+    // The EMF that Windows wrote beside the WMF when it converted the picture is the drawing
+    // the WMF stands for, in full: drawn instead of the WMF's records when it came whole and
+    // reads without damage, as Windows and LibreOffice draw it.
+    static std::shared_ptr<const PlayableDocument> wholeEmbeddedEmf(const WmfScan& scan) {
+        if (!scan.embeddedEmfWhole) return nullptr;
+        ParseResult parsed = parseMetafile(scan.embeddedEmf);
+        auto* doc = std::get_if<DocumentPtr>(&parsed);
+        if (!doc || (*doc)->format() != Format::Emf || !(*doc)->truncationNote().isEmpty())
+            return nullptr;
+        return std::dynamic_pointer_cast<const PlayableDocument>(*doc);
+    }
+
+    // Counted as the WMF's records, so that each record read is played or skipped once: as many
+    // of them skipped as the EMF skipped records.
+    PlaybackStats playEmbedded(GdiSink& sink, const PlaybackControl& control) const {
+        const PlaybackStats emf = m_embedded->play(sink, control);
+        PlaybackStats stats;
+        const auto records = qsizetype(m_file.records.size());
+        stats.recordsSkipped = std::min(records, emf.recordsSkipped);
+        stats.recordsUnknown = std::min(stats.recordsSkipped, emf.recordsUnknown);
+        stats.recordsPlayed = records - stats.recordsSkipped;
+        stats.cutOff = emf.cutOff;
+        return stats;
+    }
 };
 
 }  // namespace

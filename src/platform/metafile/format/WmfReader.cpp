@@ -49,7 +49,12 @@ class ScanSink : public GdiSink {
     void pie(const Rect& r, Point, Point) override { add(r); }
     void extTextOut(const TextRun& run) override { add(run.reference); }
     void blit(const BlitOp& op) override {
-        add(Rect{op.destX, op.destY, op.destX + op.destWidth, op.destY + op.destHeight});
+        // The last pixel a blit covers is one before its far edge (the box adds it back).
+        const auto last = [](int32_t start, int32_t extent) {
+            const int64_t edge = int64_t{start} + extent + (extent > 0 ? -1 : extent < 0 ? 1 : 0);
+            return static_cast<int32_t>(std::clamp<int64_t>(edge, INT32_MIN, INT32_MAX));
+        };
+        add(Rect{op.destX, op.destY, last(op.destX, op.destWidth), last(op.destY, op.destHeight)});
     }
 
     // META_ESCAPE MFCOMMENT "WMFC" pieces (MS-WMF 2.3.6.1, META_ESCAPE_ENHANCED_METAFILE):
@@ -121,6 +126,16 @@ std::optional<double> hundredthMmPerUnit(MapMode mode) {
     }
 }
 
+// A raw WMF says nothing of its size: its units are taken as pixels at 96 dpi, as common
+// readers take them, but a picture larger than kRawWmfLargestSide pixels is made that large
+// (LibreOffice bounds the width so; the height is bounded too, so that a tall picture does not
+// become a strip of thousands of pixels). A window of 10,800 x 7,800 units is 1,024 x 740.
+constexpr double kRawWmfLargestSide = 1024;
+double rawWmfUnitsPerInch(double width, double height) {
+    const double largest = std::max(width, height);
+    return largest > kRawWmfLargestSide ? 96.0 * largest / kRawWmfLargestSide : 96.0;
+}
+
 }  // namespace
 
 std::variant<WmfFile, ParseError> readWmf(std::span<const uint8_t> bytes) {
@@ -189,6 +204,15 @@ std::variant<WmfFile, ParseError> readWmf(std::span<const uint8_t> bytes) {
             WmfRecord{static_cast<qsizetype>(at), static_cast<qsizetype>(size), function});
         at += size;
     }
+    if (sawEof && !file.scan.embeddedEmf.isEmpty()) {
+        // The words from META_HEADER to the end of META_EOF (MS-WMF 2.3.6.1: the checksum
+        // of the EMF's first piece is chosen so that they add up to zero).
+        uint16_t sum = 0;
+        for (size_t i = static_cast<size_t>(h.recordsOffset) - kWmfHeaderSize;
+             i + 1 < at + kRecordHeaderSize; i += 2)
+            sum = static_cast<uint16_t>(sum + in.u16At(i));
+        file.scan.embeddedEmfWhole = sum == 0;
+    }
     if (!sawEof && file.truncationNote.isEmpty())
         file.truncationNote = QStringLiteral("the metafile ends without an end-of-file record");
     return file;
@@ -198,6 +222,7 @@ PictureInfo wmfPictureInfo(const WmfFile& file, std::optional<Rect> frame) {
     PictureInfo info;
     Rect box;
     double unitsPerInch = 96;
+    bool unitsUnknown = false;  // a window or drawing in units of no known size
     const WmfHeader& h = file.header;
     const WmfScan& s = file.scan;
     if (h.placeable && h.bounds.right != h.bounds.left && h.bounds.bottom != h.bounds.top) {
@@ -211,8 +236,10 @@ PictureInfo wmfPictureInfo(const WmfFile& file, std::optional<Rect> frame) {
     } else if (s.windowExt && s.windowExt->cx != 0 && s.windowExt->cy != 0) {
         const Point org = s.windowOrg.value_or(Point{});
         box = Rect{org.x, org.y, org.x + s.windowExt->cx, org.y + s.windowExt->cy};
+        unitsUnknown = true;
     } else if (s.drawnBounds) {
         box = *s.drawnBounds;
+        unitsUnknown = true;
         box.right += 1;
         box.bottom += 1;
     }
@@ -221,6 +248,7 @@ PictureInfo wmfPictureInfo(const WmfFile& file, std::optional<Rect> frame) {
     info.bounds = Rect{box.left, box.top, box.right - 1, box.bottom - 1};
     const double boxWidth = std::max(1.0, double(box.right) - box.left);
     const double boxHeight = std::max(1.0, double(box.bottom) - box.top);
+    if (unitsUnknown) unitsPerInch = rawWmfUnitsPerInch(boxWidth, boxHeight);
 
     if (!frame && s.embeddedEmf.size() >= 40) {
         // An embedded EMF's frame (rclFrame, MS-EMF 2.2.9) is the size its writer meant;

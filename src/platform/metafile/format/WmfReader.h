@@ -47,6 +47,10 @@ struct WmfScan {
     // An EMF carried in META_ESCAPE comments (MS-WMF 2.3.6.1, "WMFC"), as LibreOffice and
     // Windows' own WMF conversion embed it; empty when absent or incomplete.
     QByteArray embeddedEmf;
+    // Whether that EMF came whole: every piece in place, and the checksum of its first piece
+    // makes the 16-bit words of the WMF, header to META_EOF, add up to zero, as Windows
+    // writes it. The player draws a whole EMF instead of the WMF's own records.
+    bool embeddedEmfWhole = false;
 };
 
 struct WmfFile {
@@ -77,7 +81,8 @@ PlaybackStats playWmf(std::span<const uint8_t> bytes, const WmfFile& file, GdiSi
 
 // The picture information the sink's begin() receives: the placeable bounds, or for a raw
 // WMF its window (or the drawn bounds when it sets none), with a frame in 0.01 mm: the one
-// given, else that of an embedded EMF, else the box at its units per inch (96 for raw WMF).
+// given, else that of an embedded EMF, else the box at its units per inch (for a raw WMF 96,
+// or fewer units to the inch where that keeps the larger side within 1,024 pixels).
 // The reference device is chosen so that one device unit is one logical unit of that box.
 PictureInfo wmfPictureInfo(const WmfFile& file, std::optional<Rect> frame = {});
 

@@ -20,7 +20,7 @@ RenderStats render(const Document& document, QPainter& painter, const QRectF& ta
     const qint64 limit = std::max(0, options.timeLimitMs);
     control.shouldStop = [&timer, limit] { return timer.elapsed() >= limit; };
     GdiPlayer player(painter, target);
-    player.setFrameMappedUnderWorld(document.format() == Format::Emf);
+    player.setFrameMappedUnderWorld(playable->playsEmfRecords());
     const PlaybackStats played = playable->play(player, control);
     // The player counts the records handed to it as unknown and the calls it cannot draw;
     // the latter were counted as played.

@@ -1,0 +1,180 @@
+// The record table is the one list of what the engine does with each record type; these tests
+// hold both decoders to it, so that no record type is skipped without being listed there, and
+// keep docs/records.md in step with it.
+
+#include "builders/RecordSamples.h"
+#include "platform/metafile/format/EmfDecoder.h"
+#include "platform/metafile/format/MetafileFormat.h"
+#include "platform/metafile/format/RecordTable.h"
+#include "platform/metafile/format/WmfDecoder.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <set>
+#include <string>
+
+using namespace plume::metafile;
+using plume::test::sampleEmfRecordBody;
+using plume::test::sampleWmfParams;
+
+namespace {
+
+// Counts the records handed over as unknown; the decoders' outcome says the rest.
+class UnknownCounter : public GdiSink {
+  public:
+    int unknown = 0;
+    void unknownRecord(uint32_t, std::span<const uint8_t>) override { ++unknown; }
+};
+
+struct Fed {
+    RecordOutcome outcome;
+    int unknown;
+};
+
+Fed feedEmf(uint32_t type, const QByteArray& body) {
+    QByteArray record(8, '\0');
+    record += body;
+    const auto bytes =
+        std::span(reinterpret_cast<const uint8_t*>(record.constData()), size_t(record.size()));
+    UnknownCounter sink;
+    EmfDecoder decoder(sink);
+    const RecordOutcome outcome = decoder.play(type, bytes);
+    return {outcome, sink.unknown};
+}
+
+Fed feedWmf(uint16_t function, const QByteArray& params) {
+    UnknownCounter sink;
+    WmfDecoder decoder(sink);
+    // Object 0, for the records that name an object.
+    const QByteArray pen = sampleWmfParams(META_CREATEPENINDIRECT);
+    decoder.play(META_CREATEPENINDIRECT,
+                 std::span(reinterpret_cast<const uint8_t*>(pen.data()), size_t(pen.size())));
+    const RecordOutcome outcome = decoder.play(
+        function,
+        std::span(reinterpret_cast<const uint8_t*>(params.constData()), size_t(params.size())));
+    return {outcome, sink.unknown};
+}
+
+// What the table asks of a record fed to its decoder: drawn records become sink calls (Played,
+// nothing unknown); ignored and not-yet ones reach the sink as unknownRecord only.
+void expectAsListed(const RecordInfo& r, const Fed& fed) {
+    const std::string what = std::string(r.name) + " (" + std::to_string(r.type) + ", " +
+                             std::string(recordStatusName(r.status)) + ")";
+    if (r.status == RecordStatus::Drawn || r.status == RecordStatus::Partly) {
+        EXPECT_EQ(fed.outcome, RecordOutcome::Played) << what;
+        EXPECT_EQ(fed.unknown, 0) << what;
+    } else {
+        EXPECT_EQ(fed.outcome, RecordOutcome::Unknown) << what
+                                                       << ": the decoder draws it now;"
+                                                          " the table must say so";
+        EXPECT_EQ(fed.unknown, 1) << what;
+    }
+}
+
+QString docsPath() {
+    return QDir(plume::test::sourceDir()).filePath(QStringLiteral("docs/records.md"));
+}
+
+QString markdown() {
+    QString out = QStringLiteral(
+        "# Metafile records\n\n"
+        "What Plume's engine does with every record type of the EMF and WMF format documents.\n"
+        "Generated from `src/platform/metafile/format/RecordTable.cpp` by RecordTableTest "
+        "(`PLUME_WRITE_RECORDS_DOC=1 build/debug/tests/platform/metafile/metafile_tests "
+        "--gtest_filter='RecordTable.*'`); edit the table, not this page.\n\n"
+        "- drawn: played as GDI plays it\n"
+        "- partly: played, but part of what GDI does is missing (see the note)\n"
+        "- ignored: no meaning for the picture, on purpose (see the note)\n"
+        "- not yet: GDI draws something for it that Plume does not yet\n");
+    const auto section = [&](const char* title, std::span<const RecordInfo> table, bool hex) {
+        int counts[4] = {};
+        QString rows;
+        for (const RecordInfo& r : table) {
+            ++counts[int(r.status)];
+            rows += QStringLiteral("| %1 | %2 | %3 | %4 |\n")
+                        .arg(hex ? QStringLiteral("0x%1").arg(r.type, 4, 16, QLatin1Char('0'))
+                                 : QString::number(r.type),
+                             QString::fromUtf8(r.name.data(), qsizetype(r.name.size())),
+                             QString::fromUtf8(recordStatusName(r.status).data()),
+                             QString::fromUtf8(r.note.data(), qsizetype(r.note.size())));
+        }
+        out += QStringLiteral(
+                   "\n## %1\n\n%2 types: %3 drawn, %4 partly, %5 ignored, %6 not yet.\n\n"
+                   "| Type | Name | Status | Note |\n|---|---|---|---|\n")
+                   .arg(QLatin1String(title))
+                   .arg(table.size())
+                   .arg(counts[0])
+                   .arg(counts[1])
+                   .arg(counts[2])
+                   .arg(counts[3]);
+        out += rows;
+    };
+    section("EMF (MS-EMF 2.1.1)", emfRecordTable(), false);
+    section("WMF (MS-WMF 2.1.1.1)", wmfRecordTable(), true);
+    return out;
+}
+
+}  // namespace
+
+TEST(RecordTable, ListsEveryRecordTypeOfTheFormatsOnce) {
+    // EMF: 1..122 in order (findEmfRecord relies on it).
+    const auto emf = emfRecordTable();
+    ASSERT_EQ(emf.size(), 122u);
+    for (size_t i = 0; i < emf.size(); ++i) EXPECT_EQ(emf[i].type, i + 1);
+    // WMF: the 70 functions of the RecordType enumeration, each once.
+    std::set<uint32_t> functions;
+    for (const RecordInfo& r : wmfRecordTable()) {
+        EXPECT_TRUE(functions.insert(r.type).second) << r.name;
+        EXPECT_EQ(findWmfRecord(uint16_t(r.type)), &r);
+    }
+    EXPECT_EQ(functions.size(), 70u);
+    EXPECT_EQ(findEmfRecord(0), nullptr);
+    EXPECT_EQ(findEmfRecord(123), nullptr);
+    EXPECT_EQ(findWmfRecord(0x0999), nullptr);
+    // Every record that is not drawn whole says why.
+    for (const auto table : {emf, wmfRecordTable()})
+        for (const RecordInfo& r : table)
+            EXPECT_TRUE(r.status == RecordStatus::Drawn || !r.note.empty()) << r.name;
+}
+
+TEST(RecordTable, EmfDecoderDoesWhatTheTableSays) {
+    for (const RecordInfo& r : emfRecordTable())
+        expectAsListed(r, feedEmf(r.type, sampleEmfRecordBody(r.type)));
+    // A type outside the documents is handed over as unknown.
+    for (uint32_t type : {0u, 123u, 200u, 0x4000'0001u})
+        expectAsListed(RecordInfo{type, "outside the table", RecordStatus::NotYet, "-"},
+                       feedEmf(type, sampleEmfRecordBody(type)));
+}
+
+TEST(RecordTable, WmfDecoderDoesWhatTheTableSays) {
+    for (const RecordInfo& r : wmfRecordTable()) {
+        if (r.type == META_EOF) continue;  // the reader stops before it (WmfReaderTest)
+        expectAsListed(r, feedWmf(uint16_t(r.type), sampleWmfParams(uint16_t(r.type))));
+    }
+    // No function outside the table is drawn, whatever its number.
+    for (uint32_t f = 1; f <= 0xFFFF; ++f) {
+        if (findWmfRecord(uint16_t(f))) continue;
+        const Fed fed = feedWmf(uint16_t(f), sampleWmfParams(uint16_t(f)));
+        if (fed.outcome != RecordOutcome::Unknown || fed.unknown != 1) {
+            ADD_FAILURE() << "function 0x" << std::hex << f << " is decoded but not in the table";
+            break;
+        }
+    }
+}
+
+TEST(RecordTable, DocsPageListsTheTable) {
+    const QString expected = markdown();
+    if (qEnvironmentVariable("PLUME_WRITE_RECORDS_DOC") == QLatin1String("1")) {
+        QFile out(docsPath());
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(expected.toUtf8());
+    }
+    QFile in(docsPath());
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly)) << qPrintable(docsPath());
+    EXPECT_EQ(QString::fromUtf8(in.readAll()), expected)
+        << "docs/records.md is older than the record table: run this test with "
+           "PLUME_WRITE_RECORDS_DOC=1";
+}
