@@ -271,7 +271,7 @@ class GdiPlayer : public GdiSink {
     struct FontCache;
     const FontCache& textFont(double scaleX, double scaleY);
     double textAdvances(const TextRun& run, const QString& text, const QFontMetricsF& metrics,
-                        double scaleX);
+                        double unitsPerPixel);
 
     // Bitmaps.
     void drawImage(const BlitOp& op, const QImage& image, bool keepRasterOp);
@@ -321,6 +321,7 @@ class GdiPlayer : public GdiSink {
         double pixelHeight = 0;
         QFont font;
         QFontMetricsF metrics;
+        double aspect = 1;  // the scales' ratio the font was stretched for
     };
     std::optional<FontCache> m_fontCache;
     std::vector<double> m_advances;
