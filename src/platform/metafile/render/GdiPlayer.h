@@ -73,6 +73,7 @@ class GdiPlayer : public GdiSink {
     void setTextColor(ColorRef color) override;
     void setTextAlign(uint32_t flags) override;
     void setTextCharacterExtra(int32_t extra) override;
+    void setTextJustification(int32_t breakExtra, int32_t breakCount) override;
     void setPolyFillMode(PolyFillMode mode) override;
     void setRop2(uint32_t rop2) override;
     void setStretchBltMode(uint32_t mode) override;
@@ -184,6 +185,7 @@ class GdiPlayer : public GdiSink {
         QColor textColor = Qt::black;
         uint32_t textAlign = 0;
         int32_t charExtra = 0;
+        int32_t breakExtra = 0, breakCount = 0;  // SetTextJustification
         PolyFillMode fillMode = PolyFillMode::Alternate;
         uint32_t rop2 = rop2::CopyPen;
         uint32_t stretchMode = 1;  // BLACKONWHITE; HALFTONE (4) smooths stretched bitmaps

@@ -45,8 +45,9 @@ const GdiPlayer::FontCache& GdiPlayer::textFont(double scaleX, double scaleY) {
 }
 
 // Advances along the baseline in logical units of text space into m_advances: the Dx array
-// when the run has one for every character, else the font's own advances plus the character
-// extra. Returns their sum.
+// when the run has one for every character, else the font's own advances and the spaces'
+// share of SetTextJustification's extra; the character extra goes on every one. Returns
+// their sum.
 double GdiPlayer::textAdvances(const TextRun& run, const QString& text,
                                const QFontMetricsF& metrics, double unitsPerPixel) {
     const qsizetype n = text.size();
@@ -54,10 +55,15 @@ double GdiPlayer::textAdvances(const TextRun& run, const QString& text,
     const bool haveDx = run.dx.size() >= size_t(n) * stride;
     m_advances.resize(size_t(n));
     double width = 0;
+    // GDI hands out the justification's extra in whole units, the remainder one by one to
+    // the first spaces.
+    const int32_t breaks = m_dc.breakCount;
+    const int64_t perBreak = breaks ? m_dc.breakExtra / breaks : 0;
+    int64_t remainder = breaks ? m_dc.breakExtra - perBreak * breaks : 0;
     for (qsizetype i = 0; i < n; ++i) {
         double a;
         if (haveDx) {
-            a = run.dx[size_t(i) * stride];
+            a = run.dx[size_t(i) * stride] + double(m_dc.charExtra);
         } else {
             const QChar ch = text[i];
             if (ch.isHighSurrogate() && i + 1 < n) {
@@ -68,6 +74,13 @@ double GdiPlayer::textAdvances(const TextRun& run, const QString& text,
                 a = metrics.horizontalAdvance(ch);
             }
             a = a * unitsPerPixel + m_dc.charExtra;
+            if (breaks && text[i] == QLatin1Char(' ')) {
+                a += double(perBreak);
+                if (remainder != 0) {
+                    a += remainder > 0 ? 1 : -1;
+                    remainder += remainder > 0 ? -1 : 1;
+                }
+            }
         }
         if (!std::isfinite(a)) a = 0;
         m_advances[size_t(i)] = std::clamp(a, -1e9, 1e9);
@@ -166,7 +179,7 @@ void GdiPlayer::extTextOut(const TextRun& run) {
         outlines.addText(at, font, part);
         m_painter.fillPath(outlines, color);
     };
-    if (frames.natural && !haveDx && m_dc.charExtra == 0 && !pdy) {
+    if (frames.natural && !haveDx && m_dc.charExtra == 0 && m_dc.breakCount == 0 && !pdy) {
         drawText(glyphAt(x0, 0), text);
     } else {
         double x = x0, y = 0;
