@@ -82,6 +82,54 @@ TEST(TextLayout, EscapementAndOrientationUnderMirroringMappingsAsGdi) {
     }
 }
 
+// The columns that hold dark pixels in rows [top, bottom) of `image`: first and last.
+std::pair<int, int> inkColumns(const QImage& image, int top, int bottom) {
+    int first = image.width(), last = -1;
+    for (int y = top; y < bottom; ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qGray(image.pixel(x, y)) < 128) {
+                first = std::min(first, x);
+                last = std::max(last, x);
+            }
+    return {first, last};
+}
+
+TEST(TextLayout, WidthStretchesTheGlyphsAgainstTheAverageWidthAsGdi) {
+    // lfWidth asks for an average character width: GDI stretches the glyphs themselves by
+    // its ratio to the face's own average (tmAveCharWidth, the OS/2 xAvgCharWidth in whole
+    // pixels). Faces whose files are the same here and in the reference's Wine prefix (that
+    // one holds Liberation 2, whose Sans has another average than the Liberation 1 here).
+    const QSize size(400, 260);
+    EmfBuilder b(size.width(), size.height());
+    struct Row {
+        const char16_t* face;
+        int width;
+    };
+    const Row rows[] = {{u"Courier New", 0}, {u"Courier New", 10}, {u"Courier New", 26},
+                        {u"MS Gothic", 0},   {u"MS Gothic", 9},    {u"MS Gothic", 24}};
+    for (int i = 0; i < 6; ++i) {
+        b.createTurnedFont(1 + i, -30, QString::fromUtf16(rows[i].face), 0, 0, rows[i].width);
+        b.selectObject(1 + i).extTextOutW(5, 5 + 42 * i, QStringLiteral("Width%1").arg(rows[i].width));
+    }
+    // 1.2 % here, the grey levels of stretched glyph edges.
+    EXPECT_LE(differenceFromGdi(QStringLiteral("text_lfwidth"), b.build(), size), 0.016);
+
+    // Arial's stand-in, Liberation Sans, counts its average over every glyph (0.574 em) where
+    // Arial weighs the lowercase letters (904/2048 = 0.441 em): a writer on Windows asked for
+    // widths against the latter, and Wine's GDI, using the stand-in's own, draws them a
+    // quarter narrower. The player keeps to Arial's.
+    EmfBuilder arial(300, 100);
+    arial.createFont(1, -30, 400, QStringLiteral("Arial")).selectObject(1);
+    arial.extTextOutW(5, 5, QStringLiteral("HHHHH"));
+    arial.createFont(2, -30, 400, QStringLiteral("Arial"), 0, 0, 0, 0, 10).selectObject(2);
+    arial.extTextOutW(5, 50, QStringLiteral("HHHHH"));
+    const QImage image = render(arial.build(), {300, 100});
+    const auto [a0, a1] = inkColumns(image, 0, 45);
+    const auto [b0, b1] = inkColumns(image, 45, 100);
+    const double ratio = double(b1 - b0) / double(a1 - a0);
+    EXPECT_NEAR(ratio, 10 / (30 * 904.0 / 2048), 0.02);
+}
+
 TEST(TextLayout, CharacterExtraJustificationAndVerticalAdvancesAsGdi) {
     // WMF (its reference drawn by PlayMetaFile, gdiref --direct): SetTextCharacterExtra widens
     // every advance, the Dx array's too; SetTextJustification spreads its extra over the
