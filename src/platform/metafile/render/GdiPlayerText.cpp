@@ -33,6 +33,7 @@ const GdiPlayer::FontCache& GdiPlayer::textFont(double scaleX, double scaleY) {
         std::abs(m_fontCache->pixelHeight - pixelHeight) > 1e-6 ||
         std::abs(m_fontCache->aspect - aspect) > 1e-6 * aspect) {
         LogFont scaled = lf;
+        if (isVerticalFace(scaled.faceName)) scaled.faceName.remove(0, 1);
         QFont font = fontForLogFont(scaled, pixelHeight);
         if (lf.width != 0 && lf.height != 0 && std::abs(scaleX - scaleY) > 1e-6 * scaleY) {
             // Anisotropic scaling stretches the glyphs as GDI does.
@@ -60,6 +61,8 @@ double GdiPlayer::textAdvances(const TextRun& run, const QString& text,
     const int32_t breaks = m_dc.breakCount;
     const int64_t perBreak = breaks ? m_dc.breakExtra / breaks : 0;
     int64_t remainder = breaks ? m_dc.breakExtra - perBreak * breaks : 0;
+    // In a vertical face a character standing upright advances by the em.
+    const bool vertical = isVerticalFace(m_dc.font.font.faceName);
     for (qsizetype i = 0; i < n; ++i) {
         double a;
         if (haveDx) {
@@ -70,6 +73,8 @@ double GdiPlayer::textAdvances(const TextRun& run, const QString& text,
                 a = metrics.horizontalAdvance(text.mid(i, 2));
             } else if (ch.isLowSurrogate()) {
                 a = 0;
+            } else if (vertical && standsUprightInVerticalLine(ch.unicode())) {
+                a = m_fontCache ? m_fontCache->font.pixelSize() : metrics.height();
             } else {
                 a = metrics.horizontalAdvance(ch);
             }
@@ -179,7 +184,9 @@ void GdiPlayer::extTextOut(const TextRun& run) {
         outlines.addText(at, font, part);
         m_painter.fillPath(outlines, color);
     };
-    if (frames.natural && !haveDx && m_dc.charExtra == 0 && m_dc.breakCount == 0 && !pdy) {
+    const bool vertical = isVerticalFace(lf.faceName);
+    if (frames.natural && !haveDx && m_dc.charExtra == 0 && m_dc.breakCount == 0 && !pdy &&
+        !vertical) {
         drawText(glyphAt(x0, 0), text);
     } else {
         double x = x0, y = 0;
@@ -187,7 +194,23 @@ void GdiPlayer::extTextOut(const TextRun& run) {
             const QChar ch = text[i];
             if (ch.isLowSurrogate()) continue;
             const qsizetype len = ch.isHighSurrogate() && i + 1 < n ? 2 : 1;
-            drawText(glyphAt(x, y), text.mid(i, len));
+            const char32_t c = len == 2 ? QChar::surrogateToUcs4(ch, text[i + 1]) : ch.unicode();
+            if (vertical && standsUprightInVerticalLine(c)) {
+                const char32_t shown = verticalForm(c);
+                const QString glyph = QString::fromUcs4(&shown, 1);
+                const QPointF at = glyphAt(x, y);
+                const double advance =
+                    std::hypot(frames.baselineToGlyph.m11(), frames.baselineToGlyph.m12()) *
+                    m_advances[size_t(i)];
+                m_painter.setTransform(uprightInCell(at, advance,
+                                                     metrics.horizontalAdvance(glyph),
+                                                     metrics.ascent(), metrics.descent()) *
+                                       frame);
+                drawText(QPointF(0, 0), glyph);
+                m_painter.setTransform(frame);
+            } else {
+                drawText(glyphAt(x, y), text.mid(i, len));
+            }
             for (qsizetype k = 0; k < len; ++k) {
                 x += m_advances[size_t(i + k)];
                 if (pdy && haveDx) y -= run.dx[size_t(i + k) * 2 + 1];

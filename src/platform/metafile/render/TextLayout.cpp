@@ -21,6 +21,70 @@ double sign(double v) {
 
 }  // namespace
 
+bool isVerticalFace(const QString& face) {
+    return face.startsWith(QLatin1Char('@'));
+}
+
+bool standsUprightInVerticalLine(char32_t c) {
+    // Full-width and wide characters (East Asian Width W and F) and the symbols of the CJK
+    // code pages that are full-width there: arrows, geometric shapes, signs.
+    const auto in = [c](char32_t first, char32_t last) { return c >= first && c <= last; };
+    // Lines and waves drawn across the line stand along a vertical one: they lie.
+    if (c == 0x30FC || c == 0xFF5E || c == 0x301C || c == 0xFF0D || c == 0xFF70) return false;
+    return in(0x1100, 0x115F) || in(0x2190, 0x21FF) || in(0x2200, 0x22FF) ||
+           in(0x2460, 0x24FF) || in(0x25A0, 0x27BF) || in(0x2E80, 0x303E) ||
+           in(0x3041, 0x33FF) || in(0x3400, 0x4DBF) || in(0x4E00, 0x9FFF) ||
+           in(0xA000, 0xA4CF) || in(0xAC00, 0xD7A3) || in(0xF900, 0xFAFF) ||
+           in(0xFE10, 0xFE19) || in(0xFE30, 0xFE4F) || in(0xFF01, 0xFF60) ||
+           in(0xFFE0, 0xFFE6) || in(0x20000, 0x3FFFD) || c == 0x203B || c == 0x00A7 ||
+           c == 0x00B6 || c == 0x00D7 || c == 0x00F7;
+}
+
+char32_t verticalForm(char32_t c) {
+    switch (c) {
+        case 0x3001: return 0xFE11;  // 、
+        case 0x3002: return 0xFE12;  // 。
+        case 0xFF0C: return 0xFE10;  // ，
+        case 0xFF1A: return 0xFE13;  // ：
+        case 0xFF1B: return 0xFE14;  // ；
+        case 0xFF01: return 0xFE15;  // ！
+        case 0xFF1F: return 0xFE16;  // ？
+        case 0x2026: return 0xFE19;  // …
+        case 0x2025: return 0xFE30;  // ‥
+        case 0x2014: return 0xFE31;  // —
+        case 0x2015: return 0xFE31;  // ―
+        case 0x2013: return 0xFE32;  // –
+        case 0xFF3F: return 0xFE33;  // ＿
+        case 0xFF08: return 0xFE35;  // （
+        case 0xFF09: return 0xFE36;  // ）
+        case 0xFF5B: return 0xFE37;  // ｛
+        case 0xFF5D: return 0xFE38;  // ｝
+        case 0x3014: return 0xFE39;  // 〔
+        case 0x3015: return 0xFE3A;  // 〕
+        case 0x3010: return 0xFE3B;  // 【
+        case 0x3011: return 0xFE3C;  // 】
+        case 0x300A: return 0xFE3D;  // 《
+        case 0x300B: return 0xFE3E;  // 》
+        case 0x3008: return 0xFE3F;  // 〈
+        case 0x3009: return 0xFE40;  // 〉
+        case 0x300C: return 0xFE41;  // 「
+        case 0x300D: return 0xFE42;  // 」
+        case 0x300E: return 0xFE43;  // 『
+        case 0x300F: return 0xFE44;  // 』
+        case 0xFF3B: return 0xFE47;  // ［
+        case 0xFF3D: return 0xFE48;  // ］
+        default: return c;
+    }
+}
+
+QTransform uprightInCell(QPointF origin, double advance, double width, double ascent,
+                         double descent) {
+    const QPointF cell(origin.x() + advance / 2, origin.y() + (descent - ascent) / 2);
+    const QPointF own(width / 2, (descent - ascent) / 2);
+    return QTransform::fromTranslate(-own.x(), -own.y()) * QTransform().rotate(-90) *
+           QTransform::fromTranslate(cell.x(), cell.y());
+}
+
 QTransform turnedTextSpace(double tenthsOfDegree) {
     const double radians = tenthsOfDegree * std::numbers::pi / 1800;
     double c = std::cos(radians), s = std::sin(radians);

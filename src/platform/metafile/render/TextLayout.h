@@ -14,6 +14,7 @@
 #include "platform/metafile/format/LogFont.h"
 
 #include <QPointF>
+#include <QString>
 #include <QTransform>
 
 namespace plume::metafile {
@@ -45,6 +46,20 @@ struct TextFrames {
 // the device-to-output transform.
 TextFrames textFrames(const QTransform& toDevice, const QTransform& deviceToOutput,
                       const LogFont& font, GraphicsMode mode);
+
+// Vertical writing: a face whose name starts with "@" ("@ＭＳ ゴシック") lays its line out as
+// any other, but full-width characters stand turned a quarter counter-clockwise in their
+// cells, so that a line at escapement 2700 reads top to bottom with them upright while
+// Latin letters and half-width characters lie along it; punctuation takes its vertical form.
+bool isVerticalFace(const QString& face);
+bool standsUprightInVerticalLine(char32_t c);
+// The vertical presentation form of a punctuation mark (、。「」（）… and the like), or `c`.
+char32_t verticalForm(char32_t c);
+// Font space for a glyph standing upright in the cell that starts at `origin` (a point on
+// the baseline) and runs `advance` along the line, the font's ascent above and descent below:
+// the glyph's own cell, `width` wide, turned a quarter counter-clockwise about the centres.
+QTransform uprightInCell(QPointF origin, double advance, double width, double ascent,
+                         double descent);
 
 // Text space's x and y axes turned by an angle in tenths of a degree, counter-clockwise as
 // seen with y pointing down.
