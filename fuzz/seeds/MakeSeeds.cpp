@@ -75,6 +75,22 @@ int main(int argc, char** argv) {
         seeds.append({"text.emf", emf.build()});
     }
     {
+        // Text laid out under a y-up mapping in both graphics modes, a turned and a vertical
+        // face, lfWidth, justification and ETO_PDY advances.
+        EmfBuilder emf(200, 120);
+        emf.setMapMode(8).setWindowExt(200, -120).setWindowOrg(0, 120).setViewportExt(200, 120);
+        emf.createFont(1, -16, 400, QStringLiteral("Arial"), 2700, 0, 0, 0, 9).selectObject(1);
+        emf.setTextJustification(12, 1).extTextOutW(10, 100, QStringLiteral("a b"));
+        emf.createTurnedFont(2, -16, QStringLiteral("@MS Gothic"), 2700, 900).selectObject(2);
+        emf.textGraphicsMode(2).setTextJustification(0, 0);
+        emf.extTextOutW(60, 100, QStringLiteral("縦書きAb"), 0x2000, {16, 2, 16, 2, 16, 2, 8, 0, 8, 0});
+        seeds.append({"text-layout.emf", emf.build()});
+        WmfBuilder wmf;
+        wmf.setWindowExt(200, 60).createFont(-16, "Arial").selectObject(0);
+        wmf.setTextCharacterExtra(3).setTextJustification(10, 2).extTextOut(5, 5, "a b c");
+        seeds.append({"text-spacing.wmf", wmf.placeable(0, 0, 200, 60, 96)});
+    }
+    {
         // A 7 x 5 gradient stretched over most of the picture.
         QImage gradient(7, 5, QImage::Format_RGB32);
         for (int y = 0; y < 5; ++y)

@@ -212,6 +212,21 @@ EmfBuilder& EmfBuilder::createFont(uint32_t index, int height, int weight, const
     return record(uint32_t(EmfRecordType::ExtCreateFontIndirectW), p);
 }
 
+EmfBuilder& EmfBuilder::createTurnedFont(uint32_t index, int height, const QString& face,
+                                         int escapement, int orientation, int width) {
+    const qsizetype recordStart = m_records.size();
+    createFont(index, height, 400, face, escapement, 1, 0, 0, width);
+    // lfOrientation follows the header, the index, lfHeight, lfWidth and lfEscapement.
+    const qsizetype at = recordStart + 8 + 16;
+    for (int i = 0; i < 4; ++i) m_records[at + i] = char((uint32_t(orientation) >> (8 * i)) & 0xFF);
+    return *this;
+}
+
+EmfBuilder& EmfBuilder::setTextJustification(int breakExtra, int breakCount) {
+    return record(uint32_t(EmfRecordType::SetTextJustification),
+                  {uint32_t(breakExtra), uint32_t(breakCount)});
+}
+
 EmfBuilder& EmfBuilder::selectObject(uint32_t index) {
     return record(uint32_t(EmfRecordType::SelectObject), {index});
 }
@@ -331,7 +346,7 @@ EmfBuilder& EmfBuilder::extTextOutW(int x, int y, const QString& text, uint32_t 
     // Fixed part: bounds 16, graphics mode 4, scales 8, EmrText 40 = 68 bytes, +8 header.
     QByteArray p;
     appendRect(p, 0, 0, -1, -1);
-    appendU32(p, 1);
+    appendU32(p, m_textGraphicsMode);
     appendF32(p, 0);
     appendF32(p, 0);
     appendI32(p, x);

@@ -68,6 +68,9 @@ class EmfBuilder {
     EmfBuilder& createFont(uint32_t index, int height, int weight, const QString& face,
                            int escapement = 0, uint8_t charSet = 0, uint8_t italic = 0,
                            uint8_t underline = 0, int width = 0);
+    // A font whose glyphs turn by `orientation` apart from the baseline's `escapement`.
+    EmfBuilder& createTurnedFont(uint32_t index, int height, const QString& face, int escapement,
+                                 int orientation, int width = 0);
     EmfBuilder& selectObject(uint32_t index);
     EmfBuilder& deleteObject(uint32_t index);
 
@@ -97,7 +100,15 @@ class EmfBuilder {
     // Region in device units; no rectangles with mode 5 (RGN_COPY) resets the clip.
     EmfBuilder& extSelectClipRgn(const std::vector<std::array<int, 4>>& rects, uint32_t mode);
 
-    // Text (EMR_EXTTEXTOUTW); `dx` in logical units, one per character, or empty.
+    // The graphics mode the next text records carry (1 GM_COMPATIBLE, as at first; 2
+    // GM_ADVANCED): EMF keeps the DC's mode in each text record only.
+    EmfBuilder& textGraphicsMode(uint32_t mode) {
+        m_textGraphicsMode = mode;
+        return *this;
+    }
+    EmfBuilder& setTextJustification(int breakExtra, int breakCount);
+    // Text (EMR_EXTTEXTOUTW); `dx` in logical units, one per character (x and y pairs with
+    // ETO_PDY), or empty.
     EmfBuilder& extTextOutW(int x, int y, const QString& text, uint32_t options = 0,
                             const std::vector<int>& dx = {},
                             std::array<int, 4> rect = {0, 0, 0, 0});
@@ -168,6 +179,7 @@ class EmfBuilder {
     QByteArray m_records;
     uint32_t m_count = 0;
     uint16_t m_handles = 64;
+    uint32_t m_textGraphicsMode = 1;
     int m_deviceMicrometersX = 508000, m_deviceMicrometersY = 285750;
 };
 

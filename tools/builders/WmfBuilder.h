@@ -44,6 +44,12 @@ class WmfBuilder {
         return color(metafile::META_SETTEXTCOLOR, colorRef);
     }
     WmfBuilder& setTextAlign(int flags) { return words(metafile::META_SETTEXTALIGN, {flags}); }
+    WmfBuilder& setTextCharacterExtra(int extra) {
+        return words(metafile::META_SETTEXTCHAREXTRA, {extra});
+    }
+    WmfBuilder& setTextJustification(int breakExtra, int breakCount) {
+        return words(metafile::META_SETTEXTJUSTIFICATION, {breakCount, breakExtra});
+    }
     WmfBuilder& setPolyFillMode(int mode) { return words(metafile::META_SETPOLYFILLMODE, {mode}); }
     WmfBuilder& setRop2(int rop) { return words(metafile::META_SETROP2, {rop}); }
     WmfBuilder& saveDc() { return words(metafile::META_SAVEDC, {}); }

@@ -204,6 +204,16 @@ TEST(EmfWriterTest, TextAndBitmapsCarryTheirData) {
     EXPECT_EQ(u32(pat->data, 40), 0x00F00021u);
 }
 
+TEST(EmfWriterTest, TextJustificationCarriesOver) {
+    WmfBuilder w;
+    w.setTextJustification(20, 2).extTextOut(4, 8, "a b c");
+    const auto records = walk(convert(w.placeable(0, 0, 100, 100, 96)));
+    const auto it = std::find_if(records.begin(), records.end(),
+                                 [](const EmfRecord& r) { return r.type == 120; });
+    ASSERT_NE(it, records.end());
+    EXPECT_EQ((std::pair{it->i(0), it->i(1)}), (std::pair{20, 2}));  // nBreakExtra, nBreakCount
+}
+
 TEST(EmfWriterTest, SymbolCodesFollowTheFontRestoredByRestoreDc) {
     // "×" drawn in Arial after the Symbol face was selected and restored away: written as
     // U+00D7, not as the Symbol font's code for it.

@@ -789,6 +789,13 @@ std::optional<RecordOutcome> EmfDecoder::playTextRecords(
         }
         case EmfRecordType::SmallTextOut:
             return playSmallText(in) ? RecordOutcome::Played : RecordOutcome::Damaged;
+        case EmfRecordType::SetTextJustification: {
+            // EMR_SETTEXTJUSTIFICATION (2.3.11.27): nBreakExtra, nBreakCount.
+            const int32_t extra = in.i32(), count = in.i32();
+            if (!in.ok()) return RecordOutcome::Damaged;
+            m_sink.setTextJustification(extra, count);
+            return RecordOutcome::Played;
+        }
 
         default:
             return std::nullopt;

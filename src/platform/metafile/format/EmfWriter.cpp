@@ -316,6 +316,12 @@ void EmfWriter::setTextColor(ColorRef color) {
 void EmfWriter::setTextAlign(uint32_t flags) {
     oneValue(EmfRecordType::SetTextAlign, flags);
 }
+void EmfWriter::setTextJustification(int32_t breakExtra, int32_t breakCount) {
+    start(EmfRecordType::SetTextJustification);
+    put32(static_cast<uint32_t>(breakExtra));
+    put32(static_cast<uint32_t>(breakCount));
+    finish();
+}
 void EmfWriter::setPolyFillMode(PolyFillMode mode) {
     oneValue(EmfRecordType::SetPolyFillMode, static_cast<uint32_t>(mode));
 }

@@ -50,6 +50,7 @@ class EmfWriter : public GdiSink {
     void setBkColor(ColorRef color) override;
     void setTextColor(ColorRef color) override;
     void setTextAlign(uint32_t flags) override;
+    void setTextJustification(int32_t breakExtra, int32_t breakCount) override;
     void setPolyFillMode(PolyFillMode mode) override;
     void setRop2(uint32_t rop2) override;
     void setStretchBltMode(uint32_t mode) override;

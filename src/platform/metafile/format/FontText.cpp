@@ -4,6 +4,7 @@
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QHash>
+#include <QRawFont>
 #include <QSet>
 
 #include <algorithm>
@@ -398,6 +399,33 @@ QFont::StyleHint styleHintFor(uint8_t pitchAndFamily) {
 
 constexpr double kDefaultPixelHeight = 12.0;
 
+// The average character width GDI stretches lfWidth against (tmAveCharWidth), in pixels of
+// `font`: the face's OS/2 xAvgCharWidth. Liberation Sans, Serif and Mono have the advances
+// of Arial, Times New Roman and Courier New but count their average over every glyph, where
+// those faces weigh the lowercase letters and the space by their frequency in English (the
+// rule of the first OS/2 versions); standing in for them, the average is worked out by that
+// rule, which gives the value the Windows face has and the writer of the file measured.
+double averageCharWidth(const QFont& font, bool standsInForWindowsFace) {
+    const QFontMetricsF metrics(font);
+    if (standsInForWindowsFace) {
+        static constexpr int kWeights[27] = {64, 14, 27, 35, 100, 20, 14, 42, 63, 3, 6, 35, 20, 56,
+                                             56, 17, 4,  49, 56, 71,  31, 10, 18, 3,  18, 2, 166};
+        double sum = 0;
+        for (int i = 0; i < 26; ++i)
+            sum += kWeights[i] * metrics.horizontalAdvance(QChar(char16_t(u'a' + i)));
+        sum += kWeights[26] * metrics.horizontalAdvance(QLatin1Char(' '));
+        return sum / 1000;
+    }
+    const QRawFont raw = QRawFont::fromFont(font);
+    const QByteArray os2 = raw.isValid() ? raw.fontTable("OS/2") : QByteArray();
+    if (os2.size() >= 4 && raw.unitsPerEm() > 0) {
+        const auto* b = reinterpret_cast<const uint8_t*>(os2.constData());
+        const int16_t average = static_cast<int16_t>(b[2] << 8 | b[3]);
+        if (average > 0) return average * raw.pixelSize() / raw.unitsPerEm();
+    }
+    return metrics.averageCharWidth();
+}
+
 }  // namespace
 
 bool isSymbolFace(const QString& faceName) {
@@ -638,7 +666,11 @@ QFont fontForLogFont(const LogFont& lf, double pixelHeight) {
     if (lf.width != 0 && lf.height != 0) {
         // lfWidth is the average character width in the same units as lfHeight.
         const double wanted = std::abs(double(lf.width)) * height / std::abs(double(lf.height));
-        const double natural = QFontMetricsF(font).averageCharWidth();
+        const bool standIn = family.startsWith(QLatin1String("Liberation")) &&
+                             !lf.faceName.trimmed().startsWith(QLatin1String("Liberation"),
+                                                               Qt::CaseInsensitive);
+        // TEXTMETRIC holds the average in whole pixels, and GDI stretches against that.
+        const double natural = std::max(1.0, std::round(averageCharWidth(font, standIn)));
         if (natural > 0)
             font.setStretch(std::clamp(int(std::lround(100.0 * wanted / natural)), 1, 4000));
     }

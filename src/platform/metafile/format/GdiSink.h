@@ -160,6 +160,8 @@ class GdiSink {
     virtual void setTextColor(ColorRef /*color*/) {}
     virtual void setTextAlign(uint32_t /*textAlignFlags*/) {}
     virtual void setTextCharacterExtra(int32_t /*extra*/) {}
+    // SetTextJustification: `breakExtra` logical units spread over `breakCount` spaces.
+    virtual void setTextJustification(int32_t /*breakExtra*/, int32_t /*breakCount*/) {}
     virtual void setPolyFillMode(PolyFillMode /*mode*/) {}
     virtual void setRop2(uint32_t /*rop2*/) {}
     virtual void setStretchBltMode(uint32_t /*mode*/) {}

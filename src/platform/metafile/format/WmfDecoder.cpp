@@ -306,6 +306,11 @@ std::optional<RecordOutcome> WmfDecoder::playState(uint16_t function,
             const uint16_t align = p.u16();
             return ifRead(p, [&] { m_sink.setTextAlign(align); });
         }
+        case META_SETTEXTJUSTIFICATION: {
+            // META_SETTEXTJUSTIFICATION (MS-WMF 2.3.5.26): BreakCount, BreakExtra.
+            const int16_t count = p.i16(), extra = p.i16();
+            return ifRead(p, [&] { m_sink.setTextJustification(extra, count); });
+        }
         case META_SETTEXTCHAREXTRA: {
             const int16_t extra = p.i16();
             return ifRead(p, [&] { m_sink.setTextCharacterExtra(extra); });

@@ -325,6 +325,10 @@ void GdiPlayer::setTextAlign(uint32_t flags) {
 void GdiPlayer::setTextCharacterExtra(int32_t extra) {
     m_dc.charExtra = extra;
 }
+void GdiPlayer::setTextJustification(int32_t breakExtra, int32_t breakCount) {
+    m_dc.breakExtra = breakCount > 0 ? breakExtra : 0;
+    m_dc.breakCount = breakExtra != 0 ? std::max(breakCount, 0) : 0;
+}
 void GdiPlayer::setPolyFillMode(PolyFillMode mode) {
     m_dc.fillMode = mode;
 }

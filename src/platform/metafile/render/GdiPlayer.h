@@ -73,6 +73,7 @@ class GdiPlayer : public GdiSink {
     void setTextColor(ColorRef color) override;
     void setTextAlign(uint32_t flags) override;
     void setTextCharacterExtra(int32_t extra) override;
+    void setTextJustification(int32_t breakExtra, int32_t breakCount) override;
     void setPolyFillMode(PolyFillMode mode) override;
     void setRop2(uint32_t rop2) override;
     void setStretchBltMode(uint32_t mode) override;
@@ -208,6 +209,7 @@ class GdiPlayer : public GdiSink {
         std::shared_ptr<std::vector<PaletteEntry>> palette;
         uint32_t textAlign = 0;
         int32_t charExtra = 0;
+        int32_t breakExtra = 0, breakCount = 0;  // SetTextJustification
         PolyFillMode fillMode = PolyFillMode::Alternate;
         uint32_t rop2 = rop2::CopyPen;
         uint32_t stretchMode = 1;  // BLACKONWHITE; HALFTONE (4) smooths stretched bitmaps
@@ -316,7 +318,7 @@ class GdiPlayer : public GdiSink {
     const FontCache& textFont(double scaleX, double scaleY);
     void addTextToPath(const QPainterPath& outlines, const QTransform& frame);
     double textAdvances(const TextRun& run, const QString& text, const QFontMetricsF& metrics,
-                        double scaleX);
+                        double unitsPerPixel);
 
     // Bitmaps.
     void drawImage(const BlitOp& op, const QImage& image, bool keepRasterOp);
@@ -368,6 +370,7 @@ class GdiPlayer : public GdiSink {
         double pixelHeight = 0;
         QFont font;
         QFontMetricsF metrics;
+        double aspect = 1;  // the scales' ratio the font was stretched for
     };
     std::optional<FontCache> m_fontCache;
     std::vector<double> m_advances;

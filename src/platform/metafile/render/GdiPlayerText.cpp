@@ -4,6 +4,7 @@
 #include "platform/metafile/format/GlyphIndexText.h"
 #include "platform/metafile/render/GdiPlayer.h"
 #include "platform/metafile/render/Render.h"
+#include "platform/metafile/render/TextLayout.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -22,57 +23,73 @@ bool sameFont(const LogFont& a, const LogFont& b) {
            a.faceName == b.faceName;
 }
 
-double length(QPointF v) {
-    return std::hypot(v.x(), v.y());
-}
-
 }  // namespace
 
 // The DC's font in output pixels (fonts are costly to set up, so the last one is kept).
 const GdiPlayer::FontCache& GdiPlayer::textFont(double scaleX, double scaleY) {
     const LogFont& lf = m_dc.font.font;
     const double pixelHeight = std::min(std::abs(double(lf.height)) * scaleY, 20000.0);
+    const double aspect = scaleX / scaleY;
     if (!m_fontCache || !sameFont(m_fontCache->logFont, lf) ||
-        std::abs(m_fontCache->pixelHeight - pixelHeight) > 1e-6) {
+        std::abs(m_fontCache->pixelHeight - pixelHeight) > 1e-6 ||
+        std::abs(m_fontCache->aspect - aspect) > 1e-6 * aspect) {
         LogFont scaled = lf;
+        if (isVerticalFace(scaled.faceName)) scaled.faceName.remove(0, 1);
         QFont font = fontForLogFont(scaled, pixelHeight);
         if (lf.width != 0 && lf.height != 0 && std::abs(scaleX - scaleY) > 1e-6 * scaleY) {
             // Anisotropic scaling stretches the glyphs as GDI does.
             font.setStretch(
                 std::clamp(int(std::lround(font.stretch() * scaleX / scaleY)), 1, 4000));
         }
-        m_fontCache = FontCache{lf, pixelHeight, font, QFontMetricsF(font)};
+        m_fontCache = FontCache{lf, pixelHeight, font, QFontMetricsF(font), aspect};
     }
     return *m_fontCache;
 }
 
-// Advances along the baseline in output pixels into m_advances: the Dx array when the run
-// has one for every character, else the font's own advances plus the character extra. Returns
+// Advances along the baseline in logical units of text space into m_advances: the Dx array
+// when the run has one for every character, else the font's own advances and the spaces'
+// share of SetTextJustification's extra; the character extra goes on every one. Returns
 // their sum.
 double GdiPlayer::textAdvances(const TextRun& run, const QString& text,
-                               const QFontMetricsF& metrics, double scaleX) {
+                               const QFontMetricsF& metrics, double unitsPerPixel) {
     const qsizetype n = text.size();
     const size_t stride = run.options & textOut::Pdy ? 2 : 1;
     const bool haveDx = run.dx.size() >= size_t(n) * stride;
     m_advances.resize(size_t(n));
     double width = 0;
+    // GDI hands out the justification's extra in whole units, the remainder one by one to
+    // the first spaces.
+    const int32_t breaks = m_dc.breakCount;
+    const int64_t perBreak = breaks ? m_dc.breakExtra / breaks : 0;
+    int64_t remainder = breaks ? m_dc.breakExtra - perBreak * breaks : 0;
+    // In a vertical face a character standing upright advances by the em.
+    const bool vertical = isVerticalFace(m_dc.font.font.faceName);
     for (qsizetype i = 0; i < n; ++i) {
         double a;
         if (haveDx) {
-            a = run.dx[size_t(i) * stride] * scaleX;
+            a = run.dx[size_t(i) * stride] + double(m_dc.charExtra);
         } else {
             const QChar ch = text[i];
             if (ch.isHighSurrogate() && i + 1 < n) {
                 a = metrics.horizontalAdvance(text.mid(i, 2));
             } else if (ch.isLowSurrogate()) {
                 a = 0;
+            } else if (vertical && standsUprightInVerticalLine(ch.unicode())) {
+                a = m_fontCache ? m_fontCache->font.pixelSize() : metrics.height();
             } else {
                 a = metrics.horizontalAdvance(ch);
             }
-            a += m_dc.charExtra * scaleX;
+            a = a * unitsPerPixel + m_dc.charExtra;
+            if (breaks && text[i] == QLatin1Char(' ')) {
+                a += double(perBreak);
+                if (remainder != 0) {
+                    a += remainder > 0 ? 1 : -1;
+                    remainder += remainder > 0 ? -1 : 1;
+                }
+            }
         }
         if (!std::isfinite(a)) a = 0;
-        m_advances[size_t(i)] = std::clamp(a, -1e6, 1e6);
+        m_advances[size_t(i)] = std::clamp(a, -1e9, 1e9);
         width += m_advances[size_t(i)];
     }
     return width;
@@ -94,12 +111,10 @@ void GdiPlayer::extTextOut(const TextRun& run) {
         extTextOut(characters);
         return;
     }
+    const LogFont& lf = m_dc.font.font;
+    const TextFrames frames = textFrames(m_toDevice, m_deviceToPainter, lf, run.graphicsMode);
+    if (!frames.valid) return;
     const QTransform full = m_toDevice * m_deviceToPainter;  // logical -> output pixels
-    const QPointF origin = full.map(QPointF(0, 0));
-    const QPointF xAxis = full.map(QPointF(1, 0)) - origin;
-    const QPointF yAxis = full.map(QPointF(0, 1)) - origin;
-    const double scaleX = length(xAxis), scaleY = length(yAxis);
-    if (!(scaleX > 0 && scaleY > 0) || !std::isfinite(scaleX) || !std::isfinite(scaleY)) return;
 
     applyClip();
     applyRop2();
@@ -120,10 +135,9 @@ void GdiPlayer::extTextOut(const TextRun& run) {
         return;
     }
 
-    const FontCache& cached = textFont(scaleX, scaleY);
+    const FontCache& cached = textFont(frames.fontScaleX, frames.fontScaleY);
     const QFont& font = cached.font;
     const QFontMetricsF& metrics = cached.metrics;
-    const LogFont& lf = m_dc.font.font;
 
     // GDI draws at most 8192 characters a call; a longer run from a damaged file would only
     // cost time, so the rest is left out.
@@ -136,19 +150,14 @@ void GdiPlayer::extTextOut(const TextRun& run) {
     if (symbolCodes) text = unicodeToSymbolCodes(text);
     const bool pdy = run.options & textOut::Pdy;
     const bool haveDx = run.dx.size() >= size_t(n) * (pdy ? 2 : 1);
-    const double width = textAdvances(run, text, metrics, scaleX);
+    const double width = textAdvances(run, text, metrics, frames.unitsPerFontPixel);
 
-    // The text's own frame: origin at the reference point, x along the baseline, in output
-    // pixels. Escapement turns it counter-clockwise; a rotating world transform turns it too.
+    // Glyphs are drawn in font space with its origin at the reference point; positions along
+    // the text are worked out in text space and carried over.
     const bool updateCp = m_dc.textAlign & textAlign::UpdateCp;
     const QPointF reference = updateCp ? m_dc.position : QPointF(run.reference.x, run.reference.y);
     const QPointF start = full.map(reference);
-    double angle = std::atan2(xAxis.y(), xAxis.x()) * 180 / std::numbers::pi;
-    if (full.determinant() < 0 && xAxis.x() < 0) angle += 180;  // mirrored in x: stay readable
-    angle -= lf.escapement / 10.0;
-    QTransform frame;
-    frame.translate(start.x(), start.y());
-    frame.rotate(angle);
+    const QTransform frame = frames.glyph * QTransform::fromTranslate(start.x(), start.y());
 
     const uint32_t h = m_dc.textAlign & textAlign::HorizontalMask;
     const double x0 = h == textAlign::Right ? -width : h == textAlign::Center ? -width / 2 : 0;
@@ -156,12 +165,25 @@ void GdiPlayer::extTextOut(const TextRun& run) {
     const double baseline = v == textAlign::Baseline ? 0
                             : v == textAlign::Bottom ? -metrics.descent()
                                                      : metrics.ascent();
+    const QPointF shift = frames.alignmentToGlyph.map(QPointF(0, baseline));
+    const auto glyphAt = [&](double u, double w) {
+        return frames.baselineToGlyph.map(QPointF(u, w)) + shift;
+    };
 
     m_painter.setTransform(frame);
     if (m_dc.bkMode == BkMode::Opaque && !(run.options & textOut::Opaque) && !m_inPath) {
-        m_painter.fillRect(QRectF(std::min(x0, x0 + width), baseline - metrics.ascent(),
-                                  std::abs(width), metrics.ascent() + metrics.descent()),
-                           m_dc.bkColor);
+        const QPointF from = glyphAt(x0, 0), to = glyphAt(x0 + width, 0);
+        const QPointF up = frames.alignmentToGlyph.map(QPointF(0, -metrics.ascent()));
+        const QPointF down = frames.alignmentToGlyph.map(QPointF(0, metrics.descent()));
+        if (std::abs(to.y() - from.y()) < 1e-9 && std::abs(up.x()) < 1e-9) {
+            m_painter.fillRect(QRectF(std::min(from.x(), to.x()), from.y() + up.y(),
+                                      std::abs(to.x() - from.x()), down.y() - up.y()),
+                               m_dc.bkColor);
+        } else {
+            QPainterPath box;
+            box.addPolygon(QPolygonF({from + up, to + up, to + down, from + down}));
+            m_painter.fillPath(box, m_dc.bkColor);
+        }
     }
     m_painter.setFont(font);
     QColor color = m_dc.textColor;
@@ -187,18 +209,42 @@ void GdiPlayer::extTextOut(const TextRun& run) {
         outlines.addText(at, font, part);
         m_painter.fillPath(outlines, color);
     };
-    if (!haveDx && m_dc.charExtra == 0 && !pdy) {
-        drawText(QPointF(x0, baseline), text);
+    const bool vertical = isVerticalFace(lf.faceName);
+    if (frames.natural && !haveDx && m_dc.charExtra == 0 && m_dc.breakCount == 0 && !pdy &&
+        !vertical) {
+        drawText(glyphAt(x0, 0), text);
     } else {
-        double x = x0, y = baseline;
+        double x = x0, y = 0;
         for (qsizetype i = 0; i < n; ++i) {
             const QChar ch = text[i];
             if (ch.isLowSurrogate()) continue;
             const qsizetype len = ch.isHighSurrogate() && i + 1 < n ? 2 : 1;
-            drawText(QPointF(x, y), text.mid(i, len));
+            const char32_t c = len == 2 ? QChar::surrogateToUcs4(ch, text[i + 1]) : ch.unicode();
+            if (vertical && standsUprightInVerticalLine(c)) {
+                const char32_t shown = verticalForm(c);
+                const QString glyph = QString::fromUcs4(&shown, 1);
+                const QPointF at = glyphAt(x, y);
+                const double advance =
+                    std::hypot(frames.baselineToGlyph.m11(), frames.baselineToGlyph.m12()) *
+                    m_advances[size_t(i)];
+                const QTransform upright =
+                    uprightInCell(at, advance, metrics.horizontalAdvance(glyph),
+                                  metrics.ascent(), metrics.descent());
+                if (m_inPath) {
+                    QPainterPath cell;
+                    cell.addText(QPointF(0, 0), font, glyph);
+                    glyphOutlines.addPath(upright.map(cell));
+                } else {
+                    m_painter.setTransform(upright * frame);
+                    drawText(QPointF(0, 0), glyph);
+                    m_painter.setTransform(frame);
+                }
+            } else {
+                drawText(glyphAt(x, y), text.mid(i, len));
+            }
             for (qsizetype k = 0; k < len; ++k) {
                 x += m_advances[size_t(i + k)];
-                if (pdy && haveDx) y -= run.dx[size_t(i + k) * 2 + 1] * scaleY;
+                if (pdy && haveDx) y -= run.dx[size_t(i + k) * 2 + 1];
             }
         }
     }
@@ -209,7 +255,7 @@ void GdiPlayer::extTextOut(const TextRun& run) {
     if (updateCp) {
         // The current position moves past the text (to its left end for right alignment).
         const double endX = h == textAlign::Right ? -width : h == textAlign::Center ? 0 : width;
-        const QPointF endOut = frame.map(QPointF(endX, 0));
+        const QPointF endOut = start + frames.baseline.map(QPointF(endX, 0));
         bool invertible = false;
         const QTransform back = full.inverted(&invertible);
         if (invertible) m_dc.position = back.map(endOut);
