@@ -84,6 +84,9 @@ QByteArray sampleEmfRecordBody(uint32_t type) {
         case EmfRecordType::ExtCreateFontIndirectW:
             body.resize(4 + 92, '\0');
             break;
+        case EmfRecordType::PlgBlt:
+            body.resize(132, '\0');  // the fixed fields, no source and no mask bitmap
+            break;
         default:
             break;
     }
@@ -120,6 +123,9 @@ QByteArray sampleWmfParams(uint16_t function) {
             break;
         case META_CREATEPATTERNBRUSH:
             params.resize(32 + 2, '\0');
+            break;
+        case META_SETPALENTRIES:
+            params = QByteArray(4, '\0');  // start, no entries
             break;
         case META_CREATEREGION:
             params.resize(22, '\0');  // a region object without scans
