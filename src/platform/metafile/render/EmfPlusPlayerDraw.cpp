@@ -247,11 +247,14 @@ bool EmfPlusPlayer::stroke(const QPainterPath& path, uint8_t id) {
     return true;
 }
 
-// Clear fills the picture inside the clip with the colour, replacing what is there.
+// Clear fills the picture inside the clip with the colour, replacing what is there. A colour
+// that is not opaque is laid over it instead: the picture is seen on the caller's background
+// (an opaque raster, mostly), where replacing would show the colour against black, and the
+// usual transparent Clear at the start would blacken the picture.
 bool EmfPlusPlayer::playClear(uint32_t color) {
     applyPainterState();
     m_painter.setTransform(QTransform());
-    m_painter.setCompositionMode(QPainter::CompositionMode_Source);
+    if (qAlpha(color) == 255) m_painter.setCompositionMode(QPainter::CompositionMode_Source);
     m_painter.fillRect(m_target, argb(color));
     m_painterDirty = true;  // the compositing mode goes back
     return true;
