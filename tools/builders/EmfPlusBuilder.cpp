@@ -79,6 +79,29 @@ QByteArray EmfPlusBuilder::brushBody(uint32_t argb) {
     appendU32(b, argb);
     return b;
 }
+EmfPlusBuilder& EmfPlusBuilder::bitmap(uint8_t id, const QImage& image) {
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    QByteArray b;
+    appendU32(b, kVersion);
+    appendU32(b, 1);  // bitmap
+    appendU32(b, uint32_t(argb.width()));
+    appendU32(b, uint32_t(argb.height()));
+    appendU32(b, uint32_t(argb.width() * 4));
+    appendU32(b, 0x0026200A);  // 32 bits ARGB
+    appendU32(b, 0);           // pixels, not compressed
+    for (int y = 0; y < argb.height(); ++y)
+        for (int x = 0; x < argb.width(); ++x) appendU32(b, argb.pixel(x, y));
+    return object(id, 5, b);
+}
+EmfPlusBuilder& EmfPlusBuilder::metafileImage(uint8_t id, const QByteArray& emf) {
+    QByteArray b;
+    appendU32(b, kVersion);
+    appendU32(b, 2);  // metafile
+    appendU32(b, 3);  // EMF
+    appendU32(b, uint32_t(emf.size()));
+    b.append(emf);
+    return object(id, 5, b);
+}
 EmfPlusBuilder& EmfPlusBuilder::solidBrush(uint8_t id, uint32_t argb) {
     return object(id, 1, brushBody(argb));
 }
@@ -284,6 +307,26 @@ EmfPlusBuilder& EmfPlusBuilder::drawPath(uint8_t pen, uint8_t path) {
     QByteArray d;
     appendU32(d, pen);
     return record(0x4015, path, d);
+}
+
+EmfPlusBuilder& EmfPlusBuilder::drawImage(uint8_t image, const QRectF& src, const QRectF& dest) {
+    QByteArray d;
+    appendU32(d, 0);  // no image attributes
+    appendU32(d, 2);  // source in pixels
+    rectF(d, src);
+    rectF(d, dest);
+    return record(0x401A, image, d);
+}
+EmfPlusBuilder& EmfPlusBuilder::drawImagePoints(uint8_t image, const QRectF& src,
+                                                const std::vector<QPointF>& corners,
+                                                bool effect) {
+    QByteArray d;
+    appendU32(d, 0);
+    appendU32(d, 2);
+    rectF(d, src);
+    appendU32(d, uint32_t(corners.size()));
+    pointsF(d, corners);
+    return record(0x401B, uint16_t(image | (effect ? 0x2000 : 0)), d);
 }
 
 EmfPlusBuilder& EmfPlusBuilder::save(uint32_t index) {

@@ -8,6 +8,7 @@
 #include "builders/EmfBuilder.h"
 
 #include <QByteArray>
+#include <QImage>
 #include <QPointF>
 #include <QRectF>
 #include <cstdint>
@@ -53,6 +54,9 @@ class EmfPlusBuilder {
     EmfPlusBuilder& path(uint8_t id, const std::vector<QPointF>& points,
                          const std::vector<uint8_t>& types, bool compressed = false,
                          bool rle = false);
+    // Image objects: a bitmap as 32-bit ARGB pixels, or a metafile's bytes (EMF).
+    EmfPlusBuilder& bitmap(uint8_t id, const QImage& image);
+    EmfPlusBuilder& metafileImage(uint8_t id, const QByteArray& emf);
     static QByteArray brushBody(uint32_t argb);
     static QByteArray pathBody(const std::vector<QPointF>& points,
                                const std::vector<uint8_t>& types, bool compressed, bool rle);
@@ -77,6 +81,11 @@ class EmfPlusBuilder {
     EmfPlusBuilder& drawCurve(uint8_t pen, float tension, uint32_t offset, uint32_t segments,
                               const std::vector<QPointF>& points);
     EmfPlusBuilder& fillPath(PlusBrush brush, uint8_t path);
+    // DrawImage with source `src` (pixels) into `dest`; DrawImagePoints into the
+    // parallelogram of three corners (`effect` sets the image-effect flag).
+    EmfPlusBuilder& drawImage(uint8_t image, const QRectF& src, const QRectF& dest);
+    EmfPlusBuilder& drawImagePoints(uint8_t image, const QRectF& src,
+                                    const std::vector<QPointF>& corners, bool effect = false);
     EmfPlusBuilder& drawPath(uint8_t pen, uint8_t path);
 
     // State.

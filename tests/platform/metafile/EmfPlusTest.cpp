@@ -184,7 +184,9 @@ TEST(EmfPlusRender, EmfPlusOnlyPictureDrawsGdiRecordsAfterGetDcOnly) {
     plus.header(false).fillRects(plusColor(kGreen), {QRectF(0, 0, 50, 50)}).flushTo(emf);
     emf.createBrush(1, 0, kRedRef).selectObject(1).rectangle(0, 50, 50, 100);  // not drawn
     plus.getDc().flushTo(emf);
-    emf.createBrush(2, 0, 0xFF0000).selectObject(2).rectangle(50, 0, 100, 50);  // drawn
+    // Drawn, in a GDI clip that the EMF+ records after it do not inherit.
+    emf.intersectClipRect(50, 0, 100, 50);
+    emf.createBrush(2, 0, 0xFF0000).selectObject(2).rectangle(50, 0, 100, 50);
     plus.fillRects(plusColor(kBlack), {QRectF(50, 50, 50, 50)}).flushTo(emf);
     emf.rectangle(0, 50, 50, 100);  // after an EMF+ record again: not drawn
     plus.endOfFile().flushTo(emf);
@@ -295,6 +297,36 @@ TEST(EmfPlusRender, ClipsCombineOffsetAndReset) {
     EXPECT_EQ(at(image, 4, 4), kGreenRgb);
     EXPECT_EQ(at(image, 16, 16), kWhite);
     EXPECT_EQ(at(image, 95, 5), 0x0000FFu);
+}
+
+TEST(EmfPlusRender, BitmapsAndMetafileImages) {
+    QImage cells(2, 2, QImage::Format_ARGB32);
+    cells.setPixel(0, 0, 0xFFFF0000);
+    cells.setPixel(1, 0, 0xFF00FF00);
+    cells.setPixel(0, 1, 0xFF0000FF);
+    cells.setPixel(1, 1, 0x00000000);  // transparent
+    EmfBuilder inner(10, 10);
+    inner.createBrush(1, 0, 0xFF0000).selectObject(1).rectangle(-1, -1, 11, 11);
+    EmfPlusBuilder plus;
+    plus.header(true)
+        .bitmap(1, cells)
+        .drawImage(1, QRectF(0, 0, 2, 2), QRectF(0, 0, 40, 40))
+        // Flipped left to right: the right column of the source comes first.
+        .drawImagePoints(1, QRectF(1, 0, 1, 1), {{90, 0}, {50, 0}, {90, 40}})
+        .metafileImage(2, inner.build())
+        .drawImage(2, QRectF(0, 0, 10, 10), QRectF(50, 50, 40, 40));
+    QImage image = draw(withRedFallback(plus));
+    EXPECT_EQ(at(image, 5, 5), kRed);
+    EXPECT_EQ(at(image, 35, 5), 0x00FF00u);
+    EXPECT_EQ(at(image, 5, 35), 0x0000FFu);
+    EXPECT_EQ(at(image, 35, 35), kWhite);
+    EXPECT_EQ(at(image, 70, 20), 0x00FF00u);
+    EXPECT_EQ(at(image, 70, 70), 0x0000FFu);
+    EXPECT_EQ(at(image, 95, 95), kWhite);
+    // An image effect is not drawn: the GDI rendition is.
+    plus.header(true).bitmap(1, cells).drawImagePoints(1, QRectF(0, 0, 2, 2),
+                                                       {{0, 0}, {9, 0}, {0, 9}}, true);
+    EXPECT_EQ(at(draw(withRedFallback(plus)), 50, 50), kRed);
 }
 
 TEST(EmfPlusRender, DamagedRecordsAreSkippedAndCounted) {

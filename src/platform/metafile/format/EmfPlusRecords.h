@@ -4,10 +4,13 @@
 // inside "EMF+" comments, and what the EMF+ player draws. Coordinates are world units as
 // floats; colours are ARGB values (0xAARRGGBB).
 
+#include <QByteArray>
+#include <QImage>
 #include <QPainterPath>
 #include <QPointF>
 #include <QRectF>
 #include <QTransform>
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <variant>
@@ -152,8 +155,15 @@ struct Region {
     QPainterPath path;
 };
 
+// Image object (2.2.1.4): a bitmap, decoded (null when its pixel format or codec is not one
+// Plume reads), or the bytes of a metafile, drawn with Plume's own engine.
+struct Image {
+    QImage bitmap;
+    QByteArray metafile;
+};
+
 // The object kinds the player keeps; any other type is known by its type alone.
-using ObjectData = std::variant<std::monostate, Brush, Pen, Path, Region>;
+using ObjectData = std::variant<std::monostate, Brush, Pen, Path, Region, Image>;
 
 // A brush given by a record: a colour, or an object id.
 struct BrushRef {
@@ -234,6 +244,19 @@ struct PathDrawRecord {
     uint8_t pen = 0;
 };
 
+// DrawImage (into a rectangle) and DrawImagePoints (into the parallelogram of three corners:
+// upper left, upper right, lower left). The source rectangle is in `srcUnit`.
+struct ImageDrawRecord {
+    uint8_t image = 0;
+    int32_t srcUnit = 2;
+    QRectF src;
+    bool points = false;
+    // An image effect (blur, colour matrix...) from the serializable object before it applies.
+    bool effect = false;
+    QRectF dest;
+    std::array<QPointF, 3> corners{};
+};
+
 // Save, Restore, BeginContainerNoParams, EndContainer.
 struct StackRecord {
     enum class Kind { Save, Restore, BeginContainer, EndContainer };
@@ -279,7 +302,7 @@ struct SettingRecord {
 using Record = std::variant<HeaderRecord, EndOfFileRecord, GetDcRecord, IgnoredRecord,
                             UnsupportedRecord, PendingObject, ObjectRecord, ClearRecord,
                             FillRectsRecord, DrawRectsRecord, EllipseRecord, PolyRecord,
-                            PathDrawRecord, StackRecord, BeginContainerRecord, TransformRecord,
+                            PathDrawRecord, ImageDrawRecord, StackRecord, BeginContainerRecord, TransformRecord,
                             PageTransformRecord, ClipRecord, SettingRecord>;
 
 }  // namespace plume::metafile::emfplus

@@ -1,6 +1,7 @@
 #include "platform/metafile/render/EmfPlusPlayer.h"
 
 #include "platform/metafile/format/EmfPlusReader.h"
+#include "platform/metafile/format/Document.h"
 
 #include <QPainter>
 #include <algorithm>
@@ -38,7 +39,10 @@ std::optional<QPainterPath> intersect(const std::optional<QPainterPath>& a,
 
 EmfPlusPlayer::EmfPlusPlayer(QPainter& painter, const QTransform& deviceToPainter,
                              const QRectF& target)
-    : m_painter(painter), m_deviceToPainter(deviceToPainter), m_target(target) {}
+    : m_painter(painter), m_deviceToPainter(deviceToPainter), m_target(target) {
+    // The caller's clip, before the GDI records after a GetDC set clips of their own.
+    if (m_painter.hasClipping()) m_callerClip = m_painter.transform().map(m_painter.clipPath());
+}
 
 EmfPlusPlayer::~EmfPlusPlayer() { release(); }
 
@@ -68,8 +72,6 @@ QTransform EmfPlusPlayer::pageTransform() const {
 void EmfPlusPlayer::take() {
     if (m_taken) return;
     m_painter.save();
-    if (!m_callerClip && m_painter.hasClipping())
-        m_callerClip = m_painter.transform().map(m_painter.clipPath());
     m_taken = true;
     m_painterDirty = true;
 }
@@ -243,6 +245,7 @@ bool EmfPlusPlayer::play(const Record& record) {
             [&](const EllipseRecord& r) { return playEllipse(r); },
             [&](const PolyRecord& r) { return playPoly(r); },
             [&](const PathDrawRecord& r) { return playPathDraw(r); },
+            [&](const ImageDrawRecord& r) { return playImage(r); },
             [&](const StackRecord& r) {
                 playStack(r);
                 return true;
@@ -305,6 +308,10 @@ bool EmfPlusCoverage::accept(const std::optional<Record>& record) {
                     kind = 3;
                 else if (std::holds_alternative<Region>(o.data))
                     kind = 5;
+                else if (const auto* image = std::get_if<Image>(&o.data))
+                    kind = !image->bitmap.isNull()                                   ? 6
+                           : std::holds_alternative<DocumentPtr>(parseMetafile(image->metafile)) ? 7
+                                                                                    : 0;
                 m_slots[o.id] = kind;
                 return true;
             },
@@ -315,6 +322,12 @@ bool EmfPlusCoverage::accept(const std::optional<Record>& record) {
             [&](const PathDrawRecord& r) {
                 const bool shape = r.region ? regionUsable(r.path) : pathUsable(r.path);
                 return shape && (r.fill ? brushUsable(r.brush) : penUsable(r.pen));
+            },
+            [&](const ImageDrawRecord& r) {
+                // Bitmap sources in pixels; a metafile is drawn whole into the destination.
+                const uint8_t kind = m_slots[r.image % m_slots.size()];
+                if (r.effect) return false;
+                return (kind == 6 && r.srcUnit == int32_t(Unit::Pixel)) || kind == 7;
             },
             [&](const ClipRecord& r) {
                 if (r.kind == ClipRecord::Kind::Region) return regionUsable(r.object);

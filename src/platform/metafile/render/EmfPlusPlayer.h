@@ -32,7 +32,8 @@ namespace plume::metafile {
 class EmfPlusPlayer {
   public:
     // `deviceToPainter` maps the reference device's pixels to the painter's coordinates;
-    // `target` is the picture's rectangle in the painter's coordinates (what Clear fills).
+    // `target` is the picture's rectangle in the painter's device pixels (what Clear fills).
+    // Made before any record is drawn: the painter's clip then is the caller's.
     EmfPlusPlayer(QPainter& painter, const QTransform& deviceToPainter, const QRectF& target);
     ~EmfPlusPlayer();
 
@@ -86,6 +87,7 @@ class EmfPlusPlayer {
     bool playEllipse(const emfplus::EllipseRecord& record);
     bool playPoly(const emfplus::PolyRecord& record);
     bool playPathDraw(const emfplus::PathDrawRecord& record);
+    bool playImage(const emfplus::ImageDrawRecord& record);
 
     QPainter& m_painter;
     QTransform m_deviceToPainter;
@@ -118,7 +120,7 @@ class EmfPlusCoverage {
     bool pathUsable(uint32_t id) const;
     bool regionUsable(uint32_t id) const;
     // Per slot: 0 empty or unusable, 1 usable brush, 2 usable pen, 3 path, 4 other object,
-    // 5 region.
+    // 5 region, 6 bitmap, 7 metafile.
     std::array<uint8_t, emfplus::kObjectTableSize> m_slots{};
 };
 

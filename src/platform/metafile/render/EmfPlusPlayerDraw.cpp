@@ -3,6 +3,7 @@
 #include "platform/metafile/render/EmfPlusPlayer.h"
 
 #include "platform/metafile/format/EmfPlusReader.h"
+#include "platform/metafile/render/Render.h"
 
 #include <QImage>
 #include <QLinearGradient>
@@ -340,6 +341,56 @@ bool EmfPlusPlayer::playPathDraw(const PathDrawRecord& r) {
     if (!path) return false;
     const QPainterPath figure = pathOutline(*path);
     return r.fill ? fill(figure, r.brush) : stroke(figure, r.pen);
+}
+
+}  // namespace plume::metafile
+
+namespace plume::metafile {
+
+// Pictures inside pictures are drawn this deep at most.
+constexpr int kMaxNestedPictures = 4;
+
+// DrawImage and DrawImagePoints: the source rectangle of a bitmap onto the destination
+// rectangle or parallelogram. A metafile is drawn whole into the destination by Plume's own
+// engine, with its own EMF+ records where it has them.
+bool EmfPlusPlayer::playImage(const ImageDrawRecord& r) {
+    const auto* image = std::get_if<Image>(&m_objects[r.image % kObjectTableSize].data);
+    if (!image || r.effect) return false;  // effects are not drawn yet
+    const std::array<QPointF, 3> c =
+        r.points ? r.corners
+                 : std::array<QPointF, 3>{r.dest.topLeft(), r.dest.topRight(), r.dest.bottomLeft()};
+    // The unit square onto the destination.
+    const QTransform square(c[1].x() - c[0].x(), c[1].y() - c[0].y(), c[2].x() - c[0].x(),
+                            c[2].y() - c[0].y(), c[0].x(), c[0].y());
+    if (!image->bitmap.isNull()) {
+        const QRectF src = r.src;
+        if (!(src.width() > 0 && src.height() > 0)) return true;
+        applyPainterState();
+        m_painter.setTransform(QTransform::fromTranslate(-src.x(), -src.y()) *
+                               QTransform::fromScale(1 / src.width(), 1 / src.height()) * square *
+                               worldToPainter());
+        m_painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        m_painter.drawImage(src, image->bitmap, src);
+        return true;
+    }
+    static thread_local int nesting = 0;
+    if (image->metafile.isEmpty() || nesting >= kMaxNestedPictures) return false;
+    const ParseResult parsed = parseMetafile(image->metafile);
+    const auto* document = std::get_if<DocumentPtr>(&parsed);
+    if (!document) return false;
+    // Drawn at its size in output pixels, so that the engine's own rounding rules hold.
+    const QTransform toPainter = square * worldToPainter();
+    const double w = std::hypot(toPainter.m11(), toPainter.m12());
+    const double h = std::hypot(toPainter.m21(), toPainter.m22());
+    if (!(w > 1e-9 && h > 1e-9)) return true;
+    applyPainterState();
+    m_painter.save();
+    m_painter.setTransform(QTransform::fromScale(1 / w, 1 / h) * toPainter);
+    ++nesting;
+    render(**document, m_painter, QRectF(0, 0, w, h));
+    --nesting;
+    m_painter.restore();
+    return true;
 }
 
 }  // namespace plume::metafile
