@@ -411,4 +411,37 @@ EmfPlusBuilder& EmfPlusBuilder::flushTo(EmfBuilder& emf) {
     return *this;
 }
 
+QByteArray emfPlusSampler() {
+    EmfBuilder emf(120, 90);
+    EmfPlusBuilder plus;
+    plus.header(true).antialias(true).pageTransform(2, 1);
+    plus.solidBrush(0, 0x80FF0000).hatchBrush(1, 5, 0xFF000000, 0xFFFFFFFF);
+    plus.linearBrush(2, QRectF(0, 0, 60, 10), 0xFF00FF00, 0xFF0000FF);
+    plus.pen(3, 2, 0xFF000000, {.startCap = 2, .endCap = 2, .join = 1, .dashStyle = 5,
+                                .dashes = {2, 1}});
+    plus.path(4, {{5, 5}, {40, 5}, {50, 20}, {60, 30}, {70, 40}}, {0, 1, 3, 3, 0x83}, true,
+              true);
+    plus.fillRects(plusObject(0), {QRectF(5, 5, 30, 20)}, true).drawRects(3, {{40, 5, 20, 20}});
+    plus.fillEllipse(plusObject(1), {5, 30, 30, 20}).drawEllipse(3, {40, 30, 20, 20});
+    plus.fillPie(plusObject(2), 30, 200, {70, 5, 40, 40}).drawPie(3, -10, 90, {70, 5, 40, 40});
+    plus.drawArc(3, 0, 270, {70, 50, 30, 30});
+    plus.fillPolygon(plusColor(0xFF00FFFF), {{5, 60}, {30, 85}, {5, 85}}, true);
+    plus.drawLines(3, {{40, 60}, {60, 85}, {40, 85}}, true);
+    plus.drawBeziers(3, {{60, 60}, {70, 50}, {80, 90}, {90, 60}});
+    plus.fillClosedCurve(plusColor(0xFF808080), 0.5f, {{90, 60}, {110, 65}, {100, 85}});
+    plus.drawCurve(3, 0.7f, 0, 2, {{5, 5}, {60, 45}, {115, 5}});
+    plus.save(1).rotate(10).scale(1.1f, 0.9f, true).translate(3, 4).fillPath(plusObject(2), 4);
+    plus.restore(1).beginContainer({0, 0, 60, 45}, {0, 0, 120, 90}, 2);
+    plus.clipRect({10, 10, 50, 50}, 1).clipPath(4, 3).drawPath(3, 4).offsetClip(5, 5);
+    plus.resetClip().endContainer(2).clear(0x20FFFFFF);
+    QImage cells(2, 2, QImage::Format_ARGB32);
+    cells.fill(0x8000FF00);
+    plus.bitmap(5, cells).drawImage(5, {0, 0, 2, 2}, {80, 50, 30, 30});
+    plus.drawImagePoints(5, {0, 0, 1, 1}, {{0, 0}, {20, 5}, {5, 20}});
+    plus.flushTo(emf);
+    emf.createBrush(1, 0, 0x0000FF).selectObject(1).rectangle(5, 5, 115, 85);
+    plus.endOfFile().flushTo(emf);
+    return emf.build();
+}
+
 }  // namespace plume::test

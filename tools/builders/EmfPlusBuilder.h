@@ -113,4 +113,8 @@ class EmfPlusBuilder {
     QByteArray m_records;
 };
 
+// A 120 x 90 dual picture with a record of every kind the EMF+ player draws (objects,
+// figures, state, transforms, clipping), and a GDI fallback: for fuzz seeds and damage tests.
+QByteArray emfPlusSampler();
+
 }  // namespace plume::test
