@@ -102,6 +102,29 @@ EmfPlusBuilder& EmfPlusBuilder::metafileImage(uint8_t id, const QByteArray& emf)
     b.append(emf);
     return object(id, 5, b);
 }
+EmfPlusBuilder& EmfPlusBuilder::font(uint8_t id, float emSize, uint32_t unit,
+                                     const QString& family, int32_t style) {
+    QByteArray b;
+    appendU32(b, kVersion);
+    f32(b, emSize);
+    appendU32(b, unit);
+    appendU32(b, uint32_t(style));
+    appendU32(b, 0);
+    appendU32(b, uint32_t(family.size()));
+    for (QChar c : family) appendU16(b, c.unicode());
+    return object(id, 6, b);
+}
+EmfPlusBuilder& EmfPlusBuilder::stringFormat(uint8_t id, uint32_t flags, uint32_t alignment,
+                                             uint32_t lineAlignment) {
+    QByteArray b;
+    appendU32(b, kVersion);
+    appendU32(b, flags);
+    appendU32(b, 0);  // language
+    appendU32(b, alignment);
+    appendU32(b, lineAlignment);
+    b.append(QByteArray(40, '\0'));  // digits, tabs, margins, tracking, trimming, no ranges
+    return object(id, 7, b);
+}
 EmfPlusBuilder& EmfPlusBuilder::solidBrush(uint8_t id, uint32_t argb) {
     return object(id, 1, brushBody(argb));
 }
@@ -303,6 +326,16 @@ EmfPlusBuilder& EmfPlusBuilder::fillPath(PlusBrush brush, uint8_t path) {
     appendU32(d, brush.value);
     return record(0x4014, uint16_t((brush.isColor ? 0x8000 : 0) | path), d);
 }
+EmfPlusBuilder& EmfPlusBuilder::drawString(uint8_t font, PlusBrush brush, uint32_t format,
+                                           const QRectF& layout, const QString& text) {
+    QByteArray d;
+    appendU32(d, brush.value);
+    appendU32(d, format);
+    appendU32(d, uint32_t(text.size()));
+    rectF(d, layout);
+    for (QChar c : text) appendU16(d, c.unicode());
+    return record(0x401C, uint16_t((brush.isColor ? 0x8000 : 0) | font), d);
+}
 EmfPlusBuilder& EmfPlusBuilder::drawPath(uint8_t pen, uint8_t path) {
     QByteArray d;
     appendU32(d, pen);
@@ -437,6 +470,8 @@ QByteArray emfPlusSampler() {
     QImage cells(2, 2, QImage::Format_ARGB32);
     cells.fill(0x8000FF00);
     plus.bitmap(5, cells).drawImage(5, {0, 0, 2, 2}, {80, 50, 30, 30});
+    plus.font(6, 12, 2, QStringLiteral("Arial"), 1).stringFormat(7, 0, 1, 1);
+    plus.drawString(6, plusObject(2), 7, {10, 40, 100, 30}, QStringLiteral("EMF+ text"));
     plus.drawImagePoints(5, {0, 0, 1, 1}, {{0, 0}, {20, 5}, {5, 20}});
     plus.flushTo(emf);
     emf.createBrush(1, 0, 0x0000FF).selectObject(1).rectangle(5, 5, 115, 85);

@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QPointF>
 #include <QRectF>
+#include <QString>
 #include <cstdint>
 #include <vector>
 
@@ -57,6 +58,12 @@ class EmfPlusBuilder {
     // Image objects: a bitmap as 32-bit ARGB pixels, or a metafile's bytes (EMF).
     EmfPlusBuilder& bitmap(uint8_t id, const QImage& image);
     EmfPlusBuilder& metafileImage(uint8_t id, const QByteArray& emf);
+    // A font of `emSize` in `unit` (style: 1 bold, 2 italic) and a string format (alignment
+    // and line alignment: 0 near, 1 centre, 2 far).
+    EmfPlusBuilder& font(uint8_t id, float emSize, uint32_t unit, const QString& family,
+                         int32_t style = 0);
+    EmfPlusBuilder& stringFormat(uint8_t id, uint32_t flags, uint32_t alignment,
+                                 uint32_t lineAlignment);
     static QByteArray brushBody(uint32_t argb);
     static QByteArray pathBody(const std::vector<QPointF>& points,
                                const std::vector<uint8_t>& types, bool compressed, bool rle);
@@ -81,6 +88,8 @@ class EmfPlusBuilder {
     EmfPlusBuilder& drawCurve(uint8_t pen, float tension, uint32_t offset, uint32_t segments,
                               const std::vector<QPointF>& points);
     EmfPlusBuilder& fillPath(PlusBrush brush, uint8_t path);
+    EmfPlusBuilder& drawString(uint8_t font, PlusBrush brush, uint32_t format,
+                               const QRectF& layout, const QString& text);
     // DrawImage with source `src` (pixels) into `dest`; DrawImagePoints into the
     // parallelogram of three corners (`effect` sets the image-effect flag).
     EmfPlusBuilder& drawImage(uint8_t image, const QRectF& src, const QRectF& dest);

@@ -329,6 +329,42 @@ TEST(EmfPlusRender, BitmapsAndMetafileImages) {
     EXPECT_EQ(at(draw(withRedFallback(plus)), 50, 50), kRed);
 }
 
+// The rectangle around the pixels darker than mid grey.
+QRect inked(const QImage& image) {
+    QRect box;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qGray(image.pixel(x, y)) < 128) box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+TEST(EmfPlusRender, StringsInTheirFontAndLayout) {
+    // 20-pixel text in a 40 x 20 unit page scaled by two: its em is 40 pixels high, centred
+    // on the layout rectangle's centre (50, 50).
+    EmfPlusBuilder plus;
+    plus.header(true)
+        .font(1, 20, 2, QStringLiteral("Liberation Sans"), 1)
+        .stringFormat(2, 0, 1, 1)
+        .scale(2, 2)
+        .drawString(1, plusColor(kBlack), 2, QRectF(5, 15, 40, 20), QStringLiteral("II"));
+    const QRect ink = inked(draw(withRedFallback(plus)));
+    ASSERT_FALSE(ink.isEmpty());
+    EXPECT_NEAR(ink.center().x(), 50, 3);
+    EXPECT_NEAR(ink.center().y(), 50, 4);
+    EXPECT_NEAR(ink.height(), 29, 4);  // the capital height of a 40-pixel em
+
+    // An empty layout rectangle: the text starts at its corner, unwrapped.
+    plus.header(true)
+        .font(1, 10, 2, QStringLiteral("Liberation Sans"))
+        .drawString(1, plusColor(kBlack), 0xFFFFFFFF, QRectF(60, 70, 0, 0),
+                    QStringLiteral("wide text"));
+    const QRect corner = inked(draw(withRedFallback(plus)));
+    EXPECT_NEAR(corner.left(), 61, 2);
+    EXPECT_GT(corner.top(), 70);
+    EXPECT_LT(corner.bottom(), 82);
+    EXPECT_GE(corner.right(), 96) << "runs off the picture, unwrapped";
+}
+
 TEST(EmfPlusRender, DamagedRecordsAreSkippedAndCounted) {
     EmfBuilder emf(100, 100);
     EmfPlusBuilder plus;

@@ -363,6 +363,42 @@ std::optional<Image> readImage(BoundedReader& in) {
     return image;
 }
 
+// UTF-16 text of `chars` characters, checked against the bytes left.
+std::optional<QString> utf16(BoundedReader& in, uint32_t chars) {
+    const auto bytes = in.bytes(size_t(chars) * 2);
+    if (!in.ok()) return std::nullopt;
+    QString text(qsizetype(chars), Qt::Uninitialized);
+    for (uint32_t i = 0; i < chars; ++i)
+        text[i] = QChar(uint16_t(bytes[2 * i] | (bytes[2 * i + 1] << 8)));
+    return text;
+}
+
+std::optional<Font> readFont(BoundedReader& in) {
+    Font font;
+    in.u32();  // version
+    font.emSize = in.f32();
+    const uint32_t unit = in.u32();
+    font.style = in.i32();
+    in.u32();  // reserved
+    const uint32_t length = in.u32();
+    auto family = utf16(in, length);
+    if (!family || unit > uint32_t(Unit::Millimeter) || !finite(font.emSize)) return std::nullopt;
+    font.unit = Unit(unit);
+    font.family = *family;
+    return font;
+}
+
+std::optional<StringFormat> readStringFormat(BoundedReader& in) {
+    StringFormat format;
+    in.u32();  // version
+    format.flags = in.u32();
+    in.u32();  // language
+    format.alignment = in.u32();
+    format.lineAlignment = in.u32();
+    if (!in.ok()) return std::nullopt;
+    return format;
+}
+
 std::optional<Region> readRegion(BoundedReader& in) {
     in.u32();  // version
     in.u32();  // node count (the tree says it again)
@@ -421,6 +457,12 @@ std::optional<ObjectData> decodeObjectData(ObjectType type, std::span<const uint
             return std::nullopt;
         case ObjectType::Image:
             if (auto image = readImage(in)) return ObjectData(std::move(*image));
+            return std::nullopt;
+        case ObjectType::Font:
+            if (auto font = readFont(in)) return ObjectData(std::move(*font));
+            return std::nullopt;
+        case ObjectType::StringFormat:
+            if (auto format = readStringFormat(in)) return ObjectData(*format);
             return std::nullopt;
         case ObjectType::Invalid:
             return std::nullopt;
@@ -609,6 +651,18 @@ std::optional<Record> Reader::decode(const RawRecord& raw) {
                 r.dest = dest[0];
             }
             return done(r);
+        }
+        case RecordType::DrawString: {
+            StringRecord r;
+            r.font = f & 0xFF;
+            r.brush = brushRef(in, f);
+            r.format = in.u32();
+            const uint32_t length = in.u32();
+            r.layout = rectF(in);
+            auto text = in.ok() ? utf16(in, length) : std::nullopt;
+            if (!text) return std::nullopt;
+            r.text = *text;
+            return r;
         }
         case RecordType::Save:
         case RecordType::Restore:

@@ -9,6 +9,7 @@
 #include <QPainterPath>
 #include <QPointF>
 #include <QRectF>
+#include <QString>
 #include <QTransform>
 #include <array>
 #include <cstdint>
@@ -162,8 +163,27 @@ struct Image {
     QByteArray metafile;
 };
 
+// Font object (2.2.1.5): the em size in its unit, style flags (1 bold, 2 italic,
+// 4 underline, 8 strike-out) and the family name.
+struct Font {
+    float emSize = 0;
+    Unit unit = Unit::World;
+    int32_t style = 0;
+    QString family;
+};
+
+// String format object (2.2.1.9), the fields the player uses: flags (0x0001 right to left,
+// 0x0002 vertical, 0x1000 no wrap), the alignment along the line and of the lines (0 near,
+// 1 centre, 2 far).
+struct StringFormat {
+    uint32_t flags = 0;
+    uint32_t alignment = 0;
+    uint32_t lineAlignment = 0;
+};
+
 // The object kinds the player keeps; any other type is known by its type alone.
-using ObjectData = std::variant<std::monostate, Brush, Pen, Path, Region, Image>;
+using ObjectData =
+    std::variant<std::monostate, Brush, Pen, Path, Region, Image, Font, StringFormat>;
 
 // A brush given by a record: a colour, or an object id.
 struct BrushRef {
@@ -257,6 +277,15 @@ struct ImageDrawRecord {
     std::array<QPointF, 3> corners{};
 };
 
+// DrawString: the text laid out in the rectangle (an empty one: from its corner, unwrapped).
+struct StringRecord {
+    uint8_t font = 0;
+    BrushRef brush;
+    uint32_t format = 0;
+    QRectF layout;
+    QString text;
+};
+
 // Save, Restore, BeginContainerNoParams, EndContainer.
 struct StackRecord {
     enum class Kind { Save, Restore, BeginContainer, EndContainer };
@@ -302,7 +331,7 @@ struct SettingRecord {
 using Record = std::variant<HeaderRecord, EndOfFileRecord, GetDcRecord, IgnoredRecord,
                             UnsupportedRecord, PendingObject, ObjectRecord, ClearRecord,
                             FillRectsRecord, DrawRectsRecord, EllipseRecord, PolyRecord,
-                            PathDrawRecord, ImageDrawRecord, StackRecord, BeginContainerRecord, TransformRecord,
+                            PathDrawRecord, ImageDrawRecord, StringRecord, StackRecord, BeginContainerRecord, TransformRecord,
                             PageTransformRecord, ClipRecord, SettingRecord>;
 
 }  // namespace plume::metafile::emfplus

@@ -246,6 +246,7 @@ bool EmfPlusPlayer::play(const Record& record) {
             [&](const PolyRecord& r) { return playPoly(r); },
             [&](const PathDrawRecord& r) { return playPathDraw(r); },
             [&](const ImageDrawRecord& r) { return playImage(r); },
+            [&](const StringRecord& r) { return playString(r); },
             [&](const StackRecord& r) {
                 playStack(r);
                 return true;
@@ -308,6 +309,10 @@ bool EmfPlusCoverage::accept(const std::optional<Record>& record) {
                     kind = 3;
                 else if (std::holds_alternative<Region>(o.data))
                     kind = 5;
+                else if (std::holds_alternative<Font>(o.data))
+                    kind = 8;
+                else if (const auto* format = std::get_if<StringFormat>(&o.data))
+                    kind = (format->flags & 0x0003) ? 10 : 9;  // right to left, vertical
                 else if (const auto* image = std::get_if<Image>(&o.data))
                     kind = !image->bitmap.isNull()                                   ? 6
                            : std::holds_alternative<DocumentPtr>(parseMetafile(image->metafile)) ? 7
@@ -328,6 +333,11 @@ bool EmfPlusCoverage::accept(const std::optional<Record>& record) {
                 const uint8_t kind = m_slots[r.image % m_slots.size()];
                 if (r.effect) return false;
                 return (kind == 6 && r.srcUnit == int32_t(Unit::Pixel)) || kind == 7;
+            },
+            [&](const StringRecord& r) {
+                const uint8_t format = r.format < m_slots.size() ? m_slots[r.format] : 0;
+                return m_slots[r.font % m_slots.size()] == 8 && format != 10 &&
+                       brushUsable(r.brush);
             },
             [&](const ClipRecord& r) {
                 if (r.kind == ClipRecord::Kind::Region) return regionUsable(r.object);

@@ -12,7 +12,8 @@
 // The painter is shared with the GdiPlayer: the EMF+ player saves the painter's state when
 // it starts drawing and restores it before GDI records are drawn again (after GetDC), so each
 // player finds the painter as it left it. The sources: EmfPlusPlayer.cpp (state, transforms,
-// clipping, the record switch), EmfPlusPlayerDraw.cpp (pens, brushes, paths and figures).
+// clipping, the record switch), EmfPlusPlayerDraw.cpp (pens, brushes, paths, figures and
+// images), EmfPlusPlayerText.cpp (strings).
 
 #include "platform/metafile/format/EmfPlusRecords.h"
 
@@ -88,6 +89,7 @@ class EmfPlusPlayer {
     bool playPoly(const emfplus::PolyRecord& record);
     bool playPathDraw(const emfplus::PathDrawRecord& record);
     bool playImage(const emfplus::ImageDrawRecord& record);
+    bool playString(const emfplus::StringRecord& record);  // EmfPlusPlayerText.cpp
 
     QPainter& m_painter;
     QTransform m_deviceToPainter;
@@ -120,7 +122,7 @@ class EmfPlusCoverage {
     bool pathUsable(uint32_t id) const;
     bool regionUsable(uint32_t id) const;
     // Per slot: 0 empty or unusable, 1 usable brush, 2 usable pen, 3 path, 4 other object,
-    // 5 region, 6 bitmap, 7 metafile.
+    // 5 region, 6 bitmap, 7 metafile, 8 font, 9 string format, 10 string format not drawn.
     std::array<uint8_t, emfplus::kObjectTableSize> m_slots{};
 };
 
