@@ -79,7 +79,19 @@ QByteArray EmfPlusBuilder::brushBody(uint32_t argb) {
     appendU32(b, argb);
     return b;
 }
+EmfPlusBuilder& EmfPlusBuilder::textureBrush(uint8_t id, const QImage& image) {
+    QByteArray b;
+    appendU32(b, kVersion);
+    appendU32(b, 2);  // texture
+    appendU32(b, 0);  // no transform
+    appendU32(b, 0);  // tiled
+    b.append(bitmapBody(image));
+    return object(id, 1, b);
+}
 EmfPlusBuilder& EmfPlusBuilder::bitmap(uint8_t id, const QImage& image) {
+    return object(id, 5, bitmapBody(image));
+}
+QByteArray EmfPlusBuilder::bitmapBody(const QImage& image) {
     const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
     QByteArray b;
     appendU32(b, kVersion);
@@ -91,7 +103,7 @@ EmfPlusBuilder& EmfPlusBuilder::bitmap(uint8_t id, const QImage& image) {
     appendU32(b, 0);           // pixels, not compressed
     for (int y = 0; y < argb.height(); ++y)
         for (int x = 0; x < argb.width(); ++x) appendU32(b, argb.pixel(x, y));
-    return object(id, 5, b);
+    return b;
 }
 EmfPlusBuilder& EmfPlusBuilder::metafileImage(uint8_t id, const QByteArray& emf) {
     QByteArray b;

@@ -49,6 +49,8 @@ class EmfPlusBuilder {
     EmfPlusBuilder& solidBrush(uint8_t id, uint32_t argb);
     EmfPlusBuilder& hatchBrush(uint8_t id, uint32_t style, uint32_t fore, uint32_t back);
     EmfPlusBuilder& linearBrush(uint8_t id, const QRectF& rect, uint32_t start, uint32_t end);
+    // A texture brush of a bitmap (32-bit ARGB pixels), tiled in world units.
+    EmfPlusBuilder& textureBrush(uint8_t id, const QImage& image);
     EmfPlusBuilder& pen(uint8_t id, float width, uint32_t argb, const PlusPenStyle& style = {});
     // A path; `types` one per point (0 start, 1 line, 3 Bezier, | 0x80 closes). With
     // `compressed` the points are 16-bit integers, with `rle` the types run-length coded.
@@ -65,6 +67,7 @@ class EmfPlusBuilder {
     EmfPlusBuilder& stringFormat(uint8_t id, uint32_t flags, uint32_t alignment,
                                  uint32_t lineAlignment);
     static QByteArray brushBody(uint32_t argb);
+    static QByteArray bitmapBody(const QImage& image);
     static QByteArray pathBody(const std::vector<QPointF>& points,
                                const std::vector<uint8_t>& types, bool compressed, bool rle);
 

@@ -200,6 +200,8 @@ TEST(EmfPlusRender, EmfPlusOnlyPictureDrawsGdiRecordsAfterGetDcOnly) {
 }
 
 TEST(EmfPlusRender, BrushesAndPens) {
+    QImage stripes(8, 1, QImage::Format_ARGB32);
+    for (int x = 0; x < 8; ++x) stripes.setPixel(x, 0, x < 4 ? kGreen : kBlack);
     EmfPlusBuilder plus;
     plus.header(true)
         .fillRects(plusColor(0x80000000), {QRectF(0, 0, 20, 20)})  // half-transparent black
@@ -210,7 +212,10 @@ TEST(EmfPlusRender, BrushesAndPens) {
         .pen(3, 6, kBlack)
         .drawRects(3, {QRectF(10, 30, 30, 30)})
         .pen(4, 4, kBlack, {.dashStyle = 1, .dashes = {}})  // dash: 3 on, 1 off
-        .drawLines(4, {{50, 50}, {100, 50}}, false);
+        .drawLines(4, {{50, 50}, {100, 50}}, false)
+        .textureBrush(5, stripes)  // 4 units green, 4 units black, repeated
+        .scale(2, 2)
+        .fillRects(plusObject(5), {QRectF(0, 40, 20, 10)});
     const QImage image = draw(withRedFallback(plus));
     EXPECT_NEAR(qRed(image.pixel(10, 10)), 128, 2);
     EXPECT_EQ(at(image, 30, 8), kBlackRgb);
@@ -224,6 +229,10 @@ TEST(EmfPlusRender, BrushesAndPens) {
     EXPECT_EQ(at(image, 56, 50), kBlackRgb);
     EXPECT_EQ(at(image, 62, 50), kWhite);
     EXPECT_EQ(at(image, 66, 50), kBlackRgb);
+    // The texture in world units, scaled by the transform: 8 pixels green, 8 black.
+    EXPECT_EQ(at(image, 3, 90), kGreenRgb);
+    EXPECT_EQ(at(image, 12, 90), kBlackRgb);
+    EXPECT_EQ(at(image, 19, 90), kGreenRgb);
 }
 
 TEST(EmfPlusRender, FiguresCurvesAndPaths) {

@@ -112,6 +112,8 @@ bool readBlend(BoundedReader& in, std::vector<std::pair<float, Value>>& out, Rea
     return in.ok();
 }
 
+std::optional<Image> readImage(BoundedReader& in);
+
 std::optional<Brush> readBrush(BoundedReader& in) {
     Brush brush;
     in.u32();  // version
@@ -145,7 +147,14 @@ std::optional<Brush> readBrush(BoundedReader& in) {
             }
             break;
         }
-        case Brush::Type::Texture:
+        case Brush::Type::Texture: {
+            const uint32_t flags = in.u32();
+            brush.wrapMode = in.i32();
+            if (flags & 0x02) brush.transform = matrix(in);
+            if (!in.ok()) return std::nullopt;
+            if (auto image = readImage(in)) brush.texture = image->bitmap;
+            break;
+        }
         case Brush::Type::PathGradient:
             break;  // known by type; not drawn yet
     }

@@ -122,6 +122,9 @@ struct Brush {
     std::vector<std::pair<float, uint32_t>> presetColors;  // position, colour
     std::vector<std::pair<float, float>> blendFactors;     // position, factor (horizontal)
     bool verticalBlend = false;  // factors along y, which a linear gradient does not show
+    // Texture (2.2.2.45): a bitmap repeated in world units (null when not a bitmap Plume
+    // reads), through the brush transform; wrapMode as for gradients.
+    QImage texture;
 };
 
 // Pen object (2.2.1.7), its optional fields present as its flags say.

@@ -55,12 +55,6 @@ std::array<uint8_t, 8> hatchRows(uint32_t style) {
     return rows;
 }
 
-// The painter's transform for a brush whose pattern lies on device pixels.
-QBrush onPixels(QBrush brush, const QTransform& worldToPainter) {
-    if (brush.style() == Qt::TexturePattern) brush.setTransform(worldToPainter.inverted());
-    return brush;
-}
-
 // Bezier control points of a cardinal spline through `p` (GDI+ curves): segment i runs from
 // p[i] to p[i+1], its tangents a third of `tension` times the chord of the neighbours.
 void addCurve(QPainterPath& path, const std::vector<QPointF>& p, float tension, size_t first,
@@ -99,6 +93,8 @@ bool emfPlusBrushDrawable(const Brush& brush) {
             return brush.hatchStyle <= kLastDrawnHatch;
         case Brush::Type::LinearGradient:
             return !brush.verticalBlend;
+        case Brush::Type::Texture:
+            return !brush.texture.isNull() && brush.wrapMode == 0;  // tiled
         default:
             return false;
     }
@@ -128,7 +124,16 @@ std::optional<QBrush> EmfPlusPlayer::makeBrush(const Brush& b) const {
             for (int y = 0; y < 8; ++y)
                 for (int x = 0; x < 8; ++x)
                     cell.setPixel(x, y, qPremultiply((rows[y] & (0x80 >> x)) ? fore : back));
-            return QBrush(cell);
+            // Hatches lie on output pixels, whatever the transforms.
+            QBrush hatch(cell);
+            hatch.setTransform(worldToPainter().inverted());
+            return hatch;
+        }
+        case Brush::Type::Texture: {
+            if (b.texture.isNull()) return std::nullopt;
+            QBrush texture(b.texture);
+            if (b.transform) texture.setTransform(*b.transform);
+            return texture;
         }
         case Brush::Type::LinearGradient: {
             const QRectF r = b.rect;
@@ -161,8 +166,8 @@ std::optional<QBrush> EmfPlusPlayer::makeBrush(const Brush& b) const {
             return brush;
         }
         default:
-            // Texture and path gradient brushes are not drawn yet: their area takes the
-            // first colour they name, which the coverage check keeps dual pictures away from.
+            // Path gradient brushes are not drawn yet (the coverage check keeps dual
+            // pictures that use them on their GDI rendition).
             return std::nullopt;
     }
 }
@@ -190,7 +195,7 @@ std::optional<QPen> EmfPlusPlayer::penOf(uint8_t id) const {
     } else if (pen->unit != Unit::World) {
         width *= unitPixels(pen->unit, false) / unitPixels(m_state.pageUnit, false);
     }
-    QPen qp(onPixels(*brush, worldToPainter()), std::isfinite(width) ? std::max(0.0, width) : 0);
+    QPen qp(*brush, std::isfinite(width) ? std::max(0.0, width) : 0);
     static constexpr Qt::PenCapStyle kCaps[] = {Qt::FlatCap, Qt::SquareCap, Qt::RoundCap};
     qp.setCapStyle(pen->startCap >= 0 && pen->startCap <= 2 ? kCaps[pen->startCap] : Qt::FlatCap);
     // GDI+'s miter join turns into a bevel past the limit (SVG's rule); the clipped miter
@@ -229,10 +234,9 @@ bool EmfPlusPlayer::fill(const QPainterPath& path, const BrushRef& ref) {
     auto brush = brushOf(ref);
     if (!brush) return false;
     applyPainterState();
-    const QTransform toPainter = worldToPainter();
-    m_painter.setTransform(toPainter);
+    m_painter.setTransform(worldToPainter());
     m_painter.setPen(Qt::NoPen);
-    m_painter.setBrush(onPixels(*brush, toPainter));
+    m_painter.setBrush(*brush);
     m_painter.drawPath(path);
     return true;
 }
