@@ -4,6 +4,7 @@
 // structure in every branch of the loader.
 
 #include "builders/EmfBuilder.h"
+#include "builders/EmfPlusBuilder.h"
 #include "builders/RecordSamples.h"
 #include "builders/WmfBuilder.h"
 #include "platform/metafile/format/RecordTable.h"
@@ -21,6 +22,9 @@ namespace {
 using plume::metafile::EmfRecordType;
 using plume::test::busyDrawing;
 using plume::test::EmfBuilder;
+using plume::test::EmfPlusBuilder;
+using plume::test::plusColor;
+using plume::test::plusObject;
 using plume::test::WmfBuilder;
 
 bool write(const QDir& dir, const QString& name, const QByteArray& bytes) {
@@ -182,6 +186,20 @@ int main(int argc, char** argv) {
                       plume::test::sampleWmfFile(uint16_t(r.type))});
     QImage image(5, 3, QImage::Format_RGB32);
     image.fill(Qt::darkCyan);
+    // EMF+ pictures: one with every figure, object and state record the player draws, in a
+    // dual picture with a GDI fallback; one EMF+-only with a GetDC section and continued objects.
+    seeds.append({"emfplus-dual.emf", plume::test::emfPlusSampler()});
+    {
+        EmfBuilder emf(100, 100);
+        EmfPlusBuilder plus;
+        plus.header(false).object(1, 1, EmfPlusBuilder::brushBody(0xFF336699), 5);
+        plus.object(2, 3, EmfPlusBuilder::pathBody({{0, 0}, {50, 0}, {0, 50}}, {0, 1, 0x81},
+                                                   false, false), 16);
+        plus.fillPath(plusObject(1), 2).getDc().flushTo(emf);
+        emf.createPen(1, 0, 3, 0x00FF00).selectObject(1).ellipse(40, 40, 90, 90);
+        plus.fillEllipse(plusObject(1), {10, 60, 30, 30}).endOfFile().flushTo(emf);
+        seeds.append({"emfplus-only.emf", emf.build()});
+    }
     seeds.append({"small.bmp", encoded(image, "BMP")});
     seeds.append({"small.png", encoded(image, "PNG")});
 

@@ -1,8 +1,10 @@
-// plumeconv IN OUT [--width W] [--height H]
+// plumeconv IN OUT [--width W] [--height H] [--no-emfplus]
 //
 // Renders a metafile (EMF, placeable or raw WMF) to PNG, SVG or PDF, or converts it to EMF,
 // choosing by OUT's ending. Without a size the picture keeps its own size (its frame at
-// 96 DPI); with one side given the other follows the picture's proportions. Errors are one
+// 96 DPI); with one side given the other follows the picture's proportions. --no-emfplus
+// draws an EMF from its GDI records only, leaving out its EMF+ records (what readers without
+// EMF+ show; PNG and PDF output). Errors are one
 // line on stderr and a non-zero exit status:
 //   2  wrong arguments or an unknown ending
 //   3  the input cannot be read or is no metafile
@@ -41,6 +43,7 @@ struct Arguments {
     QString output;
     std::optional<int> width;
     std::optional<int> height;
+    bool drawEmfPlus = true;
 };
 
 int fail(int code, const QString& message) {
@@ -76,6 +79,10 @@ Expected<Arguments> parseArguments(const QStringList& args) {
             positional.append(arg);
             continue;
         }
+        if (arg == QLatin1String("--no-emfplus")) {
+            parsed.drawEmfPlus = false;
+            continue;
+        }
         std::optional<int>* side = name == QLatin1String("--width")    ? &parsed.width
                                    : name == QLatin1String("--height") ? &parsed.height
                                                                        : nullptr;
@@ -88,7 +95,7 @@ Expected<Arguments> parseArguments(const QStringList& args) {
     }
     if (positional.size() != 2)
         return Expected<Arguments>::failure(
-            QStringLiteral("usage: plumeconv IN OUT [--width W] [--height H]"));
+            QStringLiteral("usage: plumeconv IN OUT [--width W] [--height H] [--no-emfplus]"));
     parsed.input = positional[0];
     parsed.output = positional[1];
     return Expected<Arguments>::success(parsed);
@@ -121,7 +128,8 @@ Expected<QSize> targetSize(QSize own, std::optional<int> width, std::optional<in
     return Expected<QSize>::success(size);
 }
 
-Expected<QByteArray> renderTo(Output kind, const Picture& picture, QSize size) {
+Expected<QByteArray> renderTo(Output kind, const Picture& picture, QSize size,
+                              bool drawEmfPlus) {
     const metafile::Document& document = *picture.document();
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -146,7 +154,9 @@ Expected<QByteArray> renderTo(Output kind, const Picture& picture, QSize size) {
             writer.setPageSize(QPageSize(QSizeF(size) * 72.0 / kOwnSizeDpi, QPageSize::Point,
                                          QString(), QPageSize::ExactMatch));
             QPainter painter(&writer);
-            metafile::render(document, painter, target);
+            metafile::RenderOptions options;
+            options.drawEmfPlus = drawEmfPlus;
+            metafile::render(document, painter, target, options);
             painter.end();
             break;
         }
@@ -182,14 +192,17 @@ int run(const Arguments& args, Output kind) {
     if (!out.open(QIODevice::WriteOnly)) return cannotWrite();
     if (kind == Output::Png) {
         // Large pictures are drawn and encoded in bands, so memory stays small at any size.
-        if (Status written = writePictureAsPng(*picture, size, out); !written) {
+        if (Status written = writePictureAsPng(*picture, size, out, kPngBandBytes,
+                                              metafile::RenderOptions{}.timeLimitMs,
+                                              args.drawEmfPlus);
+            !written) {
             const bool writeFailed = out.error() != QFileDevice::NoError;
             const int code = writeFailed ? cannotWrite() : fail(kBadInput, written.error());
             out.cancelWriting();
             return code;
         }
     } else {
-        Expected<QByteArray> rendered = renderTo(kind, *picture, size);
+        Expected<QByteArray> rendered = renderTo(kind, *picture, size, args.drawEmfPlus);
         if (!rendered) return fail(kBadInput, rendered.error());
         if (out.write(rendered.value()) != rendered.value().size()) return cannotWrite();
     }
@@ -220,6 +233,8 @@ int main(int argc, char** argv) {
                         .arg(args.value().output));
     if (*kind == Output::Emf && (args.value().width || args.value().height))
         return fail(kUsage, QStringLiteral("--width and --height do not apply to .emf output"));
+    if (!args.value().drawEmfPlus && (*kind == Output::Emf || *kind == Output::Svg))
+        return fail(kUsage, QStringLiteral("--no-emfplus applies to .png and .pdf output"));
     const int code = run(args.value(), *kind);
     // The output is committed and the errors written: leave without tearing down the font
     // database and the rest of Qt, which would take a good part of a small conversion's time.

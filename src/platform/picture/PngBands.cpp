@@ -36,7 +36,8 @@ void onError(png_structp png, png_const_charp message) {
 void onWarning(png_structp, png_const_charp) {}
 
 // Draws one band: rows [top, top + band.height()) of the picture stretched to `size`.
-void drawBand(QImage& band, const Picture& picture, QSize size, int top, int timeLimitMs) {
+void drawBand(QImage& band, const Picture& picture, QSize size, int top, int timeLimitMs,
+              bool drawEmfPlus) {
     band.fill(Qt::white);
     QPainter painter(&band);
     painter.translate(0, -top);
@@ -44,6 +45,7 @@ void drawBand(QImage& band, const Picture& picture, QSize size, int top, int tim
     if (const auto& document = picture.document()) {
         metafile::RenderOptions options;
         options.timeLimitMs = std::max(1, timeLimitMs);
+        options.drawEmfPlus = drawEmfPlus;
         metafile::render(*document, painter, target, options);
     } else {
         paintPicture(painter, picture, target);
@@ -54,7 +56,7 @@ void drawBand(QImage& band, const Picture& picture, QSize size, int top, int tim
 // may jump back (libpng reports errors by longjmp), so a failure skips no clean-up: the band
 // and the sink belong to the caller.
 bool encode(png_structp png, png_infop info, QImage& band, const Picture& picture, QSize size,
-            int timeLimitMs) {
+            int timeLimitMs, bool drawEmfPlus) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_IHDR(png, info, png_uint_32(size.width()), png_uint_32(size.height()), 8,
                  PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
@@ -78,7 +80,7 @@ bool encode(png_structp png, png_infop info, QImage& band, const Picture& pictur
     clock.start();
     for (int top = 0; top < size.height(); top += band.height()) {
         const int rows = std::min(band.height(), size.height() - top);
-        drawBand(band, picture, size, top, timeLimitMs - int(clock.elapsed()));
+        drawBand(band, picture, size, top, timeLimitMs - int(clock.elapsed()), drawEmfPlus);
         for (int y = 0; y < rows; ++y)
             png_write_row(png, const_cast<png_bytep>(band.constScanLine(y)));
     }
@@ -89,7 +91,7 @@ bool encode(png_structp png, png_infop info, QImage& band, const Picture& pictur
 }  // namespace
 
 Status writePictureAsPng(const Picture& picture, QSize size, QIODevice& out, qint64 bandBytes,
-                         int timeLimitMs) {
+                         int timeLimitMs, bool drawEmfPlus) {
     if (Status allowed = checkRasterSize(size); !allowed) return allowed;
     const qint64 rowBytes = qint64(size.width()) * 4;
     const int bandRows = int(std::clamp<qint64>(bandBytes / rowBytes, 1, size.height()));
@@ -109,7 +111,7 @@ Status writePictureAsPng(const Picture& picture, QSize size, QIODevice& out, qin
         return Status::failure(QStringLiteral("PNG encoder could not start"));
     }
     png_set_write_fn(png, &sink, writeData, flushData);
-    const bool written = encode(png, info, band, picture, size, timeLimitMs);
+    const bool written = encode(png, info, band, picture, size, timeLimitMs, drawEmfPlus);
     png_destroy_write_struct(&png, &info);
     if (!written) return Status::failure(QStringLiteral("PNG encoding failed: %1").arg(sink.error));
     return Status::success();

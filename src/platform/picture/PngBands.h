@@ -19,9 +19,11 @@ inline constexpr qint64 kPngBandBytes = 32LL * 1024 * 1024;
 // PNG (zlib's fastest level). Bands are `bandBytes` of raster at most (at least one row).
 // A vector picture is drawn once a band; all bands share one time limit (the engine's for a
 // picture), so a picture too slow to draw is cut off, not drawn band after band at full cost.
-// Refused when the size breaks the raster limits; a failed write is reported.
+// Refused when the size breaks the raster limits; a failed write is reported. Without
+// `drawEmfPlus` an EMF is drawn from its GDI records only.
 Status writePictureAsPng(const Picture& picture, QSize size, QIODevice& out,
                          qint64 bandBytes = kPngBandBytes,
-                         int timeLimitMs = metafile::RenderOptions{}.timeLimitMs);
+                         int timeLimitMs = metafile::RenderOptions{}.timeLimitMs,
+                         bool drawEmfPlus = true);
 
 }  // namespace plume

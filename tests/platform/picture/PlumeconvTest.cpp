@@ -4,6 +4,7 @@
 #include "support/TestSupport.h"
 
 #include "builders/EmfBuilder.h"
+#include "builders/EmfPlusBuilder.h"
 #include "builders/WmfBuilder.h"
 
 #include <gtest/gtest.h>
@@ -169,6 +170,22 @@ TEST_F(PlumeconvTest, EmfOutputIsTheEmfItselfOrTheConvertedWmf) {
     Expected<PicturePtr> back = loadPicture(out("converted.emf"));
     ASSERT_TRUE(back) << back.error().toStdString();
     EXPECT_EQ(back.value()->document()->format(), metafile::Format::Emf);
+}
+
+TEST_F(PlumeconvTest, NoEmfPlusDrawsTheGdiRecordsOfADualPicture) {
+    // EMF+ fills the picture green; its GDI fallback fills it blue.
+    test::EmfBuilder emf(40, 40);
+    test::EmfPlusBuilder plus;
+    plus.header(true).fillRects(test::plusColor(0xFF00FF00), {QRectF(0, 0, 40, 40)}).flushTo(emf);
+    emf.createBrush(1, 0, 0xFF0000).selectObject(1).rectangle(-1, -1, 41, 41);
+    plus.endOfFile().flushTo(emf);
+    const QString dual = out("dual.emf");
+    test::writeFileBytes(dual, emf.build());
+    ASSERT_EQ(plumeconv({dual, out("plus.png")}).exitCode, 0);
+    EXPECT_EQ(QImage(out("plus.png")).pixelColor(20, 20), QColor(Qt::green));
+    ASSERT_EQ(plumeconv({dual, out("gdi.png"), "--no-emfplus"}).exitCode, 0);
+    EXPECT_EQ(QImage(out("gdi.png")).pixelColor(20, 20), QColor(Qt::blue));
+    EXPECT_EQ(plumeconv({dual, out("gdi.svg"), "--no-emfplus"}).exitCode, 2);
 }
 
 TEST_F(PlumeconvTest, ErrorsAreOneLineOnStderrWithANonZeroExit) {

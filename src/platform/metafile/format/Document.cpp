@@ -46,6 +46,7 @@ class EmfDocument final : public PlayableDocument {
     PlaybackStats play(GdiSink& sink, const PlaybackControl& control) const override {
         return playEmf(m_file, sink, control);
     }
+    const EmfFile* emfFile() const override { return &m_file; }
 
   private:
     EmfFile m_file;

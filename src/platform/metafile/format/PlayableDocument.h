@@ -57,8 +57,12 @@ PlaybackStats playRecords(size_t count, const PlaybackControl& control, DecodeOn
     return stats;
 }
 
+struct EmfFile;
+
 class PlayableDocument : public Document {
   public:
+    // The EMF behind the document, for the EMF+ player; null for a WMF.
+    virtual const EmfFile* emfFile() const { return nullptr; }
     // Calls sink.begin() with the picture's information, the records' calls, then sink.end().
     virtual PlaybackStats play(GdiSink& sink, const PlaybackControl& control) const = 0;
     // Whether play() plays EMF records (an EMF, or the EMF a WMF carries and draws instead).

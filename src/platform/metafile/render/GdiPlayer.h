@@ -45,6 +45,8 @@ class GdiPlayer : public GdiSink {
     ~GdiPlayer() override;
 
     qsizetype unsupportedCount() const { return m_unsupported; }
+    // Device units -> painter coordinates, set by begin() (the EMF+ player draws through it).
+    const QTransform& deviceToPainter() const { return m_deviceToPainter; }
 
     // How the picture frame reaches the target. An EMF is stretched as PlayEnhMetaFile does
     // it, by a transform laid under the world transform, so device-unit offsets (clip region

@@ -1,6 +1,7 @@
 #include "platform/metafile/render/Render.h"
 
 #include "platform/metafile/format/PlayableDocument.h"
+#include "platform/metafile/render/EmfPlusRender.h"
 #include "platform/metafile/render/GdiPlayer.h"
 
 #include <QElapsedTimer>
@@ -21,7 +22,11 @@ RenderStats render(const Document& document, QPainter& painter, const QRectF& ta
     control.shouldStop = [&timer, limit] { return timer.elapsed() >= limit; };
     GdiPlayer player(painter, target);
     player.setFrameMappedUnderWorld(playable->playsEmfRecords());
-    const PlaybackStats played = playable->play(player, control);
+    const EmfFile* emf = options.drawEmfPlus ? playable->emfFile() : nullptr;
+    const PlaybackStats played =
+        emf && drawnFromEmfPlus(*emf)
+            ? playEmfPlus(*emf, player, painter, painter.transform().mapRect(target), control)
+            : playable->play(player, control);
     // The player counts the records handed to it as unknown and the calls it cannot draw;
     // the latter were counted as played.
     const qsizetype refused = player.unsupportedCount() - played.recordsUnknown;

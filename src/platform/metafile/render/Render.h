@@ -11,6 +11,9 @@ namespace plume::metafile {
 struct RenderOptions {
     // Stop drawing (keeping what was drawn) when this many milliseconds have passed.
     int timeLimitMs = 1000;
+    // Draw an EMF's EMF+ records where it has them (false: its GDI records only, what readers
+    // without EMF+ show).
+    bool drawEmfPlus = true;
 };
 
 struct RenderStats {

@@ -1,0 +1,351 @@
+#include "platform/metafile/render/EmfPlusPlayer.h"
+
+#include "platform/metafile/format/EmfPlusReader.h"
+#include "platform/metafile/format/Document.h"
+
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+#include <type_traits>
+
+namespace plume::metafile {
+
+using namespace emfplus;
+
+namespace {
+
+template <class... F>
+struct Overloaded : F... {
+    using F::operator()...;
+};
+template <class... F>
+Overloaded(F...) -> Overloaded<F...>;
+
+// A clip as large as any picture, for the combine modes that need "everything".
+QPainterPath everything() {
+    QPainterPath path;
+    path.addRect(QRectF(-1e7, -1e7, 2e7, 2e7));
+    return path;
+}
+
+std::optional<QPainterPath> intersect(const std::optional<QPainterPath>& a,
+                                      const std::optional<QPainterPath>& b) {
+    if (!a) return b;
+    if (!b) return a;
+    return a->intersected(*b);
+}
+
+}  // namespace
+
+EmfPlusPlayer::EmfPlusPlayer(QPainter& painter, const QTransform& deviceToPainter,
+                             const QRectF& target)
+    : m_painter(painter), m_deviceToPainter(deviceToPainter), m_target(target) {
+    // The caller's clip, before the GDI records after a GetDC set clips of their own.
+    if (m_painter.hasClipping()) m_callerClip = m_painter.transform().map(m_painter.clipPath());
+}
+
+EmfPlusPlayer::~EmfPlusPlayer() { release(); }
+
+// Page units in the reference device's pixels, at the dpi the EMF+ header gives. GDI+ takes
+// the display unit of a picture as its pixels, and the world unit is no page unit.
+double EmfPlusPlayer::unitPixels(Unit unit, bool vertical) const {
+    const double dpi = vertical ? m_dpiY : m_dpiX;
+    switch (unit) {
+        case Unit::Point:
+            return dpi / 72.0;
+        case Unit::Inch:
+            return dpi;
+        case Unit::Document:
+            return dpi / 300.0;
+        case Unit::Millimeter:
+            return dpi / 25.4;
+        default:
+            return 1;
+    }
+}
+
+QTransform EmfPlusPlayer::pageTransform() const {
+    return QTransform::fromScale(unitPixels(m_state.pageUnit, false) * m_state.pageScale,
+                                 unitPixels(m_state.pageUnit, true) * m_state.pageScale);
+}
+
+void EmfPlusPlayer::take() {
+    if (m_taken) return;
+    m_painter.save();
+    m_taken = true;
+    m_painterDirty = true;
+}
+
+void EmfPlusPlayer::release() {
+    if (!m_taken) return;
+    m_painter.restore();
+    m_taken = false;
+}
+
+// Clip, antialiasing and compositing onto the painter, when they changed.
+void EmfPlusPlayer::applyPainterState() {
+    take();
+    if (!m_painterDirty) return;
+    m_painterDirty = false;
+    m_painter.setTransform(QTransform());
+    const auto clip = intersect(intersect(m_state.clip, m_state.outer), m_callerClip);
+    if (clip) m_painter.setClipPath(*clip);
+    else m_painter.setClipping(false);
+    m_painter.setRenderHint(QPainter::Antialiasing, m_state.antialias);
+    m_painter.setCompositionMode(m_state.sourceCopy ? QPainter::CompositionMode_Source
+                                                    : QPainter::CompositionMode_SourceOver);
+}
+
+// Combine modes (MS-EMFPLUS 2.1.1.4): replace, intersect, union, xor, exclude, complement.
+void EmfPlusPlayer::combineClip(const QPainterPath& path, uint8_t mode) {
+    const std::optional<QPainterPath>& now = m_state.clip;
+    switch (mode) {
+        case 0:
+            m_state.clip = path;
+            break;
+        case 1:
+            m_state.clip = now ? now->intersected(path) : path;
+            break;
+        case 2:
+            if (now) m_state.clip = now->united(path);
+            break;
+        case 3: {
+            const QPainterPath base = now ? *now : everything();
+            m_state.clip = base.united(path).subtracted(base.intersected(path));
+            break;
+        }
+        case 4:
+            m_state.clip = (now ? *now : everything()).subtracted(path);
+            break;
+        case 5:
+            m_state.clip = now ? path.subtracted(*now) : QPainterPath();
+            break;
+        default:
+            return;
+    }
+    m_painterDirty = true;
+}
+
+bool EmfPlusPlayer::playClip(const ClipRecord& r) {
+    switch (r.kind) {
+        case ClipRecord::Kind::Reset:
+            m_state.clip.reset();
+            break;
+        case ClipRecord::Kind::Rect: {
+            QPainterPath path;
+            path.addRect(r.rect.normalized());
+            combineClip(worldToPainter().map(path), r.combine);
+            break;
+        }
+        case ClipRecord::Kind::Path: {
+            const Path* path = pathOf(r.object);
+            if (!path) return false;
+            combineClip(worldToPainter().map(pathOutline(*path)), r.combine);
+            break;
+        }
+        case ClipRecord::Kind::Region: {
+            const auto* region = std::get_if<Region>(&m_objects[r.object % kObjectTableSize].data);
+            if (!region) return false;
+            combineClip(region->infinite ? everything() : worldToPainter().map(region->path),
+                        r.combine);
+            break;
+        }
+        case ClipRecord::Kind::Offset:
+            if (m_state.clip) {
+                const QTransform t = worldToPainter();
+                const QPointF d = t.map(QPointF(r.dx, r.dy)) - t.map(QPointF(0, 0));
+                m_state.clip->translate(d);
+            }
+            break;
+    }
+    m_painterDirty = true;
+    return true;
+}
+
+// Save and Restore, BeginContainerNoParams and EndContainer: a restore drops the states
+// saved after the one it names, as GDI+ does.
+void EmfPlusPlayer::playStack(const StackRecord& r) {
+    switch (r.kind) {
+        case StackRecord::Kind::Save:
+            m_stack.push_back({r.index, m_state});
+            return;
+        case StackRecord::Kind::BeginContainer:
+            m_stack.push_back({r.index, m_state});
+            m_state.outer = intersect(m_state.clip, m_state.outer);
+            m_state.clip.reset();
+            return;
+        case StackRecord::Kind::Restore:
+        case StackRecord::Kind::EndContainer: {
+            const auto it = std::find_if(m_stack.rbegin(), m_stack.rend(),
+                                         [&](const Saved& s) { return s.index == r.index; });
+            if (it == m_stack.rend()) return;
+            m_state = it->state;
+            m_stack.erase(std::prev(it.base()), m_stack.end());
+            m_painterDirty = true;
+            return;
+        }
+    }
+}
+
+// A container maps its source rectangle (in its unit) onto the destination rectangle of the
+// world it opens in; its clip starts as the clip around it.
+void EmfPlusPlayer::beginContainer(const BeginContainerRecord& r) {
+    m_stack.push_back({r.index, m_state});
+    const double ux = r.unit == Unit::World ? 1 : unitPixels(r.unit, false);
+    const double uy = r.unit == Unit::World ? 1 : unitPixels(r.unit, true);
+    const QRectF src(r.src.x() * ux, r.src.y() * uy, r.src.width() * ux, r.src.height() * uy);
+    if (src.width() != 0 && src.height() != 0) {
+        const QTransform map = QTransform::fromTranslate(-src.x(), -src.y()) *
+                               QTransform::fromScale(r.dest.width() / src.width(),
+                                                     r.dest.height() / src.height()) *
+                               QTransform::fromTranslate(r.dest.x(), r.dest.y());
+        m_state.world = map * m_state.world;
+    }
+    m_state.outer = intersect(m_state.clip, m_state.outer);
+    m_state.clip.reset();
+}
+
+bool EmfPlusPlayer::playSetting(const SettingRecord& r) {
+    switch (r.type) {
+        case RecordType::SetAntiAliasMode:
+            m_state.antialias = r.value & 0x01;
+            m_painterDirty = true;
+            return true;
+        case RecordType::SetCompositingMode:
+            m_state.sourceCopy = (r.value & 0xFF) == 1;
+            m_painterDirty = true;
+            return true;
+        // Text is not drawn from EMF+ yet, images neither, and quality, pixel offset and the
+        // hatch origin change pixels at the edges only.
+        default:
+            return true;
+    }
+}
+
+bool EmfPlusPlayer::play(const Record& record) {
+    return std::visit(
+        Overloaded{
+            [&](const HeaderRecord& h) {
+                if (h.dpiX >= 1 && h.dpiX <= 10'000) m_dpiX = h.dpiX;
+                if (h.dpiY >= 1 && h.dpiY <= 10'000) m_dpiY = h.dpiY;
+                return true;
+            },
+            [](const EndOfFileRecord&) { return true; },
+            [](const GetDcRecord&) { return true; },
+            [](const IgnoredRecord&) { return true; },
+            [](const UnsupportedRecord&) { return false; },
+            [](const PendingObject&) { return true; },
+            [&](const ObjectRecord& o) {
+                m_objects[o.id] = o;
+                return true;
+            },
+            [&](const ClearRecord& r) { return playClear(r.color); },
+            [&](const FillRectsRecord& r) { return playRects(r.rects, true, r.brush, 0); },
+            [&](const DrawRectsRecord& r) { return playRects(r.rects, false, {}, r.pen); },
+            [&](const EllipseRecord& r) { return playEllipse(r); },
+            [&](const PolyRecord& r) { return playPoly(r); },
+            [&](const PathDrawRecord& r) { return playPathDraw(r); },
+            [&](const ImageDrawRecord& r) { return playImage(r); },
+            [&](const StringRecord& r) { return playString(r); },
+            [&](const StackRecord& r) {
+                playStack(r);
+                return true;
+            },
+            [&](const BeginContainerRecord& r) {
+                beginContainer(r);
+                return true;
+            },
+            [&](const TransformRecord& r) {
+                switch (r.kind) {
+                    case TransformRecord::Kind::Set:
+                        m_state.world = r.matrix;
+                        break;
+                    case TransformRecord::Kind::Reset:
+                        m_state.world = QTransform();
+                        break;
+                    case TransformRecord::Kind::Multiply:
+                        m_state.world =
+                            r.append ? m_state.world * r.matrix : r.matrix * m_state.world;
+                        break;
+                }
+                return true;
+            },
+            [&](const PageTransformRecord& r) {
+                m_state.pageUnit = r.unit;
+                m_state.pageScale = r.scale;
+                return true;
+            },
+            [&](const ClipRecord& r) { return playClip(r); },
+            [&](const SettingRecord& r) { return playSetting(r); },
+        },
+        record);
+}
+
+// --- Coverage ---
+
+bool EmfPlusCoverage::brushUsable(const BrushRef& ref) const {
+    return ref.isColor || (ref.value < m_slots.size() && m_slots[ref.value] == 1);
+}
+bool EmfPlusCoverage::penUsable(uint32_t id) const { return id < m_slots.size() && m_slots[id] == 2; }
+bool EmfPlusCoverage::pathUsable(uint32_t id) const {
+    return id < m_slots.size() && m_slots[id] == 3;
+}
+bool EmfPlusCoverage::regionUsable(uint32_t id) const {
+    return id < m_slots.size() && m_slots[id] == 5;
+}
+
+bool EmfPlusCoverage::accept(const std::optional<Record>& record) {
+    if (!record) return false;
+    return std::visit(
+        Overloaded{
+            [](const UnsupportedRecord&) { return false; },
+            [&](const ObjectRecord& o) {
+                uint8_t kind = 4;
+                if (const auto* brush = std::get_if<Brush>(&o.data))
+                    kind = emfPlusBrushDrawable(*brush) ? 1 : 0;
+                else if (const auto* pen = std::get_if<Pen>(&o.data))
+                    kind = emfPlusPenDrawable(*pen) ? 2 : 0;
+                else if (std::holds_alternative<Path>(o.data))
+                    kind = 3;
+                else if (std::holds_alternative<Region>(o.data))
+                    kind = 5;
+                else if (std::holds_alternative<Font>(o.data))
+                    kind = 8;
+                else if (const auto* format = std::get_if<StringFormat>(&o.data))
+                    kind = (format->flags & 0x0003) ? 10 : 9;  // right to left, vertical
+                else if (const auto* image = std::get_if<Image>(&o.data))
+                    kind = !image->bitmap.isNull()                                   ? 6
+                           : std::holds_alternative<DocumentPtr>(parseMetafile(image->metafile)) ? 7
+                                                                                    : 0;
+                m_slots[o.id] = kind;
+                return true;
+            },
+            [&](const FillRectsRecord& r) { return brushUsable(r.brush); },
+            [&](const DrawRectsRecord& r) { return penUsable(r.pen); },
+            [&](const EllipseRecord& r) { return r.fill ? brushUsable(r.brush) : penUsable(r.pen); },
+            [&](const PolyRecord& r) { return r.fill ? brushUsable(r.brush) : penUsable(r.pen); },
+            [&](const PathDrawRecord& r) {
+                const bool shape = r.region ? regionUsable(r.path) : pathUsable(r.path);
+                return shape && (r.fill ? brushUsable(r.brush) : penUsable(r.pen));
+            },
+            [&](const ImageDrawRecord& r) {
+                // Bitmap sources in pixels; a metafile is drawn whole into the destination.
+                const uint8_t kind = m_slots[r.image % m_slots.size()];
+                if (r.effect) return false;
+                return (kind == 6 && r.srcUnit == int32_t(Unit::Pixel)) || kind == 7;
+            },
+            [&](const StringRecord& r) {
+                const uint8_t format = r.format < m_slots.size() ? m_slots[r.format] : 0;
+                return m_slots[r.font % m_slots.size()] == 8 && format != 10 &&
+                       brushUsable(r.brush);
+            },
+            [&](const ClipRecord& r) {
+                if (r.kind == ClipRecord::Kind::Region) return regionUsable(r.object);
+                return r.kind != ClipRecord::Kind::Path || pathUsable(r.object);
+            },
+            [](const auto&) { return true; },
+        },
+        *record);
+}
+
+}  // namespace plume::metafile

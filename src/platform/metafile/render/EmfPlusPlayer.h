@@ -1,0 +1,133 @@
+#pragma once
+
+// EmfPlusPlayer: draws EMF+ records (EmfPlusRecords.h) on a QPainter, beside the GdiPlayer
+// that draws the GDI records of the same picture. It holds the state of a GDI+ Graphics: the
+// object table (64 slots), world and page transforms, clip, rendering settings, and the stack
+// of saved states and containers.
+//
+// Coordinates go world -> page (the page unit and scale, at the EMF+ header's dpi) -> the
+// reference device's pixels -> the painter, through the same device mapping as the GDI
+// records of the picture (given by the GdiPlayer), so both parts of a picture line up.
+//
+// The painter is shared with the GdiPlayer: the EMF+ player saves the painter's state when
+// it starts drawing and restores it before GDI records are drawn again (after GetDC), so each
+// player finds the painter as it left it. The sources: EmfPlusPlayer.cpp (state, transforms,
+// clipping, the record switch), EmfPlusPlayerDraw.cpp (pens, brushes, paths, figures and
+// images), EmfPlusPlayerText.cpp (strings).
+
+#include "platform/metafile/format/EmfPlusRecords.h"
+
+#include <QBrush>
+#include <QPainterPath>
+#include <QPen>
+#include <QRectF>
+#include <QTransform>
+#include <array>
+#include <optional>
+#include <vector>
+
+class QPainter;
+
+namespace plume::metafile {
+
+class EmfPlusPlayer {
+  public:
+    // `deviceToPainter` maps the reference device's pixels to the painter's coordinates;
+    // `target` is the picture's rectangle in the painter's device pixels (what Clear fills).
+    // Made before any record is drawn: the painter's clip then is the caller's.
+    EmfPlusPlayer(QPainter& painter, const QTransform& deviceToPainter, const QRectF& target);
+    ~EmfPlusPlayer();
+
+    // Draws or applies one record; false when the record is not drawn (a kind the player
+    // does not draw yet, or one that names an object it cannot use).
+    bool play(const emfplus::Record& record);
+
+    // Gives the painter back as the GDI player left it (before the GDI records after GetDC,
+    // and at the end); the next record takes it again.
+    void release();
+
+  private:
+    struct State {
+        QTransform world;
+        emfplus::Unit pageUnit = emfplus::Unit::Display;
+        float pageScale = 1;
+        // Clips in the painter's device pixels; none is no clip. `outer` is the clip of the
+        // enclosing containers, which a container's own clip never widens.
+        std::optional<QPainterPath> clip;
+        std::optional<QPainterPath> outer;
+        bool antialias = false;
+        bool sourceCopy = false;
+    };
+
+    // Transforms.
+    double unitPixels(emfplus::Unit unit, bool vertical) const;
+    QTransform pageTransform() const;
+    QTransform worldToPainter() const { return m_state.world * pageTransform() * m_deviceToPainter; }
+
+    // Painter state.
+    void take();
+    void applyPainterState();
+    void combineClip(const QPainterPath& painterPath, uint8_t mode);
+    bool playClip(const emfplus::ClipRecord& record);
+    void playStack(const emfplus::StackRecord& record);
+    void beginContainer(const emfplus::BeginContainerRecord& record);
+    bool playSetting(const emfplus::SettingRecord& record);
+
+    // Objects (EmfPlusPlayerDraw.cpp).
+    std::optional<QBrush> brushOf(const emfplus::BrushRef& ref) const;
+    std::optional<QBrush> makeBrush(const emfplus::Brush& brush) const;
+    std::optional<QPen> penOf(uint8_t id) const;
+    const emfplus::Path* pathOf(uint8_t id) const;
+
+    // Figures (EmfPlusPlayerDraw.cpp), in world coordinates.
+    bool fill(const QPainterPath& path, const emfplus::BrushRef& brush);
+    bool stroke(const QPainterPath& path, uint8_t pen);
+    bool playClear(uint32_t color);
+    bool playRects(const std::vector<QRectF>& rects, bool fill, const emfplus::BrushRef& brush,
+                   uint8_t pen);
+    bool playEllipse(const emfplus::EllipseRecord& record);
+    bool playPoly(const emfplus::PolyRecord& record);
+    bool playPathDraw(const emfplus::PathDrawRecord& record);
+    bool playImage(const emfplus::ImageDrawRecord& record);
+    bool playString(const emfplus::StringRecord& record);  // EmfPlusPlayerText.cpp
+
+    QPainter& m_painter;
+    QTransform m_deviceToPainter;
+    QRectF m_target;
+    double m_dpiX = 96, m_dpiY = 96;
+    bool m_taken = false;
+    bool m_painterDirty = true;
+    std::optional<QPainterPath> m_callerClip;  // the caller's clip, painter device pixels
+
+    State m_state;
+    struct Saved {
+        uint32_t index = 0;
+        State state;
+    };
+    std::vector<Saved> m_stack;
+    std::array<emfplus::ObjectRecord, emfplus::kObjectTableSize> m_objects{};
+};
+
+// Whether the player draws every EMF+ record of a picture: fed the records in order, it keeps
+// the kinds of objects in the table and answers false from the first record the player would
+// not draw (a record type it does not know, a damaged record, or a figure whose brush or pen
+// it cannot make).
+class EmfPlusCoverage {
+  public:
+    bool accept(const std::optional<emfplus::Record>& record);
+
+  private:
+    bool brushUsable(const emfplus::BrushRef& ref) const;
+    bool penUsable(uint32_t id) const;
+    bool pathUsable(uint32_t id) const;
+    bool regionUsable(uint32_t id) const;
+    // Per slot: 0 empty or unusable, 1 usable brush, 2 usable pen, 3 path, 4 other object,
+    // 5 region, 6 bitmap, 7 metafile, 8 font, 9 string format, 10 string format not drawn.
+    std::array<uint8_t, emfplus::kObjectTableSize> m_slots{};
+};
+
+// Whether a brush or pen object is one the player draws as GDI+ would (the coverage rule).
+bool emfPlusBrushDrawable(const emfplus::Brush& brush);
+bool emfPlusPenDrawable(const emfplus::Pen& pen);
+
+}  // namespace plume::metafile

@@ -1,0 +1,400 @@
+// EmfPlusPlayer: brushes, pens, paths and the figures drawn with them.
+
+#include "platform/metafile/render/EmfPlusPlayer.h"
+
+#include "platform/metafile/format/EmfPlusReader.h"
+#include "platform/metafile/render/Render.h"
+
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace plume::metafile {
+
+using namespace emfplus;
+
+namespace {
+
+// The largest hatch style drawn: the six line hatches and the twelve percentage dithers.
+constexpr uint32_t kLastDrawnHatch = 17;
+
+QColor argb(uint32_t value) { return QColor::fromRgba(value); }
+
+// An 8 x 8 hatch cell: bit 7 of a row is its left pixel.
+std::array<uint8_t, 8> hatchRows(uint32_t style) {
+    std::array<uint8_t, 8> rows{};
+    if (style >= 6) {
+        // The percentage hatches (5, 10, 20, 25, 30, 40, 50, 60, 70, 75, 80 and 90 per cent),
+        // as an ordered dither of that density.
+        static constexpr int kPercent[] = {5, 10, 20, 25, 30, 40, 50, 60, 70, 75, 80, 90};
+        static constexpr uint8_t kBayer[8][8] = {
+            {0, 32, 8, 40, 2, 34, 10, 42},   {48, 16, 56, 24, 50, 18, 58, 26},
+            {12, 44, 4, 36, 14, 46, 6, 38},  {60, 28, 52, 20, 62, 30, 54, 22},
+            {3, 35, 11, 43, 1, 33, 9, 41},   {51, 19, 59, 27, 49, 17, 57, 25},
+            {15, 47, 7, 39, 13, 45, 5, 37},  {63, 31, 55, 23, 61, 29, 53, 21}};
+        const int on = kPercent[std::min<uint32_t>(style, kLastDrawnHatch) - 6] * 64 / 100;
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x)
+                if (kBayer[y][x] < on) rows[y] |= uint8_t(0x80 >> x);
+        return rows;
+    }
+    for (int y = 0; y < 8; ++y) {
+        const uint8_t forward = uint8_t(0x80 >> y), backward = uint8_t(0x01 << y);
+        switch (style) {
+            case 0: rows[y] = y == 0 ? 0xFF : 0; break;           // horizontal
+            case 1: rows[y] = 0x80; break;                        // vertical
+            case 2: rows[y] = forward; break;                     // forward diagonal
+            case 3: rows[y] = backward; break;                    // backward diagonal
+            case 4: rows[y] = y == 0 ? 0xFF : 0x80; break;        // cross
+            default: rows[y] = forward | backward; break;         // diagonal cross
+        }
+    }
+    return rows;
+}
+
+// Bezier control points of a cardinal spline through `p` (GDI+ curves): segment i runs from
+// p[i] to p[i+1], its tangents a third of `tension` times the chord of the neighbours.
+void addCurve(QPainterPath& path, const std::vector<QPointF>& p, float tension, size_t first,
+              size_t segments, bool closed) {
+    const size_t n = p.size();
+    const auto at = [&](ptrdiff_t i) {
+        if (closed) return p[size_t((i % ptrdiff_t(n) + ptrdiff_t(n)) % ptrdiff_t(n))];
+        return p[size_t(std::clamp<ptrdiff_t>(i, 0, ptrdiff_t(n) - 1))];
+    };
+    const double k = tension / 3.0;
+    path.moveTo(p[first]);
+    for (size_t s = 0; s < segments; ++s) {
+        const auto i = ptrdiff_t(first + s);
+        const QPointF c1 = at(i) + k * (at(i + 1) - at(i - 1));
+        const QPointF c2 = at(i + 1) - k * (at(i + 2) - at(i));
+        path.cubicTo(c1, c2, at(i + 1));
+    }
+    if (closed) path.closeSubpath();
+}
+
+// GDI+ gives arc angles on the ellipse itself (the direction from its centre); Qt takes the
+// parametric angle, and counter-clockwise. Both in degrees.
+double parametric(double degrees, const QRectF& rect) {
+    const double a = degrees * std::numbers::pi / 180;
+    return std::atan2(std::sin(a) * rect.width(), std::cos(a) * rect.height()) * 180 /
+           std::numbers::pi;
+}
+
+}  // namespace
+
+bool emfPlusBrushDrawable(const Brush& brush) {
+    switch (brush.type) {
+        case Brush::Type::Solid:
+            return true;
+        case Brush::Type::Hatch:
+            return brush.hatchStyle <= kLastDrawnHatch;
+        case Brush::Type::LinearGradient:
+            return !brush.verticalBlend;
+        case Brush::Type::Texture:
+            return !brush.texture.isNull() && brush.wrapMode == 0;  // tiled
+        default:
+            return false;
+    }
+}
+
+bool emfPlusPenDrawable(const Pen& pen) {
+    const auto plainCap = [](int32_t cap) { return cap >= 0 && cap <= 2; };
+    // A compound line of one band over the whole width is a plain line (writers put it).
+    const bool plainCompound = pen.compound.empty() || (pen.compound.size() == 2 &&
+                                                        pen.compound[0] <= 0 &&
+                                                        pen.compound[1] >= 1);
+    return emfPlusBrushDrawable(pen.brush) && plainCap(pen.startCap) &&
+           pen.startCap == pen.endCap && pen.join <= 3 && pen.dashStyle >= 0 &&
+           pen.dashStyle <= 5 && (pen.dashStyle != 5 || !pen.dashes.empty()) &&
+           plainCompound && !pen.customStartCap && !pen.customEndCap &&
+           (!pen.transform || pen.transform->isIdentity());
+}
+
+std::optional<QBrush> EmfPlusPlayer::makeBrush(const Brush& b) const {
+    switch (b.type) {
+        case Brush::Type::Solid:
+            return QBrush(argb(b.color));
+        case Brush::Type::Hatch: {
+            QImage cell(8, 8, QImage::Format_ARGB32_Premultiplied);
+            const auto rows = hatchRows(std::min(b.hatchStyle, kLastDrawnHatch));
+            const QRgb fore = argb(b.color).rgba(), back = argb(b.backColor).rgba();
+            for (int y = 0; y < 8; ++y)
+                for (int x = 0; x < 8; ++x)
+                    cell.setPixel(x, y, qPremultiply((rows[y] & (0x80 >> x)) ? fore : back));
+            // Hatches lie on output pixels, whatever the transforms.
+            QBrush hatch(cell);
+            hatch.setTransform(worldToPainter().inverted());
+            return hatch;
+        }
+        case Brush::Type::Texture: {
+            if (b.texture.isNull()) return std::nullopt;
+            QBrush texture(b.texture);
+            if (b.transform) texture.setTransform(*b.transform);
+            return texture;
+        }
+        case Brush::Type::LinearGradient: {
+            const QRectF r = b.rect;
+            QLinearGradient g(r.left(), r.top(), r.right(), r.top());
+            const QColor start = argb(b.color), end = argb(b.endColor);
+            const auto mix = [&](double f) {
+                f = std::clamp(f, 0.0, 1.0);
+                const auto lerp = [f](int a, int z) { return int(std::lround(a + (z - a) * f)); };
+                return QColor(lerp(start.red(), end.red()), lerp(start.green(), end.green()),
+                              lerp(start.blue(), end.blue()), lerp(start.alpha(), end.alpha()));
+            };
+            QGradientStops stops;
+            if (!b.presetColors.empty()) {
+                for (const auto& [pos, color] : b.presetColors)
+                    stops.append({std::clamp<double>(pos, 0, 1), argb(color)});
+            } else if (!b.blendFactors.empty()) {
+                for (const auto& [pos, factor] : b.blendFactors)
+                    stops.append({std::clamp<double>(pos, 0, 1), mix(factor)});
+            } else {
+                stops = {{0, start}, {1, end}};
+            }
+            std::stable_sort(stops.begin(), stops.end(),
+                             [](const auto& a, const auto& z) { return a.first < z.first; });
+            g.setStops(stops);
+            g.setSpread(b.wrapMode == 4   ? QGradient::PadSpread
+                        : b.wrapMode & 1 ? QGradient::ReflectSpread
+                                          : QGradient::RepeatSpread);
+            QBrush brush(g);
+            if (b.transform) brush.setTransform(*b.transform);
+            return brush;
+        }
+        default:
+            // Path gradient brushes are not drawn yet (the coverage check keeps dual
+            // pictures that use them on their GDI rendition).
+            return std::nullopt;
+    }
+}
+
+std::optional<QBrush> EmfPlusPlayer::brushOf(const BrushRef& ref) const {
+    if (ref.isColor) return QBrush(argb(ref.value));
+    if (ref.value >= m_objects.size()) return std::nullopt;
+    const auto* brush = std::get_if<Brush>(&m_objects[ref.value].data);
+    return brush ? makeBrush(*brush) : std::nullopt;
+}
+
+std::optional<QPen> EmfPlusPlayer::penOf(uint8_t id) const {
+    const auto* pen = id < m_objects.size() ? std::get_if<Pen>(&m_objects[id].data) : nullptr;
+    if (!pen) return std::nullopt;
+    auto brush = makeBrush(pen->brush);
+    if (!brush) return std::nullopt;
+    // The width in world units: a pixel pen keeps its width in device pixels whatever the
+    // transforms, a pen in a physical unit is converted to the page unit and then scaled by
+    // the world transform with everything else.
+    double width = pen->width;
+    if (pen->unit == Unit::Pixel) {
+        const QTransform worldToDevice = m_state.world * pageTransform();
+        const double scale = std::sqrt(std::abs(worldToDevice.determinant()));
+        if (scale > 1e-12) width /= scale;
+    } else if (pen->unit != Unit::World) {
+        width *= unitPixels(pen->unit, false) / unitPixels(m_state.pageUnit, false);
+    }
+    QPen qp(*brush, std::isfinite(width) ? std::max(0.0, width) : 0);
+    static constexpr Qt::PenCapStyle kCaps[] = {Qt::FlatCap, Qt::SquareCap, Qt::RoundCap};
+    qp.setCapStyle(pen->startCap >= 0 && pen->startCap <= 2 ? kCaps[pen->startCap] : Qt::FlatCap);
+    // GDI+'s miter join turns into a bevel past the limit (SVG's rule); the clipped miter
+    // is cut at the limit (Qt's own miter).
+    static constexpr Qt::PenJoinStyle kJoins[] = {Qt::SvgMiterJoin, Qt::BevelJoin, Qt::RoundJoin,
+                                                  Qt::MiterJoin};
+    qp.setJoinStyle(pen->join <= 3 ? kJoins[pen->join] : Qt::SvgMiterJoin);
+    if (std::isfinite(pen->miterLimit) && pen->miterLimit >= 1)
+        qp.setMiterLimit(std::min(pen->miterLimit, 1000.0f));
+    if (pen->dashStyle >= 1 && pen->dashStyle <= 5) {
+        // Dash lengths in pen widths (2.1.1.8); the dash cap ends every dash.
+        static const QList<qreal> kDashes[] = {
+            {3, 1}, {1, 1}, {3, 1, 1, 1}, {3, 1, 1, 1, 1, 1}};
+        QList<qreal> dashes;
+        if (pen->dashStyle == 5) {
+            for (float d : pen->dashes)
+                dashes.append(std::isfinite(d) && d > 0.01f ? std::min(d, 1e4f) : 0.01);
+            if (dashes.size() % 2) dashes.append(dashes.back());
+        } else {
+            dashes = kDashes[pen->dashStyle - 1];
+        }
+        if (!dashes.isEmpty()) {
+            qp.setDashPattern(dashes);
+            qp.setDashOffset(std::isfinite(pen->dashOffset) ? pen->dashOffset : 0);
+        }
+        qp.setCapStyle(pen->dashCap == 2 ? Qt::RoundCap : Qt::FlatCap);
+    }
+    return qp;
+}
+
+const Path* EmfPlusPlayer::pathOf(uint8_t id) const {
+    return id < m_objects.size() ? std::get_if<Path>(&m_objects[id].data) : nullptr;
+}
+
+bool EmfPlusPlayer::fill(const QPainterPath& path, const BrushRef& ref) {
+    auto brush = brushOf(ref);
+    if (!brush) return false;
+    applyPainterState();
+    m_painter.setTransform(worldToPainter());
+    m_painter.setPen(Qt::NoPen);
+    m_painter.setBrush(*brush);
+    m_painter.drawPath(path);
+    return true;
+}
+
+bool EmfPlusPlayer::stroke(const QPainterPath& path, uint8_t id) {
+    const auto pen = penOf(id);
+    if (!pen) return false;
+    applyPainterState();
+    m_painter.setTransform(worldToPainter());
+    m_painter.setPen(*pen);
+    m_painter.setBrush(Qt::NoBrush);
+    m_painter.drawPath(path);
+    return true;
+}
+
+// Clear fills the picture inside the clip with the colour, replacing what is there. A colour
+// that is not opaque is laid over it instead: the picture is seen on the caller's background
+// (an opaque raster, mostly), where replacing would show the colour against black, and the
+// usual transparent Clear at the start would blacken the picture.
+bool EmfPlusPlayer::playClear(uint32_t color) {
+    applyPainterState();
+    m_painter.setTransform(QTransform());
+    if (qAlpha(color) == 255) m_painter.setCompositionMode(QPainter::CompositionMode_Source);
+    m_painter.fillRect(m_target, argb(color));
+    m_painterDirty = true;  // the compositing mode goes back
+    return true;
+}
+
+bool EmfPlusPlayer::playRects(const std::vector<QRectF>& rects, bool isFill, const BrushRef& brush,
+                              uint8_t pen) {
+    QPainterPath path;
+    for (const QRectF& r : rects) path.addRect(r);
+    return isFill ? fill(path, brush) : stroke(path, pen);
+}
+
+bool EmfPlusPlayer::playEllipse(const EllipseRecord& r) {
+    QPainterPath path;
+    const QRectF rect = r.rect.normalized();
+    if (r.kind == EllipseRecord::Kind::Ellipse) {
+        path.addEllipse(rect);
+    } else {
+        // The sweep keeps its direction and turns (a full turn or more is the whole ellipse).
+        const double start = parametric(r.startAngle, rect);
+        double sweep = 360;
+        if (std::abs(r.sweepAngle) < 360) {
+            sweep = parametric(double(r.startAngle) + r.sweepAngle, rect) - start;
+            while (sweep - r.sweepAngle > 180) sweep -= 360;
+            while (r.sweepAngle - sweep > 180) sweep += 360;
+        } else if (r.sweepAngle < 0) {
+            sweep = -360;
+        }
+        if (r.kind == EllipseRecord::Kind::Pie) {
+            path.moveTo(rect.center());
+            path.arcTo(rect, -start, -sweep);
+            path.closeSubpath();
+        } else {
+            path.arcMoveTo(rect, -start);
+            path.arcTo(rect, -start, -sweep);
+        }
+    }
+    return r.fill ? fill(path, r.brush) : stroke(path, r.pen);
+}
+
+bool EmfPlusPlayer::playPoly(const PolyRecord& r) {
+    const auto& p = r.points;
+    QPainterPath path;
+    path.setFillRule(r.winding ? Qt::WindingFill : Qt::OddEvenFill);
+    using K = PolyRecord::Kind;
+    switch (r.kind) {
+        case K::Polygon:
+        case K::Lines:
+            if (p.empty()) return true;
+            path.moveTo(p[0]);
+            for (size_t i = 1; i < p.size(); ++i) path.lineTo(p[i]);
+            if (r.kind == K::Polygon || r.closed) path.closeSubpath();
+            break;
+        case K::Beziers:
+            if (p.empty()) return true;
+            path.moveTo(p[0]);
+            for (size_t i = 1; i + 2 < p.size(); i += 3) path.cubicTo(p[i], p[i + 1], p[i + 2]);
+            break;
+        case K::ClosedCurve:
+            if (p.size() < 2) return true;
+            addCurve(path, p, r.tension, 0, p.size(), true);
+            break;
+        case K::Curve: {
+            if (p.size() < 2 || r.offset >= p.size() - 1) return true;
+            const size_t segments = std::min<size_t>(r.segments, p.size() - 1 - r.offset);
+            addCurve(path, p, r.tension, r.offset, segments, false);
+            break;
+        }
+    }
+    return r.fill ? fill(path, r.brush) : stroke(path, r.pen);
+}
+
+bool EmfPlusPlayer::playPathDraw(const PathDrawRecord& r) {
+    if (r.region) {
+        const auto* region = std::get_if<Region>(&m_objects[r.path % kObjectTableSize].data);
+        if (!region) return false;
+        if (!region->infinite) return fill(region->path, r.brush);
+        QPainterPath all;  // an infinite region: the whole picture
+        all.addRect(m_target);
+        return fill(worldToPainter().inverted().map(all), r.brush);
+    }
+    const Path* path = pathOf(r.path);
+    if (!path) return false;
+    const QPainterPath figure = pathOutline(*path);
+    return r.fill ? fill(figure, r.brush) : stroke(figure, r.pen);
+}
+
+}  // namespace plume::metafile
+
+namespace plume::metafile {
+
+// Pictures inside pictures are drawn this deep at most.
+constexpr int kMaxNestedPictures = 4;
+
+// DrawImage and DrawImagePoints: the source rectangle of a bitmap onto the destination
+// rectangle or parallelogram. A metafile is drawn whole into the destination by Plume's own
+// engine, with its own EMF+ records where it has them.
+bool EmfPlusPlayer::playImage(const ImageDrawRecord& r) {
+    const auto* image = std::get_if<Image>(&m_objects[r.image % kObjectTableSize].data);
+    if (!image || r.effect) return false;  // effects are not drawn yet
+    const std::array<QPointF, 3> c =
+        r.points ? r.corners
+                 : std::array<QPointF, 3>{r.dest.topLeft(), r.dest.topRight(), r.dest.bottomLeft()};
+    // The unit square onto the destination.
+    const QTransform square(c[1].x() - c[0].x(), c[1].y() - c[0].y(), c[2].x() - c[0].x(),
+                            c[2].y() - c[0].y(), c[0].x(), c[0].y());
+    if (!image->bitmap.isNull()) {
+        const QRectF src = r.src;
+        if (!(src.width() > 0 && src.height() > 0)) return true;
+        applyPainterState();
+        m_painter.setTransform(QTransform::fromTranslate(-src.x(), -src.y()) *
+                               QTransform::fromScale(1 / src.width(), 1 / src.height()) * square *
+                               worldToPainter());
+        m_painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        m_painter.drawImage(src, image->bitmap, src);
+        return true;
+    }
+    static thread_local int nesting = 0;
+    if (image->metafile.isEmpty() || nesting >= kMaxNestedPictures) return false;
+    const ParseResult parsed = parseMetafile(image->metafile);
+    const auto* document = std::get_if<DocumentPtr>(&parsed);
+    if (!document) return false;
+    // Drawn at its size in output pixels, so that the engine's own rounding rules hold.
+    const QTransform toPainter = square * worldToPainter();
+    const double w = std::hypot(toPainter.m11(), toPainter.m12());
+    const double h = std::hypot(toPainter.m21(), toPainter.m22());
+    if (!(w > 1e-9 && h > 1e-9)) return true;
+    applyPainterState();
+    m_painter.save();
+    m_painter.setTransform(QTransform::fromScale(1 / w, 1 / h) * toPainter);
+    ++nesting;
+    render(**document, m_painter, QRectF(0, 0, w, h));
+    --nesting;
+    m_painter.restore();
+    return true;
+}
+
+}  // namespace plume::metafile
