@@ -61,8 +61,11 @@ struct EmfFile;
 
 class PlayableDocument : public Document {
   public:
-    // The EMF behind the document, for the EMF+ player; null for a WMF.
+    // The EMF behind the document, for the EMF+ player: the document's own, or the EMF a WMF
+    // carries and draws instead; null for any other WMF.
     virtual const EmfFile* emfFile() const { return nullptr; }
+    // Playback counts of emfFile()'s records as counts of the document's own records.
+    virtual PlaybackStats countedAsOwnRecords(const PlaybackStats& emf) const { return emf; }
     // Calls sink.begin() with the picture's information, the records' calls, then sink.end().
     virtual PlaybackStats play(GdiSink& sink, const PlaybackControl& control) const = 0;
     // Whether play() plays EMF records (an EMF, or the EMF a WMF carries and draws instead).

@@ -47,6 +47,20 @@ class WmfDocument final : public PlayableDocument {
         return playWmf(span(m_bytes), m_file, sink, WmfPlayOptions{m_frame, control.shouldStop});
     }
     bool playsEmfRecords() const override { return m_embedded != nullptr; }
+    // The embedded EMF's records, so that an EMF+ drawing in it is drawn as in the EMF itself.
+    const EmfFile* emfFile() const override { return m_embedded ? m_embedded->emfFile() : nullptr; }
+
+    // Counted as the WMF's records, so that each record read is played or skipped once: as many
+    // of them skipped as the EMF skipped records.
+    PlaybackStats countedAsOwnRecords(const PlaybackStats& emf) const override {
+        PlaybackStats stats;
+        const auto records = qsizetype(m_file.records.size());
+        stats.recordsSkipped = std::min(records, emf.recordsSkipped);
+        stats.recordsUnknown = std::min(stats.recordsSkipped, emf.recordsUnknown);
+        stats.recordsPlayed = records - stats.recordsSkipped;
+        stats.cutOff = emf.cutOff;
+        return stats;
+    }
 
   private:
     QByteArray m_bytes;
@@ -67,17 +81,8 @@ class WmfDocument final : public PlayableDocument {
         return std::dynamic_pointer_cast<const PlayableDocument>(*doc);
     }
 
-    // Counted as the WMF's records, so that each record read is played or skipped once: as many
-    // of them skipped as the EMF skipped records.
     PlaybackStats playEmbedded(GdiSink& sink, const PlaybackControl& control) const {
-        const PlaybackStats emf = m_embedded->play(sink, control);
-        PlaybackStats stats;
-        const auto records = qsizetype(m_file.records.size());
-        stats.recordsSkipped = std::min(records, emf.recordsSkipped);
-        stats.recordsUnknown = std::min(stats.recordsSkipped, emf.recordsUnknown);
-        stats.recordsPlayed = records - stats.recordsSkipped;
-        stats.cutOff = emf.cutOff;
-        return stats;
+        return countedAsOwnRecords(m_embedded->play(sink, control));
     }
 };
 

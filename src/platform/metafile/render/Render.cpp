@@ -25,7 +25,8 @@ RenderStats render(const Document& document, QPainter& painter, const QRectF& ta
     const EmfFile* emf = options.drawEmfPlus ? playable->emfFile() : nullptr;
     const PlaybackStats played =
         emf && drawnFromEmfPlus(*emf)
-            ? playEmfPlus(*emf, player, painter, painter.transform().mapRect(target), control)
+            ? playable->countedAsOwnRecords(playEmfPlus(
+                  *emf, player, painter, painter.transform().mapRect(target), control))
             : playable->play(player, control);
     // The player counts the records handed to it as unknown and the calls it cannot draw;
     // the latter were counted as played.
