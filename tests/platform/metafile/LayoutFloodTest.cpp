@@ -116,5 +116,24 @@ TEST(LayoutAndFlood, FloodFillsByBorderAndBySurfaceInsideTheClip) {
     EXPECT_EQ(stats.recordsSkipped, 2);
 }
 
+TEST(LayoutAndFlood, FloodFillWorkIsBoundedByItsClip) {
+    // A fill may look at 16 megapixels: over a larger picture it is skipped and counted, unless
+    // a clip keeps it smaller.
+    const auto fillAt = [](bool clipped) {
+        EmfBuilder b(10, 10);
+        if (clipped) b.intersectClipRect(0, 0, 1, 1);
+        b.createBrush(1, 0, kBlue).selectObject(1).extFloodFill(1, 1, 0xFFFFFF, 1);
+        const auto parsed = parseMetafile(b.build());
+        QImage image(4100, 4100, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        const RenderStats stats =
+            render(*std::get<DocumentPtr>(parsed), painter, QRectF(0, 0, 4100, 4100));
+        return std::pair{stats.recordsSkipped, image.pixel(10, 10)};
+    };
+    EXPECT_EQ(fillAt(false), (std::pair<qsizetype, QRgb>{1, qRgb(255, 255, 255)}));
+    EXPECT_EQ(fillAt(true), (std::pair<qsizetype, QRgb>{0, qRgb(0, 0, 192)}));
+}
+
 }  // namespace
 }  // namespace plume::metafile
