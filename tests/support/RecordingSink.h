@@ -109,6 +109,13 @@ class RecordingSink : public metafile::GdiSink {
         for (uint32_t n : counts) c << QString::number(n);
         calls << QStringLiteral("polyPolygon %1 counts %2").arg(points(pts), c.join(','));
     }
+    void setLayout(uint32_t flags) override { calls << QStringLiteral("layout %1").arg(flags); }
+    void extFloodFill(Point p, ColorRef c, uint32_t mode) override {
+        calls << QStringLiteral("flood %1 %2 %3")
+                     .arg(str(p))
+                     .arg(c.value, 6, 16, QLatin1Char('0'))
+                     .arg(mode);
+    }
     void setPixel(Point p, ColorRef c) override {
         calls << QStringLiteral("pixel %1 %2").arg(str(p)).arg(c.value, 6, 16, QLatin1Char('0'));
     }

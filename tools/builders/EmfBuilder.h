@@ -65,6 +65,10 @@ class EmfBuilder {
     EmfBuilder& selectPalette(uint32_t index) { return record(48, {index}); }
     EmfBuilder& realizePalette() { return record(52, {}); }
     EmfBuilder& setBrushOrg(int x, int y) { return record(13, {uint32_t(x), uint32_t(y)}); }
+    EmfBuilder& setLayout(uint32_t flags) { return record(115, {flags}); }
+    EmfBuilder& extFloodFill(int x, int y, uint32_t colorRef, uint32_t mode) {
+        return record(53, {uint32_t(x), uint32_t(y), colorRef, mode});
+    }
     EmfBuilder& createFont(uint32_t index, int height, int weight, const QString& face,
                            int escapement = 0, uint8_t charSet = 0, uint8_t italic = 0,
                            uint8_t underline = 0, int width = 0);

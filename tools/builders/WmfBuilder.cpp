@@ -196,6 +196,22 @@ WmfBuilder& WmfBuilder::setPixel(int x, int y, uint32_t colorRef) {
     return record(metafile::META_SETPIXEL, p);
 }
 
+WmfBuilder& WmfBuilder::setLayout(uint16_t flags) {
+    QByteArray p;
+    put16(p, flags);
+    put16(p, 0);
+    return record(metafile::META_SETLAYOUT, p);
+}
+
+WmfBuilder& WmfBuilder::floodFill(int x, int y, uint32_t colorRef, std::optional<uint16_t> mode) {
+    QByteArray p;
+    if (mode) put16(p, *mode);
+    put32(p, colorRef);
+    put16(p, y);
+    put16(p, x);
+    return record(mode ? metafile::META_EXTFLOODFILL : metafile::META_FLOODFILL, p);
+}
+
 WmfBuilder& WmfBuilder::patBlt(int x, int y, int w, int h, uint32_t rop) {
     QByteArray p;
     put32(p, rop);

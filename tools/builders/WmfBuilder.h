@@ -11,6 +11,7 @@
 #include <QImage>
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -108,6 +109,9 @@ class WmfBuilder {
     WmfBuilder& polygon(const Points& points) { return poly(metafile::META_POLYGON, points); }
     WmfBuilder& polyPolygon(const std::vector<Points>& polygons);
     WmfBuilder& setPixel(int x, int y, uint32_t colorRef);
+    WmfBuilder& setLayout(uint16_t flags);
+    // META_FLOODFILL without a mode (a border fill), else META_EXTFLOODFILL.
+    WmfBuilder& floodFill(int x, int y, uint32_t colorRef, std::optional<uint16_t> mode = {});
     WmfBuilder& patBlt(int x, int y, int w, int h, uint32_t rop);
 
     WmfBuilder& textOut(int x, int y, const QByteArray& text);

@@ -214,6 +214,20 @@ TEST(EmfWriterTest, TextJustificationCarriesOver) {
     EXPECT_EQ((std::pair{it->i(0), it->i(1)}), (std::pair{20, 2}));  // nBreakExtra, nBreakCount
 }
 
+TEST(EmfWriterTest, LayoutAndFloodFillsCarryOver) {
+    WmfBuilder w;
+    w.setLayout(1).floodFill(5, 6, 0x123456).floodFill(7, 8, 0xABCDEF, 1);
+    const auto records = walk(convert(w.placeable(0, 0, 100, 100, 96)));
+    std::vector<std::vector<int>> seen;
+    for (const EmfRecord& r : records) {
+        if (r.type == 115) seen.push_back({r.i(0)});
+        if (r.type == 53) seen.push_back({r.i(0), r.i(1), r.i(2), r.i(3)});
+    }
+    const std::vector<std::vector<int>> expected{
+        {1}, {5, 6, 0x123456, 0}, {7, 8, 0xABCDEF, 1}};  // EMR_SETLAYOUT, EMR_EXTFLOODFILL
+    EXPECT_EQ(seen, expected);
+}
+
 TEST(EmfWriterTest, SymbolCodesFollowTheFontRestoredByRestoreDc) {
     // "×" drawn in Arial after the Symbol face was selected and restored away: written as
     // U+00D7, not as the Symbol font's code for it.

@@ -404,6 +404,21 @@ std::optional<RecordOutcome> EmfDecoder::playState(
             m_sink.setPixel(p, c);
             return RecordOutcome::Played;
         }
+        case EmfRecordType::ExtFloodFill: {
+            const Point p = in.pointL();
+            const ColorRef c = in.color();
+            const uint32_t mode = in.u32();
+            if (!in.ok()) return RecordOutcome::Damaged;
+            m_sink.extFloodFill(p, c, mode == floodFill::Surface ? floodFill::Surface
+                                                                   : floodFill::Border);
+            return RecordOutcome::Played;
+        }
+        case EmfRecordType::SetLayout: {
+            const uint32_t v = in.u32();
+            if (!in.ok()) return RecordOutcome::Damaged;
+            m_sink.setLayout(v);
+            return RecordOutcome::Played;
+        }
         case EmfRecordType::SetMapMode:
         case EmfRecordType::SetBkMode:
         case EmfRecordType::SetPolyFillMode:

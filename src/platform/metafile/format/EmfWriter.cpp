@@ -343,6 +343,9 @@ void EmfWriter::setBrushOrg(Point origin) {
 void EmfWriter::moveTo(Point point) {
     pointRecord(EmfRecordType::MoveToEx, point);
 }
+void EmfWriter::setLayout(uint32_t flags) {
+    oneValue(EmfRecordType::SetLayout, flags);
+}
 
 // --- Objects ---
 
@@ -674,6 +677,14 @@ void EmfWriter::setPixel(Point point, ColorRef color) {
     start(EmfRecordType::SetPixelV);
     putPoint(point);
     put32(color.value);
+    finish();
+}
+
+void EmfWriter::extFloodFill(Point origin, ColorRef color, uint32_t mode) {
+    start(EmfRecordType::ExtFloodFill);
+    putPoint(origin);
+    put32(color.value);
+    put32(mode);
     finish();
 }
 

@@ -58,6 +58,7 @@ class EmfWriter : public GdiSink {
     void setArcDirection(ArcDirection direction) override;
     void setBrushOrg(Point origin) override;
     void moveTo(Point point) override;
+    void setLayout(uint32_t flags) override;
 
     void createPen(uint32_t index, const LogPen& pen) override;
     void createBrush(uint32_t index, const LogBrush& brush) override;
@@ -105,6 +106,7 @@ class EmfWriter : public GdiSink {
     void chord(const Rect& box, Point start, Point end) override;
     void pie(const Rect& box, Point start, Point end) override;
     void setPixel(Point point, ColorRef color) override;
+    void extFloodFill(Point start, ColorRef color, uint32_t mode) override;
     void fillRegion(const RegionData& region, uint32_t brushIndex) override;
     void frameRegion(const RegionData& region, uint32_t brushIndex, Size stroke) override;
     void invertRegion(const RegionData& region) override;

@@ -127,6 +127,18 @@ inline constexpr uint8_t kPcReserved = 0x01;  // PC_RESERVED: an entry AnimatePa
 // The palette object selected in the DC, for the WMF records that change "the" palette.
 inline constexpr uint32_t kSelectedPalette = 0xFFFFFFFFu;
 
+// SetLayout flags (EMR_SETLAYOUT, META_SETLAYOUT).
+namespace layout {
+inline constexpr uint32_t RightToLeft = 0x01;                 // LAYOUT_RTL
+inline constexpr uint32_t BitmapOrientationPreserved = 0x08;  // bitmaps are not mirrored
+}  // namespace layout
+
+// ExtFloodFill modes.
+namespace floodFill {
+inline constexpr uint32_t Border = 0;   // FLOODFILLBORDER: fill up to pixels of the colour
+inline constexpr uint32_t Surface = 1;  // FLOODFILLSURFACE: fill the pixels of the colour
+}  // namespace floodFill
+
 class GdiSink {
   public:
     virtual ~GdiSink() = default;
@@ -169,6 +181,8 @@ class GdiSink {
     virtual void setArcDirection(ArcDirection /*direction*/) {}
     virtual void setBrushOrg(Point /*origin*/) {}
     virtual void moveTo(Point /*point*/) {}
+    // SetLayout: layout:: flags; right to left mirrors the device's x axis.
+    virtual void setLayout(uint32_t /*layout*/) {}
 
     // --- Objects ---
     virtual void createPen(uint32_t /*index*/, const LogPen& /*pen*/) {}
@@ -242,6 +256,9 @@ class GdiSink {
     virtual void angleArc(Point /*center*/, uint32_t /*radius*/, float /*startAngle*/,
                           float /*sweepAngle*/) {}
     virtual void setPixel(Point /*point*/, ColorRef /*color*/) {}
+    // ExtFloodFill (EMR_EXTFLOODFILL, META_FLOODFILL = floodFill::Border, META_EXTFLOODFILL):
+    // fills with the brush from `start` by the colours already drawn.
+    virtual void extFloodFill(Point /*start*/, ColorRef /*color*/, uint32_t /*mode*/) {}
     // Regions given by value (EMR_FILLRGN and friends; logical units).
     virtual void fillRegion(const RegionData& /*region*/, uint32_t /*brushIndex*/) {}
     virtual void frameRegion(const RegionData& /*region*/, uint32_t /*brushIndex*/,

@@ -233,6 +233,11 @@ std::optional<RecordOutcome> WmfDecoder::playState(uint16_t function,
                 m_sink.restoreDc(level);
             });
         }
+        case META_SETLAYOUT: {
+            // Layout (16 bits; some writers add a reserved word).
+            const uint16_t flags = p.u16();
+            return ifRead(p, [&] { m_sink.setLayout(flags); });
+        }
         case META_SETMAPMODE: {
             const uint16_t mode = p.u16();
             return ifRead(p, [&] {
@@ -545,6 +550,16 @@ std::optional<RecordOutcome> WmfDecoder::playDrawing(
                     m_sink.pie(box, start, end);
             });
         }
+        case META_FLOODFILL:
+        case META_EXTFLOODFILL: {
+            const uint32_t mode = function == META_EXTFLOODFILL ? p.u16() : floodFill::Border;
+            const ColorRef c{p.u32()};
+            const Point pt = p.pointYX16();
+            return ifRead(p, [&] {
+                m_sink.extFloodFill(pt, c, mode == floodFill::Surface ? floodFill::Surface
+                                                                       : floodFill::Border);
+            });
+        }
         case META_SETPIXEL: {
             const ColorRef c{p.u32()};
             const Point pt = p.pointYX16();
@@ -663,8 +678,8 @@ RecordOutcome WmfDecoder::play(uint16_t function, std::span<const uint8_t> param
     if (family != 0 && family <= kFamilies.size())
         return *(this->*kFamilies[family - 1])(function, params, p);
     family = uint8_t(kFamilies.size() + 1);  // no family takes it
-    // Records with no drawing meaning here (mapper flags, palettes' animation, flood fills,
-    // layout) and unknown ones are counted, not drawn.
+    // Records with no drawing meaning here (mapper flags) and unknown ones are counted, not
+    // drawn.
     return unknown(function, params);
 }
 

@@ -105,6 +105,13 @@ void GdiPlayer::begin(const PictureInfo& info) {
     const double outputScale = std::sqrt(std::abs(m_deviceToPainter.determinant()));
     m_pixelInDevice = outputScale > 1e-12 ? 1.0 / outputScale : 1.0;
     m_painter.setTransform(m_deviceToPainter);
+    {
+        // A right-to-left layout runs the device's x axis from the target's right edge: pixel
+        // column c goes to column (width - 1 - c).
+        const QRectF t = m_painterBase.mapRect(m_target);
+        m_mirrorOutput =
+            QTransform(-1, 0, 0, 1, t.left() + t.right() - player::kLayoutMirrorShift, 0);
+    }
     m_clipDirty = true;
     m_dc.font.font = stockFont(stockObject::SystemFont);
     updateTransform();
@@ -153,7 +160,9 @@ void GdiPlayer::updateTransform() {
         QTransform::fromScale(sx, sy) *
         QTransform::fromTranslate(dc.viewportOrg.x, dc.viewportOrg.y);
     m_pageScale = QPointF(sx, sy);
-    const QTransform full = dc.world * page;
+    QTransform full = dc.world * page;
+    if (dc.layoutFlags & layout::RightToLeft)
+        full *= m_deviceToPainter * m_mirrorOutput * m_deviceToPainter.inverted();
     // A transform that overflows or collapses everything draws nothing sensible; keep the last
     // usable one rather than feeding NaN or infinity to the painter.
     if (usable(full)) m_toDevice = full;
@@ -166,6 +175,12 @@ QRectF GdiPlayer::logicalRect(const Rect& r) const {
 }
 
 // --- DC state ---
+
+void GdiPlayer::setLayout(uint32_t flags) {
+    m_dc.layoutFlags = flags & (layout::RightToLeft | layout::BitmapOrientationPreserved);
+    m_clipDirty = true;
+    updateTransform();
+}
 
 void GdiPlayer::saveDc() {
     // Saves beyond the deepest nesting kept are ignored, and their restores fail.

@@ -83,6 +83,7 @@ class GdiPlayer : public GdiSink {
     void setArcDirection(ArcDirection direction) override;
     void setBrushOrg(Point origin) override;
     void moveTo(Point point) override;
+    void setLayout(uint32_t flags) override;
 
     void createPen(uint32_t index, const LogPen& pen) override;
     void createExtPen(uint32_t index, const ExtLogPen& pen) override;
@@ -135,6 +136,7 @@ class GdiPlayer : public GdiSink {
     void pie(const Rect& box, Point start, Point end) override;
     void angleArc(Point center, uint32_t radius, float startAngle, float sweepAngle) override;
     void setPixel(Point point, ColorRef color) override;
+    void extFloodFill(Point start, ColorRef color, uint32_t mode) override;
     void fillRegion(const RegionData& region, uint32_t brushIndex) override;
     void frameRegion(const RegionData& region, uint32_t brushIndex, Size stroke) override;
     void invertRegion(const RegionData& region) override;
@@ -218,6 +220,7 @@ class GdiPlayer : public GdiSink {
         ArcDirection arcDirection = ArcDirection::CounterClockwise;
         double miterLimit = 10;
         Point brushOrg;
+        uint32_t layoutFlags = 0;  // SetLayout
         QPointF position;  // current position, logical units
         PenObject pen;
         BrushObject brush;
@@ -231,6 +234,10 @@ class GdiPlayer : public GdiSink {
 
     // Transforms and units.
     void updateTransform();
+    // SetLayout's right-to-left mirror in output pixels (identity for left to right).
+    QTransform layoutMirror() const {
+        return (m_dc.layoutFlags & layout::RightToLeft) ? m_mirrorOutput : QTransform();
+    }
     QPointF toDevice(Point p) const { return m_toDevice.map(QPointF(p.x, p.y)); }
     QPointF toDevice(QPointF p) const { return m_toDevice.map(p); }
     QRectF logicalRect(const Rect& r) const;
@@ -344,6 +351,7 @@ class GdiPlayer : public GdiSink {
     std::optional<QPainterPath> m_outerClip;  // the caller's clip, output pixels
     QTransform m_deviceToPainter;             // device units -> painter coordinates
     QTransform m_toDevice;                    // logical -> device units
+    QTransform m_mirrorOutput;                // the target turned around its vertical axis
     double m_pixelInDevice = 1;               // one target pixel in device units
     PictureInfo m_info;
     double m_unitsPerMmX = 96 / 25.4, m_unitsPerMmY = 96 / 25.4;  // reference device

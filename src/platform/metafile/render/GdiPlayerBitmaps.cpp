@@ -232,8 +232,11 @@ void GdiPlayer::drawImage(const BlitOp& op, const QImage& source, bool keepRaste
     QImage image = source;
     QRectF src(op.srcX, op.srcY, op.srcWidth, op.srcHeight);
     QRectF dest(op.destX, op.destY, op.destWidth, op.destHeight);
-    // Negative extents mirror the picture.
-    const bool mirrorX = (dest.width() < 0) != (src.width() < 0);
+    // Negative extents mirror the picture; a right-to-left layout that preserves bitmaps'
+    // orientation turns them back.
+    constexpr uint32_t kPreserved = layout::RightToLeft | layout::BitmapOrientationPreserved;
+    const bool preserved = (m_dc.layoutFlags & kPreserved) == kPreserved;
+    const bool mirrorX = ((dest.width() < 0) != (src.width() < 0)) != preserved;
     const bool mirrorY = (dest.height() < 0) != (src.height() < 0);
     dest = dest.normalized();
     src = src.normalized();
@@ -243,6 +246,9 @@ void GdiPlayer::drawImage(const BlitOp& op, const QImage& source, bool keepRaste
         if (mirrorY) src.moveTop(image.height() - src.bottom());
     }
     if (dest.isEmpty() || src.isEmpty()) return;
+    // Under a right-to-left layout the rectangle of pixels is mirrored whole.
+    if ((m_dc.layoutFlags & layout::RightToLeft) && !m_toDevice.isRotating())
+        dest.translate(player::kLayoutMirrorShift / full().m11(), 0);
     if (keepRasterOp && op.rop != rop3::SrcCopy && rasterOpOnImage(dest, &image, src, op.rop))
         return;
     applyClip();

@@ -222,7 +222,8 @@ void GdiPlayer::offsetClipRgn(int32_t dx, int32_t dy) {
     if (!m_dc.clip) return;
     // OffsetClipRgn moves the region by logical units scaled by the map mode alone: the world
     // transform, and with it an EMF's stretch onto the target, does not apply.
-    const QTransform& toOutput = m_frameUnderWorld ? m_painterBase : m_deviceToPainter;
+    const QTransform toOutput =
+        (m_frameUnderWorld ? m_painterBase : m_deviceToPainter) * layoutMirror();
     const QPointF device(dx * m_pageScale.x(), dy * m_pageScale.y());
     const QPointF d = toOutput.map(device) - toOutput.map(QPointF(0, 0));
     setClip(m_dc.clip->translated(int(std::lround(clamp(d.x()))), int(std::lround(clamp(d.y())))));
@@ -236,8 +237,12 @@ void GdiPlayer::selectClipRegion(const RegionData* region, RegionMode mode) {
     // Region data is in device units already: each rectangle to output pixels.
     QVector<QRect> rects;
     rects.reserve(qsizetype(region->rects.size()));
+    const QTransform toOutput =
+        m_deviceToPainter * layoutMirror() *
+        QTransform::fromTranslate(
+            (m_dc.layoutFlags & layout::RightToLeft) ? player::kLayoutMirrorShift : 0, 0);
     for (const Rect& r : region->rects) {
-        const QRectF mapped = m_deviceToPainter.mapRect(logicalRect(r));
+        const QRectF mapped = toOutput.mapRect(logicalRect(r));
         const auto edge = [](double v) { return int(std::lround(clamp(v))); };
         const QRect px(QPoint(edge(mapped.left()), edge(mapped.top())),
                        QPoint(edge(mapped.right()) - 1, edge(mapped.bottom()) - 1));

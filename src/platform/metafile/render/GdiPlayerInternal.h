@@ -34,6 +34,11 @@ inline bool usable(const QTransform& t) {
     return std::abs(t.determinant()) > 1e-18;
 }
 
+// A right-to-left layout mirrors the points of figures and text to pixel column
+// (width - 1 - x), one pixel left of a mirror of the plane; rectangles of pixels (clip regions,
+// blitted bitmaps) GDI mirrors whole, to (width - right, width - left), without that shift.
+inline constexpr double kLayoutMirrorShift = 1;
+
 // The stock fonts as a reference screen defines them.
 LogFont stockFont(uint32_t index);
 

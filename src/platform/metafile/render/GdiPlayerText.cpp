@@ -159,7 +159,11 @@ void GdiPlayer::extTextOut(const TextRun& run) {
     const QPointF start = full.map(reference);
     const QTransform frame = frames.glyph * QTransform::fromTranslate(start.x(), start.y());
 
-    const uint32_t h = m_dc.textAlign & textAlign::HorizontalMask;
+    uint32_t h = m_dc.textAlign & textAlign::HorizontalMask;
+    // Under a right-to-left layout the anchor is mirrored and the text still reads as written:
+    // left and right alignment trade places.
+    if ((m_dc.layoutFlags & layout::RightToLeft) && h != textAlign::Center)
+        h = h == textAlign::Right ? textAlign::Left : textAlign::Right;
     const double x0 = h == textAlign::Right ? -width : h == textAlign::Center ? -width / 2 : 0;
     const uint32_t v = m_dc.textAlign & textAlign::VerticalMask;
     const double baseline = v == textAlign::Baseline ? 0
