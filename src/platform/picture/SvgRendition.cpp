@@ -265,6 +265,7 @@ class RenditionEngine : public QPaintEngine {
         const bool cut = m_clipCuts && !visible.isEmpty() && !m_clip.contains(visible);
 
         if (plain && !cut) {
+            if (shape && drawWithDevicePen(*shape, brush)) return;
             applyState(m_svg, QTransform());
             draw(m_svg);
             return;
@@ -290,12 +291,30 @@ class RenditionEngine : public QPaintEngine {
             p->compositionMode() == QPainter::CompositionMode_SourceOver) {
             if (cut) {
                 drawCut(*shape, QBrush(Qt::NoBrush));
-            } else {
+            } else if (!drawWithDevicePen(*shape, QBrush(Qt::NoBrush))) {
                 applyState(m_svg, QTransform());
                 m_svg.setBrush(Qt::NoBrush);
                 m_svg.drawPath(*shape);
             }
         }
+    }
+
+    // A line of one device pixel (a cosmetic pen) under a scaling transform goes in device
+    // pixels: the SVG says "non-scaling stroke" for it, which many viewers ignore, drawing the
+    // line as many times wider or thinner as the transform scales (a hairline outline in a
+    // picture whose window is one unit wide became a band hundreds of pixels wide).
+    bool drawWithDevicePen(const QPainterPath& shape, const QBrush& brush) {
+        const QPainter* p = painter();
+        const QPen& pen = p->pen();
+        const QTransform& t = p->combinedTransform();
+        if (pen.style() == Qt::NoPen || !pen.isCosmetic() || t.type() <= QTransform::TxTranslate)
+            return false;
+        if (brush.style() != Qt::NoBrush && brush.style() != Qt::SolidPattern) return false;
+        applyState(m_svg, QTransform());
+        m_svg.resetTransform();
+        m_svg.setBrush(brush);
+        m_svg.drawPath(t.map(shape));
+        return true;
     }
 
     // A shape with solid fill and pen that the clip cuts through: the fill and the pen's

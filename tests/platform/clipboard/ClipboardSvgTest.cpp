@@ -16,6 +16,7 @@
 #include <QImage>
 #include <QMimeData>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QSvgRenderer>
 
 namespace plume {
@@ -136,6 +137,33 @@ TEST(ClipboardSvg, RasterOperationsActOnWhitePaperAndLeaveItTransparent) {
     EXPECT_EQ(onGreen.pixelColor(w * 3 / 4, h * 65 / 100), QColor(Qt::green));  // icon's rim
     EXPECT_EQ(onGreen.pixelColor(w / 4, h / 4), QColor(Qt::red));
     EXPECT_EQ(onGreen.pixelColor(w / 2, h * 76 / 100), QColor(Qt::blue));    // icon itself
+}
+
+TEST(ClipboardSvg, HairlinesGoInDevicePixelsForViewersWithoutNonScalingStrokes) {
+    // A one-pixel pen in a picture drawn at ten times its size: a viewer that ignores
+    // "non-scaling-stroke" draws the line ten times as wide unless it goes in pixels.
+    test::EmfBuilder emf(20, 20);
+    emf.createPen(1, 0, 0, 0x000000FF);  // solid, one pixel, red
+    emf.selectObject(1);
+    emf.poly(87, {{1, 1}, {18, 1}, {18, 18}});
+    emf.rectangle(4, 6, 16, 16);
+    Expected<PicturePtr> picture = pictureFromBytes(emf.build());
+    ASSERT_TRUE(picture) << picture.error().toStdString();
+    const QSize size = picture.value()->size() * 10;
+    const QByteArray svg = svgRenditionOf(*picture.value()->document(), size, 96, 10'000);
+    const QRegularExpression stroked(
+        R"(<g [^>]*stroke="#ff0000"[^>]*transform="matrix\(([-0-9.e]+),[^,]+,[^,]+,([-0-9.e]+),)");
+    int strokes = 0;
+    for (auto it = stroked.globalMatch(QString::fromUtf8(svg)); it.hasNext(); ++strokes) {
+        const QRegularExpressionMatch m = it.next();
+        EXPECT_EQ(m.captured(1).toDouble(), 1.0);
+        EXPECT_EQ(m.captured(2).toDouble(), 1.0);
+    }
+    EXPECT_EQ(strokes, 2);
+    EXPECT_LT(test::compareImages(drawnSvg(svg, size), renderPicture(*picture.value(), size).value(),
+                                  40, {}, 4)
+                  .share(),
+              0.01);
 }
 
 TEST(ClipboardSvg, ManyPatternFillsDoNotBecomeAsManyImages) {
