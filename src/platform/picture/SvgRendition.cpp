@@ -60,11 +60,10 @@ struct RasterCopy {
         if (box.isEmpty()) return {};
         QImage out(box.size(), QImage::Format_ARGB32_Premultiplied);
         for (int y = 0; y < box.height(); ++y) {
-            const auto* in = reinterpret_cast<const QRgb*>(paper.constScanLine(box.top() + y)) +
-                             box.left();
+            const auto* in =
+                reinterpret_cast<const QRgb*>(paper.constScanLine(box.top() + y)) + box.left();
             const auto* cover =
-                reinterpret_cast<const QRgb*>(coverage.constScanLine(box.top() + y)) +
-                box.left();
+                reinterpret_cast<const QRgb*>(coverage.constScanLine(box.top() + y)) + box.left();
             auto* o = reinterpret_cast<QRgb*>(out.scanLine(y));
             for (int x = 0; x < box.width(); ++x) {
                 const QRgb c = in[x];
@@ -85,8 +84,7 @@ class RenditionEngine : public QPaintEngine {
   public:
     // Without a raster copy and `probing`, the engine stops at the first operation that
     // needs one and says so (wantsRaster), so that the drawing can be made again with it.
-    RenditionEngine(QPainter& svg, RasterCopy* raster, double rasterScale, QSize size,
-                    bool probing)
+    RenditionEngine(QPainter& svg, RasterCopy* raster, double rasterScale, QSize size, bool probing)
         : QPaintEngine(QPaintEngine::AllFeatures),
           m_svg(svg),
           m_raster(raster),
@@ -265,7 +263,8 @@ class RenditionEngine : public QPaintEngine {
         const bool cut = m_clipCuts && !visible.isEmpty() && !m_clip.contains(visible);
 
         if (plain && !cut) {
-            if (shape && drawWithDevicePen(*shape, brush)) return;
+            if (shape && (drawWithDevicePen(*shape, brush) || drawSnappedBox(*shape, brush)))
+                return;
             applyState(m_svg, QTransform());
             draw(m_svg);
             return;
@@ -314,6 +313,35 @@ class RenditionEngine : public QPaintEngine {
         m_svg.resetTransform();
         m_svg.setBrush(brush);
         m_svg.drawPath(t.map(shape));
+        return true;
+    }
+
+    // An unsmoothed box with no outline fills whole pixels, as the raster drawing does: the
+    // SVG gets it on whole pixels too. Otherwise the rows of a gradient, drawn as boxes one
+    // unit high at a fraction of a pixel, show a light seam between every two rows where
+    // viewers smooth both edges.
+    bool drawSnappedBox(const QPainterPath& shape, const QBrush& brush) {
+        const QPainter* p = painter();
+        if (p->pen().style() != Qt::NoPen || brush.style() != Qt::SolidPattern ||
+            (p->renderHints() & QPainter::Antialiasing))
+            return false;
+        const QTransform& t = p->combinedTransform();
+        if (t.type() > QTransform::TxScale || shape.elementCount() < 4 || shape.elementCount() > 5)
+            return false;
+        const QRectF box = shape.boundingRect();
+        for (int i = 0; i < shape.elementCount(); ++i) {
+            const QPainterPath::Element e = shape.elementAt(i);
+            if ((e.x != box.left() && e.x != box.right()) ||
+                (e.y != box.top() && e.y != box.bottom()))
+                return false;
+        }
+        const QRectF device = t.mapRect(box);
+        const QRectF snapped(QPointF(std::round(device.left()), std::round(device.top())),
+                             QPointF(std::round(device.right()), std::round(device.bottom())));
+        if (snapped.isEmpty()) return true;  // no pixel centre inside: nothing drawn
+        applyState(m_svg, QTransform());
+        m_svg.resetTransform();
+        m_svg.fillRect(snapped, brush.color());
         return true;
     }
 

@@ -120,9 +120,9 @@ TEST(ClipboardSvg, RasterOperationsActOnWhitePaperAndLeaveItTransparent) {
     emf.createBrush(1, 0, 0x000000FF);  // solid red
     emf.selectObject(1);
     emf.rectangle(0, 0, 50, 100);
-    emf.stretchDiBits(10, 10, 80, 40, black, 0x00EE0086);   // SRCPAINT
-    emf.stretchDiBits(10, 60, 80, 32, mask, 0x008800C6);    // SRCAND
-    emf.stretchDiBits(10, 60, 80, 32, colours, 0x00660046); // SRCINVERT
+    emf.stretchDiBits(10, 10, 80, 40, black, 0x00EE0086);    // SRCPAINT
+    emf.stretchDiBits(10, 60, 80, 32, mask, 0x008800C6);     // SRCAND
+    emf.stretchDiBits(10, 60, 80, 32, colours, 0x00660046);  // SRCINVERT
     Expected<PicturePtr> picture = pictureFromBytes(emf.build());
     ASSERT_TRUE(picture) << picture.error().toStdString();
     const QSize size = picture.value()->size();
@@ -133,10 +133,10 @@ TEST(ClipboardSvg, RasterOperationsActOnWhitePaperAndLeaveItTransparent) {
     EXPECT_LT(test::compareImages(onWhite, expected.value(), 40, {}, 4).share(), 0.01);
     const QImage onGreen = drawnSvg(svg, size, Qt::green);
     const int w = size.width(), h = size.height();
-    EXPECT_EQ(onGreen.pixelColor(w * 3 / 4, h / 4), QColor(Qt::green));      // ORed black
+    EXPECT_EQ(onGreen.pixelColor(w * 3 / 4, h / 4), QColor(Qt::green));         // ORed black
     EXPECT_EQ(onGreen.pixelColor(w * 3 / 4, h * 65 / 100), QColor(Qt::green));  // icon's rim
     EXPECT_EQ(onGreen.pixelColor(w / 4, h / 4), QColor(Qt::red));
-    EXPECT_EQ(onGreen.pixelColor(w / 2, h * 76 / 100), QColor(Qt::blue));    // icon itself
+    EXPECT_EQ(onGreen.pixelColor(w / 2, h * 76 / 100), QColor(Qt::blue));  // icon itself
 }
 
 TEST(ClipboardSvg, HairlinesGoInDevicePixelsForViewersWithoutNonScalingStrokes) {
@@ -160,10 +160,27 @@ TEST(ClipboardSvg, HairlinesGoInDevicePixelsForViewersWithoutNonScalingStrokes) 
         EXPECT_EQ(m.captured(2).toDouble(), 1.0);
     }
     EXPECT_EQ(strokes, 2);
-    EXPECT_LT(test::compareImages(drawnSvg(svg, size), renderPicture(*picture.value(), size).value(),
-                                  40, {}, 4)
+    EXPECT_LT(test::compareImages(drawnSvg(svg, size),
+                                  renderPicture(*picture.value(), size).value(), 40, {}, 4)
                   .share(),
               0.01);
+}
+
+TEST(ClipboardSvg, BoxesOfAGradientMeetWithoutSeams) {
+    // Writers draw gradients as boxes one unit high; drawn at 4 pixels for 3, the boxes' edges
+    // fall between pixels, where a viewer that smooths them leaves a light seam in a solid area.
+    test::EmfBuilder emf(40, 40);
+    emf.createPen(1, 5, 0, 0);          // PS_NULL
+    emf.createBrush(2, 0, 0x00FF0000);  // solid blue
+    emf.selectObject(1);
+    emf.selectObject(2);
+    for (int y = 0; y < 30; ++y) emf.poly(86, {{0, y}, {30, y}, {30, y + 1}, {0, y + 1}});
+    Expected<PicturePtr> picture = pictureFromBytes(emf.build());
+    ASSERT_TRUE(picture) << picture.error().toStdString();
+    const QSize size = picture.value()->size() * 4 / 3;
+    const QImage svg =
+        drawnSvg(svgRenditionOf(*picture.value()->document(), size, 96, 10'000), size);
+    for (int y = 2; y < 36; ++y) ASSERT_EQ(svg.pixelColor(20, y), QColor(Qt::blue)) << y;
 }
 
 TEST(ClipboardSvg, ManyPatternFillsDoNotBecomeAsManyImages) {
