@@ -29,25 +29,78 @@ bool isPlainFill(const QBrush& brush) {
     }
 }
 
+// The raster copy of the drawing that patches are taken from. Raster operations read the
+// destination, and the picture's destination is white paper, as on the PNG: `paper` is drawn
+// on white with every operation. The SVG's own background is transparent, so that a patch
+// shows what lies under it: `coverage` is drawn on transparent with every operation but the
+// raster operations, and says how much of each pixel was drawn. A pixel of the paper that a
+// raster operation left other than white counts as drawn; one it left white, as paper (GDI
+// keeps no alpha, so the icon mask pair and an OR of black leave paper as it was).
+struct RasterCopy {
+    QImage paper;
+    QImage coverage;
+
+    RasterCopy(QSize size, double dpi)
+        : paper(size, QImage::Format_ARGB32_Premultiplied),
+          coverage(size, QImage::Format_ARGB32_Premultiplied) {
+        if (paper.isNull() || coverage.isNull()) return;
+        paper.fill(Qt::white);
+        coverage.fill(Qt::transparent);
+        const int dotsPerMeter = int(std::lround(dpi / 0.0254));
+        for (QImage* image : {&paper, &coverage}) {
+            image->setDotsPerMeterX(dotsPerMeter);
+            image->setDotsPerMeterY(dotsPerMeter);
+        }
+    }
+
+    // The pixels of `area` with their coverage as alpha: a pixel drawn in part over white
+    // paper is taken back off the white.
+    QImage pixels(const QRect& area) const {
+        const QRect box = area.intersected(paper.rect());
+        if (box.isEmpty()) return {};
+        QImage out(box.size(), QImage::Format_ARGB32_Premultiplied);
+        for (int y = 0; y < box.height(); ++y) {
+            const auto* in =
+                reinterpret_cast<const QRgb*>(paper.constScanLine(box.top() + y)) + box.left();
+            const auto* cover =
+                reinterpret_cast<const QRgb*>(coverage.constScanLine(box.top() + y)) + box.left();
+            auto* o = reinterpret_cast<QRgb*>(out.scanLine(y));
+            for (int x = 0; x < box.width(); ++x) {
+                const QRgb c = in[x];
+                int a = qAlpha(cover[x]);
+                if (a == 0 && (c & 0x00ffffffu) != 0x00ffffffu) a = 255;
+                const int under = 255 - a;
+                o[x] = qRgba(std::max(qRed(c) - under, 0), std::max(qGreen(c) - under, 0),
+                             std::max(qBlue(c) - under, 0), a);
+            }
+        }
+        return out;
+    }
+};
+
 // Receives the drawing of one picture and passes each operation on to the SVG painter, and
 // to a raster copy of the whole drawing when one could be made.
 class RenditionEngine : public QPaintEngine {
   public:
     // Without a raster copy and `probing`, the engine stops at the first operation that
     // needs one and says so (wantsRaster), so that the drawing can be made again with it.
-    RenditionEngine(QPainter& svg, QImage* raster, double rasterScale, QSize size, bool probing)
+    RenditionEngine(QPainter& svg, RasterCopy* raster, double rasterScale, QSize size, bool probing)
         : QPaintEngine(QPaintEngine::AllFeatures),
           m_svg(svg),
           m_raster(raster),
           m_rasterScale(rasterScale),
           m_canvas(QPointF(0, 0), QSizeF(size)),
           m_probing(probing && !raster) {
-        if (m_raster) m_rasterPainter = std::make_unique<QPainter>(m_raster);
+        if (m_raster) {
+            m_paperPainter = std::make_unique<QPainter>(&m_raster->paper);
+            m_coveragePainter = std::make_unique<QPainter>(&m_raster->coverage);
+        }
     }
 
     bool begin(QPaintDevice*) override { return true; }
     bool end() override {
-        if (m_rasterPainter) m_rasterPainter->end();
+        if (m_paperPainter) m_paperPainter->end();
+        if (m_coveragePainter) m_coveragePainter->end();
         return true;
     }
     Type type() const override { return QPaintEngine::User; }
@@ -155,20 +208,27 @@ class RenditionEngine : public QPaintEngine {
     }
 
     void drawOnRaster(const Draw& draw) {
-        if (!m_rasterPainter) return;
-        QPainter& q = *m_rasterPainter;
+        if (!m_raster) return;
+        const QPainter::CompositionMode mode = painter()->compositionMode();
         const QTransform scale = QTransform::fromScale(m_rasterScale, m_rasterScale);
-        if (m_rasterClipVersion != m_clipVersion) {
-            m_rasterClipVersion = m_clipVersion;
-            q.setTransform(scale);
-            if (m_hasClip)
-                q.setClipPath(m_clip);
-            else
-                q.setClipping(false);
+        const bool clipChanged = m_rasterClipVersion != m_clipVersion;
+        m_rasterClipVersion = m_clipVersion;
+        for (QPainter* q : {m_paperPainter.get(), m_coveragePainter.get()}) {
+            // A raster operation leaves its mark on the coverage by the colour it makes on
+            // the paper (see RasterCopy).
+            if (q == m_coveragePainter.get() && mode >= QPainter::RasterOp_SourceOrDestination)
+                continue;
+            if (clipChanged) {
+                q->setTransform(scale);
+                if (m_hasClip)
+                    q->setClipPath(m_clip);
+                else
+                    q->setClipping(false);
+            }
+            applyState(*q, scale);
+            q->setCompositionMode(mode);
+            draw(*q);
         }
-        applyState(q, scale);
-        q.setCompositionMode(painter()->compositionMode());
-        draw(q);
     }
 
     // Where the operation may leave ink, in device pixels, with room for wide pens and joins.
@@ -203,6 +263,8 @@ class RenditionEngine : public QPaintEngine {
         const bool cut = m_clipCuts && !visible.isEmpty() && !m_clip.contains(visible);
 
         if (plain && !cut) {
+            if (shape && (drawWithDevicePen(*shape, brush) || drawSnappedBox(*shape, brush)))
+                return;
             applyState(m_svg, QTransform());
             draw(m_svg);
             return;
@@ -228,12 +290,59 @@ class RenditionEngine : public QPaintEngine {
             p->compositionMode() == QPainter::CompositionMode_SourceOver) {
             if (cut) {
                 drawCut(*shape, QBrush(Qt::NoBrush));
-            } else {
+            } else if (!drawWithDevicePen(*shape, QBrush(Qt::NoBrush))) {
                 applyState(m_svg, QTransform());
                 m_svg.setBrush(Qt::NoBrush);
                 m_svg.drawPath(*shape);
             }
         }
+    }
+
+    // A line of one device pixel (a cosmetic pen) under a scaling transform goes in device
+    // pixels: the SVG says "non-scaling stroke" for it, which many viewers ignore, drawing the
+    // line as many times wider or thinner as the transform scales (a hairline outline in a
+    // picture whose window is one unit wide became a band hundreds of pixels wide).
+    bool drawWithDevicePen(const QPainterPath& shape, const QBrush& brush) {
+        const QPainter* p = painter();
+        const QPen& pen = p->pen();
+        const QTransform& t = p->combinedTransform();
+        if (pen.style() == Qt::NoPen || !pen.isCosmetic() || t.type() <= QTransform::TxTranslate)
+            return false;
+        if (brush.style() != Qt::NoBrush && brush.style() != Qt::SolidPattern) return false;
+        applyState(m_svg, QTransform());
+        m_svg.resetTransform();
+        m_svg.setBrush(brush);
+        m_svg.drawPath(t.map(shape));
+        return true;
+    }
+
+    // An unsmoothed box with no outline fills whole pixels, as the raster drawing does: the
+    // SVG gets it on whole pixels too. Otherwise the rows of a gradient, drawn as boxes one
+    // unit high at a fraction of a pixel, show a light seam between every two rows where
+    // viewers smooth both edges.
+    bool drawSnappedBox(const QPainterPath& shape, const QBrush& brush) {
+        const QPainter* p = painter();
+        if (p->pen().style() != Qt::NoPen || brush.style() != Qt::SolidPattern ||
+            (p->renderHints() & QPainter::Antialiasing))
+            return false;
+        const QTransform& t = p->combinedTransform();
+        if (t.type() > QTransform::TxScale || shape.elementCount() < 4 || shape.elementCount() > 5)
+            return false;
+        const QRectF box = shape.boundingRect();
+        for (int i = 0; i < shape.elementCount(); ++i) {
+            const QPainterPath::Element e = shape.elementAt(i);
+            if ((e.x != box.left() && e.x != box.right()) ||
+                (e.y != box.top() && e.y != box.bottom()))
+                return false;
+        }
+        const QRectF device = t.mapRect(box);
+        const QRectF snapped(QPointF(std::round(device.left()), std::round(device.top())),
+                             QPointF(std::round(device.right()), std::round(device.bottom())));
+        if (snapped.isEmpty()) return true;  // no pixel centre inside: nothing drawn
+        applyState(m_svg, QTransform());
+        m_svg.resetTransform();
+        m_svg.fillRect(snapped, brush.color());
+        return true;
     }
 
     // A shape with solid fill and pen that the clip cuts through: the fill and the pen's
@@ -273,7 +382,7 @@ class RenditionEngine : public QPaintEngine {
                            int(std::floor(whole.top() * m_rasterScale)),
                            int(std::ceil(whole.width() * m_rasterScale)),
                            int(std::ceil(whole.height() * m_rasterScale)));
-        const QImage pixels = m_raster->copy(source.intersected(m_raster->rect()));
+        const QImage pixels = m_raster->pixels(source);
         if (pixels.isNull()) return true;
         ++m_patches;
         m_patchArea = areaAfter;
@@ -285,9 +394,10 @@ class RenditionEngine : public QPaintEngine {
     }
 
     QPainter& m_svg;
-    QImage* m_raster;
+    RasterCopy* m_raster;
     double m_rasterScale;
-    std::unique_ptr<QPainter> m_rasterPainter;
+    std::unique_ptr<QPainter> m_paperPainter;
+    std::unique_ptr<QPainter> m_coveragePainter;
     QRectF m_canvas;
 
     bool m_clipKnown = false;
@@ -307,7 +417,7 @@ class RenditionEngine : public QPaintEngine {
 // and pens are sized as on the SVG itself.
 class RenditionDevice : public QPaintDevice {
   public:
-    RenditionDevice(QPainter& svg, QImage* raster, double rasterScale, QSize size, double dpi,
+    RenditionDevice(QPainter& svg, RasterCopy* raster, double rasterScale, QSize size, double dpi,
                     bool probing)
         : m_engine(std::make_unique<RenditionEngine>(svg, raster, rasterScale, size, probing)),
           m_size(size),
@@ -353,7 +463,7 @@ class RenditionDevice : public QPaintDevice {
 
 // One drawing of the document into an SVG; with `probing`, false when it stopped because an
 // operation needs the raster copy.
-bool drawSvg(const metafile::Document& document, QSize size, double dpi, QImage* raster,
+bool drawSvg(const metafile::Document& document, QSize size, double dpi, RasterCopy* raster,
              double scale, bool probing, int timeLimitMs, QByteArray& svg) {
     svg.clear();
     QBuffer buffer(&svg);
@@ -394,19 +504,14 @@ QByteArray svgRenditionOf(const metafile::Document& document, QSize size, double
     QByteArray svg;
     if (drawSvg(document, size, dpi, nullptr, scale, rasterPossible, timeLimitMs, svg)) return svg;
 
-    // The raster copy: transparent like the SVG's own background, so that a patch shows what
-    // lies under it; at the resolution of the device, so that fonts come out the same size.
-    QImage raster(QSize(std::max(1, int(std::ceil(size.width() * scale))),
-                        std::max(1, int(std::ceil(size.height() * scale)))),
-                  QImage::Format_ARGB32_Premultiplied);
-    if (raster.isNull()) {
+    // The raster copy, at the resolution of the device, so that fonts come out the same size.
+    RasterCopy raster(QSize(std::max(1, int(std::ceil(size.width() * scale))),
+                            std::max(1, int(std::ceil(size.height() * scale)))),
+                      dpi);
+    if (raster.paper.isNull() || raster.coverage.isNull()) {
         drawSvg(document, size, dpi, nullptr, scale, false, timeLimitMs, svg);
         return svg;
     }
-    raster.fill(Qt::transparent);
-    const int dotsPerMeter = int(std::lround(dpi / 0.0254));
-    raster.setDotsPerMeterX(dotsPerMeter);
-    raster.setDotsPerMeterY(dotsPerMeter);
     drawSvg(document, size, dpi, &raster, scale, false, timeLimitMs, svg);
     return svg;
 }

@@ -16,6 +16,7 @@
 #include <QImage>
 #include <QMimeData>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QSvgRenderer>
 
 namespace plume {
@@ -32,9 +33,9 @@ QByteArray offeredSvg(const Picture& picture) {
     return made.value()->data(QString(target::kSvg));
 }
 
-QImage drawnSvg(const QByteArray& svg, QSize size) {
+QImage drawnSvg(const QByteArray& svg, QSize size, QColor under = Qt::white) {
     QImage image(size, QImage::Format_RGB32);
-    image.fill(Qt::white);
+    image.fill(under);
     QSvgRenderer renderer(svg);
     if (!renderer.isValid()) return {};
     QPainter painter(&image);
@@ -99,6 +100,87 @@ TEST(ClipboardSvg, StaysVectorWhereSvgCanSayIt) {
     const QByteArray hatchedSvg = offeredSvg(*hatched.value());
     EXPECT_EQ(occurrences(hatchedSvg, "<image"), 18);
     EXPECT_GE(occurrences(hatchedSvg, "<path"), 18);
+}
+
+TEST(ClipboardSvg, RasterOperationsActOnWhitePaperAndLeaveItTransparent) {
+    // Spreadsheet thumbnails OR a black bitmap onto the page and icons come as an AND mask and
+    // an XOR image: on white paper (as on the PNG) they leave the paper white, and the SVG must
+    // neither show their black nor cover what lies under the picture.
+    QImage black(8, 8, QImage::Format_RGB32);
+    black.fill(Qt::black);
+    QImage mask(8, 8, QImage::Format_RGB32), colours(8, 8, QImage::Format_RGB32);
+    mask.fill(Qt::white);
+    colours.fill(Qt::black);
+    for (int y = 2; y < 6; ++y)
+        for (int x = 2; x < 6; ++x) {
+            mask.setPixel(x, y, qRgb(0, 0, 0));
+            colours.setPixel(x, y, qRgb(0, 0, 255));
+        }
+    test::EmfBuilder emf(100, 100);
+    emf.createBrush(1, 0, 0x000000FF);  // solid red
+    emf.selectObject(1);
+    emf.rectangle(0, 0, 50, 100);
+    emf.stretchDiBits(10, 10, 80, 40, black, 0x00EE0086);    // SRCPAINT
+    emf.stretchDiBits(10, 60, 80, 32, mask, 0x008800C6);     // SRCAND
+    emf.stretchDiBits(10, 60, 80, 32, colours, 0x00660046);  // SRCINVERT
+    Expected<PicturePtr> picture = pictureFromBytes(emf.build());
+    ASSERT_TRUE(picture) << picture.error().toStdString();
+    const QSize size = picture.value()->size();
+    const QByteArray svg = svgRenditionOf(*picture.value()->document(), size, 96, 10'000);
+    Expected<QImage> expected = renderPicture(*picture.value(), size);
+    ASSERT_TRUE(expected);
+    const QImage onWhite = drawnSvg(svg, size);
+    EXPECT_LT(test::compareImages(onWhite, expected.value(), 40, {}, 4).share(), 0.01);
+    const QImage onGreen = drawnSvg(svg, size, Qt::green);
+    const int w = size.width(), h = size.height();
+    EXPECT_EQ(onGreen.pixelColor(w * 3 / 4, h / 4), QColor(Qt::green));         // ORed black
+    EXPECT_EQ(onGreen.pixelColor(w * 3 / 4, h * 65 / 100), QColor(Qt::green));  // icon's rim
+    EXPECT_EQ(onGreen.pixelColor(w / 4, h / 4), QColor(Qt::red));
+    EXPECT_EQ(onGreen.pixelColor(w / 2, h * 76 / 100), QColor(Qt::blue));  // icon itself
+}
+
+TEST(ClipboardSvg, HairlinesGoInDevicePixelsForViewersWithoutNonScalingStrokes) {
+    // A one-pixel pen in a picture drawn at ten times its size: a viewer that ignores
+    // "non-scaling-stroke" draws the line ten times as wide unless it goes in pixels.
+    test::EmfBuilder emf(20, 20);
+    emf.createPen(1, 0, 0, 0x000000FF);  // solid, one pixel, red
+    emf.selectObject(1);
+    emf.poly(87, {{1, 1}, {18, 1}, {18, 18}});
+    emf.rectangle(4, 6, 16, 16);
+    Expected<PicturePtr> picture = pictureFromBytes(emf.build());
+    ASSERT_TRUE(picture) << picture.error().toStdString();
+    const QSize size = picture.value()->size() * 10;
+    const QByteArray svg = svgRenditionOf(*picture.value()->document(), size, 96, 10'000);
+    const QRegularExpression stroked(
+        R"(<g [^>]*stroke="#ff0000"[^>]*transform="matrix\(([-0-9.e]+),[^,]+,[^,]+,([-0-9.e]+),)");
+    int strokes = 0;
+    for (auto it = stroked.globalMatch(QString::fromUtf8(svg)); it.hasNext(); ++strokes) {
+        const QRegularExpressionMatch m = it.next();
+        EXPECT_EQ(m.captured(1).toDouble(), 1.0);
+        EXPECT_EQ(m.captured(2).toDouble(), 1.0);
+    }
+    EXPECT_EQ(strokes, 2);
+    EXPECT_LT(test::compareImages(drawnSvg(svg, size),
+                                  renderPicture(*picture.value(), size).value(), 40, {}, 4)
+                  .share(),
+              0.01);
+}
+
+TEST(ClipboardSvg, BoxesOfAGradientMeetWithoutSeams) {
+    // Writers draw gradients as boxes one unit high; drawn at 4 pixels for 3, the boxes' edges
+    // fall between pixels, where a viewer that smooths them leaves a light seam in a solid area.
+    test::EmfBuilder emf(40, 40);
+    emf.createPen(1, 5, 0, 0);          // PS_NULL
+    emf.createBrush(2, 0, 0x00FF0000);  // solid blue
+    emf.selectObject(1);
+    emf.selectObject(2);
+    for (int y = 0; y < 30; ++y) emf.poly(86, {{0, y}, {30, y}, {30, y + 1}, {0, y + 1}});
+    Expected<PicturePtr> picture = pictureFromBytes(emf.build());
+    ASSERT_TRUE(picture) << picture.error().toStdString();
+    const QSize size = picture.value()->size() * 4 / 3;
+    const QImage svg =
+        drawnSvg(svgRenditionOf(*picture.value()->document(), size, 96, 10'000), size);
+    for (int y = 2; y < 36; ++y) ASSERT_EQ(svg.pixelColor(20, y), QColor(Qt::blue)) << y;
 }
 
 TEST(ClipboardSvg, ManyPatternFillsDoNotBecomeAsManyImages) {

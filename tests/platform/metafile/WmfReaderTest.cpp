@@ -75,6 +75,15 @@ TEST(WmfReaderTest, PlaceableAndRawHeaders) {
     raw.setWindowOrg(10, 20).setWindowExt(960, 480).lineTo(5, 5);
     const PictureInfo rawInfo = wmfPictureInfo(read(raw.raw()));
     EXPECT_EQ(rawInfo.frame, (Rect{265, 529, 25665, 13229}));
+    // A placeholder window of 1 x 1 gives way to the window set after it before the drawing
+    // starts; a real first window stays, and so does any window once the drawing has started.
+    WmfBuilder placeholder;
+    placeholder.setWindowOrg(0, 0).setWindowExt(1, 1).setWindowOrg(10, 20).setWindowExt(960, 480);
+    placeholder.setWindowExt(5, 5).lineTo(5, 5).setWindowOrg(0, 0).setWindowExt(2, 2);
+    EXPECT_EQ(wmfPictureInfo(read(placeholder.raw())).frame, rawInfo.frame);
+    WmfBuilder late;
+    late.setWindowExt(1, 1).lineTo(5, 5).setWindowExt(960, 480);
+    EXPECT_EQ(wmfPictureInfo(read(late.raw())).frame, (Rect{0, 0, 26, 26}));
     // A raw window larger than 1,024 units on either side is made 1,024 pixels on that side
     // at 96 dpi (clip art of 10,800 x 7,800 units would otherwise be 10,800 pixels wide).
     for (const auto& [cx, cy, width, height] :

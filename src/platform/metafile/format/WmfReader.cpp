@@ -25,11 +25,17 @@ class ScanSink : public GdiSink {
   public:
     explicit ScanSink(WmfScan& scan) : m_scan(scan) {}
 
+    // The first window, unless it is a placeholder of one unit that a window set before the
+    // drawing starts replaces (a 1 x 1 window, then the real one).
     void setWindowOrg(Point origin) override {
-        if (!m_scan.windowOrg) m_scan.windowOrg = origin;
+        if (!m_scan.windowOrg || placeholderWindow()) m_scan.windowOrg = origin;
     }
     void setWindowExt(Size extent) override {
-        if (!m_scan.windowExt) m_scan.windowExt = extent;
+        if (!m_scan.windowExt || placeholderWindow()) m_scan.windowExt = extent;
+    }
+    bool placeholderWindow() const {
+        return !m_scan.drawnBounds && m_scan.windowExt && std::abs(m_scan.windowExt->cx) <= 1 &&
+               std::abs(m_scan.windowExt->cy) <= 1;
     }
     void setMapMode(MapMode mode) override {
         if (!m_scan.mapMode) m_scan.mapMode = mode;

@@ -40,8 +40,8 @@ struct WmfRecord {
 
 // What a first pass over the records learnt besides their validity.
 struct WmfScan {
-    std::optional<Point> windowOrg;   // the first META_SETWINDOWORG
-    std::optional<Size> windowExt;    // the first META_SETWINDOWEXT
+    std::optional<Point> windowOrg;   // the first META_SETWINDOWORG (see ScanSink)
+    std::optional<Size> windowExt;    // the first META_SETWINDOWEXT (see ScanSink)
     std::optional<MapMode> mapMode;   // the first META_SETMAPMODE
     std::optional<Rect> drawnBounds;  // logical coordinates the drawing records touch
     // An EMF carried in META_ESCAPE comments (MS-WMF 2.3.6.1, "WMFC"), as LibreOffice and
