@@ -149,6 +149,19 @@ QImage renderMetafile(const QByteArray& bytes, QSize size) {
            << out.toStdString();
 }
 
+QImage quadrantImage(int w, int h, QRgb topLeft, QRgb bottomLeft, QRgb topRight,
+                     QRgb bottomRight) {
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            QRgb c = x < w / 2 ? (y < h / 2 ? topLeft : bottomLeft)
+                               : (y < h / 2 ? topRight : bottomRight);
+            if (x == y) c = qRgb(0, 0, 0);
+            image.setPixel(x, y, c);
+        }
+    return image;
+}
+
 QImage gdiReference(const QString& name, const QByteArray& picture) {
     const QString base = referenceRoot() + QStringLiteral("/gdi/") + name;
     if (regenerating()) {

@@ -41,6 +41,10 @@ ImageDifference compareImages(const QImage& a, const QImage& b, int channel = 0,
 QString writeTriptych(const QString& name, const QImage& expected, const QImage& difference,
                       const QImage& actual);
 
+// A test bitmap of four coloured quadrants (top left, bottom left, top right, bottom right)
+// crossed by a black diagonal, so that orientation, mirroring and stretching show.
+QImage quadrantImage(int w, int h, QRgb topLeft, QRgb bottomLeft, QRgb topRight, QRgb bottomRight);
+
 // Renders metafile bytes at `size` on white (RGB32), the picture frame filling the image.
 QImage renderMetafile(const QByteArray& bytes, QSize size);
 

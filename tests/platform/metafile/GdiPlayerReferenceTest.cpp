@@ -33,16 +33,8 @@ void expectReference(const EmfBuilder& b, const char* family, const char* name, 
 }
 
 QImage testImage(int w, int h) {
-    // Four coloured quadrants and a diagonal, so orientation and mirroring show.
-    QImage image(w, h, QImage::Format_RGB32);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            QRgb c = x < w / 2 ? (y < h / 2 ? qRgb(220, 30, 30) : qRgb(30, 60, 200))
-                               : (y < h / 2 ? qRgb(40, 160, 60) : qRgb(250, 220, 60));
-            if (x == y) c = qRgb(0, 0, 0);
-            image.setPixel(x, y, c);
-        }
-    return image;
+    return plume::test::quadrantImage(w, h, qRgb(220, 30, 30), qRgb(30, 60, 200),
+                                      qRgb(40, 160, 60), qRgb(250, 220, 60));
 }
 
 QImage indexedImage(int w, int h, int colors) {

@@ -61,17 +61,9 @@ QImage storedAsIs(const QImage& premultiplied) {
         .copy();
 }
 
-// Four colours in quadrants and a diagonal, so that orientation and stretching show.
 QImage quadrants(int w, int h) {
-    QImage image(w, h, QImage::Format_RGB32);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            QRgb c = x < w / 2 ? (y < h / 2 ? qRgb(220, 30, 30) : qRgb(30, 160, 60))
-                               : (y < h / 2 ? qRgb(240, 240, 240) : qRgb(120, 40, 160));
-            if (x == y) c = qRgb(0, 0, 0);
-            image.setPixel(x, y, c);
-        }
-    return image;
+    return test::quadrantImage(w, h, qRgb(220, 30, 30), qRgb(30, 160, 60), qRgb(240, 240, 240),
+                               qRgb(120, 40, 160));
 }
 
 // A monochrome DIB: bit 1 inside a disc of the given radius around the centre.
