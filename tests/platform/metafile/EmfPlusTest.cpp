@@ -374,6 +374,49 @@ TEST(EmfPlusRender, StringsInTheirFontAndLayout) {
     EXPECT_GE(corner.right(), 96) << "runs off the picture, unwrapped";
 }
 
+TEST(EmfPlusRender, DriverStringsPlaceEachGlyph) {
+    // Characters (CmapLookup) at their own baseline origins; with RealizedAdvance the second
+    // follows the first at the font's advance instead of its given position.
+    const auto drawn = [](uint32_t options) {
+        EmfPlusBuilder plus;
+        plus.header(true)
+            .font(1, 20, 2, QStringLiteral("Liberation Sans"))
+            .drawDriverString(1, plusColor(kBlack), options, QStringLiteral("II"),
+                              {{10, 60}, {80, 60}});
+        return inked(draw(withRedFallback(plus)));
+    };
+    const QRect placed = drawn(1);
+    ASSERT_FALSE(placed.isEmpty());
+    EXPECT_NEAR(placed.left(), 12, 3);
+    EXPECT_NEAR(placed.right(), 84, 3);
+    EXPECT_NEAR(placed.bottom(), 59, 2) << "the positions are baseline origins";
+    const QRect advanced = drawn(1 | 4);
+    EXPECT_NEAR(advanced.left(), 12, 3);
+    EXPECT_LT(advanced.right(), 30);
+}
+
+TEST(EmfPlusRender, PathGradientsAndArrowCaps) {
+    // A square boundary, black at its centre and white on its edge; clamped, it paints
+    // nothing outside the boundary even where the filled rectangle goes on.
+    EmfPlusBuilder plus;
+    plus.header(true)
+        .pathGradientBrush(1, {{10, 10}, {50, 10}, {50, 50}, {10, 50}}, {30, 30}, kBlack,
+                           0xFFFFFFFF)
+        .fillRects(plusObject(1), {QRectF(0, 0, 60, 60)})
+        .pen(2, 2, kBlack, {.endCap = 0xFF, .dashes = {}, .arrowEndCap = std::pair(6.0f, 6.0f)})
+        .drawLines(2, {{10, 80}, {90, 80}}, false);
+    const QImage image = draw(withRedFallback(plus));
+    EXPECT_LT(qGray(image.pixel(30, 30)), 40);
+    EXPECT_NEAR(qGray(image.pixel(20, 30)), 128, 30) << "half way to the edge";
+    EXPECT_GT(qGray(image.pixel(11, 30)), 200);
+    EXPECT_EQ(at(image, 55, 30), kWhite);
+    // The arrow: tip at the line's end, 12 units long and 12 across at its base.
+    EXPECT_EQ(at(image, 50, 77), kWhite);
+    EXPECT_EQ(at(image, 80, 76), kBlackRgb);
+    EXPECT_EQ(at(image, 80, 84), kBlackRgb);
+    EXPECT_EQ(at(image, 92, 80), kWhite);
+}
+
 TEST(EmfPlusRender, DamagedRecordsAreSkippedAndCounted) {
     EmfBuilder emf(100, 100);
     EmfPlusBuilder plus;
