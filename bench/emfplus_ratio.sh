@@ -5,7 +5,8 @@
 # 2), over all dual files and over those whose two renditions differ (surely drawn from EMF+;
 # a file drawn from EMF+ through GetDC alone gives the same pixels). Whole-process times
 # include the start-up and the PNG encoding both ways; the "net" ratios take off the time of
-# a small picture's process (a clipboard capture).
+# a small picture's process (a clipboard capture), each taken as at least 2 ms so that the
+# timing noise of files drawn in less does not pass for a ratio.
 #
 #   bash bench/emfplus_ratio.sh [path/to/plumeconv] [shared-folder]
 set -euo pipefail
@@ -57,7 +58,7 @@ for f in "$shared"/metafile-corpus/emf/*; do
     plus=$(best_of_five "$f" "$out/plus.png")
     gdi=$(best_of_five "$f" "$out/gdi.png" --no-emfplus)
     awk -v p="$plus" -v g="$gdi" -v b="$base" -v d="$differs" -v f="$(basename "$f")" 'BEGIN {
-        np = p - b; ng = g - b; if (np < 100) np = 100; if (ng < 100) ng = 100;
+        np = p - b; ng = g - b; if (np < 2000) np = 2000; if (ng < 2000) ng = 2000;
         printf "%.3f %.3f %.1f %.1f %d %s\n", p / g, np / ng, p / 1000, g / 1000, d, f }' >> "$out/ratios"
 done
 report() {  # label, ratios file
