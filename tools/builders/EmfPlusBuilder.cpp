@@ -177,6 +177,22 @@ EmfPlusBuilder& EmfPlusBuilder::pen(uint8_t id, float width, uint32_t argb,
         appendU32(fields, uint32_t(s.dashes.size()));
         for (float d : s.dashes) f32(fields, d);
     }
+    if (s.arrowEndCap) {
+        QByteArray cap;
+        appendU32(cap, kVersion);
+        appendU32(cap, 1);  // adjustable arrow
+        f32(cap, s.arrowEndCap->first);
+        f32(cap, s.arrowEndCap->second);
+        f32(cap, 0);      // middle inset
+        appendU32(cap, 1);  // filled
+        for (int i = 0; i < 3; ++i) appendU32(cap, 0);  // caps and join
+        f32(cap, 10);     // miter limit
+        f32(cap, 1);      // width scale
+        for (int i = 0; i < 4; ++i) f32(cap, 0);  // hot spots
+        flags |= 0x1000;
+        appendU32(fields, uint32_t(cap.size()));
+        fields.append(cap);
+    }
     QByteArray b;
     appendU32(b, kVersion);
     appendU32(b, 0);
@@ -186,6 +202,23 @@ EmfPlusBuilder& EmfPlusBuilder::pen(uint8_t id, float width, uint32_t argb,
     b.append(fields);
     b.append(brushBody(argb));
     return object(id, 2, b);
+}
+
+EmfPlusBuilder& EmfPlusBuilder::pathGradientBrush(uint8_t id, const std::vector<QPointF>& boundary,
+                                                  QPointF center, uint32_t centre,
+                                                  uint32_t surround) {
+    QByteArray b;
+    appendU32(b, kVersion);
+    appendU32(b, 3);
+    appendU32(b, 0);  // boundary points, no optional data
+    appendU32(b, 4);  // clamp
+    appendU32(b, centre);
+    pointsF(b, {center});
+    appendU32(b, 1);
+    appendU32(b, surround);
+    appendU32(b, uint32_t(boundary.size()));
+    pointsF(b, boundary);
+    return object(id, 1, b);
 }
 
 QByteArray EmfPlusBuilder::pathBody(const std::vector<QPointF>& points,
@@ -221,6 +254,19 @@ EmfPlusBuilder& EmfPlusBuilder::path(uint8_t id, const std::vector<QPointF>& poi
                                      const std::vector<uint8_t>& types, bool compressed,
                                      bool rle) {
     return object(id, 3, pathBody(points, types, compressed, rle));
+}
+
+EmfPlusBuilder& EmfPlusBuilder::drawDriverString(uint8_t font, PlusBrush brush, uint32_t options,
+                                                 const QString& glyphs,
+                                                 const std::vector<QPointF>& positions) {
+    QByteArray d;
+    appendU32(d, brush.value);
+    appendU32(d, options);
+    appendU32(d, 0);  // no matrix
+    appendU32(d, uint32_t(glyphs.size()));
+    for (QChar c : glyphs) appendU16(d, c.unicode());
+    pointsF(d, positions);
+    return record(0x4036, uint16_t((brush.isColor ? 0x8000 : 0) | font), d);
 }
 
 EmfPlusBuilder& EmfPlusBuilder::clear(uint32_t argb) {
@@ -485,6 +531,13 @@ QByteArray emfPlusSampler() {
     plus.font(6, 12, 2, QStringLiteral("Arial"), 1).stringFormat(7, 0, 1, 1);
     plus.drawString(6, plusObject(2), 7, {10, 40, 100, 30}, QStringLiteral("EMF+ text"));
     plus.drawImagePoints(5, {0, 0, 1, 1}, {{0, 0}, {20, 5}, {5, 20}});
+    plus.drawDriverString(6, plusColor(0xFF000000), 5, QStringLiteral("EMF+"),
+                          {{10, 80}, {0, 0}, {0, 0}, {0, 0}});
+    plus.pathGradientBrush(8, {{60, 40}, {110, 40}, {85, 80}}, {85, 55}, 0xFF0000FF, 0xFFFFFFFF);
+    plus.fillRects(plusObject(8), {{60, 40, 50, 40}});
+    plus.pen(9, 2, 0xFF000000,
+             {.endCap = 0xFF, .dashes = {}, .arrowEndCap = std::pair(3.0f, 3.0f)});
+    plus.drawLines(9, {{10, 10}, {60, 30}}, false);
     plus.flushTo(emf);
     emf.createBrush(1, 0, 0x0000FF).selectObject(1).rectangle(5, 5, 115, 85);
     plus.endOfFile().flushTo(emf);

@@ -12,6 +12,7 @@
 #include <QPointF>
 #include <QRectF>
 #include <QString>
+#include <optional>
 #include <cstdint>
 #include <vector>
 
@@ -32,6 +33,8 @@ struct PlusPenStyle {
     uint32_t join = 0;
     int32_t dashStyle = 0;
     std::vector<float> dashes;
+    // An adjustable arrow as the end's custom cap (width and height in pen widths).
+    std::optional<std::pair<float, float>> arrowEndCap = std::nullopt;
 };
 
 class EmfPlusBuilder {
@@ -52,6 +55,9 @@ class EmfPlusBuilder {
     // A texture brush of a bitmap (32-bit ARGB pixels), tiled in world units.
     EmfPlusBuilder& textureBrush(uint8_t id, const QImage& image);
     EmfPlusBuilder& pen(uint8_t id, float width, uint32_t argb, const PlusPenStyle& style = {});
+    // A path gradient from `surround` on the polygon `boundary` to `centre` at `center`.
+    EmfPlusBuilder& pathGradientBrush(uint8_t id, const std::vector<QPointF>& boundary,
+                                      QPointF center, uint32_t centre, uint32_t surround);
     // A path; `types` one per point (0 start, 1 line, 3 Bezier, | 0x80 closes). With
     // `compressed` the points are 16-bit integers, with `rle` the types run-length coded.
     EmfPlusBuilder& path(uint8_t id, const std::vector<QPointF>& points,
@@ -91,6 +97,9 @@ class EmfPlusBuilder {
     EmfPlusBuilder& drawCurve(uint8_t pen, float tension, uint32_t offset, uint32_t segments,
                               const std::vector<QPointF>& points);
     EmfPlusBuilder& fillPath(PlusBrush brush, uint8_t path);
+    // Driver string: `glyphs` (characters with options & 1) each at its position.
+    EmfPlusBuilder& drawDriverString(uint8_t font, PlusBrush brush, uint32_t options,
+                                     const QString& glyphs, const std::vector<QPointF>& positions);
     EmfPlusBuilder& drawString(uint8_t font, PlusBrush brush, uint32_t format,
                                const QRectF& layout, const QString& text);
     // DrawImage with source `src` (pixels) into `dest`; DrawImagePoints into the

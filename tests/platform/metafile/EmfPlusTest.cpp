@@ -13,6 +13,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <cstring>
 
 namespace plume::metafile {
 namespace {
@@ -107,6 +108,61 @@ TEST(EmfPlusReader, AssemblesAnObjectFromContinuationRecords) {
     const auto* object = std::get_if<ObjectRecord>(&*records.back());
     ASSERT_TRUE(object);
     EXPECT_EQ(std::get<Path>(object->data).points, points);
+}
+
+void appendF32(QByteArray& out, float v) {
+    uint32_t bits;
+    std::memcpy(&bits, &v, 4);
+    appendU32(out, bits);
+}
+
+TEST(EmfPlusReader, PathGradientAndCustomCapFieldsInTheirOrder) {
+    const QByteArray square =
+        EmfPlusBuilder::pathBody({{0, 0}, {8, 0}, {8, 8}, {0, 8}}, {0, 1, 1, 0x81}, false, false);
+    // A path gradient bounded by a path, with blend factors and focus scales.
+    QByteArray b;
+    for (uint32_t v : {0xDBC01002u, 3u, 0x01u | 0x08u | 0x40u, 4u, 0xFF000000u}) appendU32(b, v);
+    for (float v : {4.f, 4.f}) appendF32(b, v);
+    for (uint32_t v : {2u, 0xFFFFFFFFu, 0xFFFF0000u, uint32_t(square.size())}) appendU32(b, v);
+    b.append(square);
+    appendU32(b, 2);
+    for (float v : {0.f, 1.f, 0.f, 0.5f}) appendF32(b, v);
+    appendU32(b, 2);
+    for (float v : {0.25f, 0.5f}) appendF32(b, v);
+    const auto brush = decodeObjectData(ObjectType::Brush, byteSpan(b));
+    ASSERT_TRUE(brush);
+    const auto& gradient = std::get<Brush>(*brush);
+    EXPECT_EQ(gradient.center, QPointF(4, 4));
+    EXPECT_EQ(gradient.surroundingColors.size(), 2u);
+    EXPECT_EQ(gradient.boundary.boundingRect(), QRectF(0, 0, 8, 8));
+    ASSERT_EQ(gradient.blendFactors.size(), 2u);
+    EXPECT_EQ(gradient.blendFactors[1], std::pair(1.f, 0.5f));
+    EXPECT_EQ(gradient.focusX, 0.25f);
+    EXPECT_EQ(gradient.focusY, 0.5f);
+    EXPECT_FALSE(decodeObjectData(ObjectType::Brush, byteSpan(b.left(b.size() - 4))));
+
+    // A pen whose start has a default custom cap with a fill path.
+    QByteArray cap;
+    for (uint32_t v : {0xDBC01002u, 0u, 0x01u, 0u}) appendU32(cap, v);
+    appendF32(cap, 0.5f);  // base inset
+    for (uint32_t v : {0u, 0u, 0u}) appendU32(cap, v);
+    for (float v : {10.f, 2.f, 0.f, 0.f, 0.f, 0.f}) appendF32(cap, v);
+    appendU32(cap, uint32_t(square.size()));
+    cap.append(square);
+    QByteArray pen;
+    for (uint32_t v : {0xDBC01002u, 0u, 0x0800u, 0u}) appendU32(pen, v);
+    appendF32(pen, 3);
+    appendU32(pen, uint32_t(cap.size()));
+    pen.append(cap);
+    pen.append(EmfPlusBuilder::brushBody(kBlack));
+    const auto decoded = decodeObjectData(ObjectType::Pen, byteSpan(pen));
+    ASSERT_TRUE(decoded);
+    const auto& start = std::get<Pen>(*decoded).customStartCap;
+    ASSERT_TRUE(start);
+    EXPECT_FALSE(start->arrow);
+    EXPECT_EQ(start->baseInset, 0.5f);
+    EXPECT_EQ(start->widthScale, 2.f);
+    EXPECT_EQ(start->fillPath.boundingRect(), QRectF(0, 0, 8, 8));
 }
 
 TEST(EmfPlusReader, RefusesDamagedRecordsWithoutAllocatingFromTheirCounts) {
@@ -372,6 +428,49 @@ TEST(EmfPlusRender, StringsInTheirFontAndLayout) {
     EXPECT_GT(corner.top(), 70);
     EXPECT_LT(corner.bottom(), 82);
     EXPECT_GE(corner.right(), 96) << "runs off the picture, unwrapped";
+}
+
+TEST(EmfPlusRender, DriverStringsPlaceEachGlyph) {
+    // Characters (CmapLookup) at their own baseline origins; with RealizedAdvance the second
+    // follows the first at the font's advance instead of its given position.
+    const auto drawn = [](uint32_t options) {
+        EmfPlusBuilder plus;
+        plus.header(true)
+            .font(1, 20, 2, QStringLiteral("Liberation Sans"))
+            .drawDriverString(1, plusColor(kBlack), options, QStringLiteral("II"),
+                              {{10, 60}, {80, 60}});
+        return inked(draw(withRedFallback(plus)));
+    };
+    const QRect placed = drawn(1);
+    ASSERT_FALSE(placed.isEmpty());
+    EXPECT_NEAR(placed.left(), 12, 3);
+    EXPECT_NEAR(placed.right(), 84, 3);
+    EXPECT_NEAR(placed.bottom(), 59, 2) << "the positions are baseline origins";
+    const QRect advanced = drawn(1 | 4);
+    EXPECT_NEAR(advanced.left(), 12, 3);
+    EXPECT_LT(advanced.right(), 30);
+}
+
+TEST(EmfPlusRender, PathGradientsAndArrowCaps) {
+    // A square boundary, black at its centre and white on its edge; clamped, it paints
+    // nothing outside the boundary even where the filled rectangle goes on.
+    EmfPlusBuilder plus;
+    plus.header(true)
+        .pathGradientBrush(1, {{10, 10}, {50, 10}, {50, 50}, {10, 50}}, {30, 30}, kBlack,
+                           0xFFFFFFFF)
+        .fillRects(plusObject(1), {QRectF(0, 0, 60, 60)})
+        .pen(2, 2, kBlack, {.endCap = 0xFF, .dashes = {}, .arrowEndCap = std::pair(6.0f, 6.0f)})
+        .drawLines(2, {{10, 80}, {90, 80}}, false);
+    const QImage image = draw(withRedFallback(plus));
+    EXPECT_LT(qGray(image.pixel(30, 30)), 40);
+    EXPECT_NEAR(qGray(image.pixel(20, 30)), 128, 30) << "half way to the edge";
+    EXPECT_GT(qGray(image.pixel(11, 30)), 200);
+    EXPECT_EQ(at(image, 55, 30), kWhite);
+    // The arrow: tip at the line's end, 12 units long and 12 across at its base.
+    EXPECT_EQ(at(image, 50, 77), kWhite);
+    EXPECT_EQ(at(image, 80, 76), kBlackRgb);
+    EXPECT_EQ(at(image, 80, 84), kBlackRgb);
+    EXPECT_EQ(at(image, 92, 80), kWhite);
 }
 
 TEST(EmfPlusRender, DamagedRecordsAreSkippedAndCounted) {

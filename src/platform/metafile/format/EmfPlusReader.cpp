@@ -113,6 +113,49 @@ bool readBlend(BoundedReader& in, std::vector<std::pair<float, Value>>& out, Rea
 }
 
 std::optional<Image> readImage(BoundedReader& in);
+std::optional<Path> readPath(BoundedReader& in);
+
+// Path gradient data (2.2.2.29): the boundary a path (flag 0x01) or a polygon's points, then
+// the optional transform, blend and focus scales.
+bool readPathGradient(BoundedReader& in, Brush& brush) {
+    const uint32_t flags = in.u32();
+    brush.wrapMode = in.i32();
+    brush.color = in.u32();
+    const float cx = in.f32(), cy = in.f32();
+    const uint32_t colors = in.u32();
+    if (!in.ok() || !finite(cx) || !finite(cy) || uint64_t(colors) * 4 > in.remaining())
+        return false;
+    brush.center = QPointF(cx, cy);
+    brush.surroundingColors.resize(colors);
+    for (uint32_t& c : brush.surroundingColors) c = in.u32();
+    if (flags & 0x01) {
+        const uint32_t size = in.u32();
+        const auto bytes = in.bytes(size);
+        BoundedReader pathIn(bytes);
+        auto path = in.ok() ? readPath(pathIn) : std::nullopt;
+        if (!path) return false;
+        brush.boundary = pathOutline(*path);
+    } else {
+        const uint32_t count = in.u32();
+        std::vector<QPointF> points;
+        if (!in.ok() || !readPoints(in, count, 0, points)) return false;
+        brush.boundary.addPolygon(QPolygonF(QList<QPointF>(points.begin(), points.end())));
+        brush.boundary.closeSubpath();
+    }
+    if (flags & 0x02) brush.transform = matrix(in);
+    if (flags & 0x04) {
+        if (!readBlend(in, brush.presetColors, [&] { return in.u32(); })) return false;
+    } else if ((flags & 0x08) && !readBlend(in, brush.blendFactors, [&] { return in.f32(); })) {
+        return false;
+    }
+    if (flags & 0x40) {
+        in.u32();  // count, always 2
+        brush.focusX = in.f32();
+        brush.focusY = in.f32();
+        if (!finite(brush.focusX) || !finite(brush.focusY)) return false;
+    }
+    return in.ok();
+}
 
 std::optional<Brush> readBrush(BoundedReader& in) {
     Brush brush;
@@ -156,10 +199,53 @@ std::optional<Brush> readBrush(BoundedReader& in) {
             break;
         }
         case Brush::Type::PathGradient:
-            break;  // known by type; not drawn yet
+            if (!readPathGradient(in, brush)) return std::nullopt;
+            break;
     }
     if (!in.ok()) return std::nullopt;
     return brush;
+}
+
+// A custom line cap object (2.2.1.2): a default cap (2.2.2.12) or an arrow (2.2.2.11).
+std::optional<CustomCap> readCustomCap(BoundedReader& in) {
+    CustomCap cap;
+    in.u32();  // version
+    const uint32_t type = in.u32();
+    if (!in.ok() || type > 1) return std::nullopt;
+    cap.arrow = type == 1;
+    if (cap.arrow) {
+        cap.arrowWidth = in.f32();
+        cap.arrowHeight = in.f32();
+        cap.middleInset = in.f32();
+        cap.arrowFilled = in.u32() != 0;
+        in.skip(16);  // the caps and join of its outline, miter limit
+        cap.widthScale = in.f32();
+        in.skip(16);  // hot spots, unused by GDI+
+        if (!finite(cap.arrowWidth) || !finite(cap.arrowHeight) || !finite(cap.middleInset))
+            return std::nullopt;
+        // A filled arrow covers the line up to its base; the line stops there.
+        if (cap.arrowFilled) cap.baseInset = cap.arrowHeight;
+    } else {
+        const uint32_t flags = in.u32();
+        in.u32();  // base cap
+        cap.baseInset = in.f32();
+        in.skip(16);  // the caps and join of its line path, miter limit
+        cap.widthScale = in.f32();
+        in.skip(16);  // hot spots
+        const auto path = [&](QPainterPath& out) {
+            const uint32_t size = in.u32();
+            const auto bytes = in.bytes(size);
+            BoundedReader pathIn(bytes);
+            auto read = in.ok() ? readPath(pathIn) : std::nullopt;
+            if (read) out = pathOutline(*read);
+            return read.has_value();
+        };
+        if ((flags & 0x01) && !path(cap.fillPath)) return std::nullopt;
+        if ((flags & 0x02) && !path(cap.linePath)) return std::nullopt;
+        if (!finite(cap.baseInset)) return std::nullopt;
+    }
+    if (!in.ok() || !finite(cap.widthScale)) return std::nullopt;
+    return cap;
 }
 
 // Optional pen fields (2.2.2.30), each present when its flag is set, in this order.
@@ -182,9 +268,12 @@ bool readPenFields(BoundedReader& in, uint32_t flags, Pen& pen) {
     if ((flags & 0x0100) && !floats(pen.dashes)) return false;
     if (flags & 0x0200) pen.alignment = in.i32();
     if ((flags & 0x0400) && !floats(pen.compound)) return false;
-    const auto customCap = [&](bool& present) {
-        present = true;
-        return in.skip(in.u32());
+    const auto customCap = [&](std::optional<CustomCap>& cap) {
+        const uint32_t size = in.u32();
+        const auto bytes = in.bytes(size);
+        BoundedReader capIn(bytes);
+        cap = in.ok() ? readCustomCap(capIn) : std::nullopt;
+        return cap.has_value();
     };
     if ((flags & 0x0800) && !customCap(pen.customStartCap)) return false;
     if ((flags & 0x1000) && !customCap(pen.customEndCap)) return false;
@@ -672,6 +761,20 @@ std::optional<Record> Reader::decode(const RawRecord& raw) {
             if (!text) return std::nullopt;
             r.text = *text;
             return r;
+        }
+        case RecordType::DrawDriverString: {
+            DriverStringRecord r;
+            r.font = f & 0xFF;
+            r.brush = brushRef(in, f);
+            r.options = in.u32();
+            const uint32_t hasMatrix = in.u32();
+            const uint32_t count = in.u32();
+            if (!in.ok() || uint64_t(count) * 10 > in.remaining()) return std::nullopt;
+            r.glyphs.resize(count);
+            for (uint16_t& g : r.glyphs) g = in.u16();
+            if (!readPoints(in, count, 0, r.positions)) return std::nullopt;
+            if (hasMatrix) r.matrix = matrix(in);
+            return done(std::move(r));
         }
         case RecordType::Save:
         case RecordType::Restore:

@@ -122,9 +122,28 @@ struct Brush {
     std::vector<std::pair<float, uint32_t>> presetColors;  // position, colour
     std::vector<std::pair<float, float>> blendFactors;     // position, factor (horizontal)
     bool verticalBlend = false;  // factors along y, which a linear gradient does not show
+    // Path gradient (2.2.2.29): from the surrounding colours on the boundary to `color` at
+    // the centre; blends and presets run from the boundary (0) to the centre (1). Inside the
+    // focus scales (fractions of the boundary about the centre) the centre colour is solid.
+    QPointF center;
+    std::vector<uint32_t> surroundingColors;
+    QPainterPath boundary;
+    float focusX = 0, focusY = 0;
     // Texture (2.2.2.45): a bitmap repeated in world units (null when not a bitmap Plume
     // reads), through the brush transform; wrapMode as for gradients.
     QImage texture;
+};
+
+// A custom line cap (2.2.1.2) in pen widths times `widthScale`, its y axis along the line
+// towards the end it caps, the line's end at the origin: a default cap's fill and line paths,
+// or an adjustable arrow (tip at the origin, `arrowWidth` across and `arrowHeight` back, its
+// base notched by `middleInset`). The line stops `baseInset` short of its end.
+struct CustomCap {
+    bool arrow = false;
+    QPainterPath fillPath, linePath;
+    float baseInset = 0, widthScale = 1;
+    float arrowWidth = 0, arrowHeight = 0, middleInset = 0;
+    bool arrowFilled = true;
 };
 
 // Pen object (2.2.1.7), its optional fields present as its flags say.
@@ -141,7 +160,7 @@ struct Pen {
     std::vector<float> dashes;  // custom dash lengths, in pen widths
     int32_t alignment = 0;      // 0 centre, 1 inset
     std::vector<float> compound;
-    bool customStartCap = false, customEndCap = false;
+    std::optional<CustomCap> customStartCap, customEndCap;
     Brush brush;
 };
 
@@ -289,6 +308,18 @@ struct StringRecord {
     QString text;
 };
 
+// DrawDriverString: glyphs (or characters, with CmapLookup) each at its own position; with
+// RealizedAdvance only the first position counts and the font's advances place the rest.
+struct DriverStringRecord {
+    enum Options : uint32_t { CmapLookup = 1, Vertical = 2, RealizedAdvance = 4, LimitSubpixel = 8 };
+    uint8_t font = 0;
+    BrushRef brush;
+    uint32_t options = 0;
+    std::vector<uint16_t> glyphs;
+    std::vector<QPointF> positions;
+    std::optional<QTransform> matrix;  // applied to the glyphs, before the world transform
+};
+
 // Save, Restore, BeginContainerNoParams, EndContainer.
 struct StackRecord {
     enum class Kind { Save, Restore, BeginContainer, EndContainer };
@@ -334,7 +365,7 @@ struct SettingRecord {
 using Record = std::variant<HeaderRecord, EndOfFileRecord, GetDcRecord, IgnoredRecord,
                             UnsupportedRecord, PendingObject, ObjectRecord, ClearRecord,
                             FillRectsRecord, DrawRectsRecord, EllipseRecord, PolyRecord,
-                            PathDrawRecord, ImageDrawRecord, StringRecord, StackRecord, BeginContainerRecord, TransformRecord,
+                            PathDrawRecord, ImageDrawRecord, StringRecord, DriverStringRecord, StackRecord, BeginContainerRecord, TransformRecord,
                             PageTransformRecord, ClipRecord, SettingRecord>;
 
 }  // namespace plume::metafile::emfplus

@@ -247,6 +247,7 @@ bool EmfPlusPlayer::play(const Record& record) {
             [&](const PathDrawRecord& r) { return playPathDraw(r); },
             [&](const ImageDrawRecord& r) { return playImage(r); },
             [&](const StringRecord& r) { return playString(r); },
+            [&](const DriverStringRecord& r) { return playDriverString(r); },
             [&](const StackRecord& r) {
                 playStack(r);
                 return true;
@@ -338,6 +339,9 @@ bool EmfPlusCoverage::accept(const std::optional<Record>& record) {
                 const uint8_t format = r.format < m_slots.size() ? m_slots[r.format] : 0;
                 return m_slots[r.font % m_slots.size()] == 8 && format != 10 &&
                        brushUsable(r.brush);
+            },
+            [&](const DriverStringRecord& r) {
+                return m_slots[r.font % m_slots.size()] == 8 && brushUsable(r.brush);
             },
             [&](const ClipRecord& r) {
                 if (r.kind == ClipRecord::Kind::Region) return regionUsable(r.object);

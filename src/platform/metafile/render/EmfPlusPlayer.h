@@ -16,6 +16,7 @@
 // images), EmfPlusPlayerText.cpp (strings).
 
 #include "platform/metafile/format/EmfPlusRecords.h"
+#include "platform/metafile/format/LogFont.h"
 
 #include <QBrush>
 #include <QPainterPath>
@@ -76,12 +77,15 @@ class EmfPlusPlayer {
     // Objects (EmfPlusPlayerDraw.cpp).
     std::optional<QBrush> brushOf(const emfplus::BrushRef& ref) const;
     std::optional<QBrush> makeBrush(const emfplus::Brush& brush) const;
+    std::optional<QBrush> pathGradient(const emfplus::Brush& brush) const;
+    std::optional<QPainterPath> brushBounds(const emfplus::BrushRef& ref) const;
     std::optional<QPen> penOf(uint8_t id) const;
     const emfplus::Path* pathOf(uint8_t id) const;
 
     // Figures (EmfPlusPlayerDraw.cpp), in world coordinates.
     bool fill(const QPainterPath& path, const emfplus::BrushRef& brush);
     bool stroke(const QPainterPath& path, uint8_t pen);
+    void strokeWithCustomCaps(const QPainterPath& path, const emfplus::Pen& pen, const QPen& qpen);
     bool playClear(uint32_t color);
     bool playRects(const std::vector<QRectF>& rects, bool fill, const emfplus::BrushRef& brush,
                    uint8_t pen);
@@ -90,6 +94,9 @@ class EmfPlusPlayer {
     bool playPathDraw(const emfplus::PathDrawRecord& record);
     bool playImage(const emfplus::ImageDrawRecord& record);
     bool playString(const emfplus::StringRecord& record);  // EmfPlusPlayerText.cpp
+    bool playDriverString(const emfplus::DriverStringRecord& record);
+    double fontPixels(const emfplus::Font& font, double outputScale) const;
+    static LogFont logFontOf(const emfplus::Font& font, double pixels);
 
     QPainter& m_painter;
     QTransform m_deviceToPainter;
