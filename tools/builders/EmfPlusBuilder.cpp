@@ -79,12 +79,12 @@ QByteArray EmfPlusBuilder::brushBody(uint32_t argb) {
     appendU32(b, argb);
     return b;
 }
-EmfPlusBuilder& EmfPlusBuilder::textureBrush(uint8_t id, const QImage& image) {
+EmfPlusBuilder& EmfPlusBuilder::textureBrush(uint8_t id, const QImage& image, uint32_t wrapMode) {
     QByteArray b;
     appendU32(b, kVersion);
     appendU32(b, 2);  // texture
     appendU32(b, 0);  // no transform
-    appendU32(b, 0);  // tiled
+    appendU32(b, wrapMode);
     b.append(bitmapBody(image));
     return object(id, 1, b);
 }

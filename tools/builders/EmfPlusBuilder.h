@@ -52,8 +52,9 @@ class EmfPlusBuilder {
     EmfPlusBuilder& solidBrush(uint8_t id, uint32_t argb);
     EmfPlusBuilder& hatchBrush(uint8_t id, uint32_t style, uint32_t fore, uint32_t back);
     EmfPlusBuilder& linearBrush(uint8_t id, const QRectF& rect, uint32_t start, uint32_t end);
-    // A texture brush of a bitmap (32-bit ARGB pixels), tiled in world units.
-    EmfPlusBuilder& textureBrush(uint8_t id, const QImage& image);
+    // A texture brush of a bitmap (32-bit ARGB pixels) in world units, tiled unless `wrapMode`
+    // says otherwise (1 flip x, 2 flip y, 3 flip both, 4 clamp).
+    EmfPlusBuilder& textureBrush(uint8_t id, const QImage& image, uint32_t wrapMode = 0);
     EmfPlusBuilder& pen(uint8_t id, float width, uint32_t argb, const PlusPenStyle& style = {});
     // A path gradient from `surround` on the polygon `boundary` to `centre` at `center`.
     EmfPlusBuilder& pathGradientBrush(uint8_t id, const std::vector<QPointF>& boundary,

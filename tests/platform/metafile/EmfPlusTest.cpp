@@ -291,6 +291,52 @@ TEST(EmfPlusRender, BrushesAndPens) {
     EXPECT_EQ(at(image, 19, 90), kGreenRgb);
 }
 
+TEST(EmfPlusRender, PatternHatchesInTheirCells) {
+    EmfPlusBuilder plus;
+    plus.header(true)
+        .hatchBrush(1, 50, kBlack, 0xFFFFFFFF)  // large checkerboard: 4 x 4 squares
+        .fillRects(plusObject(1), {QRectF(0, 0, 48, 48)})
+        .hatchBrush(2, 29, kBlack, 0xFFFFFFFF)  // dark horizontal: 2 rows on, 2 off
+        .fillRects(plusObject(2), {QRectF(48, 0, 48, 48)})
+        .hatchBrush(3, 52, kBlack, 0xFFFFFFFF)  // solid diamond, centred on (4, 3)
+        .fillRects(plusObject(3), {QRectF(0, 48, 48, 48)});
+    const QImage image = draw(withRedFallback(plus));
+    EXPECT_EQ(at(image, 1, 1), kBlackRgb);
+    EXPECT_EQ(at(image, 5, 1), kWhite);
+    EXPECT_EQ(at(image, 5, 5), kBlackRgb);
+    EXPECT_EQ(at(image, 1, 5), kWhite);
+    EXPECT_EQ(at(image, 60, 17), kBlackRgb);
+    EXPECT_EQ(at(image, 60, 18), kWhite);
+    EXPECT_EQ(at(image, 60, 20), kBlackRgb);
+    EXPECT_EQ(at(image, 12, 51), kBlackRgb);
+    EXPECT_EQ(at(image, 8, 51), kWhite);
+    EXPECT_EQ(at(image, 12, 55), kWhite);
+}
+
+TEST(EmfPlusRender, TextureWrapModesFlipAndClamp) {
+    QImage cells(2, 2, QImage::Format_ARGB32);
+    cells.setPixel(0, 0, kGreen);
+    cells.setPixel(1, 0, kBlack);
+    cells.setPixel(0, 1, kBlue);
+    cells.setPixel(1, 1, kBlack);
+    const auto fillWith = [&](uint32_t wrapMode) {
+        EmfPlusBuilder plus;
+        plus.header(true).textureBrush(1, cells, wrapMode).scale(10, 10);  // a cell 10 pixels
+        plus.fillRects(plusObject(1), {QRectF(0, 0, 10, 10)});
+        return draw(withRedFallback(plus));
+    };
+    QImage image = fillWith(3);  // every other tile mirrored, across and down
+    EXPECT_EQ(at(image, 25, 5), kBlackRgb);
+    EXPECT_EQ(at(image, 35, 5), kGreenRgb);
+    EXPECT_EQ(at(image, 5, 25), 0x0000FFu);
+    EXPECT_EQ(at(image, 5, 35), kGreenRgb);
+    image = fillWith(4);  // once, nothing around it
+    EXPECT_EQ(at(image, 5, 5), kGreenRgb);
+    EXPECT_EQ(at(image, 15, 15), kBlackRgb);
+    EXPECT_EQ(at(image, 25, 5), kWhite);
+    EXPECT_EQ(at(image, 5, 25), kWhite);
+}
+
 TEST(EmfPlusRender, FiguresCurvesAndPaths) {
     EmfPlusBuilder plus;
     plus.header(true)
@@ -388,10 +434,33 @@ TEST(EmfPlusRender, BitmapsAndMetafileImages) {
     EXPECT_EQ(at(image, 70, 20), 0x00FF00u);
     EXPECT_EQ(at(image, 70, 70), 0x0000FFu);
     EXPECT_EQ(at(image, 95, 95), kWhite);
-    // An image effect is not drawn: the GDI rendition is.
-    plus.header(true).bitmap(1, cells).drawImagePoints(1, QRectF(0, 0, 2, 2),
-                                                       {{0, 0}, {9, 0}, {0, 9}}, true);
-    EXPECT_EQ(at(draw(withRedFallback(plus)), 50, 50), kRed);
+    // A named image effect (a serializable object: GUID, parameter size, parameters) is left
+    // out: an EMF+-only picture draws the image as it is, a dual one keeps its GDI rendition
+    // (which shows the effect), as it does for an object of a GUID no effect has.
+    const auto effectThenImage = [&](uint32_t guidData1, bool dual) {
+        QByteArray blur;
+        appendU32(blur, guidData1);
+        for (const uint8_t b : {0x43, 0x18, 0x2B, 0x48, 0x9E, 0xF2, 0xBE, 0x28, 0x34, 0xC5,
+                                0xFD, 0xD4})
+            blur.append(char(b));
+        appendU32(blur, 8);
+        blur.append(QByteArray(8, '\0'));
+        plus.header(dual).bitmap(1, cells).record(0x4038, 0, blur);
+        plus.drawImagePoints(1, QRectF(0, 0, 2, 2), {{0, 0}, {100, 0}, {0, 100}}, true);
+        return draw(withRedFallback(plus));
+    };
+    image = effectThenImage(0x633C80A4, false);  // blur
+    EXPECT_EQ(at(image, 95, 5), 0x00FF00u);
+    EXPECT_EQ(at(image, 5, 95), 0x0000FFu);
+    EXPECT_EQ(at(effectThenImage(0x633C80A4, true), 95, 5), kRed);
+    RenderStats stats;
+    EmfPlusBuilder unknown;
+    QByteArray guid(24, '\x11');
+    unknown.header(false).record(0x4038, 0, guid);
+    EmfBuilder emf(100, 100);
+    unknown.flushTo(emf);
+    draw(emf.build(), true, &stats);
+    EXPECT_EQ(stats.recordsSkipped, 1) << "an unknown serializable object: no effect";
 }
 
 // The rectangle around the pixels darker than mid grey.

@@ -221,9 +221,29 @@ struct HeaderRecord {
 };
 struct EndOfFileRecord {};
 struct GetDcRecord {};
-// Comments, serializable objects and other records with no drawing meaning.
+// The image effects a serializable object names (MS-EMFPLUS 2.1.3.1), for the DrawImagePoints
+// that follows it.
+enum class ImageEffect : uint8_t {
+    None,
+    Blur,
+    BrightnessContrast,
+    ColorBalance,
+    ColorCurve,
+    ColorLookupTable,
+    ColorMatrix,
+    HueSaturationLightness,
+    Levels,
+    RedEyeCorrection,
+    Sharpen,
+    Tint,
+};
+
+// Comments, image effects and other records with no drawing meaning. Image effects are named
+// and left out on purpose: the image is drawn as it is. (A dual picture whose image has an
+// effect keeps its GDI rendition, which shows the effect; an EMF+-only one has no other.)
 struct IgnoredRecord {
     uint16_t type = 0;
+    ImageEffect effect = ImageEffect::None;  // a serializable object's effect
 };
 // Well-formed records the reader does not decode yet (text, images, regions).
 struct UnsupportedRecord {
@@ -293,7 +313,8 @@ struct ImageDrawRecord {
     int32_t srcUnit = 2;
     QRectF src;
     bool points = false;
-    // An image effect (blur, colour matrix...) from the serializable object before it applies.
+    // An image effect (blur, colour matrix...) from the serializable object before it
+    // applies; effects are not drawn (see IgnoredRecord).
     bool effect = false;
     QRectF dest;
     std::array<QPointF, 3> corners{};

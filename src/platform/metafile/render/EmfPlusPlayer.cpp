@@ -332,6 +332,9 @@ bool EmfPlusCoverage::accept(const std::optional<Record>& record) {
             [&](const ImageDrawRecord& r) {
                 // Bitmap sources in pixels; a metafile is drawn whole into the destination.
                 const uint8_t kind = m_slots[r.image % m_slots.size()];
+                // The player leaves an image effect out; the GDI records of a dual picture
+                // show the image with it (a colour matrix can make a transparent image
+                // visible), so they are drawn instead.
                 if (r.effect) return false;
                 return (kind == 6 && r.srcUnit == int32_t(Unit::Pixel)) || kind == 7;
             },

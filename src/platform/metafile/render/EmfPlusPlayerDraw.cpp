@@ -18,14 +18,66 @@ using namespace emfplus;
 
 namespace {
 
-// The largest hatch style drawn: the six line hatches and the twelve percentage dithers.
-constexpr uint32_t kLastDrawnHatch = 17;
+// The largest tile, in pixels, made of a flipped texture and its mirror images.
+constexpr qint64 kMaxFlippedTile = 16 * 1024 * 1024;
+
+// The largest hatch style drawn: the six line hatches, the twelve percentage dithers and the
+// thirty-five patterns after them.
+constexpr uint32_t kLastDrawnHatch = 52;
+
+// The 8 x 8 cells of hatch styles 18 to 52, a row a byte, bit 7 the left pixel. The line
+// patterns (18 to 33) and the grids, checkerboards and diamonds follow their description in
+// the format document exactly (spacing and width relative to the first six); the pictures it
+// names only by their look (confetti, zigzag, wave, bricks, weave, plaid, divot, shingle,
+// trellis, sphere) are Plume's own cells of that look.
+constexpr uint8_t kPatternHatches[35][8] = {
+    {0x88, 0x44, 0x22, 0x11, 0x88, 0x44, 0x22, 0x11},  // 18 light downward diagonal
+    {0x11, 0x22, 0x44, 0x88, 0x11, 0x22, 0x44, 0x88},  // 19 light upward diagonal
+    {0xCC, 0x66, 0x33, 0x99, 0xCC, 0x66, 0x33, 0x99},  // 20 dark downward diagonal
+    {0x33, 0x66, 0xCC, 0x99, 0x33, 0x66, 0xCC, 0x99},  // 21 dark upward diagonal
+    {0xE0, 0x70, 0x38, 0x1C, 0x0E, 0x07, 0x83, 0xC1},  // 22 wide downward diagonal
+    {0x07, 0x0E, 0x1C, 0x38, 0x70, 0xE0, 0xC1, 0x83},  // 23 wide upward diagonal
+    {0x88, 0x88, 0x88, 0x88, 0x88, 0x88, 0x88, 0x88},  // 24 light vertical
+    {0xFF, 0x00, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00},  // 25 light horizontal
+    {0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA},  // 26 narrow vertical
+    {0xFF, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0xFF, 0x00},  // 27 narrow horizontal
+    {0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC},  // 28 dark vertical
+    {0xFF, 0xFF, 0x00, 0x00, 0xFF, 0xFF, 0x00, 0x00},  // 29 dark horizontal
+    {0x88, 0x44, 0x22, 0x11, 0x00, 0x00, 0x00, 0x00},  // 30 dashed downward diagonal
+    {0x11, 0x22, 0x44, 0x88, 0x00, 0x00, 0x00, 0x00},  // 31 dashed upward diagonal
+    {0xF0, 0x00, 0x00, 0x00, 0x0F, 0x00, 0x00, 0x00},  // 32 dashed horizontal
+    {0x80, 0x80, 0x80, 0x80, 0x08, 0x08, 0x08, 0x08},  // 33 dashed vertical
+    {0x80, 0x08, 0x40, 0x02, 0x10, 0x01, 0x20, 0x04},  // 34 small confetti
+    {0xC0, 0xCC, 0x0C, 0x03, 0x03, 0x30, 0x30, 0x00},  // 35 large confetti
+    {0x81, 0x42, 0x24, 0x18, 0x81, 0x42, 0x24, 0x18},  // 36 zigzag
+    {0x00, 0x18, 0x24, 0xC3, 0x00, 0x00, 0x00, 0x00},  // 37 wave
+    {0x01, 0x02, 0x04, 0x08, 0x18, 0x24, 0x42, 0x81},  // 38 diagonal brick
+    {0xFF, 0x80, 0x80, 0x80, 0xFF, 0x08, 0x08, 0x08},  // 39 horizontal brick
+    {0x88, 0x54, 0x22, 0x45, 0x88, 0x14, 0x22, 0x51},  // 40 weave
+    {0xAA, 0x55, 0xAA, 0x55, 0xF0, 0xF0, 0xF0, 0xF0},  // 41 plaid
+    {0x00, 0x10, 0x08, 0x10, 0x00, 0x01, 0x80, 0x01},  // 42 divot
+    {0xAA, 0x00, 0x80, 0x00, 0x80, 0x00, 0x80, 0x00},  // 43 dotted grid
+    {0x80, 0x00, 0x22, 0x00, 0x08, 0x00, 0x22, 0x00},  // 44 dotted diamond
+    {0x03, 0x84, 0x48, 0x30, 0x0C, 0x02, 0x01, 0x01},  // 45 shingle
+    {0xFF, 0x66, 0xFF, 0x99, 0xFF, 0x66, 0xFF, 0x99},  // 46 trellis
+    {0x77, 0x89, 0x8F, 0x8F, 0x77, 0x98, 0xF8, 0xF8},  // 47 sphere
+    {0xFF, 0x88, 0x88, 0x88, 0xFF, 0x88, 0x88, 0x88},  // 48 small grid
+    {0xCC, 0xCC, 0x33, 0x33, 0xCC, 0xCC, 0x33, 0x33},  // 49 small checkerboard
+    {0xF0, 0xF0, 0xF0, 0xF0, 0x0F, 0x0F, 0x0F, 0x0F},  // 50 large checkerboard
+    {0x41, 0x22, 0x14, 0x08, 0x14, 0x22, 0x41, 0x80},  // 51 outlined diamond
+    {0x08, 0x1C, 0x3E, 0x7F, 0x3E, 0x1C, 0x08, 0x00},  // 52 solid diamond
+};
 
 QColor argb(uint32_t value) { return QColor::fromRgba(value); }
 
 // An 8 x 8 hatch cell: bit 7 of a row is its left pixel.
 std::array<uint8_t, 8> hatchRows(uint32_t style) {
     std::array<uint8_t, 8> rows{};
+    if (style >= 18) {
+        std::copy_n(kPatternHatches[std::min<uint32_t>(style, kLastDrawnHatch) - 18], 8,
+                    rows.begin());
+        return rows;
+    }
     if (style >= 6) {
         // The percentage hatches (5, 10, 20, 25, 30, 40, 50, 60, 70, 75, 80 and 90 per cent),
         // as an ordered dither of that density.
@@ -35,7 +87,7 @@ std::array<uint8_t, 8> hatchRows(uint32_t style) {
             {12, 44, 4, 36, 14, 46, 6, 38},  {60, 28, 52, 20, 62, 30, 54, 22},
             {3, 35, 11, 43, 1, 33, 9, 41},   {51, 19, 59, 27, 49, 17, 57, 25},
             {15, 47, 7, 39, 13, 45, 5, 37},  {63, 31, 55, 23, 61, 29, 53, 21}};
-        const int on = kPercent[std::min<uint32_t>(style, kLastDrawnHatch) - 6] * 64 / 100;
+        const int on = kPercent[style - 6] * 64 / 100;
         for (int y = 0; y < 8; ++y)
             for (int x = 0; x < 8; ++x)
                 if (kBayer[y][x] < on) rows[y] |= uint8_t(0x80 >> x);
@@ -94,7 +146,9 @@ bool emfPlusBrushDrawable(const Brush& brush) {
         case Brush::Type::LinearGradient:
             return !brush.verticalBlend;
         case Brush::Type::Texture:
-            return !brush.texture.isNull() && brush.wrapMode == 0;  // tiled
+            return !brush.texture.isNull() && brush.wrapMode >= 0 && brush.wrapMode <= 4 &&
+                   (brush.wrapMode == 0 || brush.wrapMode == 4 ||
+                    qint64(brush.texture.width()) * brush.texture.height() <= kMaxFlippedTile / 4);
         case Brush::Type::PathGradient: {
             const auto& colors = brush.surroundingColors;
             return !brush.boundary.isEmpty() &&
@@ -115,7 +169,9 @@ bool emfPlusPenDrawable(const Pen& pen) {
     // Ends with a custom cap have their own cap; the others share one of Qt's.
     const int32_t start = !pen.customStartCap ? pen.startCap : pen.customEndCap ? 0 : pen.endCap;
     const int32_t end = pen.customEndCap ? start : pen.endCap;
-    return emfPlusBrushDrawable(pen.brush) && plainCap(start) && start == end && pen.join <= 3 && pen.dashStyle >= 0 &&
+    // A clamped texture bounds fills only: a pen would draw it repeated.
+    const bool clampedTexture = pen.brush.type == Brush::Type::Texture && pen.brush.wrapMode == 4;
+    return emfPlusBrushDrawable(pen.brush) && !clampedTexture && plainCap(start) && start == end && pen.join <= 3 && pen.dashStyle >= 0 &&
            pen.dashStyle <= 5 && (pen.dashStyle != 5 || !pen.dashes.empty()) &&
            plainCompound &&
            (!pen.transform || pen.transform->isIdentity());
@@ -139,7 +195,25 @@ std::optional<QBrush> EmfPlusPlayer::makeBrush(const Brush& b) const {
         }
         case Brush::Type::Texture: {
             if (b.texture.isNull()) return std::nullopt;
-            QBrush texture(b.texture);
+            // Tiled, and clamped (painted once: the fill is bounded by brushBounds), the image
+            // repeats as it is; flipped, every other tile is its mirror image, which one tile
+            // of the image and its mirrors draws.
+            QImage tile = b.texture;
+            if (b.wrapMode >= 1 && b.wrapMode <= 3) {
+                if (qint64(tile.width()) * tile.height() > kMaxFlippedTile / 4) return std::nullopt;
+                const bool flipX = b.wrapMode != 2, flipY = b.wrapMode != 1;
+                tile = QImage(tile.width() * (flipX ? 2 : 1), tile.height() * (flipY ? 2 : 1),
+                              QImage::Format_ARGB32_Premultiplied);
+                tile.fill(Qt::transparent);
+                QPainter p(&tile);
+                p.setCompositionMode(QPainter::CompositionMode_Source);
+                const int w = b.texture.width(), h = b.texture.height();
+                p.drawImage(0, 0, b.texture);
+                if (flipX) p.drawImage(w, 0, b.texture.mirrored(true, false));
+                if (flipY) p.drawImage(0, h, b.texture.mirrored(false, true));
+                if (flipX && flipY) p.drawImage(w, h, b.texture.mirrored(true, true));
+            }
+            QBrush texture(tile);
             if (b.transform) texture.setTransform(*b.transform);
             return texture;
         }
@@ -270,12 +344,20 @@ std::optional<QBrush> EmfPlusPlayer::pathGradient(const Brush& b) const {
 }
 
 // The boundary of a clamped path gradient brush in world units, which it paints nothing
-// outside of (other wrap modes repeat the boundary's box, as the texture does).
+// outside of (other wrap modes repeat the boundary's box, as the texture does); of a clamped
+// texture, the image once at the origin.
 std::optional<QPainterPath> EmfPlusPlayer::brushBounds(const BrushRef& ref) const {
     if (ref.isColor || ref.value >= m_objects.size()) return std::nullopt;
     const auto* b = std::get_if<Brush>(&m_objects[ref.value].data);
-    if (!b || b->type != Brush::Type::PathGradient || b->wrapMode != 4) return std::nullopt;
-    return b->transform.value_or(QTransform()).map(b->boundary);
+    if (!b || b->wrapMode != 4) return std::nullopt;
+    QPainterPath area;
+    if (b->type == Brush::Type::PathGradient)
+        area = b->boundary;
+    else if (b->type == Brush::Type::Texture)
+        area.addRect(QRectF(0, 0, b->texture.width(), b->texture.height()));
+    else
+        return std::nullopt;
+    return b->transform.value_or(QTransform()).map(area);
 }
 
 std::optional<QBrush> EmfPlusPlayer::brushOf(const BrushRef& ref) const {
@@ -578,7 +660,7 @@ constexpr int kMaxNestedPictures = 4;
 // engine, with its own EMF+ records where it has them.
 bool EmfPlusPlayer::playImage(const ImageDrawRecord& r) {
     const auto* image = std::get_if<Image>(&m_objects[r.image % kObjectTableSize].data);
-    if (!image || r.effect) return false;  // effects are not drawn yet
+    if (!image) return false;  // an effect (r.effect) is left out: the image is drawn as it is
     const std::array<QPointF, 3> c =
         r.points ? r.corners
                  : std::array<QPointF, 3>{r.dest.topLeft(), r.dest.topRight(), r.dest.bottomLeft()};
