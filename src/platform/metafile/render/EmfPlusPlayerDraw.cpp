@@ -25,6 +25,12 @@ constexpr qint64 kMaxFlippedTile = 16 * 1024 * 1024;
 // thirty-five patterns after them.
 constexpr uint32_t kLastDrawnHatch = 52;
 
+// The largest hatch style that lets a dual picture be drawn from EMF+. The patterns after it
+// are drawn (in EMF+-only pictures), but the one dual picture of the corpus that has them
+// (a chart with region clips) loses its grid lines drawn from EMF+, so dual pictures with them
+// keep their GDI rendition until that is understood.
+constexpr uint32_t kLastCoveredHatch = 17;
+
 // The 8 x 8 cells of hatch styles 18 to 52, a row a byte, bit 7 the left pixel. The line
 // patterns (18 to 33) and the grids, checkerboards and diamonds follow their description in
 // the format document exactly (spacing and width relative to the first six); the pictures it
@@ -142,7 +148,7 @@ bool emfPlusBrushDrawable(const Brush& brush) {
         case Brush::Type::Solid:
             return true;
         case Brush::Type::Hatch:
-            return brush.hatchStyle <= kLastDrawnHatch;
+            return brush.hatchStyle <= kLastCoveredHatch;
         case Brush::Type::LinearGradient:
             return !brush.verticalBlend;
         case Brush::Type::Texture:
