@@ -177,7 +177,8 @@ bool emfPlusPenDrawable(const Pen& pen) {
     const int32_t end = pen.customEndCap ? start : pen.endCap;
     // A clamped texture bounds fills only: a pen would draw it repeated.
     const bool clampedTexture = pen.brush.type == Brush::Type::Texture && pen.brush.wrapMode == 4;
-    return emfPlusBrushDrawable(pen.brush) && !clampedTexture && plainCap(start) && start == end && pen.join <= 3 && pen.dashStyle >= 0 &&
+    return emfPlusBrushDrawable(pen.brush) && !clampedTexture && plainCap(start) &&
+           start == end && pen.join <= 3 && pen.dashStyle >= 0 &&
            pen.dashStyle <= 5 && (pen.dashStyle != 5 || !pen.dashes.empty()) &&
            plainCompound &&
            (!pen.transform || pen.transform->isIdentity());
@@ -206,7 +207,8 @@ std::optional<QBrush> EmfPlusPlayer::makeBrush(const Brush& b) const {
             // of the image and its mirrors draws.
             QImage tile = b.texture;
             if (b.wrapMode >= 1 && b.wrapMode <= 3) {
-                if (qint64(tile.width()) * tile.height() > kMaxFlippedTile / 4) return std::nullopt;
+                if (qint64(tile.width()) * tile.height() > kMaxFlippedTile / 4)
+                    return std::nullopt;
                 const bool flipX = b.wrapMode != 2, flipY = b.wrapMode != 1;
                 tile = QImage(tile.width() * (flipX ? 2 : 1), tile.height() * (flipY ? 2 : 1),
                               QImage::Format_ARGB32_Premultiplied);
