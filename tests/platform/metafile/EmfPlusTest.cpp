@@ -8,6 +8,7 @@
 #include "platform/metafile/format/EmfPlusReader.h"
 #include "builders/EmfBuilder.h"
 #include "builders/EmfPlusBuilder.h"
+#include "builders/WmfBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -163,6 +164,24 @@ TEST(EmfPlusReader, PathGradientAndCustomCapFieldsInTheirOrder) {
     EXPECT_EQ(start->baseInset, 0.5f);
     EXPECT_EQ(start->widthScale, 2.f);
     EXPECT_EQ(start->fillPath.boundingRect(), QRectF(0, 0, 8, 8));
+}
+
+TEST(EmfPlusReader, PlaceableWmfImageLosesTheHeaderPaddingWritersPut) {
+    const QByteArray wmf = test::WmfBuilder().placeable(0, 0, 100, 100, 1440);
+    QByteArray padded = wmf;
+    padded.insert(22, QByteArray(2, '\0'));
+    const auto metafileOf = [](const QByteArray& bytes) {
+        QByteArray body;
+        appendU32(body, 0xDBC01002);
+        appendU32(body, 2);  // metafile
+        appendU32(body, 2);  // placeable WMF
+        appendU32(body, uint32_t(bytes.size()));
+        body.append(bytes);
+        const auto data = decodeObjectData(ObjectType::Image, byteSpan(body));
+        return data ? std::get<Image>(*data).metafile : QByteArray();
+    };
+    EXPECT_EQ(metafileOf(padded), wmf);
+    EXPECT_EQ(metafileOf(wmf), wmf);
 }
 
 TEST(EmfPlusReader, RefusesDamagedRecordsWithoutAllocatingFromTheirCounts) {

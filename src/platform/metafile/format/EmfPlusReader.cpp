@@ -494,11 +494,19 @@ std::optional<Image> readImage(BoundedReader& in) {
             image.bitmap = pixelBitmap(data, width, height, stride, format);
         }
     } else if (type == 2) {  // metafile: its type, its size, its bytes
-        in.u32();
+        const uint32_t metafileType = in.u32();
         const uint32_t size = in.u32();
         const auto data = in.bytes(size);
         if (!in.ok()) return std::nullopt;
         image.metafile = QByteArray(reinterpret_cast<const char*>(data.data()), qsizetype(size));
+        // A placeable WMF is written with its 22-byte header padded to 24 (two zero bytes
+        // before the WMF header, which starts with type 1 or 2 and header size 9); the
+        // padding is dropped so that the WMF reader finds its header.
+        const auto at = [&](qsizetype i) { return uint8_t(image.metafile[i]); };
+        if (metafileType == 2 && image.metafile.size() >= 24 + 18 && at(22) == 0 &&
+            at(23) == 0 && (at(24) == 1 || at(24) == 2) && at(25) == 0 && at(26) == 9 &&
+            at(27) == 0)
+            image.metafile.remove(22, 2);
     } else if (!in.ok()) {
         return std::nullopt;
     }
