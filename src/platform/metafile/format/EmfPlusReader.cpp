@@ -784,6 +784,20 @@ std::optional<Record> Reader::decode(const RawRecord& raw) {
             if (in.ok() && pen >= kObjectTableSize) return std::nullopt;
             return done(PathDrawRecord{false, false, uint8_t(f & 0xFF), {}, uint8_t(pen)});
         }
+        default:
+            return decodeImagesAndText(raw, in);
+    }
+}
+
+// The records that draw images and text.
+std::optional<Record> Reader::decodeImagesAndText(const RawRecord& raw, BoundedReader& in) {
+    const uint16_t f = raw.flags;
+    const auto type = RecordType(raw.type);
+    const auto done = [&](Record record) -> std::optional<Record> {
+        if (!in.ok()) return std::nullopt;
+        return record;
+    };
+    switch (type) {
         case RecordType::DrawImage:
         case RecordType::DrawImagePoints: {
             ImageDrawRecord r;
@@ -832,6 +846,20 @@ std::optional<Record> Reader::decode(const RawRecord& raw) {
             if (hasMatrix) r.matrix = matrix(in);
             return done(std::move(r));
         }
+        default:
+            return decodeState(raw, in);
+    }
+}
+
+// The state records: the graphics stack, world and page transforms, clipping, settings.
+std::optional<Record> Reader::decodeState(const RawRecord& raw, BoundedReader& in) {
+    const uint16_t f = raw.flags;
+    const auto type = RecordType(raw.type);
+    const auto done = [&](Record record) -> std::optional<Record> {
+        if (!in.ok()) return std::nullopt;
+        return record;
+    };
+    switch (type) {
         case RecordType::Save:
         case RecordType::Restore:
         case RecordType::BeginContainerNoParams:

@@ -12,6 +12,10 @@
 #include <span>
 #include <vector>
 
+namespace plume::metafile {
+class BoundedReader;
+}
+
 namespace plume::metafile::emfplus {
 
 // One EMF+ record as it lies in a comment: type, flags and its data.
@@ -40,6 +44,8 @@ class Reader {
 
   private:
     std::optional<Record> decodeObject(const RawRecord& raw);
+    std::optional<Record> decodeImagesAndText(const RawRecord& raw, BoundedReader& in);
+    std::optional<Record> decodeState(const RawRecord& raw, BoundedReader& in);
 
     // The object being assembled from continuation records.
     std::vector<uint8_t> m_parts;

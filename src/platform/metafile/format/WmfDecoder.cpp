@@ -345,6 +345,61 @@ std::optional<RecordOutcome> WmfDecoder::playState(uint16_t function,
     }
 }
 
+// Palette records (MS-WMF 2.3.4.3, 2.3.5.x): a new palette object, and changes to the palette
+// selected in the DC.
+std::optional<RecordOutcome> WmfDecoder::playPalettes(
+    uint16_t function, [[maybe_unused]] std::span<const uint8_t> params, BoundedReader& p) {
+    switch (function) {
+        case META_CREATEPALETTE: {
+            // Palette object (MS-WMF 2.2.1.3): Start, NumberOfEntries, entries.
+            p.skip(2);
+            const uint16_t count = p.u16();
+            std::vector<PaletteEntry> entries;
+            if (p.ok() && size_t{count} * 4 <= p.remaining()) {
+                entries.resize(count);
+                for (auto& e : entries) {
+                    e.red = p.u8();
+                    e.green = p.u8();
+                    e.blue = p.u8();
+                    e.flags = p.u8();
+                }
+            } else {
+                p.skip(size_t{count} * 4);
+            }
+            return ifRead(p, [&] {
+                if (const auto slot = newObject()) m_sink.createPalette(*slot, entries);
+            });
+        }
+        case META_SETPALENTRIES:
+        case META_ANIMATEPALETTE:
+        case META_RESIZEPALETTE: {
+            // A Palette object (MS-WMF 2.2.1.3) of the entries to change, or (META_RESIZEPALETTE)
+            // the new size; each acts on the palette selected in the DC.
+            if (function == META_RESIZEPALETTE) {
+                const uint16_t count = p.u16();
+                return ifRead(p, [&] { m_sink.resizePalette(kSelectedPalette, count); });
+            }
+            const uint16_t start = p.u16();
+            const uint16_t count = p.u16();
+            if (!p.ok() || size_t{count} * 4 > p.remaining()) return RecordOutcome::Damaged;
+            std::vector<PaletteEntry> entries(count);
+            for (auto& e : entries) {
+                e.red = p.u8();
+                e.green = p.u8();
+                e.blue = p.u8();
+                e.flags = p.u8();
+            }
+            if (function == META_SETPALENTRIES)
+                m_sink.setPaletteEntries(kSelectedPalette, start, entries);
+            else
+                m_sink.animatePalette(kSelectedPalette, start, entries);
+            return RecordOutcome::Played;
+        }
+        default:
+            return std::nullopt;
+    }
+}
+
 // Object records (MS-WMF 2.3.4).
 std::optional<RecordOutcome> WmfDecoder::playObjects(
     uint16_t function, [[maybe_unused]] std::span<const uint8_t> params, BoundedReader& p) {
@@ -395,51 +450,6 @@ std::optional<RecordOutcome> WmfDecoder::playObjects(
                     m_sink.createFont(*slot, font);
                 }
             });
-        }
-        case META_CREATEPALETTE: {
-            // Palette object (MS-WMF 2.2.1.3): Start, NumberOfEntries, entries.
-            p.skip(2);
-            const uint16_t count = p.u16();
-            std::vector<PaletteEntry> entries;
-            if (p.ok() && size_t{count} * 4 <= p.remaining()) {
-                entries.resize(count);
-                for (auto& e : entries) {
-                    e.red = p.u8();
-                    e.green = p.u8();
-                    e.blue = p.u8();
-                    e.flags = p.u8();
-                }
-            } else {
-                p.skip(size_t{count} * 4);
-            }
-            return ifRead(p, [&] {
-                if (const auto slot = newObject()) m_sink.createPalette(*slot, entries);
-            });
-        }
-        case META_SETPALENTRIES:
-        case META_ANIMATEPALETTE:
-        case META_RESIZEPALETTE: {
-            // A Palette object (MS-WMF 2.2.1.3) of the entries to change, or (META_RESIZEPALETTE)
-            // the new size; each acts on the palette selected in the DC.
-            if (function == META_RESIZEPALETTE) {
-                const uint16_t count = p.u16();
-                return ifRead(p, [&] { m_sink.resizePalette(kSelectedPalette, count); });
-            }
-            const uint16_t start = p.u16();
-            const uint16_t count = p.u16();
-            if (!p.ok() || size_t{count} * 4 > p.remaining()) return RecordOutcome::Damaged;
-            std::vector<PaletteEntry> entries(count);
-            for (auto& e : entries) {
-                e.red = p.u8();
-                e.green = p.u8();
-                e.blue = p.u8();
-                e.flags = p.u8();
-            }
-            if (function == META_SETPALENTRIES)
-                m_sink.setPaletteEntries(kSelectedPalette, start, entries);
-            else
-                m_sink.animatePalette(kSelectedPalette, start, entries);
-            return RecordOutcome::Played;
         }
         case META_DIBCREATEPATTERNBRUSH: {
             // Style, ColorUsage, then a packed DIB, or a Bitmap16 for BS_PATTERN.
@@ -666,7 +676,8 @@ RecordOutcome WmfDecoder::play(uint16_t function, std::span<const uint8_t> param
     // One decoder per record family. The family that takes a function is found by asking each
     // in turn the first time the function comes, and remembered.
     static constexpr std::array kFamilies = {&WmfDecoder::playDrawing, &WmfDecoder::playState,
-                                             &WmfDecoder::playObjects, &WmfDecoder::playEscapes};
+                                             &WmfDecoder::playObjects, &WmfDecoder::playPalettes,
+                                             &WmfDecoder::playEscapes};
     uint8_t none = 0;
     uint8_t& family = function < m_familyOf.size() ? m_familyOf[function] : none;
     if (family == 0)

@@ -58,6 +58,8 @@ class WmfDecoder {
                                            BoundedReader& p);
     std::optional<RecordOutcome> playObjects(uint16_t function, std::span<const uint8_t> params,
                                              BoundedReader& p);
+    std::optional<RecordOutcome> playPalettes(uint16_t function, std::span<const uint8_t> params,
+                                              BoundedReader& p);
     std::optional<RecordOutcome> playDrawing(uint16_t function, std::span<const uint8_t> params,
                                              BoundedReader& p);
     std::optional<RecordOutcome> playEscapes(uint16_t function, std::span<const uint8_t> params,

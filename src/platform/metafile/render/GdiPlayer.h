@@ -326,6 +326,9 @@ class GdiPlayer : public GdiSink {
     struct FontCache;
     const FontCache& textFont(double scaleX, double scaleY);
     void addTextToPath(const QPainterPath& outlines, const QTransform& frame);
+    TextRun glyphIndicesAsCharacters(const TextRun& run) const;
+    void applyTextRectangle(const TextRun& run);
+    void fillTextBackground(QPointF from, QPointF to, QPointF up, QPointF down);
     double textAdvances(const TextRun& run, const QString& text, const QFontMetricsF& metrics,
                         double unitsPerPixel);
 

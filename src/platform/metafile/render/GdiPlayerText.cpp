@@ -95,20 +95,53 @@ double GdiPlayer::textAdvances(const TextRun& run, const QString& text,
     return width;
 }
 
+// Glyph indices of the selected face, as the characters they stand for.
+TextRun GdiPlayer::glyphIndicesAsCharacters(const TextRun& run) const {
+    TextRun characters = run;
+    characters.text = glyphIndicesToText(run.text, m_dc.font.font);
+    characters.options &= ~textOut::GlyphIndex;
+    // The glyphs are in the order they are drawn: right-to-left letters (shaped Hebrew) must
+    // not be turned around again. Drawn one by one (with advances) they are not; drawn as one
+    // string, a left-to-right override keeps them as they are.
+    const size_t perChar = run.options & textOut::Pdy ? 2 : 1;
+    if (run.dx.size() < size_t(run.text.size()) * perChar && m_dc.charExtra == 0)
+        characters.text = QChar(0x202D) + characters.text + QChar(0x202C);
+    return characters;
+}
+
+// ETO_OPAQUE fills the text's rectangle with the background colour, whatever the bk mode;
+// ETO_CLIPPED clips the text to it.
+void GdiPlayer::applyTextRectangle(const TextRun& run) {
+    if ((run.options & textOut::Opaque) && !m_inPath) {
+        QPainterPath box;
+        box.addRect(logicalRect(run.rect));
+        m_painter.fillPath(m_toDevice.map(box), m_dc.bkColor);
+    }
+    if (run.options & textOut::Clipped) {
+        QPainterPath box;
+        box.addRect(logicalRect(run.rect));
+        m_painter.setClipPath(m_toDevice.map(box), Qt::IntersectClip);
+    }
+}
+
+// The opaque background of a line of text: the box from `from` to `to` along the baseline,
+// `up` and `down` from it (text frame coordinates).
+void GdiPlayer::fillTextBackground(QPointF from, QPointF to, QPointF up, QPointF down) {
+    if (std::abs(to.y() - from.y()) < 1e-9 && std::abs(up.x()) < 1e-9) {
+        m_painter.fillRect(QRectF(std::min(from.x(), to.x()), from.y() + up.y(),
+                                  std::abs(to.x() - from.x()), down.y() - up.y()),
+                           m_dc.bkColor);
+        return;
+    }
+    QPainterPath box;
+    box.addPolygon(QPolygonF({from + up, to + up, to + down, from + down}));
+    m_painter.fillPath(box, m_dc.bkColor);
+}
+
 void GdiPlayer::extTextOut(const TextRun& run) {
     if (m_dc.rop2 == rop2::Nop && !m_inPath) return;  // a path records whatever the ROP2
     if (run.options & textOut::GlyphIndex) {
-        // Glyph indices of the selected face: drawn as the characters they stand for.
-        TextRun characters = run;
-        characters.text = glyphIndicesToText(run.text, m_dc.font.font);
-        characters.options &= ~textOut::GlyphIndex;
-        // The glyphs are in the order they are drawn: right-to-left letters (shaped Hebrew)
-        // must not be turned around again. Drawn one by one (with advances) they are not;
-        // drawn as one string, a left-to-right override keeps them as they are.
-        const size_t perChar = run.options & textOut::Pdy ? 2 : 1;
-        if (run.dx.size() < size_t(run.text.size()) * perChar && m_dc.charExtra == 0)
-            characters.text = QChar(0x202D) + characters.text + QChar(0x202C);
-        extTextOut(characters);
+        extTextOut(glyphIndicesAsCharacters(run));
         return;
     }
     const LogFont& lf = m_dc.font.font;
@@ -119,17 +152,7 @@ void GdiPlayer::extTextOut(const TextRun& run) {
     applyClip();
     applyRop2();
     m_painter.save();
-    if ((run.options & textOut::Opaque) && !m_inPath) {
-        // ETO_OPAQUE fills the rectangle with the background colour, whatever the bk mode.
-        QPainterPath box;
-        box.addRect(logicalRect(run.rect));
-        m_painter.fillPath(m_toDevice.map(box), m_dc.bkColor);
-    }
-    if (run.options & textOut::Clipped) {
-        QPainterPath box;
-        box.addRect(logicalRect(run.rect));
-        m_painter.setClipPath(m_toDevice.map(box), Qt::IntersectClip);
-    }
+    applyTextRectangle(run);
     if (run.text.isEmpty()) {
         m_painter.restore();
         return;
@@ -176,18 +199,9 @@ void GdiPlayer::extTextOut(const TextRun& run) {
 
     m_painter.setTransform(frame);
     if (m_dc.bkMode == BkMode::Opaque && !(run.options & textOut::Opaque) && !m_inPath) {
-        const QPointF from = glyphAt(x0, 0), to = glyphAt(x0 + width, 0);
-        const QPointF up = frames.alignmentToGlyph.map(QPointF(0, -metrics.ascent()));
-        const QPointF down = frames.alignmentToGlyph.map(QPointF(0, metrics.descent()));
-        if (std::abs(to.y() - from.y()) < 1e-9 && std::abs(up.x()) < 1e-9) {
-            m_painter.fillRect(QRectF(std::min(from.x(), to.x()), from.y() + up.y(),
-                                      std::abs(to.x() - from.x()), down.y() - up.y()),
-                               m_dc.bkColor);
-        } else {
-            QPainterPath box;
-            box.addPolygon(QPolygonF({from + up, to + up, to + down, from + down}));
-            m_painter.fillPath(box, m_dc.bkColor);
-        }
+        fillTextBackground(glyphAt(x0, 0), glyphAt(x0 + width, 0),
+                           frames.alignmentToGlyph.map(QPointF(0, -metrics.ascent())),
+                           frames.alignmentToGlyph.map(QPointF(0, metrics.descent())));
     }
     m_painter.setFont(font);
     QColor color = m_dc.textColor;
