@@ -211,7 +211,12 @@ void GdiPlayer::extTextOut(const TextRun& run) {
     // A font stretched far beyond its height (a huge lfWidth, or a picture stretched much
     // wider than high) is drawn as outlines: the painter's glyph cache would otherwise
     // allocate its texture for glyphs of that width, gigabytes for a damaged file.
-    const bool asOutlines = font.stretch() > 400 || symbolCodes;
+    // So is a glyph that the frame makes very large on either axis (a damaged file's font
+    // of thousands of pixels squeezed flat by its mapping): the cache fails on it.
+    const double glyphPixels =
+        std::max(std::hypot(frame.m11(), frame.m12()), std::hypot(frame.m21(), frame.m22())) *
+        (font.pixelSize() > 0 ? font.pixelSize() : std::max(font.pointSizeF(), 0.0) * 96 / 72);
+    const bool asOutlines = font.stretch() > 400 || symbolCodes || !(glyphPixels < 2048);
     // In a path bracket the glyphs' outlines join the path instead (text frame coordinates).
     QPainterPath glyphOutlines;
     const auto drawText = [&](QPointF at, const QString& part) {
