@@ -667,14 +667,17 @@ std::optional<Record> Reader::decodeObject(const RawRecord& raw) {
     return finish(whole);
 }
 
+// A record read to its end, or nothing when a read ran past the record's bytes.
+static std::optional<Record> whole(const BoundedReader& in, Record record) {
+    if (!in.ok()) return std::nullopt;
+    return record;
+}
+
 std::optional<Record> Reader::decode(const RawRecord& raw) {
     BoundedReader in(raw.data);
     const uint16_t f = raw.flags;
     const auto type = RecordType(raw.type);
-    const auto done = [&](Record record) -> std::optional<Record> {
-        if (!in.ok()) return std::nullopt;
-        return record;
-    };
+    const auto done = [&](Record record) { return whole(in, std::move(record)); };
     // Any record other than an object's next part ends an object left unfinished.
     if (type != RecordType::Object) m_partsId = -1;
     switch (type) {
@@ -793,10 +796,7 @@ std::optional<Record> Reader::decode(const RawRecord& raw) {
 std::optional<Record> Reader::decodeImagesAndText(const RawRecord& raw, BoundedReader& in) {
     const uint16_t f = raw.flags;
     const auto type = RecordType(raw.type);
-    const auto done = [&](Record record) -> std::optional<Record> {
-        if (!in.ok()) return std::nullopt;
-        return record;
-    };
+    const auto done = [&](Record record) { return whole(in, std::move(record)); };
     switch (type) {
         case RecordType::DrawImage:
         case RecordType::DrawImagePoints: {
@@ -855,10 +855,7 @@ std::optional<Record> Reader::decodeImagesAndText(const RawRecord& raw, BoundedR
 std::optional<Record> Reader::decodeState(const RawRecord& raw, BoundedReader& in) {
     const uint16_t f = raw.flags;
     const auto type = RecordType(raw.type);
-    const auto done = [&](Record record) -> std::optional<Record> {
-        if (!in.ok()) return std::nullopt;
-        return record;
-    };
+    const auto done = [&](Record record) { return whole(in, std::move(record)); };
     switch (type) {
         case RecordType::Save:
         case RecordType::Restore:

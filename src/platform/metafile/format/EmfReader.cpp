@@ -114,14 +114,18 @@ std::variant<EmfFile, ParseError> readEmf(const QByteArray& bytes) {
     return file;
 }
 
-PlaybackStats playEmf(const EmfFile& file, GdiSink& sink, const PlaybackControl& control) {
+PictureInfo emfPictureInfo(const EmfFile& file) {
     PictureInfo info;
     info.bounds = file.header.bounds;
     info.frame = file.header.frame;
     info.devicePixels = file.header.devicePixels;
     info.deviceMillimeters = file.header.deviceMillimeters;
     info.deviceMicrometers = file.header.deviceMicrometers;
-    sink.begin(info);
+    return info;
+}
+
+PlaybackStats playEmf(const EmfFile& file, GdiSink& sink, const PlaybackControl& control) {
+    sink.begin(emfPictureInfo(file));
 
     EmfDecoder decoder(sink);
     const auto all = byteSpan(file.bytes);

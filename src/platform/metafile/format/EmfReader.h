@@ -56,6 +56,9 @@ std::variant<EmfFile, ParseError> readEmf(const QByteArray& bytes);
 // Decodes every record after the header and calls the sink: begin() with the header's picture
 // information, one or more calls per record, end(). Records whose fields do not fit their size
 // are skipped and counted.
+// The picture's information from its header, as the sink's begin() takes it.
+PictureInfo emfPictureInfo(const EmfFile& file);
+
 PlaybackStats playEmf(const EmfFile& file, GdiSink& sink, const PlaybackControl& control = {});
 
 }  // namespace plume::metafile

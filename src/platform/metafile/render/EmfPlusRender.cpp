@@ -58,13 +58,7 @@ bool drawnFromEmfPlus(const EmfFile& file) {
 
 PlaybackStats playEmfPlus(const EmfFile& file, GdiPlayer& gdi, QPainter& painter,
                           const QRectF& targetPixels, const PlaybackControl& control) {
-    PictureInfo info;
-    info.bounds = file.header.bounds;
-    info.frame = file.header.frame;
-    info.devicePixels = file.header.devicePixels;
-    info.deviceMillimeters = file.header.deviceMillimeters;
-    info.deviceMicrometers = file.header.deviceMicrometers;
-    gdi.begin(info);
+    gdi.begin(emfPictureInfo(file));
     EmfPlusPlayer plus(painter, gdi.deviceToPainter(), targetPixels);
     EmfDecoder decoder(gdi);
     emfplus::Reader reader;
