@@ -1,6 +1,7 @@
 #include "platform/metafile/format/EmfPlusReader.h"
 
 #include "platform/metafile/format/BoundedReader.h"
+#include "platform/metafile/format/DecodedImageCache.h"
 #include "platform/metafile/format/Document.h"
 #include "platform/metafile/format/MetafileFormat.h"
 
@@ -461,7 +462,7 @@ QImage pixelBitmap(std::span<const uint8_t> pixels, int width, int height, int s
 
 // A compressed bitmap (PNG, JPEG, GIF, BMP...), refused before decoding when it is larger
 // than the raster limits.
-QImage compressedBitmap(std::span<const uint8_t> data) {
+QImage decodeCompressedBitmap(std::span<const uint8_t> data) {
     QBuffer buffer;
     buffer.setData(QByteArray::fromRawData(reinterpret_cast<const char*>(data.data()),
                                            qsizetype(data.size())));
@@ -472,6 +473,10 @@ QImage compressedBitmap(std::span<const uint8_t> data) {
         qint64{size.width()} * size.height() > kMaxRasterPixels)
         return {};
     return reader.read();
+}
+
+QImage compressedBitmap(std::span<const uint8_t> data) {
+    return decodedImage(data, [data] { return decodeCompressedBitmap(data); });
 }
 
 std::optional<Image> readImage(BoundedReader& in) {

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <mutex>
 
 namespace plume::metafile {
 
@@ -70,6 +71,17 @@ class PlayableDocument : public Document {
     virtual PlaybackStats play(GdiSink& sink, const PlaybackControl& control) const = 0;
     // Whether play() plays EMF records (an EMF, or the EMF a WMF carries and draws instead).
     virtual bool playsEmfRecords() const { return format() == Format::Emf; }
+
+    // Whether emfFile() is drawn from its EMF+ records: `decide` reads them all, so it runs
+    // once per document (the first render) and later renders take its answer.
+    bool drawnFromEmfPlus(const std::function<bool()>& decide) const {
+        std::call_once(m_emfPlusDecided, [&] { m_emfPlus = decide(); });
+        return m_emfPlus;
+    }
+
+  private:
+    mutable std::once_flag m_emfPlusDecided;
+    mutable bool m_emfPlus = false;
 };
 
 }  // namespace plume::metafile

@@ -24,7 +24,7 @@ RenderStats render(const Document& document, QPainter& painter, const QRectF& ta
     player.setFrameMappedUnderWorld(playable->playsEmfRecords());
     const EmfFile* emf = options.drawEmfPlus ? playable->emfFile() : nullptr;
     const PlaybackStats played =
-        emf && drawnFromEmfPlus(*emf)
+        emf && playable->drawnFromEmfPlus([emf] { return drawnFromEmfPlus(*emf); })
             ? playable->countedAsOwnRecords(playEmfPlus(
                   *emf, player, painter, painter.transform().mapRect(target), control))
             : playable->play(player, control);
