@@ -35,13 +35,19 @@ DroppedItem readDropped(const QUrl& url) {
 }
 
 QString dropStatus(const QStringList& created, const QString& firstRefused) {
-    QString text;
-    if (created.size() == 1) text = created.first() + QStringLiteral(" を作成しました");
-    if (created.size() > 1)
-        text = QStringLiteral("%1 など %2 ﾌｧｲﾙを作成しました").arg(created.last()).arg(created.size());
-    if (firstRefused.isEmpty()) return text;
-    if (!text.isEmpty()) text += QStringLiteral("、");
-    return text + firstRefused + QStringLiteral(" はﾒﾀ画像 (EMF, WMF) ではないため取り込めません");
+    if (firstRefused.isEmpty()) {
+        if (created.size() == 1) return created.first() + QStringLiteral(" を作成しました");
+        if (created.size() > 1)
+            return QStringLiteral("%1 など %2 ﾌｧｲﾙを作成しました").arg(created.last()).arg(created.size());
+        return {};
+    }
+    // The refusal comes first and names the file alone, so that a narrow status line still
+    // shows it.
+    const QString name = QFileInfo(firstRefused).fileName();
+    QString text = (name.isEmpty() ? firstRefused : name) +
+                   QStringLiteral(" はﾒﾀ画像 (EMF, WMF) ではないため取り込めません");
+    if (!created.isEmpty()) text += QStringLiteral("、%1 ﾌｧｲﾙを作成しました").arg(created.size());
+    return text;
 }
 
 }  // namespace plume

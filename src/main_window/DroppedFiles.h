@@ -24,7 +24,7 @@ struct DroppedItem {
 DroppedItem readDropped(const QUrl& url);
 
 // The status line after a drop: the files made (full paths, in order) and the first address
-// refused (empty when none was).
+// refused (empty when none was). The refusal is said first, by the file's name.
 QString dropStatus(const QStringList& created, const QString& firstRefused);
 
 }  // namespace plume

@@ -100,7 +100,9 @@ void fmMain::trashSelected() {
         return;
     }
     selectAndShow(next);
-    showStatus(QStringLiteral("%1 をごみ箱 %2 に移動しました").arg(path, trashed.value().trashFolder));
+    // The verb comes before the trash's place, so that a narrow status line still says what
+    // happened.
+    showStatus(QStringLiteral("%1 をごみ箱に移動しました (%2)").arg(name, trashed.value().trashFolder));
 }
 
 void fmMain::selectAndShow(const QString& name) {

@@ -112,7 +112,7 @@ TEST_F(Habits, DeleteMovesTheSelectedDrawingToTheTrashAndSelectsTheNext) {
     EXPECT_FALSE(QFile::exists(work("002.wmf")));
     EXPECT_EQ(test::readFileBytes(trash + "/files/002.wmf"), m_a);
     EXPECT_TRUE(QFile::exists(trash + "/info/002.wmf.trashinfo"));
-    EXPECT_EQ(status(), work("002.wmf") + " をごみ箱 " + trash + " に移動しました");
+    EXPECT_EQ(status(), "002.wmf をごみ箱に移動しました (" + trash + ")");
     EXPECT_EQ(m_window->File1()->fileName(), "003.wmf");
     EXPECT_EQ(m_window->sCurFL(), "003.wmf");
     EXPECT_TRUE(m_window->pcImg()->picture());
@@ -123,12 +123,12 @@ TEST_F(Habits, DeleteMovesTheSelectedDrawingToTheTrashAndSelectsTheNext) {
     QTest::keyClick(m_window->cmRet(1), Qt::Key_Delete);
     EXPECT_EQ(m_window->File1()->listCount(), 0);
     EXPECT_FALSE(m_window->pcImg()->picture());
-    EXPECT_EQ(status(), work("001.wmf") + " をごみ箱 " + trash + " に移動しました");
+    EXPECT_EQ(status(), "001.wmf をごみ箱に移動しました (" + trash + ")");
     EXPECT_EQ(QDir(trash + "/files").entryList(QDir::Files).size(), 3);
 
     // Nothing selected: Delete does nothing.
     QTest::keyClick(m_window->File1(), Qt::Key_Delete);
-    EXPECT_EQ(status(), work("001.wmf") + " をごみ箱 " + trash + " に移動しました");
+    EXPECT_EQ(status(), "001.wmf をごみ箱に移動しました (" + trash + ")");
 }
 
 TEST_F(Habits, DroppedMetafilesAreImportedAsTheyAreAndOthersAreNamed) {
@@ -156,14 +156,19 @@ TEST_F(Habits, DroppedMetafilesAreImportedAsTheyAreAndOthersAreNamed) {
     EXPECT_EQ(test::readFileBytes(work("002.wmf")), m_a);
     EXPECT_EQ(test::readFileBytes(work("003.wmf")), wmf);  // the bytes as they are
     EXPECT_EQ(QDir(workFolder()).entryList(QDir::Files).size(), 3);
-    EXPECT_EQ(status(), work("003.wmf") + " など 2 ﾌｧｲﾙを作成しました、" + from +
-                            "/notes.txt はﾒﾀ画像 (EMF, WMF) ではないため取り込めません");
+    EXPECT_EQ(status(), "notes.txt はﾒﾀ画像 (EMF, WMF) ではないため取り込めません、2 ﾌｧｲﾙを作成しました");
     EXPECT_EQ(m_window->File1()->fileName(), "003.wmf");
     EXPECT_TRUE(m_window->pcImg()->picture());
     EXPECT_TRUE(QFile::exists(from + "/drawing.emf"));  // a copy, the original stays
 
     EXPECT_TRUE(drop({QUrl::fromLocalFile(from + "/drawing.emf")}));
     EXPECT_EQ(status(), work("004.wmf") + " を作成しました");
+    EXPECT_TRUE(drop({QUrl::fromLocalFile(from + "/drawing.emf"),
+                      QUrl::fromLocalFile(from + "/drawing.WMF")}));
+    EXPECT_EQ(status(), work("006.wmf") + " など 2 ﾌｧｲﾙを作成しました");
+    EXPECT_TRUE(drop({QUrl("https://example.org/drawing.emf")}));
+    EXPECT_EQ(status(), "drawing.emf はﾒﾀ画像 (EMF, WMF) ではないため取り込めません");
+    EXPECT_EQ(QDir(workFolder()).entryList(QDir::Files).size(), 6);
     // Something that is no file at all is not even taken.
     EXPECT_FALSE(drop({}));
 }
