@@ -9,7 +9,6 @@
 #include "platform/base/Paths.h"
 #include "platform/clipboard/Clipboard.h"
 #include "platform/desktop/Trash.h"
-#include "platform/desktop/Usr.h"
 #include "platform/picture/PictureIo.h"
 #include "platform/widgets/DragSource.h"
 #include "platform/widgets/FileListBox.h"
@@ -19,7 +18,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
-#include <QLabel>
 #include <QMenu>
 #include <QMimeData>
 #include <QShortcut>
