@@ -38,7 +38,9 @@ QString dropStatus(const QStringList& created, const QString& firstRefused) {
     if (firstRefused.isEmpty()) {
         if (created.size() == 1) return created.first() + QStringLiteral(" を作成しました");
         if (created.size() > 1)
-            return QStringLiteral("%1 など %2 ﾌｧｲﾙを作成しました").arg(created.last()).arg(created.size());
+            return QStringLiteral("%1 など %2 ﾌｧｲﾙを作成しました")
+                .arg(created.last())
+                .arg(created.size());
         return {};
     }
     // The refusal comes first and names the file alone, so that a narrow status line still

@@ -60,14 +60,13 @@ void fmMain::createHabits() {
         [this] {
             const QImage& shown = m_pcImg->shownImage();
             if (shown.isNull()) return QPixmap();
-            return QPixmap::fromImage(shown.scaled(128, 128, Qt::KeepAspectRatio,
-                                                   Qt::SmoothTransformation));
+            return QPixmap::fromImage(
+                shown.scaled(128, 128, Qt::KeepAspectRatio, Qt::SmoothTransformation));
         });
     setAcceptDrops(true);
 
-    m_watch = new ClipboardWatch(this, [this](const PicturePtr& picture) {
-        return importPicture(picture);
-    });
+    m_watch = new ClipboardWatch(
+        this, [this](const PicturePtr& picture) { return importPicture(picture); });
     // After the folder menu's own entries, which keep their places.
     m_mnJb[1]->addSeparator();
     m_mnWatch = m_mnJb[1]->addAction(QStringLiteral("ｸﾘｯﾌﾟﾎﾞｰﾄﾞのﾒﾀ画像を自動で取込"));
@@ -100,7 +99,8 @@ void fmMain::trashSelected() {
     selectAndShow(next);
     // The verb comes before the trash's place, so that a narrow status line still says what
     // happened.
-    showStatus(QStringLiteral("%1 をごみ箱に移動しました (%2)").arg(name, trashed.value().trashFolder));
+    showStatus(
+        QStringLiteral("%1 をごみ箱に移動しました (%2)").arg(name, trashed.value().trashFolder));
 }
 
 void fmMain::selectAndShow(const QString& name) {

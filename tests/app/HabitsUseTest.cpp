@@ -62,7 +62,8 @@ TEST_F(HabitsUse, CtrlVImportsAndDeleteMovesTheDrawingToTheTrash) {
         QMap<QString, QString> keys;
         for (const QByteArray& line : content(trash + "/info/001.wmf.trashinfo").split('\n')) {
             const int eq = line.indexOf('=');
-            if (eq > 0) keys[QString::fromLatin1(line.left(eq))] = QString::fromLatin1(line.mid(eq + 1));
+            if (eq > 0)
+                keys[QString::fromLatin1(line.left(eq))] = QString::fromLatin1(line.mid(eq + 1));
         }
         // The original place, escaped as in URLs (the home folder's name is Korean).
         EXPECT_EQ(QFile::decodeName(QByteArray::fromPercentEncoding(keys["Path"].toLatin1())),
@@ -91,8 +92,7 @@ TEST_F(HabitsUse, TheClipboardWatchImportsNewDrawingsButNotTheSameBytesAgain) {
         // The clipboard keeps what the other program offered.
         EXPECT_EQ(m_desktop.clipboard(kXEmf), m_a);
     });
-    const QByteArray settings =
-        content(m_desktop.home() + "/.local/share/Tovari/plume/User.xml");
+    const QByteArray settings = content(m_desktop.home() + "/.local/share/Tovari/plume/User.xml");
     EXPECT_TRUE(settings.contains("<WATCH>True</WATCH>"));
 }
 

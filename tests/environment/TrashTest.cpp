@@ -38,7 +38,8 @@ QMap<QString, QString> infoKeys(const QString& path) {
     QMap<QString, QString> keys;
     for (const QByteArray& line : test::readFileBytes(path).split('\n')) {
         const int eq = line.indexOf('=');
-        if (eq > 0) keys[QString::fromLatin1(line.left(eq))] = QString::fromLatin1(line.mid(eq + 1));
+        if (eq > 0)
+            keys[QString::fromLatin1(line.left(eq))] = QString::fromLatin1(line.mid(eq + 1));
     }
     return keys;
 }
@@ -65,7 +66,8 @@ TEST(Trash, AFileGoesToTheHomeTrashWithItsOriginalPathEscaped) {
     const QMap<QString, QString> keys = infoKeys(trash + "/info/001.wmf.trashinfo");
     // Escaped as in URLs: no space, no raw "%" or non-ASCII byte, and it decodes back.
     EXPECT_FALSE(keys["Path"].contains(u' '));
-    EXPECT_EQ(QFile::decodeName(QByteArray::fromPercentEncoding(keys["Path"].toLatin1())), original);
+    EXPECT_EQ(QFile::decodeName(QByteArray::fromPercentEncoding(keys["Path"].toLatin1())),
+              original);
     const QDateTime when = QDateTime::fromString(keys["DeletionDate"], Qt::ISODate);
     ASSERT_TRUE(when.isValid()) << keys["DeletionDate"].toStdString();
     EXPECT_GE(when, before);

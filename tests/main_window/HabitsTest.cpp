@@ -101,7 +101,8 @@ TEST_F(Habits, KeysWorkWhereverTheFocusIsInTheWindow) {
 }
 
 TEST_F(Habits, DeleteMovesTheSelectedDrawingToTheTrashAndSelectsTheNext) {
-    for (const char* name : {"001.wmf", "002.wmf", "003.wmf"}) test::writeFileBytes(work(name), m_a);
+    for (const char* name : {"001.wmf", "002.wmf", "003.wmf"})
+        test::writeFileBytes(work(name), m_a);
     m_window->ReList();
     m_window->File1()->setListIndex(1);
     m_window->activateWindow();
@@ -147,24 +148,24 @@ TEST_F(Habits, DroppedMetafilesAreImportedAsTheyAreAndOthersAreNamed) {
     EXPECT_EQ(status(), QString());
     EXPECT_EQ(m_window->sWkFld(), workFolder());
 
-    EXPECT_TRUE(drop({QUrl::fromLocalFile(from + "/notes.txt"),
-                      QUrl::fromLocalFile(from + "/drawing.emf"),
-                      QUrl::fromLocalFile(from + "/a folder"),
-                      QUrl::fromLocalFile(from + "/fake.emf"),
-                      QUrl::fromLocalFile(from + "/drawing.WMF")}));
+    EXPECT_TRUE(
+        drop({QUrl::fromLocalFile(from + "/notes.txt"), QUrl::fromLocalFile(from + "/drawing.emf"),
+              QUrl::fromLocalFile(from + "/a folder"), QUrl::fromLocalFile(from + "/fake.emf"),
+              QUrl::fromLocalFile(from + "/drawing.WMF")}));
     EXPECT_EQ(test::readFileBytes(work("001.WMF")), "mine");
     EXPECT_EQ(test::readFileBytes(work("002.wmf")), m_a);
     EXPECT_EQ(test::readFileBytes(work("003.wmf")), wmf);  // the bytes as they are
     EXPECT_EQ(QDir(workFolder()).entryList(QDir::Files).size(), 3);
-    EXPECT_EQ(status(), "notes.txt はﾒﾀ画像 (EMF, WMF) ではないため取り込めません、2 ﾌｧｲﾙを作成しました");
+    EXPECT_EQ(status(),
+              "notes.txt はﾒﾀ画像 (EMF, WMF) ではないため取り込めません、2 ﾌｧｲﾙを作成しました");
     EXPECT_EQ(m_window->File1()->fileName(), "003.wmf");
     EXPECT_TRUE(m_window->pcImg()->picture());
     EXPECT_TRUE(QFile::exists(from + "/drawing.emf"));  // a copy, the original stays
 
     EXPECT_TRUE(drop({QUrl::fromLocalFile(from + "/drawing.emf")}));
     EXPECT_EQ(status(), work("004.wmf") + " を作成しました");
-    EXPECT_TRUE(drop({QUrl::fromLocalFile(from + "/drawing.emf"),
-                      QUrl::fromLocalFile(from + "/drawing.WMF")}));
+    EXPECT_TRUE(drop(
+        {QUrl::fromLocalFile(from + "/drawing.emf"), QUrl::fromLocalFile(from + "/drawing.WMF")}));
     EXPECT_EQ(status(), work("006.wmf") + " など 2 ﾌｧｲﾙを作成しました");
     EXPECT_TRUE(drop({QUrl("https://example.org/drawing.emf")}));
     EXPECT_EQ(status(), "drawing.emf はﾒﾀ画像 (EMF, WMF) ではないため取り込めません");

@@ -22,8 +22,9 @@ namespace plume {
 QByteArray trashInfoText(const QString& originalPath, const QDateTime& when) {
     // The path as the file system's bytes, escaped as in URLs; "/" stays as it is.
     const QByteArray escaped = QUrl::toPercentEncoding(QFile::encodeName(originalPath), "/");
-    return "[Trash Info]\nPath=" + escaped + "\nDeletionDate=" +
-           when.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")).toLatin1() + "\n";
+    return "[Trash Info]\nPath=" + escaped +
+           "\nDeletionDate=" + when.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")).toLatin1() +
+           "\n";
 }
 
 namespace {
@@ -161,9 +162,8 @@ Expected<TrashedFile> moveToTrash(const QString& path) {
         if (trash.isEmpty()) return cannotMove(path);
         original = QDir(top).relativeFilePath(absolute);
     }
-    const QString name = reserveInfo(
-        trash, QFileInfo(absolute).fileName(),
-        trashInfoText(original, QDateTime::currentDateTime()));
+    const QString name = reserveInfo(trash, QFileInfo(absolute).fileName(),
+                                     trashInfoText(original, QDateTime::currentDateTime()));
     if (name.isEmpty()) return cannotMove(path);
     const QString target = trash + QStringLiteral("/files/") + name;
     if (!renameWithoutReplacing(absolute, target)) {
