@@ -4,6 +4,7 @@
 #include "environment/BrowseFolder.h"
 #include "environment/YIni.h"
 #include "main_window/AppIcon.h"
+#include "main_window/ClipboardWatch.h"
 #include "main_window/MainLayout.h"
 #include "main_window/NumberedFiles.h"
 #include "platform/clipboard/Clipboard.h"
@@ -66,6 +67,7 @@ fmMain::fmMain(QWidget* parent) : QWidget(parent) {
     setPalette(pal);
     createControls();
     createMenus();
+    createHabits();
     const double tpp = twipsPerPixel();
     resize(toInt32HalfEven(kDesignClientWidth / tpp), toInt32HalfEven(kDesignClientHeight / tpp));
     m_placement = new FramePlacement(*this);
@@ -216,6 +218,7 @@ void fmMain::Form_Load() {
                         (height() + frame.top() + frame.bottom()) * tpp);
     applyPlacement(placeMainWindow(stored, screen, design, screens));
     m_Timer1->start();
+    loadHabits();
 }
 
 void fmMain::applyPlacement(const TwipsRect& place) {
@@ -358,9 +361,7 @@ void fmMain::importFromClipboard() {
     if (!ChkClip()) return;
     const Expected<int16_t> number = GetNextNo();
     if (!number) {
-        // A working folder that cannot be made is said; used-up numbers end silently.
-        if (!Usr::oFso->FolderExists(m_sWkFld))
-            showStatus(QStringLiteral("ﾌｫﾙﾀﾞ ") + m_sWkFld + QStringLiteral(" を作成できません"));
+        sayNumberingFailed();
         return;
     }
     const Expected<PicturePtr> picture = clipboardGetPicture(kFormatEnhancedMetafile);
@@ -382,6 +383,12 @@ void fmMain::importFromClipboard() {
     ReList();
 }
 
+void fmMain::sayNumberingFailed() {
+    // A working folder that cannot be made is said; used-up numbers end silently.
+    if (!Usr::oFso->FolderExists(m_sWkFld))
+        showStatus(QStringLiteral("ﾌｫﾙﾀﾞ ") + m_sWkFld + QStringLiteral(" を作成できません"));
+}
+
 void fmMain::copyToClipboard() {
     // With nothing previewed there is nothing to copy: the clipboard keeps what it holds
     // instead of being emptied for nothing, and the user is told why nothing happened.
@@ -390,6 +397,8 @@ void fmMain::copyToClipboard() {
         return;
     }
     if (!clipboardClear()) return;
+    // Known as Plume's own before it is there: the clipboard's change notice comes at once.
+    if (m_pcImg->picture()->isVector()) m_watch->notePlumesOwn(m_pcImg->picture()->emfBytes());
     if (!clipboardSetPicture(m_pcImg->picture())) return;
     showStatus(QStringLiteral("画像ﾃﾞｰﾀｰ(ﾍﾞｸﾀﾃﾞｰﾀｰ)をｸﾘｯﾌﾟﾎﾞｰﾄﾞに貼りつけました"));
 }

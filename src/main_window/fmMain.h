@@ -3,6 +3,7 @@
 #include "main_window/FolderWatch.h"
 #include "main_window/WindowPlacement.h"
 #include "platform/base/Expected.h"
+#include "platform/picture/Picture.h"
 
 #include <QSet>
 #include <QString>
@@ -12,13 +13,19 @@
 
 class QFrame;
 class QLabel;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class QMenu;
+class QMimeData;
+class QUrl;
 class QAction;
 class QPushButton;
 class QTimer;
 
 namespace plume {
 
+class ClipboardWatch;
 class FileListBox;
 class FramePlacement;
 class PreviewSurface;
@@ -86,6 +93,20 @@ class fmMain : public QWidget {
     // The number for the next imported file; creates the working folder when missing.
     Expected<int16_t> GetNextNo();
 
+    // Habits of clipboard keepers and file managers, beyond the menus. Keys that work wherever
+    // the focus is in the window: Ctrl+V imports (as the import command), Ctrl+C copies (as
+    // the copy command), F5 re-reads the folder, Delete moves the selected drawing to the
+    // desktop's trash and selects the next file.
+    void trashSelected();
+    // EMF and WMF files dropped onto the window are imported, each as the next numbered file.
+    void importDropped(const QList<QUrl>& urls);
+    // Turns the clipboard watch on or off (the folder menu's check item) and keeps the choice
+    // in the settings group "CLIPBOARD".
+    void setClipboardWatch(bool on);
+    bool clipboardWatch() const;
+    // The folder menu's check item for the clipboard watch, after the entries mnFld.
+    QAction* mnWatch() const { return m_mnWatch; }
+
     // Refreshes the list and selects the entry named sCurFL without loading the preview.
     void ReList();
     // Previews the selected file (unless a reselection is running).
@@ -116,6 +137,9 @@ class fmMain : public QWidget {
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     void createControls();
@@ -135,6 +159,15 @@ class fmMain : public QWidget {
     void openHelp();
     void changeWorkFolder();
     void chooseFromThumbnails();
+    // The habits (fmMainHabits.cpp).
+    void createHabits();
+    void loadHabits();
+    QMimeData* dragOfFile(const QString& name) const;
+    QMimeData* dragOfPreview() const;
+    bool importPicture(const PicturePtr& picture);
+    Expected<QString> storeNumbered(const QByteArray& bytes);
+    void sayNumberingFailed();
+    void selectAndShow(const QString& name);
 
     QString m_sWkFld;      // the working folder
     QString m_sCurFL;      // the current file name, small letters
@@ -155,6 +188,8 @@ class fmMain : public QWidget {
 
     QSet<QString> m_takenNames;      // the working folder's names, small letters, at the last scan
     std::unique_ptr<spTmS> m_spTmS;  // the thumbnail chooser, made on first use
+    ClipboardWatch* m_watch = nullptr;
+    QAction* m_mnWatch = nullptr;
 
     TwipsRect m_placedTwips;
     QRect m_placedPixels;  // the frame rectangle the placement asked for

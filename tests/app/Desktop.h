@@ -225,12 +225,32 @@ class Desktop {
         writeFileBytes(file, bytes);
         auto process = std::make_unique<QProcess>();
         process->setProcessEnvironment(m_display.environment());
-        process->setStandardErrorFile(QProcess::nullDevice());
-        process->start("xclip", {"-selection", "clipboard", "-quiet", "-t", target, "-i", file});
+        // -verbose (on the error channel) tells each request it answers, and keeps xclip in the
+        // foreground as -quiet does (see waitUntilOfferRead).
+        process->setProcessChannelMode(QProcess::MergedChannels);
+        process->start("xclip", {"-selection", "clipboard", "-verbose", "-t", target, "-i", file});
         EXPECT_TRUE(process->waitForStarted(10000));
         const QDeadlineTimer deadline(20000);
+        // The offer before, when still there, ends once this one has taken the clipboard: an
+        // offer of the same target is only known to be the new one then.
+        if (!m_offers.empty() && m_offers.back()->state() != QProcess::NotRunning) {
+            EXPECT_TRUE(m_offers.back()->waitForFinished(20000));
+        }
         while (!targets().contains(target) && !deadline.hasExpired()) QThread::msleep(20);
         m_offers.push_back(std::move(process));
+    }
+    // Waits until another program has read the last offer's data (asking for its targets
+    // does not count).
+    bool waitUntilOfferRead() const {
+        QProcess& last = *m_offers.back();
+        QByteArray said;
+        const QDeadlineTimer deadline(20000);
+        // xclip says "Waiting for selection request number N" before each request.
+        while (said.count("request number") < 2 && !deadline.hasExpired()) {
+            last.waitForReadyRead(50);
+            said += last.readAllStandardOutput();
+        }
+        return said.count("request number") >= 2;
     }
     QStringList targets() const {
         return QString::fromUtf8(clipboard("TARGETS")).split(u'\n', Qt::SkipEmptyParts);

@@ -23,16 +23,8 @@ namespace {
 
 using namespace target;
 
-QByteArray capture(const QString& name) {
-    return test::readFileBytes(test::sharedDataDir() + "/clipboard-captures/" + name);
-}
-
-// Offers data on the in-process clipboard as another program would.
-void offer(const QString& target, const QByteArray& bytes) {
-    auto* data = new QMimeData;
-    data->setData(target, bytes);
-    QGuiApplication::clipboard()->setMimeData(data);
-}
+using test::capture;
+using test::offer;
 
 class MainWindowCommands : public test::MainWindowFixture {
   protected:

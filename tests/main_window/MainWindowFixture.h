@@ -9,10 +9,25 @@
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <QClipboard>
 #include <QDir>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QSettings>
 
 namespace plume::test {
+
+// A drawing as LibreOffice, Inkscape or another program put it on the clipboard.
+inline QByteArray capture(const QString& name) {
+    return readFileBytes(sharedDataDir() + "/clipboard-captures/" + name);
+}
+
+// Offers data on the in-process clipboard as another program would.
+inline void offer(const QString& target, const QByteArray& bytes) {
+    auto* data = new QMimeData;
+    data->setData(target, bytes);
+    QGuiApplication::clipboard()->setMimeData(data);
+}
 
 class MainWindowFixture : public ::testing::Test {
   protected:

@@ -9,6 +9,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPointer>
+#include <QUrl>
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -218,13 +219,15 @@ class VectorOffer : public QMimeData {
         for (QLatin1String target : target::kOfferedEmfTargets) list << QString(target);
         // A picture without extent has nothing to draw; its EMF still goes.
         if (!m_own.isEmpty()) list << QString(target::kSvg) << QString(kImageFormat);
-        return list;
+        // What was set on the offer the usual way (the file's address of a drag).
+        return list + QMimeData::formats();
     }
     bool hasFormat(const QString& mimeType) const override { return formats().contains(mimeType); }
 
   protected:
-    QVariant retrieveData(const QString& mimeType, QMetaType) const override {
+    QVariant retrieveData(const QString& mimeType, QMetaType type) const override {
         if (!hasFormat(mimeType)) return {};
+        if (QMimeData::formats().contains(mimeType)) return QMimeData::retrieveData(mimeType, type);
         if (mimeType == QLatin1String(target::kSvg)) {
             if (!m_svg)
                 m_svg = svgRenditionOf(*m_document, m_own, screenDpi(), kRenditionTimeLimitMs);
@@ -272,6 +275,24 @@ Expected<std::unique_ptr<QMimeData>> offerForPicture(const Picture& picture) {
     if (!hasEmfSignature(emf))
         return Result::failure(QStringLiteral("拡張メタファイルに変換できません"));
     return Result::success(std::make_unique<VectorOffer>(picture.document(), emf, picture.size()));
+}
+
+std::unique_ptr<QMimeData> offerForFile(const QString& path, const PicturePtr& picture) {
+    std::unique_ptr<QMimeData> offer;
+    if (picture) {
+        Expected<std::unique_ptr<QMimeData>> renditions = offerForPicture(*picture);
+        if (renditions) offer = std::move(renditions.value());
+    }
+    if (!offer) offer = std::make_unique<QMimeData>();
+    offer->setUrls({QUrl::fromLocalFile(path)});
+    return offer;
+}
+
+bool offerNamesMetafile(const QMimeData& offer) {
+    const QStringList targets = offer.formats();
+    const auto named = [&](QLatin1String target) { return targets.contains(target); };
+    return std::any_of(target::kEmfTargets.begin(), target::kEmfTargets.end(), named) ||
+           std::any_of(target::kWmfTargets.begin(), target::kWmfTargets.end(), named);
 }
 
 bool clipboardHasFormat(int format) {

@@ -10,6 +10,7 @@
 #include "platform/picture/Picture.h"
 
 #include <QByteArray>
+#include <QString>
 #include <memory>
 
 class QMimeData;
@@ -47,6 +48,15 @@ bool offerHasFormat(const QMimeData& offer, int format);
 Expected<PicturePtr> pictureFromOffer(const QMimeData& offer, int format,
                                       qint64 silentOwnerMs = kSilentOwnerMs);
 Expected<std::unique_ptr<QMimeData>> offerForPicture(const Picture& picture);
+
+// What a drag of a drawing's file offers: the file itself (text/uri-list) and, when there is a
+// picture, the same renditions as offerForPicture, so that each program the drawing is dropped
+// into takes what it handles best (the file, the EMF, the SVG or the bitmap).
+std::unique_ptr<QMimeData> offerForFile(const QString& path, const PicturePtr& picture);
+
+// Whether an offer names a metafile target (EMF or WMF), by its list of targets alone: no
+// data is asked of the owner.
+bool offerNamesMetafile(const QMimeData& offer);
 
 // 1. Whether the clipboard holds format 3 (metafile picture) or 14 (enhanced metafile).
 bool clipboardHasFormat(int format);

@@ -109,4 +109,20 @@ QItemSelectionModel::SelectionFlags FileListBox::selectionCommand(const QModelIn
     return flags;
 }
 
+void FileListBox::setDragOffer(DragOffer offer) {
+    m_dragOffer = std::move(offer);
+    setDragEnabled(static_cast<bool>(m_dragOffer));
+    setDefaultDropAction(Qt::CopyAction);
+}
+
+QMimeData* FileListBox::mimeData(const QList<QListWidgetItem*>& items) const {
+    if (!m_dragOffer || items.size() != 1) return nullptr;
+    return m_dragOffer(items.first()->text());
+}
+
+void FileListBox::startDrag(Qt::DropActions) {
+    // Only a copy: a drop target that moved the file would take it out of the folder.
+    QListWidget::startDrag(Qt::CopyAction);
+}
+
 }  // namespace plume

@@ -2,6 +2,7 @@
 
 #include <QListWidget>
 #include <QString>
+#include <functional>
 
 namespace plume {
 
@@ -46,6 +47,11 @@ class FileListBox : public QListWidget {
     // The selected file's name, or "".
     QString fileName() const;
 
+    // What dragging an entry out of the list offers, built for the entry's name (null offers
+    // nothing). Without it the list starts no drag. A drag only ever copies.
+    using DragOffer = std::function<QMimeData*(const QString& name)>;
+    void setDragOffer(DragOffer offer);
+
   signals:
     void clicked();
 
@@ -54,6 +60,8 @@ class FileListBox : public QListWidget {
     void focusInEvent(QFocusEvent* event) override;
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                          const QEvent* event) const override;
+    QMimeData* mimeData(const QList<QListWidgetItem*>& items) const override;
+    void startDrag(Qt::DropActions supportedActions) override;
 
   private:
     void selectionMoved();
@@ -62,6 +70,7 @@ class FileListBox : public QListWidget {
     QString m_path;
     QString m_pattern = QStringLiteral("*.*");
     int m_selectedRow = -1;
+    DragOffer m_dragOffer;
 };
 
 // The names in `folder` that match `pattern` (any letter case), files only, hidden ones left

@@ -18,6 +18,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QSvgRenderer>
+#include <QUrl>
 
 namespace plume {
 namespace {
@@ -345,6 +346,32 @@ TEST(ClipboardPictureOffer, RasterGoesAsImageDataOnly) {
     EXPECT_EQ(qvariant_cast<QImage>(data.imageData()).size(), QSize(4, 4));
     for (QLatin1String name : target::kEmfTargets) EXPECT_FALSE(data.hasFormat(QString(name)));
     EXPECT_FALSE(data.hasFormat(QString(target::kSvg)));
+}
+
+// A drag offers the file beside the copy command's renditions; without a picture, the file
+// alone.
+TEST(ClipboardPictureOffer, AFilesDragOffersTheFileAndTheSameRenditions) {
+    Expected<PicturePtr> picture = pictureFromBytes(capture("inkscape-1.2.emf"));
+    ASSERT_TRUE(picture) << picture.error().toStdString();
+    const QString path = QStringLiteral("/drawings/한글 100%/001.wmf");
+    const std::unique_ptr<QMimeData> data = offerForFile(path, picture.value());
+    EXPECT_EQ(data->urls(), QList<QUrl>{QUrl::fromLocalFile(path)});
+    EXPECT_TRUE(data->formats().contains("text/uri-list"));
+    for (QLatin1String name : target::kOfferedEmfTargets)
+        EXPECT_EQ(data->data(QString(name)), capture("inkscape-1.2.emf")) << name.data();
+    EXPECT_TRUE(data->hasFormat(QString(target::kSvg)));
+    EXPECT_TRUE(data->hasImage());
+
+    const std::unique_ptr<QMimeData> fileOnly = offerForFile(path, nullptr);
+    EXPECT_EQ(fileOnly->formats(), QStringList{"text/uri-list"});
+}
+
+TEST(ClipboardOffer, AMetafileIsNamedByTheTargetsAlone) {
+    EXPECT_FALSE(offerNamesMetafile(*offer({{QLatin1String("text/plain"), "x"}})));
+    for (QLatin1String name : target::kEmfTargets)
+        EXPECT_TRUE(offerNamesMetafile(*offer({{name, "not read"}}))) << name.data();
+    for (QLatin1String name : target::kWmfTargets)
+        EXPECT_TRUE(offerNamesMetafile(*offer({{name, "not read"}}))) << name.data();
 }
 
 class SystemClipboard : public ::testing::Test {
