@@ -171,12 +171,18 @@ EmfPlusBuilder& EmfPlusBuilder::pen(uint8_t id, float width, uint32_t argb,
     if (s.startCap) flags |= 0x02, appendU32(fields, uint32_t(s.startCap));
     if (s.endCap) flags |= 0x04, appendU32(fields, uint32_t(s.endCap));
     if (s.join) flags |= 0x08, appendU32(fields, s.join);
+    if (s.miterLimit != 10) flags |= 0x10, f32(fields, s.miterLimit);
     if (s.dashStyle) flags |= 0x20, appendU32(fields, uint32_t(s.dashStyle));
-    if (!s.dashes.empty()) {
-        flags |= 0x100;
-        appendU32(fields, uint32_t(s.dashes.size()));
-        for (float d : s.dashes) f32(fields, d);
-    }
+    if (s.dashCap) flags |= 0x40, appendU32(fields, uint32_t(s.dashCap));
+    const auto floats = [&](uint32_t flag, const std::vector<float>& values) {
+        if (values.empty()) return;
+        flags |= flag;
+        appendU32(fields, uint32_t(values.size()));
+        for (float v : values) f32(fields, v);
+    };
+    floats(0x100, s.dashes);
+    if (s.alignment) flags |= 0x200, appendU32(fields, uint32_t(s.alignment));
+    floats(0x400, s.compound);
     if (s.arrowEndCap) {
         QByteArray cap;
         appendU32(cap, kVersion);

@@ -35,6 +35,10 @@ struct PlusPenStyle {
     std::vector<float> dashes;
     // An adjustable arrow as the end's custom cap (width and height in pen widths).
     std::optional<std::pair<float, float>> arrowEndCap = std::nullopt;
+    float miterLimit = 10;
+    int32_t dashCap = 0;  // 0 flat, 2 round, 3 triangle
+    int32_t alignment = 0;  // 0 centre, 1 inset
+    std::vector<float> compound = {};  // pairs of positions across the width, 0 to 1
 };
 
 class EmfPlusBuilder {

@@ -561,6 +561,70 @@ TEST(EmfPlusRender, PathGradientsAndArrowCaps) {
     EXPECT_EQ(at(image, 92, 80), kWhite);
 }
 
+TEST(EmfPlusRender, PenCapsCompoundLinesInsetAndMiterLimit) {
+    EmfPlusBuilder plus;
+    plus.header(true)
+        // A triangle starts the line, a round anchor (twice the width across) ends it.
+        .pen(1, 10, kBlack, {.startCap = 3, .endCap = 0x12, .dashes = {}})
+        .drawLines(1, {{20, 20}, {70, 20}}, false)
+        // An arrow anchor (the line stops at its base) and a diamond anchor.
+        .pen(2, 6, kBlack, {.startCap = 0x14, .endCap = 0x13, .dashes = {}})
+        .drawLines(2, {{20, 50}, {70, 50}}, false)
+        // Inset: inside the rectangle, 6 units deep.
+        .pen(3, 6, kBlack, {.dashes = {}, .alignment = 1})
+        .drawRects(3, {QRectF(35, 27, 20, 16)})
+        // Compound: two bands of a quarter width each, on a line and around a rectangle.
+        .pen(4, 12, kBlack, {.dashes = {}, .compound = {0, 0.25f, 0.75f, 1}})
+        .drawLines(4, {{10, 80}, {50, 80}}, false)
+        .pen(5, 10, kBlack, {.dashes = {}, .compound = {0, 0.3f, 0.7f, 1}})
+        .drawRects(5, {QRectF(60, 70, 30, 20)});
+    const QImage image = draw(withRedFallback(plus));
+    EXPECT_EQ(at(image, 16, 20), kBlackRgb) << "the triangle's tip, 5 units out";
+    EXPECT_EQ(at(image, 16, 17), kWhite);
+    EXPECT_EQ(at(image, 18, 18), kBlackRgb);
+    EXPECT_EQ(at(image, 70, 28), kBlackRgb) << "the anchor is wider than the line";
+    EXPECT_EQ(at(image, 79, 20), kBlackRgb);
+    EXPECT_EQ(at(image, 82, 20), kWhite);
+    EXPECT_EQ(at(image, 28, 46), kBlackRgb) << "the arrow, wider than the line";
+    EXPECT_EQ(at(image, 21, 47), kWhite) << "no line beside the arrow's tip";
+    EXPECT_EQ(at(image, 74, 50), kBlackRgb);
+    EXPECT_EQ(at(image, 70, 54), kBlackRgb);
+    EXPECT_EQ(at(image, 73, 55), kWhite);
+    EXPECT_EQ(at(image, 33, 35), kWhite) << "nothing outside an inset pen's figure";
+    EXPECT_EQ(at(image, 36, 35), kBlackRgb);
+    EXPECT_EQ(at(image, 40, 35), kBlackRgb);
+    EXPECT_EQ(at(image, 42, 35), kWhite);
+    EXPECT_EQ(at(image, 30, 75), kBlackRgb);
+    EXPECT_EQ(at(image, 30, 80), kWhite) << "the gap between the bands";
+    EXPECT_EQ(at(image, 30, 84), kBlackRgb);
+    EXPECT_EQ(at(image, 56, 80), kBlackRgb);
+    EXPECT_EQ(at(image, 60, 80), kWhite);
+    EXPECT_EQ(at(image, 63, 80), kBlackRgb);
+    EXPECT_EQ(at(image, 56, 66), kBlackRgb) << "the outer band's mitred corner";
+    EXPECT_EQ(at(image, 75, 80), kWhite);
+
+    // A 60-degree corner's miter is twice the width long: drawn under a limit of 3, cut to
+    // a bevel under 1.5.
+    const auto corner = [](float limit) {
+        EmfPlusBuilder v;
+        v.header(true)
+            .pen(1, 8, kBlack, {.dashes = {}, .miterLimit = limit})
+            .drawLines(1, {{38.45f, 60}, {50, 40}, {61.55f, 60}}, false);
+        return at(draw(withRedFallback(v)), 50, 35);
+    };
+    EXPECT_EQ(corner(3), kBlackRgb);
+    EXPECT_EQ(corner(1.5f), kWhite);
+
+    // Pens the player does not draw as GDI+ would keep a dual picture's GDI rendition: a
+    // compound line with dashes, a pen aligned to the left of its line.
+    for (const test::PlusPenStyle& style :
+         {test::PlusPenStyle{.dashStyle = 1, .dashes = {}, .compound = {0, 0.2f, 0.8f, 1}},
+          test::PlusPenStyle{.dashes = {}, .alignment = 2}}) {
+        plus.header(true).pen(1, 4, kBlack, style).drawLines(1, {{0, 0}, {9, 9}}, false);
+        EXPECT_EQ(at(draw(withRedFallback(plus)), 50, 50), kRed);
+    }
+}
+
 TEST(EmfPlusRender, DamagedRecordsAreSkippedAndCounted) {
     EmfBuilder emf(100, 100);
     EmfPlusBuilder plus;

@@ -85,7 +85,11 @@ class EmfPlusPlayer {
     // Figures (EmfPlusPlayerDraw.cpp), in world coordinates.
     bool fill(const QPainterPath& path, const emfplus::BrushRef& brush);
     bool stroke(const QPainterPath& path, uint8_t pen);
-    void strokeWithCustomCaps(const QPainterPath& path, const emfplus::Pen& pen, const QPen& qpen);
+    // Pens beyond Qt's stroker (EmfPlusPlayerPens.cpp).
+    static bool needsShaping(const emfplus::Pen& pen);
+    void strokeShaped(const QPainterPath& path, const emfplus::Pen& pen, const QPen& qpen);
+    std::vector<QPainterPath> compoundBands(const QPainterPath& figures, const emfplus::Pen& pen,
+                                            double width) const;
     bool playClear(uint32_t color);
     bool playRects(const std::vector<QRectF>& rects, bool fill, const emfplus::BrushRef& brush,
                    uint8_t pen);
