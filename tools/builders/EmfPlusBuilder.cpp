@@ -127,14 +127,22 @@ EmfPlusBuilder& EmfPlusBuilder::font(uint8_t id, float emSize, uint32_t unit,
     return object(id, 6, b);
 }
 EmfPlusBuilder& EmfPlusBuilder::stringFormat(uint8_t id, uint32_t flags, uint32_t alignment,
-                                             uint32_t lineAlignment) {
+                                             uint32_t lineAlignment, int32_t hotkeyPrefix,
+                                             uint32_t trimming, const std::vector<float>& tabs) {
     QByteArray b;
     appendU32(b, kVersion);
     appendU32(b, flags);
     appendU32(b, 0);  // language
     appendU32(b, alignment);
     appendU32(b, lineAlignment);
-    b.append(QByteArray(40, '\0'));  // digits, tabs, margins, tracking, trimming, no ranges
+    b.append(QByteArray(8, '\0'));  // digit substitution and its language
+    f32(b, 0);  // first tab offset
+    appendU32(b, uint32_t(hotkeyPrefix));
+    b.append(QByteArray(12, '\0'));  // margins, tracking
+    appendU32(b, trimming);
+    appendU32(b, uint32_t(tabs.size()));
+    appendU32(b, 0);  // no character ranges
+    for (float t : tabs) f32(b, t);
     return object(id, 7, b);
 }
 EmfPlusBuilder& EmfPlusBuilder::solidBrush(uint8_t id, uint32_t argb) {

@@ -75,8 +75,10 @@ class EmfPlusBuilder {
     // and line alignment: 0 near, 1 centre, 2 far).
     EmfPlusBuilder& font(uint8_t id, float emSize, uint32_t unit, const QString& family,
                          int32_t style = 0);
+    // Optionally the hotkey prefix (1 shown, 2 hidden), trimming and tab stops.
     EmfPlusBuilder& stringFormat(uint8_t id, uint32_t flags, uint32_t alignment,
-                                 uint32_t lineAlignment);
+                                 uint32_t lineAlignment, int32_t hotkeyPrefix = 0,
+                                 uint32_t trimming = 0, const std::vector<float>& tabs = {});
     static QByteArray brushBody(uint32_t argb);
     static QByteArray bitmapBody(const QImage& image);
     static QByteArray pathBody(const std::vector<QPointF>& points,

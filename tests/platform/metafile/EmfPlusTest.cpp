@@ -518,6 +518,72 @@ TEST(EmfPlusRender, StringsInTheirFontAndLayout) {
     EXPECT_GE(corner.right(), 96) << "runs off the picture, unwrapped";
 }
 
+// A string in 20-pixel Liberation Sans laid out by a format, drawn in a dual picture (which
+// must come out of its EMF+ records) and cut to `part` before its ink is measured.
+struct FormattedString {
+    uint32_t flags = 0, alignment = 0, lineAlignment = 0;
+    int32_t hotkeyPrefix = 0;
+    uint32_t trimming = 0;
+    std::vector<float> tabs = {};
+};
+QRect formattedInk(const FormattedString& f, const QRectF& layout, const QString& text,
+                   QRect part = QRect(0, 0, 100, 100)) {
+    EmfPlusBuilder plus;
+    plus.header(true)
+        .font(1, 20, 2, QStringLiteral("Liberation Sans"))
+        .stringFormat(2, f.flags, f.alignment, f.lineAlignment, f.hotkeyPrefix, f.trimming, f.tabs)
+        .drawString(1, plusColor(kBlack), 2, layout, text);
+    const QImage image = draw(withRedFallback(plus));
+    EXPECT_NE(at(image, 99, 99), kRed) << "drawn from EMF+";
+    return inked(image.copy(part)).translated(part.topLeft());
+}
+
+TEST(EmfPlusRender, StringFormatsTurnTrimTabAndPrefix) {
+    // Vertical: down the rectangle's right side, glyphs turned a quarter clockwise.
+    const QRect turned = formattedInk({.flags = 0x2}, QRectF(40, 10, 20, 80), "IIIII");
+    EXPECT_GT(turned.height(), turned.width() * 3 / 2);
+    EXPECT_GT(turned.left(), 40);
+    EXPECT_LT(turned.top(), 16);
+    // Right to left: near is the right; far lines at the bottom.
+    const QRect rtl =
+        formattedInk({.flags = 0x1, .lineAlignment = 2}, QRectF(0, 0, 100, 100), "abc");
+    EXPECT_GT(rtl.right(), 94);
+    EXPECT_GT(rtl.left(), 60);
+    EXPECT_GT(rtl.bottom(), 90);
+
+    // No wrap, no clip: the line runs on past the rectangle; clipped, it stops at its end;
+    // trimmed with an ellipsis, its last glyph is the ellipsis's dots, low on the line.
+    const QString many = QStringLiteral("IIIIIIIIIIIIIIIIIIII");
+    EXPECT_GT(formattedInk({.flags = 0x5000}, QRectF(0, 0, 40, 30), many).right(), 90);
+    const QRect cut = formattedInk({.flags = 0x1000, .trimming = 1}, QRectF(0, 0, 40, 30), many);
+    EXPECT_LE(cut.right(), 40);
+    const auto lastTop = [&](uint32_t trimming) {
+        const QRect ink = formattedInk({.flags = 0x1000, .trimming = trimming},
+                                       QRectF(0, 0, 40, 30), many);
+        return formattedInk({.flags = 0x1000, .trimming = trimming}, QRectF(0, 0, 40, 30), many,
+                            QRect(ink.right() - 2, 0, 3, 30))
+            .top();
+    };
+    EXPECT_GT(lastTop(3), lastTop(1) + 8);
+
+    // Whole lines only: a second line that the rectangle shows in part is left out.
+    const QString words = QStringLiteral("III III III");
+    EXPECT_EQ(formattedInk({}, QRectF(0, 0, 30, 30), words).bottom(), 29);
+    EXPECT_LT(formattedInk({.flags = 0x2000}, QRectF(0, 0, 30, 30), words).bottom(), 24);
+
+    // A tab goes to the stop 50 units from the line's start.
+    const QRect tabbed = formattedInk({.tabs = {50}}, QRectF(0, 0, 100, 30), "I\tI",
+                                      QRect(20, 0, 80, 30));
+    EXPECT_NEAR(tabbed.left(), 52, 2);
+
+    // Hotkey prefixes: hidden, the '&' goes; shown, the next character is underlined.
+    const QRect plain = formattedInk({}, QRectF(0, 0, 100, 30), "&II");
+    const QRect hidden = formattedInk({.hotkeyPrefix = 2}, QRectF(0, 0, 100, 30), "&II");
+    const QRect shown = formattedInk({.hotkeyPrefix = 1}, QRectF(0, 0, 100, 30), "&II");
+    EXPECT_LT(hidden.width(), plain.width() - 5);
+    EXPECT_GT(shown.bottom(), hidden.bottom() + 1);
+}
+
 TEST(EmfPlusRender, DriverStringsPlaceEachGlyph) {
     // Characters (CmapLookup) at their own baseline origins; with RealizedAdvance the second
     // follows the first at the font's advance instead of its given position.

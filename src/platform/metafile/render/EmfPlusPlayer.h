@@ -133,7 +133,7 @@ class EmfPlusCoverage {
     bool pathUsable(uint32_t id) const;
     bool regionUsable(uint32_t id) const;
     // Per slot: 0 empty or unusable, 1 usable brush, 2 usable pen, 3 path, 4 other object,
-    // 5 region, 6 bitmap, 7 metafile, 8 font, 9 string format, 10 string format not drawn.
+    // 5 region, 6 bitmap, 7 metafile, 8 font, 9 string format.
     std::array<uint8_t, emfplus::kObjectTableSize> m_slots{};
 };
 
