@@ -552,6 +552,12 @@ QByteArray emfPlusSampler() {
     plus.pen(9, 2, 0xFF000000,
              {.endCap = 0xFF, .dashes = {}, .arrowEndCap = std::pair(3.0f, 3.0f)});
     plus.drawLines(9, {{10, 10}, {60, 30}}, false);
+    plus.pen(10, 4, 0xFF000000, {.startCap = 3, .endCap = 0x14, .join = 2, .dashes = {},
+                                 .miterLimit = 4, .compound = {0, 0.3f, 0.6f, 1}});
+    plus.drawBeziers(10, {{10, 70}, {30, 50}, {50, 90}, {70, 70}});
+    plus.pen(11, 3, 0xFF0000FF, {.dashes = {}, .alignment = 1}).drawEllipse(11, {80, 10, 30, 20});
+    plus.stringFormat(12, 0x7003, 2, 1, 1, 4, {20, 10});  // vertical, right to left, trimmed
+    plus.drawString(6, plusColor(0xFF000000), 12, {5, 5, 40, 60}, QStringLiteral("&Tab\tstops"));
     plus.flushTo(emf);
     emf.createBrush(1, 0, 0x0000FF).selectObject(1).rectangle(5, 5, 115, 85);
     plus.endOfFile().flushTo(emf);
