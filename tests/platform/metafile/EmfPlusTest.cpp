@@ -643,7 +643,10 @@ TEST(EmfPlusRender, PenCapsCompoundLinesInsetAndMiterLimit) {
         .pen(4, 12, kBlack, {.dashes = {}, .compound = {0, 0.25f, 0.75f, 1}})
         .drawLines(4, {{10, 80}, {50, 80}}, false)
         .pen(5, 10, kBlack, {.dashes = {}, .compound = {0, 0.3f, 0.7f, 1}})
-        .drawRects(5, {QRectF(60, 70, 30, 20)});
+        .drawRects(5, {QRectF(60, 70, 30, 20)})
+        // Dashes of 12 units and gaps of 8, each end a triangle 2 units long.
+        .pen(6, 4, kBlack, {.dashStyle = 5, .dashes = {3, 2}, .dashCap = 3})
+        .drawLines(6, {{0, 96.5f}, {50, 96.5f}}, false);
     const QImage image = draw(withRedFallback(plus));
     EXPECT_EQ(at(image, 16, 20), kBlackRgb) << "the triangle's tip, 5 units out";
     EXPECT_EQ(at(image, 16, 17), kWhite);
@@ -668,6 +671,9 @@ TEST(EmfPlusRender, PenCapsCompoundLinesInsetAndMiterLimit) {
     EXPECT_EQ(at(image, 63, 80), kBlackRgb);
     EXPECT_EQ(at(image, 56, 66), kBlackRgb) << "the outer band's mitred corner";
     EXPECT_EQ(at(image, 75, 80), kWhite);
+    EXPECT_EQ(at(image, 13, 96), kBlackRgb) << "a dash's triangle";
+    EXPECT_EQ(at(image, 13, 95), kWhite);
+    EXPECT_EQ(at(image, 16, 96), kWhite) << "the gap between two triangles";
 
     // A 60-degree corner's miter is twice the width long: drawn under a limit of 3, cut to
     // a bevel under 1.5.

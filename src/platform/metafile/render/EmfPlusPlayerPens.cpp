@@ -1,5 +1,6 @@
 // EmfPlusPlayer: what GDI+ pens draw beyond Qt's stroker: caps that differ at the two ends of
-// a line, triangle and anchor caps, custom caps, compound lines and inset pens.
+// a line, triangle and anchor caps, custom caps, compound lines, inset pens and triangle
+// dash caps.
 
 #include "platform/metafile/render/EmfPlusPlayer.h"
 
@@ -212,6 +213,66 @@ QPolygonF offsetLine(const QPolygonF& p, bool closed, double d, uint32_t join, d
     return out;
 }
 
+// Polygons of a path flattened in output pixels (so that curves stay smooth whatever the
+// world's scale), in world units, without repeated points.
+std::vector<QPolygonF> flattened(const QPainterPath& path, const QTransform& toPainter) {
+    const QTransform toWorld = toPainter.inverted();
+    std::vector<QPolygonF> out;
+    for (const QPolygonF& flat : path.toSubpathPolygons(toPainter)) {
+        QPolygonF p;
+        for (const QPointF& q : toWorld.map(flat))
+            if (p.isEmpty() || std::hypot(q.x() - p.back().x(), q.y() - p.back().y()) > 1e-9)
+                p << q;
+        out.push_back(p);
+    }
+    return out;
+}
+
+// The dashes of the figures as open subpaths: `pattern` (on, off, ... in pen widths) from
+// `offset` into it, restarting on each figure. A pattern that would make more than 100,000
+// dashes leaves the figures solid.
+QPainterPath dashed(const std::vector<QPolygonF>& figures, const QList<qreal>& pattern,
+                    double offset, double width, const QPainterPath& solid) {
+    double total = 0;
+    for (qreal d : pattern) total += d * width;
+    if (pattern.isEmpty() || !(total > 0) || !std::isfinite(offset)) return solid;
+    QPainterPath out;
+    int dashes = 0;
+    for (const QPolygonF& p : figures) {
+        if (p.size() < 2) continue;
+        double phase = std::fmod(offset * width, total);
+        if (phase < 0) phase += total;
+        qsizetype index = 0;
+        double left = pattern[0] * width;
+        while (phase >= left) {
+            phase -= left;
+            index = (index + 1) % pattern.size();
+            left = pattern[index] * width;
+        }
+        left -= phase;
+        bool on = index % 2 == 0;
+        out.moveTo(p[0]);
+        for (qsizetype i = 1; i < p.size(); ++i) {
+            const QPointF a = p[i - 1], b = p[i];
+            const double length = std::hypot(b.x() - a.x(), b.y() - a.y());
+            double at = 0;
+            while (length - at > left) {
+                at += left;
+                const QPointF q = a + (b - a) * (at / length);
+                if (on) out.lineTo(q);
+                else out.moveTo(q);
+                on = !on;
+                index = (index + 1) % pattern.size();
+                left = pattern[index] * width;
+                if (++dashes > 100'000) return solid;
+            }
+            left -= length - at;
+            if (on) out.lineTo(b);
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 bool emfPlusPenDrawable(const Pen& pen) {
@@ -228,20 +289,21 @@ bool emfPlusPenDrawable(const Pen& pen) {
            capDrawable(pen.startCap, pen.customStartCap) &&
            capDrawable(pen.endCap, pen.customEndCap) && pen.join <= 3 && pen.dashStyle >= 0 &&
            pen.dashStyle <= 5 && (pen.dashStyle != 5 || !pen.dashes.empty()) &&
-           (pen.dashStyle == 0 || pen.dashCap == 0 || pen.dashCap == 2) &&
+           (pen.dashStyle == 0 || (pen.dashCap >= 0 && pen.dashCap <= 3 && pen.dashCap != 1)) &&
            (pen.alignment == 0 || pen.alignment == 1) && compoundDrawable &&
            (!pen.transform || pen.transform->isIdentity());
 }
 
 bool EmfPlusPlayer::needsShaping(const Pen& pen) {
-    return !qtCapsSuffice(pen) || pen.alignment == 1 || !plainCompound(pen.compound);
+    return !qtCapsSuffice(pen) || pen.alignment == 1 || !plainCompound(pen.compound) ||
+           (pen.dashStyle != 0 && pen.dashCap == kTriangle);
 }
 
-// Caps, compound lines and inset pens. Closed figures of an inset pen are drawn inside their
+// Caps, compound lines, inset pens and triangle dash caps. Closed figures of an inset pen are drawn inside their
 // area: a stroke twice the width, cut to the figure. Compound lines are bands parallel to the
 // figures (flattened in output pixels). The caps of the open figures are shapes put on their
 // ends; built-in ones are joined to the line into one outline filled once, custom ones drawn
-// over it as before.
+// over it as before. Triangle dash caps: the dashes are made here and capped as line ends.
 void EmfPlusPlayer::strokeShaped(const QPainterPath& path, const Pen& pen, const QPen& qpen) {
     const double width = qpen.widthF();
     QPainterPath figures = path;
@@ -308,6 +370,23 @@ void EmfPlusPlayer::strokeShaped(const QPainterPath& path, const Pen& pen, const
     shapes.setFillRule(Qt::WindingFill);
     for (const auto& [cap, end, custom] : caps)
         if (!custom) shapes.addPath(capTransform(end, scale).map(cap->fillPath));
+    // Triangle dash caps: the dashes made here, each end a triangle.
+    if (pen.dashStyle != 0 && pen.dashCap == kTriangle && width > 0 && !compound) {
+        figures = dashed(flattened(figures, worldToPainter()), line.dashPattern(),
+                         line.dashOffset(), width, figures);
+        line.setStyle(Qt::SolidLine);
+        line.setCapStyle(Qt::FlatCap);
+        const QPainterPath triangle = builtinCap(kTriangle)->fillPath;
+        const int elements = figures.elementCount();
+        for (int first = 0; first < elements;) {
+            int last = first;
+            while (last + 1 < elements && !figures.elementAt(last + 1).isMoveTo()) ++last;
+            for (bool atEnd : {false, true})
+                if (const auto end = figureEnd(figures, first, last, atEnd))
+                    shapes.addPath(capTransform(*end, scale).map(triangle));
+            first = last + 1;
+        }
+    }
     m_painter.setBrush(Qt::NoBrush);
     if (compound) {
         m_painter.setPen(Qt::NoPen);
@@ -364,23 +443,16 @@ void EmfPlusPlayer::strokeShaped(const QPainterPath& path, const Pen& pen, const
 
 // The bands of a compound line: each pair of positions across the pen's width (0 its left
 // edge, 1 its right, looking along the line) the area between the lines parallel to the
-// figure at those two distances, one path per band and figure. Figures are flattened in
-// output pixels, so that curves stay smooth whatever the world's scale.
+// figure at those two distances, one path per band and figure.
 std::vector<QPainterPath> EmfPlusPlayer::compoundBands(const QPainterPath& figures, const Pen& pen,
                                                        double width) const {
     std::vector<float> c = pen.compound;
     for (float& v : c) v = std::isfinite(v) ? std::clamp(v, 0.0f, 1.0f) : 0.0f;
     std::sort(c.begin(), c.end());
     if (c.size() % 2) c.pop_back();
-    const QTransform toPainter = worldToPainter();
-    const QTransform toWorld = toPainter.inverted();
     const double limit = std::isfinite(pen.miterLimit) ? std::max(1.0f, pen.miterLimit) : 10;
     std::vector<QPainterPath> bands;
-    for (const QPolygonF& flat : figures.toSubpathPolygons(toPainter)) {
-        QPolygonF p;
-        for (const QPointF& q : toWorld.map(flat))
-            if (p.isEmpty() || std::hypot(q.x() - p.back().x(), q.y() - p.back().y()) > 1e-9)
-                p << q;
+    for (QPolygonF p : flattened(figures, worldToPainter())) {
         const bool closed = p.size() > 2 && std::hypot(p.front().x() - p.back().x(),
                                                        p.front().y() - p.back().y()) < 1e-6;
         if (closed) p.removeLast();
