@@ -88,6 +88,7 @@ class EmfPlusPlayer {
     // Pens beyond Qt's stroker (EmfPlusPlayerPens.cpp).
     static bool needsShaping(const emfplus::Pen& pen);
     void strokeShaped(const QPainterPath& path, const emfplus::Pen& pen, const QPen& qpen);
+    void drawCustomCap(const emfplus::CustomCap& cap, const QTransform& toWorld, const QPen& qpen);
     std::vector<QPainterPath> compoundBands(const QPainterPath& figures, const emfplus::Pen& pen,
                                             double width) const;
     bool playClear(uint32_t color);

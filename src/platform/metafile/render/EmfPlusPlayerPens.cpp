@@ -160,7 +160,9 @@ std::pair<QPainterPath, QPainterPath> splitClosed(const QPainterPath& path) {
     return {closed, open};
 }
 
-double dot(QPointF a, QPointF b) { return a.x() * b.x() + a.y() * b.y(); }
+double dot(QPointF a, QPointF b) {
+    return a.x() * b.x() + a.y() * b.y();
+}
 
 // The line parallel to a polyline at the distance `d` along its normals (to the right,
 // looking along it, in a y-down world), joined as the pen joins: on the outer side of a turn
@@ -259,8 +261,10 @@ QPainterPath dashed(const std::vector<QPolygonF>& figures, const QList<qreal>& p
             while (length - at > left) {
                 at += left;
                 const QPointF q = a + (b - a) * (at / length);
-                if (on) out.lineTo(q);
-                else out.moveTo(q);
+                if (on)
+                    out.lineTo(q);
+                else
+                    out.moveTo(q);
                 on = !on;
                 index = (index + 1) % pattern.size();
                 left = pattern[index] * width;
@@ -299,11 +303,11 @@ bool EmfPlusPlayer::needsShaping(const Pen& pen) {
            (pen.dashStyle != 0 && pen.dashCap == kTriangle);
 }
 
-// Caps, compound lines, inset pens and triangle dash caps. Closed figures of an inset pen are drawn inside their
-// area: a stroke twice the width, cut to the figure. Compound lines are bands parallel to the
-// figures (flattened in output pixels). The caps of the open figures are shapes put on their
-// ends; built-in ones are joined to the line into one outline filled once, custom ones drawn
-// over it as before. Triangle dash caps: the dashes are made here and capped as line ends.
+// Caps, compound lines, inset pens and triangle dash caps. Closed figures of an inset pen are
+// drawn inside their area: a stroke twice the width, cut to the figure. Compound lines are bands
+// parallel to the figures (flattened in output pixels). The caps of the open figures are shapes put
+// on their ends; built-in ones are joined to the line into one outline filled once, custom ones
+// drawn over it as before. Triangle dash caps: the dashes are made here and capped as line ends.
 void EmfPlusPlayer::strokeShaped(const QPainterPath& path, const Pen& pen, const QPen& qpen) {
     const double width = qpen.widthF();
     QPainterPath figures = path;
@@ -343,11 +347,11 @@ void EmfPlusPlayer::strokeShaped(const QPainterPath& path, const Pen& pen, const
     for (int first = 0; ownCaps && first < count;) {
         int last = first;
         while (last + 1 < count && !figures.elementAt(last + 1).isMoveTo()) ++last;
-        const bool closed = last > first && QPointF(figures.elementAt(first)) ==
-                                                QPointF(figures.elementAt(last));
+        const bool closed =
+            last > first && QPointF(figures.elementAt(first)) == QPointF(figures.elementAt(last));
         for (int atEnd = 0; atEnd < 2 && !closed; ++atEnd) {
-            const CustomCap* cap = atEnd ? (endCap ? &*endCap : nullptr)
-                                         : (startCap ? &*startCap : nullptr);
+            const CustomCap* cap =
+                atEnd ? (endCap ? &*endCap : nullptr) : (startCap ? &*startCap : nullptr);
             const auto end = cap ? figureEnd(figures, first, last, atEnd) : std::nullopt;
             if (!end) continue;
             caps.push_back({cap, *end, bool(atEnd ? pen.customEndCap : pen.customStartCap)});
@@ -391,7 +395,8 @@ void EmfPlusPlayer::strokeShaped(const QPainterPath& path, const Pen& pen, const
     if (compound) {
         m_painter.setPen(Qt::NoPen);
         m_painter.setBrush(qpen.brush());
-        for (const QPainterPath& band : compoundBands(figures, pen, width)) m_painter.drawPath(band);
+        for (const QPainterPath& band : compoundBands(figures, pen, width))
+            m_painter.drawPath(band);
         if (!shapes.isEmpty()) m_painter.drawPath(shapes);
     } else if (!shapes.isEmpty() && width > 0) {
         QPainterPath outline = QPainterPathStroker(line).createStroke(figures);
@@ -403,41 +408,44 @@ void EmfPlusPlayer::strokeShaped(const QPainterPath& path, const Pen& pen, const
         m_painter.drawPath(figures);
     }
 
-    // Custom caps over it, in the pen's brush: a fill path filled, a line path stroked with
-    // the pen, an arrow filled or outlined.
-    for (const auto& [cap, end, custom] : caps) {
-        if (!custom) continue;
-        const QTransform toWorld = capTransform(end, scale * cap->widthScale);
-        QPen outline = qpen;
-        outline.setStyle(Qt::SolidLine);
-        if (cap->arrow) {
-            const double w = cap->arrowWidth / 2, h = cap->arrowHeight;
-            QPainterPath arrow;
-            arrow.moveTo(-w, -h);
-            arrow.lineTo(0, 0);
-            arrow.lineTo(w, -h);
-            if (cap->arrowFilled) {
-                arrow.lineTo(0, -h + cap->middleInset);
-                arrow.closeSubpath();
-                m_painter.setPen(Qt::NoPen);
-                m_painter.setBrush(qpen.brush());
-            } else {
-                m_painter.setPen(outline);
-                m_painter.setBrush(Qt::NoBrush);
-            }
-            m_painter.drawPath(toWorld.map(arrow));
-            continue;
-        }
-        if (!cap->fillPath.isEmpty()) {
+    // Custom caps over it.
+    for (const auto& [cap, end, custom] : caps)
+        if (custom) drawCustomCap(*cap, capTransform(end, scale * cap->widthScale), qpen);
+}
+
+// A custom cap, in the pen's brush: a fill path filled, a line path stroked with the pen, an
+// arrow filled or outlined.
+void EmfPlusPlayer::drawCustomCap(const CustomCap& cap, const QTransform& toWorld,
+                                  const QPen& qpen) {
+    QPen outline = qpen;
+    outline.setStyle(Qt::SolidLine);
+    if (cap.arrow) {
+        const double w = cap.arrowWidth / 2, h = cap.arrowHeight;
+        QPainterPath arrow;
+        arrow.moveTo(-w, -h);
+        arrow.lineTo(0, 0);
+        arrow.lineTo(w, -h);
+        if (cap.arrowFilled) {
+            arrow.lineTo(0, -h + cap.middleInset);
+            arrow.closeSubpath();
             m_painter.setPen(Qt::NoPen);
             m_painter.setBrush(qpen.brush());
-            m_painter.drawPath(toWorld.map(cap->fillPath));
-        }
-        if (!cap->linePath.isEmpty()) {
+        } else {
             m_painter.setPen(outline);
             m_painter.setBrush(Qt::NoBrush);
-            m_painter.drawPath(toWorld.map(cap->linePath));
         }
+        m_painter.drawPath(toWorld.map(arrow));
+        return;
+    }
+    if (!cap.fillPath.isEmpty()) {
+        m_painter.setPen(Qt::NoPen);
+        m_painter.setBrush(qpen.brush());
+        m_painter.drawPath(toWorld.map(cap.fillPath));
+    }
+    if (!cap.linePath.isEmpty()) {
+        m_painter.setPen(outline);
+        m_painter.setBrush(Qt::NoBrush);
+        m_painter.drawPath(toWorld.map(cap.linePath));
     }
 }
 

@@ -86,8 +86,10 @@ QString trimmed(const QString& text, uint32_t mode, const QFontMetricsF& metrics
     qsizetype low = 0, high = text.size();  // the longest start that fits
     while (low < high) {
         const qsizetype mid = (low + high + 1) / 2;
-        if (metrics.horizontalAdvance(text.left(mid)) <= room) low = mid;
-        else high = mid - 1;
+        if (metrics.horizontalAdvance(text.left(mid)) <= room)
+            low = mid;
+        else
+            high = mid - 1;
     }
     if ((mode == 2 || mode == 4) && low < text.size() && !text[low].isSpace()) {
         const qsizetype space = text.lastIndexOf(u' ', low - 1);
@@ -185,8 +187,8 @@ bool EmfPlusPlayer::playString(const StringRecord& r) {
     }
 
     const double total = lines.back().position().y() + lines.back().height();
-    const uint32_t along = rtl && format.alignment != 1 ? 2 - std::min(format.alignment, 2u)
-                                                       : format.alignment;
+    const uint32_t along =
+        rtl && format.alignment != 1 ? 2 - std::min(format.alignment, 2u) : format.alignment;
     const double v0 = format.lineAlignment == 1   ? (depth - total) / 2
                       : format.lineAlignment == 2 ? depth - total
                                                   : 0;
