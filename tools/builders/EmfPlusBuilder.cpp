@@ -127,14 +127,22 @@ EmfPlusBuilder& EmfPlusBuilder::font(uint8_t id, float emSize, uint32_t unit,
     return object(id, 6, b);
 }
 EmfPlusBuilder& EmfPlusBuilder::stringFormat(uint8_t id, uint32_t flags, uint32_t alignment,
-                                             uint32_t lineAlignment) {
+                                             uint32_t lineAlignment, int32_t hotkeyPrefix,
+                                             uint32_t trimming, const std::vector<float>& tabs) {
     QByteArray b;
     appendU32(b, kVersion);
     appendU32(b, flags);
     appendU32(b, 0);  // language
     appendU32(b, alignment);
     appendU32(b, lineAlignment);
-    b.append(QByteArray(40, '\0'));  // digits, tabs, margins, tracking, trimming, no ranges
+    b.append(QByteArray(8, '\0'));  // digit substitution and its language
+    f32(b, 0);  // first tab offset
+    appendU32(b, uint32_t(hotkeyPrefix));
+    b.append(QByteArray(12, '\0'));  // margins, tracking
+    appendU32(b, trimming);
+    appendU32(b, uint32_t(tabs.size()));
+    appendU32(b, 0);  // no character ranges
+    for (float t : tabs) f32(b, t);
     return object(id, 7, b);
 }
 EmfPlusBuilder& EmfPlusBuilder::solidBrush(uint8_t id, uint32_t argb) {
@@ -171,12 +179,18 @@ EmfPlusBuilder& EmfPlusBuilder::pen(uint8_t id, float width, uint32_t argb,
     if (s.startCap) flags |= 0x02, appendU32(fields, uint32_t(s.startCap));
     if (s.endCap) flags |= 0x04, appendU32(fields, uint32_t(s.endCap));
     if (s.join) flags |= 0x08, appendU32(fields, s.join);
+    if (s.miterLimit != 10) flags |= 0x10, f32(fields, s.miterLimit);
     if (s.dashStyle) flags |= 0x20, appendU32(fields, uint32_t(s.dashStyle));
-    if (!s.dashes.empty()) {
-        flags |= 0x100;
-        appendU32(fields, uint32_t(s.dashes.size()));
-        for (float d : s.dashes) f32(fields, d);
-    }
+    if (s.dashCap) flags |= 0x40, appendU32(fields, uint32_t(s.dashCap));
+    const auto floats = [&](uint32_t flag, const std::vector<float>& values) {
+        if (values.empty()) return;
+        flags |= flag;
+        appendU32(fields, uint32_t(values.size()));
+        for (float v : values) f32(fields, v);
+    };
+    floats(0x100, s.dashes);
+    if (s.alignment) flags |= 0x200, appendU32(fields, uint32_t(s.alignment));
+    floats(0x400, s.compound);
     if (s.arrowEndCap) {
         QByteArray cap;
         appendU32(cap, kVersion);
@@ -538,6 +552,12 @@ QByteArray emfPlusSampler() {
     plus.pen(9, 2, 0xFF000000,
              {.endCap = 0xFF, .dashes = {}, .arrowEndCap = std::pair(3.0f, 3.0f)});
     plus.drawLines(9, {{10, 10}, {60, 30}}, false);
+    plus.pen(10, 4, 0xFF000000, {.startCap = 3, .endCap = 0x14, .join = 2, .dashes = {},
+                                 .miterLimit = 4, .compound = {0, 0.3f, 0.6f, 1}});
+    plus.drawBeziers(10, {{10, 70}, {30, 50}, {50, 90}, {70, 70}});
+    plus.pen(11, 3, 0xFF0000FF, {.dashes = {}, .alignment = 1}).drawEllipse(11, {80, 10, 30, 20});
+    plus.stringFormat(12, 0x7003, 2, 1, 1, 4, {20, 10});  // vertical, right to left, trimmed
+    plus.drawString(6, plusColor(0xFF000000), 12, {5, 5, 40, 60}, QStringLiteral("&Tab\tstops"));
     plus.flushTo(emf);
     emf.createBrush(1, 0, 0x0000FF).selectObject(1).rectangle(5, 5, 115, 85);
     plus.endOfFile().flushTo(emf);

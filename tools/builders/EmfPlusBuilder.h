@@ -35,6 +35,10 @@ struct PlusPenStyle {
     std::vector<float> dashes;
     // An adjustable arrow as the end's custom cap (width and height in pen widths).
     std::optional<std::pair<float, float>> arrowEndCap = std::nullopt;
+    float miterLimit = 10;
+    int32_t dashCap = 0;  // 0 flat, 2 round, 3 triangle
+    int32_t alignment = 0;  // 0 centre, 1 inset
+    std::vector<float> compound = {};  // pairs of positions across the width, 0 to 1
 };
 
 class EmfPlusBuilder {
@@ -71,8 +75,10 @@ class EmfPlusBuilder {
     // and line alignment: 0 near, 1 centre, 2 far).
     EmfPlusBuilder& font(uint8_t id, float emSize, uint32_t unit, const QString& family,
                          int32_t style = 0);
+    // Optionally the hotkey prefix (1 shown, 2 hidden), trimming and tab stops.
     EmfPlusBuilder& stringFormat(uint8_t id, uint32_t flags, uint32_t alignment,
-                                 uint32_t lineAlignment);
+                                 uint32_t lineAlignment, int32_t hotkeyPrefix = 0,
+                                 uint32_t trimming = 0, const std::vector<float>& tabs = {});
     static QByteArray brushBody(uint32_t argb);
     static QByteArray bitmapBody(const QImage& image);
     static QByteArray pathBody(const std::vector<QPointF>& points,

@@ -518,6 +518,72 @@ TEST(EmfPlusRender, StringsInTheirFontAndLayout) {
     EXPECT_GE(corner.right(), 96) << "runs off the picture, unwrapped";
 }
 
+// A string in 20-pixel Liberation Sans laid out by a format, drawn in a dual picture (which
+// must come out of its EMF+ records) and cut to `part` before its ink is measured.
+struct FormattedString {
+    uint32_t flags = 0, alignment = 0, lineAlignment = 0;
+    int32_t hotkeyPrefix = 0;
+    uint32_t trimming = 0;
+    std::vector<float> tabs = {};
+};
+QRect formattedInk(const FormattedString& f, const QRectF& layout, const QString& text,
+                   QRect part = QRect(0, 0, 100, 100)) {
+    EmfPlusBuilder plus;
+    plus.header(true)
+        .font(1, 20, 2, QStringLiteral("Liberation Sans"))
+        .stringFormat(2, f.flags, f.alignment, f.lineAlignment, f.hotkeyPrefix, f.trimming, f.tabs)
+        .drawString(1, plusColor(kBlack), 2, layout, text);
+    const QImage image = draw(withRedFallback(plus));
+    EXPECT_NE(at(image, 99, 99), kRed) << "drawn from EMF+";
+    return inked(image.copy(part)).translated(part.topLeft());
+}
+
+TEST(EmfPlusRender, StringFormatsTurnTrimTabAndPrefix) {
+    // Vertical: down the rectangle's right side, glyphs turned a quarter clockwise.
+    const QRect turned = formattedInk({.flags = 0x2}, QRectF(40, 10, 20, 80), "IIIII");
+    EXPECT_GT(turned.height(), turned.width() * 3 / 2);
+    EXPECT_GT(turned.left(), 40);
+    EXPECT_LT(turned.top(), 16);
+    // Right to left: near is the right; far lines at the bottom.
+    const QRect rtl =
+        formattedInk({.flags = 0x1, .lineAlignment = 2}, QRectF(0, 0, 100, 100), "abc");
+    EXPECT_GT(rtl.right(), 94);
+    EXPECT_GT(rtl.left(), 60);
+    EXPECT_GT(rtl.bottom(), 90);
+
+    // No wrap, no clip: the line runs on past the rectangle; clipped, it stops at its end;
+    // trimmed with an ellipsis, its last glyph is the ellipsis's dots, low on the line.
+    const QString many = QStringLiteral("IIIIIIIIIIIIIIIIIIII");
+    EXPECT_GT(formattedInk({.flags = 0x5000}, QRectF(0, 0, 40, 30), many).right(), 90);
+    const QRect cut = formattedInk({.flags = 0x1000, .trimming = 1}, QRectF(0, 0, 40, 30), many);
+    EXPECT_LE(cut.right(), 40);
+    const auto lastTop = [&](uint32_t trimming) {
+        const QRect ink = formattedInk({.flags = 0x1000, .trimming = trimming},
+                                       QRectF(0, 0, 40, 30), many);
+        return formattedInk({.flags = 0x1000, .trimming = trimming}, QRectF(0, 0, 40, 30), many,
+                            QRect(ink.right() - 2, 0, 3, 30))
+            .top();
+    };
+    EXPECT_GT(lastTop(3), lastTop(1) + 8);
+
+    // Whole lines only: a second line that the rectangle shows in part is left out.
+    const QString words = QStringLiteral("III III III");
+    EXPECT_EQ(formattedInk({}, QRectF(0, 0, 30, 30), words).bottom(), 29);
+    EXPECT_LT(formattedInk({.flags = 0x2000}, QRectF(0, 0, 30, 30), words).bottom(), 24);
+
+    // A tab goes to the stop 50 units from the line's start.
+    const QRect tabbed = formattedInk({.tabs = {50}}, QRectF(0, 0, 100, 30), "I\tI",
+                                      QRect(20, 0, 80, 30));
+    EXPECT_NEAR(tabbed.left(), 52, 2);
+
+    // Hotkey prefixes: hidden, the '&' goes; shown, the next character is underlined.
+    const QRect plain = formattedInk({}, QRectF(0, 0, 100, 30), "&II");
+    const QRect hidden = formattedInk({.hotkeyPrefix = 2}, QRectF(0, 0, 100, 30), "&II");
+    const QRect shown = formattedInk({.hotkeyPrefix = 1}, QRectF(0, 0, 100, 30), "&II");
+    EXPECT_LT(hidden.width(), plain.width() - 5);
+    EXPECT_GT(shown.bottom(), hidden.bottom() + 1);
+}
+
 TEST(EmfPlusRender, DriverStringsPlaceEachGlyph) {
     // Characters (CmapLookup) at their own baseline origins; with RealizedAdvance the second
     // follows the first at the font's advance instead of its given position.
@@ -559,6 +625,76 @@ TEST(EmfPlusRender, PathGradientsAndArrowCaps) {
     EXPECT_EQ(at(image, 80, 76), kBlackRgb);
     EXPECT_EQ(at(image, 80, 84), kBlackRgb);
     EXPECT_EQ(at(image, 92, 80), kWhite);
+}
+
+TEST(EmfPlusRender, PenCapsCompoundLinesInsetAndMiterLimit) {
+    EmfPlusBuilder plus;
+    plus.header(true)
+        // A triangle starts the line, a round anchor (twice the width across) ends it.
+        .pen(1, 10, kBlack, {.startCap = 3, .endCap = 0x12, .dashes = {}})
+        .drawLines(1, {{20, 20}, {70, 20}}, false)
+        // An arrow anchor (the line stops at its base) and a diamond anchor.
+        .pen(2, 6, kBlack, {.startCap = 0x14, .endCap = 0x13, .dashes = {}})
+        .drawLines(2, {{20, 50}, {70, 50}}, false)
+        // Inset: inside the rectangle, 6 units deep.
+        .pen(3, 6, kBlack, {.dashes = {}, .alignment = 1})
+        .drawRects(3, {QRectF(35, 27, 20, 16)})
+        // Compound: two bands of a quarter width each, on a line and around a rectangle.
+        .pen(4, 12, kBlack, {.dashes = {}, .compound = {0, 0.25f, 0.75f, 1}})
+        .drawLines(4, {{10, 80}, {50, 80}}, false)
+        .pen(5, 10, kBlack, {.dashes = {}, .compound = {0, 0.3f, 0.7f, 1}})
+        .drawRects(5, {QRectF(60, 70, 30, 20)})
+        // Dashes of 12 units and gaps of 8, each end a triangle 2 units long.
+        .pen(6, 4, kBlack, {.dashStyle = 5, .dashes = {3, 2}, .dashCap = 3})
+        .drawLines(6, {{0, 96.5f}, {50, 96.5f}}, false);
+    const QImage image = draw(withRedFallback(plus));
+    EXPECT_EQ(at(image, 16, 20), kBlackRgb) << "the triangle's tip, 5 units out";
+    EXPECT_EQ(at(image, 16, 17), kWhite);
+    EXPECT_EQ(at(image, 18, 18), kBlackRgb);
+    EXPECT_EQ(at(image, 70, 28), kBlackRgb) << "the anchor is wider than the line";
+    EXPECT_EQ(at(image, 79, 20), kBlackRgb);
+    EXPECT_EQ(at(image, 82, 20), kWhite);
+    EXPECT_EQ(at(image, 28, 46), kBlackRgb) << "the arrow, wider than the line";
+    EXPECT_EQ(at(image, 21, 47), kWhite) << "no line beside the arrow's tip";
+    EXPECT_EQ(at(image, 74, 50), kBlackRgb);
+    EXPECT_EQ(at(image, 70, 54), kBlackRgb);
+    EXPECT_EQ(at(image, 73, 55), kWhite);
+    EXPECT_EQ(at(image, 33, 35), kWhite) << "nothing outside an inset pen's figure";
+    EXPECT_EQ(at(image, 36, 35), kBlackRgb);
+    EXPECT_EQ(at(image, 40, 35), kBlackRgb);
+    EXPECT_EQ(at(image, 42, 35), kWhite);
+    EXPECT_EQ(at(image, 30, 75), kBlackRgb);
+    EXPECT_EQ(at(image, 30, 80), kWhite) << "the gap between the bands";
+    EXPECT_EQ(at(image, 30, 84), kBlackRgb);
+    EXPECT_EQ(at(image, 56, 80), kBlackRgb);
+    EXPECT_EQ(at(image, 60, 80), kWhite);
+    EXPECT_EQ(at(image, 63, 80), kBlackRgb);
+    EXPECT_EQ(at(image, 56, 66), kBlackRgb) << "the outer band's mitred corner";
+    EXPECT_EQ(at(image, 75, 80), kWhite);
+    EXPECT_EQ(at(image, 13, 96), kBlackRgb) << "a dash's triangle";
+    EXPECT_EQ(at(image, 13, 95), kWhite);
+    EXPECT_EQ(at(image, 16, 96), kWhite) << "the gap between two triangles";
+
+    // A 60-degree corner's miter is twice the width long: drawn under a limit of 3, cut to
+    // a bevel under 1.5.
+    const auto corner = [](float limit) {
+        EmfPlusBuilder v;
+        v.header(true)
+            .pen(1, 8, kBlack, {.dashes = {}, .miterLimit = limit})
+            .drawLines(1, {{38.45f, 60}, {50, 40}, {61.55f, 60}}, false);
+        return at(draw(withRedFallback(v)), 50, 35);
+    };
+    EXPECT_EQ(corner(3), kBlackRgb);
+    EXPECT_EQ(corner(1.5f), kWhite);
+
+    // Pens the player does not draw as GDI+ would keep a dual picture's GDI rendition: a
+    // compound line with dashes, a pen aligned to the left of its line.
+    for (const test::PlusPenStyle& style :
+         {test::PlusPenStyle{.dashStyle = 1, .dashes = {}, .compound = {0, 0.2f, 0.8f, 1}},
+          test::PlusPenStyle{.dashes = {}, .alignment = 2}}) {
+        plus.header(true).pen(1, 4, kBlack, style).drawLines(1, {{0, 0}, {9, 9}}, false);
+        EXPECT_EQ(at(draw(withRedFallback(plus)), 50, 50), kRed);
+    }
 }
 
 TEST(EmfPlusRender, DamagedRecordsAreSkippedAndCounted) {

@@ -551,6 +551,23 @@ std::optional<StringFormat> readStringFormat(BoundedReader& in) {
     format.alignment = in.u32();
     format.lineAlignment = in.u32();
     if (!in.ok()) return std::nullopt;
+    // The fields after them, which a few writers leave out.
+    if (in.remaining() < 40) return format;
+    in.skip(8);  // digit substitution and its language
+    format.firstTabOffset = in.f32();
+    format.hotkeyPrefix = in.i32();
+    in.skip(12);  // leading and trailing margins, tracking
+    format.trimming = in.u32();
+    const uint32_t tabs = in.u32();
+    in.u32();  // character ranges, which follow the tab stops
+    if (!finite(format.firstTabOffset)) format.firstTabOffset = 0;
+    if (tabs <= 1024 && uint64_t(tabs) * 4 <= in.remaining()) {
+        format.tabStops.resize(tabs);
+        for (float& t : format.tabStops) t = in.f32();
+        const auto& stops = format.tabStops;
+        if (!std::all_of(stops.begin(), stops.end(), [](float t) { return finite(t); }))
+            format.tabStops.clear();
+    }
     return format;
 }
 

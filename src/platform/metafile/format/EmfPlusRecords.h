@@ -195,12 +195,20 @@ struct Font {
 };
 
 // String format object (2.2.1.9), the fields the player uses: flags (0x0001 right to left,
-// 0x0002 vertical, 0x1000 no wrap), the alignment along the line and of the lines (0 near,
-// 1 centre, 2 far).
+// 0x0002 vertical, 0x0800 trailing spaces measured, 0x1000 no wrap, 0x2000 whole lines only,
+// 0x4000 no clip), the alignment along the line and of the lines (0 near, 1 centre, 2 far),
+// the hotkey prefix (0 none, 1 shown underlined, 2 hidden), trimming (0 none, 1 character,
+// 2 word, 3 ellipsis after a character, 4 after a word, 5 in the middle of a path) and the
+// tab stops (each from the one before it, the first from `firstTabOffset`). Character ranges
+// (for measuring) and digit substitution have no drawing meaning.
 struct StringFormat {
     uint32_t flags = 0;
     uint32_t alignment = 0;
     uint32_t lineAlignment = 0;
+    int32_t hotkeyPrefix = 0;
+    uint32_t trimming = 0;
+    float firstTabOffset = 0;
+    std::vector<float> tabStops;
 };
 
 // The object kinds the player keeps; any other type is known by its type alone.

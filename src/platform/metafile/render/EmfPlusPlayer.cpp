@@ -312,8 +312,8 @@ bool EmfPlusCoverage::accept(const std::optional<Record>& record) {
                     kind = 5;
                 else if (std::holds_alternative<Font>(o.data))
                     kind = 8;
-                else if (const auto* format = std::get_if<StringFormat>(&o.data))
-                    kind = (format->flags & 0x0003) ? 10 : 9;  // right to left, vertical
+                else if (std::holds_alternative<StringFormat>(o.data))
+                    kind = 9;
                 else if (const auto* image = std::get_if<Image>(&o.data))
                     kind = !image->bitmap.isNull()                                   ? 6
                            : std::holds_alternative<DocumentPtr>(parseMetafile(image->metafile)) ? 7
@@ -339,9 +339,7 @@ bool EmfPlusCoverage::accept(const std::optional<Record>& record) {
                 return (kind == 6 && r.srcUnit == int32_t(Unit::Pixel)) || kind == 7;
             },
             [&](const StringRecord& r) {
-                const uint8_t format = r.format < m_slots.size() ? m_slots[r.format] : 0;
-                return m_slots[r.font % m_slots.size()] == 8 && format != 10 &&
-                       brushUsable(r.brush);
+                return m_slots[r.font % m_slots.size()] == 8 && brushUsable(r.brush);
             },
             [&](const DriverStringRecord& r) {
                 return m_slots[r.font % m_slots.size()] == 8 && brushUsable(r.brush);

@@ -85,7 +85,12 @@ class EmfPlusPlayer {
     // Figures (EmfPlusPlayerDraw.cpp), in world coordinates.
     bool fill(const QPainterPath& path, const emfplus::BrushRef& brush);
     bool stroke(const QPainterPath& path, uint8_t pen);
-    void strokeWithCustomCaps(const QPainterPath& path, const emfplus::Pen& pen, const QPen& qpen);
+    // Pens beyond Qt's stroker (EmfPlusPlayerPens.cpp).
+    static bool needsShaping(const emfplus::Pen& pen);
+    void strokeShaped(const QPainterPath& path, const emfplus::Pen& pen, const QPen& qpen);
+    void drawCustomCap(const emfplus::CustomCap& cap, const QTransform& toWorld, const QPen& qpen);
+    std::vector<QPainterPath> compoundBands(const QPainterPath& figures, const emfplus::Pen& pen,
+                                            double width) const;
     bool playClear(uint32_t color);
     bool playRects(const std::vector<QRectF>& rects, bool fill, const emfplus::BrushRef& brush,
                    uint8_t pen);
@@ -129,7 +134,7 @@ class EmfPlusCoverage {
     bool pathUsable(uint32_t id) const;
     bool regionUsable(uint32_t id) const;
     // Per slot: 0 empty or unusable, 1 usable brush, 2 usable pen, 3 path, 4 other object,
-    // 5 region, 6 bitmap, 7 metafile, 8 font, 9 string format, 10 string format not drawn.
+    // 5 region, 6 bitmap, 7 metafile, 8 font, 9 string format.
     std::array<uint8_t, emfplus::kObjectTableSize> m_slots{};
 };
 

@@ -166,24 +166,6 @@ bool emfPlusBrushDrawable(const Brush& brush) {
     }
 }
 
-bool emfPlusPenDrawable(const Pen& pen) {
-    const auto plainCap = [](int32_t cap) { return cap >= 0 && cap <= 2; };
-    // A compound line of one band over the whole width is a plain line (writers put it).
-    const bool plainCompound = pen.compound.empty() || (pen.compound.size() == 2 &&
-                                                        pen.compound[0] <= 0 &&
-                                                        pen.compound[1] >= 1);
-    // Ends with a custom cap have their own cap; the others share one of Qt's.
-    const int32_t start = !pen.customStartCap ? pen.startCap : pen.customEndCap ? 0 : pen.endCap;
-    const int32_t end = pen.customEndCap ? start : pen.endCap;
-    // A clamped texture bounds fills only: a pen would draw it repeated.
-    const bool clampedTexture = pen.brush.type == Brush::Type::Texture && pen.brush.wrapMode == 4;
-    return emfPlusBrushDrawable(pen.brush) && !clampedTexture && plainCap(start) &&
-           start == end && pen.join <= 3 && pen.dashStyle >= 0 &&
-           pen.dashStyle <= 5 && (pen.dashStyle != 5 || !pen.dashes.empty()) &&
-           plainCompound &&
-           (!pen.transform || pen.transform->isIdentity());
-}
-
 std::optional<QBrush> EmfPlusPlayer::makeBrush(const Brush& b) const {
     switch (b.type) {
         case Brush::Type::Solid:
@@ -451,114 +433,11 @@ bool EmfPlusPlayer::stroke(const QPainterPath& path, uint8_t id) {
     m_painter.setPen(*pen);
     m_painter.setBrush(Qt::NoBrush);
     const auto& object = std::get<Pen>(m_objects[id].data);
-    if (object.customStartCap || object.customEndCap)
-        strokeWithCustomCaps(path, object, *pen);
+    if (needsShaping(object))
+        strokeShaped(path, object, *pen);
     else
         m_painter.drawPath(path);
     return true;
-}
-
-namespace {
-
-// A figure's end: its end point and the direction the line runs into it (from the nearest
-// distinct point before it), with the index of that end's element.
-struct FigureEnd {
-    QPointF point;
-    QPointF direction;  // unit length
-    int element = 0;
-    int neighbour = 0;
-};
-
-std::optional<FigureEnd> figureEnd(const QPainterPath& path, int first, int last, bool atEnd) {
-    const int end = atEnd ? last : first;
-    const int step = atEnd ? -1 : 1;
-    const QPointF p = path.elementAt(end);
-    for (int i = end + step; i >= first && i <= last; i += step) {
-        const QPointF q = path.elementAt(i);
-        const QPointF d = p - q;
-        const double length = std::hypot(d.x(), d.y());
-        if (length > 1e-9) return FigureEnd{p, d / length, end, i};
-    }
-    return std::nullopt;
-}
-
-// The cap's coordinates to world units: scaled by `scale`, its y axis along `direction`.
-QTransform capTransform(const FigureEnd& end, double scale) {
-    const QPointF d = end.direction * scale;
-    return QTransform(d.y(), -d.x(), d.x(), d.y(), end.point.x(), end.point.y());
-}
-
-}  // namespace
-
-// Custom caps are drawn at the ends of every open figure, in the pen's brush: a fill path
-// filled, a line path stroked with the pen, an arrow filled or outlined. The figure's end is
-// moved back by the cap's base inset when its last segment is a straight line long enough.
-void EmfPlusPlayer::strokeWithCustomCaps(const QPainterPath& path, const Pen& pen,
-                                         const QPen& qpen) {
-    QPainterPath line = path;
-    struct Cap {
-        const CustomCap* cap;
-        FigureEnd end;
-    };
-    std::vector<Cap> caps;
-    const int count = line.elementCount();
-    for (int first = 0; first < count;) {
-        int last = first;
-        while (last + 1 < count && !line.elementAt(last + 1).isMoveTo()) ++last;
-        const bool closed = last > first && QPointF(line.elementAt(first)) == QPointF(line.elementAt(last));
-        for (int atEnd = 0; atEnd < 2 && !closed; ++atEnd) {
-            const CustomCap* cap = atEnd ? (pen.customEndCap ? &*pen.customEndCap : nullptr)
-                                         : (pen.customStartCap ? &*pen.customStartCap : nullptr);
-            const auto end = cap ? figureEnd(line, first, last, atEnd) : std::nullopt;
-            if (!end) continue;
-            caps.push_back({cap, *end});
-            const double inset = cap->baseInset * cap->widthScale * qpen.widthF();
-            const bool straight = atEnd ? line.elementAt(end->element).isLineTo()
-                                        : line.elementAt(end->neighbour).isLineTo();
-            const QPointF q = line.elementAt(end->neighbour);
-            if (inset > 0 && straight && std::hypot(end->point.x() - q.x(), end->point.y() - q.y()) > inset) {
-                const QPointF moved = end->point - end->direction * inset;
-                line.setElementPositionAt(end->element, moved.x(), moved.y());
-            }
-        }
-        first = last + 1;
-    }
-    m_painter.drawPath(line);
-
-    const double width = std::max(qpen.widthF(), 1e-3);
-    for (const auto& [cap, end] : caps) {
-        const QTransform toWorld = capTransform(end, width * cap->widthScale);
-        QPen outline = qpen;
-        outline.setStyle(Qt::SolidLine);
-        if (cap->arrow) {
-            const double w = cap->arrowWidth / 2, h = cap->arrowHeight;
-            QPainterPath arrow;
-            arrow.moveTo(-w, -h);
-            arrow.lineTo(0, 0);
-            arrow.lineTo(w, -h);
-            if (cap->arrowFilled) {
-                arrow.lineTo(0, -h + cap->middleInset);
-                arrow.closeSubpath();
-                m_painter.setPen(Qt::NoPen);
-                m_painter.setBrush(qpen.brush());
-            } else {
-                m_painter.setPen(outline);
-                m_painter.setBrush(Qt::NoBrush);
-            }
-            m_painter.drawPath(toWorld.map(arrow));
-            continue;
-        }
-        if (!cap->fillPath.isEmpty()) {
-            m_painter.setPen(Qt::NoPen);
-            m_painter.setBrush(qpen.brush());
-            m_painter.drawPath(toWorld.map(cap->fillPath));
-        }
-        if (!cap->linePath.isEmpty()) {
-            m_painter.setPen(outline);
-            m_painter.setBrush(Qt::NoBrush);
-            m_painter.drawPath(toWorld.map(cap->linePath));
-        }
-    }
 }
 
 // Clear fills the picture inside the clip with the colour, replacing what is there. A colour

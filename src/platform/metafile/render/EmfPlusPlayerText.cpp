@@ -8,7 +8,10 @@
 
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QTextLayout>
+#include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace plume::metafile {
 
@@ -34,10 +37,80 @@ LogFont EmfPlusPlayer::logFontOf(const Font& font, double pixels) {
     return logFont;
 }
 
-// The font's em size goes to world units through its unit; the text is drawn with a
-// font of about its size in output pixels under a painter scaled back, since Qt sizes fonts
-// in whole pixels. An empty layout rectangle places the text at its corner, unwrapped,
-// aligned around that point as the format says.
+namespace {
+
+// String format flags (MS-EMFPLUS 2.1.2.8).
+constexpr uint32_t kRightToLeft = 0x0001, kVertical = 0x0002, kTrailingSpaces = 0x0800,
+                   kNoWrap = 0x1000, kLineLimit = 0x2000, kNoClip = 0x4000;
+
+// The text without its hotkey prefixes (an '&' before a character; "&&" is one '&'), and the
+// index of the first prefixed character, underlined when the prefixes are shown (-1: none).
+std::pair<QString, int> withoutPrefixes(const QString& text, int32_t mode) {
+    if (mode != 1 && mode != 2) return {text, -1};
+    QString out;
+    out.reserve(text.size());
+    int underline = -1;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'&' && i + 1 < text.size()) {
+            ++i;
+            if (text[i] != u'&' && underline < 0 && mode == 1) underline = int(out.size());
+        }
+        out += text[i];
+    }
+    return {out, underline};
+}
+
+// The tab stops in pixels from the line's start: each from the one before it, the first from
+// the first offset; the last distance repeats up to `length`.
+QList<qreal> tabPositions(const StringFormat& format, double k, double length) {
+    QList<qreal> out;
+    const auto& stops = format.tabStops;
+    double at = format.firstTabOffset * k;
+    for (size_t i = 0; !stops.empty() && out.size() < 256; ++i) {
+        const double step = stops[std::min(i, stops.size() - 1)] * k;
+        if (i >= stops.size() && !(step > 0)) break;
+        at += step;
+        if (at > length) break;
+        if (out.isEmpty() || at > out.back()) out.append(at);
+    }
+    return out;
+}
+
+// What a line `width` pixels long shows of `text`, which does not fit, cut as the trimming
+// mode says: at a character, at a word, either with an ellipsis, or an ellipsis in the middle.
+QString trimmed(const QString& text, uint32_t mode, const QFontMetricsF& metrics, double width) {
+    const QString ellipsis(QChar(0x2026));
+    if (mode == 3) return metrics.elidedText(text, Qt::ElideRight, width);
+    if (mode == 5) return metrics.elidedText(text, Qt::ElideMiddle, width);
+    const double room = mode == 4 ? width - metrics.horizontalAdvance(ellipsis) : width;
+    qsizetype low = 0, high = text.size();  // the longest start that fits
+    while (low < high) {
+        const qsizetype mid = (low + high + 1) / 2;
+        if (metrics.horizontalAdvance(text.left(mid)) <= room)
+            low = mid;
+        else
+            high = mid - 1;
+    }
+    if ((mode == 2 || mode == 4) && low < text.size() && !text[low].isSpace()) {
+        const qsizetype space = text.lastIndexOf(u' ', low - 1);
+        if (space > 0) low = space;
+    }
+    QString out = text.left(low);
+    while (!out.isEmpty() && out.back().isSpace()) out.chop(1);
+    return mode == 4 ? out + ellipsis : out;
+}
+
+}  // namespace
+
+// The text is laid out in "flow" coordinates, in pixels of about the font's output size (Qt
+// sizes fonts in whole pixels): along the lines and across them from the layout rectangle's
+// corner where the first line starts. Vertical text runs down, each line left of the one
+// before, its glyphs turned a quarter clockwise. Lines wrap at the rectangle's length unless
+// the format says not to; they are placed as the alignments say, near meaning the right in
+// right-to-left text; an empty rectangle places them around its corner, unwrapped. Only the
+// lines the rectangle shows are drawn (a partly shown one too, unless whole lines only), and
+// when text is left over or a line runs past the end, the last one is trimmed as the format
+// says. Unless the format says not to, the text is clipped to the rectangle.
 bool EmfPlusPlayer::playString(const StringRecord& r) {
     const auto* font = std::get_if<Font>(&m_objects[r.font % kObjectTableSize].data);
     auto brush = brushOf(r.brush);
@@ -49,32 +122,93 @@ bool EmfPlusPlayer::playString(const StringRecord& r) {
     const QTransform toPainter = worldToPainter();
     const double k = std::sqrt(std::abs(toPainter.determinant()));  // world -> font pixels
     const double pixels = fontPixels(*font, k);
-    if (!(pixels >= 0.5 && pixels < 10'000) || r.text.isEmpty()) return true;
-    const LogFont logFont = logFontOf(*font, pixels);
-    constexpr double kUnbounded = 1e6;
-    QRectF box(r.layout.x() * k, r.layout.y() * k, r.layout.width() * k, r.layout.height() * k);
-    const auto place = [&](double start, double length, uint32_t align) {
-        if (length > 0) return std::pair(start, length);
-        const double from = align == 1   ? start - kUnbounded / 2
-                            : align == 2 ? start - kUnbounded
-                                         : start;
-        return std::pair(from, kUnbounded);
-    };
-    const auto [x, w] = place(box.x(), box.width(), format.alignment);
-    const auto [y, h] = place(box.y(), box.height(), format.lineAlignment);
-    int flags = format.alignment == 1   ? Qt::AlignHCenter
-                : format.alignment == 2 ? Qt::AlignRight
-                                        : Qt::AlignLeft;
-    flags |= format.lineAlignment == 1   ? Qt::AlignVCenter
-             : format.lineAlignment == 2 ? Qt::AlignBottom
-                                         : Qt::AlignTop;
-    if (r.layout.width() > 0 && !(format.flags & 0x1000)) flags |= Qt::TextWordWrap;
+    const auto [text, underline] = withoutPrefixes(r.text, format.hotkeyPrefix);
+    if (!(pixels >= 0.5 && pixels < 10'000) || text.isEmpty()) return true;
+    const QFont qfont = fontForLogFont(logFontOf(*font, pixels), pixels);
+    const QFontMetricsF metrics(qfont);
 
+    const QRectF box(r.layout.x() * k, r.layout.y() * k, r.layout.width() * k,
+                     r.layout.height() * k);
+    const bool vertical = format.flags & kVertical, rtl = format.flags & kRightToLeft;
+    const double length = std::max(0.0, vertical ? box.height() : box.width());  // 0: unbounded
+    const double depth = std::max(0.0, vertical ? box.width() : box.height());
+    const bool wrap = length > 0 && !(format.flags & kNoWrap);
+    QTextOption option;
+    option.setWrapMode(wrap ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::NoWrap);
+    option.setTextDirection(rtl ? Qt::RightToLeft : Qt::LeftToRight);
+    option.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
+    if (format.flags & kTrailingSpaces) option.setFlags(QTextOption::IncludeTrailingSpaces);
+    const QList<qreal> tabs = tabPositions(format, k, length > 0 ? length : 1e5);
+    if (!tabs.isEmpty()) option.setTabArray(tabs);
+    QTextLayout layout(text, qfont);
+    layout.setTextOption(option);
+    if (underline >= 0) {
+        QTextLayout::FormatRange range{underline, 1, {}};
+        range.format.setFontUnderline(true);
+        layout.setFormats({range});
+    }
+
+    layout.beginLayout();
+    const double leading = std::max(0.0, metrics.leading());
+    std::vector<QTextLine> lines;
+    bool leftOver = false;
+    for (double v = 0;;) {
+        QTextLine line = layout.createLine();
+        if (!line.isValid()) break;
+        line.setLineWidth(wrap ? length : 1e6);
+        const double bottom = v + line.height();
+        if (depth > 0 && ((format.flags & kLineLimit) ? bottom > depth + 1e-6 : v >= depth)) {
+            leftOver = true;
+            break;
+        }
+        line.setPosition(QPointF(0, v));
+        lines.push_back(line);
+        v = bottom + leading;
+    }
+    layout.endLayout();
+    if (lines.empty()) return true;
+
+    // The last line, trimmed when the text goes on past it.
+    QTextLine last = lines.back();
+    std::optional<QTextLayout> trimmedLast;
+    if (format.trimming != 0 && length > 0 &&
+        (leftOver || last.naturalTextWidth() > length + 0.5)) {
+        QString rest = text.mid(last.textStart());
+        rest.replace(u'\r', u' ').replace(u'\n', u' ');
+        trimmedLast.emplace(trimmed(rest, format.trimming, metrics, length), qfont);
+        option.setWrapMode(QTextOption::NoWrap);
+        trimmedLast->setTextOption(option);
+        trimmedLast->beginLayout();
+        QTextLine line = trimmedLast->createLine();
+        line.setLineWidth(1e6);
+        line.setPosition(last.position());
+        trimmedLast->endLayout();
+        lines.back() = line;
+    }
+
+    const double total = lines.back().position().y() + lines.back().height();
+    const uint32_t along =
+        rtl && format.alignment != 1 ? 2 - std::min(format.alignment, 2u) : format.alignment;
+    const double v0 = format.lineAlignment == 1   ? (depth - total) / 2
+                      : format.lineAlignment == 2 ? depth - total
+                                                  : 0;
     applyPainterState();
-    m_painter.setTransform(QTransform::fromScale(1 / k, 1 / k) * toPainter);
-    m_painter.setFont(fontForLogFont(logFont, pixels));
+    const QTransform fontScale = QTransform::fromScale(1 / k, 1 / k) * toPainter;
+    m_painter.setTransform(fontScale);
+    if (!(format.flags & kNoClip) && box.width() > 0 && box.height() > 0)
+        m_painter.setClipRect(box, Qt::IntersectClip);
+    m_painterDirty = true;  // the clip goes back
+    const QTransform flow = vertical ? QTransform(0, 1, -1, 0, box.right(), box.top())
+                                     : QTransform::fromTranslate(box.left(), box.top());
+    m_painter.setTransform(flow * fontScale);
     m_painter.setPen(QPen(*brush, 0));
-    m_painter.drawText(QRectF(x, y, w, h), flags, r.text);
+    for (const QTextLine& line : lines) {
+        const QRectF ink = line.naturalTextRect();
+        const double u = along == 1   ? (length - ink.width()) / 2
+                         : along == 2 ? length - ink.width()
+                                      : 0;
+        line.draw(&m_painter, QPointF(u - ink.x(), v0));
+    }
     return true;
 }
 
