@@ -8,6 +8,8 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Plume"));
+    // The installed desktop entry (data/linux), which desktops match the windows against.
+    app.setDesktopFileName(QStringLiteral("jp.tovari.plume"));
     plume::useJapaneseInterface(app);
     plume::fmMain window;
     try {

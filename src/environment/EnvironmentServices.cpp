@@ -90,7 +90,15 @@ void EnvironmentServices::W_UserData(intptr_t nWhnd) {
     const QString defaultFolder = FsGtSpFld(kCsidlAppData) + sep + kMaker + sep + Usr::sExeNm + sep;
 
     QString setting = kDefaultSetting;
-    const QString iniPath = programFolder + QStringLiteral("UserData.ini");
+    const QString besideIni = programFolder + QStringLiteral("UserData.ini");
+    // An installed copy (PREFIX/bin/plume) has none beside it: the package's own, under
+    // PREFIX/share/plume, chooses the folder then, so that no start asks for one.
+    const QString installedIni =
+        joinPath(installedDataFolder(), QStringLiteral("UserData.ini"));
+    const QString iniPath = !Usr::oFso->FileExists(besideIni) &&
+                                    Usr::oFso->FileExists(installedIni)
+                                ? installedIni
+                                : besideIni;
     if (Usr::oFso->FileExists(iniPath)) {
         const QByteArray bytes = Usr::oFso->readAll(iniPath);
         if (FileSystemObject::atEndOfLine(bytes))

@@ -19,7 +19,8 @@ class EnvironmentServices {
 
     virtual ~EnvironmentServices() = default;
 
-    // Resolves the user data folder from "UserData.ini" beside the executable, sets
+    // Resolves the user data folder from "UserData.ini" beside the executable (or, when
+    // there is none, the installed copy's under installedDataFolder()), sets
     // Usr::sUsrFld (ending with a separator) and creates the folder when missing. Records the
     // executable's full path in the per-user registry when it changed.
     void W_UserData(intptr_t nWhnd);

@@ -9,14 +9,21 @@
 #include "platform/desktop/ShellFolders.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QUrl>
 #include <exception>
 
 namespace plume {
 
+QString ShellServices::helpFolder() {
+    const QString beside = joinPath(executableFolder(), QStringLiteral("help"));
+    if (QFileInfo::exists(beside)) return beside;
+    const QString installed = joinPath(installedDataFolder(), QStringLiteral("help"));
+    return QFileInfo(installed).isDir() ? installed : beside;
+}
+
 QString ShellServices::helpBaseAddress() {
-    const QString folder =
-        withTrailingSeparator(joinPath(executableFolder(), QStringLiteral("help")));
+    const QString folder = withTrailingSeparator(helpFolder());
     return QUrl::fromLocalFile(QDir::fromNativeSeparators(folder)).toString(QUrl::FullyEncoded);
 }
 

@@ -36,8 +36,13 @@ class ShellServices : public EnvironmentServices {
     // with bOpn false included (nothing was to be opened).
     bool W_ExpFd(const QString& sFld, bool bOpn);
 
-    // The address before the help page's name: the file address of the "help" folder beside
-    // the executable, ending with "/".
+    // The folder of the help pages: "help" beside the executable (the build tree, a program
+    // folder of its own); when that is missing and the program is installed under a prefix
+    // (bin/plume), PREFIX/share/plume/help.
+    static QString helpFolder();
+
+    // The address before the help page's name: the file address of helpFolder(), ending
+    // with "/".
     static QString helpBaseAddress();
 
     // The text of W_SendTo's confirmation.

@@ -79,6 +79,21 @@ TEST_F(ShellFixture, HelpWritesItsShortcutAndOpensThePageInTheHelpFolder) {
     EXPECT_TRUE(m_messages.texts().isEmpty());
 }
 
+TEST_F(ShellFixture, HelpOfAnInstalledProgramIsUnderShareUnlessAFolderIsBesideIt) {
+    // PREFIX/bin/plume and PREFIX/share/plume/help, as cmake --install lays them out.
+    QDir().mkpath(path("prefix/bin"));
+    QDir().mkpath(path("prefix/share/plume/help"));
+    setExecutableOverrideForTesting(path("prefix/bin"), QStringLiteral("plume"));
+    m_ini.W_Help(QStringLiteral("plume.htm"));
+    ASSERT_EQ(m_shell.launches().size(), 1u);
+    EXPECT_EQ(m_shell.launches()[0].url.toLocalFile(), path("prefix/share/plume/help/plume.htm"));
+    EXPECT_TRUE(ShellServices::helpBaseAddress().endsWith(u'/'));
+
+    QDir().mkpath(path("prefix/bin/help"));
+    EXPECT_EQ(ShellServices::helpBaseAddress(),
+              QUrl::fromLocalFile(path("prefix/bin/help/")).toString());
+}
+
 TEST_F(ShellFixture, HelpLowerCasesThePageAndAddsHtmOnlyWhenItHasNoDot) {
     const struct {
         QString job;

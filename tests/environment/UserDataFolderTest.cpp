@@ -67,6 +67,22 @@ TEST_F(UserDataFolder, NoIniFileShowsMessage1AndCreatesTheDefaultFolderWithAllLe
     EXPECT_EQ(m_ini.nWhnd(), 42);
 }
 
+TEST_F(UserDataFolder, AnInstalledCopyReadsThePackagesIniUnlessOneIsBesideIt) {
+    // PREFIX/bin/plume with PREFIX/share/plume/UserData.ini, as the package installs them.
+    QDir().mkpath(m_root.filePath("prefix/bin"));
+    QDir().mkpath(m_root.filePath("prefix/share/plume"));
+    setExecutableOverrideForTesting(m_root.filePath("prefix/bin"), QStringLiteral("plume"));
+    writeFileBytes(m_root.filePath("prefix/share/plume/UserData.ini"), "%usr%");
+    resolve();
+    EXPECT_EQ(Usr::sUsrFld, defaultFolder());
+    EXPECT_TRUE(m_messages.texts().isEmpty());
+
+    writeFileBytes(m_root.filePath("prefix/bin/UserData.ini"), "%app%");
+    resolve();
+    EXPECT_EQ(Usr::sUsrFld, m_root.filePath("prefix/bin/usData/"));
+    EXPECT_TRUE(m_messages.texts().isEmpty());
+}
+
 TEST_F(UserDataFolder, KeywordsChooseTheirFoldersInAnyLetterCase) {
     const QString documents = specialFolderPath(kCsidlPersonal) + "/Tovari/plume/";
     const struct {

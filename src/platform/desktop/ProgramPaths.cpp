@@ -33,6 +33,11 @@ QString executableBaseName() {
     return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
 }
 
+QString installedDataFolder() {
+    return QDir::toNativeSeparators(QDir::cleanPath(
+        QDir::fromNativeSeparators(executableFolder()) + QStringLiteral("/../share/plume")));
+}
+
 QString executableSuffix() {
 #ifdef Q_OS_WIN
     return QStringLiteral(".exe");

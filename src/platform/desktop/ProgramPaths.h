@@ -9,6 +9,11 @@ namespace plume {
 QString executableFolder();
 QString executableBaseName();
 
+// Where an installed copy keeps its read-only data: PREFIX/share/plume for PREFIX/bin/plume
+// (native separators, no trailing one), whether or not that folder exists. A program folder
+// of its own (the build tree, a copied folder) keeps its data beside the executable instead.
+QString installedDataFolder();
+
 // The ending of executable file names on this platform: ".exe" on Windows, "" elsewhere.
 QString executableSuffix();
 
