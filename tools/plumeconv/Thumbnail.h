@@ -1,0 +1,30 @@
+#pragma once
+
+// Thumbnail mode, for file managers (the freedesktop thumbnailer entry runs
+// "plumeconv --thumbnail SIZE IN OUT"): a small PNG drawn within a bounded time, carrying the
+// thumbnail-spec text fields that say which file it shows.
+
+#include "Convert.h"
+
+#include <QImage>
+#include <QSize>
+
+namespace plume::conv {
+
+// Drawing stops after this long (what was drawn is kept); the whole run is cut off after
+// kThumbnailRunMs (exit kTooSlow), reading and parsing included.
+inline constexpr int kThumbnailDrawMs = 1500;
+inline constexpr int kThumbnailRunMs = 10'000;
+
+// The picture's own size fitted into SIZE x SIZE, its proportions kept (at least 1 a side).
+QSize thumbnailSize(QSize own, int size);
+
+// The thumbnail of the file `input` (a path, or "-") as an image with the spec's text fields:
+// Thumb::URI, Thumb::MTime and Thumb::Size (files only), Thumb::Image::Width and
+// Thumb::Image::Height (the picture's own size in pixels), Software.
+Expected<QImage> makeThumbnail(const QString& input, int size, Outcome& failure);
+
+// The whole mode: the thumbnail written as PNG to `output`, replaced whole.
+Outcome writeThumbnail(const QString& input, const QString& output, int size);
+
+}  // namespace plume::conv
