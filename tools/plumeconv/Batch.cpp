@@ -6,6 +6,7 @@
 #include "platform/picture/PngBands.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSet>
 #include <QThread>
@@ -54,6 +55,8 @@ BatchReport runBatch(const Options& options, const BatchListener& listener) {
     const auto work = [&] {
         for (int i = next++; i < total; i = next++) {
             Outcome outcome;
+            QElapsedTimer clock;
+            clock.start();
             if (outputs[i].isEmpty()) {
                 outcome = {kCannotWrite,
                            Text::tr("%1: another input of this run has the same name")
@@ -65,7 +68,9 @@ BatchReport runBatch(const Options& options, const BatchListener& listener) {
             } else {
                 outcome = convertOne(options, inputs[i], outputs[i], kBatchBandBytes);
             }
+            const qint64 microseconds = clock.nsecsElapsed() / 1000;
             const std::lock_guard<std::mutex> guard(lock);
+            if (listener.timing) listener.timing(microseconds, inputs[i]);
             (outcome.ok() ? report.converted : report.failed) += 1;
             if (!outcome.message.isEmpty() && listener.message)
                 listener.message(outcome.message, outcome.ok());
@@ -107,6 +112,12 @@ int runBatchCommand(const Options& options) {
                          qUtf8Printable(name.left(60)));
             std::fflush(stderr);
             progressShown = true;
+        };
+    }
+    if (qEnvironmentVariableIsSet("PLUMECONV_TIMINGS")) {
+        listener.timing = [](qint64 microseconds, const QString& input) {
+            std::fprintf(stderr, "timing %lld %s\n", static_cast<long long>(microseconds),
+                         qUtf8Printable(input));
         };
     }
     const BatchReport report = runBatch(options, listener);

@@ -22,9 +22,11 @@ struct BatchReport {
 
 // What the batch says as it goes: each file's failure or warning (a whole line), and the
 // progress after each file (done of total, the file just finished).
+// `timing` hears how long each file took, reading to writing, in microseconds.
 struct BatchListener {
     std::function<void(const QString& line, bool warning)> message;
     std::function<void(int done, int total, const QString& input)> progress;
+    std::function<void(qint64 microseconds, const QString& input)> timing;
 };
 
 // Converts every input with options.jobs worker threads (the cores when 0). An existing
@@ -33,6 +35,8 @@ BatchReport runBatch(const Options& options, const BatchListener& listener);
 
 // The batch from the command line: progress on one line when stderr is a terminal (nothing
 // otherwise), failures and warnings as lines, a summary; kOk only when every file succeeded.
+// With PLUMECONV_TIMINGS set in the environment, a line "timing MICROSECONDS FILE" after each
+// file, for bench/plumeconv_batch.sh.
 int runBatchCommand(const Options& options);
 
 }  // namespace plume::conv

@@ -25,7 +25,8 @@ QSize thumbnailSize(QSize own, int size) {
     return QSize(side(own.width()), side(own.height()));
 }
 
-Expected<QImage> makeThumbnail(const QString& input, int size, Outcome& failure) {
+Expected<QImage> makeThumbnail(const QString& input, int size, Outcome& failure,
+                               bool drawEmfPlus) {
     Expected<QByteArray> bytes = readInput(input);
     if (!bytes) {
         failure = {kBadInput, bytes.error()};
@@ -51,6 +52,7 @@ Expected<QImage> makeThumbnail(const QString& input, int size, Outcome& failure)
         painter.setRenderHint(QPainter::Antialiasing);
         metafile::RenderOptions options;
         options.timeLimitMs = kThumbnailDrawMs;
+        options.drawEmfPlus = drawEmfPlus;
         metafile::render(document, painter, QRectF(QPointF(0, 0), QSizeF(image.size())), options);
     }
     if (input != QLatin1String("-")) {
@@ -68,9 +70,10 @@ Expected<QImage> makeThumbnail(const QString& input, int size, Outcome& failure)
     return Expected<QImage>::success(std::move(image));
 }
 
-Outcome writeThumbnail(const QString& input, const QString& output, int size) {
+Outcome writeThumbnail(const QString& input, const QString& output, int size,
+                       bool drawEmfPlus) {
     Outcome failure;
-    Expected<QImage> image = makeThumbnail(input, size, failure);
+    Expected<QImage> image = makeThumbnail(input, size, failure, drawEmfPlus);
     if (!image) return failure;
     QSaveFile out(output);
     const auto cannotWrite = [&](const QString& why) {

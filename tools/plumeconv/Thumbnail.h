@@ -22,9 +22,11 @@ QSize thumbnailSize(QSize own, int size);
 // The thumbnail of the file `input` (a path, or "-") as an image with the spec's text fields:
 // Thumb::URI, Thumb::MTime and Thumb::Size (files only), Thumb::Image::Width and
 // Thumb::Image::Height (the picture's own size in pixels), Software.
-Expected<QImage> makeThumbnail(const QString& input, int size, Outcome& failure);
+Expected<QImage> makeThumbnail(const QString& input, int size, Outcome& failure,
+                               bool drawEmfPlus = true);
 
 // The whole mode: the thumbnail written as PNG to `output`, replaced whole.
-Outcome writeThumbnail(const QString& input, const QString& output, int size);
+Outcome writeThumbnail(const QString& input, const QString& output, int size,
+                       bool drawEmfPlus = true);
 
 }  // namespace plume::conv

@@ -45,7 +45,8 @@ int run(const QStringList& arguments) {
                 std::_Exit(kTooSlow);
             }).detach();
             const Outcome outcome =
-                writeThumbnail(options.inputs.first(), options.output, options.thumbnailSize);
+                writeThumbnail(options.inputs.first(), options.output, options.thumbnailSize,
+                               options.drawEmfPlus);
             if (!outcome.ok()) printError(outcome.message);
             return outcome.code;
         }

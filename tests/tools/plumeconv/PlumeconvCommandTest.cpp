@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QImage>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtEndian>
 
@@ -45,6 +46,19 @@ TEST_F(PlumeconvCommandTest, HelpListsTheExitCodesVersionIsTheProjects) {
     const QString codes = usage.section("Exit status:", 1);
     for (int code = 0; code <= 7; ++code)
         EXPECT_TRUE(codes.contains(QStringLiteral("\n  %1  ").arg(code))) << code;
+
+    // The man page lists the same options and exit statuses.
+    const QString man = QString::fromUtf8(test::readFileBytes(test::sourceDir() +
+                                                              "/docs/man/plumeconv.1"))
+                            .remove(u'\\');
+    auto options = QRegularExpression(R"((?<![a-z])--[a-z][a-z-]+)").globalMatch(usage);
+    while (options.hasNext()) {
+        const QString option = options.next().captured();
+        EXPECT_TRUE(man.contains(option)) << option.toStdString() << " is missing in plumeconv.1";
+    }
+    const QString manCodes = man.section(".SH EXIT STATUS", 1).section(".SH", 0, 0);
+    for (int code = 0; code <= 7; ++code)
+        EXPECT_TRUE(manCodes.contains(QStringLiteral(".B %1\n").arg(code))) << code;
 
     const ProcessRun version = plumeconv({"--version"});
     EXPECT_EQ(version.exitCode, 0);
