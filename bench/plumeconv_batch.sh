@@ -49,7 +49,7 @@ for round in 1 2 3; do
     PLUMECONV_TIMINGS=1 "$conv" --out-dir "$out/batch" -j 1 "${corpus[@]}" 2>"$out/batch-err.txt" || true
     end=${EPOCHREALTIME/./}
     (( end - start < batch_wall )) && batch_wall=$((end - start))
-    grep '^timing ' "$out/batch-err.txt" | awk '{print $3, $2}' >> "$out/batch.txt"
+    awk '/^timing / {print $3, $2}' "$out/batch-err.txt" >> "$out/batch.txt"
 done
 single=$(awk '{ if (!($1 in b) || $2 < b[$1]) b[$1] = $2 } END {for (k in b) print b[k]}' "$out/single.txt" | median_ms)
 batch=$(awk '{ if (!($1 in b) || $2 < b[$1]) b[$1] = $2 } END {for (k in b) print b[k]}' "$out/batch.txt" | median_ms)
