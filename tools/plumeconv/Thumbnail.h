@@ -6,7 +6,8 @@
 
 #include "Convert.h"
 
-#include <QImage>
+#include "platform/picture/PngBands.h"
+
 #include <QSize>
 
 namespace plume::conv {
@@ -19,13 +20,21 @@ inline constexpr int kThumbnailRunMs = 10'000;
 // The picture's own size fitted into SIZE x SIZE, its proportions kept (at least 1 a side).
 QSize thumbnailSize(QSize own, int size);
 
-// The thumbnail of the file `input` (a path, or "-") as an image with the spec's text fields:
-// Thumb::URI, Thumb::MTime and Thumb::Size (files only), Thumb::Image::Width and
-// Thumb::Image::Height (the picture's own size in pixels), Software.
-Expected<QImage> makeThumbnail(const QString& input, int size, Outcome& failure,
-                               bool drawEmfPlus = true);
+// What the thumbnail of a file shows, at which size, and the spec's text fields: Thumb::URI,
+// Thumb::MTime and Thumb::Size (files only), Thumb::Image::Width and Thumb::Image::Height (the
+// picture's own size in pixels), Software.
+struct ThumbnailPlan {
+    PicturePtr picture;
+    QSize size;
+    PngText text;
+};
 
-// The whole mode: the thumbnail written as PNG to `output`, replaced whole.
+// The plan for the file `input` (a path, or "-"); on failure, `failure` says why.
+Expected<ThumbnailPlan> planThumbnail(const QString& input, int size, Outcome& failure);
+
+// The whole mode: the thumbnail drawn on white and written as PNG to `output`, replaced whole.
+// (Written by the converter's own PNG encoder: Qt's image writer would first look through
+// every image format plugin, which costs a thumbnail more than its drawing.)
 Outcome writeThumbnail(const QString& input, const QString& output, int size,
                        bool drawEmfPlus = true);
 

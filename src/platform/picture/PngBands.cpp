@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <algorithm>
 #include <csetjmp>
+#include <vector>
 
 namespace plume {
 
@@ -56,7 +57,8 @@ void drawBand(QImage& band, const Picture& picture, QSize size, int top, int tim
 // may jump back (libpng reports errors by longjmp), so a failure skips no clean-up: the band
 // and the sink belong to the caller.
 bool encode(png_structp png, png_infop info, QImage& band, const Picture& picture, QSize size,
-            int timeLimitMs, bool drawEmfPlus, const QColor& background) {
+            int timeLimitMs, bool drawEmfPlus, const QColor& background,
+            std::vector<png_text>& text) {
     if (setjmp(png_jmpbuf(png))) return false;
     const bool alpha = band.hasAlphaChannel();
     png_set_IHDR(png, info, png_uint_32(size.width()), png_uint_32(size.height()), 8,
@@ -64,6 +66,7 @@ bool encode(png_structp png, png_infop info, QImage& band, const Picture& pictur
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     // 96 DPI, as Qt's own writer states for a bitmap of default resolution.
     png_set_pHYs(png, info, 3780, 3780, PNG_RESOLUTION_METER);
+    if (!text.empty()) png_set_text(png, info, text.data(), int(text.size()));
     png_set_compression_level(png, 1);
     // Drawings are mostly flat colour: the "up" filter alone packs them as well as libpng's
     // trial of every filter on every row, in half the time.
@@ -97,7 +100,8 @@ bool encode(png_structp png, png_infop info, QImage& band, const Picture& pictur
 }  // namespace
 
 Status writePictureAsPng(const Picture& picture, QSize size, QIODevice& out, qint64 bandBytes,
-                         int timeLimitMs, bool drawEmfPlus, const QColor& background) {
+                         int timeLimitMs, bool drawEmfPlus, const QColor& background,
+                         const PngText& text) {
     if (Status allowed = checkRasterSize(size); !allowed) return allowed;
     const qint64 rowBytes = qint64(size.width()) * 4;
     const int bandRows = int(std::clamp<qint64>(bandBytes / rowBytes, 1, size.height()));
@@ -118,8 +122,18 @@ Status writePictureAsPng(const Picture& picture, QSize size, QIODevice& out, qin
         return Status::failure(QStringLiteral("PNG encoder could not start"));
     }
     png_set_write_fn(png, &sink, writeData, flushData);
+    // libpng keeps pointers into `text` until the header is written.
+    std::vector<png_text> chunks;
+    for (const auto& [key, value] : text) {
+        png_text chunk{};
+        chunk.compression = PNG_TEXT_COMPRESSION_NONE;
+        chunk.key = const_cast<char*>(key.constData());
+        chunk.text = const_cast<char*>(value.constData());
+        chunk.text_length = size_t(value.size());
+        chunks.push_back(chunk);
+    }
     const bool written =
-        encode(png, info, band, picture, size, timeLimitMs, drawEmfPlus, background);
+        encode(png, info, band, picture, size, timeLimitMs, drawEmfPlus, background, chunks);
     png_destroy_write_struct(&png, &info);
     if (!written) return Status::failure(QStringLiteral("PNG encoding failed: %1").arg(sink.error));
     return Status::success();

@@ -153,6 +153,8 @@ TEST_F(PlumeconvCommandTest, ThumbnailForFileManagers) {
     ASSERT_EQ(run.exitCode, 0) << run.stderrText.toStdString();
     const QImage thumb(path("thumb.png"));
     EXPECT_EQ(thumb.size(), QSize(128, 64));
+    EXPECT_EQ(thumb.pixelColor(30, 32), QColor(Qt::blue));
+    EXPECT_EQ(thumb.pixelColor(100, 32), QColor(Qt::white));
     EXPECT_EQ(thumb.text("Thumb::Size"), QString::number(bytes.size()));
     EXPECT_EQ(thumb.text("Thumb::Image::Width"), "240");
     EXPECT_TRUE(thumb.text("Thumb::URI").startsWith("file:///"));
