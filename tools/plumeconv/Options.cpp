@@ -122,6 +122,9 @@ QString finish(Reading& r) {
         o.inputs = {r.positional[0]};
         o.output = r.positional[1];
         if (o.mode == Mode::Thumbnail) {
+            // A thumbnail is a PNG of the given size on white, whatever OUT is called.
+            if (r.format || o.width || o.height || r.dpiOrScale || o.background)
+                return Text::tr("--thumbnail takes no format, size or background options");
             o.format = Format::Png;
             return {};
         }

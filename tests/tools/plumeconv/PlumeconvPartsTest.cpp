@@ -93,6 +93,7 @@ TEST(PlumeconvOptions, RefusesWhatDoesNotFitTogether) {
         {"--out-dir", "o", "-", "-"},
         {"--thumbnail", "0", "a.emf", "t.png"},
         {"--thumbnail", "64", "--out-dir", "o", "a.emf"},
+        {"--thumbnail", "64", "--width", "9", "a.emf", "t.png"},
         {"a.emf", "a.png", "--depth", "3"},
     };
     for (const QStringList& args : wrong) {

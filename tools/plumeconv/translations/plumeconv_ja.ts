@@ -149,8 +149,8 @@ Exit status:
   plumeconv --thumbnail 大きさ 入力 出力
 
 EMF や WMF のファイルを PNG、SVG、PDF に描き、または EMF に変換します。形式は
---format で、なければ出力の拡張子で決まります。入力の "-" は標準入力を読み、出力の
-"-" は標準出力に書きます (このときは --format が必要です)。
+--format で、なければ出力の拡張子で決まります。入力の &quot;-&quot; は標準入力を読み、出力の
+&quot;-&quot; は標準出力に書きます (このときは --format が必要です)。
 
 オプション:
   --format 形式      png、svg、pdf、emf
@@ -262,6 +262,10 @@ EMF や WMF のファイルを PNG、SVG、PDF に描き、または EMF に変�
     <message>
         <source>the thumbnail took longer than %1 seconds</source>
         <translation>サムネイルの作成が %1 秒を超えました</translation>
+    </message>
+    <message>
+        <source>--thumbnail takes no format, size or background options</source>
+        <translation>--thumbnail には形式、大きさ、背景のオプションは使えません</translation>
     </message>
 </context>
 </TS>
