@@ -52,9 +52,14 @@ QByteArray withGround(QByteArray svg, const QColor& colour) {
     return svg;
 }
 
+// The resolution a PDF page or an SVG states, so that --dpi changes the pixels but not the
+// drawing's physical size (--scale and --width/--height change both).
+double statedDpi(const Options& options) {
+    return options.width || options.height ? kOwnSizeDpi : options.dpi;
+}
+
 Status writePdf(const Picture& picture, QSize size, const Options& options, QIODevice& out) {
-    // The page keeps the picture's physical size at --dpi (times --scale).
-    const double dpi = options.width || options.height ? kOwnSizeDpi : options.dpi;
+    const double dpi = statedDpi(options);
     QPdfWriter writer(&out);
     writer.setResolution(std::max(1, int(std::lround(dpi))));
     writer.setPageMargins(QMarginsF(0, 0, 0, 0));
@@ -183,7 +188,7 @@ Status writeDrawing(const Picture& picture, QSize size, const Options& options,
         case Format::Svg:
             // The same rendition as the clipboard's: clipping, hatched and pattern fills and
             // raster operations kept.
-            bytes = svgRenditionOf(document, size, kOwnSizeDpi, timeLimitMs);
+            bytes = svgRenditionOf(document, size, statedDpi(options), timeLimitMs);
             if (bytes.isEmpty()) return Status::failure(Text::tr("the SVG could not be made"));
             if (options.background) bytes = withGround(bytes, *options.background);
             break;

@@ -125,6 +125,17 @@ TEST_F(PlumeconvCommandTest, BackgroundNoneIsTransparentAColourFillsTheGround) {
     EXPECT_EQ(QImage(path("ground.png")).pixelColor(200, 60), QColor(Qt::green));
 }
 
+TEST_F(PlumeconvCommandTest, DpiChangesThePixelsNotThePhysicalSize) {
+    ASSERT_EQ(plumeconv({emfPath, path("fine.png"), "--dpi", "192"}).exitCode, 0);
+    EXPECT_EQ(QImage(path("fine.png")).size(), QSize(480, 240));
+    ASSERT_EQ(plumeconv({emfPath, path("fine.svg"), "--dpi", "192"}).exitCode, 0);
+    const QByteArray svg = test::readFileBytes(path("fine.svg"));
+    EXPECT_TRUE(svg.contains("width=\"63.5mm\"")) << svg.left(300).toStdString();
+    EXPECT_TRUE(svg.contains("viewBox=\"0 0 480 240\"")) << svg.left(300).toStdString();
+    ASSERT_EQ(plumeconv({emfPath, path("twice.svg"), "--scale", "2"}).exitCode, 0);
+    EXPECT_TRUE(test::readFileBytes(path("twice.svg")).contains("width=\"127mm\""));
+}
+
 TEST_F(PlumeconvCommandTest, BatchSucceedsOnlyWhenEveryFileDoes) {
     QDir(dir.path()).mkdir("out");
     const QString out = path("out");
