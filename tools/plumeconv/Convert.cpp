@@ -78,10 +78,10 @@ Status writePdf(const Picture& picture, QSize size, const Options& options, QIOD
 }  // namespace
 
 Expected<QByteArray> readInput(const QString& path) {
-    QFile file;
     const bool isStdin = path == QLatin1String("-");
-    const bool opened = isStdin ? file.open(stdin, QIODevice::ReadOnly)
-                                : (file.setFileName(path), file.open(QIODevice::ReadOnly));
+    QFile file(isStdin ? QString() : path);
+    const bool opened =
+        isStdin ? file.open(stdin, QIODevice::ReadOnly) : file.open(QIODevice::ReadOnly);
     if (!opened)
         return Expected<QByteArray>::failure(
             Text::tr("cannot open %1: %2").arg(shown(path), file.errorString()));
