@@ -37,7 +37,7 @@ class PlumeconvCommandTest : public ::testing::Test {
 };
 
 TEST_F(PlumeconvCommandTest, HelpListsTheExitCodesVersionIsTheProjects) {
-    const ProcessRun help = plumeconv({"--help"});
+    const ProcessRun help = plumeconv({"--help"}, inLanguage("C"));
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.stderrText.isEmpty());
     const QString usage = QString::fromUtf8(help.stdoutBytes);
@@ -59,6 +59,10 @@ TEST_F(PlumeconvCommandTest, HelpListsTheExitCodesVersionIsTheProjects) {
     const QString manCodes = man.section(".SH EXIT STATUS", 1).section(".SH", 0, 0);
     for (int code = 0; code <= 7; ++code)
         EXPECT_TRUE(manCodes.contains(QStringLiteral(".B %1\n").arg(code))) << code;
+
+    const QString japanese = QString::fromUtf8(
+        plumeconv({"--help"}, inLanguage("ja_JP.UTF-8")).stdoutBytes.split('\n').first());
+    EXPECT_EQ(japanese, "使い方:");
 
     const ProcessRun version = plumeconv({"--version"});
     EXPECT_EQ(version.exitCode, 0);
@@ -101,15 +105,15 @@ TEST_F(PlumeconvCommandTest, PartlyDrawnFileIsWrittenWithAWarning) {
 
 TEST_F(PlumeconvCommandTest, StandardInputAndOutput) {
     const ProcessRun run =
-        plumeconv({"-", "-", "--format", "png", "--width", "120"}, {}, bytes);
+        plumeconv({"-", "-", "--format", "png", "--width", "120"}, inLanguage("C"), bytes);
     ASSERT_EQ(run.exitCode, 0) << run.stderrText.toStdString();
     const QImage image = QImage::fromData(run.stdoutBytes, "PNG");
     EXPECT_EQ(image.size(), QSize(120, 60));
     EXPECT_EQ(image.pixelColor(30, 30), QColor(Qt::blue));
 
-    const ProcessRun emf = plumeconv({"-", "-", "--format=emf"}, {}, bytes);
+    const ProcessRun emf = plumeconv({"-", "-", "--format=emf"}, inLanguage("C"), bytes);
     EXPECT_EQ(emf.stdoutBytes, bytes);
-    EXPECT_EQ(plumeconv({"-", path("x.png")}, {}, bytes.left(100)).exitCode, 6);
+    EXPECT_EQ(plumeconv({"-", path("x.png")}, inLanguage("C"), bytes.left(100)).exitCode, 6);
 }
 
 TEST_F(PlumeconvCommandTest, BackgroundNoneIsTransparentAColourFillsTheGround) {
@@ -139,7 +143,8 @@ TEST_F(PlumeconvCommandTest, DpiChangesThePixelsNotThePhysicalSize) {
 TEST_F(PlumeconvCommandTest, BatchSucceedsOnlyWhenEveryFileDoes) {
     QDir(dir.path()).mkdir("out");
     const QString out = path("out");
-    ProcessRun all = plumeconv({"--out-dir", out, "--format", "svg", emfPath, "-"}, {}, bytes);
+    ProcessRun all =
+        plumeconv({"--out-dir", out, "--format", "svg", emfPath, "-"}, inLanguage("C"), bytes);
     EXPECT_EQ(all.exitCode, 0) << all.stderrText.toStdString();
     EXPECT_TRUE(QFile::exists(out + "/drawing.svg"));
     EXPECT_TRUE(QFile::exists(out + "/stdin.svg"));
