@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <algorithm>
 #include <csetjmp>
+#include <vector>
 
 namespace plume {
 
@@ -37,8 +38,8 @@ void onWarning(png_structp, png_const_charp) {}
 
 // Draws one band: rows [top, top + band.height()) of the picture stretched to `size`.
 void drawBand(QImage& band, const Picture& picture, QSize size, int top, int timeLimitMs,
-              bool drawEmfPlus) {
-    band.fill(Qt::white);
+              bool drawEmfPlus, const QColor& background) {
+    band.fill(background);
     QPainter painter(&band);
     painter.translate(0, -top);
     const QRectF target(QPointF(0, 0), QSizeF(size));
@@ -56,13 +57,16 @@ void drawBand(QImage& band, const Picture& picture, QSize size, int top, int tim
 // may jump back (libpng reports errors by longjmp), so a failure skips no clean-up: the band
 // and the sink belong to the caller.
 bool encode(png_structp png, png_infop info, QImage& band, const Picture& picture, QSize size,
-            int timeLimitMs, bool drawEmfPlus) {
+            int timeLimitMs, bool drawEmfPlus, const QColor& background,
+            std::vector<png_text>& text) {
     if (setjmp(png_jmpbuf(png))) return false;
+    const bool alpha = band.hasAlphaChannel();
     png_set_IHDR(png, info, png_uint_32(size.width()), png_uint_32(size.height()), 8,
-                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
+                 alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     // 96 DPI, as Qt's own writer states for a bitmap of default resolution.
     png_set_pHYs(png, info, 3780, 3780, PNG_RESOLUTION_METER);
+    if (!text.empty()) png_set_text(png, info, text.data(), int(text.size()));
     png_set_compression_level(png, 1);
     // Drawings are mostly flat colour: the "up" filter alone packs them as well as libpng's
     // trial of every filter on every row, in half the time.
@@ -70,17 +74,22 @@ bool encode(png_structp png, png_infop info, QImage& band, const Picture& pictur
     png_write_info(png, info);
     // QImage::Format_RGB32 keeps each pixel as the 32-bit value 0xffRRGGBB: in memory B, G, R
     // and a filler byte on little-endian machines, filler, R, G, B on big-endian ones.
+    // Format_ARGB32 (not premultiplied, as PNG wants) has the alpha where the filler is.
     if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
         png_set_bgr(png);
-        png_set_filler(png, 0, PNG_FILLER_AFTER);
+        if (!alpha) png_set_filler(png, 0, PNG_FILLER_AFTER);
     } else {
-        png_set_filler(png, 0, PNG_FILLER_BEFORE);
+        if (alpha)
+            png_set_swap_alpha(png);
+        else
+            png_set_filler(png, 0, PNG_FILLER_BEFORE);
     }
     QElapsedTimer clock;
     clock.start();
     for (int top = 0; top < size.height(); top += band.height()) {
         const int rows = std::min(band.height(), size.height() - top);
-        drawBand(band, picture, size, top, timeLimitMs - int(clock.elapsed()), drawEmfPlus);
+        drawBand(band, picture, size, top, timeLimitMs - int(clock.elapsed()), drawEmfPlus,
+                 background);
         for (int y = 0; y < rows; ++y)
             png_write_row(png, const_cast<png_bytep>(band.constScanLine(y)));
     }
@@ -91,11 +100,13 @@ bool encode(png_structp png, png_infop info, QImage& band, const Picture& pictur
 }  // namespace
 
 Status writePictureAsPng(const Picture& picture, QSize size, QIODevice& out, qint64 bandBytes,
-                         int timeLimitMs, bool drawEmfPlus) {
+                         int timeLimitMs, bool drawEmfPlus, const QColor& background,
+                         const PngText& text) {
     if (Status allowed = checkRasterSize(size); !allowed) return allowed;
     const qint64 rowBytes = qint64(size.width()) * 4;
     const int bandRows = int(std::clamp<qint64>(bandBytes / rowBytes, 1, size.height()));
-    QImage band(size.width(), bandRows, QImage::Format_RGB32);
+    QImage band(size.width(), bandRows,
+                background.alpha() == 255 ? QImage::Format_RGB32 : QImage::Format_ARGB32);
     if (band.isNull())
         return Status::failure(QStringLiteral("画像のメモリを確保できません (%1 x %2)")
                                    .arg(size.width())
@@ -111,7 +122,18 @@ Status writePictureAsPng(const Picture& picture, QSize size, QIODevice& out, qin
         return Status::failure(QStringLiteral("PNG encoder could not start"));
     }
     png_set_write_fn(png, &sink, writeData, flushData);
-    const bool written = encode(png, info, band, picture, size, timeLimitMs, drawEmfPlus);
+    // libpng keeps pointers into `text` until the header is written.
+    std::vector<png_text> chunks;
+    for (const auto& [key, value] : text) {
+        png_text chunk{};
+        chunk.compression = PNG_TEXT_COMPRESSION_NONE;
+        chunk.key = const_cast<char*>(key.constData());
+        chunk.text = const_cast<char*>(value.constData());
+        chunk.text_length = size_t(value.size());
+        chunks.push_back(chunk);
+    }
+    const bool written =
+        encode(png, info, band, picture, size, timeLimitMs, drawEmfPlus, background, chunks);
     png_destroy_write_struct(&png, &info);
     if (!written) return Status::failure(QStringLiteral("PNG encoding failed: %1").arg(sink.error));
     return Status::success();

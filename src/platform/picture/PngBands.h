@@ -8,6 +8,9 @@
 #include "platform/base/Expected.h"
 #include "platform/picture/Picture.h"
 
+#include <QList>
+#include <utility>
+
 class QIODevice;
 
 namespace plume {
@@ -20,10 +23,14 @@ inline constexpr qint64 kPngBandBytes = 32LL * 1024 * 1024;
 // A vector picture is drawn once a band; all bands share one time limit (the engine's for a
 // picture), so a picture too slow to draw is cut off, not drawn band after band at full cost.
 // Refused when the size breaks the raster limits; a failed write is reported. Without
-// `drawEmfPlus` an EMF is drawn from its GDI records only.
+// `drawEmfPlus` an EMF is drawn from its GDI records only. A `background` that is not opaque
+// makes an RGBA PNG (transparent where nothing is drawn for Qt::transparent). `text` goes
+// into tEXt chunks before the pixels (keys of 1 to 79 Latin-1 characters).
+using PngText = QList<std::pair<QByteArray, QByteArray>>;
 Status writePictureAsPng(const Picture& picture, QSize size, QIODevice& out,
                          qint64 bandBytes = kPngBandBytes,
                          int timeLimitMs = metafile::RenderOptions{}.timeLimitMs,
-                         bool drawEmfPlus = true);
+                         bool drawEmfPlus = true, const QColor& background = Qt::white,
+                         const PngText& text = {});
 
 }  // namespace plume

@@ -1,6 +1,7 @@
 // plumeconv as users run it: a separate process, its output files, exit codes and stderr.
 
 #include "platform/picture/PictureIo.h"
+#include "PlumeconvRun.h"
 #include "support/TestSupport.h"
 
 #include "builders/EmfBuilder.h"
@@ -11,33 +12,12 @@
 #include <zlib.h>
 #include <QImage>
 #include <QPainter>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QSvgRenderer>
 #include <QTemporaryDir>
 
 namespace plume {
 namespace {
-
-struct ProcessRun {
-    int exitCode = -1;
-    QString stderrText;
-};
-
-ProcessRun plumeconv(const QStringList& args,
-                     const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(PLUMECONV_PATH), args);
-    if (!process.waitForFinished(60'000)) {
-        process.kill();
-        process.waitForFinished();
-        return {};
-    }
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardError())};
-}
 
 // A 2 x 2 RGB PNG of one colour whose second row is filtered with `secondFilter` (0 is
 // "none"; above 4 is no filter at all, which libpng reports as damaged image data).
