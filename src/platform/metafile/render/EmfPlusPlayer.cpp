@@ -146,7 +146,10 @@ bool EmfPlusPlayer::playClip(const ClipRecord& r) {
         case ClipRecord::Kind::Region: {
             const auto* region = std::get_if<Region>(&m_objects[r.object % kObjectTableSize].data);
             if (!region) return false;
-            combineClip(region->infinite ? everything() : worldToPainter().map(region->path),
+            const QPainterPath inside = worldToPainter().map(region->path);
+            combineClip(!region->outside   ? inside
+                        : inside.isEmpty() ? everything()
+                                           : everything().subtracted(inside),
                         r.combine);
             break;
         }
