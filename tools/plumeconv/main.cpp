@@ -4,7 +4,7 @@
 // choosing by OUT's ending. Without a size the picture keeps its own size (its frame at
 // 96 DPI); with one side given the other follows the picture's proportions. --no-emfplus
 // draws an EMF from its GDI records only, leaving out its EMF+ records (what readers without
-// EMF+ show; PNG and PDF output). Errors are one
+// EMF+ show; PNG, SVG and PDF output). Errors are one
 // line on stderr and a non-zero exit status:
 //   2  wrong arguments or an unknown ending
 //   3  the input cannot be read or is no metafile
@@ -23,10 +23,12 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
+#include <QtEndian>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <variant>
 
 namespace {
 
@@ -169,6 +171,49 @@ Expected<QByteArray> renderTo(Output kind, const Picture& picture, QSize size,
     return Expected<QByteArray>::success(bytes);
 }
 
+// An EMF's bytes without its EMF+ comments: its GDI records alone, which is what readers
+// without EMF+ draw (the SVG rendition draws a document whole, so --no-emfplus gives it
+// these). The header's size and record count follow; a WMF, or a tail whose record sizes do
+// not hold, is kept as it is for the reader to judge.
+QByteArray withoutEmfPlus(const QByteArray& bytes) {
+    const auto u32 = [&](qsizetype at) {
+        return qFromLittleEndian<uint32_t>(bytes.constData() + at);
+    };
+    constexpr uint32_t kEmfSignature = 0x464D4520;  // " EMF"
+    if (bytes.size() < 88 || u32(0) != 1 || u32(40) != kEmfSignature) return bytes;
+    QByteArray out;
+    uint32_t records = 0;
+    qsizetype at = 0;
+    while (bytes.size() - at >= 8) {
+        const uint32_t type = u32(at), size = u32(at + 4);
+        if (size < 8 || size % 4 != 0 || size > bytes.size() - at) break;
+        const bool emfPlus = type == 70 && size >= 16 && bytes.mid(at + 12, 4) == "EMF+";
+        if (!emfPlus) {
+            out += bytes.mid(at, size);
+            ++records;
+        }
+        at += size;
+    }
+    out += bytes.mid(at);
+    if (out.size() < 88) return bytes;
+    qToLittleEndian(uint32_t(out.size()), out.data() + 48);
+    qToLittleEndian(records, out.data() + 52);
+    return out;
+}
+
+// The SVG rendition of the GDI records of a picture (--no-emfplus).
+Expected<QByteArray> gdiOnlySvg(const metafile::Document& document, QSize size) {
+    const metafile::ParseResult parsed =
+        metafile::parseMetafile(withoutEmfPlus(document.bytes()));
+    const auto* gdiOnly = std::get_if<metafile::DocumentPtr>(&parsed);
+    const int timeLimitMs = metafile::RenderOptions{}.timeLimitMs;
+    const QByteArray bytes =
+        gdiOnly ? svgRenditionOf(**gdiOnly, size, kOwnSizeDpi, timeLimitMs) : QByteArray();
+    if (bytes.isEmpty())
+        return Expected<QByteArray>::failure(QStringLiteral("SVG rendition failed"));
+    return Expected<QByteArray>::success(bytes);
+}
+
 int run(const Arguments& args, Output kind) {
     Expected<PicturePtr> loaded = loadPicture(args.input);
     if (!loaded) return fail(kBadInput, loaded.error());
@@ -202,7 +247,9 @@ int run(const Arguments& args, Output kind) {
             return code;
         }
     } else {
-        Expected<QByteArray> rendered = renderTo(kind, *picture, size, args.drawEmfPlus);
+        Expected<QByteArray> rendered = kind == Output::Svg && !args.drawEmfPlus
+                                             ? gdiOnlySvg(document, size)
+                                             : renderTo(kind, *picture, size, args.drawEmfPlus);
         if (!rendered) return fail(kBadInput, rendered.error());
         if (out.write(rendered.value()) != rendered.value().size()) return cannotWrite();
     }
@@ -233,8 +280,8 @@ int main(int argc, char** argv) {
                         .arg(args.value().output));
     if (*kind == Output::Emf && (args.value().width || args.value().height))
         return fail(kUsage, QStringLiteral("--width and --height do not apply to .emf output"));
-    if (!args.value().drawEmfPlus && (*kind == Output::Emf || *kind == Output::Svg))
-        return fail(kUsage, QStringLiteral("--no-emfplus applies to .png and .pdf output"));
+    if (!args.value().drawEmfPlus && *kind == Output::Emf)
+        return fail(kUsage, QStringLiteral("--no-emfplus applies to .png, .svg and .pdf output"));
     const int code = run(args.value(), *kind);
     // The output is committed and the errors written: leave without tearing down the font
     // database and the rest of Qt, which would take a good part of a small conversion's time.
