@@ -72,6 +72,44 @@ EmfPlusBuilder& EmfPlusBuilder::object(uint8_t id, uint8_t type, const QByteArra
     return *this;
 }
 
+PlusRegion regionRect(const QRectF& rect) {
+    PlusRegion node;
+    appendU32(node.bytes, 0x10000000);
+    rectF(node.bytes, rect);
+    return node;
+}
+PlusRegion regionPath(const QByteArray& pathBody) {
+    PlusRegion node;
+    appendU32(node.bytes, 0x10000001);
+    appendU32(node.bytes, uint32_t(pathBody.size()));
+    node.bytes += pathBody;
+    return node;
+}
+PlusRegion regionEmpty() {
+    PlusRegion node;
+    appendU32(node.bytes, 0x10000002);
+    return node;
+}
+PlusRegion regionInfinite() {
+    PlusRegion node;
+    appendU32(node.bytes, 0x10000003);
+    return node;
+}
+PlusRegion regionCombined(uint32_t mode, const PlusRegion& left, const PlusRegion& right) {
+    PlusRegion node;
+    appendU32(node.bytes, mode);
+    node.bytes += left.bytes + right.bytes;
+    node.children = 2 + left.children + right.children;
+    return node;
+}
+
+EmfPlusBuilder& EmfPlusBuilder::region(uint8_t id, const PlusRegion& node) {
+    QByteArray body;
+    appendU32(body, 0xDBC01002);  // version
+    appendU32(body, node.children);
+    return object(id, 4, body + node.bytes);
+}
+
 QByteArray EmfPlusBuilder::brushBody(uint32_t argb) {
     QByteArray b;
     appendU32(b, kVersion);
@@ -414,6 +452,12 @@ EmfPlusBuilder& EmfPlusBuilder::drawPath(uint8_t pen, uint8_t path) {
     return record(0x4015, path, d);
 }
 
+EmfPlusBuilder& EmfPlusBuilder::fillRegion(PlusBrush brush, uint8_t region) {
+    QByteArray d;
+    appendU32(d, brush.value);
+    return record(0x4013, uint16_t((brush.isColor ? 0x8000 : 0) | region), d);
+}
+
 EmfPlusBuilder& EmfPlusBuilder::drawImage(uint8_t image, const QRectF& src, const QRectF& dest) {
     QByteArray d;
     appendU32(d, 0);  // no image attributes
@@ -487,6 +531,9 @@ EmfPlusBuilder& EmfPlusBuilder::clipRect(const QRectF& rect, uint8_t combine) {
 }
 EmfPlusBuilder& EmfPlusBuilder::clipPath(uint8_t path, uint8_t combine) {
     return record(0x4033, uint16_t((combine << 8) | path), {});
+}
+EmfPlusBuilder& EmfPlusBuilder::clipRegion(uint8_t region, uint8_t combine) {
+    return record(0x4034, uint16_t((combine << 8) | region), {});
 }
 EmfPlusBuilder& EmfPlusBuilder::resetClip() { return record(0x4031, 0, {}); }
 EmfPlusBuilder& EmfPlusBuilder::offsetClip(float dx, float dy) {

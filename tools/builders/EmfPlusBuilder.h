@@ -26,6 +26,19 @@ struct PlusBrush {
 inline PlusBrush plusColor(uint32_t argb) { return {true, argb}; }
 inline PlusBrush plusObject(uint8_t id) { return {false, id}; }
 
+// A region node (rectangle, path, empty, infinite, or a combination of two nodes) and the
+// number of nodes under it, for EmfPlusBuilder::region().
+struct PlusRegion {
+    QByteArray bytes;
+    uint32_t children = 0;
+};
+PlusRegion regionRect(const QRectF& rect);
+PlusRegion regionPath(const QByteArray& pathBody);
+PlusRegion regionEmpty();
+PlusRegion regionInfinite();
+// `mode`: 1 and, 2 or, 3 xor, 4 exclude (the first without the second), 5 complement.
+PlusRegion regionCombined(uint32_t mode, const PlusRegion& left, const PlusRegion& right);
+
 // The optional fields of a pen (written when they differ from GDI+'s defaults).
 struct PlusPenStyle {
     uint32_t unit = 0;  // world
@@ -79,6 +92,7 @@ class EmfPlusBuilder {
     EmfPlusBuilder& stringFormat(uint8_t id, uint32_t flags, uint32_t alignment,
                                  uint32_t lineAlignment, int32_t hotkeyPrefix = 0,
                                  uint32_t trimming = 0, const std::vector<float>& tabs = {});
+    EmfPlusBuilder& region(uint8_t id, const PlusRegion& node);
     static QByteArray brushBody(uint32_t argb);
     static QByteArray bitmapBody(const QImage& image);
     static QByteArray pathBody(const std::vector<QPointF>& points,
@@ -115,6 +129,7 @@ class EmfPlusBuilder {
     EmfPlusBuilder& drawImagePoints(uint8_t image, const QRectF& src,
                                     const std::vector<QPointF>& corners, bool effect = false);
     EmfPlusBuilder& drawPath(uint8_t pen, uint8_t path);
+    EmfPlusBuilder& fillRegion(PlusBrush brush, uint8_t region);
 
     // State.
     EmfPlusBuilder& save(uint32_t index);
@@ -128,6 +143,7 @@ class EmfPlusBuilder {
     EmfPlusBuilder& pageTransform(uint8_t unit, float scale);
     EmfPlusBuilder& clipRect(const QRectF& rect, uint8_t combine);
     EmfPlusBuilder& clipPath(uint8_t path, uint8_t combine);
+    EmfPlusBuilder& clipRegion(uint8_t region, uint8_t combine);
     EmfPlusBuilder& resetClip();
     EmfPlusBuilder& offsetClip(float dx, float dy);
     EmfPlusBuilder& antialias(bool on);

@@ -1,10 +1,13 @@
 #include "builders/RecordSamples.h"
 
 #include "builders/EmfBuilder.h"
+#include "builders/EmfPlusBuilder.h"
 #include "builders/WmfBuilder.h"
 #include "platform/metafile/format/MetafileFormat.h"
 
 #include <QtEndian>
+#include <cstring>
+#include <initializer_list>
 
 namespace plume::test {
 namespace {
@@ -151,6 +154,131 @@ QByteArray sampleWmfFile(uint16_t function) {
     wmf.createPen(0, 1, 0x000000);
     wmf.record(function, sampleWmfParams(function));
     return wmf.raw();
+}
+
+namespace {
+
+QByteArray floats(std::initializer_list<float> values) {
+    QByteArray out;
+    for (float v : values) {
+        uint32_t bits;
+        std::memcpy(&bits, &v, 4);
+        appendU32(out, bits);
+    }
+    return out;
+}
+
+QByteArray u32s(std::initializer_list<uint32_t> values) {
+    QByteArray out;
+    for (uint32_t v : values) appendU32(out, v);
+    return out;
+}
+
+// One record of each type through the builder; the records the builder has no call for are
+// written from their fields.
+void addSampleEmfPlusRecord(EmfPlusBuilder& b, uint16_t type) {
+    const QRectF rect(1, 1, 6, 6);
+    const std::vector<QPointF> points{{1, 1}, {8, 2}, {4, 8}, {1, 5}};
+    switch (type) {
+        case 0x4001: b.header(true); return;
+        case 0x4002: b.endOfFile(); return;
+        case 0x4004: b.getDc(); return;
+        case 0x4008: b.solidBrush(9, 0xFF00FF00); return;
+        case 0x4009: b.clear(0x80FFFFFF); return;
+        case 0x400A: b.fillRects(plusObject(1), {rect}); return;
+        case 0x400B: b.drawRects(2, {rect}); return;
+        case 0x400C: b.fillPolygon(plusObject(1), points); return;
+        case 0x400D: b.drawLines(2, points, true); return;
+        case 0x400E: b.fillEllipse(plusObject(1), rect); return;
+        case 0x400F: b.drawEllipse(2, rect); return;
+        case 0x4010: b.fillPie(plusObject(1), 0, 90, rect); return;
+        case 0x4011: b.drawPie(2, 0, 90, rect); return;
+        case 0x4012: b.drawArc(2, 0, 90, rect); return;
+        case 0x4013: b.fillRegion(plusObject(1), 4); return;
+        case 0x4014: b.fillPath(plusObject(1), 3); return;
+        case 0x4015: b.drawPath(2, 3); return;
+        case 0x4016: b.fillClosedCurve(plusObject(1), 0.5f, points); return;
+        case 0x4017:
+            b.record(type, 2, floats({0.5f}) + u32s({3}) + floats({1, 1, 8, 2, 4, 8}));
+            return;
+        case 0x4018: b.drawCurve(2, 0.5f, 0, 3, points); return;
+        case 0x4019: b.drawBeziers(2, points); return;
+        case 0x401A: b.drawImage(5, QRectF(0, 0, 2, 2), rect); return;
+        case 0x401B: b.drawImagePoints(5, QRectF(0, 0, 2, 2), {{1, 1}, {8, 1}, {1, 8}}); return;
+        case 0x401C: b.drawString(6, plusObject(1), 7, rect, QStringLiteral("Ab")); return;
+        case 0x401D: b.record(type, 0, u32s({2, 3})); return;
+        case 0x401E: b.antialias(true); return;
+        case 0x4025: b.save(1); return;
+        case 0x4026: b.save(1).restore(1); return;
+        case 0x4027: b.beginContainer(rect, QRectF(0, 0, 3, 3), 1); return;
+        case 0x4028: b.record(type, 0, u32s({1})); return;
+        case 0x4029: b.record(0x4028, 0, u32s({1})).endContainer(1); return;
+        case 0x402A: b.record(type, 0, floats({1, 0.1f, 0, 1, 2, 3})); return;
+        case 0x402B: b.resetTransform(); return;
+        case 0x402C: b.record(type, 0x2000, floats({2, 0, 0, 2, 0, 0})); return;
+        case 0x402D: b.translate(1, 2); return;
+        case 0x402E: b.scale(0.5f, 2); return;
+        case 0x402F: b.rotate(30); return;
+        case 0x4030: b.pageTransform(3, 0.5f); return;
+        case 0x4031: b.resetClip(); return;
+        case 0x4032: b.clipRect(rect, 1); return;
+        case 0x4033: b.clipPath(3, 3); return;
+        case 0x4034: b.clipRegion(4, 4); return;
+        case 0x4035: b.clipRect(rect, 0).offsetClip(1, 1); return;
+        case 0x4036:
+            b.drawDriverString(6, plusObject(1), 1, QStringLiteral("Ab"), {{1, 8}, {5, 8}});
+            return;
+        case 0x4037: b.record(type, 3, {}); return;
+        case 0x4038: {
+            // The blur effect's GUID, its parameters' size and parameters (radius, edges).
+            QByteArray blur = u32s({0x633C80A4});
+            for (const uint8_t byte : {0x43, 0x18, 0x2B, 0x48, 0x9E, 0xF2, 0xBE, 0x28, 0x34,
+                                       0xC5, 0xFD, 0xD4})
+                blur.append(char(byte));
+            b.record(type, 0, blur + u32s({8}) + floats({2}) + u32s({0}));
+            return;
+        }
+        case 0x401F: case 0x4020: case 0x4021: case 0x4022: case 0x4023: case 0x4024:
+            b.record(type, 1, {});  // the setting's value in the flags
+            return;
+        default:  // comments, the reserved multi-format records, remote session state
+            b.record(type, 0, u32s({0x12345678}));
+            return;
+    }
+}
+
+}  // namespace
+
+QByteArray sampleEmfPlusObjects() {
+    EmfPlusBuilder b;
+    QImage cells(2, 2, QImage::Format_ARGB32);
+    cells.fill(0xFF0000FF);
+    b.header(true)
+        .solidBrush(1, 0xFF0000FF)
+        .pen(2, 1, 0xFF000000)
+        .path(3, {{1, 1}, {8, 1}, {8, 8}}, {0, 1, 0x81})
+        .region(4, regionCombined(1, regionInfinite(), regionRect(QRectF(0, 0, 5, 5))))
+        .bitmap(5, cells)
+        .font(6, 5, 2, QStringLiteral("DejaVu Sans"))
+        .stringFormat(7, 0, 0, 0);
+    return b.take().mid(4);
+}
+
+QByteArray sampleEmfPlusRecord(uint16_t type) {
+    EmfPlusBuilder b;
+    addSampleEmfPlusRecord(b, type);
+    return b.take().mid(4);
+}
+
+QByteArray sampleEmfPlusFile(uint16_t type) {
+    EmfBuilder emf(10, 10);
+    const QByteArray data = "EMF+" + sampleEmfPlusObjects() + sampleEmfPlusRecord(type);
+    QByteArray comment;
+    appendU32(comment, uint32_t(data.size()));
+    emf.record(70, comment + data);  // EMR_COMMENT
+    emf.createBrush(1, 0, 0x0000FF).selectObject(1).rectangle(1, 1, 9, 9);
+    EmfPlusBuilder().endOfFile().flushTo(emf);
+    return emf.build();
 }
 
 }  // namespace plume::test

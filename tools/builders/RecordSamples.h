@@ -18,4 +18,12 @@ QByteArray sampleWmfParams(uint16_t function);
 QByteArray sampleEmfFile(uint32_t type);
 QByteArray sampleWmfFile(uint16_t function);
 
+// EMF+: the objects the sample records name (brush 1, pen 2, path 3, region 4, bitmap 5,
+// font 6, string format 7) as EMF+ records after a dual header; one sample record of an EMF+
+// record type (0x4001..0x403A: header and data, as it lies in a comment); and a dual EMF of
+// 10 x 10 pixels with the objects, the sample record, a GDI fallback and EMF+'s end.
+QByteArray sampleEmfPlusObjects();
+QByteArray sampleEmfPlusRecord(uint16_t type);
+QByteArray sampleEmfPlusFile(uint16_t type);
+
 }  // namespace plume::test

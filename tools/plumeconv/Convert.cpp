@@ -188,7 +188,8 @@ Status writeDrawing(const Picture& picture, QSize size, const Options& options,
         case Format::Svg:
             // The same rendition as the clipboard's: clipping, hatched and pattern fills and
             // raster operations kept.
-            bytes = svgRenditionOf(document, size, statedDpi(options), timeLimitMs);
+            bytes = svgRenditionOf(document, size, statedDpi(options), timeLimitMs,
+                                   options.drawEmfPlus);
             if (bytes.isEmpty()) return Status::failure(Text::tr("the SVG could not be made"));
             if (options.background) bytes = withGround(bytes, *options.background);
             break;

@@ -141,9 +141,9 @@ QString finish(Reading& r) {
     }
     if (o.format == Format::Emf && (o.width || o.height || r.dpiOrScale || o.background))
         return Text::tr("size and background options do not apply to EMF output");
-    // The SVG rendition is drawn by the engine's full player only.
-    if (!o.drawEmfPlus && (o.format == Format::Emf || o.format == Format::Svg))
-        return Text::tr("--no-emfplus applies to PNG and PDF output");
+    // EMF output is the file's records converted, not a drawing of them.
+    if (!o.drawEmfPlus && o.format == Format::Emf)
+        return Text::tr("--no-emfplus applies to PNG, SVG and PDF output");
     return {};
 }
 

@@ -464,7 +464,8 @@ class RenditionDevice : public QPaintDevice {
 // One drawing of the document into an SVG; with `probing`, false when it stopped because an
 // operation needs the raster copy.
 bool drawSvg(const metafile::Document& document, QSize size, double dpi, RasterCopy* raster,
-             double scale, bool probing, int timeLimitMs, QByteArray& svg) {
+             double scale, bool probing, const metafile::RenderOptions& options,
+             QByteArray& svg) {
     svg.clear();
     QBuffer buffer(&svg);
     buffer.open(QIODevice::WriteOnly);
@@ -479,8 +480,6 @@ bool drawSvg(const metafile::Document& document, QSize size, double dpi, RasterC
     {
         RenditionDevice device(svgPainter, raster, scale, size, dpi, probing);
         QPainter painter(&device);
-        metafile::RenderOptions options;
-        options.timeLimitMs = timeLimitMs;
         metafile::render(document, painter, target, options);
         painter.end();
         complete = !device.wantsRaster();
@@ -492,8 +491,11 @@ bool drawSvg(const metafile::Document& document, QSize size, double dpi, RasterC
 }  // namespace
 
 QByteArray svgRenditionOf(const metafile::Document& document, QSize size, double dpi,
-                          int timeLimitMs) {
+                          int timeLimitMs, bool drawEmfPlus) {
     if (size.isEmpty() || !(dpi > 0)) return {};
+    metafile::RenderOptions options;
+    options.timeLimitMs = timeLimitMs;
+    options.drawEmfPlus = drawEmfPlus;
 
     // Most drawings need no raster copy: a first drawing without one stops at the first
     // operation that does, and only then is the drawing made again with it.
@@ -502,17 +504,17 @@ QByteArray svgRenditionOf(const metafile::Document& document, QSize size, double
         std::min(kSvgPatchScale, std::sqrt(double(kMaxSvgPatchPixels) / std::max(pixels, 1.0)));
     const bool rasterPossible = scale >= 0.5;
     QByteArray svg;
-    if (drawSvg(document, size, dpi, nullptr, scale, rasterPossible, timeLimitMs, svg)) return svg;
+    if (drawSvg(document, size, dpi, nullptr, scale, rasterPossible, options, svg)) return svg;
 
     // The raster copy, at the resolution of the device, so that fonts come out the same size.
     RasterCopy raster(QSize(std::max(1, int(std::ceil(size.width() * scale))),
                             std::max(1, int(std::ceil(size.height() * scale)))),
                       dpi);
     if (raster.paper.isNull() || raster.coverage.isNull()) {
-        drawSvg(document, size, dpi, nullptr, scale, false, timeLimitMs, svg);
+        drawSvg(document, size, dpi, nullptr, scale, false, options, svg);
         return svg;
     }
-    drawSvg(document, size, dpi, &raster, scale, false, timeLimitMs, svg);
+    drawSvg(document, size, dpi, &raster, scale, false, options, svg);
     return svg;
 }
 

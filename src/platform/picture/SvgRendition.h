@@ -29,8 +29,9 @@ inline constexpr int kMaxSvgPatches = 2000;
 inline constexpr double kMaxSvgPatchAreaInPictures = 4.0;
 
 // The document drawn into an SVG of `size` pixels at `dpi`, drawing for at most
-// `timeLimitMs` (twice that when the raster copy is needed).
+// `timeLimitMs` (twice that when the raster copy is needed); without `drawEmfPlus`, an EMF's
+// GDI records only, as readers without EMF+ show it.
 QByteArray svgRenditionOf(const metafile::Document& document, QSize size, double dpi,
-                          int timeLimitMs);
+                          int timeLimitMs, bool drawEmfPlus = true);
 
 }  // namespace plume

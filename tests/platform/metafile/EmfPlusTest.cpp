@@ -312,7 +312,7 @@ TEST(EmfPlusRender, BrushesAndPens) {
 
 TEST(EmfPlusRender, PatternHatchesInTheirCells) {
     EmfPlusBuilder plus;
-    plus.header(false)  // EMF+ only: dual pictures with these hatches keep their GDI rendition
+    plus.header(true)
         .hatchBrush(1, 50, kBlack, 0xFFFFFFFF)  // large checkerboard: 4 x 4 squares
         .fillRects(plusObject(1), {QRectF(0, 0, 48, 48)})
         .hatchBrush(2, 29, kBlack, 0xFFFFFFFF)  // dark horizontal: 2 rows on, 2 off
@@ -427,6 +427,45 @@ TEST(EmfPlusRender, ClipsCombineOffsetAndReset) {
     EXPECT_EQ(at(image, 4, 4), kGreenRgb);
     EXPECT_EQ(at(image, 16, 16), kWhite);
     EXPECT_EQ(at(image, 95, 5), 0x0000FFu);
+}
+
+// Regions of every node type, as clips and filled. A region outside a path (infinite, or an
+// exclusion from infinite) stays unbounded under a world transform as a chart writer sets it:
+// a ten-thousandth of a unit and a large offset, which puts any finite "everything" of world
+// units off the picture.
+TEST(EmfPlusRender, RegionsOfEveryNodeTypeUnderAChartsWorldTransform) {
+    const auto w = [](double device) { return (device + 1000) * 1e4; };
+    const auto square = [&](double x, double y, double side) {
+        return test::regionRect(QRectF(w(x), w(y), side * 1e4, side * 1e4));
+    };
+    const QByteArray triangle = EmfPlusBuilder::pathBody(
+        {{w(60), w(80)}, {w(80), w(80)}, {w(60), w(100)}}, {0, 1, 0x81}, false, false);
+    EmfPlusBuilder plus;
+    plus.header(true)
+        .scale(1e-4f, 1e-4f)
+        .translate(-1000, -1000, true)
+        .region(1, test::regionCombined(4, test::regionInfinite(), square(40, 40, 20)))
+        .clipRegion(1, 0)
+        .fillRects(plusColor(kBlack), {QRectF(w(0), w(0), 100e4, 100e4)})
+        .resetClip()
+        .region(2, test::regionCombined(3, square(0, 80, 20), square(10, 80, 20)))
+        .fillRegion(plusColor(kGreen), 2)
+        .region(3, test::regionCombined(1, test::regionInfinite(), test::regionPath(triangle)))
+        .fillRegion(plusColor(kBlue), 3)
+        .region(4, test::regionCombined(
+                       2, test::regionEmpty(),
+                       test::regionCombined(5, square(0, 0, 95), test::regionInfinite())))
+        .fillRegion(plusColor(kGreen), 4);
+    const QImage image = draw(withRedFallback(plus));
+    EXPECT_EQ(at(image, 10, 10), kBlackRgb);
+    EXPECT_EQ(at(image, 50, 50), kWhite);
+    EXPECT_EQ(at(image, 5, 90), kGreenRgb);
+    EXPECT_EQ(at(image, 15, 90), kBlackRgb);
+    EXPECT_EQ(at(image, 25, 90), kGreenRgb);
+    EXPECT_EQ(at(image, 64, 84), 0x0000FFu);
+    EXPECT_EQ(at(image, 76, 92), kBlackRgb);
+    EXPECT_EQ(at(image, 50, 97), kGreenRgb);
+    EXPECT_EQ(at(image, 50, 92), kBlackRgb);
 }
 
 TEST(EmfPlusRender, BitmapsAndMetafileImages) {

@@ -4,19 +4,25 @@
 
 #include "builders/RecordSamples.h"
 #include "platform/metafile/format/EmfDecoder.h"
+#include "platform/metafile/format/EmfPlusReader.h"
 #include "platform/metafile/format/MetafileFormat.h"
 #include "platform/metafile/format/RecordTable.h"
 #include "platform/metafile/format/WmfDecoder.h"
+#include "platform/metafile/render/EmfPlusPlayer.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QPainter>
 #include <set>
 #include <string>
 
 using namespace plume::metafile;
+using plume::test::sampleEmfPlusObjects;
+using plume::test::sampleEmfPlusRecord;
 using plume::test::sampleEmfRecordBody;
 using plume::test::sampleWmfParams;
 
@@ -74,6 +80,55 @@ void expectAsListed(const RecordInfo& r, const Fed& fed) {
     }
 }
 
+// EMF+: the sample record of a type, after the objects it names, read by the EMF+ reader and
+// handed to the player as the renderer hands it (the records a sample needs before it, such
+// as the Save a Restore names, too). Drawn records reach the player as typed records it
+// draws; ignored ones as IgnoredRecord or a setting it takes; not-yet ones it refuses.
+void expectEmfPlusAsListed(const RecordInfo& r) {
+    const std::string what = std::string(r.name) + " (0x" +
+                             QByteArray::number(r.type, 16).toStdString() + ", " +
+                             std::string(recordStatusName(r.status)) + ")";
+    QImage image(10, 10, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&image);
+    EmfPlusPlayer player(painter, QTransform(), QRectF(0, 0, 10, 10));
+    emfplus::Reader reader;
+    const auto records = [&](const QByteArray& bytes) {
+        std::vector<std::optional<emfplus::Record>> out;
+        const auto span = std::span(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                                    size_t(bytes.size()));
+        EXPECT_TRUE(emfplus::forEachRecord(
+            span, [&](const emfplus::RawRecord& raw) { out.push_back(reader.decode(raw)); }))
+            << what;
+        return out;
+    };
+    for (const auto& object : records(sampleEmfPlusObjects()))
+        ASSERT_TRUE(object && player.play(*object)) << what << ": the sample objects";
+    auto sample = records(sampleEmfPlusRecord(uint16_t(r.type)));
+    ASSERT_FALSE(sample.empty()) << what;
+    for (size_t i = 0; i + 1 < sample.size(); ++i)
+        ASSERT_TRUE(sample[i] && player.play(*sample[i])) << what;
+    const auto& record = sample.back();
+    ASSERT_TRUE(record.has_value()) << what << ": the sample is refused as damaged";
+    const bool ignored = std::holds_alternative<emfplus::IgnoredRecord>(*record);
+    const bool setting = std::holds_alternative<emfplus::SettingRecord>(*record);
+    const bool unsupported = std::holds_alternative<emfplus::UnsupportedRecord>(*record);
+    const bool played = player.play(*record);
+    switch (r.status) {
+        case RecordStatus::Drawn:
+        case RecordStatus::Partly:
+            EXPECT_FALSE(ignored || unsupported) << what;
+            EXPECT_TRUE(played) << what;
+            break;
+        case RecordStatus::Ignored:
+            EXPECT_TRUE(ignored || setting) << what << ": the player draws it now";
+            EXPECT_TRUE(played) << what;
+            break;
+        case RecordStatus::NotYet:
+            EXPECT_FALSE(played) << what << ": the player draws it now; the table must say so";
+            break;
+    }
+}
+
 QString docsPath() {
     return QDir(plume::test::sourceDir()).filePath(QStringLiteral("docs/records.md"));
 }
@@ -81,14 +136,15 @@ QString docsPath() {
 QString markdown() {
     QString out = QStringLiteral(
         "# Metafile records\n\n"
-        "What Plume's engine does with every record type of the EMF and WMF format documents.\n"
+        "What Plume's engine does with every record type of the EMF, EMF+ and WMF format "
+        "documents.\n"
         "Generated from `src/platform/metafile/format/RecordTable.cpp` by RecordTableTest "
         "(`PLUME_WRITE_RECORDS_DOC=1 build/debug/tests/platform/metafile/metafile_tests "
         "--gtest_filter='RecordTable.*'`); edit the table, not this page.\n\n"
-        "- drawn: played as GDI plays it\n"
-        "- partly: played, but part of what GDI does is missing (see the note)\n"
+        "- drawn: played as GDI (GDI+ for EMF+) plays it\n"
+        "- partly: played, but part of what GDI or GDI+ does is missing (see the note)\n"
         "- ignored: no meaning for the picture, on purpose (see the note)\n"
-        "- not yet: GDI draws something for it that Plume does not yet\n");
+        "- not yet: GDI or GDI+ draws something for it that Plume does not yet\n");
     const auto section = [&](const char* title, std::span<const RecordInfo> table, bool hex) {
         int counts[4] = {};
         QString rows;
@@ -113,6 +169,7 @@ QString markdown() {
         out += rows;
     };
     section("EMF (MS-EMF 2.1.1)", emfRecordTable(), false);
+    section("EMF+ (MS-EMFPLUS 2.1.1.1)", emfPlusRecordTable(), true);
     section("WMF (MS-WMF 2.1.1.1)", wmfRecordTable(), true);
     return out;
 }
@@ -131,11 +188,18 @@ TEST(RecordTable, ListsEveryRecordTypeOfTheFormatsOnce) {
         EXPECT_EQ(findWmfRecord(uint16_t(r.type)), &r);
     }
     EXPECT_EQ(functions.size(), 70u);
+    // EMF+: 0x4001..0x403A in order (findEmfPlusRecord relies on it).
+    const auto plus = emfPlusRecordTable();
+    ASSERT_EQ(plus.size(), 0x3Au);
+    for (size_t i = 0; i < plus.size(); ++i) EXPECT_EQ(plus[i].type, 0x4001 + i);
+    EXPECT_EQ(findEmfPlusRecord(0x4000), nullptr);
+    EXPECT_EQ(findEmfPlusRecord(0x403B), nullptr);
+    EXPECT_EQ(findEmfPlusRecord(0x4036), &plus[0x35]);
     EXPECT_EQ(findEmfRecord(0), nullptr);
     EXPECT_EQ(findEmfRecord(123), nullptr);
     EXPECT_EQ(findWmfRecord(0x0999), nullptr);
     // Every record that is not drawn whole says why.
-    for (const auto table : {emf, wmfRecordTable()})
+    for (const auto table : {emf, wmfRecordTable(), plus})
         for (const RecordInfo& r : table)
             EXPECT_TRUE(r.status == RecordStatus::Drawn || !r.note.empty()) << r.name;
 }
@@ -163,6 +227,13 @@ TEST(RecordTable, WmfDecoderDoesWhatTheTableSays) {
             break;
         }
     }
+}
+
+TEST(RecordTable, EmfPlusReaderAndPlayerDoWhatTheTableSays) {
+    for (const RecordInfo& r : emfPlusRecordTable()) expectEmfPlusAsListed(r);
+    // A type outside the document is refused.
+    for (uint16_t type : {uint16_t(0x4000), uint16_t(0x403B), uint16_t(0x4100)})
+        expectEmfPlusAsListed(RecordInfo{type, "outside the table", RecordStatus::NotYet, "-"});
 }
 
 TEST(RecordTable, DocsPageListsTheTable) {

@@ -86,7 +86,7 @@ TEST(PlumeconvOptions, RefusesWhatDoesNotFitTogether) {
         {"a.emf", "a.png", "--background", "nocolour"},
         {"a.emf", "a.emf", "--width", "10"},
         {"a.emf", "a.emf", "--background", "white"},
-        {"a.emf", "a.svg", "--no-emfplus"},
+        {"a.emf", "a.emf", "--no-emfplus"},
         {"a.emf", "a.png", "--jobs"},
         {"--out-dir", "o"},
         {"--out-dir", "o", "-j", "0", "a.emf"},

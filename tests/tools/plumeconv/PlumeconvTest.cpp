@@ -165,7 +165,19 @@ TEST_F(PlumeconvTest, NoEmfPlusDrawsTheGdiRecordsOfADualPicture) {
     EXPECT_EQ(QImage(out("plus.png")).pixelColor(20, 20), QColor(Qt::green));
     ASSERT_EQ(plumeconv({dual, out("gdi.png"), "--no-emfplus"}).exitCode, 0);
     EXPECT_EQ(QImage(out("gdi.png")).pixelColor(20, 20), QColor(Qt::blue));
-    EXPECT_EQ(plumeconv({dual, out("gdi.svg"), "--no-emfplus"}).exitCode, 2);
+    // The SVG rendition too; EMF output has nothing to leave out.
+    const auto svgCentre = [&](const QString& path) {
+        QImage drawn(40, 40, QImage::Format_RGB32);
+        drawn.fill(Qt::white);
+        QPainter painter(&drawn);
+        QSvgRenderer(path).render(&painter);
+        return drawn.pixelColor(20, 20);
+    };
+    ASSERT_EQ(plumeconv({dual, out("plus.svg")}).exitCode, 0);
+    EXPECT_EQ(svgCentre(out("plus.svg")), QColor(Qt::green));
+    ASSERT_EQ(plumeconv({dual, out("gdi.svg"), "--no-emfplus"}).exitCode, 0);
+    EXPECT_EQ(svgCentre(out("gdi.svg")), QColor(Qt::blue));
+    EXPECT_EQ(plumeconv({dual, out("gdi.emf"), "--no-emfplus"}).exitCode, 2);
 }
 
 TEST_F(PlumeconvTest, ErrorsAreOneLineOnStderrWithANonZeroExit) {

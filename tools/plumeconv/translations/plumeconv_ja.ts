@@ -244,8 +244,8 @@ EMF や WMF のファイルを PNG、SVG、PDF に描き、または EMF に変�
         <translation>大きさと背景のオプションは EMF の出力には使えません</translation>
     </message>
     <message>
-        <source>--no-emfplus applies to PNG and PDF output</source>
-        <translation>--no-emfplus は PNG と PDF の出力に使えます</translation>
+        <source>--no-emfplus applies to PNG, SVG and PDF output</source>
+        <translation>--no-emfplus は PNG、SVG と PDF の出力に使えます</translation>
     </message>
     <message>
         <source>%1 needs a value</source>

@@ -369,10 +369,38 @@ std::optional<Path> readPath(BoundedReader& in) {
 // infinite. Nested at most kMaxRegionDepth deep (GDI+ nests one level per combination).
 constexpr int kMaxRegionDepth = 256;
 
-QPainterPath everywhere() {
-    QPainterPath path;
-    path.addRect(QRectF(-1e7, -1e7, 2e7, 2e7));
-    return path;
+QPainterPath minus(const QPainterPath& a, const QPainterPath& b) {
+    return a.isEmpty() || b.isEmpty() ? a : a.subtracted(b);
+}
+
+// The combinations on regions that may lie outside a path: no finite rectangle stands for
+// "everything", whatever the transforms the region is later drawn under.
+Region inverse(Region r) {
+    r.outside = !r.outside;
+    return r;
+}
+
+Region both(const Region& a, const Region& b) {
+    if (a.outside && b.outside) return {a.path.united(b.path), true};
+    if (a.outside) return {minus(b.path, a.path), false};
+    if (b.outside) return {minus(a.path, b.path), false};
+    return {a.path.intersected(b.path), false};
+}
+
+Region combineRegions(uint32_t type, const Region& a, const Region& b) {
+    switch (type) {
+        case 1:  // and
+            return both(a, b);
+        case 2:  // or
+            return inverse(both(inverse(a), inverse(b)));
+        case 3:  // xor
+            return {a.path.united(b.path).subtracted(a.path.intersected(b.path)),
+                    a.outside != b.outside};
+        case 4:  // exclude: the first without the second
+            return both(a, inverse(b));
+        default:  // complement: the second without the first
+            return both(b, inverse(a));
+    }
 }
 
 std::optional<Region> readRegionNode(BoundedReader& in, int depth) {
@@ -396,36 +424,15 @@ std::optional<Region> readRegionNode(BoundedReader& in, int depth) {
         }
         case 0x10000002:  // empty
             break;
-        case 0x10000003:  // infinite
-            out.infinite = true;
+        case 0x10000003:  // infinite: outside an empty path
+            out.outside = true;
             break;
         case 1: case 2: case 3: case 4: case 5: {
             auto left = readRegionNode(in, depth + 1);
             if (!left) return std::nullopt;
             auto right = readRegionNode(in, depth + 1);
             if (!right) return std::nullopt;
-            const QPainterPath a = left->infinite ? everywhere() : left->path;
-            const QPainterPath b = right->infinite ? everywhere() : right->path;
-            switch (type) {
-                case 1:  // and
-                    if (left->infinite) return right;
-                    if (right->infinite) return left;
-                    out.path = a.intersected(b);
-                    break;
-                case 2:  // or
-                    out.infinite = left->infinite || right->infinite;
-                    if (!out.infinite) out.path = a.united(b);
-                    break;
-                case 3:  // xor
-                    out.path = a.united(b).subtracted(a.intersected(b));
-                    break;
-                case 4:  // exclude: the first without the second
-                    out.path = a.subtracted(b);
-                    break;
-                default:  // complement: the second without the first
-                    out.path = b.subtracted(a);
-                    break;
-            }
+            out = combineRegions(type, *left, *right);
             break;
         }
         default:

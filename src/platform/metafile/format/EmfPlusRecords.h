@@ -171,11 +171,12 @@ struct Path {
     std::vector<uint8_t> types;
 };
 
-// Region object (2.2.1.8): its tree of nodes combined into one outline, in world units.
-// An infinite region (no bounds) is kept as a flag: it clips nothing.
+// Region object (2.2.1.8): its tree of nodes combined into one outline, in world units: the
+// inside of `path`, or with `outside` everything outside it (an infinite region is outside an
+// empty path). A finite stand-in for "everything" would be wrong under some world transform.
 struct Region {
-    bool infinite = false;
     QPainterPath path;
+    bool outside = false;
 };
 
 // Image object (2.2.1.4): a bitmap, decoded (null when its pixel format or codec is not one

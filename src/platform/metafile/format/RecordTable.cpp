@@ -236,6 +236,99 @@ constexpr std::array kWmfRecords = std::to_array<RecordInfo>({
     {0x06FF, "META_CREATEREGION", RecordStatus::Drawn, ""},
 });
 
+
+// MS-EMFPLUS 2.1.1.1 RecordType, 0x4001..0x403A in number order.
+constexpr std::array kEmfPlusRecords = std::to_array<RecordInfo>({
+    {0x4001, "EmfPlusHeader", RecordStatus::Drawn,
+     "its dpi sets the page units; its dual flag says whether GDI records stand for the same"
+     " picture"},
+    {0x4002, "EmfPlusEndOfFile", RecordStatus::Drawn,
+     "ends the EMF+ records: the GDI records after it are drawn"},
+    {0x4003, "EmfPlusComment", RecordStatus::Ignored, "a writer's private data"},
+    {0x4004, "EmfPlusGetDC", RecordStatus::Drawn,
+     "the GDI records after it are drawn, until the next EMF+ record"},
+    {0x4005, "EmfPlusMultiFormatStart", RecordStatus::Ignored,
+     "reserved: the format document says writers do not use it"},
+    {0x4006, "EmfPlusMultiFormatSection", RecordStatus::Ignored,
+     "reserved: the format document says writers do not use it"},
+    {0x4007, "EmfPlusMultiFormatEnd", RecordStatus::Ignored,
+     "reserved: the format document says writers do not use it"},
+    {0x4008, "EmfPlusObject", RecordStatus::Drawn,
+     "kept in the table of 64 objects; an object split across continuation records is"
+     " assembled first"},
+    {0x4009, "EmfPlusClear", RecordStatus::Drawn, ""},
+    {0x400A, "EmfPlusFillRects", RecordStatus::Drawn, ""},
+    {0x400B, "EmfPlusDrawRects", RecordStatus::Drawn, ""},
+    {0x400C, "EmfPlusFillPolygon", RecordStatus::Drawn, ""},
+    {0x400D, "EmfPlusDrawLines", RecordStatus::Drawn, ""},
+    {0x400E, "EmfPlusFillEllipse", RecordStatus::Drawn, ""},
+    {0x400F, "EmfPlusDrawEllipse", RecordStatus::Drawn, ""},
+    {0x4010, "EmfPlusFillPie", RecordStatus::Drawn, ""},
+    {0x4011, "EmfPlusDrawPie", RecordStatus::Drawn, ""},
+    {0x4012, "EmfPlusDrawArc", RecordStatus::Drawn, ""},
+    {0x4013, "EmfPlusFillRegion", RecordStatus::Drawn, ""},
+    {0x4014, "EmfPlusFillPath", RecordStatus::Drawn, ""},
+    {0x4015, "EmfPlusDrawPath", RecordStatus::Drawn, ""},
+    {0x4016, "EmfPlusFillClosedCurve", RecordStatus::Drawn, ""},
+    {0x4017, "EmfPlusDrawClosedCurve", RecordStatus::Drawn, ""},
+    {0x4018, "EmfPlusDrawCurve", RecordStatus::Drawn, ""},
+    {0x4019, "EmfPlusDrawBeziers", RecordStatus::Drawn, ""},
+    {0x401A, "EmfPlusDrawImage", RecordStatus::Partly,
+     "image attributes are not applied; a bitmap's source rectangle in a unit other than"
+     " pixels sends a dual picture to its GDI rendition"},
+    {0x401B, "EmfPlusDrawImagePoints", RecordStatus::Partly,
+     "an image effect is left out (a dual picture with one keeps its GDI rendition, which"
+     " shows it); image attributes as for DrawImage"},
+    {0x401C, "EmfPlusDrawString", RecordStatus::Partly,
+     "right-to-left and vertical string formats are not drawn: a dual picture with them"
+     " keeps its GDI rendition"},
+    {0x401D, "EmfPlusSetRenderingOrigin", RecordStatus::Ignored,
+     "the origin of hatch and dither cells: moves pattern pixels by less than a cell"},
+    {0x401E, "EmfPlusSetAntiAliasMode", RecordStatus::Drawn, ""},
+    {0x401F, "EmfPlusSetTextRenderingHint", RecordStatus::Ignored,
+     "text is drawn antialiased whatever the hint; glyph edges differ by a pixel"},
+    {0x4020, "EmfPlusSetTextContrast", RecordStatus::Ignored,
+     "the gamma of antialiased text: changes the shade of glyph edges only"},
+    {0x4021, "EmfPlusSetInterpolationMode", RecordStatus::Ignored,
+     "scaled images are always drawn smoothed; the modes differ in the pixels of the"
+     " smoothing"},
+    {0x4022, "EmfPlusSetPixelOffsetMode", RecordStatus::Ignored,
+     "a half-pixel shift of the output: moves edges by half a pixel"},
+    {0x4023, "EmfPlusSetCompositingMode", RecordStatus::Drawn, ""},
+    {0x4024, "EmfPlusSetCompositingQuality", RecordStatus::Ignored,
+     "the precision of blending: changes the shade of blended pixels slightly"},
+    {0x4025, "EmfPlusSave", RecordStatus::Drawn, ""},
+    {0x4026, "EmfPlusRestore", RecordStatus::Drawn, ""},
+    {0x4027, "EmfPlusBeginContainer", RecordStatus::Drawn, ""},
+    {0x4028, "EmfPlusBeginContainerNoParams", RecordStatus::Drawn, ""},
+    {0x4029, "EmfPlusEndContainer", RecordStatus::Drawn, ""},
+    {0x402A, "EmfPlusSetWorldTransform", RecordStatus::Drawn, ""},
+    {0x402B, "EmfPlusResetWorldTransform", RecordStatus::Drawn, ""},
+    {0x402C, "EmfPlusMultiplyWorldTransform", RecordStatus::Drawn, ""},
+    {0x402D, "EmfPlusTranslateWorldTransform", RecordStatus::Drawn, ""},
+    {0x402E, "EmfPlusScaleWorldTransform", RecordStatus::Drawn, ""},
+    {0x402F, "EmfPlusRotateWorldTransform", RecordStatus::Drawn, ""},
+    {0x4030, "EmfPlusSetPageTransform", RecordStatus::Drawn, ""},
+    {0x4031, "EmfPlusResetClip", RecordStatus::Drawn, ""},
+    {0x4032, "EmfPlusSetClipRect", RecordStatus::Drawn, ""},
+    {0x4033, "EmfPlusSetClipPath", RecordStatus::Drawn, ""},
+    {0x4034, "EmfPlusSetClipRegion", RecordStatus::Drawn, ""},
+    {0x4035, "EmfPlusOffsetClip", RecordStatus::Drawn, ""},
+    {0x4036, "EmfPlusDrawDriverString", RecordStatus::Drawn, ""},
+    {0x4037, "EmfPlusStrokeFillPath", RecordStatus::NotYet,
+     "fills and strokes a path in one record; a dual picture that has it keeps its GDI"
+     " rendition, an EMF+-only one skips it and counts it as skipped"},
+    {0x4038, "EmfPlusSerializableObject", RecordStatus::Ignored,
+     "an image effect for the DrawImagePoints after it, named and left out (see"
+     " EmfPlusDrawImagePoints); an object of an unknown GUID is refused as not yet drawn"},
+    {0x4039, "EmfPlusSetTSGraphics", RecordStatus::Ignored,
+     "the graphics state of a remote desktop session, for its client; the drawing is in the"
+     " other records"},
+    {0x403A, "EmfPlusSetTSClip", RecordStatus::Ignored,
+     "the clip of a remote desktop session, for its client; the drawing is in the other"
+     " records"},
+});
+
 }  // namespace
 
 std::span<const RecordInfo> emfRecordTable() {
@@ -249,6 +342,16 @@ std::span<const RecordInfo> wmfRecordTable() {
 const RecordInfo* findEmfRecord(uint32_t type) {
     // Numbered 1.. in order.
     return type >= 1 && type <= kEmfRecords.size() ? &kEmfRecords[type - 1] : nullptr;
+}
+
+std::span<const RecordInfo> emfPlusRecordTable() {
+    return kEmfPlusRecords;
+}
+
+const RecordInfo* findEmfPlusRecord(uint16_t type) {
+    // Numbered 0x4001.. in order.
+    const uint32_t index = uint32_t(type) - 0x4001;
+    return type >= 0x4001 && index < kEmfPlusRecords.size() ? &kEmfPlusRecords[index] : nullptr;
 }
 
 const RecordInfo* findWmfRecord(uint16_t function) {

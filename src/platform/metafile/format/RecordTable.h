@@ -27,10 +27,16 @@ struct RecordInfo {
 
 std::span<const RecordInfo> emfRecordTable();
 std::span<const RecordInfo> wmfRecordTable();
+// The EMF+ record types 0x4001..0x403A (MS-EMFPLUS 2.1.1.1), in number order: drawn or partly
+// (the EMF+ reader makes a typed record the EMF+ player draws or applies), ignored (read and
+// passed over on purpose), not yet (the player refuses it: a dual picture that has it keeps
+// its GDI rendition).
+std::span<const RecordInfo> emfPlusRecordTable();
 
 // The entry of a type, or nullptr when the format documents name no such record.
 const RecordInfo* findEmfRecord(uint32_t type);
 const RecordInfo* findWmfRecord(uint16_t function);
+const RecordInfo* findEmfPlusRecord(uint16_t type);
 
 std::string_view recordStatusName(RecordStatus status);
 

@@ -146,7 +146,10 @@ bool EmfPlusPlayer::playClip(const ClipRecord& r) {
         case ClipRecord::Kind::Region: {
             const auto* region = std::get_if<Region>(&m_objects[r.object % kObjectTableSize].data);
             if (!region) return false;
-            combineClip(region->infinite ? everything() : worldToPainter().map(region->path),
+            const QPainterPath inside = worldToPainter().map(region->path);
+            combineClip(!region->outside   ? inside
+                        : inside.isEmpty() ? everything()
+                                           : everything().subtracted(inside),
                         r.combine);
             break;
         }
@@ -285,14 +288,16 @@ bool EmfPlusPlayer::play(const Record& record) {
 // --- Coverage ---
 
 bool EmfPlusCoverage::brushUsable(const BrushRef& ref) const {
-    return ref.isColor || (ref.value < m_slots.size() && m_slots[ref.value] == 1);
+    return ref.isColor || (ref.value < m_slots.size() && m_slots[ref.value] == Slot::Brush);
 }
-bool EmfPlusCoverage::penUsable(uint32_t id) const { return id < m_slots.size() && m_slots[id] == 2; }
+bool EmfPlusCoverage::penUsable(uint32_t id) const {
+    return id < m_slots.size() && m_slots[id] == Slot::Pen;
+}
 bool EmfPlusCoverage::pathUsable(uint32_t id) const {
-    return id < m_slots.size() && m_slots[id] == 3;
+    return id < m_slots.size() && m_slots[id] == Slot::Path;
 }
 bool EmfPlusCoverage::regionUsable(uint32_t id) const {
-    return id < m_slots.size() && m_slots[id] == 5;
+    return id < m_slots.size() && m_slots[id] == Slot::Region;
 }
 
 bool EmfPlusCoverage::accept(const std::optional<Record>& record) {
@@ -301,23 +306,24 @@ bool EmfPlusCoverage::accept(const std::optional<Record>& record) {
         Overloaded{
             [](const UnsupportedRecord&) { return false; },
             [&](const ObjectRecord& o) {
-                uint8_t kind = 4;
+                Slot kind = Slot::Other;
                 if (const auto* brush = std::get_if<Brush>(&o.data))
-                    kind = emfPlusBrushDrawable(*brush) ? 1 : 0;
+                    kind = emfPlusBrushDrawable(*brush) ? Slot::Brush : Slot::Unusable;
                 else if (const auto* pen = std::get_if<Pen>(&o.data))
-                    kind = emfPlusPenDrawable(*pen) ? 2 : 0;
+                    kind = emfPlusPenDrawable(*pen) ? Slot::Pen : Slot::Unusable;
                 else if (std::holds_alternative<Path>(o.data))
-                    kind = 3;
+                    kind = Slot::Path;
                 else if (std::holds_alternative<Region>(o.data))
-                    kind = 5;
+                    kind = Slot::Region;
                 else if (std::holds_alternative<Font>(o.data))
-                    kind = 8;
+                    kind = Slot::Font;
                 else if (std::holds_alternative<StringFormat>(o.data))
-                    kind = 9;
+                    kind = Slot::StringFormat;
                 else if (const auto* image = std::get_if<Image>(&o.data))
-                    kind = !image->bitmap.isNull()                                   ? 6
-                           : std::holds_alternative<DocumentPtr>(parseMetafile(image->metafile)) ? 7
-                                                                                    : 0;
+                    kind = !image->bitmap.isNull() ? Slot::Bitmap
+                           : std::holds_alternative<DocumentPtr>(parseMetafile(image->metafile))
+                               ? Slot::Metafile
+                               : Slot::Unusable;
                 m_slots[o.id] = kind;
                 return true;
             },
@@ -331,18 +337,19 @@ bool EmfPlusCoverage::accept(const std::optional<Record>& record) {
             },
             [&](const ImageDrawRecord& r) {
                 // Bitmap sources in pixels; a metafile is drawn whole into the destination.
-                const uint8_t kind = m_slots[r.image % m_slots.size()];
+                const Slot kind = slot(r.image);
                 // The player leaves an image effect out; the GDI records of a dual picture
                 // show the image with it (a colour matrix can make a transparent image
                 // visible), so they are drawn instead.
                 if (r.effect) return false;
-                return (kind == 6 && r.srcUnit == int32_t(Unit::Pixel)) || kind == 7;
+                return (kind == Slot::Bitmap && r.srcUnit == int32_t(Unit::Pixel)) ||
+                       kind == Slot::Metafile;
             },
             [&](const StringRecord& r) {
-                return m_slots[r.font % m_slots.size()] == 8 && brushUsable(r.brush);
+                return slot(r.font) == Slot::Font && brushUsable(r.brush);
             },
             [&](const DriverStringRecord& r) {
-                return m_slots[r.font % m_slots.size()] == 8 && brushUsable(r.brush);
+                return slot(r.font) == Slot::Font && brushUsable(r.brush);
             },
             [&](const ClipRecord& r) {
                 if (r.kind == ClipRecord::Kind::Region) return regionUsable(r.object);

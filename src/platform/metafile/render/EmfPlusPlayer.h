@@ -133,9 +133,21 @@ class EmfPlusCoverage {
     bool penUsable(uint32_t id) const;
     bool pathUsable(uint32_t id) const;
     bool regionUsable(uint32_t id) const;
-    // Per slot: 0 empty or unusable, 1 usable brush, 2 usable pen, 3 path, 4 other object,
-    // 5 region, 6 bitmap, 7 metafile, 8 font, 9 string format.
-    std::array<uint8_t, emfplus::kObjectTableSize> m_slots{};
+    // What each slot of the object table holds, as far as drawing goes.
+    enum class Slot : uint8_t {
+        Unusable,  // empty, or an object the player cannot draw with
+        Brush,
+        Pen,
+        Path,
+        Other,
+        Region,
+        Bitmap,
+        Metafile,
+        Font,
+        StringFormat,
+    };
+    Slot slot(uint32_t id) const { return m_slots[id % m_slots.size()]; }
+    std::array<Slot, emfplus::kObjectTableSize> m_slots{};
 };
 
 // Whether a brush or pen object is one the player draws as GDI+ would (the coverage rule).

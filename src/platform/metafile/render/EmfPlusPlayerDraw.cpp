@@ -25,12 +25,6 @@ constexpr qint64 kMaxFlippedTile = 16 * 1024 * 1024;
 // thirty-five patterns after them.
 constexpr uint32_t kLastDrawnHatch = 52;
 
-// The largest hatch style that lets a dual picture be drawn from EMF+. The patterns after it
-// are drawn (in EMF+-only pictures), but the one dual picture of the corpus that has them
-// (a chart with region clips) loses its grid lines drawn from EMF+, so dual pictures with them
-// keep their GDI rendition until that is understood.
-constexpr uint32_t kLastCoveredHatch = 17;
-
 // The 8 x 8 cells of hatch styles 18 to 52, a row a byte, bit 7 the left pixel. The line
 // patterns (18 to 33) and the grids, checkerboards and diamonds follow their description in
 // the format document exactly (spacing and width relative to the first six); the pictures it
@@ -148,7 +142,7 @@ bool emfPlusBrushDrawable(const Brush& brush) {
         case Brush::Type::Solid:
             return true;
         case Brush::Type::Hatch:
-            return brush.hatchStyle <= kLastCoveredHatch;
+            return brush.hatchStyle <= kLastDrawnHatch;
         case Brush::Type::LinearGradient:
             return !brush.verticalBlend;
         case Brush::Type::Texture:
@@ -524,10 +518,13 @@ bool EmfPlusPlayer::playPathDraw(const PathDrawRecord& r) {
     if (r.region) {
         const auto* region = std::get_if<Region>(&m_objects[r.path % kObjectTableSize].data);
         if (!region) return false;
-        if (!region->infinite) return fill(region->path, r.brush);
-        QPainterPath all;  // an infinite region: the whole picture
+        if (!region->outside) return fill(region->path, r.brush);
+        QPainterPath all;  // the whole picture without the region's path
         all.addRect(m_target);
-        return fill(worldToPainter().inverted().map(all), r.brush);
+        const QTransform toWorld = worldToPainter().inverted();
+        return fill(region->path.isEmpty() ? toWorld.map(all)
+                                           : toWorld.map(all).subtracted(region->path),
+                    r.brush);
     }
     const Path* path = pathOf(r.path);
     if (!path) return false;
