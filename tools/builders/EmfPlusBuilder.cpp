@@ -420,6 +420,13 @@ EmfPlusBuilder& EmfPlusBuilder::drawImagePoints(uint8_t image, const QRectF& src
     return record(0x401B, uint16_t(image | (effect ? 0x2000 : 0)), d);
 }
 
+EmfPlusBuilder& EmfPlusBuilder::imageEffect(const char* guidHex, const QByteArray& parameters) {
+    QByteArray d = QByteArray::fromHex(guidHex);
+    appendU32(d, uint32_t(parameters.size()));
+    d.append(parameters);
+    return record(0x4038, 0, d);
+}
+
 EmfPlusBuilder& EmfPlusBuilder::save(uint32_t index) {
     QByteArray d;
     appendU32(d, index);
@@ -531,6 +538,11 @@ QByteArray emfPlusSampler() {
     plus.font(6, 12, 2, QStringLiteral("Arial"), 1).stringFormat(7, 0, 1, 1);
     plus.drawString(6, plusObject(2), 7, {10, 40, 100, 30}, QStringLiteral("EMF+ text"));
     plus.drawImagePoints(5, {0, 0, 1, 1}, {{0, 0}, {20, 5}, {5, 20}});
+    QByteArray brightness;  // brightness 40, contrast -20
+    appendU32(brightness, 40);
+    appendU32(brightness, uint32_t(-20));
+    plus.imageEffect("e1dba1d3c48e174c9f4cea97ad1c343d", brightness);
+    plus.drawImagePoints(5, {0, 0, 1, 1}, {{20, 0}, {40, 5}, {25, 20}}, true);
     plus.drawDriverString(6, plusColor(0xFF000000), 5, QStringLiteral("EMF+"),
                           {{10, 80}, {0, 0}, {0, 0}, {0, 0}});
     plus.pathGradientBrush(8, {{60, 40}, {110, 40}, {85, 80}}, {85, 55}, 0xFF0000FF, 0xFFFFFFFF);

@@ -109,6 +109,9 @@ class EmfPlusBuilder {
     EmfPlusBuilder& drawImagePoints(uint8_t image, const QRectF& src,
                                     const std::vector<QPointF>& corners, bool effect = false);
     EmfPlusBuilder& drawPath(uint8_t pen, uint8_t path);
+    // An image effect: a serializable object of the effect's GUID (32 hex digits as the bytes
+    // lie in the file) and its parameters.
+    EmfPlusBuilder& imageEffect(const char* guidHex, const QByteArray& parameters);
 
     // State.
     EmfPlusBuilder& save(uint32_t index);

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QPainterPath>
 #include <QPointF>
+#include <QRect>
 #include <QRectF>
 #include <QString>
 #include <QTransform>
@@ -238,12 +239,23 @@ enum class ImageEffect : uint8_t {
     Tint,
 };
 
-// Comments, image effects and other records with no drawing meaning. Image effects are named
-// and left out on purpose: the image is drawn as it is. (A dual picture whose image has an
-// effect keeps its GDI rendition, which shows the effect; an EMF+-only one has no other.)
+// Comments and other records with no drawing meaning.
 struct IgnoredRecord {
     uint16_t type = 0;
-    ImageEffect effect = ImageEffect::None;  // a serializable object's effect
+    ImageEffect effect = ImageEffect::None;
+};
+// An image effect (a serializable object, 2.2.3), applied to the images that DrawImagePoints
+// draws with its effect flag until the next effect. Parameters as the effect defines them.
+struct ImageEffectRecord {
+    ImageEffect effect = ImageEffect::None;
+    // The integer parameters in their order: brightness and contrast; cyan-red, magenta-green,
+    // yellow-blue; curve adjustment, channel and intensity; hue, saturation and lightness;
+    // highlight, midtone and shadow; tint hue and amount.
+    std::array<int32_t, 3> values{};
+    float radius = 0, amount = 0;  // blur (amount: 1 expands the edge) and sharpen
+    std::array<float, 25> matrix{};  // colour matrix, rows: red, green, blue, alpha, offset
+    std::vector<uint8_t> table;      // colour lookup table: 256 entries each of B, G, R, A
+    std::vector<QRect> areas;        // red-eye areas, in image pixels
 };
 // Well-formed records the reader does not decode yet (text, images, regions).
 struct UnsupportedRecord {
@@ -313,8 +325,7 @@ struct ImageDrawRecord {
     int32_t srcUnit = 2;
     QRectF src;
     bool points = false;
-    // An image effect (blur, colour matrix...) from the serializable object before it
-    // applies; effects are not drawn (see IgnoredRecord).
+    // The image effect of the last serializable object applies (DrawImagePoints only).
     bool effect = false;
     QRectF dest;
     std::array<QPointF, 3> corners{};
@@ -387,6 +398,6 @@ using Record = std::variant<HeaderRecord, EndOfFileRecord, GetDcRecord, IgnoredR
                             UnsupportedRecord, PendingObject, ObjectRecord, ClearRecord,
                             FillRectsRecord, DrawRectsRecord, EllipseRecord, PolyRecord,
                             PathDrawRecord, ImageDrawRecord, StringRecord, DriverStringRecord, StackRecord, BeginContainerRecord, TransformRecord,
-                            PageTransformRecord, ClipRecord, SettingRecord>;
+                            PageTransformRecord, ClipRecord, SettingRecord, ImageEffectRecord>;
 
 }  // namespace plume::metafile::emfplus

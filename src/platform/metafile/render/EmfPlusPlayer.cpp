@@ -278,6 +278,10 @@ bool EmfPlusPlayer::play(const Record& record) {
             },
             [&](const ClipRecord& r) { return playClip(r); },
             [&](const SettingRecord& r) { return playSetting(r); },
+            [&](const ImageEffectRecord& r) {
+                m_effect = r;
+                return true;
+            },
         },
         record);
 }
@@ -332,10 +336,9 @@ bool EmfPlusCoverage::accept(const std::optional<Record>& record) {
             [&](const ImageDrawRecord& r) {
                 // Bitmap sources in pixels; a metafile is drawn whole into the destination.
                 const uint8_t kind = m_slots[r.image % m_slots.size()];
-                // The player leaves an image effect out; the GDI records of a dual picture
-                // show the image with it (a colour matrix can make a transparent image
-                // visible), so they are drawn instead.
-                if (r.effect) return false;
+                // An effect flag with no effect read before it: the GDI records show what
+                // the writer meant.
+                if (r.effect && !m_effect) return false;
                 return (kind == 6 && r.srcUnit == int32_t(Unit::Pixel)) || kind == 7;
             },
             [&](const StringRecord& r) {
@@ -349,6 +352,10 @@ bool EmfPlusCoverage::accept(const std::optional<Record>& record) {
             [&](const ClipRecord& r) {
                 if (r.kind == ClipRecord::Kind::Region) return regionUsable(r.object);
                 return r.kind != ClipRecord::Kind::Path || pathUsable(r.object);
+            },
+            [&](const ImageEffectRecord&) {
+                m_effect = true;
+                return true;
             },
             [](const auto&) { return true; },
         },

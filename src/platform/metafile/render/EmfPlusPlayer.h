@@ -113,6 +113,8 @@ class EmfPlusPlayer {
     };
     std::vector<Saved> m_stack;
     std::array<emfplus::ObjectRecord, emfplus::kObjectTableSize> m_objects{};
+    // The last image effect, for the images drawn with the effect flag.
+    std::optional<emfplus::ImageEffectRecord> m_effect;
 };
 
 // Whether the player draws every EMF+ record of a picture: fed the records in order, it keeps
@@ -131,6 +133,7 @@ class EmfPlusCoverage {
     // Per slot: 0 empty or unusable, 1 usable brush, 2 usable pen, 3 path, 4 other object,
     // 5 region, 6 bitmap, 7 metafile, 8 font, 9 string format, 10 string format not drawn.
     std::array<uint8_t, emfplus::kObjectTableSize> m_slots{};
+    bool m_effect = false;  // an image effect was read
 };
 
 // Whether a brush or pen object is one the player draws as GDI+ would (the coverage rule).

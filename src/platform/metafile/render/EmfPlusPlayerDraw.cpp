@@ -3,6 +3,7 @@
 #include "platform/metafile/render/EmfPlusPlayer.h"
 
 #include "platform/metafile/format/EmfPlusReader.h"
+#include "platform/metafile/render/EmfPlusEffects.h"
 #include "platform/metafile/render/Render.h"
 
 #include <QImage>
@@ -668,7 +669,7 @@ constexpr int kMaxNestedPictures = 4;
 // engine, with its own EMF+ records where it has them.
 bool EmfPlusPlayer::playImage(const ImageDrawRecord& r) {
     const auto* image = std::get_if<Image>(&m_objects[r.image % kObjectTableSize].data);
-    if (!image) return false;  // an effect (r.effect) is left out: the image is drawn as it is
+    if (!image) return false;
     const std::array<QPointF, 3> c =
         r.points ? r.corners
                  : std::array<QPointF, 3>{r.dest.topLeft(), r.dest.topRight(), r.dest.bottomLeft()};
@@ -683,7 +684,16 @@ bool EmfPlusPlayer::playImage(const ImageDrawRecord& r) {
                                QTransform::fromScale(1 / src.width(), 1 / src.height()) * square *
                                worldToPainter());
         m_painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-        m_painter.drawImage(src, image->bitmap, src);
+        const QImage bitmap = r.effect && m_effect ? applyImageEffect(image->bitmap, *m_effect)
+                                                   : image->bitmap;
+        // Copied over what is there (SourceCopy), a bitmap's translucent pixels are laid over
+        // it instead, as Clear lays a translucent colour: the picture is seen on the caller's
+        // opaque background, where a copied transparent pixel would show black.
+        if (m_state.sourceCopy && bitmap.hasAlphaChannel()) {
+            m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+            m_painterDirty = true;
+        }
+        m_painter.drawImage(src, bitmap, src);
         return true;
     }
     static thread_local int nesting = 0;
