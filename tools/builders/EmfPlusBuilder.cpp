@@ -400,10 +400,11 @@ EmfPlusBuilder& EmfPlusBuilder::drawPath(uint8_t pen, uint8_t path) {
     return record(0x4015, path, d);
 }
 
-EmfPlusBuilder& EmfPlusBuilder::drawImage(uint8_t image, const QRectF& src, const QRectF& dest) {
+EmfPlusBuilder& EmfPlusBuilder::drawImage(uint8_t image, const QRectF& src, const QRectF& dest,
+                                          uint32_t attributes, uint32_t srcUnit) {
     QByteArray d;
-    appendU32(d, 0);  // no image attributes
-    appendU32(d, 2);  // source in pixels
+    appendU32(d, attributes);
+    appendU32(d, srcUnit);
     rectF(d, src);
     rectF(d, dest);
     return record(0x401A, image, d);
@@ -418,6 +419,13 @@ EmfPlusBuilder& EmfPlusBuilder::drawImagePoints(uint8_t image, const QRectF& src
     appendU32(d, uint32_t(corners.size()));
     pointsF(d, corners);
     return record(0x401B, uint16_t(image | (effect ? 0x2000 : 0)), d);
+}
+
+EmfPlusBuilder& EmfPlusBuilder::imageAttributes(uint8_t id, uint32_t wrapMode,
+                                                uint32_t clampColor) {
+    QByteArray body;
+    for (uint32_t v : {0xDBC01002u, 0u, wrapMode, clampColor, 0u, 0u}) appendU32(body, v);
+    return object(id, 8, body);
 }
 
 EmfPlusBuilder& EmfPlusBuilder::imageEffect(const char* guidHex, const QByteArray& parameters) {

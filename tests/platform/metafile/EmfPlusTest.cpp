@@ -573,6 +573,60 @@ TEST(EmfPlusRender, ImageEffectsChangeTheBitmapBeforeItIsDrawn) {
     EXPECT_EQ(at(draw(withRedFallback(plus)), 50, 50), kGreenRgb);
 }
 
+TEST(EmfPlusRender, ImageSourcesInUnitsBeyondTheBitmapAndPartsOfMetafiles) {
+    QImage cells(2, 2, QImage::Format_ARGB32);
+    cells.setPixel(0, 0, 0xFFFF0000);
+    cells.setPixel(1, 0, 0xFF00FF00);
+    cells.setPixel(0, 1, 0xFF0000FF);
+    cells.setPixel(1, 1, 0xFF000000);
+    // A source twice the bitmap's size: tiled, its cells repeat; flipped across, the second
+    // tile is the mirror image; clamped, the clamp colour; without attributes, nothing.
+    const auto beyond = [&](std::optional<uint32_t> wrapMode, uint32_t clampColor = 0) {
+        EmfPlusBuilder plus;
+        plus.header(true).bitmap(1, cells);
+        if (wrapMode) plus.imageAttributes(2, *wrapMode, clampColor);
+        plus.drawImage(1, QRectF(0, 0, 4, 4), QRectF(0, 0, 100, 100), wrapMode ? 2 : 0xFFFFFFFF);
+        return draw(withRedFallback(plus));
+    };
+    // Colours within a little of the cells' (the tiles are smoothed as they are scaled).
+    const auto near = [](QRgb a, QRgb b) {
+        return std::abs(qRed(a) - qRed(b)) < 8 && std::abs(qGreen(a) - qGreen(b)) < 8 &&
+               std::abs(qBlue(a) - qBlue(b)) < 8;
+    };
+    QImage image = beyond(0);
+    EXPECT_TRUE(near(image.pixel(62, 12), 0xFF0000));
+    EXPECT_TRUE(near(image.pixel(87, 87), 0x000000));
+    image = beyond(1);
+    EXPECT_TRUE(near(image.pixel(62, 12), 0x00FF00));
+    EXPECT_TRUE(near(image.pixel(87, 12), 0xFF0000));
+    image = beyond(4, 0xFF0000FF);
+    EXPECT_EQ(at(image, 12, 12), kRed);
+    EXPECT_EQ(at(image, 87, 62), 0x0000FFu);
+    image = beyond(std::nullopt);
+    EXPECT_EQ(at(image, 37, 37), kBlackRgb);
+    EXPECT_EQ(at(image, 87, 62), kWhite);
+
+    // A source in points: 1.5 points are 2 pixels at the bitmap's 96 dpi, so half of it is
+    // the left column, stretched across.
+    EmfPlusBuilder plus;
+    plus.header(true).bitmap(1, cells).drawImage(1, QRectF(0, 0, 0.75, 1.5),
+                                                 QRectF(0, 0, 100, 100), 0xFFFFFFFF, 3);
+    image = draw(withRedFallback(plus));
+    EXPECT_EQ(at(image, 20, 20), kRed);
+    EXPECT_EQ(at(image, 20, 80), 0x0000FFu);
+
+    // A metafile's source in its device pixels: the right half of a 10 x 10 picture, red on
+    // the left and blue on the right, is blue across the destination.
+    EmfBuilder inner(10, 10);
+    inner.createBrush(1, 0, 0x0000FF).selectObject(1).rectangle(-1, -1, 5, 11);
+    inner.createBrush(2, 0, 0xFF0000).selectObject(2).rectangle(5, -1, 11, 11);
+    plus.header(true).metafileImage(1, inner.build());
+    plus.drawImage(1, QRectF(5, 0, 5, 10), QRectF(0, 0, 100, 100));
+    image = draw(withRedFallback(plus));
+    EXPECT_EQ(at(image, 10, 50), 0x0000FFu);
+    EXPECT_EQ(at(image, 90, 50), 0x0000FFu);
+}
+
 // The rectangle around the pixels darker than mid grey.
 QRect inked(const QImage& image) {
     QRect box;

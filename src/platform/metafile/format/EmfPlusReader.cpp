@@ -570,6 +570,15 @@ std::optional<ObjectData> decodeObjectData(ObjectType type, std::span<const uint
         case ObjectType::StringFormat:
             if (auto format = readStringFormat(in)) return ObjectData(*format);
             return std::nullopt;
+        case ObjectType::ImageAttributes: {
+            ImageAttributes attributes;
+            in.skip(8);  // version, reserved
+            attributes.wrapMode = in.u32();
+            attributes.clampColor = in.u32();
+            attributes.objectClamp = in.i32();
+            if (!in.ok()) return std::nullopt;
+            return ObjectData(attributes);
+        }
         case ObjectType::Invalid:
             return std::nullopt;
         default:
@@ -757,7 +766,7 @@ std::optional<Record> Reader::decodeImagesAndText(const RawRecord& raw, BoundedR
             r.image = f & 0xFF;
             r.points = type == RecordType::DrawImagePoints;
             r.effect = r.points && (f & 0x2000);
-            in.u32();  // image attributes
+            r.attributes = in.u32();
             r.srcUnit = in.i32();
             r.src = rectF(in);
             if (r.points) {

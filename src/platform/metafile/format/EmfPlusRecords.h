@@ -204,9 +204,17 @@ struct StringFormat {
     uint32_t lineAlignment = 0;
 };
 
+// Image attributes object (2.2.1.5): how DrawImage fills a source rectangle beyond its bitmap:
+// wrap mode as for brushes (0 tile, 1-3 flipped, 4 clamp to `clampColor`).
+struct ImageAttributes {
+    uint32_t wrapMode = 4;
+    uint32_t clampColor = 0;
+    int32_t objectClamp = 0;  // 0 the rectangle, 1 the bitmap
+};
+
 // The object kinds the player keeps; any other type is known by its type alone.
-using ObjectData =
-    std::variant<std::monostate, Brush, Pen, Path, Region, Image, Font, StringFormat>;
+using ObjectData = std::variant<std::monostate, Brush, Pen, Path, Region, Image, Font,
+                                StringFormat, ImageAttributes>;
 
 // A brush given by a record: a colour, or an object id.
 struct BrushRef {
@@ -322,6 +330,7 @@ struct PathDrawRecord {
 // upper left, upper right, lower left). The source rectangle is in `srcUnit`.
 struct ImageDrawRecord {
     uint8_t image = 0;
+    uint32_t attributes = 0xFFFFFFFF;  // an image attributes object, if one is in that slot
     int32_t srcUnit = 2;
     QRectF src;
     bool points = false;

@@ -334,12 +334,13 @@ bool EmfPlusCoverage::accept(const std::optional<Record>& record) {
                 return shape && (r.fill ? brushUsable(r.brush) : penUsable(r.pen));
             },
             [&](const ImageDrawRecord& r) {
-                // Bitmap sources in pixels; a metafile is drawn whole into the destination.
+                // Bitmap sources in any unit; a metafile's source in pixels draws that part.
                 const uint8_t kind = m_slots[r.image % m_slots.size()];
                 // An effect flag with no effect read before it: the GDI records show what
                 // the writer meant.
                 if (r.effect && !m_effect) return false;
-                return (kind == 6 && r.srcUnit == int32_t(Unit::Pixel)) || kind == 7;
+                return (kind == 6 && r.srcUnit >= 0 && r.srcUnit <= int32_t(Unit::Millimeter)) ||
+                       kind == 7;
             },
             [&](const StringRecord& r) {
                 const uint8_t format = r.format < m_slots.size() ? m_slots[r.format] : 0;

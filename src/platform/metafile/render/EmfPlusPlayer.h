@@ -92,7 +92,11 @@ class EmfPlusPlayer {
     bool playEllipse(const emfplus::EllipseRecord& record);
     bool playPoly(const emfplus::PolyRecord& record);
     bool playPathDraw(const emfplus::PathDrawRecord& record);
-    bool playImage(const emfplus::ImageDrawRecord& record);
+    bool playImage(const emfplus::ImageDrawRecord& record);  // EmfPlusPlayerImages.cpp
+    void drawBitmap(const emfplus::ImageDrawRecord& record, const QImage& bitmap,
+                    const QTransform& square);
+    bool drawMetafile(const emfplus::ImageDrawRecord& record, const QByteArray& bytes,
+                      const QTransform& square);
     bool playString(const emfplus::StringRecord& record);  // EmfPlusPlayerText.cpp
     bool playDriverString(const emfplus::DriverStringRecord& record);
     double fontPixels(const emfplus::Font& font, double outputScale) const;
@@ -139,5 +143,9 @@ class EmfPlusCoverage {
 // Whether a brush or pen object is one the player draws as GDI+ would (the coverage rule).
 bool emfPlusBrushDrawable(const emfplus::Brush& brush);
 bool emfPlusPenDrawable(const emfplus::Pen& pen);
+
+// One tile of an image repeated with wrap mode 1 to 3 (the image and its mirror images); the
+// image itself for the other modes.
+QImage wrapTile(const QImage& image, int32_t wrapMode);
 
 }  // namespace plume::metafile
