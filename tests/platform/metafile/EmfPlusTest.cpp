@@ -627,6 +627,30 @@ TEST(EmfPlusRender, ImageSourcesInUnitsBeyondTheBitmapAndPartsOfMetafiles) {
     EXPECT_EQ(at(image, 90, 50), 0x0000FFu);
 }
 
+TEST(EmfPlusRender, InterpolationModeAndRenderingOrigin) {
+    QImage pair(2, 1, QImage::Format_ARGB32);
+    pair.setPixel(0, 0, 0xFFFF0000);
+    pair.setPixel(1, 0, 0xFF0000FF);
+    // Nearest neighbour (5) keeps each pixel's colour up to the middle; smoothing blends there.
+    const auto scaled = [&](uint16_t mode) {
+        EmfPlusBuilder plus;
+        plus.header(true).record(0x4021, mode, {}).bitmap(1, pair);
+        plus.drawImage(1, QRectF(0, 0, 2, 1), QRectF(0, 0, 100, 100));
+        return draw(withRedFallback(plus));
+    };
+    EXPECT_EQ(at(scaled(5), 45, 50), kRed);
+    EXPECT_EQ(at(scaled(5), 55, 50), 0x0000FFu);
+    EXPECT_NE(at(scaled(7), 45, 50), kRed);
+    // Horizontal hatch lines start at the rendering origin's row.
+    EmfPlusBuilder plus;
+    plus.header(true).record(0x401D, 0, u32s({0, 3})).hatchBrush(1, 0, kBlack, 0xFFFFFFFF);
+    plus.fillRects(plusObject(1), {QRectF(0, 0, 100, 100)});
+    const QImage image = draw(withRedFallback(plus));
+    EXPECT_EQ(at(image, 50, 0), kWhite);
+    EXPECT_EQ(at(image, 50, 3), kBlackRgb);
+    EXPECT_EQ(at(image, 50, 11), kBlackRgb);
+}
+
 // The rectangle around the pixels darker than mid grey.
 QRect inked(const QImage& image) {
     QRect box;

@@ -215,8 +215,17 @@ bool EmfPlusPlayer::playSetting(const SettingRecord& r) {
             m_state.sourceCopy = (r.value & 0xFF) == 1;
             m_painterDirty = true;
             return true;
-        // Text is not drawn from EMF+ yet, images neither, and quality, pixel offset and the
-        // hatch origin change pixels at the edges only.
+        // Images are scaled smoothly except in nearest neighbour mode (GDI+'s other modes
+        // differ in the smoothing filter only).
+        case RecordType::SetInterpolationMode:
+            m_state.nearestImages = (r.value & 0xFF) == 5;
+            return true;
+        case RecordType::SetRenderingOrigin:
+            m_state.renderingOrigin = QPointF(r.value, r.value2);
+            return true;
+        // Text quality and contrast and compositing quality change pixels at the edges only.
+        // Pixel offset: Qt's pixel centres lie half a pixel in, as GDI+'s do in the half and
+        // high quality modes that writers set; in the others GDI+'s lie half a pixel off.
         default:
             return true;
     }

@@ -58,6 +58,8 @@ class EmfPlusPlayer {
         std::optional<QPainterPath> outer;
         bool antialias = false;
         bool sourceCopy = false;
+        bool nearestImages = false;  // interpolation mode nearest neighbour
+        QPointF renderingOrigin;     // where hatch cells start, output pixels
     };
 
     // Transforms.

@@ -216,9 +216,13 @@ std::optional<QBrush> EmfPlusPlayer::makeBrush(const Brush& b) const {
             for (int y = 0; y < 8; ++y)
                 for (int x = 0; x < 8; ++x)
                     cell.setPixel(x, y, qPremultiply((rows[y] & (0x80 >> x)) ? fore : back));
-            // Hatches lie on output pixels, whatever the transforms.
+            // Hatches lie on output pixels, whatever the transforms, their cells from the
+            // rendering origin (in output pixels, as the cells are: on a device the picture
+            // is played on, GDI+ takes it in that device's pixels).
             QBrush hatch(cell);
-            hatch.setTransform(worldToPainter().inverted());
+            const QPointF origin = m_state.renderingOrigin;
+            hatch.setTransform(QTransform::fromTranslate(origin.x(), origin.y()) *
+                               worldToPainter().inverted());
             return hatch;
         }
         case Brush::Type::Texture: {

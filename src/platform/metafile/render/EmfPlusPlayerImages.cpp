@@ -91,7 +91,7 @@ void EmfPlusPlayer::drawBitmap(const ImageDrawRecord& r, const QImage& original,
     m_painter.setTransform(QTransform::fromTranslate(-src.x(), -src.y()) *
                            QTransform::fromScale(1 / src.width(), 1 / src.height()) * square *
                            worldToPainter());
-    m_painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    m_painter.setRenderHint(QPainter::SmoothPixmapTransform, !m_state.nearestImages);
     const QImage bitmap =
         r.effect && m_effect ? applyImageEffect(original, *m_effect) : original;
     // Copied over what is there (SourceCopy), a bitmap's translucent pixels are laid over
