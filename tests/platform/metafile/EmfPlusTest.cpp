@@ -730,6 +730,23 @@ TEST(EmfPlusRender, PathGradientsAndArrowCaps) {
     EXPECT_EQ(at(image, 92, 80), kWhite);
 }
 
+TEST(EmfPlusRender, PathGradientBandsFollowTheBrushInTheirSlot) {
+    // One brush fills two figures alike; a brush put in its slot after them fills with its
+    // own colours, not the bands painted for the first.
+    const std::vector<QPointF> square{{0, 0}, {40, 0}, {40, 40}, {0, 40}};
+    EmfPlusBuilder plus;
+    plus.header(true)
+        .pathGradientBrush(1, square, {20, 20}, kBlack, kBlack)
+        .fillRects(plusObject(1), {QRectF(0, 0, 20, 20)})
+        .fillRects(plusObject(1), {QRectF(20, 0, 20, 20)})
+        .pathGradientBrush(1, square, {20, 20}, kBlue, kBlue)
+        .fillRects(plusObject(1), {QRectF(0, 20, 40, 20)});
+    const QImage image = draw(withRedFallback(plus));
+    EXPECT_EQ(at(image, 10, 10), kBlackRgb);
+    EXPECT_EQ(at(image, 30, 10), kBlackRgb);
+    EXPECT_EQ(at(image, 20, 30), 0x0000FFu);
+}
+
 TEST(EmfPlusRender, DamagedRecordsAreSkippedAndCounted) {
     EmfBuilder emf(100, 100);
     EmfPlusBuilder plus;

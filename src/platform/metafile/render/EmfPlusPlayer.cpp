@@ -245,6 +245,7 @@ bool EmfPlusPlayer::play(const Record& record) {
             [](const UnsupportedRecord&) { return false; },
             [](const PendingObject&) { return true; },
             [&](const ObjectRecord& o) {
+                forgetGradientBands(o.id);
                 m_objects[o.id] = o;
                 return true;
             },

@@ -19,11 +19,13 @@
 #include "platform/metafile/format/LogFont.h"
 
 #include <QBrush>
+#include <QImage>
 #include <QPainterPath>
 #include <QPen>
 #include <QRectF>
 #include <QTransform>
 #include <array>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -119,6 +121,18 @@ class EmfPlusPlayer {
     };
     std::vector<Saved> m_stack;
     std::array<emfplus::ObjectRecord, emfplus::kObjectTableSize> m_objects{};
+    // Path gradient bands painted for a brush object at one output size, kept while that
+    // object stays in its slot: a picture that fills many figures with one brush paints its
+    // bands once. Few entries, the oldest dropped first.
+    struct GradientBands {
+        const emfplus::Brush* brush = nullptr;
+        int width = 0, height = 0;
+        QImage image;
+    };
+    mutable std::vector<GradientBands> m_gradientBands;
+    QImage gradientBands(const emfplus::Brush& brush, int width, int height,
+                         const std::function<QRgb(double)>& colorAt) const;
+    void forgetGradientBands(uint8_t slot);
     // The last image effect, for the images drawn with the effect flag.
     std::optional<emfplus::ImageEffectRecord> m_effect;
 };

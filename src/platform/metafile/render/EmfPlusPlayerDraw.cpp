@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <numbers>
 
 namespace plume::metafile {
@@ -336,6 +337,25 @@ std::optional<QBrush> EmfPlusPlayer::pathGradient(const Brush& b) const {
         return mixColors(edge, centre, f).rgba();
     };
 
+    QBrush brush(gradientBands(b, w, h, colorAt));
+    brush.setTransform(QTransform::fromScale(box.width() / w, box.height() / h) *
+                       QTransform::fromTranslate(box.x(), box.y()) *
+                       b.transform.value_or(QTransform()));
+    return brush;
+}
+
+// The bands of a path gradient brush painted at w x h pixels, from the cache when this brush
+// object was painted at that size before. Only the brushes of the object table are cached
+// (their address names them until forgetGradientBands).
+QImage EmfPlusPlayer::gradientBands(const Brush& b, int w, int h,
+                                    const std::function<QRgb(double)>& colorAt) const {
+    for (const GradientBands& cached : m_gradientBands)
+        if (cached.brush == &b && cached.width == w && cached.height == h) return cached.image;
+    const bool cacheable = std::any_of(m_objects.begin(), m_objects.end(), [&](const auto& o) {
+        const auto* pen = std::get_if<Pen>(&o.data);
+        return std::get_if<Brush>(&o.data) == &b || (pen && &pen->brush == &b);
+    });
+    const QRectF box = b.boundary.boundingRect();
     QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
@@ -356,11 +376,20 @@ std::optional<QBrush> EmfPlusPlayer::pathGradient(const Brush& b) const {
         painter.drawPath(shrink.map(b.boundary));
     }
     painter.end();
-    QBrush brush(image);
-    brush.setTransform(QTransform::fromScale(box.width() / w, box.height() / h) *
-                       QTransform::fromTranslate(box.x(), box.y()) *
-                       b.transform.value_or(QTransform()));
-    return brush;
+    constexpr size_t kCachedBands = 8;
+    if (!cacheable) return image;
+    if (m_gradientBands.size() >= kCachedBands) m_gradientBands.erase(m_gradientBands.begin());
+    m_gradientBands.push_back({&b, w, h, image});
+    return image;
+}
+
+// A brush or pen object leaves its slot: the bands of its brush go.
+void EmfPlusPlayer::forgetGradientBands(uint8_t slot) {
+    const ObjectData& data = m_objects[slot % kObjectTableSize].data;
+    const Brush* brush = std::get_if<Brush>(&data);
+    if (const auto* pen = std::get_if<Pen>(&data)) brush = &pen->brush;
+    if (!brush) return;
+    std::erase_if(m_gradientBands, [&](const GradientBands& g) { return g.brush == brush; });
 }
 
 // The boundary of a clamped path gradient brush in world units, which it paints nothing
