@@ -61,7 +61,11 @@ void colorCurve(QImage& image, int32_t adjustment, int32_t channel, int32_t leve
             f = [v](double t) { return t > 0.5 ? t + v / 100 * (2 * t - 1) * (1 - t) : t; };
             break;
         case 4: f = [v](double t) { return t < 0.5 ? t + v / 100 * t * (1 - 2 * t) : t; }; break;
-        case 5: f = [v](double t) { return std::pow(t, std::exp2(-std::clamp(v, -100.0, 100.0) / 100)); }; break;
+        case 5:
+            f = [g = std::exp2(-std::clamp(v, -100.0, 100.0) / 100)](double t) {
+                return std::pow(t, g);
+            };
+            break;
         case 6: f = [v](double t) { return v > 0 ? t * 255 / v : 1.0; }; break;
         case 7: f = [v](double t) { return v < 255 ? (t * 255 - v) / (255 - v) : 0.0; }; break;
         default: return;
@@ -104,11 +108,14 @@ void colorMatrix(QImage& image, const std::array<float, 25>& m) {
     }
 }
 
-double luminance(const std::array<double, 3>& c) { return 0.299 * c[0] + 0.587 * c[1] + 0.114 * c[2]; }
+double luminance(const std::array<double, 3>& c) {
+    return 0.299 * c[0] + 0.587 * c[1] + 0.114 * c[2];
+}
 
 // The fully saturated colour of a hue (degrees).
 std::array<double, 3> hueColor(double degrees) {
-    const QColor c = QColor::fromHslF(float(std::fmod(std::fmod(degrees, 360) + 360, 360) / 360), 1, 0.5f);
+    const double turn = std::fmod(std::fmod(degrees, 360) + 360, 360) / 360;
+    const QColor c = QColor::fromHslF(float(turn), 1, 0.5f);
     return {c.redF(), c.greenF(), c.blueF()};
 }
 
@@ -273,7 +280,8 @@ QImage applyImageEffect(const QImage& source, const ImageEffectRecord& e) {
             hueSaturationLightness(image, v0, v1, v2);
             break;
         case ImageEffect::Levels: {
-            const double high = std::clamp(v0, 0, 100) / 100.0, low = std::clamp(v2, 0, 100) / 100.0;
+            const double high = std::clamp(v0, 0, 100) / 100.0;
+            const double low = std::clamp(v2, 0, 100) / 100.0;
             const double gamma = std::exp2(-std::clamp(v1, -100, 100) / 100.0);
             const Table t = curve([&](double t) {
                 const double u = high != low ? std::clamp((t - low) / (high - low), 0.0, 1.0)
