@@ -250,7 +250,6 @@ enum class ImageEffect : uint8_t {
 // Comments and other records with no drawing meaning.
 struct IgnoredRecord {
     uint16_t type = 0;
-    ImageEffect effect = ImageEffect::None;
 };
 // An image effect (a serializable object, 2.2.3), applied to the images that DrawImagePoints
 // draws with its effect flag until the next effect. Parameters as the effect defines them.
