@@ -458,10 +458,11 @@ EmfPlusBuilder& EmfPlusBuilder::fillRegion(PlusBrush brush, uint8_t region) {
     return record(0x4013, uint16_t((brush.isColor ? 0x8000 : 0) | region), d);
 }
 
-EmfPlusBuilder& EmfPlusBuilder::drawImage(uint8_t image, const QRectF& src, const QRectF& dest) {
+EmfPlusBuilder& EmfPlusBuilder::drawImage(uint8_t image, const QRectF& src, const QRectF& dest,
+                                          uint32_t attributes, uint32_t srcUnit) {
     QByteArray d;
-    appendU32(d, 0);  // no image attributes
-    appendU32(d, 2);  // source in pixels
+    appendU32(d, attributes);
+    appendU32(d, srcUnit);
     rectF(d, src);
     rectF(d, dest);
     return record(0x401A, image, d);
@@ -476,6 +477,20 @@ EmfPlusBuilder& EmfPlusBuilder::drawImagePoints(uint8_t image, const QRectF& src
     appendU32(d, uint32_t(corners.size()));
     pointsF(d, corners);
     return record(0x401B, uint16_t(image | (effect ? 0x2000 : 0)), d);
+}
+
+EmfPlusBuilder& EmfPlusBuilder::imageAttributes(uint8_t id, uint32_t wrapMode,
+                                                uint32_t clampColor) {
+    QByteArray body;
+    for (uint32_t v : {0xDBC01002u, 0u, wrapMode, clampColor, 0u, 0u}) appendU32(body, v);
+    return object(id, 8, body);
+}
+
+EmfPlusBuilder& EmfPlusBuilder::imageEffect(const char* guidHex, const QByteArray& parameters) {
+    QByteArray d = QByteArray::fromHex(guidHex);
+    appendU32(d, uint32_t(parameters.size()));
+    d.append(parameters);
+    return record(0x4038, 0, d);
 }
 
 EmfPlusBuilder& EmfPlusBuilder::save(uint32_t index) {
@@ -592,6 +607,11 @@ QByteArray emfPlusSampler() {
     plus.font(6, 12, 2, QStringLiteral("Arial"), 1).stringFormat(7, 0, 1, 1);
     plus.drawString(6, plusObject(2), 7, {10, 40, 100, 30}, QStringLiteral("EMF+ text"));
     plus.drawImagePoints(5, {0, 0, 1, 1}, {{0, 0}, {20, 5}, {5, 20}});
+    QByteArray brightness;  // brightness 40, contrast -20
+    appendU32(brightness, 40);
+    appendU32(brightness, uint32_t(-20));
+    plus.imageEffect("e1dba1d3c48e174c9f4cea97ad1c343d", brightness);
+    plus.drawImagePoints(5, {0, 0, 1, 1}, {{20, 0}, {40, 5}, {25, 20}}, true);
     plus.drawDriverString(6, plusColor(0xFF000000), 5, QStringLiteral("EMF+"),
                           {{10, 80}, {0, 0}, {0, 0}, {0, 0}});
     plus.pathGradientBrush(8, {{60, 40}, {110, 40}, {85, 80}}, {85, 55}, 0xFF0000FF, 0xFFFFFFFF);

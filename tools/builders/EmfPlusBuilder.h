@@ -125,11 +125,19 @@ class EmfPlusBuilder {
                                const QRectF& layout, const QString& text);
     // DrawImage with source `src` (pixels) into `dest`; DrawImagePoints into the
     // parallelogram of three corners (`effect` sets the image-effect flag).
-    EmfPlusBuilder& drawImage(uint8_t image, const QRectF& src, const QRectF& dest);
+    // DrawImage's source is in `srcUnit` (2 pixels, 3 points...), and `attributes` names an
+    // image attributes object.
+    EmfPlusBuilder& drawImage(uint8_t image, const QRectF& src, const QRectF& dest,
+                              uint32_t attributes = 0xFFFFFFFF, uint32_t srcUnit = 2);
     EmfPlusBuilder& drawImagePoints(uint8_t image, const QRectF& src,
                                     const std::vector<QPointF>& corners, bool effect = false);
     EmfPlusBuilder& drawPath(uint8_t pen, uint8_t path);
     EmfPlusBuilder& fillRegion(PlusBrush brush, uint8_t region);
+    // An image effect: a serializable object of the effect's GUID (32 hex digits as the bytes
+    // lie in the file) and its parameters.
+    // Image attributes: wrap mode (0 tile, 1-3 flipped, 4 clamp) and clamp colour.
+    EmfPlusBuilder& imageAttributes(uint8_t id, uint32_t wrapMode, uint32_t clampColor);
+    EmfPlusBuilder& imageEffect(const char* guidHex, const QByteArray& parameters);
 
     // State.
     EmfPlusBuilder& save(uint32_t index);

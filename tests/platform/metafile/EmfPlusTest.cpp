@@ -492,25 +492,6 @@ TEST(EmfPlusRender, BitmapsAndMetafileImages) {
     EXPECT_EQ(at(image, 70, 20), 0x00FF00u);
     EXPECT_EQ(at(image, 70, 70), 0x0000FFu);
     EXPECT_EQ(at(image, 95, 95), kWhite);
-    // A named image effect (a serializable object: GUID, parameter size, parameters) is left
-    // out: an EMF+-only picture draws the image as it is, a dual one keeps its GDI rendition
-    // (which shows the effect), as it does for an object of a GUID no effect has.
-    const auto effectThenImage = [&](uint32_t guidData1, bool dual) {
-        QByteArray blur;
-        appendU32(blur, guidData1);
-        for (const uint8_t b : {0x43, 0x18, 0x2B, 0x48, 0x9E, 0xF2, 0xBE, 0x28, 0x34, 0xC5,
-                                0xFD, 0xD4})
-            blur.append(char(b));
-        appendU32(blur, 8);
-        blur.append(QByteArray(8, '\0'));
-        plus.header(dual).bitmap(1, cells).record(0x4038, 0, blur);
-        plus.drawImagePoints(1, QRectF(0, 0, 2, 2), {{0, 0}, {100, 0}, {0, 100}}, true);
-        return draw(withRedFallback(plus));
-    };
-    image = effectThenImage(0x633C80A4, false);  // blur
-    EXPECT_EQ(at(image, 95, 5), 0x00FF00u);
-    EXPECT_EQ(at(image, 5, 95), 0x0000FFu);
-    EXPECT_EQ(at(effectThenImage(0x633C80A4, true), 95, 5), kRed);
     RenderStats stats;
     EmfPlusBuilder unknown;
     QByteArray guid(24, '\x11');
@@ -519,6 +500,194 @@ TEST(EmfPlusRender, BitmapsAndMetafileImages) {
     unknown.flushTo(emf);
     draw(emf.build(), true, &stats);
     EXPECT_EQ(stats.recordsSkipped, 1) << "an unknown serializable object: no effect";
+}
+
+// Effect GUIDs as their bytes lie in a file.
+constexpr const char* kColorMatrix = "15268f713379e340a5115f68fe14dd74";
+constexpr const char* kLookupTable = "a972cea77f0fd740b3ccd0c02d5c3212";
+constexpr const char* kBrightnessContrast = "e1dba1d3c48e174c9f4cea97ad1c343d";
+constexpr const char* kHueSaturationLightness = "c3d62d8b07eb874da5f07108e26a9c5f";
+constexpr const char* kRedEye = "059dd274a469664295493cc52836b632";
+constexpr const char* kBlur = "a4803c6343182b489ef2be2834c5fdd4";
+constexpr const char* kSharpen = "eef3cb6326c52c408f7162c540bf5142";
+
+QByteArray u32s(std::initializer_list<uint32_t> values) {
+    QByteArray out;
+    for (uint32_t v : values) appendU32(out, v);
+    return out;
+}
+
+TEST(EmfPlusReader, ImageEffectParametersAsWritersLayThemOut) {
+    const auto decodeEffect = [](const char* guid, const QByteArray& parameters) {
+        EmfPlusBuilder plus;
+        plus.imageEffect(guid, parameters);
+        const auto records = decodeAll(plus);
+        const auto* effect = records[0] ? std::get_if<ImageEffectRecord>(&*records[0]) : nullptr;
+        return effect ? std::optional(*effect) : std::nullopt;
+    };
+    // Red-eye areas follow the count and a pointer of the writer's.
+    auto effect = decodeEffect(kRedEye, u32s({2, 0x022E0F58, 1, 2, 3, 4, 5, 6, 7, 8}));
+    ASSERT_TRUE(effect);
+    ASSERT_EQ(effect->areas.size(), 2u);
+    EXPECT_EQ(effect->areas[1], QRect(QPoint(5, 6), QPoint(7, 8)));
+    // A colour curve written under the lookup table's GUID.
+    effect = decodeEffect(kLookupTable, u32s({2, 1, 5}));
+    ASSERT_TRUE(effect);
+    EXPECT_EQ(effect->effect, ImageEffect::ColorCurve);
+    EXPECT_EQ(effect->values, (std::array<int32_t, 3>{2, 1, 5}));
+    EXPECT_FALSE(decodeEffect(kLookupTable, QByteArray(1000, 0))) << "a short table";
+    EXPECT_FALSE(decodeEffect(kRedEye, u32s({3, 0, 1, 2, 3, 4}))) << "areas past the end";
+    EXPECT_FALSE(decodeEffect(kColorMatrix, QByteArray(96, 0))) << "a short matrix";
+}
+
+TEST(EmfPlusRender, ImageEffectsChangeTheBitmapBeforeItIsDrawn) {
+    // Each effect on a bitmap drawn from the picture's corner at one pixel a pixel of it; a
+    // dual picture, so that a refused effect shows the red fallback.
+    const auto drawnWith = [](const QImage& bitmap, const char* guid, const QByteArray& params) {
+        EmfPlusBuilder plus;
+        plus.header(true).bitmap(1, bitmap).imageEffect(guid, params);
+        const double w = bitmap.width(), h = bitmap.height();
+        plus.drawImagePoints(1, QRectF(0, 0, w, h), {{0, 0}, {w, 0}, {0, h}}, true);
+        return draw(withRedFallback(plus));
+    };
+    QImage cells(20, 20, QImage::Format_ARGB32);
+    cells.fill(0xFFFF0000);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 10; x < 20; ++x) cells.setPixel(x, y, y < 10 ? 0xFF00FF00 : 0x800000FF);
+    // The matrix swaps red and blue, and doubles alpha.
+    QByteArray matrix;
+    const float m[25] = {0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0,
+                         0, 0, 0, 2, 0, 0, 0, 0, 0, 0};
+    for (float v : m) appendF32(matrix, v);
+    QImage image = drawnWith(cells, kColorMatrix, matrix);
+    EXPECT_EQ(at(image, 5, 5), 0x0000FFu);
+    EXPECT_EQ(at(image, 15, 5), 0x00FF00u);
+    EXPECT_EQ(at(image, 15, 15), 0xFF0000u) << "opaque red after alpha doubled";
+    EXPECT_EQ(at(image, 50, 50), kWhite);
+    // The lookup table (blue, green, red, alpha tables) inverts red alone.
+    QByteArray table(1024, 0);
+    for (int i = 0; i < 256; ++i) {
+        table[i] = table[256 + i] = table[768 + i] = char(i);
+        table[512 + i] = char(255 - i);
+    }
+    image = drawnWith(cells, kLookupTable, table);
+    EXPECT_EQ(at(image, 5, 5), kBlackRgb);
+    EXPECT_EQ(at(image, 15, 5), 0xFFFF00u);
+    EXPECT_EQ(at(drawnWith(cells, kBrightnessContrast, u32s({255, 0})), 5, 5), kWhite);
+    // Hue turned by 120 degrees: red becomes green; lightness -100 is black.
+    EXPECT_EQ(at(drawnWith(cells, kHueSaturationLightness, u32s({120, 0, 0})), 5, 5), 0x00FF00u);
+    EXPECT_EQ(at(drawnWith(cells, kHueSaturationLightness, u32s({0, 0, uint32_t(-100)})), 15, 5),
+              kBlackRgb);
+    // Red eye: only in its area (the left half), red gives way to its green and blue.
+    image = drawnWith(cells, kRedEye, u32s({1, 0, 0, 0, 4, 19}));
+    EXPECT_EQ(at(image, 2, 10), kBlackRgb);
+    EXPECT_EQ(at(image, 7, 10), kRed);
+
+    // A step from dark to light grey: a blur of 3 pixels softens it, sharpening steepens it.
+    QImage step(20, 20, QImage::Format_ARGB32);
+    for (int x = 0; x < 20; ++x)
+        for (int y = 0; y < 20; ++y) step.setPixel(x, y, x < 10 ? 0xFF404040 : 0xFFC0C0C0);
+    QByteArray blur;
+    appendF32(blur, 3);
+    appendU32(blur, 0);
+    image = drawnWith(step, kBlur, blur);
+    EXPECT_GT(qGray(image.pixel(8, 10)), 0x48);
+    EXPECT_LT(qGray(image.pixel(11, 10)), 0xB8);
+    EXPECT_EQ(qGray(image.pixel(2, 10)), 0x40);
+    QByteArray sharpen;
+    appendF32(sharpen, 2);
+    appendF32(sharpen, 100);
+    image = drawnWith(step, kSharpen, sharpen);
+    EXPECT_LT(qGray(image.pixel(9, 10)), 0x38);
+    EXPECT_GT(qGray(image.pixel(10, 10)), 0xC8);
+    EXPECT_EQ(qGray(image.pixel(2, 10)), 0x40);
+
+    // Copied over the picture (SourceCopy), a transparent bitmap leaves what is under it.
+    QImage clear(4, 4, QImage::Format_ARGB32);
+    clear.fill(Qt::transparent);
+    EmfPlusBuilder plus;
+    plus.header(true).fillRects(plusColor(kGreen), {QRectF(0, 0, 100, 100)});
+    plus.record(0x4023, 1, {}).bitmap(1, clear);
+    plus.drawImage(1, QRectF(0, 0, 4, 4), QRectF(0, 0, 100, 100));
+    EXPECT_EQ(at(draw(withRedFallback(plus)), 50, 50), kGreenRgb);
+}
+
+TEST(EmfPlusRender, ImageSourcesInUnitsBeyondTheBitmapAndPartsOfMetafiles) {
+    QImage cells(2, 2, QImage::Format_ARGB32);
+    cells.setPixel(0, 0, 0xFFFF0000);
+    cells.setPixel(1, 0, 0xFF00FF00);
+    cells.setPixel(0, 1, 0xFF0000FF);
+    cells.setPixel(1, 1, 0xFF000000);
+    // A source twice the bitmap's size: tiled, its cells repeat; flipped across, the second
+    // tile is the mirror image; clamped, the clamp colour; without attributes, nothing.
+    const auto beyond = [&](std::optional<uint32_t> wrapMode, uint32_t clampColor = 0) {
+        EmfPlusBuilder plus;
+        plus.header(true).bitmap(1, cells);
+        if (wrapMode) plus.imageAttributes(2, *wrapMode, clampColor);
+        plus.drawImage(1, QRectF(0, 0, 4, 4), QRectF(0, 0, 100, 100), wrapMode ? 2 : 0xFFFFFFFF);
+        return draw(withRedFallback(plus));
+    };
+    // Colours within a little of the cells' (the tiles are smoothed as they are scaled).
+    const auto near = [](QRgb a, QRgb b) {
+        return std::abs(qRed(a) - qRed(b)) < 8 && std::abs(qGreen(a) - qGreen(b)) < 8 &&
+               std::abs(qBlue(a) - qBlue(b)) < 8;
+    };
+    QImage image = beyond(0);
+    EXPECT_TRUE(near(image.pixel(62, 12), 0xFF0000));
+    EXPECT_TRUE(near(image.pixel(87, 87), 0x000000));
+    image = beyond(1);
+    EXPECT_TRUE(near(image.pixel(62, 12), 0x00FF00));
+    EXPECT_TRUE(near(image.pixel(87, 12), 0xFF0000));
+    image = beyond(4, 0xFF0000FF);
+    EXPECT_EQ(at(image, 12, 12), kRed);
+    EXPECT_EQ(at(image, 87, 62), 0x0000FFu);
+    image = beyond(std::nullopt);
+    EXPECT_EQ(at(image, 37, 37), kBlackRgb);
+    EXPECT_EQ(at(image, 87, 62), kWhite);
+
+    // A source in points: 1.5 points are 2 pixels at the bitmap's 96 dpi, so half of it is
+    // the left column, stretched across.
+    EmfPlusBuilder plus;
+    plus.header(true).bitmap(1, cells).drawImage(1, QRectF(0, 0, 0.75, 1.5),
+                                                 QRectF(0, 0, 100, 100), 0xFFFFFFFF, 3);
+    image = draw(withRedFallback(plus));
+    EXPECT_EQ(at(image, 20, 20), kRed);
+    EXPECT_EQ(at(image, 20, 80), 0x0000FFu);
+
+    // A metafile's source in its device pixels: the right half of a 10 x 10 picture, red on
+    // the left and blue on the right, is blue across the destination.
+    EmfBuilder inner(10, 10);
+    inner.createBrush(1, 0, 0x0000FF).selectObject(1).rectangle(-1, -1, 5, 11);
+    inner.createBrush(2, 0, 0xFF0000).selectObject(2).rectangle(5, -1, 11, 11);
+    plus.header(true).metafileImage(1, inner.build());
+    plus.drawImage(1, QRectF(5, 0, 5, 10), QRectF(0, 0, 100, 100));
+    image = draw(withRedFallback(plus));
+    EXPECT_EQ(at(image, 10, 50), 0x0000FFu);
+    EXPECT_EQ(at(image, 90, 50), 0x0000FFu);
+}
+
+TEST(EmfPlusRender, InterpolationModeAndRenderingOrigin) {
+    QImage pair(2, 1, QImage::Format_ARGB32);
+    pair.setPixel(0, 0, 0xFFFF0000);
+    pair.setPixel(1, 0, 0xFF0000FF);
+    // Nearest neighbour (5) keeps each pixel's colour up to the middle; smoothing blends there.
+    const auto scaled = [&](uint16_t mode) {
+        EmfPlusBuilder plus;
+        plus.header(true).record(0x4021, mode, {}).bitmap(1, pair);
+        plus.drawImage(1, QRectF(0, 0, 2, 1), QRectF(0, 0, 100, 100));
+        return draw(withRedFallback(plus));
+    };
+    EXPECT_EQ(at(scaled(5), 45, 50), kRed);
+    EXPECT_EQ(at(scaled(5), 55, 50), 0x0000FFu);
+    EXPECT_NE(at(scaled(7), 45, 50), kRed);
+    // Horizontal hatch lines start at the rendering origin's row.
+    EmfPlusBuilder plus;
+    plus.header(true).record(0x401D, 0, u32s({0, 3})).hatchBrush(1, 0, kBlack, 0xFFFFFFFF);
+    plus.fillRects(plusObject(1), {QRectF(0, 0, 100, 100)});
+    const QImage image = draw(withRedFallback(plus));
+    EXPECT_EQ(at(image, 50, 0), kWhite);
+    EXPECT_EQ(at(image, 50, 3), kBlackRgb);
+    EXPECT_EQ(at(image, 50, 11), kBlackRgb);
 }
 
 // The rectangle around the pixels darker than mid grey.
@@ -734,6 +903,23 @@ TEST(EmfPlusRender, PenCapsCompoundLinesInsetAndMiterLimit) {
         plus.header(true).pen(1, 4, kBlack, style).drawLines(1, {{0, 0}, {9, 9}}, false);
         EXPECT_EQ(at(draw(withRedFallback(plus)), 50, 50), kRed);
     }
+}
+
+TEST(EmfPlusRender, PathGradientBandsFollowTheBrushInTheirSlot) {
+    // One brush fills two figures alike; a brush put in its slot after them fills with its
+    // own colours, not the bands painted for the first.
+    const std::vector<QPointF> square{{0, 0}, {40, 0}, {40, 40}, {0, 40}};
+    EmfPlusBuilder plus;
+    plus.header(true)
+        .pathGradientBrush(1, square, {20, 20}, kBlack, kBlack)
+        .fillRects(plusObject(1), {QRectF(0, 0, 20, 20)})
+        .fillRects(plusObject(1), {QRectF(20, 0, 20, 20)})
+        .pathGradientBrush(1, square, {20, 20}, kBlue, kBlue)
+        .fillRects(plusObject(1), {QRectF(0, 20, 40, 20)});
+    const QImage image = draw(withRedFallback(plus));
+    EXPECT_EQ(at(image, 10, 10), kBlackRgb);
+    EXPECT_EQ(at(image, 30, 10), kBlackRgb);
+    EXPECT_EQ(at(image, 20, 30), 0x0000FFu);
 }
 
 TEST(EmfPlusRender, DamagedRecordsAreSkippedAndCounted) {

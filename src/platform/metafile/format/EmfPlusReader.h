@@ -58,6 +58,10 @@ class Reader {
 // ending a figure; a curve that misses its points ends in lines. Filled even-odd.
 QPainterPath pathOutline(const Path& path);
 
+// A serializable object (its GUID, size and parameters) as the image effect it names:
+// ImageEffectRecord, UnsupportedRecord for a GUID no effect has, nullopt when damaged.
+std::optional<Record> imageEffectRecord(std::span<const uint8_t> data);
+
 // Object bodies, exposed for the tests: nullopt when damaged.
 std::optional<ObjectData> decodeObjectData(ObjectType type, std::span<const uint8_t> data);
 

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QPainterPath>
 #include <QPointF>
+#include <QRect>
 #include <QRectF>
 #include <QString>
 #include <QTransform>
@@ -212,9 +213,17 @@ struct StringFormat {
     std::vector<float> tabStops;
 };
 
+// Image attributes object (2.2.1.5): how DrawImage fills a source rectangle beyond its bitmap:
+// wrap mode as for brushes (0 tile, 1-3 flipped, 4 clamp to `clampColor`).
+struct ImageAttributes {
+    uint32_t wrapMode = 4;
+    uint32_t clampColor = 0;
+    int32_t objectClamp = 0;  // 0 the rectangle, 1 the bitmap
+};
+
 // The object kinds the player keeps; any other type is known by its type alone.
-using ObjectData =
-    std::variant<std::monostate, Brush, Pen, Path, Region, Image, Font, StringFormat>;
+using ObjectData = std::variant<std::monostate, Brush, Pen, Path, Region, Image, Font,
+                                StringFormat, ImageAttributes>;
 
 // A brush given by a record: a colour, or an object id.
 struct BrushRef {
@@ -247,12 +256,22 @@ enum class ImageEffect : uint8_t {
     Tint,
 };
 
-// Comments, image effects and other records with no drawing meaning. Image effects are named
-// and left out on purpose: the image is drawn as it is. (A dual picture whose image has an
-// effect keeps its GDI rendition, which shows the effect; an EMF+-only one has no other.)
+// Comments and other records with no drawing meaning.
 struct IgnoredRecord {
     uint16_t type = 0;
-    ImageEffect effect = ImageEffect::None;  // a serializable object's effect
+};
+// An image effect (a serializable object, 2.2.3), applied to the images that DrawImagePoints
+// draws with its effect flag until the next effect. Parameters as the effect defines them.
+struct ImageEffectRecord {
+    ImageEffect effect = ImageEffect::None;
+    // The integer parameters in their order: brightness and contrast; cyan-red, magenta-green,
+    // yellow-blue; curve adjustment, channel and intensity; hue, saturation and lightness;
+    // highlight, midtone and shadow; tint hue and amount.
+    std::array<int32_t, 3> values{};
+    float radius = 0, amount = 0;  // blur (amount: 1 expands the edge) and sharpen
+    std::array<float, 25> matrix{};  // colour matrix, rows: red, green, blue, alpha, offset
+    std::vector<uint8_t> table;      // colour lookup table: 256 entries each of B, G, R, A
+    std::vector<QRect> areas;        // red-eye areas, in image pixels
 };
 // Well-formed records the reader does not decode yet (text, images, regions).
 struct UnsupportedRecord {
@@ -319,11 +338,11 @@ struct PathDrawRecord {
 // upper left, upper right, lower left). The source rectangle is in `srcUnit`.
 struct ImageDrawRecord {
     uint8_t image = 0;
+    uint32_t attributes = 0xFFFFFFFF;  // an image attributes object, if one is in that slot
     int32_t srcUnit = 2;
     QRectF src;
     bool points = false;
-    // An image effect (blur, colour matrix...) from the serializable object before it
-    // applies; effects are not drawn (see IgnoredRecord).
+    // The image effect of the last serializable object applies (DrawImagePoints only).
     bool effect = false;
     QRectF dest;
     std::array<QPointF, 3> corners{};
@@ -396,6 +415,6 @@ using Record = std::variant<HeaderRecord, EndOfFileRecord, GetDcRecord, IgnoredR
                             UnsupportedRecord, PendingObject, ObjectRecord, ClearRecord,
                             FillRectsRecord, DrawRectsRecord, EllipseRecord, PolyRecord,
                             PathDrawRecord, ImageDrawRecord, StringRecord, DriverStringRecord, StackRecord, BeginContainerRecord, TransformRecord,
-                            PageTransformRecord, ClipRecord, SettingRecord>;
+                            PageTransformRecord, ClipRecord, SettingRecord, ImageEffectRecord>;
 
 }  // namespace plume::metafile::emfplus

@@ -274,24 +274,20 @@ constexpr std::array kEmfPlusRecords = std::to_array<RecordInfo>({
     {0x4018, "EmfPlusDrawCurve", RecordStatus::Drawn, ""},
     {0x4019, "EmfPlusDrawBeziers", RecordStatus::Drawn, ""},
     {0x401A, "EmfPlusDrawImage", RecordStatus::Partly,
-     "image attributes are not applied; a bitmap's source rectangle in a unit other than"
-     " pixels sends a dual picture to its GDI rendition"},
-    {0x401B, "EmfPlusDrawImagePoints", RecordStatus::Partly,
-     "an image effect is left out (a dual picture with one keeps its GDI rendition, which"
-     " shows it); image attributes as for DrawImage"},
+     "image attributes' ObjectClamp is read and not applied (the clamp colour fills past the"
+     " bitmap's edge as with a plain clamp); an image effect applies to bitmaps, not metafiles"},
+    {0x401B, "EmfPlusDrawImagePoints", RecordStatus::Partly, "as EmfPlusDrawImage"},
     {0x401C, "EmfPlusDrawString", RecordStatus::Partly,
-     "right-to-left and vertical string formats are not drawn: a dual picture with them"
-     " keeps its GDI rendition"},
-    {0x401D, "EmfPlusSetRenderingOrigin", RecordStatus::Ignored,
-     "the origin of hatch and dither cells: moves pattern pixels by less than a cell"},
+     "character ranges, digit substitution, margins and tracking of the string format are"
+     " not applied"},
+    {0x401D, "EmfPlusSetRenderingOrigin", RecordStatus::Drawn, ""},
     {0x401E, "EmfPlusSetAntiAliasMode", RecordStatus::Drawn, ""},
     {0x401F, "EmfPlusSetTextRenderingHint", RecordStatus::Ignored,
      "text is drawn antialiased whatever the hint; glyph edges differ by a pixel"},
     {0x4020, "EmfPlusSetTextContrast", RecordStatus::Ignored,
      "the gamma of antialiased text: changes the shade of glyph edges only"},
-    {0x4021, "EmfPlusSetInterpolationMode", RecordStatus::Ignored,
-     "scaled images are always drawn smoothed; the modes differ in the pixels of the"
-     " smoothing"},
+    {0x4021, "EmfPlusSetInterpolationMode", RecordStatus::Drawn,
+     "nearest neighbour draws images unsmoothed; the other modes smooth alike"},
     {0x4022, "EmfPlusSetPixelOffsetMode", RecordStatus::Ignored,
      "a half-pixel shift of the output: moves edges by half a pixel"},
     {0x4023, "EmfPlusSetCompositingMode", RecordStatus::Drawn, ""},
@@ -318,9 +314,9 @@ constexpr std::array kEmfPlusRecords = std::to_array<RecordInfo>({
     {0x4037, "EmfPlusStrokeFillPath", RecordStatus::NotYet,
      "fills and strokes a path in one record; a dual picture that has it keeps its GDI"
      " rendition, an EMF+-only one skips it and counts it as skipped"},
-    {0x4038, "EmfPlusSerializableObject", RecordStatus::Ignored,
-     "an image effect for the DrawImagePoints after it, named and left out (see"
-     " EmfPlusDrawImagePoints); an object of an unknown GUID is refused as not yet drawn"},
+    {0x4038, "EmfPlusSerializableObject", RecordStatus::Drawn,
+     "an image effect, applied to the bitmaps of the flagged draws after it; an object of an"
+     " unknown GUID is refused as not yet drawn"},
     {0x4039, "EmfPlusSetTSGraphics", RecordStatus::Ignored,
      "the graphics state of a remote desktop session, for its client; the drawing is in the"
      " other records"},

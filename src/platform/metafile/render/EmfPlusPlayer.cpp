@@ -218,8 +218,17 @@ bool EmfPlusPlayer::playSetting(const SettingRecord& r) {
             m_state.sourceCopy = (r.value & 0xFF) == 1;
             m_painterDirty = true;
             return true;
-        // Text is not drawn from EMF+ yet, images neither, and quality, pixel offset and the
-        // hatch origin change pixels at the edges only.
+        // Images are scaled smoothly except in nearest neighbour mode (GDI+'s other modes
+        // differ in the smoothing filter only).
+        case RecordType::SetInterpolationMode:
+            m_state.nearestImages = (r.value & 0xFF) == 5;
+            return true;
+        case RecordType::SetRenderingOrigin:
+            m_state.renderingOrigin = QPointF(r.value, r.value2);
+            return true;
+        // Text quality and contrast and compositing quality change pixels at the edges only.
+        // Pixel offset: Qt's pixel centres lie half a pixel in, as GDI+'s do in the half and
+        // high quality modes that writers set; in the others GDI+'s lie half a pixel off.
         default:
             return true;
     }
@@ -239,6 +248,7 @@ bool EmfPlusPlayer::play(const Record& record) {
             [](const UnsupportedRecord&) { return false; },
             [](const PendingObject&) { return true; },
             [&](const ObjectRecord& o) {
+                forgetGradientBands(o.id);
                 m_objects[o.id] = o;
                 return true;
             },
@@ -281,6 +291,10 @@ bool EmfPlusPlayer::play(const Record& record) {
             },
             [&](const ClipRecord& r) { return playClip(r); },
             [&](const SettingRecord& r) { return playSetting(r); },
+            [&](const ImageEffectRecord& r) {
+                m_effect = r;
+                return true;
+            },
         },
         record);
 }
@@ -336,13 +350,13 @@ bool EmfPlusCoverage::accept(const std::optional<Record>& record) {
                 return shape && (r.fill ? brushUsable(r.brush) : penUsable(r.pen));
             },
             [&](const ImageDrawRecord& r) {
-                // Bitmap sources in pixels; a metafile is drawn whole into the destination.
+                // Bitmap sources in any unit; a metafile's source in pixels draws that part.
                 const Slot kind = slot(r.image);
-                // The player leaves an image effect out; the GDI records of a dual picture
-                // show the image with it (a colour matrix can make a transparent image
-                // visible), so they are drawn instead.
-                if (r.effect) return false;
-                return (kind == Slot::Bitmap && r.srcUnit == int32_t(Unit::Pixel)) ||
+                // An effect flag with no effect read before it: the GDI records show what
+                // the writer meant.
+                if (r.effect && !m_effect) return false;
+                return (kind == Slot::Bitmap && r.srcUnit >= 0 &&
+                        r.srcUnit <= int32_t(Unit::Millimeter)) ||
                        kind == Slot::Metafile;
             },
             [&](const StringRecord& r) {
@@ -354,6 +368,10 @@ bool EmfPlusCoverage::accept(const std::optional<Record>& record) {
             [&](const ClipRecord& r) {
                 if (r.kind == ClipRecord::Kind::Region) return regionUsable(r.object);
                 return r.kind != ClipRecord::Kind::Path || pathUsable(r.object);
+            },
+            [&](const ImageEffectRecord&) {
+                m_effect = true;
+                return true;
             },
             [](const auto&) { return true; },
         },

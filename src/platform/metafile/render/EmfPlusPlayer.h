@@ -19,11 +19,13 @@
 #include "platform/metafile/format/LogFont.h"
 
 #include <QBrush>
+#include <QImage>
 #include <QPainterPath>
 #include <QPen>
 #include <QRectF>
 #include <QTransform>
 #include <array>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -58,6 +60,8 @@ class EmfPlusPlayer {
         std::optional<QPainterPath> outer;
         bool antialias = false;
         bool sourceCopy = false;
+        bool nearestImages = false;  // interpolation mode nearest neighbour
+        QPointF renderingOrigin;     // where hatch cells start, output pixels
     };
 
     // Transforms.
@@ -97,7 +101,11 @@ class EmfPlusPlayer {
     bool playEllipse(const emfplus::EllipseRecord& record);
     bool playPoly(const emfplus::PolyRecord& record);
     bool playPathDraw(const emfplus::PathDrawRecord& record);
-    bool playImage(const emfplus::ImageDrawRecord& record);
+    bool playImage(const emfplus::ImageDrawRecord& record);  // EmfPlusPlayerImages.cpp
+    void drawBitmap(const emfplus::ImageDrawRecord& record, const QImage& bitmap,
+                    const QTransform& square);
+    bool drawMetafile(const emfplus::ImageDrawRecord& record, const QByteArray& bytes,
+                      const QTransform& square);
     bool playString(const emfplus::StringRecord& record);  // EmfPlusPlayerText.cpp
     bool playDriverString(const emfplus::DriverStringRecord& record);
     double fontPixels(const emfplus::Font& font, double outputScale) const;
@@ -118,6 +126,20 @@ class EmfPlusPlayer {
     };
     std::vector<Saved> m_stack;
     std::array<emfplus::ObjectRecord, emfplus::kObjectTableSize> m_objects{};
+    // Path gradient bands painted for a brush object at one output size, kept while that
+    // object stays in its slot: a picture that fills many figures with one brush paints its
+    // bands once. Few entries, the oldest dropped first.
+    struct GradientBands {
+        const emfplus::Brush* brush = nullptr;
+        int width = 0, height = 0;
+        QImage image;
+    };
+    mutable std::vector<GradientBands> m_gradientBands;
+    QImage gradientBands(const emfplus::Brush& brush, int width, int height,
+                         const std::function<QRgb(double)>& colorAt) const;
+    void forgetGradientBands(uint8_t slot);
+    // The last image effect, for the images drawn with the effect flag.
+    std::optional<emfplus::ImageEffectRecord> m_effect;
 };
 
 // Whether the player draws every EMF+ record of a picture: fed the records in order, it keeps
@@ -148,10 +170,15 @@ class EmfPlusCoverage {
     };
     Slot slot(uint32_t id) const { return m_slots[id % m_slots.size()]; }
     std::array<Slot, emfplus::kObjectTableSize> m_slots{};
+    bool m_effect = false;  // an image effect was read
 };
 
 // Whether a brush or pen object is one the player draws as GDI+ would (the coverage rule).
 bool emfPlusBrushDrawable(const emfplus::Brush& brush);
 bool emfPlusPenDrawable(const emfplus::Pen& pen);
+
+// One tile of an image repeated with wrap mode 1 to 3 (the image and its mirror images); the
+// image itself for the other modes.
+QImage wrapTile(const QImage& image, int32_t wrapMode);
 
 }  // namespace plume::metafile

@@ -3,6 +3,7 @@
 #include "platform/metafile/render/EmfPlusPlayer.h"
 
 #include "platform/metafile/format/EmfPlusReader.h"
+#include "platform/metafile/render/EmfPlusEffects.h"
 #include "platform/metafile/render/Render.h"
 
 #include <QImage>
@@ -10,6 +11,7 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <numbers>
 
 namespace plume::metafile {
@@ -69,6 +71,26 @@ constexpr uint8_t kPatternHatches[35][8] = {
 };
 
 QColor argb(uint32_t value) { return QColor::fromRgba(value); }
+
+}  // namespace
+
+// One tile of an image repeated with wrap mode 1 to 3: the image and its mirror images.
+QImage wrapTile(const QImage& image, int32_t wrapMode) {
+    if (wrapMode < 1 || wrapMode > 3) return image;
+    const bool flipX = wrapMode != 2, flipY = wrapMode != 1;
+    const int w = image.width(), h = image.height();
+    QImage tile(w * (flipX ? 2 : 1), h * (flipY ? 2 : 1), QImage::Format_ARGB32_Premultiplied);
+    tile.fill(Qt::transparent);
+    QPainter p(&tile);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.drawImage(0, 0, image);
+    if (flipX) p.drawImage(w, 0, image.mirrored(true, false));
+    if (flipY) p.drawImage(0, h, image.mirrored(false, true));
+    if (flipX && flipY) p.drawImage(w, h, image.mirrored(true, true));
+    return tile;
+}
+
+namespace {
 
 // An 8 x 8 hatch cell: bit 7 of a row is its left pixel.
 std::array<uint8_t, 8> hatchRows(uint32_t style) {
@@ -171,9 +193,13 @@ std::optional<QBrush> EmfPlusPlayer::makeBrush(const Brush& b) const {
             for (int y = 0; y < 8; ++y)
                 for (int x = 0; x < 8; ++x)
                     cell.setPixel(x, y, qPremultiply((rows[y] & (0x80 >> x)) ? fore : back));
-            // Hatches lie on output pixels, whatever the transforms.
+            // Hatches lie on output pixels, whatever the transforms, their cells from the
+            // rendering origin (in output pixels, as the cells are: on a device the picture
+            // is played on, GDI+ takes it in that device's pixels).
             QBrush hatch(cell);
-            hatch.setTransform(worldToPainter().inverted());
+            const QPointF origin = m_state.renderingOrigin;
+            hatch.setTransform(QTransform::fromTranslate(origin.x(), origin.y()) *
+                               worldToPainter().inverted());
             return hatch;
         }
         case Brush::Type::Texture: {
@@ -181,23 +207,10 @@ std::optional<QBrush> EmfPlusPlayer::makeBrush(const Brush& b) const {
             // Tiled, and clamped (painted once: the fill is bounded by brushBounds), the image
             // repeats as it is; flipped, every other tile is its mirror image, which one tile
             // of the image and its mirrors draws.
-            QImage tile = b.texture;
-            if (b.wrapMode >= 1 && b.wrapMode <= 3) {
-                if (qint64(tile.width()) * tile.height() > kMaxFlippedTile / 4)
-                    return std::nullopt;
-                const bool flipX = b.wrapMode != 2, flipY = b.wrapMode != 1;
-                tile = QImage(tile.width() * (flipX ? 2 : 1), tile.height() * (flipY ? 2 : 1),
-                              QImage::Format_ARGB32_Premultiplied);
-                tile.fill(Qt::transparent);
-                QPainter p(&tile);
-                p.setCompositionMode(QPainter::CompositionMode_Source);
-                const int w = b.texture.width(), h = b.texture.height();
-                p.drawImage(0, 0, b.texture);
-                if (flipX) p.drawImage(w, 0, b.texture.mirrored(true, false));
-                if (flipY) p.drawImage(0, h, b.texture.mirrored(false, true));
-                if (flipX && flipY) p.drawImage(w, h, b.texture.mirrored(true, true));
-            }
-            QBrush texture(tile);
+            if (qint64(b.texture.width()) * b.texture.height() > kMaxFlippedTile / 4 &&
+                b.wrapMode >= 1 && b.wrapMode <= 3)
+                return std::nullopt;
+            QBrush texture(wrapTile(b.texture, b.wrapMode));
             if (b.transform) texture.setTransform(*b.transform);
             return texture;
         }
@@ -300,6 +313,25 @@ std::optional<QBrush> EmfPlusPlayer::pathGradient(const Brush& b) const {
         return mixColors(edge, centre, f).rgba();
     };
 
+    QBrush brush(gradientBands(b, w, h, colorAt));
+    brush.setTransform(QTransform::fromScale(box.width() / w, box.height() / h) *
+                       QTransform::fromTranslate(box.x(), box.y()) *
+                       b.transform.value_or(QTransform()));
+    return brush;
+}
+
+// The bands of a path gradient brush painted at w x h pixels, from the cache when this brush
+// object was painted at that size before. Only the brushes of the object table are cached
+// (their address names them until forgetGradientBands).
+QImage EmfPlusPlayer::gradientBands(const Brush& b, int w, int h,
+                                    const std::function<QRgb(double)>& colorAt) const {
+    for (const GradientBands& cached : m_gradientBands)
+        if (cached.brush == &b && cached.width == w && cached.height == h) return cached.image;
+    const bool cacheable = std::any_of(m_objects.begin(), m_objects.end(), [&](const auto& o) {
+        const auto* pen = std::get_if<Pen>(&o.data);
+        return std::get_if<Brush>(&o.data) == &b || (pen && &pen->brush == &b);
+    });
+    const QRectF box = b.boundary.boundingRect();
     QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
@@ -320,11 +352,20 @@ std::optional<QBrush> EmfPlusPlayer::pathGradient(const Brush& b) const {
         painter.drawPath(shrink.map(b.boundary));
     }
     painter.end();
-    QBrush brush(image);
-    brush.setTransform(QTransform::fromScale(box.width() / w, box.height() / h) *
-                       QTransform::fromTranslate(box.x(), box.y()) *
-                       b.transform.value_or(QTransform()));
-    return brush;
+    constexpr size_t kCachedBands = 8;
+    if (!cacheable) return image;
+    if (m_gradientBands.size() >= kCachedBands) m_gradientBands.erase(m_gradientBands.begin());
+    m_gradientBands.push_back({&b, w, h, image});
+    return image;
+}
+
+// A brush or pen object leaves its slot: the bands of its brush go.
+void EmfPlusPlayer::forgetGradientBands(uint8_t slot) {
+    const ObjectData& data = m_objects[slot % kObjectTableSize].data;
+    const Brush* brush = std::get_if<Brush>(&data);
+    if (const auto* pen = std::get_if<Pen>(&data)) brush = &pen->brush;
+    if (!brush) return;
+    std::erase_if(m_gradientBands, [&](const GradientBands& g) { return g.brush == brush; });
 }
 
 // The boundary of a clamped path gradient brush in world units, which it paints nothing
@@ -530,56 +571,6 @@ bool EmfPlusPlayer::playPathDraw(const PathDrawRecord& r) {
     if (!path) return false;
     const QPainterPath figure = pathOutline(*path);
     return r.fill ? fill(figure, r.brush) : stroke(figure, r.pen);
-}
-
-}  // namespace plume::metafile
-
-namespace plume::metafile {
-
-// Pictures inside pictures are drawn this deep at most.
-constexpr int kMaxNestedPictures = 4;
-
-// DrawImage and DrawImagePoints: the source rectangle of a bitmap onto the destination
-// rectangle or parallelogram. A metafile is drawn whole into the destination by Plume's own
-// engine, with its own EMF+ records where it has them.
-bool EmfPlusPlayer::playImage(const ImageDrawRecord& r) {
-    const auto* image = std::get_if<Image>(&m_objects[r.image % kObjectTableSize].data);
-    if (!image) return false;  // an effect (r.effect) is left out: the image is drawn as it is
-    const std::array<QPointF, 3> c =
-        r.points ? r.corners
-                 : std::array<QPointF, 3>{r.dest.topLeft(), r.dest.topRight(), r.dest.bottomLeft()};
-    // The unit square onto the destination.
-    const QTransform square(c[1].x() - c[0].x(), c[1].y() - c[0].y(), c[2].x() - c[0].x(),
-                            c[2].y() - c[0].y(), c[0].x(), c[0].y());
-    if (!image->bitmap.isNull()) {
-        const QRectF src = r.src;
-        if (!(src.width() > 0 && src.height() > 0)) return true;
-        applyPainterState();
-        m_painter.setTransform(QTransform::fromTranslate(-src.x(), -src.y()) *
-                               QTransform::fromScale(1 / src.width(), 1 / src.height()) * square *
-                               worldToPainter());
-        m_painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-        m_painter.drawImage(src, image->bitmap, src);
-        return true;
-    }
-    static thread_local int nesting = 0;
-    if (image->metafile.isEmpty() || nesting >= kMaxNestedPictures) return false;
-    const ParseResult parsed = parseMetafile(image->metafile);
-    const auto* document = std::get_if<DocumentPtr>(&parsed);
-    if (!document) return false;
-    // Drawn at its size in output pixels, so that the engine's own rounding rules hold.
-    const QTransform toPainter = square * worldToPainter();
-    const double w = std::hypot(toPainter.m11(), toPainter.m12());
-    const double h = std::hypot(toPainter.m21(), toPainter.m22());
-    if (!(w > 1e-9 && h > 1e-9)) return true;
-    applyPainterState();
-    m_painter.save();
-    m_painter.setTransform(QTransform::fromScale(1 / w, 1 / h) * toPainter);
-    ++nesting;
-    render(**document, m_painter, QRectF(0, 0, w, h));
-    --nesting;
-    m_painter.restore();
-    return true;
 }
 
 }  // namespace plume::metafile

@@ -66,9 +66,11 @@ QList<qreal> tabPositions(const StringFormat& format, double k, double length) {
     QList<qreal> out;
     const auto& stops = format.tabStops;
     double at = format.firstTabOffset * k;
-    for (size_t i = 0; !stops.empty() && out.size() < 256; ++i) {
+    // At most 256 stops, and as many steps as the format has and 256 repeats of the last: a
+    // damaged format's step too small to move a float would otherwise repeat for ever.
+    for (size_t i = 0; !stops.empty() && out.size() < 256 && i < stops.size() + 256; ++i) {
         const double step = stops[std::min(i, stops.size() - 1)] * k;
-        if (i >= stops.size() && !(step > 0)) break;
+        if (i >= stops.size() && !(step > 1e-3)) break;
         at += step;
         if (at > length) break;
         if (out.isEmpty() || at > out.back()) out.append(at);
