@@ -21,6 +21,10 @@ namespace plume::test {
 
 using WindowManager = XvfbDisplay::WindowManager;
 
+// Points of the main window's client area, in pixels at 96 DPI (the design's twips / 15).
+inline constexpr int kListFirstRowX = 40, kListFirstRowY = 32;
+inline constexpr int kImportX = 238, kCopyX = 340, kConvertX = 442, kButtonY = 12;
+
 inline void PrintTo(WindowManager manager, std::ostream* os) {
     *os << (manager == WindowManager::None ? "no window manager" : "openbox");
 }
@@ -261,6 +265,8 @@ class Desktop {
         return result.finished && result.exitCode == 0 ? result.output : QByteArray();
     }
 
+    // The display Plume runs on, for other programs to join it.
+    const XvfbDisplay& display() const { return m_display; }
     QString path(const QString& relative) const { return m_root.filePath(relative); }
     const QString& home() const { return m_home; }
     // The working folder Plume starts with when the settings live under the home folder.

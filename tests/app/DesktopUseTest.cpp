@@ -12,11 +12,13 @@ namespace plume {
 namespace {
 
 using test::Desktop;
+using test::kButtonY;
+using test::kConvertX;
+using test::kCopyX;
+using test::kImportX;
+using test::kListFirstRowX;
+using test::kListFirstRowY;
 using test::WindowManager;
-
-// Points of the main window's client area, in pixels at 96 DPI (the design's twips / 15).
-constexpr int kListFirstRowX = 40, kListFirstRowY = 32;
-constexpr int kImportX = 238, kCopyX = 340, kConvertX = 442, kButtonY = 12;
 
 const QString kXEmf = QStringLiteral("image/x-emf");
 
