@@ -244,7 +244,8 @@ void redEye(QImage& image, const std::vector<QRect>& areas) {
 // box blur of the radius (twice across and down).
 QImage applyImageEffect(const QImage& source, const ImageEffectRecord& e) {
     QImage image = source.convertToFormat(QImage::Format_ARGB32);
-    const auto [v0, v1, v2] = e.values;
+    // Plain variables, not a structured binding: lambdas below capture them.
+    const int32_t v0 = e.values[0], v1 = e.values[1], v2 = e.values[2];
     const Table same = identity();
     switch (e.effect) {
         case ImageEffect::BrightnessContrast: {
