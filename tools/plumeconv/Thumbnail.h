@@ -2,7 +2,7 @@
 
 // Thumbnail mode, for file managers (the freedesktop thumbnailer entry runs
 // "plumeconv --thumbnail SIZE IN OUT"): a small PNG drawn within a bounded time, carrying the
-// thumbnail-spec text fields that say which file it shows.
+// text fields of the freedesktop.org thumbnail standard that say which file it shows.
 
 #include "Convert.h"
 
@@ -20,7 +20,7 @@ inline constexpr int kThumbnailRunMs = 10'000;
 // The picture's own size fitted into SIZE x SIZE, its proportions kept (at least 1 a side).
 QSize thumbnailSize(QSize own, int size);
 
-// What the thumbnail of a file shows, at which size, and the spec's text fields: Thumb::URI,
+// What the thumbnail of a file shows, at which size, and the thumbnail standard's text fields: Thumb::URI,
 // Thumb::MTime and Thumb::Size (files only), Thumb::Image::Width and Thumb::Image::Height (the
 // picture's own size in pixels), Software.
 struct ThumbnailPlan {
