@@ -20,9 +20,9 @@ inline constexpr int kThumbnailRunMs = 10'000;
 // The picture's own size fitted into SIZE x SIZE, its proportions kept (at least 1 a side).
 QSize thumbnailSize(QSize own, int size);
 
-// What the thumbnail of a file shows, at which size, and the thumbnail standard's text fields: Thumb::URI,
-// Thumb::MTime and Thumb::Size (files only), Thumb::Image::Width and Thumb::Image::Height (the
-// picture's own size in pixels), Software.
+// What the thumbnail of a file shows, at which size, and the thumbnail standard's text
+// fields: Thumb::URI, Thumb::MTime and Thumb::Size (files only), Thumb::Image::Width and
+// Thumb::Image::Height (the picture's own size in pixels), Software.
 struct ThumbnailPlan {
     PicturePtr picture;
     QSize size;
