@@ -895,14 +895,21 @@ TEST(EmfPlusRender, PenCapsCompoundLinesInsetAndMiterLimit) {
     EXPECT_EQ(corner(3), kBlackRgb);
     EXPECT_EQ(corner(1.5f), kWhite);
 
-    // Pens the player does not draw as GDI+ would keep a dual picture's GDI rendition: a
-    // compound line with dashes, a pen aligned to the left of its line.
-    for (const test::PlusPenStyle& style :
-         {test::PlusPenStyle{.dashStyle = 1, .dashes = {}, .compound = {0, 0.2f, 0.8f, 1}},
-          test::PlusPenStyle{.dashes = {}, .alignment = 2}}) {
-        plus.header(true).pen(1, 4, kBlack, style).drawLines(1, {{0, 0}, {9, 9}}, false);
-        EXPECT_EQ(at(draw(withRedFallback(plus)), 50, 50), kRed);
-    }
+    // A pen the player does not draw as GDI+ would keeps a dual picture's GDI rendition: a
+    // compound line with dashes.
+    plus.header(true)
+        .pen(1, 4, kBlack, {.dashStyle = 1, .dashes = {}, .compound = {0, 0.2f, 0.8f, 1}})
+        .drawLines(1, {{0, 0}, {9, 9}}, false);
+    EXPECT_EQ(at(draw(withRedFallback(plus)), 50, 50), kRed);
+    // GDI+ has no left, outset or right alignment: such a pen is drawn centred.
+    EmfPlusBuilder left;
+    left.header(true)
+        .pen(1, 10, kBlack, {.dashes = {}, .alignment = 3})
+        .drawLines(1, {{10, 50}, {90, 50}}, false);
+    const QImage leftImage = draw(withRedFallback(left));
+    EXPECT_EQ(at(leftImage, 50, 47), kBlackRgb);
+    EXPECT_EQ(at(leftImage, 50, 53), kBlackRgb);
+    EXPECT_EQ(at(leftImage, 50, 57), kWhite);
 }
 
 TEST(EmfPlusRender, PathGradientBandsFollowTheBrushInTheirSlot) {

@@ -286,7 +286,7 @@ bool emfPlusPenDrawable(const Pen& pen) {
     // Compound lines are drawn solid and centred (their dashes and inset are not).
     const bool compound = !plainCompound(pen.compound);
     const bool compoundDrawable =
-        !compound || (validCompound(pen.compound) && pen.dashStyle == 0 && pen.alignment == 0);
+        !compound || (validCompound(pen.compound) && pen.dashStyle == 0 && pen.alignment != 1);
     // A clamped texture bounds fills only: a pen would draw it repeated.
     const bool clampedTexture = pen.brush.type == Brush::Type::Texture && pen.brush.wrapMode == 4;
     return emfPlusBrushDrawable(pen.brush) && !clampedTexture &&
@@ -294,7 +294,9 @@ bool emfPlusPenDrawable(const Pen& pen) {
            capDrawable(pen.endCap, pen.customEndCap) && pen.join <= 3 && pen.dashStyle >= 0 &&
            pen.dashStyle <= 5 && (pen.dashStyle != 5 || !pen.dashes.empty()) &&
            (pen.dashStyle == 0 || (pen.dashCap >= 0 && pen.dashCap <= 3 && pen.dashCap != 1)) &&
-           (pen.alignment == 0 || pen.alignment == 1) && compoundDrawable &&
+           // GDI+ knows two alignments, centre and inset; the left, outset and right of the
+           // format are drawn centred, as GDI+ draws them.
+           pen.alignment >= 0 && pen.alignment <= 4 && compoundDrawable &&
            (!pen.transform || pen.transform->isIdentity());
 }
 
