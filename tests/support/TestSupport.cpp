@@ -38,4 +38,32 @@ QString sourceDir() {
     return fromEnv.isEmpty() ? QStringLiteral(PLUME_DEFAULT_SOURCE_DIR) : fromEnv;
 }
 
+QString corpusDir() {
+    return sharedDataDir() + "/metafile-corpus";
+}
+
+// File in the first column, the malformed note and the record count in the columns of those
+// names.
+QList<CorpusEntry> corpusEntries() {
+    QFile tsv(corpusDir() + "/SOURCES.tsv");
+    if (!tsv.open(QIODevice::ReadOnly)) return {};
+    const QList<QByteArray> lines = tsv.readAll().split('\n');
+    if (lines.isEmpty()) return {};
+    const QList<QByteArray> header = lines.first().split('\t');
+    const qsizetype malformedColumn = header.indexOf("malformed");
+    const qsizetype recordsColumn = header.indexOf("records");
+    QList<CorpusEntry> entries;
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QList<QByteArray> cells = lines[i].split('\t');
+        if (cells.size() <= malformedColumn || cells[0].isEmpty()) continue;
+        bool counted = false;
+        const qsizetype records = recordsColumn >= 0 && recordsColumn < cells.size()
+                                      ? cells[recordsColumn].toLongLong(&counted)
+                                      : 0;
+        entries.append({QString::fromUtf8(cells[0]), !cells[malformedColumn].trimmed().isEmpty(),
+                        counted ? records : -1});
+    }
+    return entries;
+}
+
 }  // namespace plume::test

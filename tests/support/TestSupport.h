@@ -31,6 +31,16 @@ QString sharedDataDir();
 // The checkout the tests were built from.
 QString sourceDir();
 
+// A file of the shared corpus of real metafiles, as its SOURCES.tsv lists it.
+struct CorpusEntry {
+    QString file;  // relative to the corpus folder
+    bool malformed = false;
+    qsizetype records = -1;  // as the survey counted them (EOF included), when it did
+};
+QString corpusDir();
+// The entries of SOURCES.tsv; none when the corpus is missing.
+QList<CorpusEntry> corpusEntries();
+
 }  // namespace plume::test
 
 // Readable QString values in GoogleTest's failure messages.

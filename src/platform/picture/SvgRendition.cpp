@@ -461,11 +461,32 @@ class RenditionDevice : public QPaintDevice {
     double m_dpi;
 };
 
+// Leaves out what XML 1.0 forbids in a document (its Char production): the control
+// characters other than tab, line feed and carriage return, and U+FFFE and U+FFFF. A
+// metafile's text may hold any of them, and Qt's SVG generator writes text as it stands, so
+// that XML readers refuse the whole SVG. They draw nothing, so the text loses no ink.
+// Unpaired surrogates never reach the bytes: Qt writes U+FFFD for them.
+void keepXmlCharacters(QByteArray& svg) {
+    qsizetype out = 0;
+    const qsizetype size = svg.size();
+    char* data = svg.data();
+    for (qsizetype in = 0; in < size; ++in) {
+        const auto c = static_cast<unsigned char>(data[in]);
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') continue;
+        if (c == 0xEF && in + 2 < size && static_cast<unsigned char>(data[in + 1]) == 0xBF &&
+            (static_cast<unsigned char>(data[in + 2]) & 0xFE) == 0xBE) {
+            in += 2;  // U+FFFE or U+FFFF
+            continue;
+        }
+        data[out++] = data[in];
+    }
+    svg.truncate(out);
+}
+
 // One drawing of the document into an SVG; with `probing`, false when it stopped because an
 // operation needs the raster copy.
 bool drawSvg(const metafile::Document& document, QSize size, double dpi, RasterCopy* raster,
-             double scale, bool probing, const metafile::RenderOptions& options,
-             QByteArray& svg) {
+             double scale, bool probing, const metafile::RenderOptions& options, QByteArray& svg) {
     svg.clear();
     QBuffer buffer(&svg);
     buffer.open(QIODevice::WriteOnly);
@@ -485,6 +506,7 @@ bool drawSvg(const metafile::Document& document, QSize size, double dpi, RasterC
         complete = !device.wantsRaster();
     }
     svgPainter.end();
+    keepXmlCharacters(svg);
     return complete;
 }
 

@@ -30,7 +30,8 @@ inline constexpr double kMaxSvgPatchAreaInPictures = 4.0;
 
 // The document drawn into an SVG of `size` pixels at `dpi`, drawing for at most
 // `timeLimitMs` (twice that when the raster copy is needed); without `drawEmfPlus`, an EMF's
-// GDI records only, as readers without EMF+ show it.
+// GDI records only, as readers without EMF+ show it. The SVG is well-formed XML whatever the
+// picture's text holds.
 QByteArray svgRenditionOf(const metafile::Document& document, QSize size, double dpi,
                           int timeLimitMs, bool drawEmfPlus = true);
 

@@ -1,7 +1,8 @@
 // Every file of the shared corpus of real metafiles (see its README and SOURCES.tsv) loads and
 // renders, or is refused with a message, and none crashes, hangs or exhausts memory. Files
 // marked malformed may go either way; the others must load, and read to their end with the
-// record count the survey found. This is the one walk over the whole corpus.
+// record count the survey found. This is the one walk over the whole corpus that draws pixels;
+// the SVG rendition has its own (tests/platform/picture).
 
 #include "platform/picture/Picture.h"
 #include "platform/picture/PictureIo.h"
@@ -16,39 +17,9 @@
 namespace plume {
 namespace {
 
-struct CorpusEntry {
-    QString file;  // relative to the corpus folder
-    bool malformed = false;
-    qsizetype records = -1;  // as the survey counted them (EOF included), when it did
-};
-
-QString corpusDir() {
-    return test::sharedDataDir() + "/metafile-corpus";
-}
-
-// The entries of SOURCES.tsv: file in the first column, the malformed note and the record
-// count in the columns of those names.
-QList<CorpusEntry> corpusEntries() {
-    QFile tsv(corpusDir() + "/SOURCES.tsv");
-    if (!tsv.open(QIODevice::ReadOnly)) return {};
-    const QList<QByteArray> lines = tsv.readAll().split('\n');
-    if (lines.isEmpty()) return {};
-    const QList<QByteArray> header = lines.first().split('\t');
-    const qsizetype malformedColumn = header.indexOf("malformed");
-    const qsizetype recordsColumn = header.indexOf("records");
-    QList<CorpusEntry> entries;
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const QList<QByteArray> cells = lines[i].split('\t');
-        if (cells.size() <= malformedColumn || cells[0].isEmpty()) continue;
-        bool counted = false;
-        const qsizetype records = recordsColumn >= 0 && recordsColumn < cells.size()
-                                      ? cells[recordsColumn].toLongLong(&counted)
-                                      : 0;
-        entries.append({QString::fromUtf8(cells[0]), !cells[malformedColumn].trimmed().isEmpty(),
-                        counted ? records : -1});
-    }
-    return entries;
-}
+using test::corpusDir;
+using test::corpusEntries;
+using test::CorpusEntry;
 
 // Own size, or a smaller size of the same proportions when the own size is large: the test
 // is about robustness, not about pixels.
