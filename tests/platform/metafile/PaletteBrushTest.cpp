@@ -219,6 +219,38 @@ TEST(PatternBrushes, MonochromeBrushesTakeTextAndBackgroundColours) {
     expectAsGdi("brush_mono", b.build(), {200, 100}, 0);
 }
 
+TEST(PatternBrushes, MonochromeBrushesTakeTheBitsWhateverTheTableSays) {
+    // A chart as a statistics package writes it: the page filled by a blit without a source
+    // (PATCOPY) with a monochrome brush whose DIB_PAL_COLORS table indexes the palette, then
+    // 51 markers (ellipses and polygons) filled with a second one whose colour table holds
+    // two light colours. The bits alone say which pixels take the text colour (0) and which
+    // the background (1); of a table of two RGB colours, the darker entry's bits take the text
+    // colour, the first one's when neither is darker. Below: a table whose lighter entry comes
+    // first, and the marker brush through PATINVERT.
+    const Dib page = makeDib(8, 8, 1, 0, {0, 1}, true, [](int, int) { return 1u; });
+    const auto dots = [](int x, int y) { return uint32_t((x + 2 * y) % 4 == 0); };
+    const Dib light = makeDib(8, 8, 1, 0, {rgb(200, 200, 200), rgb(255, 255, 255)}, false, dots);
+    const Dib lightFirst = makeDib(8, 8, 1, 0, {rgb(250, 230, 120), rgb(120, 20, 20)}, false,
+                                   [](int x, int y) { return uint32_t((x + y) % 3 == 0); });
+    EmfBuilder b(240, 120);
+    b.dibBrush(kEmrCreateMonoBrush, 1, kPalColors, page.info, page.bits).selectObject(1);
+    b.patBlt(0, 0, 240, 120, 0x00F00021);  // PATCOPY
+    b.dibBrush(kEmrCreateMonoBrush, 2, kRgb, light.info, light.bits).selectObject(2);
+    b.setTextColor(rgb(30, 60, 200));
+    for (int i = 0; i < 51; ++i) {
+        const int x = 4 + (i % 17) * 14, y = 6 + (i / 17) * 20;
+        if (i % 2)  // EMR_POLYGON16
+            b.poly(86, {{x + 6, y}, {x + 12, y + 6}, {x + 6, y + 12}, {x, y + 6}});
+        else
+            b.ellipse(x, y, x + 13, y + 13);
+    }
+    b.dibBrush(kEmrCreateMonoBrush, 3, kRgb, lightFirst.info, lightFirst.bits).selectObject(3);
+    b.setTextColor(rgb(200, 30, 30)).setBkColor(rgb(200, 250, 200)).selectObject(kNullPen);
+    b.rectangle(8, 72, 112, 112);
+    b.selectObject(2).patBlt(124, 72, 108, 40, 0x005A0049);  // PATINVERT
+    expectAsGdi("brush_mono_page", b.build(), {240, 120}, 0);
+}
+
 TEST(PatternBrushes, DibPatternsOfEveryDepth) {
     // 1, 4 and 8 bits with colour tables; 16 bits 5-5-5 and 5-6-5 (BI_BITFIELDS); 24 bits;
     // 32 bits plain and with masks in another order (BI_BITFIELDS). Patterns of 8 x 6 pixels.

@@ -82,6 +82,49 @@ uint32_t rop3FromIndex(uint32_t index) {
     return index << 16;
 }
 
+// `image` as a monochrome bitmap: 1 where a pixel is nearer white than black, or the other
+// way round with `invert`.
+QImage monoBits(const QImage& image, bool invert) {
+    QImage mono(image.size(), QImage::Format_Mono);
+    mono.setColorCount(2);
+    mono.setColor(0, qRgb(0, 0, 0));
+    mono.setColor(1, qRgb(255, 255, 255));
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            mono.setPixel(x, y, (qGray(image.pixel(x, y)) > 127) != invert ? 1 : 0);
+    return mono;
+}
+
+// The bits of a monochrome brush's 1-bpp DIB, which take the text colour (0) and the
+// background colour (1) when the brush paints. The colour table only says which bits are
+// which: of two RGB colours the darker entry's bits are the 0 bits (the first entry's when
+// neither is darker), however light or dark both are; DIB_PAL_COLORS indexes name no colour
+// and DIB_PAL_INDICES has no table, so their bits count as they stand. Nothing for a DIB of
+// another depth.
+std::optional<QImage> monoBrushBits(const DibRef& dib) {
+    const DibColorUsage usage = usageOf(dib);
+    const auto header = parseDibHeader(dib.info, usage);
+    if (!header || header->bitCount != 1 || header->compression != 0) return std::nullopt;
+    std::span<const uint8_t> info = dib.info, bits = dib.bits;
+    if (bits.empty()) {  // a packed DIB: the bits follow the header and table
+        if (header->infoSize > qsizetype(info.size())) return std::nullopt;
+        bits = info.subspan(size_t(header->infoSize));
+        info = info.first(size_t(header->infoSize));
+    }
+    const auto raw = decodeDib(info, bits, DibColorUsage::PaletteIndices, false, nullptr,
+                               DibPalette(kMonoTable));
+    if (!raw) return std::nullopt;
+    bool invert = false;
+    const qsizetype entry = header->headerSize == 12 ? 3 : 4;  // RGBTRIPLE or RGBQUAD
+    const qsizetype table = header->colorTableOffset;
+    if (usage == DibColorUsage::Rgb && header->colorTableEntries >= 2 &&
+        qsizetype(info.size()) >= table + 2 * entry) {
+        const auto sum = [&](qsizetype at) { return info[at] + info[at + 1] + info[at + 2]; };
+        invert = sum(table) > sum(table + entry);
+    }
+    return monoBits(*raw, invert);
+}
+
 // A monochrome mask as GDI makes one of a DIB: white where the colour is nearer white (bit 1),
 // black elsewhere.
 QImage maskBits(const QImage& decoded) {
@@ -205,22 +248,14 @@ void GdiPlayer::createDibPatternBrush(uint32_t index, const DibRef& pattern, boo
         kept->usage = pattern.colorUsage;
         b.palettePattern = std::move(kept);
     }
-    if (auto image = decode(pattern, false, table)) {
-        if (monochrome || image->depth() == 1) {
-            // A two-colour pattern keeps its bits so that a monochrome brush can take the text
-            // and background colours when it is used.
-            QImage mono(image->size(), QImage::Format_Mono);
-            mono.setColorCount(2);
-            mono.setColor(0, qRgb(0, 0, 0));
-            mono.setColor(1, qRgb(255, 255, 255));
-            for (int y = 0; y < image->height(); ++y)
-                for (int x = 0; x < image->width(); ++x)
-                    mono.setPixel(x, y, qGray(image->pixel(x, y)) > 127 ? 1 : 0);
-            b.pattern = monochrome ? mono : *image;
-            b.monochrome = monochrome;
-        } else {
-            b.pattern = *image;
-        }
+    if (auto bits = monochrome ? monoBrushBits(pattern) : std::nullopt) {
+        // A monochrome brush keeps its bits, to take the text and background colours when it
+        // paints.
+        b.pattern = *bits;
+        b.monochrome = true;
+    } else if (auto image = decode(pattern, false, table)) {
+        b.pattern = monochrome ? monoBits(*image, false) : *image;
+        b.monochrome = monochrome;
     } else {
         b.style = brushStyle::Solid;  // an unreadable pattern paints black, not garbage
     }
@@ -373,10 +408,9 @@ void GdiPlayer::transparentBlt(const BlitOp& op, ColorRef transparent) {
     }
     // The colour is matched in the source's own pixel format: a palette bitmap's nearest
     // entry, a high-colour bitmap's colour cut to the bits it keeps.
-    const QRgb key =
-        colorInDibFormat(op.source.info, usageOf(op.source),
-                         qRgb(transparent.red(), transparent.green(), transparent.blue()),
-                         sourcePalette(op.source));
+    const QRgb key = colorInDibFormat(
+        op.source.info, usageOf(op.source),
+        qRgb(transparent.red(), transparent.green(), transparent.blue()), sourcePalette(op.source));
     QImage keyed = image->convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < keyed.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(keyed.scanLine(y));
