@@ -30,7 +30,7 @@ QByteArray svgOf(const QByteArray& bytes, QSize size = {}) {
     Expected<PicturePtr> picture = pictureFromBytes(bytes);
     if (!picture) return {};
     const metafile::Document& document = *picture.value()->document();
-    if (size.isEmpty()) size = ownPixelSize(document, 96).boundedTo({400, 400});
+    if (size.isEmpty()) size = ownPixelSize(document, 96).boundedTo({200, 200});
     return svgRenditionOf(document, size, 96, 2'000);
 }
 
