@@ -6,6 +6,7 @@
 // owner that does not answer ends the read with an error instead of freezing the interface.
 
 #include "platform/base/Expected.h"
+#include "platform/clipboard/ClipboardReader.h"
 #include "platform/metafile/format/MetafileFormat.h"
 #include "platform/picture/Picture.h"
 
@@ -48,6 +49,8 @@ bool offerHasFormat(const QMimeData& offer, int format);
 Expected<PicturePtr> pictureFromOffer(const QMimeData& offer, int format,
                                       qint64 silentOwnerMs = kSilentOwnerMs);
 Expected<std::unique_ptr<QMimeData>> offerForPicture(const Picture& picture);
+// What a ClipboardReader's read gives, taken from one offer.
+ClipboardRead readOffer(const QMimeData& offer, qint64 silentOwnerMs = kSilentOwnerMs);
 
 // What a drag of a drawing's file offers: the file itself (text/uri-list) and, when there is a
 // picture, the same renditions as offerForPicture, so that each program the drawing is dropped
