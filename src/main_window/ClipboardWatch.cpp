@@ -89,10 +89,11 @@ void ClipboardWatch::readDone(const ClipboardRead& read) {
         m_silentOwner = read.owner;
         m_retry.start(m_backoffMs);
         m_say(ownerSilentText());
-        return;
+    } else {
+        m_backoffMs = 0;
+        keep(read);
     }
-    m_backoffMs = 0;
-    keep(read);
+    // A change that came meanwhile is read now, or when the silent owner's wait ends.
     if (m_changedSince) clipboardChanged();
 }
 
