@@ -42,6 +42,8 @@ namespace {
 const QString kGroupPosition = QStringLiteral("位置");
 const QString kShowing = QStringLiteral(" を表示しています");
 const QString kCannotOpen = QStringLiteral(" を開けません");
+// How long the clipboard's owner may take before the status line says Plume waits for it.
+constexpr int kSlowReadMs = 700;
 
 }  // namespace
 
@@ -361,10 +363,20 @@ void fmMain::importFromClipboard() {
     // The clipboard is read off the window's thread, so that an owner that does not answer
     // never freezes the window; the import goes on when the read has ended. A press while a
     // read runs adds nothing.
-    m_clipReader->read([this](const ClipboardRead& read) { importRead(read); });
+    if (!m_clipReader->read([this](const ClipboardRead& read) { importRead(read); })) return;
+    // A read that takes long is said while it lasts.
+    if (m_clipReader->reading()) QTimer::singleShot(kSlowReadMs, this, [this] {
+        if (!m_clipReader->reading() || m_waitSaid) return;
+        m_statusBeforeWait = m_lbMsg->text();
+        m_waitSaid = true;
+        showStatus(QStringLiteral("ｸﾘｯﾌﾟﾎﾞｰﾄﾞの持ち主の応答を待っています…"));
+    });
 }
 
 void fmMain::importRead(const ClipboardRead& read) {
+    // The note of waiting goes; an import that finds nothing leaves the line as it was.
+    if (m_waitSaid) showStatus(m_statusBeforeWait);
+    m_waitSaid = false;
     if (read.ownerSilent) {
         showStatus(ownerSilentText());
         return;

@@ -193,6 +193,8 @@ class fmMain : public QWidget {
     QSet<QString> m_takenNames;      // the working folder's names, small letters, at the last scan
     std::unique_ptr<spTmS> m_spTmS;  // the thumbnail chooser, made on first use
     std::unique_ptr<ClipboardReader> m_clipReader;  // the import's
+    bool m_waitSaid = false;       // the status line says the import waits for the clipboard
+    QString m_statusBeforeWait;    // and this is what it said before
     ClipboardWatch* m_watch = nullptr;
     QAction* m_mnWatch = nullptr;
 
