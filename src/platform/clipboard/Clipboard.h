@@ -3,7 +3,9 @@
 // The system clipboard as Plume's windows use it: whether it holds a metafile (formats 3 and
 // 14), the picture it holds, clearing it, and putting a picture on it. Other programs' data
 // is untrusted: every offer is size-limited and signature-checked before it is parsed, and an
-// owner that does not answer ends the read with an error instead of freezing the interface.
+// owner that does not answer ends the read with an error. These operations ask through Qt's
+// clipboard, which on X11 waits for the owner inside the calling thread; the windows read
+// through a ClipboardReader instead, which never blocks them.
 
 #include "platform/base/Expected.h"
 #include "platform/clipboard/ClipboardReader.h"
