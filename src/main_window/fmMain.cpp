@@ -365,12 +365,13 @@ void fmMain::importFromClipboard() {
     // read runs adds nothing.
     if (!m_clipReader->read([this](const ClipboardRead& read) { importRead(read); })) return;
     // A read that takes long is said while it lasts.
-    if (m_clipReader->reading()) QTimer::singleShot(kSlowReadMs, this, [this] {
-        if (!m_clipReader->reading() || m_waitSaid) return;
-        m_statusBeforeWait = m_lbMsg->text();
-        m_waitSaid = true;
-        showStatus(QStringLiteral("ｸﾘｯﾌﾟﾎﾞｰﾄﾞの持ち主の応答を待っています…"));
-    });
+    if (m_clipReader->reading())
+        QTimer::singleShot(kSlowReadMs, this, [this] {
+            if (!m_clipReader->reading() || m_waitSaid) return;
+            m_statusBeforeWait = m_lbMsg->text();
+            m_waitSaid = true;
+            showStatus(QStringLiteral("ｸﾘｯﾌﾟﾎﾞｰﾄﾞの持ち主の応答を待っています…"));
+        });
 }
 
 void fmMain::importRead(const ClipboardRead& read) {

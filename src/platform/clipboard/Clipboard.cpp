@@ -7,8 +7,8 @@
 
 #include <QClipboard>
 #include <QElapsedTimer>
-#include <QHash>
 #include <QGuiApplication>
+#include <QHash>
 #include <QMimeData>
 #include <QPainter>
 #include <QPointer>
@@ -184,8 +184,7 @@ bool hasFormatIn(OfferReader& reader, int format) {
 
 // Why a metafile that parsed is still damaged, or nothing when it reads whole.
 QString damageOf(const metafile::Document& document) {
-    if (metafileCutShort(document))
-        return QStringLiteral("ﾒﾀﾌｧｲﾙが途中で切れています");
+    if (metafileCutShort(document)) return QStringLiteral("ﾒﾀﾌｧｲﾙが途中で切れています");
     if (!document.truncationNote().isEmpty())
         return QStringLiteral("ﾒﾀﾌｧｲﾙのﾚｺｰﾄﾞが途中で壊れています");
     return {};
@@ -326,8 +325,8 @@ ClipboardRead readOffer(OfferSource& source) {
     ClipboardRead read;
     // Whether format 14 or 3 is there, EMF first: its bytes are the picture's too, and a
     // WMF is then never asked for.
-    read.hasMetafile = hasFormatIn(reader, kFormatEnhancedMetafile) ||
-                       hasFormatIn(reader, kFormatMetafilePicture);
+    read.hasMetafile =
+        hasFormatIn(reader, kFormatEnhancedMetafile) || hasFormatIn(reader, kFormatMetafilePicture);
     if (read.hasMetafile)
         read.picture = pictureIn(reader, kFormatEnhancedMetafile, &read.damage);
     else

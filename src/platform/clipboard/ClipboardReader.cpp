@@ -14,10 +14,9 @@ class InProcessClipboardReader : public ClipboardReader {
   public:
     bool read(Done done) override {
         ClipboardRead result;
-        const QClipboard* clipboard =
-            qobject_cast<QGuiApplication*>(QCoreApplication::instance())
-                ? QGuiApplication::clipboard()
-                : nullptr;
+        const QClipboard* clipboard = qobject_cast<QGuiApplication*>(QCoreApplication::instance())
+                                          ? QGuiApplication::clipboard()
+                                          : nullptr;
         if (const QMimeData* offer = clipboard ? clipboard->mimeData() : nullptr)
             result = readOffer(*offer);
         done(result);

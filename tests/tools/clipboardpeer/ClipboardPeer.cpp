@@ -75,9 +75,8 @@ bool serve(const QString& line, plume::ClipboardReader& reader) {
                        : QStringLiteral("error ") + picture.error());
     } else if (command == QLatin1String("read") && words.size() == 2) {
         const QString path = words[1];
-        if (!reader.read([path](const plume::ClipboardRead& read) {
-                answer(readAnswer(read, path));
-            }))
+        if (!reader.read(
+                [path](const plume::ClipboardRead& read) { answer(readAnswer(read, path)); }))
             answer(QStringLiteral("read error busy"));
     } else if (command == QLatin1String("ping") && words.size() == 1) {
         answer(QStringLiteral("pong"));

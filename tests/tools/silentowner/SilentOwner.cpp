@@ -23,8 +23,8 @@ xcb_atom_t atom(xcb_connection_t* connection, const char* name) {
 
 // A server time for the ownership: the time of a property change on our own window.
 xcb_timestamp_t serverTime(xcb_connection_t* connection, xcb_window_t window) {
-    xcb_change_property(connection, XCB_PROP_MODE_APPEND, window, XCB_ATOM_WM_NAME,
-                        XCB_ATOM_STRING, 8, 0, "");
+    xcb_change_property(connection, XCB_PROP_MODE_APPEND, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING,
+                        8, 0, "");
     xcb_flush(connection);
     while (xcb_generic_event_t* event = xcb_wait_for_event(connection)) {
         const bool property = (event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY;
@@ -69,7 +69,8 @@ int main(int argc, char** argv) {
             if (::read(0, buffer, sizeof buffer) <= 0) break;
         }
         while (xcb_generic_event_t* event = xcb_poll_for_event(connection)) {
-            if ((event->response_type & 0x7f) == XCB_SELECTION_REQUEST) std::fprintf(stderr, "asked\n");
+            if ((event->response_type & 0x7f) == XCB_SELECTION_REQUEST)
+                std::fprintf(stderr, "asked\n");
             std::free(event);
         }
         if (xcb_connection_has_error(connection)) break;

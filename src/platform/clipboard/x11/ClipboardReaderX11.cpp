@@ -53,8 +53,8 @@ class XcbConversation {
         m_window = xcb_generate_id(m_connection);
         // The data arrives in a property of this window; its changes pace a transfer in pieces.
         const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
-        xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, m_window, screen.data->root, 0, 0,
-                          1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT,
+        xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, m_window, screen.data->root, 0, 0, 1,
+                          1, 0, XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT,
                           XCB_CW_EVENT_MASK, &events);
         m_clipboard = atom("CLIPBOARD");
         m_property = atom("PLUME_CLIPBOARD_DATA");
@@ -71,8 +71,8 @@ class XcbConversation {
 
     xcb_atom_t atom(const QByteArray& name) {
         Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
-            m_connection,
-            xcb_intern_atom(m_connection, 0, uint16_t(name.size()), name.constData()), nullptr));
+            m_connection, xcb_intern_atom(m_connection, 0, uint16_t(name.size()), name.constData()),
+            nullptr));
         return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
     }
 
@@ -121,33 +121,35 @@ class XcbConversation {
     // The next event that `wanted` accepts within one answer's wait; the others are dropped.
     // Nothing when the wait runs out (m_ended: Silent), the read is cancelled or the
     // connection breaks (m_ended: Refused).
-    Reply<xcb_generic_event_t> waitFor(const std::function<bool(const xcb_generic_event_t&)>& wanted) {
+    Reply<xcb_generic_event_t> waitFor(
+        const std::function<bool(const xcb_generic_event_t&)>& wanted) {
         const QDeadlineTimer deadline(kOwnerAnswerMs);
         for (;;) {
             while (xcb_generic_event_t* raw = xcb_poll_for_event(m_connection)) {
                 Reply<xcb_generic_event_t> event(raw);
                 if (wanted(*event)) return event;
             }
-            m_ended = Answer::Refused;
-            if (xcb_connection_has_error(m_connection)) return {};
+            if (xcb_connection_has_error(m_connection)) return ended(Answer::Refused);
+            const qint64 left = deadline.remainingTime();
+            if (left <= 0) return ended(Answer::Silent);
             pollfd fds[2] = {{xcb_get_file_descriptor(m_connection), POLLIN, 0},
                              {m_cancelFd, POLLIN, 0}};
-            const qint64 left = deadline.remainingTime();
-            m_ended = Answer::Silent;
-            if (left <= 0) return {};
             const int ready = ::poll(fds, 2, int(left));
-            m_ended = Answer::Refused;
-            if ((ready < 0 && errno != EINTR) || fds[1].revents != 0) return {};
+            if ((ready < 0 && errno != EINTR) || fds[1].revents != 0) return ended(Answer::Refused);
         }
+    }
+    Reply<xcb_generic_event_t> ended(Answer how) {
+        m_ended = how;
+        return {};
     }
 
     // The answer in the window's property: whole, or announced as a transfer in pieces.
     Fetched takeProperty() {
-        Reply<xcb_get_property_reply_t> head(xcb_get_property_reply(
-            m_connection,
-            xcb_get_property(m_connection, 0, m_window, m_property, XCB_GET_PROPERTY_TYPE_ANY,
-                             0, 0),
-            nullptr));
+        Reply<xcb_get_property_reply_t> head(
+            xcb_get_property_reply(m_connection,
+                                   xcb_get_property(m_connection, 0, m_window, m_property,
+                                                    XCB_GET_PROPERTY_TYPE_ANY, 0, 0),
+                                   nullptr));
         if (!head) return {Answer::Refused, {}};
         if (head->type == m_incr) return takeInPieces();
         if (head->bytes_after > uint32_t(kMaxClipboardBytes)) return {Answer::TooLarge, {}};
@@ -189,13 +191,13 @@ class XcbConversation {
         for (uint32_t offset = 0;;) {
             Reply<xcb_get_property_reply_t> part(xcb_get_property_reply(
                 m_connection,
-                xcb_get_property(m_connection, 0, m_window, m_property,
-                                 XCB_GET_PROPERTY_TYPE_ANY, offset, kPartWords),
+                xcb_get_property(m_connection, 0, m_window, m_property, XCB_GET_PROPERTY_TYPE_ANY,
+                                 offset, kPartWords),
                 nullptr));
             if (!part) return Answer::Refused;
             const int length = xcb_get_property_value_length(part.get());
-            if (length < 0 || bytes->size() + length + qsizetype(part->bytes_after) >
-                                  kMaxClipboardBytes)
+            if (length < 0 ||
+                bytes->size() + length + qsizetype(part->bytes_after) > kMaxClipboardBytes)
                 return Answer::TooLarge;
             bytes->append(static_cast<const char*>(xcb_get_property_value(part.get())), length);
             if (part->bytes_after == 0 || length == 0) return Answer::Bytes;
@@ -237,7 +239,8 @@ ClipboardRead readOverX11(int cancelFd) {
     ClipboardRead result;
     XcbConversation conversation(cancelFd);
     if (!conversation.ok()) {
-        result.picture = Expected<PicturePtr>::failure(QStringLiteral("クリップボードを使えません"));
+        result.picture =
+            Expected<PicturePtr>::failure(QStringLiteral("クリップボードを使えません"));
         return result;
     }
     result.owner = conversation.owner();
