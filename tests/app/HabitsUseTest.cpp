@@ -110,24 +110,17 @@ TEST_F(HabitsUse, TheClipboardWatchImportsNewDrawingsButNotTheSameBytesAgain) {
     EXPECT_TRUE(settings.contains("<WATCH>True</WATCH>"));
 }
 
-// Signals a running process only (a finished QProcess has process id 0, and kill(0, ...) would
-// signal the whole process group).
-bool sendSignal(QProcess& process, int number) {
-    const qint64 pid = process.processId();
-    return process.state() == QProcess::Running && pid > 0 && ::kill(pid_t(pid), number) == 0;
-}
-
 TEST_F(HabitsUse, CtrlVWhileTheClipboardsOwnerHangsLeavesTheWindowAnswering) {
     m_desktop.runOnce([&] {
         m_desktop.offer(kXEmf, m_a);
         QProcess& owner = m_desktop.lastOffer();
-        ASSERT_TRUE(sendSignal(owner, SIGSTOP));
+        ASSERT_TRUE(test::XvfbDisplay::sendSignal(owner, SIGSTOP));
         m_desktop.click(kPreviewX, kPreviewY);
         m_desktop.keys({"ctrl+v"});
         // While Plume waits for the owner, its menus open and close.
         EXPECT_TRUE(menuOpensAndCloses()) << "the window did not answer while it waited";
         // The owner wakes and answers the question still pending: the drawing comes in.
-        ASSERT_TRUE(sendSignal(owner, SIGCONT));
+        ASSERT_TRUE(test::XvfbDisplay::sendSignal(owner, SIGCONT));
         EXPECT_TRUE(waitForContent(work("001.wmf"), m_a)) << "the late answer was not taken";
     });
 }

@@ -95,17 +95,10 @@ class ClipboardX11 : public ::testing::Test {
             if (!m_peer.waitForFinished(10000)) m_peer.kill();
         }
         for (auto& offer : m_offers) {
-            sendSignal(*offer, SIGCONT);
+            XvfbDisplay::sendSignal(*offer, SIGCONT);
             offer->kill();
             offer->waitForFinished(5000);
         }
-    }
-
-    // Signals a running offer only: a finished QProcess has process id 0, and kill(0, ...)
-    // would signal the whole process group, other tests run by ctest included.
-    static bool sendSignal(QProcess& process, int number) {
-        const qint64 pid = process.processId();
-        return process.state() == QProcess::Running && pid > 0 && ::kill(pid_t(pid), number) == 0;
     }
 
     // One command to the peer and its one-line answer (or "no answer" after 30 seconds).
@@ -287,7 +280,7 @@ TEST_F(ClipboardX11, ClearEmptiesAClipboardThatAnotherProgramHolds) {
 TEST_F(ClipboardX11, AnOwnerThatNeverAnswersEndsTheReadWithAnError) {
     QProcess* other = offer(QStringLiteral("image/x-emf"), capturePath("inkscape-1.2.emf"));
     // The owner still holds the clipboard but no longer answers anything.
-    ASSERT_TRUE(sendSignal(*other, SIGSTOP));
+    ASSERT_TRUE(XvfbDisplay::sendSignal(*other, SIGSTOP));
     // The window's reader waits on a thread of its own: the peer answers while it waits.
     m_peer.write(("read " + tempPath("never-read.emf") + "\n").toUtf8());
     EXPECT_EQ(ask("ping"), "pong");
@@ -297,7 +290,7 @@ TEST_F(ClipboardX11, AnOwnerThatNeverAnswersEndsTheReadWithAnError) {
     const QString reply = ask("get 14 " + tempPath("never.emf"));
     EXPECT_TRUE(reply.startsWith("error ")) << reply.toStdString();
     // The peer still serves: once another program offers a picture, it is read again.
-    sendSignal(*other, SIGCONT);
+    XvfbDisplay::sendSignal(*other, SIGCONT);
     offer(QString(target::kLibreOfficeEmf), capturePath("libreoffice-draw-7.4.emf"));
     EXPECT_EQ(ask("has 14"), "yes");
 }
