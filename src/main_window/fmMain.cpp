@@ -44,6 +44,7 @@ const QString kShowing = QStringLiteral(" を表示しています");
 const QString kCannotOpen = QStringLiteral(" を開けません");
 // How long the clipboard's owner may take before the status line says Plume waits for it.
 constexpr int kSlowReadMs = 700;
+const QString kWaitingForOwner = QStringLiteral("ｸﾘｯﾌﾟﾎﾞｰﾄﾞの持ち主の応答を待っています…");
 
 }  // namespace
 
@@ -370,13 +371,14 @@ void fmMain::importFromClipboard() {
             if (!m_clipReader->reading() || m_waitSaid) return;
             m_statusBeforeWait = m_lbMsg->text();
             m_waitSaid = true;
-            showStatus(QStringLiteral("ｸﾘｯﾌﾟﾎﾞｰﾄﾞの持ち主の応答を待っています…"));
+            showStatus(kWaitingForOwner);
         });
 }
 
 void fmMain::importRead(const ClipboardRead& read) {
-    // The note of waiting goes; an import that finds nothing leaves the line as it was.
-    if (m_waitSaid) showStatus(m_statusBeforeWait);
+    // The note of waiting goes (unless something else was said since); an import that finds
+    // nothing leaves the line as it was.
+    if (m_waitSaid && m_lbMsg->text() == kWaitingForOwner) showStatus(m_statusBeforeWait);
     m_waitSaid = false;
     if (read.ownerSilent) {
         showStatus(ownerSilentText());
