@@ -26,6 +26,9 @@ namespace {
 // How long the owner may take over any one answer (the reply, or the next piece of data in
 // pieces): as long as Qt's own X11 clipboard waits.
 constexpr int kOwnerAnswerMs = 5000;
+// A transfer in pieces ends after this long, however steadily the owner answers: one that
+// hands over a few bytes at a time would otherwise hold the read for hours.
+constexpr int kLongestTransferMs = 60000;
 // A property is read in parts of this many 32-bit units.
 constexpr uint32_t kPartWords = 1024 * 1024;
 // At most this many target names are looked up.
@@ -165,7 +168,9 @@ class XcbConversation {
     // value of the property, deleted to ask for the next; a piece of no bytes ends the data.
     Fetched takeInPieces() {
         QByteArray bytes;
+        const QDeadlineTimer whole(kLongestTransferMs);
         for (;;) {
+            if (whole.hasExpired()) return {Answer::Silent, {}};
             xcb_delete_property(m_connection, m_window, m_property);
             xcb_flush(m_connection);
             Reply<xcb_generic_event_t> event = waitFor([this](const xcb_generic_event_t& e) {
