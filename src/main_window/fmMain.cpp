@@ -42,6 +42,9 @@ namespace {
 const QString kGroupPosition = QStringLiteral("位置");
 const QString kShowing = QStringLiteral(" を表示しています");
 const QString kCannotOpen = QStringLiteral(" を開けません");
+// How long the clipboard's owner may take before the status line says Plume waits for it.
+constexpr int kSlowReadMs = 700;
+const QString kWaitingForOwner = QStringLiteral("ｸﾘｯﾌﾟﾎﾞｰﾄﾞの持ち主の応答を待っています…");
 
 }  // namespace
 
@@ -67,6 +70,7 @@ fmMain::fmMain(QWidget* parent) : QWidget(parent) {
     setPalette(pal);
     createControls();
     createMenus();
+    m_clipReader = makeClipboardReader();
     createHabits();
     const double tpp = twipsPerPixel();
     resize(toInt32HalfEven(kDesignClientWidth / tpp), toInt32HalfEven(kDesignClientHeight / tpp));
@@ -337,9 +341,8 @@ void fmMain::mnFile_Click(int16_t Index) {
     }
 }
 
-bool fmMain::ChkClip() const {
-    return clipboardHasFormat(kFormatMetafilePicture) ||
-           clipboardHasFormat(kFormatEnhancedMetafile);
+bool fmMain::ChkClip(const ClipboardRead& read) const {
+    return read.hasMetafile;
 }
 
 Expected<int16_t> fmMain::GetNextNo() {
@@ -358,13 +361,36 @@ Expected<int16_t> fmMain::GetNextNo() {
 }
 
 void fmMain::importFromClipboard() {
-    if (!ChkClip()) return;
+    // The clipboard is read off the window's thread, so that an owner that does not answer
+    // never freezes the window; the import goes on when the read has ended. A press while a
+    // read runs adds nothing.
+    if (!m_clipReader->read([this](const ClipboardRead& read) { importRead(read); })) return;
+    // A read that takes long is said while it lasts.
+    if (m_clipReader->reading())
+        QTimer::singleShot(kSlowReadMs, this, [this] {
+            if (!m_clipReader->reading() || m_waitSaid) return;
+            m_statusBeforeWait = m_lbMsg->text();
+            m_waitSaid = true;
+            showStatus(kWaitingForOwner);
+        });
+}
+
+void fmMain::importRead(const ClipboardRead& read) {
+    // The note of waiting goes (unless something else was said since); an import that finds
+    // nothing leaves the line as it was.
+    if (m_waitSaid && m_lbMsg->text() == kWaitingForOwner) showStatus(m_statusBeforeWait);
+    m_waitSaid = false;
+    if (read.ownerSilent) {
+        showStatus(ownerSilentText());
+        return;
+    }
+    if (!ChkClip(read)) return;
     const Expected<int16_t> number = GetNextNo();
     if (!number) {
         sayNumberingFailed();
         return;
     }
-    const Expected<PicturePtr> picture = clipboardGetPicture(kFormatEnhancedMetafile);
+    const Expected<PicturePtr>& picture = read.picture;
     if (!picture) return;
     // The drawing goes into a new file of its own; a name that is taken (another program,
     // another Plume, another letter case) is passed over to the next number.
@@ -378,7 +404,10 @@ void fmMain::importFromClipboard() {
     }
     m_pcImg->setPicture(picture.value());
     m_sCurFL = stored.value();
-    showStatus(joinPath(m_sWkFld, m_sCurFL) + QStringLiteral(" を作成しました"));
+    // The bytes are kept as they came, as the user asked; damage is said beside the name.
+    const QString created = joinPath(m_sWkFld, m_sCurFL) + QStringLiteral(" を作成しました");
+    showStatus(read.damage.isEmpty() ? created
+                                     : QStringLiteral("%1 (%2)").arg(created, read.damage));
     if (!clipboardClear()) return;
     ReList();
 }

@@ -25,7 +25,9 @@ class QTimer;
 
 namespace plume {
 
+class ClipboardReader;
 class ClipboardWatch;
+struct ClipboardRead;
 class FileListBox;
 class FramePlacement;
 class PreviewSurface;
@@ -88,8 +90,8 @@ class fmMain : public QWidget {
     // folder, 3 choose a file from large thumbnails.
     void mnFld_Click(int16_t Index);
 
-    // Whether the clipboard holds a metafile picture (format 3 or 14).
-    bool ChkClip() const;
+    // Whether the clipboard, as a read found it, holds a metafile picture (format 3 or 14).
+    bool ChkClip(const ClipboardRead& read) const;
     // The number for the next imported file; creates the working folder when missing.
     Expected<int16_t> GetNextNo();
 
@@ -153,6 +155,8 @@ class fmMain : public QWidget {
     void showUnreadable(const QString& name, const QString& message);
     void forgetShownFile();
     void importFromClipboard();
+    // The import's steps after the clipboard was read.
+    void importRead(const ClipboardRead& read);
     void copyToClipboard();
     void convertToRaster();
     void openWorkFolderInFileManager();
@@ -188,6 +192,9 @@ class fmMain : public QWidget {
 
     QSet<QString> m_takenNames;      // the working folder's names, small letters, at the last scan
     std::unique_ptr<spTmS> m_spTmS;  // the thumbnail chooser, made on first use
+    std::unique_ptr<ClipboardReader> m_clipReader;  // the import's
+    bool m_waitSaid = false;       // the status line says the import waits for the clipboard
+    QString m_statusBeforeWait;    // and this is what it said before
     ClipboardWatch* m_watch = nullptr;
     QAction* m_mnWatch = nullptr;
 

@@ -66,7 +66,8 @@ void fmMain::createHabits() {
     setAcceptDrops(true);
 
     m_watch = new ClipboardWatch(
-        this, [this](const PicturePtr& picture) { return importPicture(picture); });
+        this, [this](const PicturePtr& picture) { return importPicture(picture); },
+        [this](const QString& text) { showStatus(text); }, makeClipboardReader());
     // After the folder menu's own entries, which keep their places.
     m_mnJb[1]->addSeparator();
     m_mnWatch = m_mnJb[1]->addAction(QStringLiteral("ｸﾘｯﾌﾟﾎﾞｰﾄﾞのﾒﾀ画像を自動で取込"));

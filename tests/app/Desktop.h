@@ -256,6 +256,8 @@ class Desktop {
         }
         return said.count("request number") >= 2;
     }
+    // The xclip that holds the last offer.
+    QProcess& lastOffer() const { return *m_offers.back(); }
     QStringList targets() const {
         return QString::fromUtf8(clipboard("TARGETS")).split(u'\n', Qt::SkipEmptyParts);
     }

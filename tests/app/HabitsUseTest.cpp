@@ -1,10 +1,13 @@
 // The habits beyond the menus, used as a user uses them on a desktop with a window manager and
 // a home folder named in Korean: Ctrl+V imports what another program offers, Delete moves the
-// drawing to the freedesktop.org trash, and the clipboard watch keeps clippings by itself.
+// drawing to the freedesktop.org trash, and the clipboard watch keeps clippings by itself,
+// also when the program that holds the clipboard hangs, takes it again and again, or offers
+// garbage behind a sound header.
 #include "Desktop.h"
 
 #include <gtest/gtest.h>
 #include <QDateTime>
+#include <csignal>
 
 namespace plume {
 namespace {
@@ -41,6 +44,21 @@ class HabitsUse : public ::testing::Test {
             GTEST_SKIP() << why.toStdString();
     }
     QString work(const QString& name) const { return m_desktop.defaultWorkFolder() + "/" + name; }
+    // Turns the clipboard watch on with the folder menu's check item, last in the menu.
+    void turnWatchOn() {
+        const int before = m_desktop.visibleWindows();
+        m_desktop.openFolderMenu();
+        m_desktop.keys({"Up", "Return"});
+        ASSERT_TRUE(m_desktop.waitForWindows(before, true)) << "the folder menu stayed open";
+    }
+    // The folder menu opens and closes again: the window answers.
+    bool menuOpensAndCloses() {
+        const int before = m_desktop.visibleWindows();
+        m_desktop.openFolderMenu();
+        if (!m_desktop.waitForWindows(before + 1)) return false;
+        m_desktop.keys({"Escape"});
+        return m_desktop.waitForWindows(before, true);
+    }
 
     Desktop m_desktop;
     const QByteArray m_a = drawing("libreoffice-draw-7.4.emf");
@@ -74,11 +92,7 @@ TEST_F(HabitsUse, CtrlVImportsAndDeleteMovesTheDrawingToTheTrash) {
 
 TEST_F(HabitsUse, TheClipboardWatchImportsNewDrawingsButNotTheSameBytesAgain) {
     m_desktop.runOnce([&] {
-        const int before = m_desktop.visibleWindows();
-        m_desktop.openFolderMenu();
-        m_desktop.keys({"Up", "Return"});  // the check item, last in the menu
-        ASSERT_TRUE(m_desktop.waitForWindows(before, true)) << "the folder menu stayed open";
-
+        turnWatchOn();
         m_desktop.offer(kXEmf, m_a);
         EXPECT_TRUE(waitForContent(work("001.wmf"), m_a)) << "the first drawing was not kept";
         m_desktop.offer(kXEmf, m_b);
@@ -94,6 +108,61 @@ TEST_F(HabitsUse, TheClipboardWatchImportsNewDrawingsButNotTheSameBytesAgain) {
     });
     const QByteArray settings = content(m_desktop.home() + "/.local/share/Tovari/plume/User.xml");
     EXPECT_TRUE(settings.contains("<WATCH>True</WATCH>"));
+}
+
+TEST_F(HabitsUse, CtrlVWhileTheClipboardsOwnerHangsLeavesTheWindowAnswering) {
+    m_desktop.runOnce([&] {
+        m_desktop.offer(kXEmf, m_a);
+        QProcess& owner = m_desktop.lastOffer();
+        ASSERT_TRUE(test::XvfbDisplay::sendSignal(owner, SIGSTOP));
+        m_desktop.click(kPreviewX, kPreviewY);
+        m_desktop.keys({"ctrl+v"});
+        // While Plume waits for the owner, its menus open and close.
+        EXPECT_TRUE(menuOpensAndCloses()) << "the window did not answer while it waited";
+        // The owner wakes and answers the question still pending: the drawing comes in.
+        ASSERT_TRUE(test::XvfbDisplay::sendSignal(owner, SIGCONT));
+        EXPECT_TRUE(waitForContent(work("001.wmf"), m_a)) << "the late answer was not taken";
+    });
+}
+
+TEST_F(HabitsUse, TheWatchOutlastsAnOwnerThatTakesTheClipboardAgainAndAgainWithoutAnswering) {
+    m_desktop.runOnce([&] {
+        turnWatchOn();
+        QProcess owner;
+        owner.setProcessEnvironment(m_desktop.display().environment());
+        owner.start(QStringLiteral(SILENTOWNER_BINARY), {"100"});
+        ASSERT_TRUE(owner.waitForReadyRead(20000)) << "silentowner did not start";
+        QByteArray said;
+        const auto count = [&](const char* what) {
+            said += owner.readAllStandardError();
+            return said.count(what);
+        };
+        EXPECT_TRUE(menuOpensAndCloses()) << "the window did not answer";
+        // Thirty times the owner took the clipboard; Plume asked it far fewer times.
+        const QDeadlineTimer deadline(60000);
+        while (count("took\n") < 30 && !deadline.hasExpired()) owner.waitForReadyRead(100);
+        EXPECT_GE(count("took\n"), 30);
+        EXPECT_LE(count("asked\n"), 6) << said.toStdString();
+        EXPECT_TRUE(menuOpensAndCloses()) << "the window did not answer";
+
+        // Another program takes the clipboard: its drawing is kept without waiting the owner
+        // out.
+        owner.closeWriteChannel();
+        EXPECT_TRUE(owner.waitForFinished(20000));
+        m_desktop.offer(kXEmf, m_a);
+        EXPECT_TRUE(waitForContent(work("001.wmf"), m_a)) << "the next drawing was not kept";
+    });
+}
+
+TEST_F(HabitsUse, TheWatchKeepsNothingOfGarbageBehindASoundEmfHeader) {
+    m_desktop.runOnce([&] {
+        turnWatchOn();
+        m_desktop.offer(kXEmf, test::emfHeaderBeforeGarbage(200 * 1024 * 1024));
+        ASSERT_TRUE(m_desktop.waitUntilOfferRead()) << "Plume did not look at the offer";
+        m_desktop.offer(kXEmf, m_a);
+        EXPECT_TRUE(waitForContent(work("001.wmf"), m_a)) << "the drawing after was not kept";
+        EXPECT_FALSE(QFile::exists(work("002.wmf")));
+    });
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
 // The main window's habits beyond its menus: keys wherever the focus is, Delete to the trash,
 // dragging drawings out, dropping metafiles in, and the clipboard watch.
+#include "main_window/ClipboardWatch.h"
 #include "main_window/MainWindowFixture.h"
 #include "main_window/fmMain.h"
 #include "platform/clipboard/ClipboardFormats.h"
+#include "platform/clipboard/ClipboardReader.h"
+#include "platform/picture/PictureIo.h"
 #include "platform/widgets/FileListBox.h"
 #include "platform/widgets/PreviewSurface.h"
 
@@ -235,6 +238,86 @@ TEST_F(Habits, TheClipboardWatchImportsNewDrawingsOnlyAndKeepsItsOwnGroup) {
     EXPECT_FALSE(m_window->clipboardWatch());
     offer(kXEmf, m_b);
     EXPECT_FALSE(QFile::exists(work("004.wmf")));
+}
+
+TEST_F(Habits, TheClipboardWatchKeepsOnlyMetafilesThatReadWhole) {
+    m_window->mnWatch()->trigger();
+    // A sound header before garbage: the watch reads it and keeps nothing.
+    offer(kXEmf, test::emfHeaderBeforeGarbage(64 * 1024));
+    EXPECT_FALSE(QFile::exists(work("001.wmf")));
+    EXPECT_TRUE(status().contains("破損")) << status().toStdString();
+    offer(kXEmf, m_a);
+    EXPECT_EQ(test::readFileBytes(work("001.wmf")), m_a);
+}
+
+// A reader whose reads end when the test says so, answered as the test says.
+class HeldReader : public ClipboardReader {
+  public:
+    bool read(Done done) override {
+        if (m_done) return false;
+        m_done = std::move(done);
+        ++reads;
+        return true;
+    }
+    bool reading() const override { return bool(m_done); }
+    quint64 owner() const override { return currentOwner; }
+    void finish(const ClipboardRead& read) {
+        ASSERT_TRUE(m_done);
+        Done done = std::move(m_done);
+        m_done = nullptr;
+        done(read);
+    }
+    int reads = 0;
+    quint64 currentOwner = 1;
+
+  private:
+    Done m_done;
+};
+
+ClipboardRead silentRead(quint64 owner) {
+    ClipboardRead read;
+    read.ownerSilent = true;
+    read.owner = owner;
+    return read;
+}
+
+TEST(ClipboardWatchReads, OneReadAtATimeAndASilentOwnerIsWaitedOutLongerEachTime) {
+    auto held = std::make_unique<HeldReader>();
+    HeldReader& reader = *held;
+    QStringList said;
+    QList<PicturePtr> kept;
+    ClipboardWatch watch(
+        nullptr, [&](const PicturePtr& picture) { return kept.append(picture), true; },
+        [&](const QString& text) { said.append(text); }, std::move(held));
+    watch.setOn(true);
+
+    // Changes while a read runs are read once, after it.
+    for (int i = 0; i < 5; ++i) watch.clipboardChanged();
+    EXPECT_EQ(reader.reads, 1);
+    ClipboardRead drawing;
+    drawing.hasMetafile = true;
+    drawing.picture = pictureFromBytes(capture("inkscape-1.2.emf"));
+    reader.finish(drawing);
+    EXPECT_EQ(kept.size(), 1);
+    EXPECT_EQ(reader.reads, 2);
+
+    // An owner that does not answer is said, and waited out before it is asked again.
+    reader.finish(silentRead(1));
+    EXPECT_EQ(said, QStringList{ownerSilentText()});
+    EXPECT_EQ(watch.backoffMs(), ClipboardWatch::kFirstBackoffMs);
+    for (int i = 0; i < 5; ++i) watch.clipboardChanged();
+    EXPECT_EQ(reader.reads, 2);
+    // Its changes are read once the wait has ended; silent again, it waits twice as long.
+    QTRY_COMPARE_WITH_TIMEOUT(reader.reads, 3, 4 * ClipboardWatch::kFirstBackoffMs);
+    reader.finish(silentRead(1));
+    EXPECT_EQ(watch.backoffMs(), 2 * ClipboardWatch::kFirstBackoffMs);
+
+    // Another program taking the clipboard is read at once, and the wait starts over.
+    reader.currentOwner = 2;
+    watch.clipboardChanged();
+    EXPECT_EQ(reader.reads, 4);
+    reader.finish(silentRead(2));
+    EXPECT_EQ(watch.backoffMs(), ClipboardWatch::kFirstBackoffMs);
 }
 
 }  // namespace

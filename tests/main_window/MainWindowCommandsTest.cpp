@@ -2,6 +2,7 @@
 // copy back to it, convert in the raster window, exit.
 #include "main_window/MainWindowFixture.h"
 #include "main_window/fmMain.h"
+#include "platform/clipboard/Clipboard.h"
 #include "platform/clipboard/ClipboardFormats.h"
 #include "platform/widgets/FileListBox.h"
 #include "platform/widgets/ImageArea.h"
@@ -43,6 +44,10 @@ class MainWindowCommands : public test::MainWindowFixture {
         MainWindowFixture::TearDown();
     }
     QString work(const QString& name) const { return workFolder() + "/" + name; }
+    static bool holdsMetafile() {
+        return clipboardHasFormat(kFormatMetafilePicture) ||
+               clipboardHasFormat(kFormatEnhancedMetafile);
+    }
     std::unique_ptr<fmMain> m_window;
 };
 
@@ -57,10 +62,20 @@ TEST_F(MainWindowCommands, ImportStoresTheOfferedEmfBytesAsTheNextNumberedFile) 
     ASSERT_TRUE(m_window->pcImg()->picture());
     EXPECT_TRUE(m_window->pcImg()->picture()->isVector());
     // The clipboard is empty now: a second import does nothing.
-    EXPECT_FALSE(m_window->ChkClip());
+    EXPECT_FALSE(holdsMetafile());
     m_window->mnFile_Click(0);
     EXPECT_FALSE(QFile::exists(work("002.wmf")));
     EXPECT_EQ(m_window->lbMsg()->text(), work("001.wmf") + " を作成しました");
+}
+
+TEST_F(MainWindowCommands, ImportKeepsDamagedBytesAsTheyCameAndSaysSo) {
+    const QByteArray damaged = test::emfHeaderBeforeGarbage(64 * 1024);
+    offer(kXEmf, damaged);
+    m_window->mnFile_Click(0);
+    EXPECT_EQ(test::readFileBytes(work("001.wmf")), damaged);
+    const QString said = m_window->lbMsg()->text();
+    EXPECT_TRUE(said.startsWith(work("001.wmf") + " を作成しました (")) << said.toStdString();
+    EXPECT_TRUE(said.contains("壊れています")) << said.toStdString();
 }
 
 TEST_F(MainWindowCommands, ImportOfAWmfOnlyOfferStoresAnEmf) {
@@ -95,7 +110,7 @@ TEST_F(MainWindowCommands, ExhaustedNumbersEndTheImportBeforeAnythingChanges) {
     test::writeFileBytes(work("32767.wmf"), "last");
     offer(kXEmf, capture("inkscape-1.2.emf"));
     m_window->mnFile_Click(0);
-    EXPECT_TRUE(m_window->ChkClip());
+    EXPECT_TRUE(holdsMetafile());
     EXPECT_EQ(m_window->lbMsg()->text(), QString());
     EXPECT_FALSE(m_window->pcImg()->picture());
 }
@@ -108,7 +123,7 @@ TEST_F(MainWindowCommands, AnImportThatCannotBeStoredSaysSoAndKeepsTheClipboard)
     test::writeFileBytes(workFolder(), "a file");
     m_window->mnFile_Click(0);
     EXPECT_EQ(m_window->lbMsg()->text(), "ﾌｫﾙﾀﾞ " + workFolder() + " を作成できません");
-    EXPECT_TRUE(m_window->ChkClip());
+    EXPECT_TRUE(holdsMetafile());
     EXPECT_FALSE(m_window->pcImg()->picture());
     EXPECT_EQ(m_window->sCurFL(), QString());
     EXPECT_EQ(test::readFileBytes(workFolder()), "a file");
@@ -128,7 +143,7 @@ TEST_F(MainWindowCommands, AnImportIntoAFolderThatCannotBeWrittenSaysSoAndKeepsT
     offer(kXEmf, capture("inkscape-1.2.emf"));
     m_window->mnFile_Click(0);
     EXPECT_EQ(m_window->lbMsg()->text(), "/proc に保存できません");
-    EXPECT_TRUE(m_window->ChkClip());
+    EXPECT_TRUE(holdsMetafile());
     EXPECT_FALSE(m_window->pcImg()->picture());
 }
 #endif

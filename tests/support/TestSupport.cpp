@@ -3,6 +3,7 @@
 #include "platform/desktop/MessageBox.h"
 
 #include <QFile>
+#include <QtEndian>
 #include <stdexcept>
 
 namespace plume::test {
@@ -31,6 +32,18 @@ void writeFileBytes(const QString& path, const QByteArray& bytes) {
 QString sharedDataDir() {
     const QString fromEnv = qEnvironmentVariable("PLUME_SHARED_DIR");
     return fromEnv.isEmpty() ? QStringLiteral(PLUME_DEFAULT_SHARED_DIR) : fromEnv;
+}
+
+QByteArray emfHeaderBeforeGarbage(qsizetype size) {
+    const QByteArray emf =
+        readFileBytes(sharedDataDir() + "/clipboard-captures/libreoffice-draw-7.4.emf");
+    if (emf.size() < 88) return {};
+    const qsizetype header = qFromLittleEndian<quint32>(emf.constData() + 4);  // EMR_HEADER's nSize
+    if (header > emf.size() || header > size) return {};
+    QByteArray bytes = emf.left(header);
+    bytes.append(QByteArray(size - header, '\xA5'));
+    qToLittleEndian<quint32>(quint32(size), bytes.data() + 48);  // nBytes
+    return bytes;
 }
 
 QString sourceDir() {

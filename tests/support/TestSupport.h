@@ -41,6 +41,11 @@ QString corpusDir();
 // The entries of SOURCES.tsv; none when the corpus is missing.
 QList<CorpusEntry> corpusEntries();
 
+// `size` bytes that begin with a real EMF header (LibreOffice's, its nBytes saying `size`)
+// and go on with garbage: bytes that pass every check of the header alone, but whose records
+// end early.
+QByteArray emfHeaderBeforeGarbage(qsizetype size);
+
 }  // namespace plume::test
 
 // Readable QString values in GoogleTest's failure messages.

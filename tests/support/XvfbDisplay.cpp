@@ -3,6 +3,7 @@
 #include <QDeadlineTimer>
 #include <QStandardPaths>
 #include <algorithm>
+#include <csignal>
 
 namespace plume::test {
 
@@ -123,6 +124,11 @@ XvfbDisplay::Result XvfbDisplay::run(const QString& program, const QStringList& 
 
 bool XvfbDisplay::hasProgram(const QString& program) {
     return !QStandardPaths::findExecutable(program).isEmpty();
+}
+
+bool XvfbDisplay::sendSignal(QProcess& process, int number) {
+    const qint64 pid = process.processId();
+    return process.state() == QProcess::Running && pid > 0 && ::kill(pid_t(pid), number) == 0;
 }
 
 }  // namespace plume::test

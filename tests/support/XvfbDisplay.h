@@ -46,6 +46,10 @@ class XvfbDisplay {
 
     // Whether a program of this name is on the PATH.
     static bool hasProgram(const QString& program);
+    // Sends a signal (SIGSTOP, SIGCONT: a program that hangs, and wakes) to a running process
+    // only: a finished QProcess has process id 0, and kill(0, ...) would signal the whole
+    // process group, other tests run by ctest included.
+    static bool sendSignal(QProcess& process, int number);
 
   private:
     bool startWindowManager();

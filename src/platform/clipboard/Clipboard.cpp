@@ -1,11 +1,14 @@
 #include "platform/clipboard/Clipboard.h"
 
 #include "platform/clipboard/ClipboardFormats.h"
+#include "platform/clipboard/ClipboardReader.h"
+#include "platform/picture/PictureIo.h"
 #include "platform/picture/SvgRendition.h"
 
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QHash>
 #include <QMimeData>
 #include <QPainter>
 #include <QPointer>
@@ -54,16 +57,46 @@ QClipboard* systemClipboard() {
     return clipboard;
 }
 
+// Qt's offer of the clipboard as a source of one read. Qt's X11 clipboard gives back nothing
+// both for a target the owner refused and for one it never answered; only the time it took
+// tells them apart.
+class MimeSource : public OfferSource {
+  public:
+    MimeSource(const QMimeData& offer, qint64 silentOwnerMs)
+        : m_offer(offer), m_silentOwnerMs(silentOwnerMs) {}
+
+    std::optional<QStringList> targets() override {
+        QElapsedTimer wait;
+        wait.start();
+        QStringList names = m_offer.formats();
+        if (names.isEmpty() && wait.elapsed() >= m_silentOwnerMs) return std::nullopt;
+        return names;
+    }
+    Fetched fetch(QLatin1String target) override {
+        QElapsedTimer wait;
+        wait.start();
+        QByteArray bytes = m_offer.data(QString(target));
+        if (!bytes.isEmpty()) return {Answer::Bytes, std::move(bytes)};
+        return {wait.elapsed() >= m_silentOwnerMs ? Answer::Silent : Answer::Refused, {}};
+    }
+
+  private:
+    const QMimeData& m_offer;
+    const qint64 m_silentOwnerMs;
+};
+
 // Reads the targets of one offer for one operation, guarding against the other program: a
-// target is read only when it is offered, no read starts after the time budget is spent or
-// once the owner has failed to answer, and data beyond the size limit is refused.
+// target is read only when it is offered and only once, no read starts after the time budget
+// is spent or once the owner has failed to answer, and data beyond the size limit is refused.
 class OfferReader {
   public:
-    explicit OfferReader(const QMimeData& offer, qint64 silentOwnerMs = kSilentOwnerMs)
-        : m_offer(offer), m_silentOwnerMs(silentOwnerMs) {
+    explicit OfferReader(OfferSource& source) : m_source(source) {
         m_clock.start();
-        m_targets = offer.formats();
-        if (m_targets.isEmpty() && m_clock.elapsed() >= m_silentOwnerMs) m_silent = true;
+        std::optional<QStringList> targets = source.targets();
+        if (targets)
+            m_targets = std::move(*targets);
+        else
+            m_silent = true;
     }
 
     bool offers(QLatin1String target) const { return m_targets.contains(target); }
@@ -71,23 +104,10 @@ class OfferReader {
 
     std::optional<QByteArray> read(QLatin1String target) {
         if (m_silent || !offers(target)) return std::nullopt;
-        if (m_clock.elapsed() >= kReadBudgetMs) {
-            note(QStringLiteral("クリップボードの読み取りに時間がかかりすぎました"));
-            return std::nullopt;
-        }
-        QElapsedTimer wait;
-        wait.start();
-        QByteArray bytes = m_offer.data(QString(target));
-        if (bytes.isEmpty()) {
-            if (wait.elapsed() >= m_silentOwnerMs) m_silent = true;
-            note(QStringLiteral("クリップボードのデータを受け取れません (%1)").arg(target));
-            return std::nullopt;
-        }
-        if (bytes.size() > kMaxClipboardBytes) {
-            note(QStringLiteral("クリップボードのデータが大きすぎます (%1 バイトまで)")
-                     .arg(kMaxClipboardBytes));
-            return std::nullopt;
-        }
+        const auto known = m_read.constFind(QString(target));
+        if (known != m_read.constEnd()) return *known;
+        std::optional<QByteArray> bytes = fetch(target);
+        m_read.insert(QString(target), bytes);
         return bytes;
     }
 
@@ -101,10 +121,30 @@ class OfferReader {
     }
 
   private:
-    const QMimeData& m_offer;
-    const qint64 m_silentOwnerMs;
+    std::optional<QByteArray> fetch(QLatin1String target) {
+        if (m_clock.elapsed() >= kReadBudgetMs) {
+            note(QStringLiteral("クリップボードの読み取りに時間がかかりすぎました"));
+            return std::nullopt;
+        }
+        OfferSource::Fetched fetched = m_source.fetch(target);
+        if (fetched.answer == OfferSource::Answer::Silent) m_silent = true;
+        if (fetched.answer == OfferSource::Answer::TooLarge ||
+            fetched.bytes.size() > kMaxClipboardBytes) {
+            note(QStringLiteral("クリップボードのデータが大きすぎます (%1 バイトまで)")
+                     .arg(kMaxClipboardBytes));
+            return std::nullopt;
+        }
+        if (fetched.answer != OfferSource::Answer::Bytes || fetched.bytes.isEmpty()) {
+            note(QStringLiteral("クリップボードのデータを受け取れません (%1)").arg(target));
+            return std::nullopt;
+        }
+        return std::move(fetched.bytes);
+    }
+
+    OfferSource& m_source;
     QElapsedTimer m_clock;
     QStringList m_targets;
+    QHash<QString, std::optional<QByteArray>> m_read;
     bool m_silent = false;
     QString m_reason;
 };
@@ -142,41 +182,55 @@ bool hasFormatIn(OfferReader& reader, int format) {
     return false;
 }
 
-Expected<PicturePtr> pictureOf(const QByteArray& bytes) {
-    if (PicturePtr picture = Picture::fromDocument(parsed(bytes)))
+// Why a metafile that parsed is still damaged, or nothing when it reads whole.
+QString damageOf(const metafile::Document& document) {
+    if (metafileCutShort(document)) return QStringLiteral("ﾒﾀﾌｧｲﾙが途中で切れています");
+    if (!document.truncationNote().isEmpty())
+        return QStringLiteral("ﾒﾀﾌｧｲﾙのﾚｺｰﾄﾞが途中で壊れています");
+    return {};
+}
+
+// What an offer's bytes give: the picture, and its damage noted in `damage` (when given).
+Expected<PicturePtr> pictureOf(const QByteArray& bytes, QString* damage) {
+    if (PicturePtr picture = Picture::fromDocument(parsed(bytes))) {
+        if (damage && damage->isEmpty()) *damage = damageOf(*picture->document());
         return Expected<PicturePtr>::success(std::move(picture));
+    }
     return Expected<PicturePtr>::failure(
         QStringLiteral("クリップボードのメタファイルを読み込めません"));
 }
 
 // A WMF as an EMF picture. The engine hands over the EMF copy that LibreOffice embeds in its
 // raw WMF (whose own window extent would give a wrong size) byte for byte, and converts any
-// other WMF, its frame taken from the placeable bounds or the window.
-Expected<PicturePtr> emfPictureOfWmf(const QByteArray& wmf) {
+// other WMF, its frame taken from the placeable bounds or the window. Damage is the WMF's as
+// offered, which a conversion would no longer show.
+Expected<PicturePtr> emfPictureOfWmf(const QByteArray& wmf, QString* damage) {
     const metafile::DocumentPtr document = parsed(wmf);
     if (!document)
         return Expected<PicturePtr>::failure(
             QStringLiteral("クリップボードのメタファイルを読み込めません"));
+    if (damage) *damage = damageOf(*document);
     const QByteArray emf = document->toEmf();
     if (!hasEmfSignature(emf))
         return Expected<PicturePtr>::failure(QStringLiteral("拡張メタファイルに変換できません"));
-    return pictureOf(emf);
+    return pictureOf(emf, damage);
 }
 
-Expected<PicturePtr> pictureIn(OfferReader& reader, int format) {
+Expected<PicturePtr> pictureIn(OfferReader& reader, int format, QString* damage = nullptr) {
     if (format != kFormatEnhancedMetafile && format != kFormatMetafilePicture)
         return Expected<PicturePtr>::failure(
             QStringLiteral("クリップボード形式 %1 の画像は取り出せません").arg(format));
     if (format == kFormatEnhancedMetafile) {
         if (std::optional<QByteArray> emf = readEmf(reader)) {
-            Expected<PicturePtr> picture = pictureOf(*emf);
+            Expected<PicturePtr> picture = pictureOf(*emf, damage);
             if (picture) return picture;
             reader.note(picture.error());
         }
     }
     if (std::optional<QByteArray> wmf = readWmf(reader)) {
-        Expected<PicturePtr> picture =
-            format == kFormatEnhancedMetafile ? emfPictureOfWmf(*wmf) : pictureOf(*wmf);
+        Expected<PicturePtr> picture = format == kFormatEnhancedMetafile
+                                           ? emfPictureOfWmf(*wmf, damage)
+                                           : pictureOf(*wmf, damage);
         if (picture) return picture;
         reader.note(picture.error());
     }
@@ -255,13 +309,35 @@ class VectorOffer : public QMimeData {
 }  // namespace
 
 bool offerHasFormat(const QMimeData& offer, int format) {
-    OfferReader reader(offer);
+    MimeSource source(offer, kSilentOwnerMs);
+    OfferReader reader(source);
     return hasFormatIn(reader, format);
 }
 
 Expected<PicturePtr> pictureFromOffer(const QMimeData& offer, int format, qint64 silentOwnerMs) {
-    OfferReader reader(offer, silentOwnerMs);
+    MimeSource source(offer, silentOwnerMs);
+    OfferReader reader(source);
     return pictureIn(reader, format);
+}
+
+ClipboardRead readOffer(OfferSource& source) {
+    OfferReader reader(source);
+    ClipboardRead read;
+    // Whether format 14 or 3 is there, EMF first: its bytes are the picture's too, and a
+    // WMF is then never asked for.
+    read.hasMetafile =
+        hasFormatIn(reader, kFormatEnhancedMetafile) || hasFormatIn(reader, kFormatMetafilePicture);
+    if (read.hasMetafile)
+        read.picture = pictureIn(reader, kFormatEnhancedMetafile, &read.damage);
+    else
+        read.picture = Expected<PicturePtr>::failure(reader.failure());
+    read.ownerSilent = reader.ownerSilent();
+    return read;
+}
+
+ClipboardRead readOffer(const QMimeData& offer, qint64 silentOwnerMs) {
+    MimeSource source(offer, silentOwnerMs);
+    return readOffer(source);
 }
 
 Expected<std::unique_ptr<QMimeData>> offerForPicture(const Picture& picture) {
@@ -300,7 +376,8 @@ bool clipboardHasFormat(int format) {
     if (!clipboard || ownerKnownSilent()) return false;
     const QMimeData* offer = clipboard->mimeData();
     if (!offer) return false;
-    OfferReader reader(*offer);
+    MimeSource source(*offer, kSilentOwnerMs);
+    OfferReader reader(source);
     const bool has = hasFormatIn(reader, format);
     if (reader.ownerSilent()) {
         silence().silent = true;
@@ -318,7 +395,8 @@ Expected<PicturePtr> clipboardGetPicture(int format) {
             QStringLiteral("クリップボードの持ち主が応答しません"));
     const QMimeData* offer = clipboard->mimeData();
     if (!offer) return Expected<PicturePtr>::failure(QStringLiteral("クリップボードは空です"));
-    OfferReader reader(*offer);
+    MimeSource source(*offer, kSilentOwnerMs);
+    OfferReader reader(source);
     Expected<PicturePtr> picture = pictureIn(reader, format);
     if (reader.ownerSilent()) {
         silence().silent = true;

@@ -3,9 +3,12 @@
 // The system clipboard as Plume's windows use it: whether it holds a metafile (formats 3 and
 // 14), the picture it holds, clearing it, and putting a picture on it. Other programs' data
 // is untrusted: every offer is size-limited and signature-checked before it is parsed, and an
-// owner that does not answer ends the read with an error instead of freezing the interface.
+// owner that does not answer ends the read with an error. These operations ask through Qt's
+// clipboard, which on X11 waits for the owner inside the calling thread; the windows read
+// through a ClipboardReader instead, which never blocks them.
 
 #include "platform/base/Expected.h"
+#include "platform/clipboard/ClipboardReader.h"
 #include "platform/metafile/format/MetafileFormat.h"
 #include "platform/picture/Picture.h"
 
@@ -48,6 +51,8 @@ bool offerHasFormat(const QMimeData& offer, int format);
 Expected<PicturePtr> pictureFromOffer(const QMimeData& offer, int format,
                                       qint64 silentOwnerMs = kSilentOwnerMs);
 Expected<std::unique_ptr<QMimeData>> offerForPicture(const Picture& picture);
+// What a ClipboardReader's read gives, taken from one offer.
+ClipboardRead readOffer(const QMimeData& offer, qint64 silentOwnerMs = kSilentOwnerMs);
 
 // What a drag of a drawing's file offers: the file itself (text/uri-list) and, when there is a
 // picture, the same renditions as offerForPicture, so that each program the drawing is dropped

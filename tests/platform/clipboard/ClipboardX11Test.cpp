@@ -95,17 +95,10 @@ class ClipboardX11 : public ::testing::Test {
             if (!m_peer.waitForFinished(10000)) m_peer.kill();
         }
         for (auto& offer : m_offers) {
-            sendSignal(*offer, SIGCONT);
+            XvfbDisplay::sendSignal(*offer, SIGCONT);
             offer->kill();
             offer->waitForFinished(5000);
         }
-    }
-
-    // Signals a running offer only: a finished QProcess has process id 0, and kill(0, ...)
-    // would signal the whole process group, other tests run by ctest included.
-    static bool sendSignal(QProcess& process, int number) {
-        const qint64 pid = process.processId();
-        return process.state() == QProcess::Running && pid > 0 && ::kill(pid_t(pid), number) == 0;
     }
 
     // One command to the peer and its one-line answer (or "no answer" after 30 seconds).
@@ -167,6 +160,17 @@ TEST_F(ClipboardX11, LibreOfficeEmfUnderItsFullNameIsReadByteForByte) {
     const QString out = tempPath("imported.emf");
     EXPECT_TRUE(ask("get 14 " + out).startsWith("ok "));
     EXPECT_EQ(readFileBytes(out), readFileBytes(capturePath("libreoffice-draw-7.4.emf")));
+    // The window's reader, on a connection of its own, gets the same bytes.
+    const QString read = tempPath("read.emf");
+    EXPECT_TRUE(ask("read " + read).startsWith("read ok ")) << read.toStdString();
+    EXPECT_EQ(readFileBytes(read), readFileBytes(out));
+
+    // A sound header before garbage reads as damaged.
+    const QString damaged = tempPath("damaged.emf");
+    test::writeFileBytes(damaged, test::emfHeaderBeforeGarbage(100 * 1024));
+    offer(QString(target::kLibreOfficeEmf), damaged);
+    const QString reply = ask("read " + read);
+    EXPECT_TRUE(reply.startsWith("read ok ") && reply.endsWith(" damaged")) << reply.toStdString();
 }
 
 TEST_F(ClipboardX11, InkscapePlaceableWmfAloneIsConvertedToAnEmfThatDrawsTheSame) {
@@ -234,6 +238,9 @@ TEST_F(ClipboardX11, DrawingsLargerThanOneRequestCrossWholeBothWays) {
     const QString out = tempPath("large-in.emf");
     EXPECT_TRUE(ask("get 14 " + out).startsWith("ok "));
     EXPECT_TRUE(readFileBytes(out) == emf);
+    const QString read = tempPath("large-read.emf");
+    EXPECT_TRUE(ask("read " + read).startsWith("read ok "));
+    EXPECT_TRUE(readFileBytes(read) == emf);
 
     ASSERT_EQ(ask("set " + path), "ok");
     for (QLatin1String name : target::kOfferedEmfTargets) {
@@ -273,13 +280,17 @@ TEST_F(ClipboardX11, ClearEmptiesAClipboardThatAnotherProgramHolds) {
 TEST_F(ClipboardX11, AnOwnerThatNeverAnswersEndsTheReadWithAnError) {
     QProcess* other = offer(QStringLiteral("image/x-emf"), capturePath("inkscape-1.2.emf"));
     // The owner still holds the clipboard but no longer answers anything.
-    ASSERT_TRUE(sendSignal(*other, SIGSTOP));
+    ASSERT_TRUE(XvfbDisplay::sendSignal(*other, SIGSTOP));
+    // The window's reader waits on a thread of its own: the peer answers while it waits.
+    m_peer.write(("read " + tempPath("never-read.emf") + "\n").toUtf8());
+    EXPECT_EQ(ask("ping"), "pong");
+    EXPECT_EQ(answer(), "read silent");
     EXPECT_EQ(ask("has 3"), "no");
     EXPECT_EQ(ask("has 14"), "no");
     const QString reply = ask("get 14 " + tempPath("never.emf"));
     EXPECT_TRUE(reply.startsWith("error ")) << reply.toStdString();
     // The peer still serves: once another program offers a picture, it is read again.
-    sendSignal(*other, SIGCONT);
+    XvfbDisplay::sendSignal(*other, SIGCONT);
     offer(QString(target::kLibreOfficeEmf), capturePath("libreoffice-draw-7.4.emf"));
     EXPECT_EQ(ask("has 14"), "yes");
 }
