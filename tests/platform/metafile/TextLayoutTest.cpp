@@ -9,6 +9,7 @@
 // hundreds of pixels.
 
 #include "platform/metafile/Metafile.h"
+#include "platform/metafile/render/TextLayout.h"
 #include "builders/EmfBuilder.h"
 #include "builders/WmfBuilder.h"
 #include "support/ReferenceImage.h"
@@ -155,6 +156,29 @@ TEST(TextLayout, VerticalFacesStandFullWidthCharactersUpright) {
     // 1.1 % here (the vertical forms of 、。 sit a little apart); every character lying,
     // 2.3 %.
     EXPECT_LE(differenceFromGdi(QStringLiteral("text_vertical_face"), b.build(), size), 0.017);
+}
+
+TEST(TextLayout, VerticalGlyphsComeFromTheFacesOwnSubstitutions) {
+    // A GSUB table whose `tag` feature swaps glyphs 10 and 20 for 110 and 120 (a single
+    // substitution listing them, its coverage a glyph list).
+    const auto gsub = [](const char* tag) {
+        QByteArray t;
+        for (const int v : {1, 0, 0, 10, 24, 1}) t.append(char(v >> 8)).append(char(v));
+        t.append(tag, 4);
+        for (const int v : {8, 0, 1, 0, 1, 4, 1, 0, 1, 8, 2, 10, 2, 110, 120, 1, 2, 10, 20})
+            t.append(char(v >> 8)).append(char(v));
+        return t;
+    };
+    const QHash<quint32, quint32> expected{{10, 110}, {20, 120}};
+    EXPECT_EQ(verticalSubstitutions(gsub("vert")), expected);
+    EXPECT_TRUE(verticalSubstitutions(gsub("liga")).isEmpty());
+    // Cut short anywhere, the table gives what it still holds and reads nothing past its end.
+    const QByteArray whole = gsub("vert");
+    for (qsizetype n = 0; n < whole.size(); ++n) {
+        const QHash<quint32, quint32> part = verticalSubstitutions(whole.left(n));
+        for (auto it = part.begin(); it != part.end(); ++it)
+            EXPECT_EQ(expected.value(it.key()), it.value()) << n;
+    }
 }
 
 TEST(TextLayout, CharacterExtraJustificationAndVerticalAdvancesAsGdi) {

@@ -20,10 +20,12 @@
 #include <QBrush>
 #include <QFont>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QImage>
 #include <QPainterPath>
 #include <QPen>
 #include <QPolygonF>
+#include <QRawFont>
 #include <QRectF>
 #include <QRegion>
 #include <QTransform>
@@ -326,6 +328,8 @@ class GdiPlayer : public GdiSink {
     struct FontCache;
     const FontCache& textFont(double scaleX, double scaleY);
     void addTextToPath(const QPainterPath& outlines, const QTransform& frame);
+    void drawUpright(char32_t c, QPointF at, double advance, const QTransform& frame,
+                     bool asOutlines, QPainterPath& outlines);
     TextRun glyphIndicesAsCharacters(const TextRun& run) const;
     void applyTextRectangle(const TextRun& run);
     void fillTextBackground(QPointF from, QPointF to, QPointF up, QPointF down);
@@ -384,6 +388,9 @@ class GdiPlayer : public GdiSink {
         QFont font;
         QFontMetricsF metrics;
         double aspect = 1;  // the scales' ratio the font was stretched for
+        // For an "@" face: the face itself and its vertical glyphs (verticalSubstitutions).
+        QRawFont raw;
+        QHash<quint32, quint32> verticalGlyphs;
     };
     std::optional<FontCache> m_fontCache;
     std::vector<double> m_advances;

@@ -7,6 +7,7 @@
 #include "platform/metafile/render/TextLayout.h"
 
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
@@ -41,7 +42,12 @@ const GdiPlayer::FontCache& GdiPlayer::textFont(double scaleX, double scaleY) {
             font.setStretch(
                 std::clamp(int(std::lround(font.stretch() * scaleX / scaleY)), 1, 4000));
         }
-        m_fontCache = FontCache{lf, pixelHeight, font, QFontMetricsF(font), aspect};
+        m_fontCache = FontCache{lf, pixelHeight, font, QFontMetricsF(font), aspect, {}, {}};
+        if (isVerticalFace(lf.faceName)) {
+            m_fontCache->raw = QRawFont::fromFont(font);
+            m_fontCache->verticalGlyphs =
+                verticalSubstitutions(m_fontCache->raw.fontTable("GSUB"));
+        }
     }
     return *m_fontCache;
 }
@@ -244,24 +250,10 @@ void GdiPlayer::extTextOut(const TextRun& run) {
             const qsizetype len = ch.isHighSurrogate() && i + 1 < n ? 2 : 1;
             const char32_t c = len == 2 ? QChar::surrogateToUcs4(ch, text[i + 1]) : ch.unicode();
             if (vertical && standsUprightInVerticalLine(c)) {
-                const char32_t shown = verticalForm(c);
-                const QString glyph = QString::fromUcs4(&shown, 1);
-                const QPointF at = glyphAt(x, y);
                 const double advance =
                     std::hypot(frames.baselineToGlyph.m11(), frames.baselineToGlyph.m12()) *
                     m_advances[size_t(i)];
-                const QTransform upright =
-                    uprightInCell(at, advance, metrics.horizontalAdvance(glyph),
-                                  metrics.ascent(), metrics.descent());
-                if (m_inPath) {
-                    QPainterPath cell;
-                    cell.addText(QPointF(0, 0), font, glyph);
-                    glyphOutlines.addPath(upright.map(cell));
-                } else {
-                    m_painter.setTransform(upright * frame);
-                    drawText(QPointF(0, 0), glyph);
-                    m_painter.setTransform(frame);
-                }
+                drawUpright(c, glyphAt(x, y), advance, frame, asOutlines, glyphOutlines);
             } else {
                 drawText(glyphAt(x, y), text.mid(i, len));
             }
@@ -283,6 +275,55 @@ void GdiPlayer::extTextOut(const TextRun& run) {
         const QTransform back = full.inverted(&invertible);
         if (invertible) m_dc.position = back.map(endOut);
     }
+}
+
+// A character standing upright in its cell of a vertical line (the cell from `at` on the
+// baseline, `advance` long): the face's own vertical glyph where it has one, as GDI draws
+// it, else the character's vertical presentation form from whichever font has it. In a path
+// bracket its outline joins `outlines` (text frame coordinates) instead.
+void GdiPlayer::drawUpright(char32_t c, QPointF at, double advance, const QTransform& frame,
+                            bool asOutlines, QPainterPath& outlines) {
+    const FontCache& cached = *m_fontCache;
+    const QFontMetricsF& metrics = cached.metrics;
+    const QList<quint32> own = cached.raw.glyphIndexesForString(QString::fromUcs4(&c, 1));
+    const auto substitute =
+        own.size() == 1 && own[0] != 0 ? cached.verticalGlyphs.constFind(own[0])
+                                       : cached.verticalGlyphs.constEnd();
+    if (substitute != cached.verticalGlyphs.constEnd()) {
+        const quint32 glyph = *substitute;
+        const QList<QPointF> advances = cached.raw.advancesForGlyphIndexes({glyph});
+        const double width = advances.isEmpty() ? advance : advances[0].x();
+        const QTransform upright =
+            uprightInCell(at, advance, width, metrics.ascent(), metrics.descent());
+        if (m_inPath || asOutlines) {
+            const QPainterPath shape = upright.map(cached.raw.pathForGlyph(glyph));
+            if (m_inPath) outlines.addPath(shape);
+            else m_painter.fillPath(shape, m_painter.pen().color());
+            return;
+        }
+        QGlyphRun run;
+        run.setRawFont(cached.raw);
+        run.setGlyphIndexes({glyph});
+        run.setPositions({QPointF(0, 0)});
+        m_painter.setTransform(upright * frame);
+        m_painter.drawGlyphRun(QPointF(0, 0), run);
+        m_painter.setTransform(frame);
+        return;
+    }
+    const char32_t shown = verticalForm(c);
+    const QString glyph = QString::fromUcs4(&shown, 1);
+    const QTransform upright = uprightInCell(at, advance, metrics.horizontalAdvance(glyph),
+                                             metrics.ascent(), metrics.descent());
+    QPainterPath cell;
+    if (m_inPath || asOutlines) cell.addText(QPointF(0, 0), cached.font, glyph);
+    if (m_inPath) {
+        outlines.addPath(upright.map(cell));
+        return;
+    }
+    m_painter.setTransform(upright * frame);
+    if (asOutlines) m_painter.fillPath(cell, m_painter.pen().color());
+    else m_painter.drawText(QPointF(0, 0), glyph);
+    m_painter.setTransform(frame);
 }
 
 // Glyph outlines drawn in the text's frame (output pixels) become figures of the open path,

@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <numbers>
+#include <optional>
+#include <vector>
 
 namespace plume::metafile {
 
@@ -19,7 +21,112 @@ double sign(double v) {
     return v < 0 ? -1.0 : 1.0;
 }
 
+// Big-endian reads at offsets into an OpenType table, nothing past its end.
+class FontTable {
+  public:
+    explicit FontTable(const QByteArray& bytes) : m_bytes(bytes) {}
+    std::optional<uint32_t> u16(size_t at) const { return read(at, 2); }
+    std::optional<uint32_t> u32(size_t at) const { return read(at, 4); }
+
+  private:
+    std::optional<uint32_t> read(size_t at, size_t n) const {
+        if (at > size_t(m_bytes.size()) || n > size_t(m_bytes.size()) - at) return std::nullopt;
+        uint32_t v = 0;
+        for (size_t i = 0; i < n; ++i) v = v << 8 | uint8_t(m_bytes[qsizetype(at + i)]);
+        return v;
+    }
+    const QByteArray& m_bytes;
+};
+
+// A damaged table could name billions of glyphs in overlapping ranges: the entries read are
+// counted, and a real font needs a few thousand.
+constexpr int kMaxEntries = 1 << 20;
+
+// The glyphs of the coverage table at `at` with their coverage indices, to `visit`.
+template <typename Visit>
+void forCoverage(const FontTable& t, size_t at, int& budget, Visit visit) {
+    const auto format = t.u16(at), count = t.u16(at + 2);
+    if (!format || !count) return;
+    for (uint32_t i = 0; i < *count && budget > 0; ++i) {
+        if (*format == 1) {
+            const auto glyph = t.u16(at + 4 + 2 * size_t(i));
+            if (!glyph) return;
+            --budget;
+            visit(*glyph, i);
+        } else if (*format == 2) {
+            const size_t range = at + 4 + 6 * size_t(i);
+            const auto first = t.u16(range), last = t.u16(range + 2), index = t.u16(range + 4);
+            if (!first || !last || !index) return;
+            for (uint32_t g = *first; g <= *last && budget > 0; ++g, --budget)
+                visit(g, *index + (g - *first));
+        } else {
+            return;
+        }
+    }
+}
+
+// The single substitution subtable at `at` into `map` (earlier lookups keep their entries).
+void addSingleSubstitutions(const FontTable& t, size_t at, int& budget,
+                            QHash<quint32, quint32>& map) {
+    const auto format = t.u16(at), coverage = t.u16(at + 2), third = t.u16(at + 4);
+    if (!format || !coverage || !third || (*format != 1 && *format != 2)) return;
+    forCoverage(t, at + *coverage, budget, [&](uint32_t glyph, uint32_t index) {
+        std::optional<uint32_t> to;
+        if (*format == 1) to = (glyph + *third) & 0xFFFF;  // a delta, modulo 65536
+        else if (index < *third) to = t.u16(at + 6 + 2 * size_t(index));
+        if (to && !map.contains(glyph)) map.insert(glyph, *to);
+    });
+}
+
+// The lookup indices of the features tagged `tag`.
+std::vector<uint32_t> featureLookups(const FontTable& t, size_t featureList, uint32_t tag) {
+    std::vector<uint32_t> lookups;
+    const auto count = t.u16(featureList);
+    for (uint32_t i = 0; count && i < *count; ++i) {
+        const size_t record = featureList + 2 + 6 * size_t(i);
+        const auto recordTag = t.u32(record), offset = t.u16(record + 4);
+        if (!recordTag || !offset) break;
+        if (*recordTag != tag) continue;
+        const size_t feature = featureList + *offset;
+        const auto n = t.u16(feature + 2);
+        for (uint32_t k = 0; n && k < *n; ++k)
+            if (const auto index = t.u16(feature + 4 + 2 * size_t(k))) lookups.push_back(*index);
+    }
+    return lookups;
+}
+
 }  // namespace
+
+QHash<quint32, quint32> verticalSubstitutions(const QByteArray& gsub) {
+    QHash<quint32, quint32> map;
+    const FontTable t(gsub);
+    const auto featureList = t.u16(6), lookupList = t.u16(8);
+    if (!featureList || !lookupList) return map;
+    std::vector<uint32_t> lookups = featureLookups(t, *featureList, 0x76727432);  // 'vrt2'
+    if (lookups.empty()) lookups = featureLookups(t, *featureList, 0x76657274);   // 'vert'
+    const auto lookupCount = t.u16(*lookupList);
+    int budget = kMaxEntries;
+    for (const uint32_t index : lookups) {
+        if (!lookupCount || index >= *lookupCount || budget <= 0) break;
+        const auto offset = t.u16(*lookupList + 2 + 2 * size_t(index));
+        if (!offset) break;
+        const size_t lookup = *lookupList + *offset;
+        const auto type = t.u16(lookup), subtables = t.u16(lookup + 4);
+        if (!type || !subtables || (*type != 1 && *type != 7)) continue;
+        for (uint32_t k = 0; k < *subtables; ++k) {
+            const auto at = t.u16(lookup + 6 + 2 * size_t(k));
+            if (!at) break;
+            size_t subtable = lookup + *at;
+            if (*type == 7) {  // an extension: the real subtable at a 32-bit offset
+                const auto extType = t.u16(subtable + 2), extOffset = t.u32(subtable + 4);
+                if (!extType || !extOffset || *extType != 1) continue;
+                subtable += *extOffset;
+            }
+            addSingleSubstitutions(t, subtable, budget, map);
+        }
+    }
+    return map;
+}
 
 bool isVerticalFace(const QString& face) {
     return face.startsWith(QLatin1Char('@'));

@@ -13,6 +13,8 @@
 #include "platform/metafile/format/GdiTypes.h"
 #include "platform/metafile/format/LogFont.h"
 
+#include <QByteArray>
+#include <QHash>
 #include <QPointF>
 #include <QString>
 #include <QTransform>
@@ -55,6 +57,12 @@ bool isVerticalFace(const QString& face);
 bool standsUprightInVerticalLine(char32_t c);
 // The vertical presentation form of a punctuation mark (、。「」（）… and the like), or `c`.
 char32_t verticalForm(char32_t c);
+// The glyphs a font puts in place of others in vertical lines, read from its OpenType GSUB
+// table `gsub` (the single substitutions of its 'vrt2' feature, else of its 'vert'), as GDI
+// takes them for an "@" face: horizontal glyph index to vertical one. Japanese faces give
+// their vertical punctuation this way, often without the presentation forms' code points.
+// Empty for a table without them or a damaged one.
+QHash<quint32, quint32> verticalSubstitutions(const QByteArray& gsub);
 // Font space for a glyph standing upright in the cell that starts at `origin` (a point on
 // the baseline) and runs `advance` along the line, the font's ascent above and descent below:
 // the glyph's own cell, `width` wide, turned a quarter counter-clockwise about the centres.
