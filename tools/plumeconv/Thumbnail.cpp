@@ -70,14 +70,18 @@ Outcome writeThumbnail(const QString& input, const QString& output, int size,
     };
     if (!out.open(QIODevice::WriteOnly)) return cannotWrite(out.errorString());
     const ThumbnailPlan& p = plan.value();
-    if (Status written = writePictureAsPng(*p.picture, p.size, out, kPngBandBytes,
-                                           kThumbnailDrawMs, drawEmfPlus, Qt::white, p.text);
-        !written) {
+    const Expected<PngWritten> written = writePictureAsPng(
+        *p.picture, p.size, out, kPngBandBytes, kThumbnailDrawMs, drawEmfPlus, Qt::white, p.text);
+    if (!written) {
         out.cancelWriting();
         return cannotWrite(written.error());
     }
     if (!out.commit()) return cannotWrite(out.errorString());
-    return Outcome{kOk, {}};
+    // A file manager counts any status but 0 as a failed thumbnail and does not try again,
+    // where part of the drawing still shows which file it is: the warning alone says so.
+    return Outcome{kOk, written.value().cutOff
+                            ? cutShortWarning(QDir::toNativeSeparators(input), kThumbnailDrawMs)
+                            : QString()};
 }
 
 }  // namespace plume::conv

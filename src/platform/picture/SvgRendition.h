@@ -30,8 +30,13 @@ inline constexpr double kMaxSvgPatchAreaInPictures = 4.0;
 
 // The document drawn into an SVG of `size` pixels at `dpi`, drawing for at most
 // `timeLimitMs` (twice that when the raster copy is needed); without `drawEmfPlus`, an EMF's
-// GDI records only, as readers without EMF+ show it.
-QByteArray svgRenditionOf(const metafile::Document& document, QSize size, double dpi,
+// GDI records only, as readers without EMF+ show it. `cutOff` tells that the time limit
+// stopped the drawing, so the SVG lacks what came after. Empty for an empty size.
+struct SvgRendition {
+    QByteArray svg;
+    bool cutOff = false;
+};
+SvgRendition svgRenditionOf(const metafile::Document& document, QSize size, double dpi,
                           int timeLimitMs, bool drawEmfPlus = true);
 
 }  // namespace plume
