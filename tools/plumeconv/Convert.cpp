@@ -100,7 +100,7 @@ Expected<QByteArray> readInput(const QString& path, int idleMs) {
             return failure(Text::tr("%1 is a folder, not a file").arg(shown(path)));
         case InputFailure::NotRegular:  // not asked for: every kind of file is read
         case InputFailure::CannotRead:
-            return failure(Text::tr("cannot read %1: %2").arg(shown(path), read.systemError));
+            break;
         case InputFailure::TooLarge:
             return failure(Text::tr("%1 is larger than %2 MB, the limit")
                                .arg(shown(path))
@@ -112,7 +112,7 @@ Expected<QByteArray> readInput(const QString& path, int idleMs) {
         case InputFailure::Closed:
             return failure(Text::tr("standard input is closed"));
     }
-    return failure(Text::tr("cannot read %1").arg(shown(path)));
+    return failure(Text::tr("cannot read %1: %2").arg(shown(path), read.systemError));
 }
 
 QString cutShortWarning(const QString& shownName, int timeLimitMs) {
@@ -123,7 +123,7 @@ QString cutShortWarning(const QString& shownName, int timeLimitMs) {
 }
 
 Outcome outOfMemory(const QString& shownName) {
-    return Outcome{kBadSize, Text::tr("%1: not enough memory to convert it").arg(shownName)};
+    return Outcome{kBadSize, Text::tr("%1: %2").arg(shownName, memoryRanOut())};
 }
 
 Drawing drawingFromBytes(const QString& shownName, const QByteArray& bytes) {
@@ -168,32 +168,52 @@ Drawing drawingFromBytes(const QString& shownName, const QByteArray& bytes) {
 }
 
 Expected<QSize> chooseSize(const metafile::Document& document, const Options& options) {
-    const QSize own = ownPixelSize(document, options.dpi * options.scale);
+    for (const auto& [name, side] : {std::pair{"--width", options.width},
+                                     std::pair{"--height", options.height}}) {
+        if (side && *side <= 0)
+            return Expected<QSize>::failure(
+                Text::tr("%1 needs a whole number of pixels above 0: %2").arg(name).arg(*side));
+    }
+    const double dpi = options.dpi * options.scale;
+    const QSizeF exact = document.sizeAtDpi(dpi);
+    const bool frameEmpty = !(std::isfinite(exact.width()) && std::isfinite(exact.height()) &&
+                              exact.width() > 0 && exact.height() > 0);
+    const QSize own = ownPixelSize(document, dpi);
     QSize size = own;
     if (options.width && options.height) {
         size = QSize(*options.width, *options.height);
     } else if (options.width || options.height) {
-        if (own.isEmpty())
+        if (frameEmpty)
             return Expected<QSize>::failure(
                 Text::tr("the frame is empty, so there are no proportions to keep"));
-        const double ratio = double(own.height()) / own.width();
-        const auto side = [](double v) { return int(std::max(1.0, std::round(v))); };
-        size = options.width ? QSize(*options.width, side(std::min(*options.width * ratio, 1e9)))
-                             : QSize(side(std::min(*options.height / ratio, 1e9)), *options.height);
-    } else if (own.isEmpty()) {
+        const double ratio = exact.height() / exact.width();
+        const auto side = [](double v) { return int(std::clamp(std::round(v), 1.0, 1e9)); };
+        size = options.width ? QSize(*options.width, side(*options.width * ratio))
+                             : QSize(side(*options.height / ratio), *options.height);
+    } else if (frameEmpty) {
         return Expected<QSize>::failure(
             Text::tr("the frame is empty (%1 x %2 pixels); give --width and --height")
                 .arg(own.width())
                 .arg(own.height()));
-    }
-    if (size.width() <= 0 || size.height() <= 0)
+    } else if (own.isEmpty()) {
+        // A frame so small, or a --dpi or --scale so low, that a side rounds to no pixel.
         return Expected<QSize>::failure(
-            Text::tr("the size %1 x %2 is empty").arg(size.width()).arg(size.height()));
+            Text::tr("at %1 dots per inch the drawing is %2 x %3 pixels, less than one pixel a "
+                     "side; give a larger --dpi or --scale, or --width and --height")
+                .arg(dpi, 0, 'g', 4)
+                .arg(exact.width(), 0, 'g', 3)
+                .arg(exact.height(), 0, 'g', 3));
+    }
+    // The own size is held at a billion pixels a side; beyond, it is shown as it is.
+    const auto shownSide = [&](int side, double exactSide) {
+        return size == own && side >= 1'000'000'000 ? QString::number(exactSide, 'g', 3)
+                                                    : QString::number(side);
+    };
     if (!checkRasterSize(size))
         return Expected<QSize>::failure(
             Text::tr("the size %1 x %2 is too large (at most %3 pixels a side, %4 million in all)")
-                .arg(size.width())
-                .arg(size.height())
+                .arg(shownSide(size.width(), exact.width()),
+                     shownSide(size.height(), exact.height()))
                 .arg(kMaxRasterSide)
                 .arg(kMaxRasterPixels / 1'000'000));
     return Expected<QSize>::success(size);

@@ -66,6 +66,10 @@ QString usageText() {
         "  8  the time limit cut a drawing short (what was drawn is written)\n");
 }
 
+QString memoryRanOut() {
+    return Text::tr("not enough memory");
+}
+
 QString versionText() {
     return QStringLiteral("plumeconv %1\n").arg(QStringLiteral(PLUMECONV_VERSION));
 }

@@ -31,6 +31,8 @@ struct Text {
 void installTranslation();
 
 QString usageText();
+// The words for memory that ran out.
+QString memoryRanOut();
 QString versionText();
 
 // One line on stderr, "plumeconv: " before it; `warning` marks a line that is no failure

@@ -62,10 +62,10 @@ std::optional<QColor> colourNamed(const QString& text) {
 // Applies one option that takes a value; the failure text, or an empty one.
 QString applyValue(Reading& r, const QString& name, const QString& value) {
     Options& o = r.options;
-    const auto notWhole = [&] { return Text::tr("%1 needs a whole number: %2").arg(name, value); };
     if (name == QLatin1String("--width") || name == QLatin1String("--height")) {
+        // A side of 0 or below is refused with the size (exit status 4), not here.
         const std::optional<int> side = wholeNumber(value);
-        if (!side) return notWhole();
+        if (!side) return Text::tr("%1 needs a whole number: %2").arg(name, value);
         (name == QLatin1String("--width") ? o.width : o.height) = side;
     } else if (name == QLatin1String("--dpi") || name == QLatin1String("--scale")) {
         const std::optional<double> number = positiveNumber(value);

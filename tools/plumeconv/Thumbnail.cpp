@@ -14,6 +14,10 @@
 
 namespace plume::conv {
 
+QString thumbnailTooSlow() {
+    return Text::tr("the thumbnail took longer than %1 seconds").arg(kThumbnailRunMs / 1000);
+}
+
 QSize thumbnailSize(QSize own, int size) {
     if (own.isEmpty()) return QSize(size, size);
     const double fit = double(size) / std::max(own.width(), own.height());

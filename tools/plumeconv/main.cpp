@@ -50,8 +50,7 @@ int run(const QStringList& arguments) {
             // File managers wait for their thumbnailers: whatever happens, this one ends.
             std::thread([] {
                 std::this_thread::sleep_for(std::chrono::milliseconds(kThumbnailRunMs));
-                printError(Text::tr("the thumbnail took longer than %1 seconds")
-                               .arg(kThumbnailRunMs / 1000));
+                printError(thumbnailTooSlow());
                 std::fflush(nullptr);
                 std::_Exit(kTooSlow);
             }).detach();
@@ -70,7 +69,7 @@ int runGuarded(const QStringList& arguments) {
     try {
         return run(arguments);
     } catch (const std::bad_alloc&) {
-        printError(Text::tr("not enough memory"));
+        printError(memoryRanOut());
         return kBadSize;
     }
 }

@@ -44,7 +44,7 @@ TEST_F(PlumeconvCommandTest, HelpListsTheExitCodesVersionIsTheProjects) {
     for (const char* needed : {"--out-dir", "--thumbnail", "--background", "--dpi", "-j N"})
         EXPECT_TRUE(usage.contains(needed)) << needed;
     const QString codes = usage.section("Exit status:", 1);
-    for (int code = 0; code <= 7; ++code)
+    for (int code = 0; code <= 8; ++code)
         EXPECT_TRUE(codes.contains(QStringLiteral("\n  %1  ").arg(code))) << code;
 
     // The man page lists the same options and exit statuses.
@@ -57,7 +57,7 @@ TEST_F(PlumeconvCommandTest, HelpListsTheExitCodesVersionIsTheProjects) {
         EXPECT_TRUE(man.contains(option)) << option.toStdString() << " is missing in plumeconv.1";
     }
     const QString manCodes = man.section(".SH EXIT STATUS", 1).section(".SH", 0, 0);
-    for (int code = 0; code <= 7; ++code)
+    for (int code = 0; code <= 8; ++code)
         EXPECT_TRUE(manCodes.contains(QStringLiteral(".B %1\n").arg(code))) << code;
 
     const QString japanese = QString::fromUtf8(
@@ -101,6 +101,61 @@ TEST_F(PlumeconvCommandTest, PartlyDrawnFileIsWrittenWithAWarning) {
     EXPECT_TRUE(run.stderrText.startsWith("plumeconv: warning: ")) << run.stderrText.toStdString();
     EXPECT_EQ(run.stderrText.count('\n'), 1);
     EXPECT_EQ(QImage(path("part.png")).pixelColor(60, 60), QColor(Qt::white));
+}
+
+// A drawing the time limit stops is written with what was drawn, but never silently.
+TEST_F(PlumeconvCommandTest, DrawingCutShortByTheTimeLimitIsWrittenWithAWarningAndStatus8) {
+    test::EmfBuilder heavy(400, 400);
+    heavy.createBrush(1, 0, 0xFF0000).selectObject(1);
+    for (int i = 0; i < 5000; ++i) heavy.ellipse(i % 7, i % 5, 400 - i % 3, 400 - i % 11);
+    test::writeFileBytes(path("heavy.emf"), heavy.build());
+    for (const char* ending : {"png", "svg", "pdf"}) {
+        const QString out = path(QStringLiteral("heavy.") + ending);
+        const ProcessRun run =
+            plumeconv({path("heavy.emf"), out, "--time-limit", "0.001"}, inLanguage("C"));
+        EXPECT_EQ(run.exitCode, 8) << ending;
+        EXPECT_TRUE(run.stderrText.startsWith("plumeconv: warning: " + path("heavy.emf") +
+                                              " is cut short"))
+            << run.stderrText.toStdString();
+        EXPECT_TRUE(QFile::exists(out)) << ending;
+    }
+    QDir(dir.path()).mkdir("out");
+    const ProcessRun batch = plumeconv(
+        {"--out-dir", path("out"), "--time-limit", "0.001", path("heavy.emf"), emfPath},
+        inLanguage("C"));
+    EXPECT_EQ(batch.exitCode, 8);
+    EXPECT_TRUE(batch.stderrText.endsWith("2 of 2 files converted, 0 failed, 1 cut short\n"))
+        << batch.stderrText.toStdString();
+    // Within the default limit the same drawing is whole.
+    EXPECT_EQ(plumeconv({path("heavy.emf"), path("whole.png")}).exitCode, 0);
+}
+
+// Neither the number of workers nor which of them draws which file changes a pixel.
+TEST_F(PlumeconvCommandTest, BatchOutputIsTheSameWhateverTheNumberOfJobs) {
+    const QString corpus = test::sharedDataDir() + "/metafile-corpus/";
+    QStringList inputs;
+    for (const char* name :
+         {"emf/hughbe__LibreOffice_emf.emf", "emf/emf2svg__test-031.emf", "emf/emf2svg__test-102.emf",
+          "emf/asposen__Fonts.emf", "emf/emf2svg__EA-test-file-006.emf", "wmf/poi__bug62513__image7.wmf"})
+        inputs.append(corpus + name);
+    QList<QByteArray> first;
+    int runs = 0;
+    for (const char* jobs : {"1", "2", "4", "2"}) {
+        const QString out = path(QStringLiteral("run%1").arg(++runs));
+        QDir(dir.path()).mkpath(out);
+        const ProcessRun run = plumeconv(QStringList{"--out-dir", out, "-j", jobs} + inputs);
+        if (run.exitCode == 8) GTEST_SKIP() << "this machine draws a file beyond the time limit";
+        ASSERT_EQ(run.exitCode, 0) << run.stderrText.toStdString();
+        const QStringList pngs = QDir(out).entryList({"*.png"}, QDir::Files, QDir::Name);
+        ASSERT_EQ(pngs.size(), inputs.size());
+        for (qsizetype i = 0; i < pngs.size(); ++i) {
+            const QByteArray png = test::readFileBytes(out + "/" + pngs[i]);
+            if (first.size() < pngs.size())
+                first.append(png);
+            else
+                EXPECT_TRUE(png == first[i]) << "-j " << jobs << ": " << pngs[i].toStdString();
+        }
+    }
 }
 
 TEST_F(PlumeconvCommandTest, StandardInputAndOutput) {
