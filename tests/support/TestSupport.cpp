@@ -2,12 +2,12 @@
 
 #include "platform/desktop/MessageBox.h"
 
-#include <QFile>
 #include <fcntl.h>
-#include <future>
-#include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QFile>
+#include <future>
+#include <stdexcept>
 
 namespace plume::test {
 

@@ -60,7 +60,7 @@ double statedDpi(const Options& options) {
 }
 
 Expected<Written> writePdf(const Picture& picture, QSize size, const Options& options,
-                          QIODevice& out) {
+                           QIODevice& out) {
     const double dpi = statedDpi(options);
     QPdfWriter writer(&out);
     writer.setResolution(std::max(1, int(std::lround(dpi))));
@@ -116,8 +116,9 @@ Expected<QByteArray> readInput(const QString& path, int idleMs) {
 }
 
 QString cutShortWarning(const QString& shownName, int timeLimitMs) {
-    return Text::tr("%1 is cut short: drawing it took longer than %2 seconds, and what was "
-                    "drawn is written")
+    return Text::tr(
+               "%1 is cut short: drawing it took longer than %2 seconds, and what was "
+               "drawn is written")
         .arg(shownName)
         .arg(timeLimitMs / 1000.0);
 }
@@ -168,8 +169,8 @@ Drawing drawingFromBytes(const QString& shownName, const QByteArray& bytes) {
 }
 
 Expected<QSize> chooseSize(const metafile::Document& document, const Options& options) {
-    for (const auto& [name, side] : {std::pair{"--width", options.width},
-                                     std::pair{"--height", options.height}}) {
+    for (const auto& [name, side] :
+         {std::pair{"--width", options.width}, std::pair{"--height", options.height}}) {
         if (side && *side <= 0)
             return Expected<QSize>::failure(
                 Text::tr("%1 needs a whole number of pixels above 0: %2").arg(name).arg(*side));
@@ -220,7 +221,7 @@ Expected<QSize> chooseSize(const metafile::Document& document, const Options& op
 }
 
 Expected<Written> writeDrawing(const Picture& picture, QSize size, const Options& options,
-                              QIODevice& out, qint64 pngBandBytes) {
+                               QIODevice& out, qint64 pngBandBytes) {
     using Failure = Expected<Written>;
     const metafile::Document& document = *picture.document();
     SvgRendition svg;
@@ -296,8 +297,7 @@ Outcome convert(const Options& options, const QString& input, const QString& out
     }
     if (!written.value().cutOff) return Outcome{kOk, drawing.warning};
     const QString cut = cutShortWarning(shown(input), options.timeLimitMs);
-    return Outcome{kCutShort,
-                   drawing.warning.isEmpty() ? cut : drawing.warning + u'\n' + cut};
+    return Outcome{kCutShort, drawing.warning.isEmpty() ? cut : drawing.warning + u'\n' + cut};
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ enum ExitCode {
     kCannotWrite = 5,   // the output cannot be written, or exists already in batch mode
     kDamaged = 6,       // the input is damaged: cut short, or its header cannot be read
     kTooSlow = 7,       // a thumbnail took longer than its time bound
-    kCutShort = 8,      // written, but the time limit cut the drawing short (a warning said so)
+    kCutShort = 8,      // written, but the time limit cut the drawing short (warned)
 };
 
 // The translation context of every text plumeconv shows.

@@ -109,9 +109,9 @@ QString applyValue(Reading& r, const QString& name, const QString& value) {
 }
 
 bool takesValue(const QString& name) {
-    static const QStringList names = {"--width",  "--height",     "--dpi",  "--scale",
-                                      "--background", "--format", "--out-dir",
-                                      "-j",       "--jobs",       "--thumbnail", "--time-limit"};
+    static const QStringList names = {"--width",      "--height",    "--dpi",       "--scale",
+                                      "--background", "--format",    "--out-dir",   "-j",
+                                      "--jobs",       "--thumbnail", "--time-limit"};
     return names.contains(name);
 }
 

@@ -12,13 +12,13 @@ namespace plume {
 
 enum class InputFailure {
     None,
-    CannotOpen,   // the system refused to open it (systemError says why)
-    Folder,       // a folder, not a file
-    NotRegular,   // a pipe, a device or a socket, where only regular files are taken
-    TooLarge,     // more than maxBytes
-    CannotRead,   // a read failed (systemError says why)
-    Silent,       // a pipe or a device gave nothing for idleMs
-    Closed,       // standard input was closed when the program started
+    CannotOpen,  // the system refused to open it (systemError says why)
+    Folder,      // a folder, not a file
+    NotRegular,  // a pipe, a device or a socket, where only regular files are taken
+    TooLarge,    // more than maxBytes
+    CannotRead,  // a read failed (systemError says why)
+    Silent,      // a pipe or a device gave nothing for idleMs
+    Closed,      // standard input was closed when the program started
 };
 
 struct InputRules {

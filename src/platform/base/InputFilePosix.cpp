@@ -1,12 +1,12 @@
 #include "platform/base/InputFile.h"
 
-#include <QFile>
-#include <algorithm>
-#include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QFile>
+#include <algorithm>
+#include <cerrno>
 
 namespace plume {
 namespace {
@@ -60,8 +60,10 @@ InputRead readAll(int fd, bool stream, qint64 sizeHint, const InputRules& rules)
 
 InputRead readInputFile(const QString& path, const InputRules& rules) {
     // Without O_NONBLOCK, opening a named pipe waits for a writer without end.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return failed(errno == EISDIR ? InputFailure::Folder : InputFailure::CannotOpen, errno);
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return failed(errno == EISDIR ? InputFailure::Folder : InputFailure::CannotOpen, errno);
     struct stat about {};
     InputRead read;
     if (::fstat(fd, &about) != 0) {

@@ -89,10 +89,11 @@ Expected<QByteArray> readPictureFile(const QString& path) {
         case InputFailure::None:
             return Expected<QByteArray>::success(std::move(read.bytes));
         case InputFailure::CannotOpen:
-            return Failure::failure(QStringLiteral("ファイルを開けません: %1 (%2)")
-                                        .arg(shown(path), read.systemError));
+            return Failure::failure(
+                QStringLiteral("ファイルを開けません: %1 (%2)").arg(shown(path), read.systemError));
         case InputFailure::Folder:
-            return Failure::failure(QStringLiteral("ファイルではなくフォルダーです: %1").arg(shown(path)));
+            return Failure::failure(
+                QStringLiteral("ファイルではなくフォルダーです: %1").arg(shown(path)));
         case InputFailure::NotRegular:
         case InputFailure::Silent:
         case InputFailure::Closed:

@@ -112,8 +112,8 @@ Expected<PngWritten> writePictureAsPng(const Picture& picture, QSize size, QIODe
                 background.alpha() == 255 ? QImage::Format_RGB32 : QImage::Format_ARGB32);
     if (band.isNull())
         return Failure::failure(QStringLiteral("画像のメモリを確保できません (%1 x %2)")
-                                   .arg(size.width())
-                                   .arg(bandRows));
+                                    .arg(size.width())
+                                    .arg(bandRows));
 
     PngSink sink;
     sink.out = &out;
@@ -146,7 +146,8 @@ Expected<PngWritten> writePictureAsPng(const Picture& picture, QSize size, QIODe
         throw;
     }
     png_destroy_write_struct(&png, &info);
-    if (!encoded) return Failure::failure(QStringLiteral("PNG encoding failed: %1").arg(sink.error));
+    if (!encoded)
+        return Failure::failure(QStringLiteral("PNG encoding failed: %1").arg(sink.error));
     return Expected<PngWritten>::success(written);
 }
 

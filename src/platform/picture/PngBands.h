@@ -32,9 +32,10 @@ struct PngWritten {
     bool cutOff = false;
 };
 Expected<PngWritten> writePictureAsPng(const Picture& picture, QSize size, QIODevice& out,
-                         qint64 bandBytes = kPngBandBytes,
-                         int timeLimitMs = metafile::RenderOptions{}.timeLimitMs,
-                         bool drawEmfPlus = true, const QColor& background = Qt::white,
-                         const PngText& text = {});
+                                       qint64 bandBytes = kPngBandBytes,
+                                       int timeLimitMs = metafile::RenderOptions{}.timeLimitMs,
+                                       bool drawEmfPlus = true,
+                                       const QColor& background = Qt::white,
+                                       const PngText& text = {});
 
 }  // namespace plume

@@ -37,6 +37,6 @@ struct SvgRendition {
     bool cutOff = false;
 };
 SvgRendition svgRenditionOf(const metafile::Document& document, QSize size, double dpi,
-                          int timeLimitMs, bool drawEmfPlus = true);
+                            int timeLimitMs, bool drawEmfPlus = true);
 
 }  // namespace plume

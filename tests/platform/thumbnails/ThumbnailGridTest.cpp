@@ -305,8 +305,9 @@ TEST(PictureThumbnails, RasterFilesAreScaledAndBrokenFilesGiveAReason) {
     // A pipe named like a drawing would hold a worker of the grid for ever.
     test::makeFifo(root.filePath("pipe.wmf"));
     ThumbnailRendering pipe;
-    EXPECT_TRUE(test::returnsWhileFifoSilent(
-        root.filePath("pipe.wmf"), [&] { pipe = renderPictureThumbnail(root.filePath("pipe.wmf"), 60); }));
+    EXPECT_TRUE(test::returnsWhileFifoSilent(root.filePath("pipe.wmf"), [&] {
+        pipe = renderPictureThumbnail(root.filePath("pipe.wmf"), 60);
+    }));
     EXPECT_FALSE(pipe.error.isEmpty());
 }
 

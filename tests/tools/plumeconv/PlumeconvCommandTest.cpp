@@ -10,12 +10,12 @@
 #include "builders/EmfBuilder.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <QDir>
 #include <QImage>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtEndian>
-#include <sys/resource.h>
 
 namespace plume {
 namespace {
@@ -127,15 +127,15 @@ TEST_F(PlumeconvCommandTest, DrawingCutShortByTheTimeLimitIsWrittenWithAWarningA
         const ProcessRun run =
             plumeconv({path("heavy.emf"), out, "--time-limit", "0.001"}, inLanguage("C"));
         EXPECT_EQ(run.exitCode, 8) << ending;
-        EXPECT_TRUE(run.stderrText.startsWith("plumeconv: warning: " + path("heavy.emf") +
-                                              " is cut short"))
+        EXPECT_TRUE(
+            run.stderrText.startsWith("plumeconv: warning: " + path("heavy.emf") + " is cut short"))
             << run.stderrText.toStdString();
         EXPECT_TRUE(QFile::exists(out)) << ending;
     }
     QDir(dir.path()).mkdir("out");
-    const ProcessRun batch = plumeconv(
-        {"--out-dir", path("out"), "--time-limit", "0.001", path("heavy.emf"), emfPath},
-        inLanguage("C"));
+    const ProcessRun batch =
+        plumeconv({"--out-dir", path("out"), "--time-limit", "0.001", path("heavy.emf"), emfPath},
+                  inLanguage("C"));
     EXPECT_EQ(batch.exitCode, 8);
     EXPECT_TRUE(batch.stderrText.endsWith("2 of 2 files converted, 0 failed, 1 cut short\n"))
         << batch.stderrText.toStdString();
@@ -147,9 +147,9 @@ TEST_F(PlumeconvCommandTest, DrawingCutShortByTheTimeLimitIsWrittenWithAWarningA
 TEST_F(PlumeconvCommandTest, BatchOutputIsTheSameWhateverTheNumberOfJobs) {
     const QString corpus = test::sharedDataDir() + "/metafile-corpus/";
     QStringList inputs;
-    for (const char* name :
-         {"emf/hughbe__LibreOffice_emf.emf", "emf/emf2svg__test-031.emf", "emf/emf2svg__test-102.emf",
-          "emf/asposen__Fonts.emf", "emf/emf2svg__EA-test-file-006.emf", "wmf/poi__bug62513__image7.wmf"})
+    for (const char* name : {"emf/hughbe__LibreOffice_emf.emf", "emf/emf2svg__test-031.emf",
+                             "emf/emf2svg__test-102.emf", "emf/asposen__Fonts.emf",
+                             "emf/emf2svg__EA-test-file-006.emf", "wmf/poi__bug62513__image7.wmf"})
         inputs.append(corpus + name);
     QList<QByteArray> first;
     int runs = 0;
@@ -251,7 +251,8 @@ TEST_F(PlumeconvCommandTest, ThumbnailForFileManagers) {
 TEST_F(PlumeconvCommandTest, DevicesAndPipesAreReadNoFurtherThanTheLimit) {
     const ProcessRun zero = plumeconv({"/dev/zero", path("z.png")}, inLanguage("C"));
     EXPECT_EQ(zero.exitCode, 3);
-    EXPECT_TRUE(zero.stderrText.contains("/dev/zero is larger than 256 MB")) << zero.stderrText.toStdString();
+    EXPECT_TRUE(zero.stderrText.contains("/dev/zero is larger than 256 MB"))
+        << zero.stderrText.toStdString();
 
     // A named pipe whose writer never comes is given up.
     const QString fifo = path("pipe.emf");
@@ -274,10 +275,10 @@ TEST_F(PlumeconvCommandTest, StandardInputIsReadToTheEndOfTheStream) {
     for (int run = 0; run < 10; ++run) {
         SCOPED_TRACE(run);
         const qsizetype cut = 40 + run * (bytes.size() - 80) / 10;
-        const ProcessRun piped = plumeconvInShell(
-            QStringLiteral("{ %1; sleep 0.05; %2; } | \"$PLUMECONV\" - '%3'")
-                .arg(piece(0, cut), piece(cut), path("piped.png")),
-            inLanguage("C"));
+        const ProcessRun piped =
+            plumeconvInShell(QStringLiteral("{ %1; sleep 0.05; %2; } | \"$PLUMECONV\" - '%3'")
+                                 .arg(piece(0, cut), piece(cut), path("piped.png")),
+                             inLanguage("C"));
         EXPECT_EQ(piped.exitCode, 0) << piped.stderrText.toStdString();
         EXPECT_TRUE(isTheDrawing(path("piped.png")));
     }
@@ -286,8 +287,7 @@ TEST_F(PlumeconvCommandTest, StandardInputIsReadToTheEndOfTheStream) {
 TEST_F(PlumeconvCommandTest, ClosedStandardStreamsAreNamed) {
     // Without care, the first file or socket opened takes the closed stream's number.
     const ProcessRun out = plumeconvInShell(
-        QStringLiteral("\"$PLUMECONV\" '%1' - --format png >&-").arg(emfPath),
-        inLanguage("C"));
+        QStringLiteral("\"$PLUMECONV\" '%1' - --format png >&-").arg(emfPath), inLanguage("C"));
     EXPECT_EQ(out.exitCode, 5);
     EXPECT_EQ(out.stderrText, "plumeconv: standard output is closed\n");
     const ProcessRun in = plumeconvInShell(
@@ -310,9 +310,9 @@ TEST_F(PlumeconvCommandTest, MemoryThatRunsOutEndsWithAMessage) {
     EXPECT_EQ(one.stderrText, "plumeconv: /dev/zero: not enough memory\n");
 
     // In a batch the other files are converted.
-    const ProcessRun batch = plumeconv(
-        {"--out-dir", dir.path(), "-j", "1", "/dev/zero", emfPath, "--format", "png"},
-        inLanguage("C"), {}, capped);
+    const ProcessRun batch =
+        plumeconv({"--out-dir", dir.path(), "-j", "1", "/dev/zero", emfPath, "--format", "png"},
+                  inLanguage("C"), {}, capped);
     EXPECT_EQ(batch.exitCode, 1) << batch.stderrText.toStdString();
     EXPECT_TRUE(batch.stderrText.contains("not enough memory")) << batch.stderrText.toStdString();
     EXPECT_TRUE(isTheDrawing(path("drawing.png")));
