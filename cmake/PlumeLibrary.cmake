@@ -17,10 +17,18 @@ endfunction()
 
 # plume_add_library(NAME DIR DEPS...): one static library per source folder, built from
 # every .cpp in that folder (not its sub-folders), so adding a file needs no CMake edit.
+# A platform's own implementation of an interface ends in Posix.cpp or Windows.cpp and is
+# built only on that platform.
 function(plume_add_library name)
     cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
     file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
     list(FILTER sources INCLUDE REGEX "\\.cpp$")
+    if(NOT UNIX)
+        list(FILTER sources EXCLUDE REGEX "Posix\\.cpp$")
+    endif()
+    if(NOT WIN32)
+        list(FILTER sources EXCLUDE REGEX "Windows\\.cpp$")
+    endif()
     if(sources)
         file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
         add_library(${name} STATIC ${sources} ${headers})

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <chrono>
+#include <functional>
 
 namespace plume::test {
 
@@ -25,6 +27,14 @@ class MessageCapture {
 // Whole-file helpers for tests.
 QByteArray readFileBytes(const QString& path);
 void writeFileBytes(const QString& path, const QByteArray& bytes);
+
+// A named pipe at `path` that nobody writes to.
+void makeFifo(const QString& path);
+// Whether `call` returns within `bound` while nobody writes to the named pipe `fifo`. A call
+// still waiting then is released (the pipe is opened for writing and closed), so that a
+// failing test ends.
+bool returnsWhileFifoSilent(const QString& fifo, const std::function<void()>& call,
+                            std::chrono::milliseconds bound = std::chrono::seconds(30));
 
 // The folder of real data beside the checkout (captures, references, corpus).
 QString sharedDataDir();

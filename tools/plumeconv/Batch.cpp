@@ -71,9 +71,10 @@ BatchReport runBatch(const Options& options, const BatchListener& listener) {
             const qint64 microseconds = clock.nsecsElapsed() / 1000;
             const std::lock_guard<std::mutex> guard(lock);
             if (listener.timing) listener.timing(microseconds, inputs[i]);
-            (outcome.ok() ? report.converted : report.failed) += 1;
+            (outcome.written() ? report.converted : report.failed) += 1;
+            if (outcome.code == kCutShort) report.cutShort += 1;
             if (!outcome.message.isEmpty() && listener.message)
-                listener.message(outcome.message, outcome.ok());
+                listener.message(outcome.message, outcome.written());
             ++done;
             if (listener.progress) listener.progress(done, total, inputs[i]);
         }
@@ -122,12 +123,14 @@ int runBatchCommand(const Options& options) {
     }
     const BatchReport report = runBatch(options, listener);
     clearProgress();
-    std::fprintf(stderr, "plumeconv: %s\n",
-                 qUtf8Printable(Text::tr("%1 of %2 files converted, %3 failed")
-                                    .arg(report.converted)
-                                    .arg(report.converted + report.failed)
-                                    .arg(report.failed)));
-    return report.failed == 0 ? kOk : kSomeFailed;
+    QString summary = Text::tr("%1 of %2 files converted, %3 failed")
+                          .arg(report.converted)
+                          .arg(report.converted + report.failed)
+                          .arg(report.failed);
+    if (report.cutShort > 0) summary += Text::tr(", %1 cut short").arg(report.cutShort);
+    std::fprintf(stderr, "plumeconv: %s\n", qUtf8Printable(summary));
+    if (report.failed > 0) return kSomeFailed;
+    return report.cutShort > 0 ? kCutShort : kOk;
 }
 
 }  // namespace plume::conv

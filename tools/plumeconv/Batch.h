@@ -18,6 +18,7 @@ QStringList batchOutputs(const QStringList& inputs, const QString& dir, Format f
 struct BatchReport {
     int converted = 0;
     int failed = 0;
+    int cutShort = 0;  // of the converted, those the time limit cut short
 };
 
 // What the batch says as it goes: each file's failure or warning (a whole line), and the
@@ -34,7 +35,8 @@ struct BatchListener {
 BatchReport runBatch(const Options& options, const BatchListener& listener);
 
 // The batch from the command line: progress on one line when stderr is a terminal (nothing
-// otherwise), failures and warnings as lines, a summary; kOk only when every file succeeded.
+// otherwise), failures and warnings as lines, a summary; kOk only when every file succeeded,
+// kCutShort when none failed but some were cut short.
 // With PLUMECONV_TIMINGS set in the environment, a line "timing MICROSECONDS FILE" after each
 // file, for bench/plumeconv_batch.sh.
 int runBatchCommand(const Options& options);

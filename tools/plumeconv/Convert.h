@@ -22,6 +22,8 @@ struct Outcome {
     int code = kOk;
     QString message;
     bool ok() const { return code == kOk; }
+    // The output is written (a picture cut short too); the message is a warning then.
+    bool written() const { return code == kOk || code == kCutShort; }
 };
 
 // A drawing read from bytes, or why not. `warning` is set when the picture is drawn in part:
@@ -32,8 +34,13 @@ struct Drawing {
     QString warning;
 };
 
-// The whole input: the file's bytes, or standard input for "-" (up to the picture file limit).
-Expected<QByteArray> readInput(const QString& path);
+// How long a named pipe or a device may give nothing before its reading is given up.
+inline constexpr int kInputIdleMs = 10'000;
+
+// The whole input: the file's bytes, or standard input for "-" to the end of the stream (up to
+// the picture file limit; nothing more is read). A pipe or a device named as a file may be
+// silent for `idleMs` at a time; standard input, as long as its writer keeps it open.
+Expected<QByteArray> readInput(const QString& path, int idleMs = kInputIdleMs);
 
 // Decides what the bytes are. A file shorter than its header says, or one that begins like
 // a metafile but whose header cannot be read, is damaged (the same rule the main window
@@ -44,13 +51,23 @@ Drawing drawingFromBytes(const QString& shownName, const QByteArray& bytes);
 // the proportions). Fails with kBadSize naming the cause (the frame is empty, too large).
 Expected<QSize> chooseSize(const metafile::Document& document, const Options& options);
 
-// Draws the picture in `format` to `out` (PNG a band of rows at a time).
-Status writeDrawing(const Picture& picture, QSize size, const Options& options,
-                    QIODevice& out, qint64 pngBandBytes);
+// Draws the picture in `format` to `out` (PNG a band of rows at a time), for at most
+// options.timeLimitMs; `cutOff` when that stopped the drawing.
+struct Written {
+    bool cutOff = false;
+};
+Expected<Written> writeDrawing(const Picture& picture, QSize size, const Options& options,
+                               QIODevice& out, qint64 pngBandBytes);
+
+// What is said of a picture the time limit cut short, and of memory that ran out (kBadSize).
+QString cutShortWarning(const QString& shownName, int timeLimitMs);
+Outcome outOfMemory(const QString& shownName);
 
 // The whole conversion of `input` to `output` ("-" for standard input or output). A file is
 // written beside its place and renamed over it only when complete, so a failure leaves
-// nothing behind. A warning, if any, is the outcome's message with kOk.
+// nothing behind. Warnings, if any, are the outcome's message (a line each) with kOk, or
+// with kCutShort when the time limit cut the drawing short. Memory that runs out fails the
+// file with kBadSize.
 Outcome convertOne(const Options& options, const QString& input, const QString& output,
                    qint64 pngBandBytes);
 

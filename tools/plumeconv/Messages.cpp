@@ -39,6 +39,8 @@ QString usageText() {
         "  --background C     ground colour (#rrggbb or a name), or none for transparent;\n"
         "                     default white for PNG, none for SVG and PDF\n"
         "  --no-emfplus       draw an EMF from its GDI records only\n"
+        "  --time-limit S     stop drawing a file after S seconds (default 10) and write\n"
+        "                     what was drawn, with a warning (exit status 8)\n"
         "  --out-dir DIR      batch: write each IN to DIR as its name with the format's ending\n"
         "  --force            batch: replace files that exist already\n"
         "  -j N, --jobs N     batch: N files at a time (default: the number of cores)\n"
@@ -48,17 +50,24 @@ QString usageText() {
         "\n"
         "A file cut short, or whose header cannot be read, is damaged: it fails and no\n"
         "output is written. A file whose records end early at a damaged record is drawn as\n"
-        "far as it goes, written, and a warning says so.\n"
+        "far as it goes, written, and a warning says so. A pipe or device named as IN\n"
+        "that gives nothing for 10 seconds fails; standard input is read to its end.\n"
         "\n"
         "Exit status:\n"
         "  0  success (warnings may have been printed)\n"
         "  1  batch: at least one file failed\n"
         "  2  wrong arguments\n"
         "  3  the input cannot be read or is no EMF or WMF file\n"
-        "  4  the size is refused (empty frame, or beyond the raster limits)\n"
+        "  4  the size is refused (empty frame, or beyond the raster limits), or the\n"
+        "     memory ran out\n"
         "  5  the output cannot be written, or exists already (batch, without --force)\n"
         "  6  the input is damaged\n"
-        "  7  the thumbnail took too long\n");
+        "  7  the thumbnail took too long\n"
+        "  8  the time limit cut a drawing short (what was drawn is written)\n");
+}
+
+QString memoryRanOut() {
+    return Text::tr("not enough memory");
 }
 
 QString versionText() {
@@ -70,8 +79,8 @@ void printError(const QString& message) {
 }
 
 void printWarning(const QString& message) {
-    std::fprintf(stderr, "plumeconv: %s\n",
-                 qUtf8Printable(Text::tr("warning: %1").arg(message)));
+    for (const QString& line : message.split(u'\n'))
+        std::fprintf(stderr, "plumeconv: %s\n", qUtf8Printable(Text::tr("warning: %1").arg(line)));
 }
 
 }  // namespace plume::conv

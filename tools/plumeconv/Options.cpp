@@ -37,6 +37,7 @@ struct Reading {
     QStringList positional;
     std::optional<Format> format;
     bool dpiOrScale = false;
+    bool timeLimit = false;
 };
 
 std::optional<int> wholeNumber(const QString& text) {
@@ -61,16 +62,24 @@ std::optional<QColor> colourNamed(const QString& text) {
 // Applies one option that takes a value; the failure text, or an empty one.
 QString applyValue(Reading& r, const QString& name, const QString& value) {
     Options& o = r.options;
-    const auto notWhole = [&] { return Text::tr("%1 needs a whole number: %2").arg(name, value); };
     if (name == QLatin1String("--width") || name == QLatin1String("--height")) {
+        // A side of 0 or below is refused with the size (exit status 4), not here.
         const std::optional<int> side = wholeNumber(value);
-        if (!side) return notWhole();
+        if (!side) return Text::tr("%1 needs a whole number: %2").arg(name, value);
         (name == QLatin1String("--width") ? o.width : o.height) = side;
     } else if (name == QLatin1String("--dpi") || name == QLatin1String("--scale")) {
         const std::optional<double> number = positiveNumber(value);
         if (!number) return Text::tr("%1 needs a number above 0: %2").arg(name, value);
         (name == QLatin1String("--dpi") ? o.dpi : o.scale) = *number;
         r.dpiOrScale = true;
+    } else if (name == QLatin1String("--time-limit")) {
+        const std::optional<double> seconds = positiveNumber(value);
+        if (!seconds || *seconds * 1000 > kMaxTimeLimitMs)
+            return Text::tr("--time-limit needs a number of seconds above 0, at most %1: %2")
+                .arg(kMaxTimeLimitMs / 1000)
+                .arg(value);
+        o.timeLimitMs = std::max(1, int(std::lround(*seconds * 1000)));
+        r.timeLimit = true;
     } else if (name == QLatin1String("--background")) {
         o.background = colourNamed(value);
         if (!o.background)
@@ -100,8 +109,9 @@ QString applyValue(Reading& r, const QString& name, const QString& value) {
 }
 
 bool takesValue(const QString& name) {
-    static const QStringList names = {"--width", "--height",  "--dpi", "--scale",   "--background",
-                                      "--format", "--out-dir", "-j",   "--jobs", "--thumbnail"};
+    static const QStringList names = {"--width",      "--height",    "--dpi",       "--scale",
+                                      "--background", "--format",    "--out-dir",   "-j",
+                                      "--jobs",       "--thumbnail", "--time-limit"};
     return names.contains(name);
 }
 
@@ -123,8 +133,8 @@ QString finish(Reading& r) {
         o.output = r.positional[1];
         if (o.mode == Mode::Thumbnail) {
             // A thumbnail is a PNG of the given size on white, whatever OUT is called.
-            if (r.format || o.width || o.height || r.dpiOrScale || o.background)
-                return Text::tr("--thumbnail takes no format, size or background options");
+            if (r.format || o.width || o.height || r.dpiOrScale || o.background || r.timeLimit)
+                return Text::tr("--thumbnail takes no format, size, background or time options");
             o.format = Format::Png;
             return {};
         }

@@ -12,6 +12,11 @@
 namespace plume::conv {
 
 enum class Format { Png, Svg, Pdf, Emf };
+
+// How long one file may take to draw before the drawing stops and what was drawn is written
+// with a warning (--time-limit, in seconds on the command line).
+inline constexpr int kDefaultTimeLimitMs = 10'000;
+inline constexpr int kMaxTimeLimitMs = 24 * 3600 * 1000;
 enum class Mode { Convert, Batch, Thumbnail, Help, Version };
 
 // "png" -> Format::Png; nullopt for anything else (case is ignored).
@@ -34,6 +39,7 @@ struct Options {
     bool force = false;
     int jobs = 0;  // 0: the number of cores
     int thumbnailSize = 0;
+    int timeLimitMs = kDefaultTimeLimitMs;
 };
 
 // Reads the arguments (without the program's name). The failure is a translated one-line text.

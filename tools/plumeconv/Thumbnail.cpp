@@ -14,6 +14,10 @@
 
 namespace plume::conv {
 
+QString thumbnailTooSlow() {
+    return Text::tr("the thumbnail took longer than %1 seconds").arg(kThumbnailRunMs / 1000);
+}
+
 QSize thumbnailSize(QSize own, int size) {
     if (own.isEmpty()) return QSize(size, size);
     const double fit = double(size) / std::max(own.width(), own.height());
@@ -70,14 +74,18 @@ Outcome writeThumbnail(const QString& input, const QString& output, int size,
     };
     if (!out.open(QIODevice::WriteOnly)) return cannotWrite(out.errorString());
     const ThumbnailPlan& p = plan.value();
-    if (Status written = writePictureAsPng(*p.picture, p.size, out, kPngBandBytes,
-                                           kThumbnailDrawMs, drawEmfPlus, Qt::white, p.text);
-        !written) {
+    const Expected<PngWritten> written = writePictureAsPng(
+        *p.picture, p.size, out, kPngBandBytes, kThumbnailDrawMs, drawEmfPlus, Qt::white, p.text);
+    if (!written) {
         out.cancelWriting();
         return cannotWrite(written.error());
     }
     if (!out.commit()) return cannotWrite(out.errorString());
-    return Outcome{kOk, {}};
+    // A file manager counts any status but 0 as a failed thumbnail and does not try again,
+    // where part of the drawing still shows which file it is: the warning alone says so.
+    return Outcome{kOk, written.value().cutOff
+                            ? cutShortWarning(QDir::toNativeSeparators(input), kThumbnailDrawMs)
+                            : QString()};
 }
 
 }  // namespace plume::conv

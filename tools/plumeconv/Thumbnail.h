@@ -17,6 +17,9 @@ namespace plume::conv {
 inline constexpr int kThumbnailDrawMs = 1500;
 inline constexpr int kThumbnailRunMs = 10'000;
 
+// What is said when the whole run took longer than kThumbnailRunMs.
+QString thumbnailTooSlow();
+
 // The picture's own size fitted into SIZE x SIZE, its proportions kept (at least 1 a side).
 QSize thumbnailSize(QSize own, int size);
 

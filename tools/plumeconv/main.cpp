@@ -7,17 +7,28 @@
 #include "Options.h"
 #include "Thumbnail.h"
 
+#include "platform/base/InputFile.h"
 #include "platform/picture/PngBands.h"
 
 #include <QGuiApplication>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <thread>
 
 namespace {
 
 using namespace plume::conv;
+
+// Says what came of one file and gives its exit status.
+int reported(const Outcome& outcome) {
+    if (!outcome.written())
+        printError(outcome.message);
+    else if (!outcome.message.isEmpty())
+        printWarning(outcome.message);
+    return outcome.code;
+}
 
 int run(const QStringList& arguments) {
     plume::Expected<Options> parsed = parseOptions(arguments);
@@ -39,32 +50,36 @@ int run(const QStringList& arguments) {
             // File managers wait for their thumbnailers: whatever happens, this one ends.
             std::thread([] {
                 std::this_thread::sleep_for(std::chrono::milliseconds(kThumbnailRunMs));
-                printError(Text::tr("the thumbnail took longer than %1 seconds")
-                               .arg(kThumbnailRunMs / 1000));
+                printError(thumbnailTooSlow());
                 std::fflush(nullptr);
                 std::_Exit(kTooSlow);
             }).detach();
-            const Outcome outcome =
-                writeThumbnail(options.inputs.first(), options.output, options.thumbnailSize,
-                               options.drawEmfPlus);
-            if (!outcome.ok()) printError(outcome.message);
-            return outcome.code;
+            return reported(writeThumbnail(options.inputs.first(), options.output,
+                                           options.thumbnailSize, options.drawEmfPlus));
         }
         case Mode::Convert:
             break;
     }
-    const Outcome outcome =
-        convertOne(options, options.inputs.first(), options.output, plume::kPngBandBytes);
-    if (!outcome.ok())
-        printError(outcome.message);
-    else if (!outcome.message.isEmpty())
-        printWarning(outcome.message);
-    return outcome.code;
+    return reported(
+        convertOne(options, options.inputs.first(), options.output, plume::kPngBandBytes));
+}
+
+// Memory that runs out anywhere ends the run with a message, never with an abort.
+int runGuarded(const QStringList& arguments) {
+    try {
+        return run(arguments);
+    } catch (const std::bad_alloc&) {
+        printError(memoryRanOut());
+        return kBadSize;
+    }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before anything opens a file: a closed standard stream is noted and held on the null
+    // device, so that no font file or socket takes its number.
+    plume::holdStandardStreams();
     // Qt's own notices (a missing runtime folder, a font fallback) are no errors of the
     // conversion; they would break the one-line error contract, so only criticals pass.
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
@@ -75,7 +90,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     installTranslation();
-    const int code = run(QCoreApplication::arguments().mid(1));
+    const int code = runGuarded(QCoreApplication::arguments().mid(1));
     // The output is committed and the errors written: leave without tearing down the font
     // database and the rest of Qt, which would take a good part of a small conversion's time.
     std::fflush(nullptr);

@@ -284,7 +284,7 @@ class VectorOffer : public QMimeData {
         if (QMimeData::formats().contains(mimeType)) return QMimeData::retrieveData(mimeType, type);
         if (mimeType == QLatin1String(target::kSvg)) {
             if (!m_svg)
-                m_svg = svgRenditionOf(*m_document, m_own, screenDpi(), kRenditionTimeLimitMs);
+                m_svg = svgRenditionOf(*m_document, m_own, screenDpi(), kRenditionTimeLimitMs).svg;
             return *m_svg;
         }
         if (mimeType == QLatin1String(kImageFormat)) {

@@ -1,5 +1,6 @@
 #include "platform/picture/PictureIo.h"
 
+#include "platform/base/InputFile.h"
 #include "platform/metafile/format/BoundedReader.h"
 #include "platform/metafile/format/MetafileFormat.h"
 
@@ -9,6 +10,7 @@
 #include <QImageReader>
 #include <QPainter>
 #include <QSaveFile>
+#include <new>
 #include <optional>
 
 namespace plume {
@@ -77,25 +79,51 @@ Expected<PicturePtr> pictureFromBytes(const QByteArray& bytes) {
     return rasterFromBytes(bytes);
 }
 
+Expected<QByteArray> readPictureFile(const QString& path) {
+    using Failure = Expected<QByteArray>;
+    InputRules rules;
+    rules.maxBytes = kMaxPictureFileBytes;
+    rules.regularFilesOnly = true;
+    InputRead read = readInputFile(path, rules);
+    switch (read.failure) {
+        case InputFailure::None:
+            return Expected<QByteArray>::success(std::move(read.bytes));
+        case InputFailure::CannotOpen:
+            return Failure::failure(
+                QStringLiteral("ファイルを開けません: %1 (%2)").arg(shown(path), read.systemError));
+        case InputFailure::Folder:
+            return Failure::failure(
+                QStringLiteral("ファイルではなくフォルダーです: %1").arg(shown(path)));
+        case InputFailure::NotRegular:
+        case InputFailure::Silent:
+        case InputFailure::Closed:
+            return Failure::failure(
+                QStringLiteral("通常のファイルではない (パイプやデバイス) ため読み込みません: %1")
+                    .arg(shown(path)));
+        case InputFailure::TooLarge:
+            return Failure::failure(QStringLiteral("ファイルが大きすぎます (%1 バイトまで): %2")
+                                        .arg(kMaxPictureFileBytes)
+                                        .arg(shown(path)));
+        case InputFailure::CannotRead:
+            break;
+    }
+    return Failure::failure(
+        QStringLiteral("ファイルを読み込めません: %1 (%2)").arg(shown(path), read.systemError));
+}
+
 Expected<PicturePtr> loadPicture(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    try {
+        const Expected<QByteArray> bytes = readPictureFile(path);
+        if (!bytes) return Expected<PicturePtr>::failure(bytes.error());
+        Expected<PicturePtr> result = pictureFromBytes(bytes.value());
+        if (!result)
+            return Expected<PicturePtr>::failure(result.error() + QStringLiteral(": ") +
+                                                 shown(path));
+        return result;
+    } catch (const std::bad_alloc&) {
         return Expected<PicturePtr>::failure(
-            QStringLiteral("ファイルを開けません: %1 (%2)").arg(shown(path), file.errorString()));
-    // The size is checked before reading, so a huge file is never read into memory.
-    if (file.size() > kMaxPictureFileBytes)
-        return Expected<PicturePtr>::failure(
-            QStringLiteral("ファイルが大きすぎます (%1 バイトまで): %2")
-                .arg(kMaxPictureFileBytes)
-                .arg(shown(path)));
-    const QByteArray bytes = file.read(kMaxPictureFileBytes + 1);
-    if (file.error() != QFileDevice::NoError)
-        return Expected<PicturePtr>::failure(QStringLiteral("ファイルを読み込めません: %1 (%2)")
-                                                 .arg(shown(path), file.errorString()));
-    Expected<PicturePtr> result = pictureFromBytes(bytes);
-    if (!result)
-        return Expected<PicturePtr>::failure(result.error() + QStringLiteral(": ") + shown(path));
-    return result;
+            QStringLiteral("メモリが足りないため読み込めません: %1").arg(shown(path)));
+    }
 }
 
 Status savePicture(const Picture& picture, const QString& path) {

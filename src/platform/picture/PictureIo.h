@@ -18,7 +18,13 @@ inline constexpr qint64 kMaxPictureFileBytes = metafile::kMaxMetafileBytes;
 // Bytes that are no picture, a broken metafile or a raster beyond the limits give an error.
 Expected<PicturePtr> pictureFromBytes(const QByteArray& bytes);
 
-// Loads the picture in the file at `path` (its name's ending plays no part).
+// The bytes of the picture file at `path`, refused beyond the picture file limit. Only a
+// regular file (or a link to one) is read: a pipe or a device of that name, which would block
+// or never end, is refused before any read.
+Expected<QByteArray> readPictureFile(const QString& path);
+
+// Loads the picture in the file at `path` (its name's ending plays no part), read as
+// readPictureFile reads it. Memory that runs out is a failure like any other.
 Expected<PicturePtr> loadPicture(const QString& path);
 
 // Writes the picture in its own format, replacing a file of that name as a whole (a failed

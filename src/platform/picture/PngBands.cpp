@@ -36,8 +36,9 @@ void onError(png_structp png, png_const_charp message) {
 
 void onWarning(png_structp, png_const_charp) {}
 
-// Draws one band: rows [top, top + band.height()) of the picture stretched to `size`.
-void drawBand(QImage& band, const Picture& picture, QSize size, int top, int timeLimitMs,
+// Draws one band: rows [top, top + band.height()) of the picture stretched to `size`; true
+// when the time limit cut it.
+bool drawBand(QImage& band, const Picture& picture, QSize size, int top, int timeLimitMs,
               bool drawEmfPlus, const QColor& background) {
     band.fill(background);
     QPainter painter(&band);
@@ -47,18 +48,18 @@ void drawBand(QImage& band, const Picture& picture, QSize size, int top, int tim
         metafile::RenderOptions options;
         options.timeLimitMs = std::max(1, timeLimitMs);
         options.drawEmfPlus = drawEmfPlus;
-        metafile::render(*document, painter, target, options);
-    } else {
-        paintPicture(painter, picture, target);
+        return metafile::render(*document, painter, target, options).cutOff;
     }
+    paintPicture(painter, picture, target);
+    return false;
 }
 
 // The encoding loop. Kept free of objects with destructors between setjmp and the calls that
-// may jump back (libpng reports errors by longjmp), so a failure skips no clean-up: the band
-// and the sink belong to the caller.
+// may jump back (libpng reports errors by longjmp), so a failure skips no clean-up: the band,
+// the sink and what was drawn belong to the caller.
 bool encode(png_structp png, png_infop info, QImage& band, const Picture& picture, QSize size,
             int timeLimitMs, bool drawEmfPlus, const QColor& background,
-            std::vector<png_text>& text) {
+            std::vector<png_text>& text, PngWritten& written) {
     if (setjmp(png_jmpbuf(png))) return false;
     const bool alpha = band.hasAlphaChannel();
     png_set_IHDR(png, info, png_uint_32(size.width()), png_uint_32(size.height()), 8,
@@ -88,8 +89,9 @@ bool encode(png_structp png, png_infop info, QImage& band, const Picture& pictur
     clock.start();
     for (int top = 0; top < size.height(); top += band.height()) {
         const int rows = std::min(band.height(), size.height() - top);
-        drawBand(band, picture, size, top, timeLimitMs - int(clock.elapsed()), drawEmfPlus,
-                 background);
+        if (drawBand(band, picture, size, top, timeLimitMs - int(clock.elapsed()), drawEmfPlus,
+                     background))
+            written.cutOff = true;
         for (int y = 0; y < rows; ++y)
             png_write_row(png, const_cast<png_bytep>(band.constScanLine(y)));
     }
@@ -99,27 +101,28 @@ bool encode(png_structp png, png_infop info, QImage& band, const Picture& pictur
 
 }  // namespace
 
-Status writePictureAsPng(const Picture& picture, QSize size, QIODevice& out, qint64 bandBytes,
-                         int timeLimitMs, bool drawEmfPlus, const QColor& background,
-                         const PngText& text) {
-    if (Status allowed = checkRasterSize(size); !allowed) return allowed;
+Expected<PngWritten> writePictureAsPng(const Picture& picture, QSize size, QIODevice& out,
+                                       qint64 bandBytes, int timeLimitMs, bool drawEmfPlus,
+                                       const QColor& background, const PngText& text) {
+    using Failure = Expected<PngWritten>;
+    if (Status allowed = checkRasterSize(size); !allowed) return Failure::failure(allowed.error());
     const qint64 rowBytes = qint64(size.width()) * 4;
     const int bandRows = int(std::clamp<qint64>(bandBytes / rowBytes, 1, size.height()));
     QImage band(size.width(), bandRows,
                 background.alpha() == 255 ? QImage::Format_RGB32 : QImage::Format_ARGB32);
     if (band.isNull())
-        return Status::failure(QStringLiteral("画像のメモリを確保できません (%1 x %2)")
-                                   .arg(size.width())
-                                   .arg(bandRows));
+        return Failure::failure(QStringLiteral("画像のメモリを確保できません (%1 x %2)")
+                                    .arg(size.width())
+                                    .arg(bandRows));
 
     PngSink sink;
     sink.out = &out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &sink, onError, onWarning);
-    if (!png) return Status::failure(QStringLiteral("PNG encoder could not start"));
+    if (!png) return Failure::failure(QStringLiteral("PNG encoder could not start"));
     png_infop info = png_create_info_struct(png);
     if (!info) {
         png_destroy_write_struct(&png, nullptr);
-        return Status::failure(QStringLiteral("PNG encoder could not start"));
+        return Failure::failure(QStringLiteral("PNG encoder could not start"));
     }
     png_set_write_fn(png, &sink, writeData, flushData);
     // libpng keeps pointers into `text` until the header is written.
@@ -132,11 +135,20 @@ Status writePictureAsPng(const Picture& picture, QSize size, QIODevice& out, qin
         chunk.text_length = size_t(value.size());
         chunks.push_back(chunk);
     }
-    const bool written =
-        encode(png, info, band, picture, size, timeLimitMs, drawEmfPlus, background, chunks);
+    PngWritten written;
+    bool encoded = false;
+    try {
+        encoded = encode(png, info, band, picture, size, timeLimitMs, drawEmfPlus, background,
+                         chunks, written);
+    } catch (...) {
+        // Memory that ran out while drawing a band: the encoder goes, the caller hears of it.
+        png_destroy_write_struct(&png, &info);
+        throw;
+    }
     png_destroy_write_struct(&png, &info);
-    if (!written) return Status::failure(QStringLiteral("PNG encoding failed: %1").arg(sink.error));
-    return Status::success();
+    if (!encoded)
+        return Failure::failure(QStringLiteral("PNG encoding failed: %1").arg(sink.error));
+    return Expected<PngWritten>::success(written);
 }
 
 }  // namespace plume

@@ -25,12 +25,17 @@ inline constexpr qint64 kPngBandBytes = 32LL * 1024 * 1024;
 // Refused when the size breaks the raster limits; a failed write is reported. Without
 // `drawEmfPlus` an EMF is drawn from its GDI records only. A `background` that is not opaque
 // makes an RGBA PNG (transparent where nothing is drawn for Qt::transparent). `text` goes
-// into tEXt chunks before the pixels (keys of 1 to 79 Latin-1 characters).
+// into tEXt chunks before the pixels (keys of 1 to 79 Latin-1 characters). `cutOff` tells
+// that the time limit stopped the drawing of some band, whose PNG then lacks what came after.
 using PngText = QList<std::pair<QByteArray, QByteArray>>;
-Status writePictureAsPng(const Picture& picture, QSize size, QIODevice& out,
-                         qint64 bandBytes = kPngBandBytes,
-                         int timeLimitMs = metafile::RenderOptions{}.timeLimitMs,
-                         bool drawEmfPlus = true, const QColor& background = Qt::white,
-                         const PngText& text = {});
+struct PngWritten {
+    bool cutOff = false;
+};
+Expected<PngWritten> writePictureAsPng(const Picture& picture, QSize size, QIODevice& out,
+                                       qint64 bandBytes = kPngBandBytes,
+                                       int timeLimitMs = metafile::RenderOptions{}.timeLimitMs,
+                                       bool drawEmfPlus = true,
+                                       const QColor& background = Qt::white,
+                                       const PngText& text = {});
 
 }  // namespace plume

@@ -486,7 +486,9 @@ void keepXmlCharacters(QByteArray& svg) {
 // One drawing of the document into an SVG; with `probing`, false when it stopped because an
 // operation needs the raster copy.
 bool drawSvg(const metafile::Document& document, QSize size, double dpi, RasterCopy* raster,
-             double scale, bool probing, const metafile::RenderOptions& options, QByteArray& svg) {
+             double scale, bool probing, const metafile::RenderOptions& options,
+             SvgRendition& rendition) {
+    QByteArray& svg = rendition.svg;
     svg.clear();
     QBuffer buffer(&svg);
     buffer.open(QIODevice::WriteOnly);
@@ -501,7 +503,7 @@ bool drawSvg(const metafile::Document& document, QSize size, double dpi, RasterC
     {
         RenditionDevice device(svgPainter, raster, scale, size, dpi, probing);
         QPainter painter(&device);
-        metafile::render(document, painter, target, options);
+        rendition.cutOff = metafile::render(document, painter, target, options).cutOff;
         painter.end();
         complete = !device.wantsRaster();
     }
@@ -512,8 +514,8 @@ bool drawSvg(const metafile::Document& document, QSize size, double dpi, RasterC
 
 }  // namespace
 
-QByteArray svgRenditionOf(const metafile::Document& document, QSize size, double dpi,
-                          int timeLimitMs, bool drawEmfPlus) {
+SvgRendition svgRenditionOf(const metafile::Document& document, QSize size, double dpi,
+                            int timeLimitMs, bool drawEmfPlus) {
     if (size.isEmpty() || !(dpi > 0)) return {};
     metafile::RenderOptions options;
     options.timeLimitMs = timeLimitMs;
@@ -525,7 +527,7 @@ QByteArray svgRenditionOf(const metafile::Document& document, QSize size, double
     const double scale =
         std::min(kSvgPatchScale, std::sqrt(double(kMaxSvgPatchPixels) / std::max(pixels, 1.0)));
     const bool rasterPossible = scale >= 0.5;
-    QByteArray svg;
+    SvgRendition svg;
     if (drawSvg(document, size, dpi, nullptr, scale, rasterPossible, options, svg)) return svg;
 
     // The raster copy, at the resolution of the device, so that fonts come out the same size.

@@ -30,9 +30,14 @@ inline constexpr double kMaxSvgPatchAreaInPictures = 4.0;
 
 // The document drawn into an SVG of `size` pixels at `dpi`, drawing for at most
 // `timeLimitMs` (twice that when the raster copy is needed); without `drawEmfPlus`, an EMF's
-// GDI records only, as readers without EMF+ show it. The SVG is well-formed XML whatever the
-// picture's text holds.
-QByteArray svgRenditionOf(const metafile::Document& document, QSize size, double dpi,
-                          int timeLimitMs, bool drawEmfPlus = true);
+// GDI records only, as readers without EMF+ show it. `cutOff` tells that the time limit
+// stopped the drawing, so the SVG lacks what came after. Empty for an empty size. The SVG
+// is well-formed XML whatever the picture's text holds.
+struct SvgRendition {
+    QByteArray svg;
+    bool cutOff = false;
+};
+SvgRendition svgRenditionOf(const metafile::Document& document, QSize size, double dpi,
+                            int timeLimitMs, bool drawEmfPlus = true);
 
 }  // namespace plume

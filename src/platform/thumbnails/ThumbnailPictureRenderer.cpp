@@ -4,9 +4,9 @@
 #include "platform/picture/PictureIo.h"
 
 #include <QBuffer>
-#include <QFile>
 #include <QImageReader>
 #include <QPainter>
+#include <new>
 
 namespace plume {
 namespace {
@@ -50,13 +50,16 @@ ThumbnailRendering renderRaster(QByteArray bytes, int box) {
 }  // namespace
 
 ThumbnailRendering renderPictureThumbnail(const QString& path, int box) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {{}, file.errorString()};
-    if (file.size() > kMaxPictureFileBytes) return {{}, QStringLiteral("file too large")};
-    const QByteArray bytes = file.read(kMaxPictureFileBytes);
-    if (file.error() != QFileDevice::NoError) return {{}, file.errorString()};
-    if (metafile::looksLikeMetafile(bytes)) return renderVector(bytes, box);
-    return renderRaster(bytes, box);
+    try {
+        // A pipe or a device named like a drawing is refused unread.
+        const Expected<QByteArray> bytes = readPictureFile(path);
+        if (!bytes) return {{}, bytes.error()};
+        if (metafile::looksLikeMetafile(bytes.value())) return renderVector(bytes.value(), box);
+        return renderRaster(bytes.value(), box);
+    } catch (const std::bad_alloc&) {
+        // On a worker thread an escaping exception would end the program.
+        return {{}, QStringLiteral("out of memory")};
+    }
 }
 
 }  // namespace plume

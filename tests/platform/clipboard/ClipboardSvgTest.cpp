@@ -126,7 +126,7 @@ TEST(ClipboardSvg, RasterOperationsActOnWhitePaperAndLeaveItTransparent) {
     Expected<PicturePtr> picture = pictureFromBytes(emf.build());
     ASSERT_TRUE(picture) << picture.error().toStdString();
     const QSize size = picture.value()->size();
-    const QByteArray svg = svgRenditionOf(*picture.value()->document(), size, 96, 10'000);
+    const QByteArray svg = svgRenditionOf(*picture.value()->document(), size, 96, 10'000).svg;
     Expected<QImage> expected = renderPicture(*picture.value(), size);
     ASSERT_TRUE(expected);
     const QImage onWhite = drawnSvg(svg, size);
@@ -150,7 +150,7 @@ TEST(ClipboardSvg, HairlinesGoInDevicePixelsForViewersWithoutNonScalingStrokes) 
     Expected<PicturePtr> picture = pictureFromBytes(emf.build());
     ASSERT_TRUE(picture) << picture.error().toStdString();
     const QSize size = picture.value()->size() * 10;
-    const QByteArray svg = svgRenditionOf(*picture.value()->document(), size, 96, 10'000);
+    const QByteArray svg = svgRenditionOf(*picture.value()->document(), size, 96, 10'000).svg;
     const QRegularExpression stroked(
         R"(<g [^>]*stroke="#ff0000"[^>]*transform="matrix\(([-0-9.e]+),[^,]+,[^,]+,([-0-9.e]+),)");
     int strokes = 0;
@@ -179,7 +179,7 @@ TEST(ClipboardSvg, BoxesOfAGradientMeetWithoutSeams) {
     ASSERT_TRUE(picture) << picture.error().toStdString();
     const QSize size = picture.value()->size() * 4 / 3;
     const QImage svg =
-        drawnSvg(svgRenditionOf(*picture.value()->document(), size, 96, 10'000), size);
+        drawnSvg(svgRenditionOf(*picture.value()->document(), size, 96, 10'000).svg, size);
     for (int y = 2; y < 36; ++y) ASSERT_EQ(svg.pixelColor(20, y), QColor(Qt::blue)) << y;
 }
 

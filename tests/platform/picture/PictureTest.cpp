@@ -151,6 +151,21 @@ TEST(LoadPicture, RefusesSizesBeyondTheLimitsBeforeAllocating) {
         << loaded.error().toStdString();
 }
 
+// A pipe or a device named like a drawing in the working folder would block the window or
+// flood its memory: it is refused unread, and the message says what it is.
+TEST(LoadPicture, PipesAndDevicesAreRefusedUnread) {
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("001.wmf");
+    test::makeFifo(fifo);
+    Expected<PicturePtr> fromPipe = loadPicture(QString());
+    EXPECT_TRUE(test::returnsWhileFifoSilent(fifo, [&] { fromPipe = loadPicture(fifo); }));
+    for (const Expected<PicturePtr>& loaded : {fromPipe, loadPicture("/dev/zero")}) {
+        EXPECT_FALSE(loaded);
+        EXPECT_TRUE(loaded.error().contains(QStringLiteral("通常のファイルではない")))
+            << loaded.error().toStdString();
+    }
+}
+
 TEST(SavePicture, VectorAsItsEmfBytesRasterAsBmpReplacingTheOldFile) {
     QTemporaryDir dir;
     const QString path = dir.filePath("001.wmf");

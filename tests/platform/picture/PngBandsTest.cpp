@@ -18,7 +18,7 @@ QImage bandedPng(const Picture& picture, QSize size, int bandRows) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    const Status written =
+    const auto written =
         writePictureAsPng(picture, size, buffer, qint64(size.width()) * 4 * bandRows,
                           600'000);  // bands of one row under the sanitizers take long
     EXPECT_TRUE(written) << written.error().toStdString();
@@ -98,7 +98,7 @@ TEST(PngBandsTest, FailuresAreReportedNotHidden) {
     const PicturePtr picture = Picture::fromImage(noise);
 
     FullDevice full(4096);
-    const Status written = writePictureAsPng(*picture, noise.size(), full, 300 * 4 * 10);
+    const auto written = writePictureAsPng(*picture, noise.size(), full, 300 * 4 * 10);
     ASSERT_FALSE(written);
     EXPECT_TRUE(written.error().contains(QStringLiteral("no space left")))
         << written.error().toStdString();

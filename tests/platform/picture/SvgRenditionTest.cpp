@@ -33,7 +33,7 @@ QByteArray svgOf(const QByteArray& bytes) {
     if (!picture) return {};
     const metafile::Document& document = *picture.value()->document();
     const QSize size = ownPixelSize(document, 96).boundedTo({200, 200});
-    return svgRenditionOf(document, size, 96, 500);
+    return svgRenditionOf(document, size, 96, 500).svg;
 }
 
 // One character of each class XML 1.0 forbids, between letters, and the characters that

@@ -301,6 +301,14 @@ TEST(PictureThumbnails, RasterFilesAreScaledAndBrokenFilesGiveAReason) {
     EXPECT_TRUE(text.image.isNull());
     EXPECT_FALSE(text.error.isEmpty());
     EXPECT_FALSE(renderPictureThumbnail(root.filePath("missing.wmf"), 60).error.isEmpty());
+
+    // A pipe named like a drawing would hold a worker of the grid for ever.
+    test::makeFifo(root.filePath("pipe.wmf"));
+    ThumbnailRendering pipe;
+    EXPECT_TRUE(test::returnsWhileFifoSilent(root.filePath("pipe.wmf"), [&] {
+        pipe = renderPictureThumbnail(root.filePath("pipe.wmf"), 60);
+    }));
+    EXPECT_FALSE(pipe.error.isEmpty());
 }
 
 }  // namespace

@@ -1,12 +1,16 @@
 // plumeconv's command line as users and file managers meet it: help and version, damaged
-// files in either language, standard input and output, batches and thumbnails.
+// files in either language, standard input and output, batches and thumbnails, inputs that
+// are no plain files (devices, named pipes, standard input through a real pipe from another
+// program), closed standard streams, memory that runs out, and drawings cut short.
 
+#include "Convert.h"
 #include "PlumeconvRun.h"
 #include "support/TestSupport.h"
 
 #include "builders/EmfBuilder.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <QDir>
 #include <QImage>
 #include <QRegularExpression>
@@ -29,6 +33,15 @@ class PlumeconvCommandTest : public ::testing::Test {
         test::writeFileBytes(damagedPath, bytes.left(bytes.size() - 30));
     }
     QString path(const QString& name) const { return dir.filePath(name); }
+    // The shell's words for the drawing's bytes from `from` to the end, or up to `to`.
+    QString piece(qsizetype from, qsizetype to = -1) const {
+        return QStringLiteral("tail -c +%1 '%2'").arg(from + 1).arg(emfPath) +
+               (to < 0 ? QString() : QStringLiteral(" | head -c %1").arg(to - from));
+    }
+    bool isTheDrawing(const QString& png) const {
+        const QImage image(png);
+        return image.size() == QSize(240, 120) && image.pixelColor(60, 60) == QColor(Qt::blue);
+    }
 
     QTemporaryDir dir;
     QByteArray bytes;
@@ -44,7 +57,7 @@ TEST_F(PlumeconvCommandTest, HelpListsTheExitCodesVersionIsTheProjects) {
     for (const char* needed : {"--out-dir", "--thumbnail", "--background", "--dpi", "-j N"})
         EXPECT_TRUE(usage.contains(needed)) << needed;
     const QString codes = usage.section("Exit status:", 1);
-    for (int code = 0; code <= 7; ++code)
+    for (int code = 0; code <= 8; ++code)
         EXPECT_TRUE(codes.contains(QStringLiteral("\n  %1  ").arg(code))) << code;
 
     // The man page lists the same options and exit statuses.
@@ -57,7 +70,7 @@ TEST_F(PlumeconvCommandTest, HelpListsTheExitCodesVersionIsTheProjects) {
         EXPECT_TRUE(man.contains(option)) << option.toStdString() << " is missing in plumeconv.1";
     }
     const QString manCodes = man.section(".SH EXIT STATUS", 1).section(".SH", 0, 0);
-    for (int code = 0; code <= 7; ++code)
+    for (int code = 0; code <= 8; ++code)
         EXPECT_TRUE(manCodes.contains(QStringLiteral(".B %1\n").arg(code))) << code;
 
     const QString japanese = QString::fromUtf8(
@@ -101,6 +114,61 @@ TEST_F(PlumeconvCommandTest, PartlyDrawnFileIsWrittenWithAWarning) {
     EXPECT_TRUE(run.stderrText.startsWith("plumeconv: warning: ")) << run.stderrText.toStdString();
     EXPECT_EQ(run.stderrText.count('\n'), 1);
     EXPECT_EQ(QImage(path("part.png")).pixelColor(60, 60), QColor(Qt::white));
+}
+
+// A drawing the time limit stops is written with what was drawn, but never silently.
+TEST_F(PlumeconvCommandTest, DrawingCutShortByTheTimeLimitIsWrittenWithAWarningAndStatus8) {
+    test::EmfBuilder heavy(400, 400);
+    heavy.createBrush(1, 0, 0xFF0000).selectObject(1);
+    for (int i = 0; i < 5000; ++i) heavy.ellipse(i % 7, i % 5, 400 - i % 3, 400 - i % 11);
+    test::writeFileBytes(path("heavy.emf"), heavy.build());
+    for (const char* ending : {"png", "svg", "pdf"}) {
+        const QString out = path(QStringLiteral("heavy.") + ending);
+        const ProcessRun run =
+            plumeconv({path("heavy.emf"), out, "--time-limit", "0.001"}, inLanguage("C"));
+        EXPECT_EQ(run.exitCode, 8) << ending;
+        EXPECT_TRUE(
+            run.stderrText.startsWith("plumeconv: warning: " + path("heavy.emf") + " is cut short"))
+            << run.stderrText.toStdString();
+        EXPECT_TRUE(QFile::exists(out)) << ending;
+    }
+    QDir(dir.path()).mkdir("out");
+    const ProcessRun batch =
+        plumeconv({"--out-dir", path("out"), "--time-limit", "0.001", path("heavy.emf"), emfPath},
+                  inLanguage("C"));
+    EXPECT_EQ(batch.exitCode, 8);
+    EXPECT_TRUE(batch.stderrText.endsWith("2 of 2 files converted, 0 failed, 1 cut short\n"))
+        << batch.stderrText.toStdString();
+    // Within the default limit the same drawing is whole.
+    EXPECT_EQ(plumeconv({path("heavy.emf"), path("whole.png")}).exitCode, 0);
+}
+
+// Neither the number of workers nor which of them draws which file changes a pixel.
+TEST_F(PlumeconvCommandTest, BatchOutputIsTheSameWhateverTheNumberOfJobs) {
+    const QString corpus = test::sharedDataDir() + "/metafile-corpus/";
+    QStringList inputs;
+    for (const char* name : {"emf/hughbe__LibreOffice_emf.emf", "emf/emf2svg__test-031.emf",
+                             "emf/emf2svg__test-102.emf", "emf/asposen__Fonts.emf",
+                             "emf/emf2svg__EA-test-file-006.emf", "wmf/poi__bug62513__image7.wmf"})
+        inputs.append(corpus + name);
+    QList<QByteArray> first;
+    int runs = 0;
+    for (const char* jobs : {"1", "2", "4", "2"}) {
+        const QString out = path(QStringLiteral("run%1").arg(++runs));
+        QDir(dir.path()).mkpath(out);
+        const ProcessRun run = plumeconv(QStringList{"--out-dir", out, "-j", jobs} + inputs);
+        if (run.exitCode == 8) GTEST_SKIP() << "this machine draws a file beyond the time limit";
+        ASSERT_EQ(run.exitCode, 0) << run.stderrText.toStdString();
+        const QStringList pngs = QDir(out).entryList({"*.png"}, QDir::Files, QDir::Name);
+        ASSERT_EQ(pngs.size(), inputs.size());
+        for (qsizetype i = 0; i < pngs.size(); ++i) {
+            const QByteArray png = test::readFileBytes(out + "/" + pngs[i]);
+            if (first.size() < pngs.size())
+                first.append(png);
+            else
+                EXPECT_TRUE(png == first[i]) << "-j " << jobs << ": " << pngs[i].toStdString();
+        }
+    }
 }
 
 TEST_F(PlumeconvCommandTest, StandardInputAndOutput) {
@@ -178,6 +246,76 @@ TEST_F(PlumeconvCommandTest, ThumbnailForFileManagers) {
 
     EXPECT_EQ(plumeconv({"--thumbnail", "128", damagedPath, path("none.png")}).exitCode, 6);
     EXPECT_FALSE(QFile::exists(path("none.png")));
+}
+
+TEST_F(PlumeconvCommandTest, DevicesAndPipesAreReadNoFurtherThanTheLimit) {
+    const ProcessRun zero = plumeconv({"/dev/zero", path("z.png")}, inLanguage("C"));
+    EXPECT_EQ(zero.exitCode, 3);
+    EXPECT_TRUE(zero.stderrText.contains("/dev/zero is larger than 256 MB"))
+        << zero.stderrText.toStdString();
+
+    // A named pipe whose writer never comes is given up.
+    const QString fifo = path("pipe.emf");
+    test::makeFifo(fifo);
+    Expected<QByteArray> silent = Expected<QByteArray>::success({});
+    EXPECT_TRUE(test::returnsWhileFifoSilent(fifo, [&] { silent = conv::readInput(fifo, 200); }));
+    EXPECT_TRUE(silent.error().contains("nothing came from")) << silent.error().toStdString();
+
+    // One that comes late and writes in pieces is read to its end.
+    const ProcessRun late = plumeconvInShell(
+        QStringLiteral("(sleep 0.3; %1; sleep 0.2; %2) > '%3' & \"$PLUMECONV\" '%3' '%4'; wait")
+            .arg(piece(0, 100), piece(100), fifo, path("late.png")),
+        inLanguage("C"));
+    EXPECT_EQ(late.exitCode, 0) << late.stderrText.toStdString();
+    EXPECT_TRUE(isTheDrawing(path("late.png")));
+}
+
+TEST_F(PlumeconvCommandTest, StandardInputIsReadToTheEndOfTheStream) {
+    // A writer that pauses between pieces, as a program producing the drawing does.
+    for (int run = 0; run < 10; ++run) {
+        SCOPED_TRACE(run);
+        const qsizetype cut = 40 + run * (bytes.size() - 80) / 10;
+        const ProcessRun piped =
+            plumeconvInShell(QStringLiteral("{ %1; sleep 0.05; %2; } | \"$PLUMECONV\" - '%3'")
+                                 .arg(piece(0, cut), piece(cut), path("piped.png")),
+                             inLanguage("C"));
+        EXPECT_EQ(piped.exitCode, 0) << piped.stderrText.toStdString();
+        EXPECT_TRUE(isTheDrawing(path("piped.png")));
+    }
+}
+
+TEST_F(PlumeconvCommandTest, ClosedStandardStreamsAreNamed) {
+    // Without care, the first file or socket opened takes the closed stream's number.
+    const ProcessRun out = plumeconvInShell(
+        QStringLiteral("\"$PLUMECONV\" '%1' - --format png >&-").arg(emfPath), inLanguage("C"));
+    EXPECT_EQ(out.exitCode, 5);
+    EXPECT_EQ(out.stderrText, "plumeconv: standard output is closed\n");
+    const ProcessRun in = plumeconvInShell(
+        QStringLiteral("\"$PLUMECONV\" - '%1' <&-").arg(path("in.png")), inLanguage("C"));
+    EXPECT_EQ(in.exitCode, 3);
+    EXPECT_EQ(in.stderrText, "plumeconv: standard input is closed\n");
+}
+
+TEST_F(PlumeconvCommandTest, MemoryThatRunsOutEndsWithAMessage) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than any limit allows";
+#endif
+    // Enough to start and convert a small drawing, too little for the input limit's bytes.
+    const auto capped = [] {
+        const rlimit cap{192L << 20, 192L << 20};
+        setrlimit(RLIMIT_AS, &cap);
+    };
+    const ProcessRun one = plumeconv({"/dev/zero", path("z.png")}, inLanguage("C"), {}, capped);
+    EXPECT_EQ(one.exitCode, 4);
+    EXPECT_EQ(one.stderrText, "plumeconv: /dev/zero: not enough memory\n");
+
+    // In a batch the other files are converted.
+    const ProcessRun batch =
+        plumeconv({"--out-dir", dir.path(), "-j", "1", "/dev/zero", emfPath, "--format", "png"},
+                  inLanguage("C"), {}, capped);
+    EXPECT_EQ(batch.exitCode, 1) << batch.stderrText.toStdString();
+    EXPECT_TRUE(batch.stderrText.contains("not enough memory")) << batch.stderrText.toStdString();
+    EXPECT_TRUE(isTheDrawing(path("drawing.png")));
 }
 
 }  // namespace

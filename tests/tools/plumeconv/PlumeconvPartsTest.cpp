@@ -70,6 +70,8 @@ TEST(PlumeconvOptions, ReadsModesFormatsAndSizes) {
     Options thumb = parsed({"--thumbnail", "128", "a.emf", "t.png"});
     EXPECT_EQ(thumb.mode, Mode::Thumbnail);
     EXPECT_EQ(thumb.thumbnailSize, 128);
+    EXPECT_EQ(parsed({"a.emf", "a.png"}).timeLimitMs, kDefaultTimeLimitMs);
+    EXPECT_EQ(parsed({"a.emf", "a.png", "--time-limit", "2.5"}).timeLimitMs, 2500);
     EXPECT_EQ(parsed({"a.emf", "--help", "--bogus"}).mode, Mode::Help);
     EXPECT_EQ(parsed({"--version"}).mode, Mode::Version);
 }
@@ -95,6 +97,9 @@ TEST(PlumeconvOptions, RefusesWhatDoesNotFitTogether) {
         {"--thumbnail", "64", "--out-dir", "o", "a.emf"},
         {"--thumbnail", "64", "--width", "9", "a.emf", "t.png"},
         {"a.emf", "a.png", "--depth", "3"},
+        {"a.emf", "a.png", "--time-limit", "0"},
+        {"a.emf", "a.png", "--time-limit", "1e9"},
+        {"--thumbnail", "64", "--time-limit", "5", "a.emf", "t.png"},
     };
     for (const QStringList& args : wrong) {
         Expected<Options> options = parseOptions(args);
@@ -139,7 +144,7 @@ TEST(PlumeconvDrawing, CutShortIsDamagedARecordOfImpossibleSizeEndsThePictureWit
     EXPECT_EQ(drawingFromBytes("e.emf", {}).failure.code, kBadInput);
 }
 
-TEST(PlumeconvSize, DpiAndScaleMultiplyTheOwnSizeAnEmptyFrameIsNamed) {
+TEST(PlumeconvSize, DpiAndScaleMultiplyTheOwnSizeAnEmptyOrTinyFrameIsNamed) {
     const Drawing drawing = drawingFromBytes("d.emf", twoHalves());
     const metafile::Document& document = *drawing.picture->document();
     EXPECT_EQ(chooseSize(document, parsed({"a", "b.png"})).value(), QSize(240, 120));
@@ -152,6 +157,17 @@ TEST(PlumeconvSize, DpiAndScaleMultiplyTheOwnSizeAnEmptyFrameIsNamed) {
     EXPECT_TRUE(chooseSize(document, parsed({"a", "b.png", "--scale", "1000"}))
                     .error()
                     .contains("too large"));
+    EXPECT_EQ(chooseSize(document, parsed({"a", "b.png", "--width", "-1"})).error(),
+              "--width needs a whole number of pixels above 0: -1");
+    EXPECT_EQ(chooseSize(document, parsed({"a", "b.png", "--width", "9", "--height", "0"})).error(),
+              "--height needs a whole number of pixels above 0: 0");
+    // A frame that is there but rounds below a pixel at the --dpi asked for is not empty.
+    EXPECT_EQ(chooseSize(document, parsed({"a", "b.png", "--dpi", "1e-5"})).error(),
+              "at 1e-05 dots per inch the drawing is 2.5e-05 x 1.25e-05 pixels, less than one "
+              "pixel a side; give a larger --dpi or --scale, or --width and --height");
+    EXPECT_TRUE(chooseSize(document, parsed({"a", "b.png", "--dpi", "1e300"}))
+                    .error()
+                    .startsWith("the size 2.5e+300 x 1.25e+300 is too large"));
 
     const Drawing flat = drawingFromBytes("flat.emf", test::EmfBuilder(0, 0).build());
     ASSERT_TRUE(flat.picture);

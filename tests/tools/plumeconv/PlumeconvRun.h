@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
+#include <functional>
 
 namespace plume {
 
@@ -15,13 +16,14 @@ struct ProcessRun {
     QByteArray stdoutBytes;
 };
 
-inline ProcessRun plumeconv(
-    const QStringList& args,
-    const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
-    const QByteArray& input = {}) {
+// `inChild` runs in the started process before plumeconv takes its place (a resource limit).
+inline ProcessRun runProgram(const QString& program, const QStringList& args,
+                             const QProcessEnvironment& env, const QByteArray& input = {},
+                             const std::function<void()>& inChild = {}) {
     QProcess process;
     process.setProcessEnvironment(env);
-    process.start(QStringLiteral(PLUMECONV_PATH), args);
+    if (inChild) process.setChildProcessModifier(inChild);
+    process.start(program, args);
     process.write(input);
     process.closeWriteChannel();
     if (!process.waitForFinished(60'000)) {
@@ -31,6 +33,19 @@ inline ProcessRun plumeconv(
     }
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             QString::fromUtf8(process.readAllStandardError()), process.readAllStandardOutput()};
+}
+
+inline ProcessRun plumeconv(
+    const QStringList& args,
+    const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
+    const QByteArray& input = {}, const std::function<void()>& inChild = {}) {
+    return runProgram(QStringLiteral(PLUMECONV_PATH), args, env, input, inChild);
+}
+
+// A shell command line in which "$PLUMECONV" is the program, as users pipe and redirect it.
+inline ProcessRun plumeconvInShell(const QString& script, QProcessEnvironment env) {
+    env.insert(QStringLiteral("PLUMECONV"), QStringLiteral(PLUMECONV_PATH));
+    return runProgram(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script}, env);
 }
 
 // The environment of a user whose language is `lang` (ja_JP.UTF-8, C.UTF-8).

@@ -20,6 +20,10 @@
         <translation>%2 個のファイルのうち %1 個を変換しました。失敗 %3 個</translation>
     </message>
     <message>
+        <source>, %1 cut short</source>
+        <translation>、打ち切り %1 個</translation>
+    </message>
+    <message>
         <source>standard input</source>
         <translation>標準入力</translation>
     </message>
@@ -32,12 +36,28 @@
         <translation>%1 を開けません: %2</translation>
     </message>
     <message>
+        <source>%1 is a folder, not a file</source>
+        <translation>%1 はファイルではなくフォルダーです</translation>
+    </message>
+    <message>
         <source>%1 is larger than %2 MB, the limit</source>
         <translation>%1 は上限の %2 MB より大きいファイルです</translation>
     </message>
     <message>
+        <source>nothing came from %1 for %2 seconds</source>
+        <translation>%1 から %2 秒間何も来ませんでした</translation>
+    </message>
+    <message>
+        <source>standard input is closed</source>
+        <translation>標準入力が閉じています</translation>
+    </message>
+    <message>
         <source>cannot read %1: %2</source>
         <translation>%1 を読み込めません: %2</translation>
+    </message>
+    <message>
+        <source>%1 is cut short: drawing it took longer than %2 seconds, and what was drawn is written</source>
+        <translation>%1 の描画を打ち切りました: 描くのに %2 秒を超えたため、描けたところまでを書きました</translation>
     </message>
     <message>
         <source>%1 is empty</source>
@@ -68,16 +88,16 @@
         <translation>%1 は一部だけ描きました: %2</translation>
     </message>
     <message>
+        <source>%1 needs a whole number of pixels above 0: %2</source>
+        <translation>%1 には 0 より大きいピクセル数 (整数) が必要です: %2</translation>
+    </message>
+    <message>
         <source>the frame is empty, so there are no proportions to keep</source>
         <translation>枠が空のため、保つ縦横比がありません</translation>
     </message>
     <message>
         <source>the frame is empty (%1 x %2 pixels); give --width and --height</source>
         <translation>枠が空です (%1 x %2 ピクセル)。--width と --height を指定してください</translation>
-    </message>
-    <message>
-        <source>the size %1 x %2 is empty</source>
-        <translation>大きさ %1 x %2 は空です</translation>
     </message>
     <message>
         <source>the size %1 x %2 is too large (at most %3 pixels a side, %4 million in all)</source>
@@ -94,6 +114,14 @@
     <message>
         <source>%1: %2</source>
         <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>at %1 dots per inch the drawing is %2 x %3 pixels, less than one pixel a side; give a larger --dpi or --scale, or --width and --height</source>
+        <translation>%1 ドット毎インチでは図は %2 x %3 ピクセルで、一辺が 1 ピクセルに足りません。--dpi か --scale を大きくするか、--width と --height を指定してください</translation>
+    </message>
+    <message>
+        <source>standard output is closed</source>
+        <translation>標準出力が閉じています</translation>
     </message>
     <message>
         <source>standard output</source>
@@ -122,6 +150,8 @@ Options:
   --background C     ground colour (#rrggbb or a name), or none for transparent;
                      default white for PNG, none for SVG and PDF
   --no-emfplus       draw an EMF from its GDI records only
+  --time-limit S     stop drawing a file after S seconds (default 10) and write
+                     what was drawn, with a warning (exit status 8)
   --out-dir DIR      batch: write each IN to DIR as its name with the format&apos;s ending
   --force            batch: replace files that exist already
   -j N, --jobs N     batch: N files at a time (default: the number of cores)
@@ -131,17 +161,20 @@ Options:
 
 A file cut short, or whose header cannot be read, is damaged: it fails and no
 output is written. A file whose records end early at a damaged record is drawn as
-far as it goes, written, and a warning says so.
+far as it goes, written, and a warning says so. A pipe or device named as IN
+that gives nothing for 10 seconds fails; standard input is read to its end.
 
 Exit status:
   0  success (warnings may have been printed)
   1  batch: at least one file failed
   2  wrong arguments
   3  the input cannot be read or is no EMF or WMF file
-  4  the size is refused (empty frame, or beyond the raster limits)
+  4  the size is refused (empty frame, or beyond the raster limits), or the
+     memory ran out
   5  the output cannot be written, or exists already (batch, without --force)
   6  the input is damaged
   7  the thumbnail took too long
+  8  the time limit cut a drawing short (what was drawn is written)
 </source>
         <translation>使い方:
   plumeconv [オプション] 入力 出力
@@ -161,6 +194,8 @@ EMF や WMF のファイルを PNG、SVG、PDF に描き、または EMF に変�
   --background C     背景色 (#rrggbb か色の名前)、透明にするには none。
                      既定は PNG で白、SVG と PDF でなし
   --no-emfplus       EMF を GDI のレコードだけで描きます
+  --time-limit S     1 つのファイルを描くのを S 秒で打ち切り (既定 10)、描けた
+                     ところまでを警告付きで書きます (終了コード 8)
   --out-dir DIR      一括: 各入力を DIR に、その名前と形式の拡張子で書きます
   --force            一括: 既にあるファイルを置き換えます
   -j N, --jobs N     一括: N 個ずつ同時に変換します (既定: コア数)
@@ -170,18 +205,25 @@ EMF や WMF のファイルを PNG、SVG、PDF に描き、または EMF に変�
 
 途中で切れたファイルや、ヘッダーを読み取れないファイルは破損しています: 失敗し、
 出力は書きません。レコードが途中の壊れたレコードで終わるファイルは、そこまで描いて
-書き、警告を出します。
+書き、警告を出します。入力に名前で指定したパイプやデバイスから 10 秒間何も来なければ
+失敗します。標準入力は終わりまで読みます。
 
 終了コード:
   0  成功 (警告が出ていることがあります)
   1  一括: 失敗したファイルがあります
   2  引数の誤り
   3  入力を読み込めないか、EMF や WMF のファイルではありません
-  4  大きさが使えません (枠が空か、ラスターの上限を超えます)
+  4  大きさが使えません (枠が空か、ラスターの上限を超えます)、またはメモリが
+     足りません
   5  出力を書き込めないか、既にあります (一括で --force がないとき)
   6  入力が破損しています
   7  サムネイルの作成に時間がかかりすぎました
+  8  時間の上限で描画を打ち切りました (描けたところまでを書きました)
 </translation>
+    </message>
+    <message>
+        <source>not enough memory</source>
+        <translation>メモリが足りません</translation>
     </message>
     <message>
         <source>warning: %1</source>
@@ -194,6 +236,10 @@ EMF や WMF のファイルを PNG、SVG、PDF に描き、または EMF に変�
     <message>
         <source>%1 needs a number above 0: %2</source>
         <translation>%1 には 0 より大きい数を指定してください: %2</translation>
+    </message>
+    <message>
+        <source>--time-limit needs a number of seconds above 0, at most %1: %2</source>
+        <translation>--time-limit には 0 より大きく %1 以下の秒数が必要です: %2</translation>
     </message>
     <message>
         <source>--background needs a colour such as #ffffff or white, or none: %1</source>
@@ -232,6 +278,10 @@ EMF や WMF のファイルを PNG、SVG、PDF に描き、または EMF に変�
         <translation>入力と出力を一つずつ指定してください (plumeconv --help を見てください)</translation>
     </message>
     <message>
+        <source>--thumbnail takes no format, size, background or time options</source>
+        <translation>--thumbnail には形式、大きさ、背景、時間のオプションは使えません</translation>
+    </message>
+    <message>
         <source>writing to standard output (-) needs --format</source>
         <translation>標準出力 (-) に書くには --format が必要です</translation>
     </message>
@@ -262,10 +312,6 @@ EMF や WMF のファイルを PNG、SVG、PDF に描き、または EMF に変�
     <message>
         <source>the thumbnail took longer than %1 seconds</source>
         <translation>サムネイルの作成が %1 秒を超えました</translation>
-    </message>
-    <message>
-        <source>--thumbnail takes no format, size or background options</source>
-        <translation>--thumbnail には形式、大きさ、背景のオプションは使えません</translation>
     </message>
 </context>
 </TS>
