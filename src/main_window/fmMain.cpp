@@ -42,6 +42,7 @@ namespace {
 const QString kGroupPosition = QStringLiteral("位置");
 const QString kShowing = QStringLiteral(" を表示しています");
 const QString kCannotOpen = QStringLiteral(" を開けません");
+const QString kShownInPart = QStringLiteral("（描画が重すぎるため、一部だけを表示しています）");
 
 }  // namespace
 
@@ -126,6 +127,7 @@ void fmMain::createControls() {
 
     m_pcImg = new PreviewSurface(this);
     m_pcImg->setObjectName(QStringLiteral("pcImg"));
+    connect(m_pcImg, &PictureView::drawn, this, &fmMain::previewDrawn);
     setTwipsGeometry(m_pcImg, {1335, 765, kPcImgWidth, kPcImgHeight});
 
     m_lbMsg = new QLabel(this);
@@ -292,6 +294,18 @@ void fmMain::showStatus(const QString& text) {
     m_lbMsg->setText(text);
 }
 
+void fmMain::showPictureStatus(const QString& text) {
+    m_pictureStatus = text;
+    showStatus(text);
+    if (!m_pcImg->isDrawing() && m_pcImg->shownCutOff()) previewDrawn(true);
+}
+
+void fmMain::previewDrawn(bool cutOff) {
+    // Only while the status line still speaks of the picture: a later message stays.
+    if (cutOff && !m_pictureStatus.isEmpty() && m_lbMsg->text() == m_pictureStatus)
+        showStatus(m_pictureStatus + kShownInPart);
+}
+
 void fmMain::showFolderMissing() {
     // The list stays empty; the folder is not created behind the user's back.
     if (!m_sWkFld.isEmpty()) showStatus(m_sWkFld + QStringLiteral(" が見つかりません"));
@@ -378,7 +392,7 @@ void fmMain::importFromClipboard() {
     }
     m_pcImg->setPicture(picture.value());
     m_sCurFL = stored.value();
-    showStatus(joinPath(m_sWkFld, m_sCurFL) + QStringLiteral(" を作成しました"));
+    showPictureStatus(joinPath(m_sWkFld, m_sCurFL) + QStringLiteral(" を作成しました"));
     if (!clipboardClear()) return;
     ReList();
 }
@@ -506,7 +520,7 @@ void fmMain::File1_Click() {
     }
     m_pcImg->setPicture(picture.value());
     m_sCurFL = name.toLower();
-    showStatus(path + kShowing);
+    showPictureStatus(path + kShowing);
 }
 
 void fmMain::showUnreadable(const QString& name, const QString& message) {

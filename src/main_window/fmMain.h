@@ -148,6 +148,10 @@ class fmMain : public QWidget {
     void applyPlacement(const TwipsRect& place);
     void setTwipsGeometry(QWidget* widget, const QRectF& twips) const;
     void showStatus(const QString& text);
+    // A status that goes with the picture just given to the preview: when the preview's
+    // drawing of it turns out cut short by a limit, the status line says so too.
+    void showPictureStatus(const QString& text);
+    void previewDrawn(bool cutOff);
     void showFolderMissing();
     // A selected file that cannot be shown: says so and leaves nothing in the preview.
     void showUnreadable(const QString& name, const QString& message);
@@ -174,6 +178,7 @@ class fmMain : public QWidget {
     QDateTime m_dFdTm;     // the folder's modification time as the watch last saw it
     int16_t m_nFdCnt = 0;  // the folder's file count as the watch last saw it
     bool m_bReSel = false;
+    QString m_pictureStatus;  // the status given with the preview's picture
 
     QFrame* m_frMnu = nullptr;
     std::array<ClickLabel*, 3> m_lbMnu{};

@@ -185,7 +185,7 @@ void fmMain::importDropped(const QList<QUrl>& urls) {
     }
     if (last) m_pcImg->setPicture(last);
     if (!failed && (!created.isEmpty() || !refused.isEmpty()))
-        showStatus(dropStatus(created, refused));
+        showPictureStatus(dropStatus(created, refused));
     if (!created.isEmpty()) ReList();
 }
 
@@ -194,7 +194,7 @@ bool fmMain::importPicture(const PicturePtr& picture) {
     if (!stored) return false;
     m_pcImg->setPicture(picture);
     m_sCurFL = stored.value();
-    showStatus(joinPath(m_sWkFld, m_sCurFL) + kCreated);
+    showPictureStatus(joinPath(m_sWkFld, m_sCurFL) + kCreated);
     // The clipboard keeps the drawing: the user copied it to paste it somewhere.
     ReList();
     return true;

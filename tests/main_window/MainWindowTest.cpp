@@ -10,6 +10,7 @@
 #include "platform/desktop/ShellLauncher.h"
 #include "platform/base/Twips.h"
 #include "raster_window/sbImg.h"
+#include "support/SlowPicture.h"
 #include "settings/SettingsStore.h"
 
 #include <gtest/gtest.h>
@@ -214,8 +215,12 @@ TEST_F(MainWindow, ThePreviewShowsOwnSizeFromTheTopLeftOnWhiteCutOffAtTheEdges) 
     writePng(work("large.wmf"), QSize(2000, 1500), Qt::blue);
     start();
     const QSize view = m_window->pcImg()->size();
+    const auto shown = [&] {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !m_window->pcImg()->isDrawing(); }, 10000));
+        return m_window->pcImg()->grab().toImage();
+    };
     m_window->File1()->setListIndex(1);  // small.wmf
-    QImage grab = m_window->pcImg()->grab().toImage();
+    QImage grab = shown();
     EXPECT_EQ(grab.size(), view);
     EXPECT_EQ(QColor(grab.pixel(0, 0)), QColor(Qt::red));
     EXPECT_EQ(QColor(grab.pixel(49, 19)), QColor(Qt::red));
@@ -224,7 +229,7 @@ TEST_F(MainWindow, ThePreviewShowsOwnSizeFromTheTopLeftOnWhiteCutOffAtTheEdges) 
     EXPECT_EQ(QColor(grab.pixel(view.width() - 1, view.height() - 1)), QColor(Qt::white));
 
     m_window->File1()->setListIndex(0);  // large.wmf
-    grab = m_window->pcImg()->grab().toImage();
+    grab = shown();
     EXPECT_EQ(grab.size(), view);  // cut off, not scaled
     EXPECT_EQ(QColor(grab.pixel(view.width() - 1, view.height() - 1)), QColor(Qt::blue));
 }
@@ -283,6 +288,33 @@ TEST_F(MainWindow, AMetafileCutShortIsReportedAsDamagedAndNotShown) {
     m_window->File1()->setListIndex(1);
     EXPECT_FALSE(m_window->pcImg()->picture());
     EXPECT_EQ(m_window->lbMsg()->text(), work("002.wmf") + " は破損しているため表示できません");
+}
+
+TEST_F(MainWindow, ADrawingCutShortByALimitSaysSoInTheStatusLine) {
+    QDir().mkpath(workFolder());
+    writePng(work("001.wmf"), QSize(20, 20), Qt::red);
+    start();
+    m_window->File1()->setListIndex(0);
+    const QString showing = work("001.wmf") + " を表示しています";
+    ASSERT_EQ(m_window->lbMsg()->text(), showing);
+    // The file's drawing turns out too heavy: a limit cuts it short when it is done.
+    test::SlowPicture heavy(test::SlowPicture::Stop::Ignored, true);
+    m_window->pcImg()->setPicture(heavy.picture());
+    ASSERT_TRUE(heavy.waitUntilStarted(1));
+    EXPECT_EQ(m_window->lbMsg()->text(), showing);
+    heavy.release();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !m_window->pcImg()->isDrawing(); }, 10000));
+    EXPECT_EQ(m_window->lbMsg()->text(),
+              showing + "（描画が重すぎるため、一部だけを表示しています）");
+
+    // A message that came meanwhile stays.
+    test::SlowPicture later(test::SlowPicture::Stop::Ignored, true);
+    m_window->pcImg()->setPicture(later.picture());
+    m_window->mnFile_Click(1);
+    const QString copied = m_window->lbMsg()->text();
+    later.release();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !m_window->pcImg()->isDrawing(); }, 10000));
+    EXPECT_EQ(m_window->lbMsg()->text(), copied);
 }
 
 TEST_F(MainWindow, TheListHasTheFocusAndTheArrowKeysWalkItFromTheFirstEntry) {

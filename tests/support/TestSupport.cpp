@@ -3,6 +3,8 @@
 #include "platform/desktop/MessageBox.h"
 
 #include <QFile>
+#include <QMimeData>
+#include <QTest>
 #include <stdexcept>
 
 namespace plume::test {
@@ -26,6 +28,12 @@ void writeFileBytes(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
         throw std::runtime_error("cannot write " + path.toStdString());
+}
+
+bool waitForRenditions(const QMimeData& offer) {
+    return QTest::qWaitFor(
+        [&] { return offer.hasFormat(QStringLiteral("image/svg+xml")) && offer.hasImage(); },
+        60000);
 }
 
 QString sharedDataDir() {

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+class QMimeData;
+
 namespace plume::test {
 
 // Captures every message box shown while it lives, instead of opening dialogs.
@@ -25,6 +27,10 @@ class MessageCapture {
 // Whole-file helpers for tests.
 QByteArray readFileBytes(const QString& path);
 void writeFileBytes(const QString& path, const QByteArray& bytes);
+
+// Waits (processing events) until a vector picture's clipboard offer names its SVG and
+// raster renditions, which are drawn in the background; false after a minute.
+bool waitForRenditions(const QMimeData& offer);
 
 // The folder of real data beside the checkout (captures, references, corpus).
 QString sharedDataDir();

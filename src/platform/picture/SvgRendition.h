@@ -13,6 +13,7 @@
 
 #include <QByteArray>
 #include <QSize>
+#include <functional>
 
 namespace plume {
 
@@ -29,9 +30,10 @@ inline constexpr int kMaxSvgPatches = 2000;
 inline constexpr double kMaxSvgPatchAreaInPictures = 4.0;
 
 // The document drawn into an SVG of `size` pixels at `dpi`, drawing for at most
-// `timeLimitMs` (twice that when the raster copy is needed); without `drawEmfPlus`, an EMF's
-// GDI records only, as readers without EMF+ show it.
+// `timeLimitMs` (twice that when the raster copy is needed) or until `shouldStop` says so;
+// without `drawEmfPlus`, an EMF's GDI records only, as readers without EMF+ show it.
 QByteArray svgRenditionOf(const metafile::Document& document, QSize size, double dpi,
-                          int timeLimitMs, bool drawEmfPlus = true);
+                          int timeLimitMs, bool drawEmfPlus = true,
+                          const std::function<bool()>& shouldStop = {});
 
 }  // namespace plume

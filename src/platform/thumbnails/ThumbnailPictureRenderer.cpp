@@ -11,7 +11,8 @@
 namespace plume {
 namespace {
 
-ThumbnailRendering renderVector(const QByteArray& bytes, int box) {
+ThumbnailRendering renderVector(const QByteArray& bytes, int box,
+                                const std::function<bool()>& shouldStop) {
     const Expected<PicturePtr> loaded = pictureFromBytes(bytes);
     if (!loaded) return {{}, loaded.error()};
     const PicturePtr& picture = loaded.value();
@@ -25,7 +26,9 @@ ThumbnailRendering renderVector(const QByteArray& bytes, int box) {
     // hard ones; the picture is played exactly as the preview plays it otherwise.
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    paintPicture(painter, *picture, QRectF(QPointF(0, 0), QSizeF(size)));
+    metafile::RenderOptions options;
+    options.shouldStop = shouldStop;
+    paintPicture(painter, *picture, QRectF(QPointF(0, 0), QSizeF(size)), options);
     painter.end();
     return {std::move(image), {}};
 }
@@ -49,13 +52,14 @@ ThumbnailRendering renderRaster(QByteArray bytes, int box) {
 
 }  // namespace
 
-ThumbnailRendering renderPictureThumbnail(const QString& path, int box) {
+ThumbnailRendering renderPictureThumbnail(const QString& path, int box,
+                                          const std::function<bool()>& shouldStop) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return {{}, file.errorString()};
     if (file.size() > kMaxPictureFileBytes) return {{}, QStringLiteral("file too large")};
     const QByteArray bytes = file.read(kMaxPictureFileBytes);
     if (file.error() != QFileDevice::NoError) return {{}, file.errorString()};
-    if (metafile::looksLikeMetafile(bytes)) return renderVector(bytes, box);
+    if (metafile::looksLikeMetafile(bytes)) return renderVector(bytes, box, shouldStop);
     return renderRaster(bytes, box);
 }
 
