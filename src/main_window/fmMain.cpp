@@ -7,6 +7,7 @@
 #include "main_window/ClipboardWatch.h"
 #include "main_window/MainLayout.h"
 #include "main_window/NumberedFiles.h"
+#include "main_window/PreviewLoad.h"
 #include "platform/clipboard/Clipboard.h"
 #include "platform/clipboard/ClipboardFormats.h"
 #include "platform/widgets/FileListBox.h"
@@ -128,6 +129,8 @@ void fmMain::createControls() {
     m_pcImg = new PreviewSurface(this);
     m_pcImg->setObjectName(QStringLiteral("pcImg"));
     connect(m_pcImg, &PictureView::drawn, this, &fmMain::previewDrawn);
+    m_load = new PreviewLoad(this);
+    connect(m_load, &PreviewLoad::loaded, this, &fmMain::showLoaded);
     setTwipsGeometry(m_pcImg, {1335, 765, kPcImgWidth, kPcImgHeight});
 
     m_lbMsg = new QLabel(this);
@@ -390,7 +393,7 @@ void fmMain::importFromClipboard() {
         showStatus(m_sWkFld + QStringLiteral(" に保存できません"));
         return;
     }
-    m_pcImg->setPicture(picture.value());
+    showPicture(picture.value());
     m_sCurFL = stored.value();
     showPictureStatus(joinPath(m_sWkFld, m_sCurFL) + QStringLiteral(" を作成しました"));
     if (!clipboardClear()) return;
@@ -404,6 +407,7 @@ void fmMain::sayNumberingFailed() {
 }
 
 void fmMain::copyToClipboard() {
+    m_load->finish();
     // With nothing previewed there is nothing to copy: the clipboard keeps what it holds
     // instead of being emptied for nothing, and the user is told why nothing happened.
     if (!m_pcImg->picture()) {
@@ -418,6 +422,7 @@ void fmMain::copyToClipboard() {
 }
 
 void fmMain::convertToRaster() {
+    m_load->finish();
     if (!m_pcImg->picture()) {
         showStatus(QStringLiteral("表示している画像がないため、変換できません"));
         return;
@@ -508,8 +513,24 @@ void fmMain::File1_Click() {
     if (m_bReSel) return;
     const QString name = m_File1->fileName();
     if (name.isEmpty()) return;
-    const QString path = joinPath(m_File1->path(), name);
-    const Expected<PicturePtr> picture = loadPicture(path);
+    // The selection is the current file from now on, so that a refresh keeps it selected
+    // while it loads; the preview goes on showing the last drawing until it is loaded.
+    m_sCurFL = name.toLower();
+    m_load->load(joinPath(m_File1->path(), name));
+}
+
+bool fmMain::isLoading() const {
+    return m_load->isLoading();
+}
+
+void fmMain::showPicture(PicturePtr picture) {
+    // A drawing given to the preview wins over the load of a file selected before.
+    m_load->abandon();
+    m_pcImg->setPicture(std::move(picture));
+}
+
+void fmMain::showLoaded(const QString& path, const Expected<PicturePtr>& picture) {
+    const QString name = QFileInfo(path).fileName();
     if (!picture) {
         showUnreadable(name, path + QStringLiteral(" は画像ﾌｧｲﾙとして読み込めません"));
         return;
@@ -518,7 +539,7 @@ void fmMain::File1_Click() {
         showUnreadable(name, path + QStringLiteral(" は破損しているため表示できません"));
         return;
     }
-    m_pcImg->setPicture(picture.value());
+    showPicture(picture.value());
     m_sCurFL = name.toLower();
     showPictureStatus(path + kShowing);
 }
@@ -526,7 +547,7 @@ void fmMain::File1_Click() {
 void fmMain::showUnreadable(const QString& name, const QString& message) {
     // The selection stays on the file and refreshes keep it there; the preview is emptied,
     // so that copy and convert never act on the drawing that was shown before it.
-    m_pcImg->setPicture(nullptr);
+    showPicture(nullptr);
     m_sCurFL = name.toLower();
     showStatus(message);
 }
@@ -534,7 +555,7 @@ void fmMain::showUnreadable(const QString& name, const QString& message) {
 void fmMain::forgetShownFile() {
     // A new folder starts with nothing selected and nothing shown: the last drawing belongs
     // to the old folder, and its name must not select a namesake in the new one.
-    m_pcImg->setPicture(nullptr);
+    showPicture(nullptr);
     m_sCurFL.clear();
     showStatus(QString());
 }

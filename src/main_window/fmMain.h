@@ -28,6 +28,7 @@ namespace plume {
 class ClipboardWatch;
 class FileListBox;
 class FramePlacement;
+class PreviewLoad;
 class PreviewSurface;
 class YIni;
 class spTmS;
@@ -109,8 +110,10 @@ class fmMain : public QWidget {
 
     // Refreshes the list and selects the entry named sCurFL without loading the preview.
     void ReList();
-    // Previews the selected file (unless a reselection is running).
+    // Previews the selected file (unless a reselection is running). A file that takes long to
+    // load is loaded in the background (isLoading), the preview showing the last drawing.
     void File1_Click();
+    bool isLoading() const;
     // Polls the working folder and refreshes the list when it changed.
     void Timer1_Timer();
 
@@ -156,6 +159,10 @@ class fmMain : public QWidget {
     // A selected file that cannot be shown: says so and leaves nothing in the preview.
     void showUnreadable(const QString& name, const QString& message);
     void forgetShownFile();
+    // Gives the preview a picture (null: none), abandoning the load of a selected file.
+    void showPicture(PicturePtr picture);
+    // A selected file has been loaded: shows it, or says why it cannot be shown.
+    void showLoaded(const QString& path, const Expected<PicturePtr>& picture);
     void importFromClipboard();
     void copyToClipboard();
     void convertToRaster();
@@ -185,6 +192,7 @@ class fmMain : public QWidget {
     std::array<QPushButton*, 3> m_cmRet{};
     FileListBox* m_File1 = nullptr;
     PreviewSurface* m_pcImg = nullptr;
+    PreviewLoad* m_load = nullptr;
     QLabel* m_lbMsg = nullptr;
     QTimer* m_Timer1 = nullptr;
     std::array<QMenu*, 2> m_mnJb{};

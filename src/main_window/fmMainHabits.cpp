@@ -6,6 +6,7 @@
 #include "main_window/DroppedFiles.h"
 #include "main_window/NumberedFiles.h"
 #include "main_window/fmMain.h"
+#include "main_window/PreviewLoad.h"
 #include "platform/base/Paths.h"
 #include "platform/clipboard/Clipboard.h"
 #include "platform/desktop/Trash.h"
@@ -114,7 +115,7 @@ void fmMain::selectAndShow(const QString& name) {
         }
     }
     // Nothing is left to select: nothing is shown either.
-    m_pcImg->setPicture(nullptr);
+    showPicture(nullptr);
 }
 
 QMimeData* fmMain::dragOfFile(const QString& name) const {
@@ -124,6 +125,7 @@ QMimeData* fmMain::dragOfFile(const QString& name) const {
 }
 
 QMimeData* fmMain::dragOfPreview() const {
+    m_load->finish();
     const PicturePtr& picture = m_pcImg->picture();
     if (!picture) return nullptr;
     // The drawing shown is the current file's; the file goes along while it is there.
@@ -183,7 +185,7 @@ void fmMain::importDropped(const QList<QUrl>& urls) {
         m_sCurFL = stored.value();
         last = item.picture;
     }
-    if (last) m_pcImg->setPicture(last);
+    if (last) showPicture(last);
     if (!failed && (!created.isEmpty() || !refused.isEmpty()))
         showPictureStatus(dropStatus(created, refused));
     if (!created.isEmpty()) ReList();
@@ -192,7 +194,7 @@ void fmMain::importDropped(const QList<QUrl>& urls) {
 bool fmMain::importPicture(const PicturePtr& picture) {
     const Expected<QString> stored = storeNumbered(picture->emfBytes());
     if (!stored) return false;
-    m_pcImg->setPicture(picture);
+    showPicture(picture);
     m_sCurFL = stored.value();
     showPictureStatus(joinPath(m_sWkFld, m_sCurFL) + kCreated);
     // The clipboard keeps the drawing: the user copied it to paste it somewhere.

@@ -21,10 +21,12 @@
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRawFont>
 #include <QStyle>
 #include <QTest>
+#include <QThreadPool>
 #include <QTimer>
 
 namespace plume {
@@ -288,6 +290,32 @@ TEST_F(MainWindow, AMetafileCutShortIsReportedAsDamagedAndNotShown) {
     m_window->File1()->setListIndex(1);
     EXPECT_FALSE(m_window->pcImg()->picture());
     EXPECT_EQ(m_window->lbMsg()->text(), work("002.wmf") + " は破損しているため表示できません");
+}
+
+TEST_F(MainWindow, AFileThatTakesLongToLoadLoadsInTheBackgroundAndANewerSelectionWins) {
+    QDir().mkpath(workFolder());
+    writePng(work("001.wmf"), QSize(3000, 2000), Qt::blue);  // millions of pixels to decode
+    writePng(work("002.wmf"), QSize(20, 20), Qt::red);
+    start();
+    m_window->File1()->setListIndex(0);
+    EXPECT_TRUE(m_window->isLoading());
+    EXPECT_EQ(m_window->sCurFL(), "001.wmf");
+    m_window->File1()->setListIndex(1);
+    ASSERT_TRUE(m_window->pcImg()->picture());
+    EXPECT_EQ(m_window->pcImg()->picture()->size(), QSize(20, 20));
+    // The older load ends with nobody to show it to.
+    EXPECT_TRUE(PictureView::drawingPool().waitForDone(20000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m_window->pcImg()->picture()->size(), QSize(20, 20));
+    EXPECT_EQ(m_window->lbMsg()->text(), work("002.wmf") + " を表示しています");
+
+    // A command acts on the file the list shows, loaded or not.
+    m_window->File1()->setListIndex(0);
+    m_window->mnFile_Click(1);
+    const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
+    ASSERT_TRUE(copied && copied->hasImage());
+    EXPECT_EQ(qvariant_cast<QImage>(copied->imageData()).size(), QSize(3000, 2000));
+    EXPECT_FALSE(m_window->isLoading());
 }
 
 TEST_F(MainWindow, ADrawingCutShortByALimitSaysSoInTheStatusLine) {

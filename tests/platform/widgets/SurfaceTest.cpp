@@ -131,6 +131,7 @@ TEST(PictureView, ANewerPictureOrSizeWinsOverTheDrawingUnderWay) {
     ASSERT_TRUE(stale.waitUntilStarted(2));
     area.setPicture(solidPicture({4, 4}, Qt::green));
     EXPECT_EQ(drawn(area).pixelColor(20, 20), QColor(Qt::green));
+    EXPECT_FALSE(stale.gaveUp()) << "a drawing held up the thread that waited for it";
 
     // The older drawings go on to their end, and what they hand back goes nowhere.
     QSignalSpy drawnSignal(&area, &PictureView::drawn);
