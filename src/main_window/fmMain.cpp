@@ -43,7 +43,7 @@ namespace {
 const QString kGroupPosition = QStringLiteral("位置");
 const QString kShowing = QStringLiteral(" を表示しています");
 const QString kCannotOpen = QStringLiteral(" を開けません");
-const QString kShownInPart = QStringLiteral("（描画が重すぎるため、一部だけを表示しています）");
+const QString kShownInPart = QStringLiteral("（描画が重すぎるため一部のみ表示）");
 
 }  // namespace
 

@@ -333,7 +333,7 @@ TEST_F(MainWindow, ADrawingCutShortByALimitSaysSoInTheStatusLine) {
     heavy.release();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !m_window->pcImg()->isDrawing(); }, 10000));
     EXPECT_EQ(m_window->lbMsg()->text(),
-              showing + "（描画が重すぎるため、一部だけを表示しています）");
+              showing + "（描画が重すぎるため一部のみ表示）");
 
     // A message that came meanwhile stays.
     test::SlowPicture later(test::SlowPicture::Stop::Ignored, true);
