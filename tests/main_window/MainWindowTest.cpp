@@ -318,6 +318,19 @@ TEST_F(MainWindow, AFileThatTakesLongToLoadLoadsInTheBackgroundAndANewerSelectio
     EXPECT_FALSE(m_window->isLoading());
 }
 
+TEST_F(MainWindow, ClosingWhileThePreviewDrawsNeitherWaitsForItNorFails) {
+    start();
+    test::SlowPicture slow(test::SlowPicture::Stop::Ignored);
+    m_window->pcImg()->setPicture(slow.picture());
+    ASSERT_TRUE(slow.waitUntilStarted(1));
+    m_window->close();
+    m_window.reset();
+    EXPECT_EQ(slow.finished(), 0) << "closing waited for the drawing";
+    slow.release();
+    EXPECT_TRUE(PictureView::drawingPool().waitForDone(30000));
+    QCoreApplication::processEvents();
+}
+
 TEST_F(MainWindow, ADrawingCutShortByALimitSaysSoInTheStatusLine) {
     QDir().mkpath(workFolder());
     writePng(work("001.wmf"), QSize(20, 20), Qt::red);
