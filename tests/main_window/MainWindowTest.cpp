@@ -10,8 +10,8 @@
 #include "platform/desktop/ShellLauncher.h"
 #include "platform/base/Twips.h"
 #include "raster_window/sbImg.h"
-#include "support/SlowPicture.h"
 #include "settings/SettingsStore.h"
+#include "support/SlowPicture.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>
@@ -345,8 +345,7 @@ TEST_F(MainWindow, ADrawingCutShortByALimitSaysSoInTheStatusLine) {
     EXPECT_EQ(m_window->lbMsg()->text(), showing);
     heavy.release();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !m_window->pcImg()->isDrawing(); }, 10000));
-    EXPECT_EQ(m_window->lbMsg()->text(),
-              showing + "（描画が重すぎるため一部のみ表示）");
+    EXPECT_EQ(m_window->lbMsg()->text(), showing + "（描画が重すぎるため一部のみ表示）");
 
     // A message that came meanwhile stays.
     test::SlowPicture later(test::SlowPicture::Stop::Ignored, true);

@@ -26,7 +26,9 @@ class SlowDocument : public metafile::PlayableDocument {
   public:
     SlowDocument(std::shared_ptr<const metafile::PlayableDocument> red,
                  std::shared_ptr<SlowPicture::State> state, bool heedsStop, bool cutOff)
-        : m_red(std::move(red)), m_state(std::move(state)), m_heedsStop(heedsStop),
+        : m_red(std::move(red)),
+          m_state(std::move(state)),
+          m_heedsStop(heedsStop),
           m_cutOff(cutOff) {}
 
     metafile::Format format() const override { return m_red->format(); }

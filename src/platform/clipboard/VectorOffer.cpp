@@ -86,8 +86,7 @@ QThreadPool& renditionPool() {
 
 class VectorOffer : public QMimeData {
   public:
-    VectorOffer(metafile::DocumentPtr document, QByteArray emf, QSize own)
-        : m_emf(std::move(emf)) {
+    VectorOffer(metafile::DocumentPtr document, QByteArray emf, QSize own) : m_emf(std::move(emf)) {
         // A picture without extent has nothing to draw; its EMF still goes.
         if (!document || own.isEmpty()) return;
         m_renditions = std::make_shared<Renditions>();

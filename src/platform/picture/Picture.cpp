@@ -115,8 +115,8 @@ Expected<QImage> renderAtOwnSize(const Picture* picture, QSize viewSize, const Q
     // The painter clips to the view, so a picture larger than it is cut off at its right and
     // bottom edges; the engine skips what falls outside the clip.
     painter.setClipRect(QRect(QPoint(0, 0), viewSize));
-    const metafile::RenderStats drawn = paintPicture(
-        painter, *picture, QRectF(QPointF(0, 0), QSizeF(picture->size())), options);
+    const metafile::RenderStats drawn =
+        paintPicture(painter, *picture, QRectF(QPointF(0, 0), QSizeF(picture->size())), options);
     if (stats) *stats = drawn;
     return result;
 }

@@ -51,8 +51,8 @@ void PictureView::drawIfStale() {
 void PictureView::startDrawing() {
     abandonDrawing();
     m_drawnSize = size();
-    const auto draw = [renderer = m_renderer, picture = m_picture, size = m_drawnSize](
-                          const metafile::RenderOptions& options) {
+    const auto draw = [renderer = m_renderer, picture = m_picture,
+                       size = m_drawnSize](const metafile::RenderOptions& options) {
         metafile::RenderStats stats;
         Expected<QImage> image = renderer(picture.get(), size, options, &stats);
         return image ? Drawing{std::move(image.value()), stats.cutOff} : Drawing{};

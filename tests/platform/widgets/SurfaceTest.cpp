@@ -1,16 +1,16 @@
 // The three picture surfaces: the preview (own size, cut off, on white), the image area
 // (stretched) and the invisible drawing surface with its persistent bitmap.
 
+#include "platform/base/Twips.h"
 #include "platform/widgets/DrawingSurface.h"
 #include "platform/widgets/ImageArea.h"
 #include "platform/widgets/PreviewSurface.h"
-#include "platform/base/Twips.h"
 #include "support/SlowPicture.h"
 
+#include <gtest/gtest.h>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThreadPool>
-#include <gtest/gtest.h>
 
 namespace plume {
 namespace {
