@@ -120,6 +120,9 @@ void fmMain::selectAndShow(const QString& name) {
 
 QMimeData* fmMain::dragOfFile(const QString& name) const {
     const QString path = joinPath(m_File1->path(), name);
+    // A drag starts in the window's thread: a file that takes long to load goes as the file
+    // alone, which every program that takes files reads itself.
+    if (!loadsAtOnce(path)) return offerForFile(path, nullptr).release();
     const Expected<PicturePtr> picture = loadPicture(path);
     return offerForFile(path, picture ? picture.value() : nullptr).release();
 }
