@@ -7,6 +7,7 @@
 #include "main_window/ClipboardWatch.h"
 #include "main_window/MainLayout.h"
 #include "main_window/NumberedFiles.h"
+#include "main_window/PreviewLoad.h"
 #include "platform/clipboard/Clipboard.h"
 #include "platform/clipboard/ClipboardFormats.h"
 #include "platform/widgets/FileListBox.h"
@@ -45,6 +46,7 @@ const QString kCannotOpen = QStringLiteral(" を開けません");
 // How long the clipboard's owner may take before the status line says Plume waits for it.
 constexpr int kSlowReadMs = 700;
 const QString kWaitingForOwner = QStringLiteral("ｸﾘｯﾌﾟﾎﾞｰﾄﾞの持ち主の応答を待っています…");
+const QString kShownInPart = QStringLiteral("（描画が重すぎるため一部のみ表示）");
 
 }  // namespace
 
@@ -130,6 +132,9 @@ void fmMain::createControls() {
 
     m_pcImg = new PreviewSurface(this);
     m_pcImg->setObjectName(QStringLiteral("pcImg"));
+    connect(m_pcImg, &PictureView::drawn, this, &fmMain::previewDrawn);
+    m_load = new PreviewLoad(this);
+    connect(m_load, &PreviewLoad::loaded, this, &fmMain::showLoaded);
     setTwipsGeometry(m_pcImg, {1335, 765, kPcImgWidth, kPcImgHeight});
 
     m_lbMsg = new QLabel(this);
@@ -296,6 +301,18 @@ void fmMain::showStatus(const QString& text) {
     m_lbMsg->setText(text);
 }
 
+void fmMain::showPictureStatus(const QString& text) {
+    m_pictureStatus = text;
+    showStatus(text);
+    if (!m_pcImg->isDrawing() && m_pcImg->shownCutOff()) previewDrawn(true);
+}
+
+void fmMain::previewDrawn(bool cutOff) {
+    // Only while the status line still speaks of the picture: a later message stays.
+    if (cutOff && !m_pictureStatus.isEmpty() && m_lbMsg->text() == m_pictureStatus)
+        showStatus(m_pictureStatus + kShownInPart);
+}
+
 void fmMain::showFolderMissing() {
     // The list stays empty; the folder is not created behind the user's back.
     if (!m_sWkFld.isEmpty()) showStatus(m_sWkFld + QStringLiteral(" が見つかりません"));
@@ -402,12 +419,12 @@ void fmMain::importRead(const ClipboardRead& read) {
         showStatus(m_sWkFld + QStringLiteral(" に保存できません"));
         return;
     }
-    m_pcImg->setPicture(picture.value());
+    showPicture(picture.value());
     m_sCurFL = stored.value();
     // The bytes are kept as they came, as the user asked; damage is said beside the name.
     const QString created = joinPath(m_sWkFld, m_sCurFL) + QStringLiteral(" を作成しました");
-    showStatus(read.damage.isEmpty() ? created
-                                     : QStringLiteral("%1 (%2)").arg(created, read.damage));
+    showPictureStatus(read.damage.isEmpty() ? created
+                                            : QStringLiteral("%1 (%2)").arg(created, read.damage));
     if (!clipboardClear()) return;
     ReList();
 }
@@ -419,6 +436,7 @@ void fmMain::sayNumberingFailed() {
 }
 
 void fmMain::copyToClipboard() {
+    m_load->finish();
     // With nothing previewed there is nothing to copy: the clipboard keeps what it holds
     // instead of being emptied for nothing, and the user is told why nothing happened.
     if (!m_pcImg->picture()) {
@@ -433,6 +451,7 @@ void fmMain::copyToClipboard() {
 }
 
 void fmMain::convertToRaster() {
+    m_load->finish();
     if (!m_pcImg->picture()) {
         showStatus(QStringLiteral("表示している画像がないため、変換できません"));
         return;
@@ -523,8 +542,24 @@ void fmMain::File1_Click() {
     if (m_bReSel) return;
     const QString name = m_File1->fileName();
     if (name.isEmpty()) return;
-    const QString path = joinPath(m_File1->path(), name);
-    const Expected<PicturePtr> picture = loadPicture(path);
+    // The selection is the current file from now on, so that a refresh keeps it selected
+    // while it loads; the preview goes on showing the last drawing until it is loaded.
+    m_sCurFL = name.toLower();
+    m_load->load(joinPath(m_File1->path(), name));
+}
+
+bool fmMain::isLoading() const {
+    return m_load->isLoading();
+}
+
+void fmMain::showPicture(PicturePtr picture) {
+    // A drawing given to the preview wins over the load of a file selected before.
+    m_load->abandon();
+    m_pcImg->setPicture(std::move(picture));
+}
+
+void fmMain::showLoaded(const QString& path, const Expected<PicturePtr>& picture) {
+    const QString name = QFileInfo(path).fileName();
     if (!picture) {
         showUnreadable(name, path + QStringLiteral(" は画像ﾌｧｲﾙとして読み込めません"));
         return;
@@ -533,15 +568,15 @@ void fmMain::File1_Click() {
         showUnreadable(name, path + QStringLiteral(" は破損しているため表示できません"));
         return;
     }
-    m_pcImg->setPicture(picture.value());
+    showPicture(picture.value());
     m_sCurFL = name.toLower();
-    showStatus(path + kShowing);
+    showPictureStatus(path + kShowing);
 }
 
 void fmMain::showUnreadable(const QString& name, const QString& message) {
     // The selection stays on the file and refreshes keep it there; the preview is emptied,
     // so that copy and convert never act on the drawing that was shown before it.
-    m_pcImg->setPicture(nullptr);
+    showPicture(nullptr);
     m_sCurFL = name.toLower();
     showStatus(message);
 }
@@ -549,7 +584,7 @@ void fmMain::showUnreadable(const QString& name, const QString& message) {
 void fmMain::forgetShownFile() {
     // A new folder starts with nothing selected and nothing shown: the last drawing belongs
     // to the old folder, and its name must not select a namesake in the new one.
-    m_pcImg->setPicture(nullptr);
+    showPicture(nullptr);
     m_sCurFL.clear();
     showStatus(QString());
 }

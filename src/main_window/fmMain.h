@@ -30,6 +30,7 @@ class ClipboardWatch;
 struct ClipboardRead;
 class FileListBox;
 class FramePlacement;
+class PreviewLoad;
 class PreviewSurface;
 class YIni;
 class spTmS;
@@ -111,8 +112,10 @@ class fmMain : public QWidget {
 
     // Refreshes the list and selects the entry named sCurFL without loading the preview.
     void ReList();
-    // Previews the selected file (unless a reselection is running).
+    // Previews the selected file (unless a reselection is running). A file that takes long to
+    // load is loaded in the background (isLoading), the preview showing the last drawing.
     void File1_Click();
+    bool isLoading() const;
     // Polls the working folder and refreshes the list when it changed.
     void Timer1_Timer();
 
@@ -150,10 +153,18 @@ class fmMain : public QWidget {
     void applyPlacement(const TwipsRect& place);
     void setTwipsGeometry(QWidget* widget, const QRectF& twips) const;
     void showStatus(const QString& text);
+    // A status that goes with the picture just given to the preview: when the preview's
+    // drawing of it turns out cut short by a limit, the status line says so too.
+    void showPictureStatus(const QString& text);
+    void previewDrawn(bool cutOff);
     void showFolderMissing();
     // A selected file that cannot be shown: says so and leaves nothing in the preview.
     void showUnreadable(const QString& name, const QString& message);
     void forgetShownFile();
+    // Gives the preview a picture (null: none), abandoning the load of a selected file.
+    void showPicture(PicturePtr picture);
+    // A selected file has been loaded: shows it, or says why it cannot be shown.
+    void showLoaded(const QString& path, const Expected<PicturePtr>& picture);
     void importFromClipboard();
     // The import's steps after the clipboard was read.
     void importRead(const ClipboardRead& read);
@@ -178,12 +189,14 @@ class fmMain : public QWidget {
     QDateTime m_dFdTm;     // the folder's modification time as the watch last saw it
     int16_t m_nFdCnt = 0;  // the folder's file count as the watch last saw it
     bool m_bReSel = false;
+    QString m_pictureStatus;  // the status given with the preview's picture
 
     QFrame* m_frMnu = nullptr;
     std::array<ClickLabel*, 3> m_lbMnu{};
     std::array<QPushButton*, 3> m_cmRet{};
     FileListBox* m_File1 = nullptr;
     PreviewSurface* m_pcImg = nullptr;
+    PreviewLoad* m_load = nullptr;
     QLabel* m_lbMsg = nullptr;
     QTimer* m_Timer1 = nullptr;
     std::array<QMenu*, 2> m_mnJb{};

@@ -5,6 +5,7 @@
 #include "main_window/ClipboardWatch.h"
 #include "main_window/DroppedFiles.h"
 #include "main_window/NumberedFiles.h"
+#include "main_window/PreviewLoad.h"
 #include "main_window/fmMain.h"
 #include "platform/base/Paths.h"
 #include "platform/clipboard/Clipboard.h"
@@ -115,16 +116,20 @@ void fmMain::selectAndShow(const QString& name) {
         }
     }
     // Nothing is left to select: nothing is shown either.
-    m_pcImg->setPicture(nullptr);
+    showPicture(nullptr);
 }
 
 QMimeData* fmMain::dragOfFile(const QString& name) const {
     const QString path = joinPath(m_File1->path(), name);
+    // A drag starts in the window's thread: a file that takes long to load goes as the file
+    // alone, which every program that takes files reads itself.
+    if (!loadsAtOnce(path)) return offerForFile(path, nullptr).release();
     const Expected<PicturePtr> picture = loadPicture(path);
     return offerForFile(path, picture ? picture.value() : nullptr).release();
 }
 
 QMimeData* fmMain::dragOfPreview() const {
+    m_load->finish();
     const PicturePtr& picture = m_pcImg->picture();
     if (!picture) return nullptr;
     // The drawing shown is the current file's; the file goes along while it is there.
@@ -184,18 +189,18 @@ void fmMain::importDropped(const QList<QUrl>& urls) {
         m_sCurFL = stored.value();
         last = item.picture;
     }
-    if (last) m_pcImg->setPicture(last);
+    if (last) showPicture(last);
     if (!failed && (!created.isEmpty() || !refused.isEmpty()))
-        showStatus(dropStatus(created, refused));
+        showPictureStatus(dropStatus(created, refused));
     if (!created.isEmpty()) ReList();
 }
 
 bool fmMain::importPicture(const PicturePtr& picture) {
     const Expected<QString> stored = storeNumbered(picture->emfBytes());
     if (!stored) return false;
-    m_pcImg->setPicture(picture);
+    showPicture(picture);
     m_sCurFL = stored.value();
-    showStatus(joinPath(m_sWkFld, m_sCurFL) + kCreated);
+    showPictureStatus(joinPath(m_sWkFld, m_sCurFL) + kCreated);
     // The clipboard keeps the drawing: the user copied it to paste it somewhere.
     ReList();
     return true;

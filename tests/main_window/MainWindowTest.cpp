@@ -11,6 +11,7 @@
 #include "platform/base/Twips.h"
 #include "raster_window/sbImg.h"
 #include "settings/SettingsStore.h"
+#include "support/SlowPicture.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>
@@ -20,10 +21,12 @@
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRawFont>
 #include <QStyle>
 #include <QTest>
+#include <QThreadPool>
 #include <QTimer>
 
 namespace plume {
@@ -214,8 +217,12 @@ TEST_F(MainWindow, ThePreviewShowsOwnSizeFromTheTopLeftOnWhiteCutOffAtTheEdges) 
     writePng(work("large.wmf"), QSize(2000, 1500), Qt::blue);
     start();
     const QSize view = m_window->pcImg()->size();
+    const auto shown = [&] {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !m_window->pcImg()->isDrawing(); }, 10000));
+        return m_window->pcImg()->grab().toImage();
+    };
     m_window->File1()->setListIndex(1);  // small.wmf
-    QImage grab = m_window->pcImg()->grab().toImage();
+    QImage grab = shown();
     EXPECT_EQ(grab.size(), view);
     EXPECT_EQ(QColor(grab.pixel(0, 0)), QColor(Qt::red));
     EXPECT_EQ(QColor(grab.pixel(49, 19)), QColor(Qt::red));
@@ -224,7 +231,7 @@ TEST_F(MainWindow, ThePreviewShowsOwnSizeFromTheTopLeftOnWhiteCutOffAtTheEdges) 
     EXPECT_EQ(QColor(grab.pixel(view.width() - 1, view.height() - 1)), QColor(Qt::white));
 
     m_window->File1()->setListIndex(0);  // large.wmf
-    grab = m_window->pcImg()->grab().toImage();
+    grab = shown();
     EXPECT_EQ(grab.size(), view);  // cut off, not scaled
     EXPECT_EQ(QColor(grab.pixel(view.width() - 1, view.height() - 1)), QColor(Qt::blue));
 }
@@ -283,6 +290,71 @@ TEST_F(MainWindow, AMetafileCutShortIsReportedAsDamagedAndNotShown) {
     m_window->File1()->setListIndex(1);
     EXPECT_FALSE(m_window->pcImg()->picture());
     EXPECT_EQ(m_window->lbMsg()->text(), work("002.wmf") + " は破損しているため表示できません");
+}
+
+TEST_F(MainWindow, AFileThatTakesLongToLoadLoadsInTheBackgroundAndANewerSelectionWins) {
+    QDir().mkpath(workFolder());
+    writePng(work("001.wmf"), QSize(3000, 2000), Qt::blue);  // millions of pixels to decode
+    writePng(work("002.wmf"), QSize(20, 20), Qt::red);
+    start();
+    m_window->File1()->setListIndex(0);
+    EXPECT_TRUE(m_window->isLoading());
+    EXPECT_EQ(m_window->sCurFL(), "001.wmf");
+    m_window->File1()->setListIndex(1);
+    ASSERT_TRUE(m_window->pcImg()->picture());
+    EXPECT_EQ(m_window->pcImg()->picture()->size(), QSize(20, 20));
+    // The older load ends with nobody to show it to.
+    EXPECT_TRUE(PictureView::drawingPool().waitForDone(20000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m_window->pcImg()->picture()->size(), QSize(20, 20));
+    EXPECT_EQ(m_window->lbMsg()->text(), work("002.wmf") + " を表示しています");
+
+    // A command acts on the file the list shows, loaded or not.
+    m_window->File1()->setListIndex(0);
+    m_window->mnFile_Click(1);
+    const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
+    ASSERT_TRUE(copied && copied->hasImage());
+    EXPECT_EQ(qvariant_cast<QImage>(copied->imageData()).size(), QSize(3000, 2000));
+    EXPECT_FALSE(m_window->isLoading());
+}
+
+TEST_F(MainWindow, ClosingWhileThePreviewDrawsNeitherWaitsForItNorFails) {
+    start();
+    test::SlowPicture slow(test::SlowPicture::Stop::Ignored);
+    m_window->pcImg()->setPicture(slow.picture());
+    ASSERT_TRUE(slow.waitUntilStarted(1));
+    m_window->close();
+    m_window.reset();
+    EXPECT_EQ(slow.finished(), 0) << "closing waited for the drawing";
+    slow.release();
+    EXPECT_TRUE(PictureView::drawingPool().waitForDone(30000));
+    QCoreApplication::processEvents();
+}
+
+TEST_F(MainWindow, ADrawingCutShortByALimitSaysSoInTheStatusLine) {
+    QDir().mkpath(workFolder());
+    writePng(work("001.wmf"), QSize(20, 20), Qt::red);
+    start();
+    m_window->File1()->setListIndex(0);
+    const QString showing = work("001.wmf") + " を表示しています";
+    ASSERT_EQ(m_window->lbMsg()->text(), showing);
+    // The file's drawing turns out too heavy: a limit cuts it short when it is done.
+    test::SlowPicture heavy(test::SlowPicture::Stop::Ignored, true);
+    m_window->pcImg()->setPicture(heavy.picture());
+    ASSERT_TRUE(heavy.waitUntilStarted(1));
+    EXPECT_EQ(m_window->lbMsg()->text(), showing);
+    heavy.release();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !m_window->pcImg()->isDrawing(); }, 10000));
+    EXPECT_EQ(m_window->lbMsg()->text(), showing + "（描画が重すぎるため一部のみ表示）");
+
+    // A message that came meanwhile stays.
+    test::SlowPicture later(test::SlowPicture::Stop::Ignored, true);
+    m_window->pcImg()->setPicture(later.picture());
+    m_window->mnFile_Click(1);
+    const QString copied = m_window->lbMsg()->text();
+    later.release();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !m_window->pcImg()->isDrawing(); }, 10000));
+    EXPECT_EQ(m_window->lbMsg()->text(), copied);
 }
 
 TEST_F(MainWindow, TheListHasTheFocusAndTheArrowKeysWalkItFromTheFirstEntry) {

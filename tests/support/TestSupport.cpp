@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QtEndian>
 #include <future>
+#include <QMimeData>
+#include <QTest>
 #include <stdexcept>
 
 namespace plume::test {
@@ -48,6 +50,12 @@ bool returnsWhileFifoSilent(const QString& fifo, const std::function<void()>& ca
         if (writer >= 0) ::close(writer);
     }
     return false;
+}
+
+bool waitForRenditions(const QMimeData& offer) {
+    return QTest::qWaitFor(
+        [&] { return offer.hasFormat(QStringLiteral("image/svg+xml")) && offer.hasImage(); },
+        60000);
 }
 
 QString sharedDataDir() {

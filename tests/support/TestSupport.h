@@ -7,6 +7,8 @@
 #include <chrono>
 #include <functional>
 
+class QMimeData;
+
 namespace plume::test {
 
 // Captures every message box shown while it lives, instead of opening dialogs.
@@ -35,6 +37,9 @@ void makeFifo(const QString& path);
 // failing test ends.
 bool returnsWhileFifoSilent(const QString& fifo, const std::function<void()>& call,
                             std::chrono::milliseconds bound = std::chrono::seconds(30));
+// Waits (processing events) until a vector picture's clipboard offer names its SVG and
+// raster renditions, which are drawn in the background; false after a minute.
+bool waitForRenditions(const QMimeData& offer);
 
 // The folder of real data beside the checkout (captures, references, corpus).
 QString sharedDataDir();

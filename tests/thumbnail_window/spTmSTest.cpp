@@ -21,7 +21,7 @@ namespace {
 
 // Draws every file as a small grey picture, so the window's behaviour is tested apart from
 // the picture engine.
-ThumbnailRendering greyThumbnail(const QString&, int box) {
+ThumbnailRendering greyThumbnail(const QString&, int box, const std::function<bool()>&) {
     QImage image(fitThumbnail(QSize(4, 3), box), QImage::Format_RGB32);
     image.fill(Qt::gray);
     return {image, {}};

@@ -4,17 +4,16 @@
 #include "platform/clipboard/ClipboardReader.h"
 #include "platform/picture/PictureIo.h"
 #include "platform/picture/SvgRendition.h"
+#include "platform/clipboard/VectorOffer.h"
 
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QHash>
 #include <QMimeData>
-#include <QPainter>
 #include <QPointer>
 #include <QUrl>
 #include <algorithm>
-#include <cmath>
 #include <optional>
 #include <variant>
 
@@ -237,75 +236,6 @@ Expected<PicturePtr> pictureIn(OfferReader& reader, int format, QString* damage 
     return Expected<PicturePtr>::failure(reader.failure());
 }
 
-QSize renditionSize(QSize own) {
-    double scale = 1.0;
-    scale = std::min(scale, double(kMaxRenditionSide) / std::max(own.width(), own.height()));
-    const double pixels = double(own.width()) * own.height();
-    scale = std::min(scale, std::sqrt(double(kMaxRenditionPixels) / pixels));
-    const auto side = [scale](int v) { return std::max(1, int(std::floor(v * scale))); };
-    return QSize(side(own.width()), side(own.height()));
-}
-
-// The raster rendition on white.
-std::optional<QImage> rasterRendition(const metafile::Document& document, QSize size) {
-    if (!checkRasterSize(size)) return std::nullopt;
-    QImage image(size, QImage::Format_RGB32);
-    if (image.isNull()) return std::nullopt;
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    metafile::RenderOptions options;
-    options.timeLimitMs = kRenditionTimeLimitMs;
-    metafile::render(document, painter, QRectF(QPointF(0, 0), QSizeF(size)), options);
-    return image;
-}
-
-// What Plume offers for a vector picture: the EMF under every EMF target, an SVG and a raster
-// rendition. The renditions are drawn when a program first asks for them and then kept, so
-// that copying takes no time and a program that takes the EMF (as LibreOffice does) never
-// waits for drawings it does not want.
-class VectorOffer : public QMimeData {
-  public:
-    VectorOffer(metafile::DocumentPtr document, QByteArray emf, QSize own)
-        : m_document(std::move(document)), m_emf(std::move(emf)), m_own(own) {}
-
-    QStringList formats() const override {
-        QStringList list;
-        for (QLatin1String target : target::kOfferedEmfTargets) list << QString(target);
-        // A picture without extent has nothing to draw; its EMF still goes.
-        if (!m_own.isEmpty()) list << QString(target::kSvg) << QString(kImageFormat);
-        // What was set on the offer the usual way (the file's address of a drag).
-        return list + QMimeData::formats();
-    }
-    bool hasFormat(const QString& mimeType) const override { return formats().contains(mimeType); }
-
-  protected:
-    QVariant retrieveData(const QString& mimeType, QMetaType type) const override {
-        if (!hasFormat(mimeType)) return {};
-        if (QMimeData::formats().contains(mimeType)) return QMimeData::retrieveData(mimeType, type);
-        if (mimeType == QLatin1String(target::kSvg)) {
-            if (!m_svg)
-                m_svg = svgRenditionOf(*m_document, m_own, screenDpi(), kRenditionTimeLimitMs).svg;
-            return *m_svg;
-        }
-        if (mimeType == QLatin1String(kImageFormat)) {
-            if (!m_raster)
-                m_raster = rasterRendition(*m_document, renditionSize(m_own)).value_or(QImage());
-            return m_raster->isNull() ? QVariant() : QVariant(*m_raster);
-        }
-        return m_emf;
-    }
-
-  private:
-    // Qt's name for image data, which it offers to other programs as PNG, BMP and the rest.
-    static constexpr QLatin1String kImageFormat{"application/x-qt-image"};
-
-    metafile::DocumentPtr m_document;
-    QByteArray m_emf;
-    QSize m_own;
-    mutable std::optional<QByteArray> m_svg;
-    mutable std::optional<QImage> m_raster;
-};
-
 }  // namespace
 
 bool offerHasFormat(const QMimeData& offer, int format) {
@@ -350,7 +280,7 @@ Expected<std::unique_ptr<QMimeData>> offerForPicture(const Picture& picture) {
     const QByteArray emf = picture.emfBytes();
     if (!hasEmfSignature(emf))
         return Result::failure(QStringLiteral("拡張メタファイルに変換できません"));
-    return Result::success(std::make_unique<VectorOffer>(picture.document(), emf, picture.size()));
+    return Result::success(makeVectorOffer(picture.document(), emf, picture.size()));
 }
 
 std::unique_ptr<QMimeData> offerForFile(const QString& path, const PicturePtr& picture) {

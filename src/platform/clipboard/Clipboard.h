@@ -34,9 +34,10 @@ inline constexpr qint64 kSilentOwnerMs = 2000;
 inline constexpr int kMaxRenditionSide = 4096;
 inline constexpr qint64 kMaxRenditionPixels = 16'000'000;
 
-// The renditions are drawn when another program first asks for them, with a longer time limit
-// than a preview: a rendition cut short would hand the other program a drawing with its last
-// (topmost) parts missing. Large drawings from LibreOffice (thousands of shapes) take seconds.
+// The renditions are drawn in the background from the moment of the copy (see VectorOffer.h),
+// with a longer time limit than a preview: a rendition cut short would hand the other program
+// a drawing with its last (topmost) parts missing. Large drawings from LibreOffice (thousands
+// of shapes) take seconds.
 inline constexpr int kRenditionTimeLimitMs = 10'000;
 
 // Whether an offer's bytes are a whole EMF or WMF (see MetafileFormat.h).
@@ -75,7 +76,8 @@ Expected<PicturePtr> clipboardGetPicture(int format);
 Status clipboardClear();
 
 // 4. Puts the picture on the clipboard: a vector picture as EMF under every EMF target, as
-// SVG and as a raster rendition, all in one offer; a raster picture as image data.
+// SVG and as a raster rendition, all in one offer; a raster picture as image data. The EMF is
+// there at once, the renditions once they are drawn.
 Status clipboardSetPicture(const PicturePtr& picture);
 
 }  // namespace plume

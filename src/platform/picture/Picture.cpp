@@ -60,18 +60,19 @@ Status checkRasterSize(QSize size) {
     return Status::success();
 }
 
-void paintPicture(QPainter& painter, const Picture& picture, const QRectF& target) {
-    if (target.isEmpty()) return;
-    if (const auto& document = picture.document()) {
-        painter.save();
-        metafile::render(*document, painter, target);
-        painter.restore();
-        return;
-    }
+metafile::RenderStats paintPicture(QPainter& painter, const Picture& picture, const QRectF& target,
+                                   const metafile::RenderOptions& options) {
+    metafile::RenderStats stats;
+    if (target.isEmpty()) return stats;
     painter.save();
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(target, picture.image());
+    if (const auto& document = picture.document()) {
+        stats = metafile::render(*document, painter, target, options);
+    } else {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(target, picture.image());
+    }
     painter.restore();
+    return stats;
 }
 
 namespace {
@@ -93,22 +94,30 @@ Expected<QImage> blankRaster(QSize size, const QColor& background) {
 
 }  // namespace
 
-Expected<QImage> renderPicture(const Picture& picture, QSize size, const QColor& background) {
+Expected<QImage> renderPicture(const Picture& picture, QSize size, const QColor& background,
+                               const metafile::RenderOptions& options,
+                               metafile::RenderStats* stats) {
     Expected<QImage> result = blankRaster(size, background);
     if (!result) return result;
     QPainter painter(&result.value());
-    paintPicture(painter, picture, QRectF(QPointF(0, 0), QSizeF(size)));
+    const metafile::RenderStats drawn =
+        paintPicture(painter, picture, QRectF(QPointF(0, 0), QSizeF(size)), options);
+    if (stats) *stats = drawn;
     return result;
 }
 
-Expected<QImage> renderAtOwnSize(const Picture* picture, QSize viewSize, const QColor& background) {
+Expected<QImage> renderAtOwnSize(const Picture* picture, QSize viewSize, const QColor& background,
+                                 const metafile::RenderOptions& options,
+                                 metafile::RenderStats* stats) {
     Expected<QImage> result = blankRaster(viewSize, background);
     if (!result || !picture || picture->size().isEmpty()) return result;
     QPainter painter(&result.value());
     // The painter clips to the view, so a picture larger than it is cut off at its right and
     // bottom edges; the engine skips what falls outside the clip.
     painter.setClipRect(QRect(QPoint(0, 0), viewSize));
-    paintPicture(painter, *picture, QRectF(QPointF(0, 0), QSizeF(picture->size())));
+    const metafile::RenderStats drawn =
+        paintPicture(painter, *picture, QRectF(QPointF(0, 0), QSizeF(picture->size())), options);
+    if (stats) *stats = drawn;
     return result;
 }
 

@@ -65,17 +65,23 @@ using metafile::kMaxRasterSide;
 Status checkRasterSize(QSize size);
 
 // Draws the whole picture stretched into `target` of the painter's coordinates. A vector
-// picture is played with the engine's time limit; a raster picture is scaled smoothly.
-void paintPicture(QPainter& painter, const Picture& picture, const QRectF& target);
+// picture is played with the engine's limits and `options`; the stats say whether a limit (or
+// options.shouldStop) cut it short. A raster picture is scaled smoothly.
+metafile::RenderStats paintPicture(QPainter& painter, const Picture& picture, const QRectF& target,
+                                   const metafile::RenderOptions& options = {});
 
 // The picture rendered stretched to exactly `size` on `background`. Refused when the size
-// breaks the raster limits or is empty.
+// breaks the raster limits or is empty. `stats`, when given, receives the drawing's counts.
 Expected<QImage> renderPicture(const Picture& picture, QSize size,
-                               const QColor& background = Qt::white);
+                               const QColor& background = Qt::white,
+                               const metafile::RenderOptions& options = {},
+                               metafile::RenderStats* stats = nullptr);
 
 // `viewSize` of `background` with the picture drawn at its own size from the top-left
 // corner, cut off at the edges: what a preview surface shows. Only the visible part is drawn.
 Expected<QImage> renderAtOwnSize(const Picture* picture, QSize viewSize,
-                                 const QColor& background = Qt::white);
+                                 const QColor& background = Qt::white,
+                                 const metafile::RenderOptions& options = {},
+                                 metafile::RenderStats* stats = nullptr);
 
 }  // namespace plume

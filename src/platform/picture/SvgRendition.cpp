@@ -515,11 +515,13 @@ bool drawSvg(const metafile::Document& document, QSize size, double dpi, RasterC
 }  // namespace
 
 SvgRendition svgRenditionOf(const metafile::Document& document, QSize size, double dpi,
-                            int timeLimitMs, bool drawEmfPlus) {
+                            int timeLimitMs, bool drawEmfPlus,
+                            const std::function<bool()>& shouldStop) {
     if (size.isEmpty() || !(dpi > 0)) return {};
     metafile::RenderOptions options;
     options.timeLimitMs = timeLimitMs;
     options.drawEmfPlus = drawEmfPlus;
+    options.shouldStop = shouldStop;
 
     // Most drawings need no raster copy: a first drawing without one stops at the first
     // operation that does, and only then is the drawing made again with it.

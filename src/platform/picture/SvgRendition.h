@@ -13,6 +13,7 @@
 
 #include <QByteArray>
 #include <QSize>
+#include <functional>
 
 namespace plume {
 
@@ -29,15 +30,16 @@ inline constexpr int kMaxSvgPatches = 2000;
 inline constexpr double kMaxSvgPatchAreaInPictures = 4.0;
 
 // The document drawn into an SVG of `size` pixels at `dpi`, drawing for at most
-// `timeLimitMs` (twice that when the raster copy is needed); without `drawEmfPlus`, an EMF's
-// GDI records only, as readers without EMF+ show it. `cutOff` tells that the time limit
-// stopped the drawing, so the SVG lacks what came after. Empty for an empty size. The SVG
-// is well-formed XML whatever the picture's text holds.
+// `timeLimitMs` (twice that when the raster copy is needed) or until `shouldStop` says so;
+// without `drawEmfPlus`, an EMF's GDI records only, as readers without EMF+ show it.
+// `cutOff` tells that a limit stopped the drawing, so the SVG lacks what came after. Empty
+// for an empty size. The SVG is well-formed XML whatever the picture's text holds.
 struct SvgRendition {
     QByteArray svg;
     bool cutOff = false;
 };
 SvgRendition svgRenditionOf(const metafile::Document& document, QSize size, double dpi,
-                            int timeLimitMs, bool drawEmfPlus = true);
+                            int timeLimitMs, bool drawEmfPlus = true,
+                            const std::function<bool()>& shouldStop = {});
 
 }  // namespace plume

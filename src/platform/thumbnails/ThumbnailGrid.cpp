@@ -43,7 +43,7 @@ ThumbnailGrid::ThumbnailGrid(ThumbnailRenderer renderer, std::shared_ptr<Thumbna
 }
 
 ThumbnailGrid::~ThumbnailGrid() {
-    // Renders still running refer to this grid; they end within the renderer's time limit.
+    // Renders still running refer to this grid; told that their listing is gone, they stop.
     ++m_generation;
     m_liveGeneration.store(m_generation);
     m_pool.waitForDone();
@@ -242,10 +242,15 @@ void ThumbnailGrid::startRender(int index) {
             } else if (cache && (cached = cache->load(*key))) {
                 image = *cached;
             } else {
-                ThumbnailRendering rendering = m_renderer(path, box);
+                // A listing that is replaced, or a grid that goes, stops the drawing; what it
+                // drew so far is no thumbnail and is never kept.
+                const auto replaced = [this, generation] {
+                    return m_liveGeneration.load() != generation;
+                };
+                ThumbnailRendering rendering = m_renderer(path, box, replaced);
                 image = std::move(rendering.image);
                 error = std::move(rendering.error);
-                if (!image.isNull() && cache) cache->store(*key, image);
+                if (!image.isNull() && cache && !replaced()) cache->store(*key, image);
                 if (image.isNull() && error.isEmpty()) error = kPlaceholderText;
             }
         }

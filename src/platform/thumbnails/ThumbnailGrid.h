@@ -21,8 +21,10 @@ struct ThumbnailRendering {
 };
 
 // Draws the file at `path` as a thumbnail that fits a `box` x `box` square with the picture's
-// aspect kept. Called on worker threads, several at once: it must not touch widgets.
-using ThumbnailRenderer = std::function<ThumbnailRendering(const QString& path, int box)>;
+// aspect kept, giving up when `shouldStop` says the thumbnail is no longer wanted. Called on
+// worker threads, several at once: it must not touch widgets.
+using ThumbnailRenderer = std::function<ThumbnailRendering(
+    const QString& path, int box, const std::function<bool()>& shouldStop)>;
 
 // The size that fits `own` into a `box` x `box` square with its aspect kept, at least one
 // pixel a side; an empty or invalid size fills the square.

@@ -11,7 +11,8 @@
 namespace plume {
 namespace {
 
-ThumbnailRendering renderVector(const QByteArray& bytes, int box) {
+ThumbnailRendering renderVector(const QByteArray& bytes, int box,
+                                const std::function<bool()>& shouldStop) {
     const Expected<PicturePtr> loaded = pictureFromBytes(bytes);
     if (!loaded) return {{}, loaded.error()};
     const PicturePtr& picture = loaded.value();
@@ -25,7 +26,9 @@ ThumbnailRendering renderVector(const QByteArray& bytes, int box) {
     // hard ones; the picture is played exactly as the preview plays it otherwise.
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    paintPicture(painter, *picture, QRectF(QPointF(0, 0), QSizeF(size)));
+    metafile::RenderOptions options;
+    options.shouldStop = shouldStop;
+    paintPicture(painter, *picture, QRectF(QPointF(0, 0), QSizeF(size)), options);
     painter.end();
     return {std::move(image), {}};
 }
@@ -49,12 +52,14 @@ ThumbnailRendering renderRaster(QByteArray bytes, int box) {
 
 }  // namespace
 
-ThumbnailRendering renderPictureThumbnail(const QString& path, int box) {
+ThumbnailRendering renderPictureThumbnail(const QString& path, int box,
+                                          const std::function<bool()>& shouldStop) {
     try {
         // A pipe or a device named like a drawing is refused unread.
         const Expected<QByteArray> bytes = readPictureFile(path);
         if (!bytes) return {{}, bytes.error()};
-        if (metafile::looksLikeMetafile(bytes.value())) return renderVector(bytes.value(), box);
+        if (metafile::looksLikeMetafile(bytes.value()))
+            return renderVector(bytes.value(), box, shouldStop);
         return renderRaster(bytes.value(), box);
     } catch (const std::bad_alloc&) {
         // On a worker thread an escaping exception would end the program.

@@ -10,9 +10,6 @@ class ImageArea : public PictureView {
     Q_OBJECT
   public:
     explicit ImageArea(QWidget* parent = nullptr);
-
-  protected:
-    Expected<QImage> render(const Picture* picture, QSize size) const override;
 };
 
 }  // namespace plume

@@ -11,9 +11,6 @@ class PreviewSurface : public PictureView {
     Q_OBJECT
   public:
     explicit PreviewSurface(QWidget* parent = nullptr);
-
-  protected:
-    Expected<QImage> render(const Picture* picture, QSize size) const override;
 };
 
 }  // namespace plume

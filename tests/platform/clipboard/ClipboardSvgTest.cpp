@@ -30,6 +30,7 @@ QString reference(const char* name) {
 QByteArray offeredSvg(const Picture& picture) {
     Expected<std::unique_ptr<QMimeData>> made = offerForPicture(picture);
     if (!made) return {};
+    test::waitForRenditions(*made.value());
     return made.value()->data(QString(target::kSvg));
 }
 

@@ -6,6 +6,7 @@
 #include "platform/clipboard/ClipboardFormats.h"
 #include "platform/picture/PictureIo.h"
 #include "support/ReferenceImage.h"
+#include "support/SlowPicture.h"
 #include "support/TestSupport.h"
 
 #include "builders/EmfBuilder.h"
@@ -18,6 +19,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QSvgRenderer>
+#include <QTest>
 #include <QUrl>
 
 namespace plume {
@@ -264,6 +266,7 @@ TEST(ClipboardPictureOffer, VectorGoesAsEmfUnderEveryNameAsSvgAndAsRaster) {
 
     for (QLatin1String name : target::kOfferedEmfTargets)
         EXPECT_EQ(data.data(QString(name)), capture("inkscape-1.2.emf")) << name.data();
+    ASSERT_TRUE(test::waitForRenditions(data));
     QSvgRenderer svg(data.data(QString(target::kSvg)));
     EXPECT_TRUE(svg.isValid());
     EXPECT_EQ(svg.viewBoxF(), QRectF(QPointF(0, 0), QSizeF(picture.value()->size())));
@@ -293,6 +296,7 @@ TEST(ClipboardPictureOffer, HugeVectorPictureGetsAReducedRaster) {
     ASSERT_TRUE(picture) << picture.error().toStdString();
     Expected<std::unique_ptr<QMimeData>> made = offerForPicture(*picture.value());
     ASSERT_TRUE(made) << made.error().toStdString();
+    ASSERT_TRUE(test::waitForRenditions(*made.value()));
     const QImage raster = qvariant_cast<QImage>(made.value()->imageData());
     EXPECT_LE(std::max(raster.width(), raster.height()), kMaxRenditionSide);
     EXPECT_LE(qint64(raster.width()) * raster.height(), kMaxRenditionPixels);
@@ -326,6 +330,7 @@ TEST(ClipboardPictureOffer, RenditionsAreDrawnWholeWhereAPreviewStopsShort) {
 
     Expected<std::unique_ptr<QMimeData>> made = offerForPicture(*picture.value());
     ASSERT_TRUE(made) << made.error().toStdString();
+    ASSERT_TRUE(test::waitForRenditions(*made.value()));
     const QImage raster = qvariant_cast<QImage>(made.value()->imageData());
     EXPECT_EQ(raster.pixelColor(raster.width() / 2, raster.height() / 2), QColor(0, 255, 0));
     QImage drawn(size / 10, QImage::Format_RGB32);
@@ -334,6 +339,35 @@ TEST(ClipboardPictureOffer, RenditionsAreDrawnWholeWhereAPreviewStopsShort) {
     QSvgRenderer(made.value()->data(QString(target::kSvg))).render(&painter);
     painter.end();
     EXPECT_EQ(drawn.pixelColor(drawn.width() / 2, drawn.height() / 2), QColor(0, 255, 0));
+}
+
+// The copy is immediate and another program's request never waits for a drawing: the offer
+// names a rendition only once it is drawn. Dropping the offer stops its drawings.
+TEST(ClipboardPictureOffer, RenditionsAreDrawnInTheBackgroundAndOfferedWhenDrawn) {
+    test::SlowPicture slow(test::SlowPicture::Stop::Ignored);
+    Expected<std::unique_ptr<QMimeData>> made = offerForPicture(*slow.picture());
+    ASSERT_TRUE(made) << made.error().toStdString();
+    const QMimeData& data = *made.value();
+    ASSERT_TRUE(slow.waitUntilStarted(1));
+    EXPECT_EQ(data.data(QString(target::kXEmf)), slow.picture()->emfBytes());
+    EXPECT_FALSE(data.hasFormat(QString(target::kSvg)));
+    EXPECT_FALSE(data.hasImage());
+    EXPECT_TRUE(data.data(QString(target::kSvg)).isEmpty());
+    EXPECT_EQ(slow.finished(), 0) << "a request waited for the drawing";
+    slow.release();
+    ASSERT_TRUE(test::waitForRenditions(data));
+    EXPECT_FALSE(slow.gaveUp());
+    EXPECT_TRUE(QSvgRenderer(data.data(QString(target::kSvg))).isValid());
+    const QImage raster = qvariant_cast<QImage>(data.imageData());
+    EXPECT_EQ(raster.pixelColor(20, 10), QColor(Qt::red));
+
+    test::SlowPicture dropped;
+    made = offerForPicture(*dropped.picture());
+    ASSERT_TRUE(dropped.waitUntilStarted(1));
+    made.value().reset();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dropped.stopped() == 1; }, 30000));
+    QTest::qWait(50);  // room for a next drawing to begin, were the offer's drawings going on
+    EXPECT_EQ(dropped.started(), 1) << "the raster was drawn for an offer that is gone";
 }
 
 TEST(ClipboardPictureOffer, RasterGoesAsImageDataOnly) {
@@ -359,8 +393,7 @@ TEST(ClipboardPictureOffer, AFilesDragOffersTheFileAndTheSameRenditions) {
     EXPECT_TRUE(data->formats().contains("text/uri-list"));
     for (QLatin1String name : target::kOfferedEmfTargets)
         EXPECT_EQ(data->data(QString(name)), capture("inkscape-1.2.emf")) << name.data();
-    EXPECT_TRUE(data->hasFormat(QString(target::kSvg)));
-    EXPECT_TRUE(data->hasImage());
+    EXPECT_TRUE(test::waitForRenditions(*data));
 
     const std::unique_ptr<QMimeData> fileOnly = offerForFile(path, nullptr);
     EXPECT_EQ(fileOnly->formats(), QStringList{"text/uri-list"});

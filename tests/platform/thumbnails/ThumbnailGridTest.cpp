@@ -20,7 +20,9 @@ namespace {
 class FakeRenderer {
   public:
     ThumbnailRenderer function() {
-        return [this](const QString& path, int box) { return render(path, box); };
+        return [this](const QString& path, int box, const std::function<bool()>& shouldStop) {
+            return render(path, box, shouldStop);
+        };
     }
     void closeGate() { m_gated = true; }
     void openGate() {
@@ -32,10 +34,22 @@ class FakeRenderer {
         return m_calls;
     }
     int callCount() const { return int(calls().size()); }
+    // Renders that have come to the gate, and those that left it because they were told to stop.
+    int gated() const { return m_atGate; }
+    int stopped() const { return m_stopped; }
 
   private:
-    ThumbnailRendering render(const QString& path, int box) {
-        if (m_gated) m_gate.acquire();
+    ThumbnailRendering render(const QString& path, int box,
+                              const std::function<bool()>& shouldStop) {
+        if (m_gated) {
+            ++m_atGate;
+            while (!m_gate.tryAcquire(1, 5)) {
+                if (shouldStop()) {
+                    ++m_stopped;
+                    break;
+                }
+            }
+        }
         {
             QMutexLocker lock(&m_mutex);
             m_calls.append(QFileInfo(path).fileName());
@@ -47,6 +61,8 @@ class FakeRenderer {
     }
 
     std::atomic<bool> m_gated{false};
+    std::atomic<int> m_atGate{0};
+    std::atomic<int> m_stopped{0};
     QSemaphore m_gate;
     mutable QMutex m_mutex;
     QStringList m_calls;
@@ -161,6 +177,22 @@ TEST_F(Grid, ResultsOfAReplacedListingAreDropped) {
     QCoreApplication::processEvents();
     EXPECT_EQ(grid->cellState(0), ThumbnailGrid::CellState::Failed);
     EXPECT_EQ(grid->cellState(1), ThumbnailGrid::CellState::Failed);
+}
+
+TEST_F(Grid, AGridThatGoesStopsItsRendersAndKeepsNothingOfThem) {
+    const QString folder = makeFolder("held", 4);
+    const QString cacheFolder = m_root.filePath("cache");
+    auto grid = makeGrid(std::make_shared<ThumbnailCache>(cacheFolder));
+    m_renderer.closeGate();
+    grid->listFolder(folder, "wmf");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_renderer.gated() > 0; }, 10000));
+    // Going does not wait for the gate, which never opens: the renders are told to stop, and
+    // what a stopped render hands back is no thumbnail for the cache.
+    grid.reset();
+    EXPECT_GT(m_renderer.stopped(), 0);
+    EXPECT_EQ(m_renderer.stopped(), m_renderer.gated());
+    EXPECT_TRUE(QDir(cacheFolder).entryList(QDir::Files).isEmpty());
+    m_renderer.openGate();
 }
 
 TEST_F(Grid, ASecondOpeningTakesTheThumbnailsFromTheCacheUnlessTheFileChanged) {

@@ -1,12 +1,16 @@
 // The three picture surfaces: the preview (own size, cut off, on white), the image area
 // (stretched) and the invisible drawing surface with its persistent bitmap.
 
+#include "platform/base/Twips.h"
 #include "platform/widgets/DrawingSurface.h"
 #include "platform/widgets/ImageArea.h"
 #include "platform/widgets/PreviewSurface.h"
-#include "platform/base/Twips.h"
+#include "support/SlowPicture.h"
 
 #include <gtest/gtest.h>
+#include <QSignalSpy>
+#include <QTest>
+#include <QThreadPool>
 
 namespace plume {
 namespace {
@@ -30,22 +34,29 @@ QImage rgb(const QImage& image) {
     return image.convertToFormat(QImage::Format_RGB32);
 }
 
+// What the view shows once the drawing of its present picture and size is done.
+QImage drawn(PictureView& view) {
+    view.shownImage();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !view.isDrawing(); }, 10000));
+    return rgb(view.shownImage());
+}
+
 TEST(PreviewSurface, GivesBackTheSameObjectAndShowsItUnscaledFromTheTopLeft) {
     PreviewSurface preview;
     preview.resize(60, 40);
     EXPECT_EQ(preview.picture(), nullptr);
-    EXPECT_EQ(rgb(preview.shownImage()).pixelColor(30, 20), QColor(Qt::white));
+    EXPECT_EQ(drawn(preview).pixelColor(30, 20), QColor(Qt::white));
 
     PicturePtr large = gradientPicture({100, 70});
     preview.setPicture(large);
     EXPECT_EQ(preview.picture().get(), large.get());
     EXPECT_EQ(preview.picture().use_count(), large.use_count());
-    EXPECT_EQ(rgb(preview.shownImage()), rgb(large->image()).copy(0, 0, 60, 40))
+    EXPECT_EQ(drawn(preview), rgb(large->image()).copy(0, 0, 60, 40))
         << "cut off at the right and bottom edges, never scaled";
 
     PicturePtr small = gradientPicture({20, 10});
     preview.setPicture(small);
-    const QImage shown = rgb(preview.shownImage());
+    const QImage shown = drawn(preview);
     EXPECT_EQ(shown.copy(0, 0, 20, 10), rgb(small->image()));
     EXPECT_EQ(shown.pixelColor(20, 0), QColor(Qt::white));
     EXPECT_EQ(shown.pixelColor(0, 10), QColor(Qt::white));
@@ -53,8 +64,8 @@ TEST(PreviewSurface, GivesBackTheSameObjectAndShowsItUnscaledFromTheTopLeft) {
 
     // The shown image follows the surface's size.
     preview.resize(30, 30);
-    EXPECT_EQ(preview.shownImage().size(), QSize(30, 30));
-    EXPECT_EQ(rgb(preview.shownImage()).copy(0, 0, 20, 10), rgb(small->image()));
+    EXPECT_EQ(drawn(preview).size(), QSize(30, 30));
+    EXPECT_EQ(drawn(preview).copy(0, 0, 20, 10), rgb(small->image()));
 }
 
 TEST(ImageArea, StretchesItsPictureToItsOwnSize) {
@@ -67,16 +78,83 @@ TEST(ImageArea, StretchesItsPictureToItsOwnSize) {
     area.setPicture(picture);
     EXPECT_EQ(area.picture().get(), picture.get());
 
-    QImage shown = rgb(area.shownImage());
+    QImage shown = drawn(area);
     ASSERT_EQ(shown.size(), QSize(80, 30));
     EXPECT_EQ(shown.pixelColor(2, 2), QColor(Qt::red));
     EXPECT_EQ(shown.pixelColor(77, 27), QColor(Qt::blue));
 
     area.resize(20, 200);
-    shown = rgb(area.shownImage());
+    shown = drawn(area);
     ASSERT_EQ(shown.size(), QSize(20, 200));
     EXPECT_EQ(shown.pixelColor(1, 199), QColor(Qt::red));
     EXPECT_EQ(shown.pixelColor(19, 0), QColor(Qt::blue));
+}
+
+TEST(PictureView, DrawsOnAWorkerAndShowsItsLastDrawingMeanwhile) {
+    PreviewSurface preview;
+    preview.resize(60, 40);
+    preview.setPicture(solidPicture({60, 40}, Qt::blue));
+    ASSERT_EQ(drawn(preview).pixelColor(50, 30), QColor(Qt::blue));
+
+    // The window's events go on while the picture draws: the drawing is under way, not done,
+    // and the view keeps showing the last one, while picture() is the new one at once.
+    test::SlowPicture slow(test::SlowPicture::Stop::Ignored, true);
+    QSignalSpy drawnSignal(&preview, &PictureView::drawn);
+    preview.setPicture(slow.picture());
+    EXPECT_EQ(preview.picture(), slow.picture());
+    ASSERT_TRUE(slow.waitUntilStarted(1));
+    EXPECT_EQ(slow.finished(), 0);
+    EXPECT_TRUE(preview.isDrawing());
+    EXPECT_EQ(rgb(preview.shownImage()).pixelColor(50, 30), QColor(Qt::blue));
+    EXPECT_EQ(drawnSignal.count(), 0);
+
+    slow.release();
+    const QImage shown = drawn(preview);
+    EXPECT_FALSE(slow.gaveUp()) << "the drawing held up the thread that waited for it";
+    EXPECT_EQ(shown.pixelColor(20, 10), QColor(Qt::red));
+    EXPECT_EQ(shown.pixelColor(50, 30), QColor(Qt::white));
+    // A drawing that a limit cut short says so.
+    ASSERT_EQ(drawnSignal.count(), 1);
+    EXPECT_TRUE(drawnSignal.at(0).at(0).toBool());
+    EXPECT_TRUE(preview.shownCutOff());
+}
+
+TEST(PictureView, ANewerPictureOrSizeWinsOverTheDrawingUnderWay) {
+    ImageArea area;
+    area.resize(80, 30);
+    test::SlowPicture stale(test::SlowPicture::Stop::Ignored);
+    area.setPicture(stale.picture());
+    ASSERT_TRUE(stale.waitUntilStarted(1));
+    // A new size draws again at once, without waiting for the drawing under way.
+    area.resize(40, 40);
+    area.shownImage();
+    ASSERT_TRUE(stale.waitUntilStarted(2));
+    area.setPicture(solidPicture({4, 4}, Qt::green));
+    EXPECT_EQ(drawn(area).pixelColor(20, 20), QColor(Qt::green));
+    EXPECT_FALSE(stale.gaveUp()) << "a drawing held up the thread that waited for it";
+
+    // The older drawings go on to their end, and what they hand back goes nowhere.
+    QSignalSpy drawnSignal(&area, &PictureView::drawn);
+    stale.release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return stale.finished() == 2; }, 10000));
+    QTest::qWait(50);  // room for a stale result to arrive, were it delivered
+    EXPECT_EQ(drawnSignal.count(), 0);
+    EXPECT_EQ(rgb(area.shownImage()).pixelColor(20, 20), QColor(Qt::green));
+}
+
+TEST(PictureView, GoesWithoutWaitingForItsDrawing) {
+    test::SlowPicture slow(test::SlowPicture::Stop::Ignored);
+    auto preview = std::make_unique<PreviewSurface>();
+    preview->resize(60, 40);
+    preview->setPicture(slow.picture());
+    ASSERT_TRUE(slow.waitUntilStarted(1));
+    preview.reset();
+    EXPECT_EQ(slow.finished(), 0) << "the view waited for its drawing";
+    // The drawing ends later with nobody to show it to.
+    slow.release();
+    EXPECT_TRUE(PictureView::drawingPool().waitForDone(20000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(slow.finished(), 1);
 }
 
 class DrawingSurfaceTest : public ::testing::Test {

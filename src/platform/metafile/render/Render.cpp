@@ -19,7 +19,9 @@ RenderStats render(const Document& document, QPainter& painter, const QRectF& ta
     timer.start();
     PlaybackControl control;
     const qint64 limit = std::max(0, options.timeLimitMs);
-    control.shouldStop = [&timer, limit] { return timer.elapsed() >= limit; };
+    control.shouldStop = [&timer, limit, &options] {
+        return timer.elapsed() >= limit || (options.shouldStop && options.shouldStop());
+    };
     GdiPlayer player(painter, target);
     player.setFrameMappedUnderWorld(playable->playsEmfRecords());
     const EmfFile* emf = options.drawEmfPlus ? playable->emfFile() : nullptr;

@@ -4,6 +4,8 @@
 
 #include "platform/metafile/format/Document.h"
 
+#include <functional>
+
 class QPainter;
 
 namespace plume::metafile {
@@ -14,6 +16,9 @@ struct RenderOptions {
     // Draw an EMF's EMF+ records where it has them (false: its GDI records only, what readers
     // without EMF+ show).
     bool drawEmfPlus = true;
+    // Asked with the time limit, on the drawing's thread: true stops the drawing as the limit
+    // does (a picture nobody waits for any more, such as a preview the user has moved on from).
+    std::function<bool()> shouldStop;
 };
 
 struct RenderStats {
