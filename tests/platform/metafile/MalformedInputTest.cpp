@@ -179,7 +179,9 @@ TEST(MalformedInput, ExtremeOriginsExtentsAndOffsetsStayDefined) {
         QImage image(96, 96, QImage::Format_RGB32);
         image.fill(Qt::white);
         QPainter painter(&image);
-        EXPECT_FALSE(render(*parse(bytes), painter, QRectF(0, 0, 96, 96), {600'000}).cutOff);
+        RenderOptions unhurried;
+        unhurried.timeLimitMs = 600'000;
+        EXPECT_FALSE(render(*parse(bytes), painter, QRectF(0, 0, 96, 96), unhurried).cutOff);
         painter.end();
         EXPECT_EQ(image.pixel(48, 48), red);
         EXPECT_EQ(image.pixel(60, 60), white);
