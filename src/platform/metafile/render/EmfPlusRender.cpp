@@ -91,6 +91,7 @@ PlaybackStats playEmfPlus(const EmfFile& file, GdiPlayer& gdi, QPainter& painter
         return whole && drawn ? RecordOutcome::Played : RecordOutcome::Damaged;
     });
     plus.release();
+    gdi.countSimplified(plus.simplifiedCount());
     gdi.end();
     return stats;
 }

@@ -33,6 +33,7 @@ RenderStats render(const Document& document, QPainter& painter, const QRectF& ta
     const qsizetype refused = player.unsupportedCount() - played.recordsUnknown;
     stats.recordsPlayed = played.recordsPlayed - refused;
     stats.recordsSkipped = played.recordsSkipped + refused;
+    stats.recordsSimplified = player.simplifiedCount();
     stats.cutOff = played.cutOff;
     return stats;
 }

@@ -19,7 +19,10 @@ struct RenderOptions {
 struct RenderStats {
     qsizetype recordsPlayed = 0;
     qsizetype recordsSkipped = 0;  // unknown or unsupported records, counted
-    bool cutOff = false;           // the time limit ended the drawing early
+    // Figures drawn simplified because one record would have cost too much work (a stroke of
+    // too many dashes drawn solid, for one); the rest of the picture is whole.
+    qsizetype recordsSimplified = 0;
+    bool cutOff = false;  // a limit ended the drawing early: its last records are missing
 };
 
 // Draws the document so that its picture frame (EMF rclFrame, placeable WMF bounds, raw WMF
