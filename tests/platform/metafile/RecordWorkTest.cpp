@@ -114,5 +114,28 @@ TEST(RecordWork, CountlessDashesAreDrawnSolid) {
     }
 }
 
+// The time limit counts the work of the records played, not the clock, so that the same
+// records are drawn under any load: each costs its size. Comments draw nothing, so the clock
+// let all of these through; their work ends the picture after a few.
+TEST(RecordWork, TheTimeLimitCountsTheRecordsWorkNotTheClock) {
+    EmfBuilder emf(kSize.width(), kSize.height());
+    emf.createBrush(1, 0, 0).selectObject(1).rectangle(0, 0, 100, 100);
+    QByteArray comment;
+    test::appendU32(comment, 40'000);
+    comment.append(40'000, 'x');
+    for (int i = 0; i < 100; ++i) emf.record(70, comment);  // EMR_COMMENT
+    emf.rectangle(200, 0, 300, 100);
+    const QByteArray bytes = emf.build();
+    RenderOptions options;
+    options.timeLimitMs = 20;
+    RenderStats first, second;
+    const QImage image = renderMetafile(bytes, kSize, &first, options);
+    renderMetafile(bytes, kSize, &second, options);
+    EXPECT_TRUE(first.cutOff);
+    EXPECT_EQ(first.recordsPlayed, second.recordsPlayed);
+    EXPECT_EQ(image.pixel(50, 50), qRgb(0, 0, 0));
+    EXPECT_EQ(image.pixel(250, 50), qRgb(255, 255, 255));
+}
+
 }  // namespace
 }  // namespace plume::metafile
