@@ -111,13 +111,16 @@ QString writeTriptych(const QString& name, const QImage& expected, const QImage&
     return out;
 }
 
-QImage renderMetafile(const QByteArray& bytes, QSize size) {
+QImage renderMetafile(const QByteArray& bytes, QSize size, metafile::RenderStats* stats,
+                      const metafile::RenderOptions& options) {
     QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::white);
     const auto parsed = metafile::parseMetafile(bytes);
     if (const auto* doc = std::get_if<metafile::DocumentPtr>(&parsed)) {
         QPainter painter(&image);
-        metafile::render(**doc, painter, QRectF(QPointF(0, 0), QSizeF(size)));
+        const auto drawn = metafile::render(**doc, painter, QRectF(QPointF(0, 0), QSizeF(size)),
+                                            options);
+        if (stats) *stats = drawn;
     }
     return image;
 }

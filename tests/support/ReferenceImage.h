@@ -6,6 +6,8 @@
 // and names the file in its failure message. PLUME_REGENERATE_REFERENCES=1 rewrites the
 // references instead (look at each one before committing it).
 
+#include "platform/metafile/render/Render.h"
+
 #include <gtest/gtest.h>
 #include <QByteArray>
 #include <QImage>
@@ -45,8 +47,10 @@ QString writeTriptych(const QString& name, const QImage& expected, const QImage&
 // crossed by a black diagonal, so that orientation, mirroring and stretching show.
 QImage quadrantImage(int w, int h, QRgb topLeft, QRgb bottomLeft, QRgb topRight, QRgb bottomRight);
 
-// Renders metafile bytes at `size` on white (RGB32), the picture frame filling the image.
-QImage renderMetafile(const QByteArray& bytes, QSize size);
+// Renders metafile bytes at `size` on white (RGB32), the picture frame filling the image;
+// what the render counted goes to `stats` when given.
+QImage renderMetafile(const QByteArray& bytes, QSize size, metafile::RenderStats* stats = nullptr,
+                      const metafile::RenderOptions& options = {});
 
 struct ReferenceTolerance {
     int channel = 24;            // per-channel difference a pixel may have and still match

@@ -132,9 +132,12 @@ PlaybackStats playEmf(const EmfFile& file, GdiSink& sink, const PlaybackControl&
     // The header record is the picture information above, not one to play.
     const std::span<const EmfRecordRef> records =
         file.records.empty() ? std::span<const EmfRecordRef>() : std::span(file.records).subspan(1);
-    const PlaybackStats stats = playRecords(records.size(), control, [&](size_t i) {
-        return decoder.play(records[i].type, all.subspan(records[i].offset, records[i].size));
-    });
+    const PlaybackStats stats = playRecords(
+        records.size(), control,
+        [&](size_t i) {
+            return decoder.play(records[i].type, all.subspan(records[i].offset, records[i].size));
+        },
+        [&](size_t i) { return records[i].size; });
     sink.end();
     return stats;
 }

@@ -12,12 +12,17 @@
 
 namespace plume::metafile {
 
-// Controls a playback: `shouldStop` (the time limit) is asked before every
+// Controls a playback. It stops, keeping what was drawn, before the first record that finds
+// `workBudget` spent: each record played costs kWorkPerRecord plus its size in bytes, so the
+// same records are drawn on any machine and under any load. `shouldStop` (a clock, the
+// backstop for records that cost far more than their size says) is asked before every
 // kRecordsBetweenStopChecks-th record.
 struct PlaybackControl {
     std::function<bool()> shouldStop;
+    qint64 workBudget = -1;  // none
 };
 inline constexpr size_t kRecordsBetweenStopChecks = 64;
+inline constexpr qint64 kWorkPerRecord = 256;
 
 // What decoding one record came to: sink calls made; handed to the sink's unknownRecord (a
 // record with no drawing meaning here, or unknown); or dropped because its fields do not fit
@@ -32,16 +37,21 @@ struct PlaybackStats {
 };
 
 // The one playback loop of both formats: decodes records 0..count-1 in order through
-// `decodeOne(index)` and counts what came of each, until the end or until shouldStop says so.
-template <typename DecodeOne>
-PlaybackStats playRecords(size_t count, const PlaybackControl& control, DecodeOne&& decodeOne) {
+// `decodeOne(index)` and counts what came of each, until the end or until the control stops
+// it; `sizeOf(index)` is the record's size in bytes.
+template <typename DecodeOne, typename SizeOf>
+PlaybackStats playRecords(size_t count, const PlaybackControl& control, DecodeOne&& decodeOne,
+                          SizeOf&& sizeOf) {
     PlaybackStats stats;
+    qint64 spent = 0;
     for (size_t i = 0; i < count; ++i) {
-        if (control.shouldStop && (i + 1) % kRecordsBetweenStopChecks == 0 &&
-            control.shouldStop()) {
+        if ((control.workBudget >= 0 && spent >= control.workBudget) ||
+            (control.shouldStop && (i + 1) % kRecordsBetweenStopChecks == 0 &&
+             control.shouldStop())) {
             stats.cutOff = true;
             break;
         }
+        spent += kWorkPerRecord + qint64(sizeOf(i));
         switch (decodeOne(i)) {
             case RecordOutcome::Played:
                 ++stats.recordsPlayed;

@@ -44,7 +44,7 @@ class WmfDocument final : public PlayableDocument {
 
     PlaybackStats play(GdiSink& sink, const PlaybackControl& control) const override {
         if (m_embedded) return playEmbedded(sink, control);
-        return playWmf(span(m_bytes), m_file, sink, WmfPlayOptions{m_frame, control.shouldStop});
+        return playWmf(span(m_bytes), m_file, sink, WmfPlayOptions{m_frame, control});
     }
     bool playsEmfRecords() const override { return m_embedded != nullptr; }
     // The embedded EMF's records, so that an EMF+ drawing in it is drawn as in the EMF itself.

@@ -318,12 +318,15 @@ PlaybackStats playWmf(std::span<const uint8_t> bytes, const WmfFile& file, GdiSi
     }
     WmfDecoder decoder(sink);
     const PlaybackStats stats =
-        playRecords(file.records.size(), PlaybackControl{options.shouldStop}, [&](size_t i) {
-            const WmfRecord& record = file.records[i];
-            return decoder.play(record.function,
-                                bytes.subspan(size_t(record.offset) + kRecordHeaderSize,
-                                              size_t(record.size) - kRecordHeaderSize));
-        });
+        playRecords(
+            file.records.size(), options.control,
+            [&](size_t i) {
+                const WmfRecord& record = file.records[i];
+                return decoder.play(record.function,
+                                    bytes.subspan(size_t(record.offset) + kRecordHeaderSize,
+                                                  size_t(record.size) - kRecordHeaderSize));
+            },
+            [&](size_t i) { return file.records[i].size; });
     sink.end();
     return stats;
 }

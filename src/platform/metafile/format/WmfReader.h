@@ -68,8 +68,8 @@ struct WmfPlayOptions {
     // The picture's frame in 0.01 mm when it is known from elsewhere (the size that clipboard
     // format 3 hands over with a raw WMF); otherwise it comes from the file.
     std::optional<Rect> frame;
-    // Asked every few records; true stops the playback, keeping what was drawn.
-    std::function<bool()> shouldStop;
+    // What stops the playback early, keeping what was drawn.
+    PlaybackControl control;
 };
 
 // Plays the validated records of `file` (read from `bytes`) on the sink, between begin()

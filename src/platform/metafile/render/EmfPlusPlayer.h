@@ -49,6 +49,10 @@ class EmfPlusPlayer {
     // and at the end); the next record takes it again.
     void release();
 
+    // Figures drawn simplified by a bound on the work of one record (a stroke of too many
+    // dashes).
+    qsizetype simplifiedCount() const { return m_simplified; }
+
   private:
     struct State {
         QTransform world;
@@ -112,6 +116,7 @@ class EmfPlusPlayer {
     static LogFont logFontOf(const emfplus::Font& font, double pixels);
 
     QPainter& m_painter;
+    qsizetype m_simplified = 0;
     QTransform m_deviceToPainter;
     QRectF m_target;
     double m_dpiX = 96, m_dpiY = 96;

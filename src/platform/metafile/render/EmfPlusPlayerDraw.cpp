@@ -5,6 +5,7 @@
 #include "platform/metafile/format/EmfPlusReader.h"
 #include "platform/metafile/render/EmfPlusEffects.h"
 #include "platform/metafile/render/Render.h"
+#include "platform/metafile/render/StrokeBounds.h"
 
 #include <QImage>
 #include <QLinearGradient>
@@ -465,11 +466,20 @@ bool EmfPlusPlayer::stroke(const QPainterPath& path, uint8_t id) {
     if (!pen) return false;
     applyPainterState();
     m_painter.setTransform(worldToPainter());
-    m_painter.setPen(*pen);
     m_painter.setBrush(Qt::NoBrush);
     const auto& object = std::get<Pen>(m_objects[id].data);
-    if (needsShaping(object))
-        strokeShaped(path, object, *pen);
+    // Dashes past the bounds: Qt's own dashes instead of shaped ones, or a solid line.
+    QPen qpen = *pen;
+    bool shaped = needsShaping(object);
+    const double dashes = dashCount(path, qpen, m_painter.deviceTransform());
+    if (dashes > kMaxDashesPerStroke) qpen = solidForDashes(qpen);
+    if (dashes > kMaxDashesPerStroke || (shaped && dashes > kMaxShapedDashes)) {
+        shaped = false;
+        ++m_simplified;
+    }
+    m_painter.setPen(qpen);
+    if (shaped)
+        strokeShaped(path, object, qpen);
     else
         m_painter.drawPath(path);
     return true;

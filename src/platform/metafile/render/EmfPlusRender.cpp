@@ -68,7 +68,7 @@ PlaybackStats playEmfPlus(const EmfFile& file, GdiPlayer& gdi, QPainter& painter
     bool gdiOpen = false;
     const std::span<const EmfRecordRef> records =
         std::span(file.records).subspan(std::min<size_t>(1, file.records.size()));
-    const PlaybackStats stats = playRecords(records.size(), control, [&](size_t i) {
+    const auto play = [&](size_t i) {
         const auto payload = plusPayload(file, records[i]);
         if (payload.empty()) {
             if (!gdiOpen) return RecordOutcome::Played;  // the fallback, passed over
@@ -89,8 +89,11 @@ PlaybackStats playEmfPlus(const EmfFile& file, GdiPlayer& gdi, QPainter& painter
             }
         });
         return whole && drawn ? RecordOutcome::Played : RecordOutcome::Damaged;
-    });
+    };
+    const PlaybackStats stats =
+        playRecords(records.size(), control, play, [&](size_t i) { return records[i].size; });
     plus.release();
+    gdi.countSimplified(plus.simplifiedCount());
     gdi.end();
     return stats;
 }

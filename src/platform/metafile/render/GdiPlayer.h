@@ -47,6 +47,10 @@ class GdiPlayer : public GdiSink {
     ~GdiPlayer() override;
 
     qsizetype unsupportedCount() const { return m_unsupported; }
+    // Figures drawn simplified by a bound on the work of one record (a stroke of too many
+    // dashes), and those the EMF+ player drew so.
+    qsizetype simplifiedCount() const { return m_simplified; }
+    void countSimplified(qsizetype count) { m_simplified += count; }
     // Device units -> painter coordinates, set by begin() (the EMF+ player draws through it).
     const QTransform& deviceToPainter() const { return m_deviceToPainter; }
 
@@ -400,6 +404,7 @@ class GdiPlayer : public GdiSink {
 
     QPolygonF m_polygon;  // reused buffer
     qsizetype m_unsupported = 0;
+    qsizetype m_simplified = 0;
 };
 
 }  // namespace plume::metafile

@@ -5,6 +5,7 @@
 
 #include "platform/metafile/render/GdiPlayerInternal.h"
 #include "platform/metafile/render/Render.h"
+#include "platform/metafile/render/StrokeBounds.h"
 
 #include <QLinearGradient>
 #include <QPainter>
@@ -30,6 +31,11 @@ void GdiPlayer::strokeWithBackground(const QPainterPath& path) {
         gaps.setStyle(Qt::SolidLine);
         gaps.setColor(m_dc.bkColor);
         m_painter.strokePath(path, gaps);
+    }
+    if (dashCount(path, pen, m_painter.deviceTransform()) > kMaxDashesPerStroke) {
+        ++m_simplified;
+        m_painter.strokePath(path, solidForDashes(pen));
+        return;
     }
     m_painter.strokePath(path, pen);
 }
@@ -546,6 +552,14 @@ void GdiPlayer::widenPath() {
     const QPen pen = devicePen(m_dc.pen);
     QPainterPathStroker stroker(pen);
     if (pen.widthF() <= 0) stroker.setWidth(m_pixelInDevice);
+    QPen measured = pen;
+    measured.setWidthF(stroker.width());
+    measured.setCosmetic(false);
+    if (dashCount(m_path, measured, m_painter.deviceTransform()) > kMaxDashesPerStroke) {
+        // Too many dashes: the outline of the solid line (what a tiny pattern comes to).
+        stroker.setDashPattern(Qt::SolidLine);
+        ++m_simplified;
+    }
     m_path = stroker.createStroke(m_path);
     m_path.setFillRule(Qt::WindingFill);
 }

@@ -7,20 +7,52 @@
 #include <QElapsedTimer>
 #include <QPainter>
 #include <algorithm>
+#include <ctime>
 
 namespace plume::metafile {
+
+namespace {
+
+// The processor time this thread has used, in milliseconds: unlike the wall clock it does not
+// grow while other programs or threads have the processor. Negative where it cannot be read.
+qint64 threadCpuMs() {
+    timespec now{};
+    if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now) != 0) return -1;
+    return qint64(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
+}
+
+// The stop for a render of `limitMs`: the thread's processor time past the limit, or the wall
+// clock past four times it (a thread starved of the processor still ends).
+class RenderClock {
+  public:
+    explicit RenderClock(qint64 limitMs) : m_limit(limitMs), m_cpuStart(threadCpuMs()) {
+        m_wall.start();
+    }
+    bool expired() const {
+        const qint64 cpu = threadCpuMs();
+        if (m_cpuStart >= 0 && cpu >= 0 && cpu - m_cpuStart >= m_limit) return true;
+        return m_wall.elapsed() >= 4 * m_limit;
+    }
+
+  private:
+    qint64 m_limit;
+    qint64 m_cpuStart;
+    QElapsedTimer m_wall;
+};
+
+}  // namespace
 
 RenderStats render(const Document& document, QPainter& painter, const QRectF& target,
                    const RenderOptions& options) {
     RenderStats stats;
     const auto* playable = dynamic_cast<const PlayableDocument*>(&document);
     if (!playable || !painter.isActive()) return stats;
-    QElapsedTimer timer;
-    timer.start();
-    PlaybackControl control;
     const qint64 limit = std::max(0, options.timeLimitMs);
-    control.shouldStop = [&timer, limit, &options] {
-        return timer.elapsed() >= limit || (options.shouldStop && options.shouldStop());
+    const RenderClock clock(limit);
+    PlaybackControl control;
+    control.workBudget = limit * kWorkPerMs;
+    control.shouldStop = [&clock, &options] {
+        return clock.expired() || (options.shouldStop && options.shouldStop());
     };
     GdiPlayer player(painter, target);
     player.setFrameMappedUnderWorld(playable->playsEmfRecords());
@@ -35,7 +67,10 @@ RenderStats render(const Document& document, QPainter& painter, const QRectF& ta
     const qsizetype refused = player.unsupportedCount() - played.recordsUnknown;
     stats.recordsPlayed = played.recordsPlayed - refused;
     stats.recordsSkipped = played.recordsSkipped + refused;
-    stats.cutOff = played.cutOff;
+    stats.recordsSimplified = player.simplifiedCount();
+    // A picture whose reading stopped at the record limit is cut too.
+    stats.cutOff = played.cutOff || (document.recordCount() >= kMaxRecords &&
+                                     !document.truncationNote().isEmpty());
     return stats;
 }
 
