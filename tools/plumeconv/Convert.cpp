@@ -1,5 +1,6 @@
 #include "Convert.h"
 
+#include "platform/base/AtomicFile.h"
 #include "platform/metafile/format/Document.h"
 #include "platform/picture/PictureIo.h"
 #include "platform/picture/PngBands.h"
@@ -12,7 +13,6 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -58,7 +58,7 @@ double statedDpi(const Options& options) {
     return options.width || options.height ? kOwnSizeDpi : options.dpi;
 }
 
-Status writePdf(const Picture& picture, QSize size, const Options& options, QIODevice& out) {
+Status makePdf(const Picture& picture, QSize size, const Options& options, QIODevice& out) {
     const double dpi = statedDpi(options);
     QPdfWriter writer(&out);
     writer.setResolution(std::max(1, int(std::lround(dpi))));
@@ -72,6 +72,18 @@ Status writePdf(const Picture& picture, QSize size, const Options& options, QIOD
     render.drawEmfPlus = options.drawEmfPlus;
     metafile::render(*picture.document(), painter, target, render);
     if (!painter.end()) return Status::failure(Text::tr("the PDF could not be made"));
+    return Status::success();
+}
+
+
+// The PDF is made in memory and written in one checked write: QPdfWriter does not look at
+// what its device's writes return.
+Status writePdf(const Picture& picture, QSize size, const Options& options, QIODevice& out) {
+    QByteArray pdf;
+    QBuffer buffer(&pdf);
+    buffer.open(QIODevice::WriteOnly);
+    if (Status made = makePdf(picture, size, options, buffer); !made) return made;
+    if (out.write(pdf) != pdf.size()) return Status::failure(out.errorString());
     return Status::success();
 }
 
@@ -220,6 +232,10 @@ Outcome convertOne(const Options& options, const QString& input, const QString& 
             output == QLatin1String("-") ? Text::tr("standard output") : QDir::toNativeSeparators(output);
         return failed(kCannotWrite, Text::tr("cannot write %1: %2").arg(where, why));
     };
+    // A system error names the cause ("no space left on device") whatever the writer said.
+    const auto cannotWriteFile = [&](const AtomicFile& out, const QString& why) {
+        return cannotWrite(out.systemError() ? fileErrorText(out.systemError()) : why);
+    };
     if (output == QLatin1String("-")) {
         QFile out;
         if (!out.open(stdout, QIODevice::WriteOnly)) return cannotWrite(out.errorString());
@@ -229,14 +245,14 @@ Outcome convertOne(const Options& options, const QString& input, const QString& 
         if (!out.flush()) return cannotWrite(out.errorString());
     } else {
         // Written to a temporary file beside the target and renamed over it when complete.
-        QSaveFile out(output);
-        if (!out.open(QIODevice::WriteOnly)) return cannotWrite(out.errorString());
+        AtomicFile out(output);
+        if (!out.open()) return cannotWriteFile(out, out.errorString());
         if (Status written = writeDrawing(*drawing.picture, size, options, out, pngBandBytes);
             !written) {
-            out.cancelWriting();
-            return cannotWrite(written.error());
+            out.cancel();
+            return cannotWriteFile(out, written.error());
         }
-        if (!out.commit()) return cannotWrite(out.errorString());
+        if (!out.commit()) return cannotWriteFile(out, out.errorString());
     }
     return Outcome{kOk, drawing.warning};
 }
