@@ -63,8 +63,6 @@ AtomicFile::~AtomicFile() {
 bool AtomicFile::open(OpenMode mode) {
     if (isOpen() || (mode & ReadOnly) || !(mode & WriteOnly)) return false;
     const QFileInfo info(m_target);
-    struct stat old {};
-    const bool replacing = ::stat(QFile::encodeName(m_target).constData(), &old) == 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QString name =
             QStringLiteral(".%1.plume-%2")
@@ -82,7 +80,6 @@ bool AtomicFile::open(OpenMode mode) {
         m_temporary.clear();
         return fail(EEXIST);
     }
-    if (replacing) ::fchmod(m_fd, old.st_mode & 07777);
     m_buffer.reserve(kBufferBytes);
     return QIODevice::open(WriteOnly | Unbuffered);
 }
@@ -147,6 +144,10 @@ bool AtomicFile::finish() {
 }
 
 bool AtomicFile::commit() {
+    // The new file takes the old one's permissions.
+    struct stat old {};
+    if (m_fd >= 0 && ::stat(QFile::encodeName(m_target).constData(), &old) == 0)
+        ::fchmod(m_fd, old.st_mode & 07777);
     if (!finish()) {
         removeTemporary();
         return false;

@@ -21,12 +21,12 @@ class AtomicFile : public QIODevice {
     AtomicFile& operator=(const AtomicFile&) = delete;
 
     // Creates the temporary file beside the target, as any new file of the user's is made
-    // (0666 less the umask), or with the old file's permissions when there is one. Write only.
+    // (0666 less the umask). Write only.
     bool open(OpenMode mode = WriteOnly) override;
 
     // Writes out what is still buffered, flushes the file to the disk, closes it and renames it
-    // over the target. False when anything failed on the way, an earlier write included; the
-    // old file is then untouched and the temporary file gone.
+    // over the target, whose permissions it takes. False when anything failed on the way, an
+    // earlier write included; the old file is then untouched and the temporary file gone.
     bool commit();
 
     // The same, but the file takes the name `target` only if no file has it. A taken name
