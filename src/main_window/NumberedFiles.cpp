@@ -1,20 +1,15 @@
 #include "main_window/NumberedFiles.h"
 
+#include "platform/base/AtomicFile.h"
 #include "platform/base/Numbers.h"
 #include "platform/base/Paths.h"
 #include "settings/SettingValue.h"
 
-#include <fcntl.h>
-#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
-#include <QScopeGuard>
 #include <cerrno>
-#include <cstdio>
 #include <limits>
-#include <optional>
 
 namespace plume {
 
@@ -66,69 +61,31 @@ bool nameTakenAnyCase(const QString& folder, const QString& name) {
     return false;
 }
 
-bool renameWithoutReplacing(const QString& from, const QString& to) {
-#ifdef Q_OS_LINUX
-    const QByteArray source = QFile::encodeName(from);
-    const QByteArray target = QFile::encodeName(to);
-    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) ==
-        0)
-        return true;
-    if (errno != EINVAL && errno != ENOSYS) return false;
-    // A file system without RENAME_NOREPLACE: a hard link fails just as atomically when the
-    // name is taken.
-    if (::link(source.constData(), target.constData()) != 0) return false;
-    ::unlink(source.constData());
-    return true;
-#else
-    // QFile::rename never replaces an existing file.
-    return QFile::rename(from, to);
-#endif
-}
-
 namespace {
 
-// Writes the bytes whole into a new hidden file of its own name in `folder` and returns its
-// path. The file is created as any new file of the user's is, 0666 less the umask: it
-// becomes the drawing by a rename, which keeps the mode (a QTemporaryFile would be 0600).
-std::optional<QString> writeUnderNewName(const QString& folder, const QByteArray& bytes) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString path = joinPath(
-            folder, QStringLiteral(".plume-import-%1")
-                        .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0')));
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            if (QFileInfo::exists(path)) continue;  // the name is someone else's: another one
-            return std::nullopt;
-        }
-        const bool whole = file.write(bytes) == bytes.size() && file.flush();
-        file.close();
-        if (whole && file.error() == QFileDevice::NoError) return path;
-        QFile::remove(path);
-        return std::nullopt;
-    }
-    return std::nullopt;
+Expected<QString> cannotStore(const QString& folder, int number) {
+    return Expected<QString>::failure(QStringLiteral("%1 に保存できません (%2)")
+                                          .arg(shownPath(folder), fileErrorCause(number)));
 }
 
 }  // namespace
 
 Expected<QString> storeNewNumberedFile(const QString& folder, int number, const QByteArray& bytes,
                                        const QSet<QString>* takenLower) {
-    const std::optional<QString> temporary = writeUnderNewName(folder, bytes);
-    if (!temporary)
-        return Expected<QString>::failure(QStringLiteral("%1 に書き込めません").arg(folder));
-    auto removeTemporary = qScopeGuard([&] { QFile::remove(*temporary); });
+    // The drawing is written whole into a hidden file of the folder first: a file that is
+    // cut short (a full disk) never gets a number. The rename keeps the file's mode, that of
+    // any new file of the user's.
+    AtomicFile file(joinPath(folder, numberedFileName(number)));
+    if (!file.open() || file.write(bytes) != bytes.size())
+        return cannotStore(folder, file.systemError());
     for (; number <= std::numeric_limits<int16_t>::max(); ++number) {
         const QString name = numberedFileName(number);
         if (takenLower ? takenLower->contains(name) : nameTakenAnyCase(folder, name)) continue;
-        if (renameWithoutReplacing(*temporary, joinPath(folder, name))) {
-            removeTemporary.dismiss();
+        if (file.commitWithoutReplacing(joinPath(folder, name)))
             return Expected<QString>::success(name);
-        }
         // Taken between the look and the rename (another Plume), or by a link that leads
         // nowhere: try the next number. Any other failure ends the import.
-        const QFileInfo target(joinPath(folder, name));
-        if (!target.exists() && !target.isSymLink())
-            return Expected<QString>::failure(QStringLiteral("%1 に書き込めません").arg(folder));
+        if (file.systemError() != EEXIST) return cannotStore(folder, file.systemError());
     }
     return Expected<QString>::failure(QStringLiteral("番号が尽きました"));
 }

@@ -40,8 +40,4 @@ bool nameTakenAnyCase(const QString& folder, const QString& name);
 Expected<QString> storeNewNumberedFile(const QString& folder, int number, const QByteArray& bytes,
                                        const QSet<QString>* takenLower = nullptr);
 
-// Gives `from` the name `to` unless `to` exists; never replaces a file. Atomic where the
-// file system allows it.
-bool renameWithoutReplacing(const QString& from, const QString& to);
-
 }  // namespace plume

@@ -315,7 +315,7 @@ void fmMain::previewDrawn(bool cutOff) {
 
 void fmMain::showFolderMissing() {
     // The list stays empty; the folder is not created behind the user's back.
-    if (!m_sWkFld.isEmpty()) showStatus(m_sWkFld + QStringLiteral(" が見つかりません"));
+    if (!m_sWkFld.isEmpty()) showStatus(shownPath(m_sWkFld) + QStringLiteral(" が見つかりません"));
 }
 
 void fmMain::lbMnu_Click(int16_t Index) {
@@ -416,7 +416,7 @@ void fmMain::importRead(const ClipboardRead& read) {
     if (!stored) {
         // The clipboard keeps the drawing, so nothing is lost and the import can be retried;
         // the preview and the list stay on what is stored.
-        showStatus(m_sWkFld + QStringLiteral(" に保存できません"));
+        showStatus(stored.error());
         return;
     }
     showPicture(picture.value());
@@ -432,7 +432,8 @@ void fmMain::importRead(const ClipboardRead& read) {
 void fmMain::sayNumberingFailed() {
     // A working folder that cannot be made is said; used-up numbers end silently.
     if (!Usr::oFso->FolderExists(m_sWkFld))
-        showStatus(QStringLiteral("ﾌｫﾙﾀﾞ ") + m_sWkFld + QStringLiteral(" を作成できません"));
+        showStatus(QStringLiteral("ﾌｫﾙﾀﾞ ") + shownPath(m_sWkFld) +
+                   QStringLiteral(" を作成できません"));
 }
 
 void fmMain::copyToClipboard() {
@@ -485,7 +486,7 @@ void fmMain::mnFld_Click(int16_t Index) {
 
 void fmMain::openWorkFolderInFileManager() {
     try {
-        if (!YIni::take()->W_ExpFd(m_sWkFld, false)) showStatus(m_sWkFld + kCannotOpen);
+        if (!YIni::take()->W_ExpFd(m_sWkFld, false)) showStatus(shownPath(m_sWkFld) + kCannotOpen);
     } catch (const PlumeError&) {
         // The folder cannot be looked at: there is nothing to open.
     }

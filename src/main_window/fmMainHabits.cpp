@@ -162,7 +162,7 @@ Expected<QString> fmMain::storeNumbered(const QByteArray& bytes) {
     }
     const Expected<QString> stored =
         storeNewNumberedFile(m_sWkFld, number.value(), bytes, &m_takenNames);
-    if (!stored) showStatus(m_sWkFld + QStringLiteral(" に保存できません"));
+    if (!stored) showStatus(stored.error());
     return stored;
 }
 

@@ -1,8 +1,12 @@
 #include "settings/SettingsStore.h"
 
-#include "platform/desktop/Usr.h"
-#include "platform/desktop/MessageBox.h"
+#include "platform/base/AtomicFile.h"
 #include "platform/base/PlumeError.h"
+#include "platform/desktop/MessageBox.h"
+#include "platform/desktop/Usr.h"
+#include "settings/SettingsSalvage.h"
+
+#include <cerrno>
 
 namespace plume {
 namespace {
@@ -54,9 +58,27 @@ QString SettingsStore::unreadableMessage(const QString& sIniPh, FileReadError::K
            QStringLiteral("ﾌｧｲﾙは変更せずにそのまま残します");
 }
 
+QString SettingsStore::damageKeptMessage(const QString& sNm, const QString& sIniPh,
+                                         const QString& copy) {
+    return damageMessage(sNm, sIniPh) + u'\r' + QStringLiteral("破損したﾌｧｲﾙは ") + copy +
+           QStringLiteral(" として残しました") + u'\r' +
+           QStringLiteral("終了時に読み込めた設定だけを正しい形で保存します");
+}
+
+QString SettingsStore::damageUntouchedMessage(const QString& sNm, const QString& sIniPh) {
+    return damageMessage(sNm, sIniPh) + u'\r' + QStringLiteral("ﾌｧｲﾙは変更せずにそのまま残します");
+}
+
+QString SettingsStore::saveFailedMessage(const QString& sIniPh, const QString& cause) {
+    return QStringLiteral("ﾕｰｻﾞｰ環境ﾌｧｲﾙ(") + sIniPh + QStringLiteral(") を保存できません") +
+           u'\r' + cause + u'\r' + QStringLiteral("前回保存した設定をそのまま残します");
+}
+
 void SettingsStore::GetTxt(const QString& sFL, bool& bOk) {
     m_sIniTx.clear();
+    m_loadedBytes.clear();
     m_protectFile = false;
+    m_damageHandled = false;
     m_sIniPh = sFL;
     const qsizetype dv = m_sIniPh.indexOf(QStringLiteral("_DV.xml"), 0, Qt::CaseInsensitive);
     if (dv >= 0) m_sIniPh.replace(dv, 7, QStringLiteral(".xml"));
@@ -68,7 +90,8 @@ void SettingsStore::GetTxt(const QString& sFL, bool& bOk) {
             // the settings are the defaults.
             m_protectFile = true;
             try {
-                m_sIniTx = Usr::oFso->readAnsiText(m_sIniPh);
+                m_loadedBytes = Usr::oFso->readAll(m_sIniPh);
+                m_sIniTx = FileSystemObject::ansiText(m_loadedBytes, m_sIniPh);
             } catch (const FileReadError& error) {
                 showMessage(unreadableMessage(m_sIniPh, error.kind()));
                 throw;
@@ -94,9 +117,48 @@ void SettingsStore::SetTxt(bool& bOk) {
         Usr::F_FsoChk();
         Usr::oFso->writeAnsiTextAtomic(m_sIniPh, m_sIniTx);
         bOk = true;
+    } catch (const FileWriteError& error) {
+        // Said once, at the one save of the run: the old file stays as it was.
+        showMessage(saveFailedMessage(m_sIniPh, fileErrorCause(error.number() ? error.number()
+                                                                              : EIO)));
+        bOk = false;
     } catch (const PlumeError&) {
         bOk = false;
     }
+}
+
+QString SettingsStore::keepDamagedCopy() const {
+    AtomicFile copy(m_sIniPh);
+    if (!copy.open() || copy.write(m_loadedBytes) != m_loadedBytes.size()) return {};
+    // An older copy is never written over: the new one takes the first free name.
+    for (int n = 1; n <= 99; ++n) {
+        const QString name = m_sIniPh + QStringLiteral(".damaged") +
+                             (n == 1 ? QString() : QStringLiteral(".%1").arg(n));
+        if (copy.commitWithoutReplacing(name)) return name;
+        if (copy.systemError() != EEXIST) return {};
+    }
+    return {};
+}
+
+void SettingsStore::reportDamage(const QString& sNm, bool inGroupBody) {
+    if (m_damageHandled || m_protectFile) {
+        showMessage(m_protectFile ? damageUntouchedMessage(sNm, m_sIniPh)
+                                  : damageMessage(sNm, m_sIniPh));
+        return;
+    }
+    m_damageHandled = true;
+    // Told once: the damaged file is kept as a copy beside it, and what could be read is
+    // saved at shut-down in a sound text, so the same message does not come at every start.
+    // Without the copy, the file is left as it is and nothing is written over it.
+    const QString copy = keepDamagedCopy();
+    if (copy.isEmpty()) {
+        m_protectFile = true;
+        showMessage(damageUntouchedMessage(sNm, m_sIniPh));
+        return;
+    }
+    m_sIniTx = soundSettingsDocument(m_sIniTx);
+    if (inGroupBody) m_sGpTx = soundGroupBody(m_sGpTx);
+    showMessage(damageKeptMessage(sNm, m_sIniPh, copy));
 }
 
 QString SettingsStore::sGtTag(int16_t nMd, const QString& sNm) {
@@ -106,7 +168,7 @@ QString SettingsStore::sGtTag(int16_t nMd, const QString& sNm) {
     const qsizetype p2 = source.indexOf(closeTag(sNm));
     if (p1 < 0 && p2 < 0) return {};
     if (p1 < 0 || p2 < 0 || p1 > p2) {
-        showMessage(damageMessage(sNm, m_sIniPh));
+        reportDamage(sNm, nMd != 0);
         return {};
     }
     const qsizetype s = p1 + sNm.size() + 2;  // first character after the opening tag

@@ -38,8 +38,9 @@ class SettingsStore {
     void GetTxt(const QString& sFL, bool& bOk);
 
     // Writes the document text to sIniPh, replacing the file atomically. Nothing is written
-    // (and bOk keeps its value) when no file was loaded. bOk is false when the save failed or
-    // when the file exists but could not be loaded, which it then protects.
+    // (and bOk keeps its value) when no file was loaded. bOk is false when the save failed (the
+    // user is told why in one message, and the old file stays) or when the file exists but
+    // could not be loaded, which it then protects.
     void SetTxt(bool& bOk);
 
     // Makes group sGp current: its body, or empty text when it is absent or damaged.
@@ -76,13 +77,32 @@ class SettingsStore {
     // The message for a settings file that is there but cannot be read, and why.
     static QString unreadableMessage(const QString& sIniPh, FileReadError::Kind why);
 
+    // The damage message when a copy of the damaged file was kept at `copy` and a sound text
+    // will be saved; and when no copy could be made, so that the file stays as it is.
+    static QString damageKeptMessage(const QString& sNm, const QString& sIniPh,
+                                     const QString& copy);
+    static QString damageUntouchedMessage(const QString& sNm, const QString& sIniPh);
+    // The message for a save that failed, with its cause; the old file stays.
+    static QString saveFailedMessage(const QString& sIniPh, const QString& cause);
+
   private:
+    // Writes the bytes loaded at start to a free name "User.xml.damaged" (".2", ".3", ...
+    // when taken) beside the file; gives the name, or empty text when no copy was made.
+    QString keepDamagedCopy() const;
+    // Tells the user of a damaged element and, the first time, keeps a copy of the file and
+    // makes the text sound (`inGroupBody`: the current group's body as well).
+    void reportDamage(const QString& sNm, bool inGroupBody);
+
     QString m_sIniPh;  // full path of the settings file in use
     QString m_sIniTx;  // the document text, CR LF line ends, exactly as it will be written
     QString m_sGpTx;   // body of the current group
     QString m_sGpNm;   // name of the current group
     // A file that exists but could not be loaded is never written over.
     bool m_protectFile = false;
+    // The file's bytes as loaded, for the copy of a damaged file.
+    QByteArray m_loadedBytes;
+    // Damage was found and dealt with once in this run.
+    bool m_damageHandled = false;
 };
 
 }  // namespace plume

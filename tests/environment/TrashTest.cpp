@@ -1,5 +1,6 @@
 // Moving a file to the desktop's trash as the freedesktop.org trash lays it out.
 #include "platform/desktop/Trash.h"
+#include "support/FailingWrites.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -42,6 +43,21 @@ QMap<QString, QString> infoKeys(const QString& path) {
             keys[QString::fromLatin1(line.left(eq))] = QString::fromLatin1(line.mid(eq + 1));
     }
     return keys;
+}
+
+TEST(Trash, ATrashOnAFullDiskSaysWhyAndLeavesTheFile) {
+    test::SmallDisk disk;
+    PLUME_SKIP_WITHOUT_SMALL_DISK(disk);
+    const ScopedEnv data("XDG_DATA_HOME", QFile::encodeName(disk.filePath("data")));
+    const QString original = disk.filePath("001.wmf");
+    test::writeFileBytes(original, "drawing");
+    QDir().mkpath(disk.filePath("data/Trash/info"));
+    QDir().mkpath(disk.filePath("data/Trash/files"));
+    disk.fill();
+    const Expected<TrashedFile> moved = moveToTrash(original);
+    EXPECT_EQ(moved.error(), original + " をごみ箱に移動できません (ﾃﾞｨｽｸに空きがありません)");
+    EXPECT_EQ(test::readFileBytes(original), "drawing");
+    EXPECT_TRUE(QDir(disk.filePath("data/Trash/info")).isEmpty());
 }
 
 TEST(Trash, AFileGoesToTheHomeTrashWithItsOriginalPathEscaped) {

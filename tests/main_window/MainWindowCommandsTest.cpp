@@ -9,6 +9,7 @@
 #include "platform/widgets/PreviewSurface.h"
 #include "platform/base/Twips.h"
 #include "raster_window/sbImg.h"
+#include "support/FailingWrites.h"
 
 #include <gtest/gtest.h>
 #include <QClipboard>
@@ -142,11 +143,29 @@ TEST_F(MainWindowCommands, AnImportIntoAFolderThatCannotBeWrittenSaysSoAndKeepsT
     ASSERT_EQ(m_window->sWkFld(), "/proc");
     offer(kXEmf, capture("inkscape-1.2.emf"));
     m_window->mnFile_Click(0);
-    EXPECT_EQ(m_window->lbMsg()->text(), "/proc に保存できません");
+    EXPECT_TRUE(m_window->lbMsg()->text().startsWith("/proc に保存できません ("));
     EXPECT_TRUE(holdsMetafile());
     EXPECT_FALSE(m_window->pcImg()->picture());
 }
 #endif
+
+TEST_F(MainWindowCommands, AnImportOntoAFullDiskSaysWhyAndLeavesNoFile) {
+    test::SmallDisk disk;
+    PLUME_SKIP_WITHOUT_SMALL_DISK(disk);
+    m_window->Form_Unload();
+    test::writeFileBytes(
+        userXml(), encodeCp932(QStringLiteral(
+                       "<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>\r\n   <位置>\r\n"
+                       "      <FOLD>") + disk.path() + QStringLiteral("</FOLD>\r\n   </位置>\r\n</運用>")));
+    m_window = std::make_unique<fmMain>();
+    m_window->Form_Load();
+    disk.fill();
+    offer(kXEmf, capture("inkscape-1.2.emf"));
+    m_window->mnFile_Click(0);
+    EXPECT_EQ(m_window->lbMsg()->text(), disk.path() + " に保存できません (ﾃﾞｨｽｸに空きがありません)");
+    EXPECT_EQ(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"ballast"});
+    EXPECT_TRUE(m_window->ChkClip());
+}
 
 TEST_F(MainWindowCommands, CopyPutsThePreviewedPictureBackAsVectorData) {
     const QByteArray emf = capture("inkscape-1.2.emf");

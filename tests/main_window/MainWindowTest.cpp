@@ -11,6 +11,7 @@
 #include "platform/base/Twips.h"
 #include "raster_window/sbImg.h"
 #include "settings/SettingsStore.h"
+#include "support/FailingWrites.h"
 #include "support/SlowPicture.h"
 
 #include <gtest/gtest.h>
@@ -395,6 +396,40 @@ TEST_F(MainWindow, AMissingWorkingFolderListsNothingSaysSoAndIsNotCreated) {
     EXPECT_EQ(m_window->lbMsg()->text(), gone + " が見つかりません");
     m_window->Timer1_Timer();
     EXPECT_FALSE(QFileInfo::exists(gone));
+}
+
+TEST_F(MainWindow, AWorkingFolderLongerThanAPathCanBeIsAMissingFolderShownShort) {
+    // Megabytes of "./" after a folder that exists: no path at all, though a cleaned form of it
+    // would name that folder.
+    const QString tooLong = m_root.filePath("D") + QString("/.").repeated(2 * 1024 * 1024);
+    test::writeFileBytes(
+        userXml(),
+        encodeCp932(
+            QStringLiteral("<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>\r\n   <位置>\r\n"
+                           "      <FOLD>") +
+            tooLong + QStringLiteral("</FOLD>\r\n   </位置>\r\n</運用>")));
+    test::writeFileBytes(m_root.filePath("D/001.wmf"), test::capture("inkscape-1.2.emf"));
+    start();
+    EXPECT_EQ(m_window->File1()->listCount(), 0);
+    EXPECT_TRUE(m_window->lbMsg()->text().endsWith("… が見つかりません"));
+    EXPECT_LT(m_window->lbMsg()->text().size(), 200);
+}
+
+TEST_F(MainWindow, ClosingOnAFullDiskSaysWhyOnceAndKeepsTheOldSettings) {
+    test::SmallDisk disk;
+    PLUME_SKIP_WITHOUT_SMALL_DISK(disk);
+    test::writeFileBytes(m_root.filePath("prog/UserData.ini"), encodeCp932(disk.path()));
+    const QByteArray old = encodeCp932(QStringLiteral(
+        "<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>\r\n   <CLIPBOARD>\r\n"
+        "      <WATCH>True</WATCH>\r\n   </CLIPBOARD>\r\n</運用>"));
+    test::writeFileBytes(disk.filePath("User.xml"), old);
+    start();
+    disk.fill();
+    m_window->Form_Unload();
+    EXPECT_EQ(m_messages.texts(),
+              QStringList{SettingsStore::saveFailedMessage(disk.filePath("User.xml"),
+                                                           "ﾃﾞｨｽｸに空きがありません")});
+    EXPECT_EQ(test::readFileBytes(disk.filePath("User.xml")), old);
 }
 
 TEST_F(MainWindow, AWorkingFolderCp932CannotHoldIsKeptAcrossARestart) {

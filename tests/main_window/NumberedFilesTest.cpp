@@ -1,6 +1,7 @@
 // The numbers of imported files, and storing a new one without ever replacing a file.
 #include "ImportPeerDrawing.h"
 #include "main_window/NumberedFiles.h"
+#include "platform/base/AtomicFile.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

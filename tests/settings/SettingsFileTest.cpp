@@ -2,6 +2,7 @@
 #include "platform/desktop/Usr.h"
 #include "platform/base/Cp932.h"
 #include "settings/SettingsStore.h"
+#include "support/FailingWrites.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -147,8 +148,12 @@ TEST_F(SettingsFile, LoadInAMissingFolderFailsAndSaveWritesNothing) {
     store.SetVal(QStringLiteral("LEFT"), 1.0);
     store.SetGtx();
     EXPECT_TRUE(store.sIniTx().startsWith(SettingsStore::kDeclaration));
+    MessageCapture messages;
     store.SetTxt(bOk);
     EXPECT_FALSE(bOk);
+    EXPECT_EQ(messages.texts(),
+              QStringList{SettingsStore::saveFailedMessage(path("no/such/User.xml"),
+                                                           "ﾌｫﾙﾀﾞが見つかりません")});
 }
 
 TEST_F(SettingsFile, SaveWithoutALoadWritesNothingAndKeepsTheFlag) {
@@ -224,11 +229,89 @@ TEST_F(SettingsFile, AFailedSaveLeavesTheOldFileWhole) {
     store.SetVal(QStringLiteral("FOLD"), QStringLiteral("/new/and/much/longer/than/before"));
     store.SetGtx();
     Usr::oFso = std::make_shared<HalfWritingFileSystem>();
+    MessageCapture messages;
     store.SetTxt(bOk);
     EXPECT_FALSE(bOk);
+    EXPECT_EQ(messages.texts().size(), 1);
     EXPECT_EQ(readFileBytes(path("User.xml")), before);
     // No temporary file is left behind either.
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{"User.xml"});
+}
+
+TEST_F(SettingsFile, ASaveOnAFullDiskSaysWhyOnceAndKeepsTheOldFile) {
+    test::SmallDisk disk;
+    PLUME_SKIP_WITHOUT_SMALL_DISK(disk);
+    const QString file = disk.filePath("User.xml");
+    const QByteArray old = encodeCp932(QStringLiteral(
+        "<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>\r\n   <位置>\r\n"
+        "      <FOLD>/old</FOLD>\r\n   </位置>\r\n</運用>"));
+    writeFileBytes(file, old);
+    SettingsStore store;
+    bool bOk = false;
+    store.GetTxt(file, bOk);
+    store.GetGtx(QStringLiteral("位置"));
+    store.SetVal(QStringLiteral("FOLD"), QStringLiteral("/new"));
+    store.SetGtx();
+    disk.fill();
+    MessageCapture messages;
+    store.SetTxt(bOk);
+    EXPECT_FALSE(bOk);
+    EXPECT_EQ(readFileBytes(file), old);
+    EXPECT_EQ(messages.texts(),
+              QStringList{"ﾕｰｻﾞｰ環境ﾌｧｲﾙ(" + file + ") を保存できません\rﾃﾞｨｽｸに空きがありません\r"
+                          "前回保存した設定をそのまま残します"});
+}
+
+// A file cut off in the middle of a tag, as a crash or a full disk leaves it.
+const QString kWhole = QStringLiteral(
+    "<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>\r\n   <位置>\r\n"
+    "      <LEFT>1536</LEFT>\r\n      <FOLD>/w</FOLD>\r\n   </位置>\r\n   <CLIPBOARD>\r\n"
+    "      <WATCH>True</WATCH>\r\n   </CLIPBOARD>\r\n</運用>");
+const QByteArray kCut = encodeCp932(kWhole.left(kWhole.indexOf("</WATCH>") + 4));
+
+// Runs Plume's reads and writes once on the file: the window's group, then the watch's choice
+// (turned on), then the save at exit. Gives the messages shown.
+QStringList runOnce(const QString& file, bool watch) {
+    MessageCapture messages;
+    SettingsStore store;
+    bool bOk = false;
+    store.GetTxt(file, bOk);
+    store.GetGtx(QStringLiteral("位置"));
+    EXPECT_EQ(store.vGtVal(QStringLiteral("LEFT"), 0.0).number(), 1536.0);
+    store.GetGtx(QStringLiteral("CLIPBOARD"));
+    EXPECT_EQ(store.vGtVal(QStringLiteral("WATCH"), false).truth(), watch);
+    store.SetVal(QStringLiteral("WATCH"), true);
+    store.SetGtx();
+    store.SetTxt(bOk);
+    return messages.texts();
+}
+
+TEST_F(SettingsFile, ADamagedFileIsToldOnceKeptAsACopyAndSavedSound) {
+    writeFileBytes(path("User.xml"), kCut);
+    writeFileBytes(path("User.xml.damaged"), "an older copy");
+    EXPECT_EQ(runOnce(path("User.xml"), false),
+              QStringList{SettingsStore::damageKeptMessage("CLIPBOARD", path("User.xml"),
+                                                           path("User.xml.damaged.2"))});
+    EXPECT_EQ(readFileBytes(path("User.xml.damaged.2")), kCut);
+    EXPECT_EQ(readFileBytes(path("User.xml.damaged")), "an older copy");
+    // The next start reads a sound file: no message, and the watch's choice is there.
+    EXPECT_EQ(runOnce(path("User.xml"), true), QStringList{});
+    EXPECT_EQ(readFileBytes(path("User.xml")), encodeCp932(kWhole));
+    EXPECT_EQ(SettingsStore::damageKeptMessage("A", "/u/User.xml", "/u/User.xml.damaged"),
+              "<A> の設定が読み込めません\rﾕｰｻﾞｰ環境ﾌｧｲﾙ(/u/User.xml) が破損しています\r"
+              "破損したﾌｧｲﾙは /u/User.xml.damaged として残しました\r"
+              "終了時に読み込めた設定だけを正しい形で保存します");
+}
+
+TEST_F(SettingsFile, ADamagedFileWithoutRoomForItsCopyIsLeftAsItIs) {
+    test::SmallDisk disk;
+    PLUME_SKIP_WITHOUT_SMALL_DISK(disk);
+    const QString file = disk.filePath("User.xml");
+    writeFileBytes(file, kCut);
+    disk.fill();
+    EXPECT_EQ(runOnce(file, false),
+              QStringList{SettingsStore::damageUntouchedMessage("CLIPBOARD", file)});
+    EXPECT_EQ(readFileBytes(file), kCut);
 }
 
 TEST_F(SettingsFile, AnyCharacterRoundTripsAndCp932TextStaysByteForByte) {

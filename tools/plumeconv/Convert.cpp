@@ -1,6 +1,7 @@
 #include "Convert.h"
 
 #include "platform/base/InputFile.h"
+#include "platform/base/AtomicFile.h"
 #include "platform/metafile/format/Document.h"
 #include "platform/picture/PictureIo.h"
 #include "platform/picture/PngBands.h"
@@ -13,7 +14,6 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -59,8 +59,8 @@ double statedDpi(const Options& options) {
     return options.width || options.height ? kOwnSizeDpi : options.dpi;
 }
 
-Expected<Written> writePdf(const Picture& picture, QSize size, const Options& options,
-                           QIODevice& out) {
+Expected<Written> makePdf(const Picture& picture, QSize size, const Options& options,
+                          QIODevice& out) {
     const double dpi = statedDpi(options);
     QPdfWriter writer(&out);
     writer.setResolution(std::max(1, int(std::lround(dpi))));
@@ -76,6 +76,19 @@ Expected<Written> writePdf(const Picture& picture, QSize size, const Options& op
     const Written written{metafile::render(*picture.document(), painter, target, render).cutOff};
     if (!painter.end()) return Expected<Written>::failure(Text::tr("the PDF could not be made"));
     return Expected<Written>::success(written);
+}
+
+// The PDF is made in memory and written in one checked write: QPdfWriter does not look at
+// what its device's writes return.
+Expected<Written> writePdf(const Picture& picture, QSize size, const Options& options,
+                           QIODevice& out) {
+    QByteArray pdf;
+    QBuffer buffer(&pdf);
+    buffer.open(QIODevice::WriteOnly);
+    Expected<Written> made = makePdf(picture, size, options, buffer);
+    if (!made) return made;
+    if (out.write(pdf) != pdf.size()) return Expected<Written>::failure(out.errorString());
+    return made;
 }
 
 }  // namespace
@@ -278,6 +291,10 @@ Outcome convert(const Options& options, const QString& input, const QString& out
         return failed(kCannotWrite, Text::tr("cannot write %1: %2").arg(where, why));
     };
     Expected<Written> written = Expected<Written>::success({});
+    // A system error names the cause ("no space left on device") whatever the writer said.
+    const auto cannotWriteFile = [&](const AtomicFile& out, const QString& why) {
+        return cannotWrite(out.systemError() ? fileErrorText(out.systemError()) : why);
+    };
     if (output == QLatin1String("-")) {
         QFile out;
         if (!out.open(stdout, QIODevice::WriteOnly)) return cannotWrite(out.errorString());
@@ -286,14 +303,14 @@ Outcome convert(const Options& options, const QString& input, const QString& out
         if (!out.flush()) return cannotWrite(out.errorString());
     } else {
         // Written to a temporary file beside the target and renamed over it when complete.
-        QSaveFile out(output);
-        if (!out.open(QIODevice::WriteOnly)) return cannotWrite(out.errorString());
+        AtomicFile out(output);
+        if (!out.open()) return cannotWriteFile(out, out.errorString());
         written = writeDrawing(*drawing.picture, size, options, out, pngBandBytes);
         if (!written) {
-            out.cancelWriting();
-            return cannotWrite(written.error());
+            out.cancel();
+            return cannotWriteFile(out, written.error());
         }
-        if (!out.commit()) return cannotWrite(out.errorString());
+        if (!out.commit()) return cannotWriteFile(out, out.errorString());
     }
     if (!written.value().cutOff) return Outcome{kOk, drawing.warning};
     const QString cut = cutShortWarning(shown(input), options.timeLimitMs);

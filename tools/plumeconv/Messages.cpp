@@ -2,6 +2,7 @@
 
 #include <QLocale>
 #include <QTranslator>
+#include <cerrno>
 #include <cstdio>
 
 #ifndef PLUMECONV_VERSION
@@ -17,6 +18,32 @@ void installTranslation() {
     if (translator.load(QLocale(), QStringLiteral("plumeconv"), QStringLiteral("_"),
                         QStringLiteral(":/i18n")))
         QCoreApplication::installTranslator(&translator);
+}
+
+QString fileErrorText(int number) {
+    switch (number) {
+        case ENOSPC:
+            return Text::tr("no space left on device");
+        case EDQUOT:
+            return Text::tr("disk quota exceeded");
+        case EACCES:
+        case EPERM:
+            return Text::tr("permission denied");
+        case EROFS:
+            return Text::tr("read-only file system");
+        case EIO:
+            return Text::tr("input/output error");
+        case ENOENT:
+        case ENOTDIR:
+            return Text::tr("no such folder");
+        case ENAMETOOLONG:
+            return Text::tr("file name too long");
+        case EFBIG:
+            return Text::tr("file too large");
+        default:
+            break;
+    }
+    return qt_error_string(number);
 }
 
 QString usageText() {

@@ -30,6 +30,10 @@ struct Text {
 // Installs the translation of the system locale's language when there is one (Japanese).
 void installTranslation();
 
+// The cause of a failed write from its error number, in the user's language ("no space left
+// on device" for ENOSPC); the system's own text for a rare one.
+QString fileErrorText(int number);
+
 QString usageText();
 // The words for memory that ran out.
 QString memoryRanOut();

@@ -1,9 +1,10 @@
 #include "Thumbnail.h"
 
+#include "platform/base/AtomicFile.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QUrl>
 #include <algorithm>
 #include <cmath>
@@ -67,17 +68,19 @@ Outcome writeThumbnail(const QString& input, const QString& output, int size,
     Outcome failure;
     Expected<ThumbnailPlan> plan = planThumbnail(input, size, failure);
     if (!plan) return failure;
-    QSaveFile out(output);
+    AtomicFile out(output);
     const auto cannotWrite = [&](const QString& why) {
-        return Outcome{kCannotWrite, Text::tr("cannot write %1: %2")
-                                         .arg(QDir::toNativeSeparators(output), why)};
+        return Outcome{kCannotWrite,
+                       Text::tr("cannot write %1: %2")
+                           .arg(QDir::toNativeSeparators(output),
+                                out.systemError() ? fileErrorText(out.systemError()) : why)};
     };
-    if (!out.open(QIODevice::WriteOnly)) return cannotWrite(out.errorString());
+    if (!out.open()) return cannotWrite(out.errorString());
     const ThumbnailPlan& p = plan.value();
     const Expected<PngWritten> written = writePictureAsPng(
         *p.picture, p.size, out, kPngBandBytes, kThumbnailDrawMs, drawEmfPlus, Qt::white, p.text);
     if (!written) {
-        out.cancelWriting();
+        out.cancel();
         return cannotWrite(written.error());
     }
     if (!out.commit()) return cannotWrite(out.errorString());

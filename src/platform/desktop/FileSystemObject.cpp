@@ -1,12 +1,12 @@
 #include "platform/desktop/FileSystemObject.h"
 
+#include "platform/base/AtomicFile.h"
 #include "platform/base/Cp932.h"
 #include "platform/base/PlumeError.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 namespace plume {
@@ -27,6 +27,10 @@ QString FileReadError::pathAndReason(Kind kind, const QString& path) {
     }
     return QStringLiteral("%1 は Shift-JIS のﾃｷｽﾄではありません").arg(path);
 }
+
+FileWriteError::FileWriteError(const QString& path, int number)
+    : PlumeError(QStringLiteral("%1 を保存できません (%2)").arg(path, fileErrorCause(number))),
+      m_number(number) {}
 
 bool FileSystemObject::FileExists(const QString& path) const {
     const QFileInfo info(path);
@@ -60,7 +64,10 @@ bool FileSystemObject::atEndOfLine(const QByteArray& bytes) {
 }
 
 QString FileSystemObject::readAnsiText(const QString& path) const {
-    const QByteArray bytes = readAll(path);
+    return ansiText(readAll(path), path);
+}
+
+QString FileSystemObject::ansiText(const QByteArray& bytes, const QString& path) {
     std::optional<QString> text;
     if (!bytes.contains('\0')) {
         if (hasNonAsciiByte(bytes) && isUtf8(bytes))
@@ -79,14 +86,13 @@ void FileSystemObject::createEmptyFile(const QString& path) const {
 }
 
 void FileSystemObject::writeAnsiTextAtomic(const QString& path, const QString& text) const {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw PlumeError(QStringLiteral("%1 を書き込めません").arg(path));
-    if (!writeBytes(file, encodeCp932WithReferences(text))) {
-        file.cancelWriting();
-        throw PlumeError(QStringLiteral("%1 を書き込めません").arg(path));
-    }
-    if (!file.commit()) throw PlumeError(QStringLiteral("%1 を保存できません").arg(path));
+    writeBytesAtomic(path, encodeCp932WithReferences(text));
+}
+
+void FileSystemObject::writeBytesAtomic(const QString& path, const QByteArray& bytes) const {
+    AtomicFile file(path);
+    if (!file.open() || !writeBytes(file, bytes) || !file.commit())
+        throw FileWriteError(path, file.systemError());
 }
 
 bool FileSystemObject::writeBytes(QIODevice& device, const QByteArray& bytes) const {

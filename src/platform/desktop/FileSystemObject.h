@@ -21,6 +21,17 @@ class FileReadError : public PlumeError {
     Kind m_kind;
 };
 
+// A file that could not be written whole, and the system's error number that says why
+// (0 when the write gave up for a reason of its own).
+class FileWriteError : public PlumeError {
+  public:
+    FileWriteError(const QString& path, int number);
+    int number() const { return m_number; }
+
+  private:
+    int m_number;
+};
+
 // The shared file-system object (Usr::oFso): folder and file tests, folder creation and
 // whole-file text input and output in the ANSI code page (CP932).
 // Failures raise PlumeError. The virtual write step is the seam through which tests make a
@@ -52,14 +63,18 @@ class FileSystemObject {
     // mark dropped. Fails (FileReadError) on bytes that are neither, and on a NUL byte, which
     // no text of Plume's holds (UTF-16, binary data).
     QString readAnsiText(const QString& path) const;
+    // The same for bytes already read from the file at `path`.
+    static QString ansiText(const QByteArray& bytes, const QString& path);
 
     // Creates an empty file at the path, replacing any file there.
     void createEmptyFile(const QString& path) const;
 
     // Replaces the file by the text in CP932 with character references, atomically: the new content
     // goes to a temporary file in the same folder, which then takes the old file's place. A failure
-    // at any point leaves the old file as it was.
+    // at any point (FileWriteError) leaves the old file as it was.
     void writeAnsiTextAtomic(const QString& path, const QString& text) const;
+    // The same for bytes as they are.
+    void writeBytesAtomic(const QString& path, const QByteArray& bytes) const;
 
   protected:
     // Writes the bytes to the open temporary file; a failure returns false.

@@ -1,9 +1,10 @@
 #include "platform/desktop/Shortcut.h"
 
+#include "platform/base/AtomicFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace plume {
 namespace {
@@ -86,14 +87,7 @@ bool writeShortcut(const QString& path, const QString& target) {
     // A relative path would land in whatever folder the program happens to run in.
     if (path.isEmpty() || info.isRelative()) return false;
     if (!info.absoluteDir().exists()) return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    const QByteArray bytes = shortcutEntryText(info.completeBaseName(), target);
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return writeFileAtomically(path, shortcutEntryText(info.completeBaseName(), target)) == 0;
 }
 
 std::optional<QString> readShortcutTarget(const QString& path) {

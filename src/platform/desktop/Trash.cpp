@@ -1,5 +1,6 @@
 #include "platform/desktop/Trash.h"
 
+#include "platform/base/AtomicFile.h"
 #include "platform/base/Paths.h"
 
 #include <QDateTime>
@@ -29,8 +30,10 @@ QByteArray trashInfoText(const QString& originalPath, const QDateTime& when) {
 
 namespace {
 
-Expected<TrashedFile> cannotMove(const QString& path) {
-    return Expected<TrashedFile>::failure(QStringLiteral("%1 をごみ箱に移動できません").arg(path));
+Expected<TrashedFile> cannotMove(const QString& path, int error = 0) {
+    QString message = QStringLiteral("%1 をごみ箱に移動できません").arg(path);
+    if (error != 0) message += QStringLiteral(" (%1)").arg(fileErrorCause(error));
+    return Expected<TrashedFile>::failure(message);
 }
 
 }  // namespace
@@ -105,43 +108,28 @@ QString topTrash(const QString& top) {
 }
 
 // Reserves an information file under a name that neither "info" nor "files" has, and writes
-// it; gives the name, or nothing.
-QString reserveInfo(const QString& trash, const QString& name, const QByteArray& info) {
+// it whole; gives the name, or nothing and the error number in `error`.
+QString reserveInfo(const QString& trash, const QString& name, const QByteArray& info,
+                    int& error) {
     const QFileInfo parts(name);
     const QString stem = parts.completeBaseName();
     const QString suffix = parts.suffix().isEmpty() ? QString() : u'.' + parts.suffix();
+    const QString infoFolder = trash + QStringLiteral("/info/");
+    AtomicFile file(infoFolder + name + QStringLiteral(".trashinfo"));
+    if (!file.open() || file.write(info) != info.size()) {
+        error = file.systemError();
+        return {};
+    }
     for (int n = 1; n < 10000; ++n) {
         const QString candidate =
             n == 1 ? name : QStringLiteral("%1.%2%3").arg(stem).arg(n).arg(suffix);
         if (lstatOf(trash + QStringLiteral("/files/") + candidate).ok) continue;
-        const QByteArray infoPath =
-            QFile::encodeName(trash + QStringLiteral("/info/") + candidate + ".trashinfo");
-        const int fd = ::open(infoPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd < 0) {
-            if (errno == EEXIST) continue;
-            return {};
-        }
-        const bool whole = ::write(fd, info.constData(), size_t(info.size())) == info.size();
-        if (::close(fd) == 0 && whole) return candidate;
-        ::unlink(infoPath.constData());
-        return {};
+        if (file.commitWithoutReplacing(infoFolder + candidate + QStringLiteral(".trashinfo")))
+            return candidate;
+        if (file.systemError() != EEXIST) break;
     }
+    error = file.systemError();
     return {};
-}
-
-// Renames unless the target exists: a name in "files" that another program took after the
-// look is never written over.
-bool renameWithoutReplacing(const QString& from, const QString& to) {
-    const QByteArray source = QFile::encodeName(from);
-    const QByteArray target = QFile::encodeName(to);
-#ifdef RENAME_NOREPLACE
-    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) ==
-        0)
-        return true;
-    if (errno != EINVAL && errno != ENOSYS) return false;
-#endif
-    if (lstatOf(to).ok) return false;
-    return ::rename(source.constData(), target.constData()) == 0;
 }
 
 }  // namespace
@@ -162,13 +150,15 @@ Expected<TrashedFile> moveToTrash(const QString& path) {
         if (trash.isEmpty()) return cannotMove(path);
         original = QDir(top).relativeFilePath(absolute);
     }
+    int error = 0;
     const QString name = reserveInfo(trash, QFileInfo(absolute).fileName(),
-                                     trashInfoText(original, QDateTime::currentDateTime()));
-    if (name.isEmpty()) return cannotMove(path);
+                                     trashInfoText(original, QDateTime::currentDateTime()), error);
+    if (name.isEmpty()) return cannotMove(path, error);
     const QString target = trash + QStringLiteral("/files/") + name;
     if (!renameWithoutReplacing(absolute, target)) {
+        error = errno;
         QFile::remove(trash + QStringLiteral("/info/") + name + QStringLiteral(".trashinfo"));
-        return cannotMove(path);
+        return cannotMove(path, error);
     }
     return Expected<TrashedFile>::success({trash, target});
 }

@@ -1,6 +1,8 @@
 #include "platform/picture/PictureIo.h"
 
 #include "platform/base/InputFile.h"
+#include "platform/base/AtomicFile.h"
+
 #include "platform/metafile/format/BoundedReader.h"
 #include "platform/metafile/format/MetafileFormat.h"
 
@@ -9,7 +11,6 @@
 #include <QFile>
 #include <QImageReader>
 #include <QPainter>
-#include <QSaveFile>
 #include <new>
 #include <optional>
 
@@ -139,15 +140,11 @@ Status savePicture(const Picture& picture, const QString& path) {
         if (!opaqueOnWhite(picture.image()).save(&buffer, "BMP"))
             return Status::failure(QStringLiteral("BMP に変換できません: %1").arg(shown(path)));
     }
-    // QSaveFile writes a temporary file beside the target and renames it over the old one
-    // only when everything was written, so a failed save never leaves half a picture.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return Status::failure(QStringLiteral("ファイルを作成できません: %1 (%2)")
-                                   .arg(shown(path), file.errorString()));
-    if (file.write(bytes) != bytes.size() || !file.commit())
+    // Written to a temporary file beside the target and renamed over the old one only when
+    // everything was written and flushed, so a failed save never leaves half a picture.
+    if (const int error = writeFileAtomically(path, bytes); error != 0)
         return Status::failure(QStringLiteral("ファイルに書き込めません: %1 (%2)")
-                                   .arg(shown(path), file.errorString()));
+                                   .arg(shown(path), fileErrorCause(error)));
     return Status::success();
 }
 

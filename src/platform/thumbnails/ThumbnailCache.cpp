@@ -1,5 +1,7 @@
 #include "platform/thumbnails/ThumbnailCache.h"
 
+#include "platform/base/AtomicFile.h"
+
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
@@ -7,7 +9,6 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QMutexLocker>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <algorithm>
 #include <vector>
@@ -84,13 +85,14 @@ std::optional<QImage> ThumbnailCache::load(const ThumbnailKey& key) const {
 bool ThumbnailCache::store(const ThumbnailKey& key, const QImage& image) {
     if (image.isNull() || m_maxBytes == 0) return false;
     if (!QDir().mkpath(m_folder)) return false;
-    QSaveFile file(entryPath(key));
-    if (!file.open(QIODevice::WriteOnly)) return false;
+    // Only a whole entry takes its name: one cut short by a full disk would read as damaged.
+    AtomicFile file(entryPath(key));
+    if (!file.open()) return false;
     // Drawings compress well even at a low level; a fast level keeps the background
     // rendering from waiting on the encoder.
     if (!image.save(&file, "png", 80) || !file.commit()) return false;
 
-    const qint64 written = QFileInfo(file.fileName()).size();
+    const qint64 written = QFileInfo(entryPath(key)).size();
     qint64 known = m_estimatedBytes.load();
     if (known < 0) {
         // The first store of this run measures the folder once (the new entry included).

@@ -1,5 +1,7 @@
 #include "platform/widgets/FileListBox.h"
 
+#include "platform/base/Paths.h"
+
 #include <QDir>
 #include <QMouseEvent>
 
@@ -51,14 +53,16 @@ bool FileListBox::setPathAndPattern(const QString& path, const QString& pattern)
 }
 
 bool FileListBox::refresh() {
-    const QStringList names = listFolderFiles(m_path, m_pattern);
+    // A path longer than the system takes names no folder (a cleaned form of it might).
+    const bool tooLong = pathTooLong(m_path);
+    const QStringList names = tooLong ? QStringList() : listFolderFiles(m_path, m_pattern);
     {
         const QSignalBlocker blocker(this);
         clear();
         addItems(names);
     }
     clearSelectionQuietly();
-    return QDir(m_path).exists();
+    return !tooLong && QDir(m_path).exists();
 }
 
 QString FileListBox::entry(int index) const {

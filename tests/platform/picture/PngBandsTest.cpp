@@ -3,6 +3,7 @@
 
 #include "platform/picture/PictureIo.h"
 #include "platform/picture/PngBands.h"
+#include "support/FailingWrites.h"
 #include "support/ReferenceImage.h"
 #include "support/TestSupport.h"
 
@@ -70,26 +71,6 @@ TEST(PngBandsTest, RasterPicturesAreBandedToo) {
     EXPECT_EQ(test::compareImages(bandedPng(*picture, image.size(), 7), image).differing, 0);
 }
 
-// A device that takes a few kilobytes and then refuses, like a full disk.
-class FullDevice : public QIODevice {
-  public:
-    explicit FullDevice(qint64 room) : m_room(room) { open(QIODevice::WriteOnly); }
-
-  protected:
-    qint64 readData(char*, qint64) override { return -1; }
-    qint64 writeData(const char*, qint64 length) override {
-        if (length > m_room) {
-            setErrorString(QStringLiteral("no space left"));
-            return -1;
-        }
-        m_room -= length;
-        return length;
-    }
-
-  private:
-    qint64 m_room;
-};
-
 TEST(PngBandsTest, FailuresAreReportedNotHidden) {
     QImage noise(300, 300, QImage::Format_RGB32);
     quint32 state = 7;
@@ -97,10 +78,10 @@ TEST(PngBandsTest, FailuresAreReportedNotHidden) {
         for (int x = 0; x < noise.width(); ++x) noise.setPixel(x, y, state = state * 69069u + 1);
     const PicturePtr picture = Picture::fromImage(noise);
 
-    FullDevice full(4096);
+    test::FailDevice full(4096);
     const auto written = writePictureAsPng(*picture, noise.size(), full, 300 * 4 * 10);
     ASSERT_FALSE(written);
-    EXPECT_TRUE(written.error().contains(QStringLiteral("no space left")))
+    EXPECT_TRUE(written.error().contains(QStringLiteral("No space left on device")))
         << written.error().toStdString();
 
     QBuffer buffer;

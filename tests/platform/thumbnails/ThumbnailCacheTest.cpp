@@ -1,5 +1,6 @@
 // The disk cache of rendered thumbnails: keys, damaged entries, the size bound.
 #include "platform/thumbnails/ThumbnailCache.h"
+#include "support/FailingWrites.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -42,6 +43,16 @@ class ThumbnailCacheTest : public ::testing::Test {
     QTemporaryDir m_root;
     QString m_file;
 };
+
+TEST_F(ThumbnailCacheTest, AnEntryThatCannotBeWrittenWholeIsNotKept) {
+    test::SmallDisk disk;
+    PLUME_SKIP_WITHOUT_SMALL_DISK(disk);
+    QDir(disk.path()).mkdir("cache");
+    disk.fill();
+    ThumbnailCache cache(disk.filePath("cache"));
+    EXPECT_FALSE(cache.store(key(), filled(QSize(20, 20), qRgb(1, 2, 3))));
+    EXPECT_TRUE(QDir(disk.filePath("cache")).isEmpty());
+}
 
 TEST_F(ThumbnailCacheTest, AStoredThumbnailComesBackForTheSameKeyOnly) {
     ThumbnailCache cache(cacheFolder());

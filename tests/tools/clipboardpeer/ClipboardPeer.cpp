@@ -11,6 +11,7 @@
 // "ready" is written once the program is connected to its display. Commands are served from
 // the event loop, so the clipboard keeps answering other programs between them.
 
+#include "platform/base/AtomicFile.h"
 #include "platform/clipboard/Clipboard.h"
 #include "platform/clipboard/ClipboardReader.h"
 #include "platform/picture/PictureIo.h"
@@ -18,7 +19,6 @@
 #include <unistd.h>
 #include <QFile>
 #include <QGuiApplication>
-#include <QSaveFile>
 #include <QSocketNotifier>
 #include <cstdio>
 
@@ -34,8 +34,7 @@ QString statusAnswer(const plume::Status& status) {
 }
 
 bool writeBytes(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+    return plume::writeFileAtomically(path, bytes) == 0;
 }
 
 QString readAnswer(const plume::ClipboardRead& read, const QString& path) {

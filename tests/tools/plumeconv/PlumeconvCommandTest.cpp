@@ -5,6 +5,7 @@
 
 #include "Convert.h"
 #include "PlumeconvRun.h"
+#include "support/FailingWrites.h"
 #include "support/TestSupport.h"
 
 #include "builders/EmfBuilder.h"
@@ -230,6 +231,54 @@ TEST_F(PlumeconvCommandTest, BatchSucceedsOnlyWhenEveryFileDoes) {
     EXPECT_FALSE(QFile::exists(out + "/damaged.svg"));
     EXPECT_EQ(plumeconv({"--out-dir", out, "--force", "--format", "svg", emfPath}).exitCode, 0);
     EXPECT_EQ(plumeconv({"--out-dir", path("missing"), emfPath}).exitCode, 5);
+}
+
+TEST_F(PlumeconvCommandTest, AFullDiskFailsWithTheCauseAndKeepsTheOldFile) {
+    test::SmallDisk disk;
+    PLUME_SKIP_WITHOUT_SMALL_DISK(disk);
+    const QString target = disk.filePath("k.png");
+    test::writeFileBytes(target, "the good old picture");
+    disk.fill();
+    for (const char* format : {"png", "svg", "pdf", "emf"}) {
+        const ProcessRun run =
+            plumeconv({"--format", format, emfPath, target}, inLanguage("C.UTF-8"));
+        EXPECT_EQ(run.exitCode, 5) << format;
+        EXPECT_TRUE(run.stderrText.contains("k.png: no space left on device"))
+            << run.stderrText.toStdString();
+        EXPECT_EQ(test::readFileBytes(target), "the good old picture");
+    }
+    const ProcessRun ja = plumeconv({emfPath, target}, inLanguage("ja_JP.UTF-8"));
+    EXPECT_EQ(ja.exitCode, 5);
+    EXPECT_TRUE(ja.stderrText.contains("ディスクの空きがありません")) << ja.stderrText.toStdString();
+    const ProcessRun thumb = plumeconv({"--thumbnail", "128", emfPath, target}, inLanguage("C"));
+    EXPECT_EQ(thumb.exitCode, 5);
+    EXPECT_EQ(test::readFileBytes(target), "the good old picture");
+    EXPECT_EQ(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+
+    // A batch into a nearly full folder counts only the files that are whole.
+    QFile::remove(disk.filePath("ballast"));
+    QDir(disk.path()).mkdir("out");
+    // Files of a few kilobytes, each of which a buffered writer holds until it closes it.
+    disk.fill(40 * 1024);
+    QStringList args{"--out-dir", disk.filePath("out"), "-j", "2"};
+    for (int i = 0; i < 30; ++i) {
+        const QString input = path(QStringLiteral("in%1.emf").arg(i));
+        QFile::copy(emfPath, input);
+        args.append(input);
+    }
+    const ProcessRun batch = plumeconv(args, inLanguage("C"));
+    EXPECT_EQ(batch.exitCode, 1);
+    int whole = 0;
+    for (const QString& name : QDir(disk.filePath("out")).entryList(QDir::Files | QDir::Hidden)) {
+        const QImage image(disk.filePath("out/" + name));
+        EXPECT_EQ(image.width(), 240) << name.toStdString();
+        whole += image.width() == 240;
+    }
+    EXPECT_GT(whole, 0);
+    EXPECT_LT(whole, 30);
+    EXPECT_TRUE(batch.stderrText.contains(QStringLiteral("%1 of 30 files converted").arg(whole)))
+        << batch.stderrText.toStdString();
+    EXPECT_TRUE(batch.stderrText.contains("no space left on device"));
 }
 
 TEST_F(PlumeconvCommandTest, ThumbnailForFileManagers) {

@@ -7,6 +7,7 @@
 #include "Thumbnail.h"
 
 #include "builders/EmfBuilder.h"
+#include "support/FailingWrites.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -142,6 +143,19 @@ TEST(PlumeconvDrawing, CutShortIsDamagedARecordOfImpossibleSizeEndsThePictureWit
     EXPECT_EQ(raster.failure.code, kBadInput);
     EXPECT_TRUE(raster.failure.message.contains("raster image"));
     EXPECT_EQ(drawingFromBytes("e.emf", {}).failure.code, kBadInput);
+}
+
+TEST(PlumeconvDrawing, EveryFormatReportsADeviceThatFillsUp) {
+    const Drawing drawing = drawingFromBytes("two.emf", twoHalves());
+    ASSERT_TRUE(drawing.picture);
+    for (const Format format : {Format::Png, Format::Svg, Format::Pdf, Format::Emf}) {
+        Options options;
+        options.format = format;
+        test::FailDevice full(100);
+        const auto written =
+            writeDrawing(*drawing.picture, QSize(240, 120), options, full, 1 << 20);
+        EXPECT_FALSE(written) << endingOf(format).toStdString();
+    }
 }
 
 TEST(PlumeconvSize, DpiAndScaleMultiplyTheOwnSizeAnEmptyOrTinyFrameIsNamed) {

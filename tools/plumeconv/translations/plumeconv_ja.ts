@@ -313,5 +313,37 @@ EMF や WMF のファイルを PNG、SVG、PDF に描き、または EMF に変�
         <source>the thumbnail took longer than %1 seconds</source>
         <translation>サムネイルの作成が %1 秒を超えました</translation>
     </message>
+    <message>
+        <source>no space left on device</source>
+        <translation>ディスクの空きがありません</translation>
+    </message>
+    <message>
+        <source>disk quota exceeded</source>
+        <translation>ディスクの使用量の上限を超えました</translation>
+    </message>
+    <message>
+        <source>permission denied</source>
+        <translation>書き込む権限がありません</translation>
+    </message>
+    <message>
+        <source>read-only file system</source>
+        <translation>読み取り専用のファイルシステムです</translation>
+    </message>
+    <message>
+        <source>input/output error</source>
+        <translation>ディスクの読み書きに失敗しました</translation>
+    </message>
+    <message>
+        <source>no such folder</source>
+        <translation>フォルダーがありません</translation>
+    </message>
+    <message>
+        <source>file name too long</source>
+        <translation>ファイル名が長すぎます</translation>
+    </message>
+    <message>
+        <source>file too large</source>
+        <translation>ファイルが大きすぎます</translation>
+    </message>
 </context>
 </TS>
