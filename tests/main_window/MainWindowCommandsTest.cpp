@@ -164,7 +164,7 @@ TEST_F(MainWindowCommands, AnImportOntoAFullDiskSaysWhyAndLeavesNoFile) {
     m_window->mnFile_Click(0);
     EXPECT_EQ(m_window->lbMsg()->text(), disk.path() + " に保存できません (ﾃﾞｨｽｸに空きがありません)");
     EXPECT_EQ(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"ballast"});
-    EXPECT_TRUE(m_window->ChkClip());
+    EXPECT_TRUE(holdsMetafile());
 }
 
 TEST_F(MainWindowCommands, CopyPutsThePreviewedPictureBackAsVectorData) {
