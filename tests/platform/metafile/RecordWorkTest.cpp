@@ -114,6 +114,29 @@ TEST(RecordWork, CountlessDashesAreDrawnSolid) {
     }
 }
 
+// Exact booleans of clip paths cost as the crossings between them: two zigzags of 500 points
+// crossing each other once took minutes. Past a bound the clips are combined in output pixels.
+TEST(RecordWork, LargeClipPathsAreCombinedInPixels) {
+    const auto bytesOf = [](int points) {
+        std::vector<QPointF> across = zigzag(points), down;
+        for (const QPointF& p : across) down.emplace_back(p.y() * 4 / 3, p.x() * 3 / 4);
+        std::vector<uint8_t> types(across.size(), 1);
+        types.front() = 0;
+        types.back() = 0x81;
+        EmfPlusBuilder plus;
+        plus.header(false).path(1, across, types).path(2, down, types).clipPath(1, 0);
+        plus.clipPath(2, 1).fillRects(test::plusColor(kBlack), {QRectF(0, 0, 400, 300)});
+        return emfPlusOnly(plus);
+    };
+    const auto clipped = [&](int points) { return draw(bytesOf(points)); };
+    const Drawn small = clipped(20), large = clipped(200);
+    EXPECT_EQ(small.stats.recordsSimplified, 0);
+    EXPECT_EQ(large.stats.recordsSimplified, 1);
+    EXPECT_GT(small.inked, 10'000);
+    EXPECT_GT(large.inked, 5'000);
+    EXPECT_LT(large.inked, 20'000);
+}
+
 // The time limit counts the work of the records played, not the clock, so that the same
 // records are drawn under any load: each costs its size. Comments draw nothing, so the clock
 // let all of these through; their work ends the picture after a few.

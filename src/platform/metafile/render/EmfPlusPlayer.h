@@ -50,7 +50,7 @@ class EmfPlusPlayer {
     void release();
 
     // Figures drawn simplified by a bound on the work of one record (a stroke of too many
-    // dashes).
+    // dashes, clips too large to combine exactly).
     qsizetype simplifiedCount() const { return m_simplified; }
 
   private:
@@ -99,6 +99,10 @@ class EmfPlusPlayer {
     void drawCustomCap(const emfplus::CustomCap& cap, const QTransform& toWorld, const QPen& qpen);
     std::vector<QPainterPath> compoundBands(const QPainterPath& figures, const emfplus::Pen& pen,
                                             double width) const;
+    enum class ClipOp { Intersect, Unite, Xor, Subtract };
+    QPainterPath combinePaths(const QPainterPath& a, const QPainterPath& b, ClipOp op);
+    std::optional<QPainterPath> intersect(const std::optional<QPainterPath>& a,
+                                          const std::optional<QPainterPath>& b);
     bool playClear(uint32_t color);
     bool playRects(const std::vector<QRectF>& rects, bool fill, const emfplus::BrushRef& brush,
                    uint8_t pen);
