@@ -2,11 +2,10 @@
 
 #include "platform/metafile/format/EmfPlusReader.h"
 #include "platform/metafile/format/Document.h"
+#include "platform/metafile/render/PathBoolean.h"
 
 #include <QPaintDevice>
 #include <QPainter>
-#include <QPolygon>
-#include <QRegion>
 #include <algorithm>
 #include <cmath>
 #include <type_traits>
@@ -31,100 +30,18 @@ QPainterPath everything() {
     return path;
 }
 
-// Exact path booleans cost as the crossings between the outlines do, the square of their
-// sizes for a zigzag: past this many elements of the two, clips are combined as regions of
-// output pixels, as GDI keeps its clips.
-constexpr int kMaxExactClipElements = 256;
-
-// One edge of Sutherland-Hodgman: the polygon cut to the side of a line where `inside` holds.
-// Points outside are replaced by points on the line, which keeps the winding of every point
-// inside, so either fill rule still holds.
-template <class Inside, class Cross>
-QPolygonF cutPolygon(const QPolygonF& polygon, Inside inside, Cross cross) {
-    QPolygonF out;
-    for (qsizetype i = 0; i < polygon.size(); ++i) {
-        const QPointF& a = polygon[i];
-        const QPointF& b = polygon[(i + 1) % polygon.size()];
-        if (inside(a)) out << a;
-        if (inside(a) != inside(b)) out << cross(a, b);
-    }
-    return out;
-}
-
-QPolygonF cutToRect(QPolygonF polygon, const QRectF& r) {
-    const auto atX = [](double x) {
-        return [x](QPointF a, QPointF b) {
-            return QPointF(x, a.y() + (b.y() - a.y()) * (x - a.x()) / (b.x() - a.x()));
-        };
-    };
-    const auto atY = [](double y) {
-        return [y](QPointF a, QPointF b) {
-            return QPointF(a.x() + (b.x() - a.x()) * (y - a.y()) / (b.y() - a.y()), y);
-        };
-    };
-    polygon = cutPolygon(polygon, [&](QPointF p) { return p.x() >= r.left(); }, atX(r.left()));
-    polygon = cutPolygon(polygon, [&](QPointF p) { return p.x() <= r.right(); }, atX(r.right()));
-    polygon = cutPolygon(polygon, [&](QPointF p) { return p.y() >= r.top(); }, atY(r.top()));
-    return cutPolygon(polygon, [&](QPointF p) { return p.y() <= r.bottom(); }, atY(r.bottom()));
-}
-
-// The output pixels of `bounds` whose centres a path covers.
-QRegion pixelRegion(const QPainterPath& path, const QRect& bounds) {
-    const QRectF cut = QRectF(bounds).adjusted(-1, -1, 1, 1);
-    const Qt::FillRule rule = path.fillRule();
-    QRegion region;
-    for (QPolygonF polygon : path.toFillPolygons()) {
-        for (QPointF& p : polygon)
-            if (!std::isfinite(p.x()) || !std::isfinite(p.y())) p = QPointF();
-        const QPolygonF inside = cutToRect(polygon, cut);
-        QPolygon pixels;
-        pixels.reserve(inside.size());
-        for (const QPointF& p : inside)
-            pixels << QPoint(int(std::lround(p.x())), int(std::lround(p.y())));
-        const QRegion part(pixels, rule);
-        region = rule == Qt::OddEvenFill ? region.xored(part) : region.united(part);
-    }
-    return region.intersected(bounds);
-}
-
 }  // namespace
 
-// One boolean of two clips: exact for small ones, in output pixels past the bound.
+// One boolean of two clips: exact for small ones, in the painter device's pixels past the
+// bound, counted as simplified.
 QPainterPath EmfPlusPlayer::combinePaths(const QPainterPath& a, const QPainterPath& b,
-                                         ClipOp op) {
-    if (a.elementCount() + b.elementCount() <= kMaxExactClipElements) {
-        switch (op) {
-            case ClipOp::Intersect:
-                return a.intersected(b);
-            case ClipOp::Unite:
-                return a.united(b);
-            case ClipOp::Xor:
-                return a.united(b).subtracted(a.intersected(b));
-            case ClipOp::Subtract:
-                return a.subtracted(b);
-        }
-    }
-    ++m_simplified;
+                                         PathOp op) {
     const QPaintDevice* device = m_painter.device();
     const QRect bounds = device ? QRect(0, 0, device->width(), device->height())
                                 : m_target.toAlignedRect();
-    const QRegion ra = pixelRegion(a, bounds);
-    const QRegion rb = pixelRegion(b, bounds);
-    QPainterPath out;
-    switch (op) {
-        case ClipOp::Intersect:
-            out.addRegion(ra.intersected(rb));
-            break;
-        case ClipOp::Unite:
-            out.addRegion(ra.united(rb));
-            break;
-        case ClipOp::Xor:
-            out.addRegion(ra.xored(rb));
-            break;
-        case ClipOp::Subtract:
-            out.addRegion(ra.subtracted(rb));
-            break;
-    }
+    bool simplified = false;
+    QPainterPath out = combinePathsBounded(a, b, op, bounds, &simplified);
+    m_simplified += simplified;
     return out;
 }
 
@@ -132,7 +49,7 @@ std::optional<QPainterPath> EmfPlusPlayer::intersect(const std::optional<QPainte
                                                      const std::optional<QPainterPath>& b) {
     if (!a) return b;
     if (!b) return a;
-    return combinePaths(*a, *b, ClipOp::Intersect);
+    return combinePaths(*a, *b, PathOp::Intersect);
 }
 
 EmfPlusPlayer::EmfPlusPlayer(QPainter& painter, const QTransform& deviceToPainter,
@@ -202,19 +119,19 @@ void EmfPlusPlayer::combineClip(const QPainterPath& path, uint8_t mode) {
             m_state.clip = path;
             break;
         case 1:
-            m_state.clip = now ? combinePaths(*now, path, ClipOp::Intersect) : path;
+            m_state.clip = now ? combinePaths(*now, path, PathOp::Intersect) : path;
             break;
         case 2:
-            if (now) m_state.clip = combinePaths(*now, path, ClipOp::Unite);
+            if (now) m_state.clip = combinePaths(*now, path, PathOp::Unite);
             break;
         case 3:
-            m_state.clip = combinePaths(now ? *now : everything(), path, ClipOp::Xor);
+            m_state.clip = combinePaths(now ? *now : everything(), path, PathOp::Xor);
             break;
         case 4:
-            m_state.clip = combinePaths(now ? *now : everything(), path, ClipOp::Subtract);
+            m_state.clip = combinePaths(now ? *now : everything(), path, PathOp::Subtract);
             break;
         case 5:
-            m_state.clip = now ? combinePaths(path, *now, ClipOp::Subtract) : QPainterPath();
+            m_state.clip = now ? combinePaths(path, *now, PathOp::Subtract) : QPainterPath();
             break;
         default:
             return;
@@ -245,7 +162,7 @@ bool EmfPlusPlayer::playClip(const ClipRecord& r) {
             const QPainterPath inside = worldToPainter().map(region->path);
             combineClip(!region->outside   ? inside
                         : inside.isEmpty() ? everything()
-                                           : combinePaths(everything(), inside, ClipOp::Subtract),
+                                           : combinePaths(everything(), inside, PathOp::Subtract),
                         r.combine);
             break;
         }

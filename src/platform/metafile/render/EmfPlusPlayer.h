@@ -17,6 +17,7 @@
 
 #include "platform/metafile/format/EmfPlusRecords.h"
 #include "platform/metafile/format/LogFont.h"
+#include "platform/metafile/render/PathBoolean.h"
 
 #include <QBrush>
 #include <QImage>
@@ -99,8 +100,7 @@ class EmfPlusPlayer {
     void drawCustomCap(const emfplus::CustomCap& cap, const QTransform& toWorld, const QPen& qpen);
     std::vector<QPainterPath> compoundBands(const QPainterPath& figures, const emfplus::Pen& pen,
                                             double width) const;
-    enum class ClipOp { Intersect, Unite, Xor, Subtract };
-    QPainterPath combinePaths(const QPainterPath& a, const QPainterPath& b, ClipOp op);
+    QPainterPath combinePaths(const QPainterPath& a, const QPainterPath& b, PathOp op);
     std::optional<QPainterPath> intersect(const std::optional<QPainterPath>& a,
                                           const std::optional<QPainterPath>& b);
     bool playClear(uint32_t color);
