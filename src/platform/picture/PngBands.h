@@ -20,8 +20,9 @@ inline constexpr qint64 kPngBandBytes = 32LL * 1024 * 1024;
 
 // Renders the picture stretched to `size` on white and writes it to `out` as an 8-bit RGB
 // PNG (zlib's fastest level). Bands are `bandBytes` of raster at most (at least one row).
-// A vector picture is drawn once a band; all bands share one time limit (the engine's for a
-// picture), so a picture too slow to draw is cut off, not drawn band after band at full cost.
+// A vector picture is drawn once a band, each band under the same time limit (the engine's
+// for a picture, a budget of the records' work), so a cut picture stops at the same record in
+// every band; the whole costs at most the limit once a band.
 // Refused when the size breaks the raster limits; a failed write is reported. Without
 // `drawEmfPlus` an EMF is drawn from its GDI records only. A `background` that is not opaque
 // makes an RGBA PNG (transparent where nothing is drawn for Qt::transparent). `text` goes

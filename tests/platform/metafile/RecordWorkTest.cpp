@@ -80,8 +80,8 @@ TEST(RecordWork, ShapedDashedPensAreShapedOnlyUpToABound) {
 }
 
 // A pattern finer than a pixel along a long path would be millions of dashes: past 100,000
-// the line is drawn solid at half its alpha, what such a pattern shows. EMF+ pens, GDI's
-// geometric user-styled pens, and the outline WidenPath makes of one.
+// the line is drawn solid at the alpha of the pattern's share of dashes, what such a pattern
+// shows. EMF+ pens, GDI's geometric user-styled pens, and the outline WidenPath makes of one.
 TEST(RecordWork, CountlessDashesAreDrawnSolid) {
     EmfPlusBuilder plus;
     const auto points = zigzag(200);  // 80,000 pixels long
@@ -91,6 +91,19 @@ TEST(RecordWork, CountlessDashesAreDrawnSolid) {
     const Drawn emfPlus = draw(emfPlusOnly(plus));
     EXPECT_EQ(emfPlus.stats.recordsSimplified, 1);
     EXPECT_GT(emfPlus.inked, 10'000);
+
+    // Dashes three quarters of a period of 0.4 pixels, along a line drawn 300 times over: a
+    // line three quarters dark.
+    std::vector<QPointF> overAndBack;
+    for (int i = 0; i < 300; ++i) overAndBack.emplace_back(i % 2 ? 400 : 0, 150);
+    EmfPlusBuilder uneven;
+    uneven.header(false)
+        .pen(1, 10, kBlack, {.dashStyle = 5, .dashes = {0.03f, 0.01f}})
+        .drawLines(1, overAndBack, false);
+    RenderStats stats;
+    const QImage line = renderMetafile(emfPlusOnly(uneven), kSize, &stats);
+    EXPECT_EQ(stats.recordsSimplified, 1);
+    EXPECT_NEAR(qGray(line.pixel(200, 150)), 64, 8);
 
     std::vector<std::pair<int, int>> gdiPoints;
     for (const QPointF& p : points) gdiPoints.emplace_back(int(p.x()), int(p.y()));
@@ -112,6 +125,29 @@ TEST(RecordWork, CountlessDashesAreDrawnSolid) {
         EXPECT_EQ(gdi.stats.recordsSimplified, 1);
         EXPECT_GT(gdi.inked, 10'000);
     }
+}
+
+// Exact booleans of clip paths cost as the crossings between them: two zigzags of 500 points
+// crossing each other once took minutes. Past a bound the clips are combined in output pixels.
+TEST(RecordWork, LargeClipPathsAreCombinedInPixels) {
+    const auto bytesOf = [](int points) {
+        std::vector<QPointF> across = zigzag(points), down;
+        for (const QPointF& p : across) down.emplace_back(p.y() * 4 / 3, p.x() * 3 / 4);
+        std::vector<uint8_t> types(across.size(), 1);
+        types.front() = 0;
+        types.back() = 0x81;
+        EmfPlusBuilder plus;
+        plus.header(false).path(1, across, types).path(2, down, types).clipPath(1, 0);
+        plus.clipPath(2, 1).fillRects(test::plusColor(kBlack), {QRectF(0, 0, 400, 300)});
+        return emfPlusOnly(plus);
+    };
+    const auto clipped = [&](int points) { return draw(bytesOf(points)); };
+    const Drawn small = clipped(20), large = clipped(200);
+    EXPECT_EQ(small.stats.recordsSimplified, 0);
+    EXPECT_EQ(large.stats.recordsSimplified, 1);
+    EXPECT_GT(small.inked, 10'000);
+    EXPECT_GT(large.inked, 5'000);
+    EXPECT_LT(large.inked, 20'000);
 }
 
 // The time limit counts the work of the records played, not the clock, so that the same

@@ -1,6 +1,7 @@
 // A picture written as PNG a band at a time must be the picture drawn whole: no seams where
 // bands meet, no band drawn twice or shifted, every row written once.
 
+#include "builders/EmfBuilder.h"
 #include "platform/picture/PictureIo.h"
 #include "platform/picture/PngBands.h"
 #include "support/FailingWrites.h"
@@ -15,14 +16,16 @@
 namespace plume {
 namespace {
 
-QImage bandedPng(const Picture& picture, QSize size, int bandRows) {
+// Bands of one row under the sanitizers take long: the default limit is generous.
+QImage bandedPng(const Picture& picture, QSize size, int bandRows, int timeLimitMs = 600'000,
+                 bool* cutOff = nullptr) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    const auto written =
-        writePictureAsPng(picture, size, buffer, qint64(size.width()) * 4 * bandRows,
-                          600'000);  // bands of one row under the sanitizers take long
+    const auto written = writePictureAsPng(picture, size, buffer,
+                                           qint64(size.width()) * 4 * bandRows, timeLimitMs);
     EXPECT_TRUE(written) << written.error().toStdString();
+    if (written && cutOff) *cutOff = written.value().cutOff;
     return QImage::fromData(bytes, "PNG");
 }
 
@@ -60,6 +63,30 @@ TEST(PngBandsTest, BandedOutputEqualsTheWholeRendering) {
                     << size.width() << "x" << size.height();
             }
         }
+    }
+}
+
+// A picture cut by the time limit stops at the same record in every band: a stripe drawn
+// after some of the budget's work runs down every row, the one after the budget down none.
+// Bands given what the earlier ones left of the limit lost the first stripe further down.
+TEST(PngBandsTest, EveryBandOfACutPictureStopsAtTheSameRecord) {
+    QByteArray comment;
+    test::appendU32(comment, 40'000);
+    comment.append(40'000, 'x');
+    test::EmfBuilder emf(100, 300);
+    emf.createBrush(1, 0, 0).selectObject(1);
+    for (int i = 0; i < 3; ++i) emf.record(70, comment);  // EMR_COMMENT, 120,000 of work
+    emf.rectangle(0, 0, 10, 300);
+    for (int i = 0; i < 3; ++i) emf.record(70, comment);
+    emf.rectangle(90, 0, 100, 300);
+    Expected<PicturePtr> picture = pictureFromBytes(emf.build());
+    ASSERT_TRUE(picture) << picture.error().toStdString();
+    bool cutOff = false;
+    const QImage png = bandedPng(*picture.value(), QSize(100, 300), 1, 5, &cutOff);  // 200,000
+    EXPECT_TRUE(cutOff);
+    for (int y = 0; y < png.height(); ++y) {
+        ASSERT_EQ(png.pixel(5, y), qRgb(0, 0, 0)) << y;
+        ASSERT_EQ(png.pixel(95, y), qRgb(255, 255, 255)) << y;
     }
 }
 

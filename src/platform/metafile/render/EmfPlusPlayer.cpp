@@ -2,7 +2,9 @@
 
 #include "platform/metafile/format/EmfPlusReader.h"
 #include "platform/metafile/format/Document.h"
+#include "platform/metafile/render/PathBoolean.h"
 
+#include <QPaintDevice>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
@@ -28,14 +30,27 @@ QPainterPath everything() {
     return path;
 }
 
-std::optional<QPainterPath> intersect(const std::optional<QPainterPath>& a,
-                                      const std::optional<QPainterPath>& b) {
-    if (!a) return b;
-    if (!b) return a;
-    return a->intersected(*b);
+}  // namespace
+
+// One boolean of two clips: exact for small ones, in the painter device's pixels past the
+// bound, counted as simplified.
+QPainterPath EmfPlusPlayer::combinePaths(const QPainterPath& a, const QPainterPath& b,
+                                         PathOp op) {
+    const QPaintDevice* device = m_painter.device();
+    const QRect bounds = device ? QRect(0, 0, device->width(), device->height())
+                                : m_target.toAlignedRect();
+    bool simplified = false;
+    QPainterPath out = combinePathsBounded(a, b, op, bounds, &simplified);
+    m_simplified += simplified;
+    return out;
 }
 
-}  // namespace
+std::optional<QPainterPath> EmfPlusPlayer::intersect(const std::optional<QPainterPath>& a,
+                                                     const std::optional<QPainterPath>& b) {
+    if (!a) return b;
+    if (!b) return a;
+    return combinePaths(*a, *b, PathOp::Intersect);
+}
 
 EmfPlusPlayer::EmfPlusPlayer(QPainter& painter, const QTransform& deviceToPainter,
                              const QRectF& target)
@@ -104,21 +119,19 @@ void EmfPlusPlayer::combineClip(const QPainterPath& path, uint8_t mode) {
             m_state.clip = path;
             break;
         case 1:
-            m_state.clip = now ? now->intersected(path) : path;
+            m_state.clip = now ? combinePaths(*now, path, PathOp::Intersect) : path;
             break;
         case 2:
-            if (now) m_state.clip = now->united(path);
+            if (now) m_state.clip = combinePaths(*now, path, PathOp::Unite);
             break;
-        case 3: {
-            const QPainterPath base = now ? *now : everything();
-            m_state.clip = base.united(path).subtracted(base.intersected(path));
+        case 3:
+            m_state.clip = combinePaths(now ? *now : everything(), path, PathOp::Xor);
             break;
-        }
         case 4:
-            m_state.clip = (now ? *now : everything()).subtracted(path);
+            m_state.clip = combinePaths(now ? *now : everything(), path, PathOp::Subtract);
             break;
         case 5:
-            m_state.clip = now ? path.subtracted(*now) : QPainterPath();
+            m_state.clip = now ? combinePaths(path, *now, PathOp::Subtract) : QPainterPath();
             break;
         default:
             return;
@@ -149,7 +162,7 @@ bool EmfPlusPlayer::playClip(const ClipRecord& r) {
             const QPainterPath inside = worldToPainter().map(region->path);
             combineClip(!region->outside   ? inside
                         : inside.isEmpty() ? everything()
-                                           : everything().subtracted(inside),
+                                           : combinePaths(everything(), inside, PathOp::Subtract),
                         r.combine);
             break;
         }

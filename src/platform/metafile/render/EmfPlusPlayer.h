@@ -17,6 +17,7 @@
 
 #include "platform/metafile/format/EmfPlusRecords.h"
 #include "platform/metafile/format/LogFont.h"
+#include "platform/metafile/render/PathBoolean.h"
 
 #include <QBrush>
 #include <QImage>
@@ -50,7 +51,7 @@ class EmfPlusPlayer {
     void release();
 
     // Figures drawn simplified by a bound on the work of one record (a stroke of too many
-    // dashes).
+    // dashes, clips too large to combine exactly).
     qsizetype simplifiedCount() const { return m_simplified; }
 
   private:
@@ -99,6 +100,9 @@ class EmfPlusPlayer {
     void drawCustomCap(const emfplus::CustomCap& cap, const QTransform& toWorld, const QPen& qpen);
     std::vector<QPainterPath> compoundBands(const QPainterPath& figures, const emfplus::Pen& pen,
                                             double width) const;
+    QPainterPath combinePaths(const QPainterPath& a, const QPainterPath& b, PathOp op);
+    std::optional<QPainterPath> intersect(const std::optional<QPainterPath>& a,
+                                          const std::optional<QPainterPath>& b);
     bool playClear(uint32_t color);
     bool playRects(const std::vector<QRectF>& rects, bool fill, const emfplus::BrushRef& brush,
                    uint8_t pen);

@@ -28,11 +28,20 @@ double dashCount(const QPainterPath& path, const QPen& pen, const QTransform& to
 }
 
 QPen solidForDashes(QPen pen) {
+    // The pattern alternates dashes and gaps: the dashes' share of it is the ink seen.
+    double dashes = 0, period = 0;
+    const QList<qreal> pattern = pen.dashPattern();
+    for (qsizetype i = 0; i < pattern.size(); ++i) {
+        const double d = std::max(pattern[i], qreal(0));
+        period += d;
+        if (i % 2 == 0) dashes += d;
+    }
+    const double ink = period > 0 && std::isfinite(period) ? dashes / period : 0.5;
     pen.setStyle(Qt::SolidLine);
     QBrush brush = pen.brush();
     if (brush.style() == Qt::SolidPattern) {
         QColor color = brush.color();
-        color.setAlphaF(color.alphaF() / 2);
+        color.setAlphaF(float(color.alphaF() * ink));
         brush.setColor(color);
         pen.setBrush(brush);
     }

@@ -25,7 +25,8 @@ inline constexpr double kMaxShapedDashes = 2'000;
 // or cosmetic pen. The length is the control polygon's, never shorter than the curves.
 double dashCount(const QPainterPath& path, const QPen& pen, const QTransform& toDevice);
 
-// The pen as a solid line at half its alpha: what a pattern of countless tiny dashes shows.
+// The pen as a solid line, its alpha scaled by the share of the pattern its dashes take:
+// what a pattern of countless tiny dashes shows.
 QPen solidForDashes(QPen pen);
 
 }  // namespace plume::metafile
