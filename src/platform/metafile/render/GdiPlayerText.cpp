@@ -17,6 +17,10 @@ namespace plume::metafile {
 
 namespace {
 
+// How much flatter than wide (or the other way) the frame may make a glyph before the glyph
+// is drawn as outlines rather than through the painter's glyph cache.
+constexpr double kMaxGlyphSqueeze = 64;
+
 bool sameFont(const LogFont& a, const LogFont& b) {
     return a.height == b.height && a.width == b.width && a.weight == b.weight &&
            a.italic == b.italic && a.underline == b.underline && a.strikeOut == b.strikeOut &&
@@ -219,10 +223,17 @@ void GdiPlayer::extTextOut(const TextRun& run) {
     // allocate its texture for glyphs of that width, gigabytes for a damaged file.
     // So is a glyph that the frame makes very large on either axis (a damaged file's font
     // of thousands of pixels squeezed flat by its mapping): the cache fails on it.
+    // And so is a glyph the frame squeezes far flatter on one axis than on the other: the
+    // cache's glyph of a few hundredths of a pixel's height crashes Qt's glyph loading.
+    const double xScale = std::hypot(frame.m11(), frame.m12());
+    const double yScale = std::hypot(frame.m21(), frame.m22());
     const double glyphPixels =
-        std::max(std::hypot(frame.m11(), frame.m12()), std::hypot(frame.m21(), frame.m22())) *
+        std::max(xScale, yScale) *
         (font.pixelSize() > 0 ? font.pixelSize() : std::max(font.pointSizeF(), 0.0) * 96 / 72);
-    const bool asOutlines = font.stretch() > 400 || symbolCodes || !(glyphPixels < 2048);
+    const bool squeezed =
+        !(std::min(xScale, yScale) * kMaxGlyphSqueeze >= std::max(xScale, yScale));
+    const bool asOutlines =
+        font.stretch() > 400 || symbolCodes || !(glyphPixels < 2048) || squeezed;
     // In a path bracket the glyphs' outlines join the path instead (text frame coordinates).
     QPainterPath glyphOutlines;
     const auto drawText = [&](QPointF at, const QString& part) {
