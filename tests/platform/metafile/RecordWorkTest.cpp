@@ -127,27 +127,63 @@ TEST(RecordWork, CountlessDashesAreDrawnSolid) {
     }
 }
 
+// Two zigzags of `count` points, one across the picture, one down it, as a path's points
+// and types: they cross each other about count * count / 4 times.
+struct Zigzags {
+    std::vector<QPointF> across, down;
+    std::vector<uint8_t> types;
+};
+
+Zigzags crossingZigzags(int count) {
+    Zigzags z{zigzag(count), {}, std::vector<uint8_t>(size_t(count), 1)};
+    for (const QPointF& p : z.across) z.down.emplace_back(p.y() * 4 / 3, p.x() * 3 / 4);
+    z.types.front() = 0;
+    z.types.back() = 0x81;
+    return z;
+}
+
 // Exact booleans of clip paths cost as the crossings between them: two zigzags of 500 points
 // crossing each other once took minutes. Past a bound the clips are combined in output pixels.
 TEST(RecordWork, LargeClipPathsAreCombinedInPixels) {
-    const auto bytesOf = [](int points) {
-        std::vector<QPointF> across = zigzag(points), down;
-        for (const QPointF& p : across) down.emplace_back(p.y() * 4 / 3, p.x() * 3 / 4);
-        std::vector<uint8_t> types(across.size(), 1);
-        types.front() = 0;
-        types.back() = 0x81;
+    const auto clipped = [](int points) {
+        const Zigzags z = crossingZigzags(points);
         EmfPlusBuilder plus;
-        plus.header(false).path(1, across, types).path(2, down, types).clipPath(1, 0);
+        plus.header(false).path(1, z.across, z.types).path(2, z.down, z.types).clipPath(1, 0);
         plus.clipPath(2, 1).fillRects(test::plusColor(kBlack), {QRectF(0, 0, 400, 300)});
-        return emfPlusOnly(plus);
+        return draw(emfPlusOnly(plus));
     };
-    const auto clipped = [&](int points) { return draw(bytesOf(points)); };
     const Drawn small = clipped(20), large = clipped(200);
     EXPECT_EQ(small.stats.recordsSimplified, 0);
     EXPECT_EQ(large.stats.recordsSimplified, 1);
     EXPECT_GT(small.inked, 10'000);
     EXPECT_GT(large.inked, 5'000);
     EXPECT_LT(large.inked, 20'000);
+}
+
+// The same two zigzags as the nodes of one region object: its nodes are combined when the
+// object is read, on a grid over the region past the same bound, and the region counted as
+// simplified where it is drawn or clipped to.
+TEST(RecordWork, LargeRegionNodesAreCombinedOnAGrid) {
+    const auto filled = [](int points, uint32_t mode) {
+        const Zigzags z = crossingZigzags(points);
+        const auto node = [&](const std::vector<QPointF>& p) {
+            return test::regionPath(EmfPlusBuilder::pathBody(p, z.types, false, false));
+        };
+        EmfPlusBuilder plus;
+        plus.header(false)
+            .region(1, test::regionCombined(mode, node(z.across), node(z.down)))
+            .fillRegion(test::plusColor(kBlack), 1);
+        return draw(emfPlusOnly(plus));
+    };
+    for (const uint32_t mode : {1u, 3u}) {  // and, xor
+        SCOPED_TRACE(mode);
+        const Drawn small = filled(20, mode), large = filled(200, mode);
+        EXPECT_EQ(small.stats.recordsSimplified, 0);
+        EXPECT_EQ(large.stats.recordsSimplified, 1);
+        EXPECT_GT(small.inked, 10'000);
+        EXPECT_GT(large.inked, 5'000);
+        EXPECT_LT(large.inked, mode == 1 ? 30'000 : 100'000);
+    }
 }
 
 // The time limit counts the work of the records played, not the clock, so that the same

@@ -4,6 +4,7 @@
 #include "platform/metafile/format/DecodedImageCache.h"
 #include "platform/metafile/format/Document.h"
 #include "platform/metafile/format/MetafileFormat.h"
+#include "platform/metafile/format/PathBoolean.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -325,8 +326,25 @@ std::optional<Path> readPath(BoundedReader& in) {
 // infinite. Nested at most kMaxRegionDepth deep (GDI+ nests one level per combination).
 constexpr int kMaxRegionDepth = 256;
 
-QPainterPath minus(const QPainterPath& a, const QPainterPath& b) {
-    return a.isEmpty() || b.isEmpty() ? a : a.subtracted(b);
+// Cells across each side of a large combination's bounds: an exact boolean of two large
+// paths costs as the crossings between their outlines (minutes for two zigzags of 500 points),
+// so past kMaxExactPathElements the paths are combined on a grid this fine over both of them.
+constexpr int kRegionGrid = 256;
+
+// `a op b`, exact for small paths, on the grid past the bound (and `*simplified` set).
+QPainterPath combine(const QPainterPath& a, const QPainterPath& b, PathOp op, bool* simplified) {
+    if (a.elementCount() + b.elementCount() <= kMaxExactPathElements)
+        return combinePathsBounded(a, b, op, {}, simplified);
+    const QRectF box = a.boundingRect().united(b.boundingRect());
+    const auto scale = [](double side) {
+        return side > 0 && std::isfinite(side) ? kRegionGrid / side : 1.0;
+    };
+    QTransform toGrid;
+    toGrid.scale(scale(box.width()), scale(box.height()));
+    toGrid.translate(-box.left(), -box.top());
+    const QPainterPath out = combinePathsBounded(toGrid.map(a), toGrid.map(b), op,
+                                                 QRect(0, 0, kRegionGrid, kRegionGrid), simplified);
+    return toGrid.inverted().map(out);
 }
 
 // The combinations on regions that may lie outside a path: no finite rectangle stands for
@@ -337,10 +355,21 @@ Region inverse(Region r) {
 }
 
 Region both(const Region& a, const Region& b) {
-    if (a.outside && b.outside) return {a.path.united(b.path), true};
-    if (a.outside) return {minus(b.path, a.path), false};
-    if (b.outside) return {minus(a.path, b.path), false};
-    return {a.path.intersected(b.path), false};
+    Region out{{}, false, a.simplified || b.simplified};
+    const auto minus = [&](const QPainterPath& x, const QPainterPath& y) {
+        return x.isEmpty() || y.isEmpty() ? x : combine(x, y, PathOp::Subtract, &out.simplified);
+    };
+    if (a.outside && b.outside) {
+        out.path = combine(a.path, b.path, PathOp::Unite, &out.simplified);
+        out.outside = true;
+    } else if (a.outside) {
+        out.path = minus(b.path, a.path);
+    } else if (b.outside) {
+        out.path = minus(a.path, b.path);
+    } else {
+        out.path = combine(a.path, b.path, PathOp::Intersect, &out.simplified);
+    }
+    return out;
 }
 
 Region combineRegions(uint32_t type, const Region& a, const Region& b) {
@@ -349,9 +378,11 @@ Region combineRegions(uint32_t type, const Region& a, const Region& b) {
             return both(a, b);
         case 2:  // or
             return inverse(both(inverse(a), inverse(b)));
-        case 3:  // xor
-            return {a.path.united(b.path).subtracted(a.path.intersected(b.path)),
-                    a.outside != b.outside};
+        case 3: {  // xor
+            Region out{{}, a.outside != b.outside, a.simplified || b.simplified};
+            out.path = combine(a.path, b.path, PathOp::Xor, &out.simplified);
+            return out;
+        }
         case 4:  // exclude: the first without the second
             return both(a, inverse(b));
         default:  // complement: the second without the first

@@ -178,6 +178,7 @@ struct Path {
 struct Region {
     QPainterPath path;
     bool outside = false;
+    bool simplified = false;  // a combination too large to be exact was done on a grid
 };
 
 // Image object (2.2.1.4): a bitmap, decoded (null when its pixel format or codec is not one

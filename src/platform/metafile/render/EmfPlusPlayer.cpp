@@ -2,7 +2,7 @@
 
 #include "platform/metafile/format/EmfPlusReader.h"
 #include "platform/metafile/format/Document.h"
-#include "platform/metafile/render/PathBoolean.h"
+#include "platform/metafile/format/PathBoolean.h"
 
 #include <QPaintDevice>
 #include <QPainter>
@@ -159,6 +159,7 @@ bool EmfPlusPlayer::playClip(const ClipRecord& r) {
         case ClipRecord::Kind::Region: {
             const auto* region = std::get_if<Region>(&m_objects[r.object % kObjectTableSize].data);
             if (!region) return false;
+            m_simplified += region->simplified;
             const QPainterPath inside = worldToPainter().map(region->path);
             combineClip(!region->outside   ? inside
                         : inside.isEmpty() ? everything()

@@ -17,7 +17,7 @@
 
 #include "platform/metafile/format/EmfPlusRecords.h"
 #include "platform/metafile/format/LogFont.h"
-#include "platform/metafile/render/PathBoolean.h"
+#include "platform/metafile/format/PathBoolean.h"
 
 #include <QBrush>
 #include <QImage>

@@ -569,6 +569,7 @@ bool EmfPlusPlayer::playPathDraw(const PathDrawRecord& r) {
     if (r.region) {
         const auto* region = std::get_if<Region>(&m_objects[r.path % kObjectTableSize].data);
         if (!region) return false;
+        m_simplified += region->simplified;
         if (!region->outside) return fill(region->path, r.brush);
         QPainterPath all;  // the whole picture without the region's path
         all.addRect(m_target);

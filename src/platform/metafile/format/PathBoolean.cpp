@@ -1,4 +1,4 @@
-#include "platform/metafile/render/PathBoolean.h"
+#include "platform/metafile/format/PathBoolean.h"
 
 #include <QPolygon>
 #include <cmath>
