@@ -21,6 +21,24 @@ namespace {
 // is drawn as outlines rather than through the painter's glyph cache.
 constexpr double kMaxGlyphSqueeze = 64;
 
+// The least and the most the frame stretches a glyph in any direction (the singular values
+// of its linear part). Two axes of fair length may still lie nearly parallel and flatten the
+// glyph to a line, so the lengths of the axes alone do not tell.
+struct Stretch {
+    double least;
+    double most;
+};
+
+Stretch frameStretch(const QTransform& t) {
+    const double sum =
+        t.m11() * t.m11() + t.m12() * t.m12() + t.m21() * t.m21() + t.m22() * t.m22();
+    const double det = std::abs(t.m11() * t.m22() - t.m12() * t.m21());
+    // (most + least)² = sum + 2·det and (most − least)² = sum − 2·det.
+    const double plus = std::sqrt(sum + 2 * det);
+    const double minus = std::sqrt(std::max(sum - 2 * det, 0.0));
+    return {(plus - minus) / 2, (plus + minus) / 2};
+}
+
 bool sameFont(const LogFont& a, const LogFont& b) {
     return a.height == b.height && a.width == b.width && a.weight == b.weight &&
            a.italic == b.italic && a.underline == b.underline && a.strikeOut == b.strikeOut &&
@@ -49,8 +67,7 @@ const GdiPlayer::FontCache& GdiPlayer::textFont(double scaleX, double scaleY) {
         m_fontCache = FontCache{lf, pixelHeight, font, QFontMetricsF(font), aspect, {}, {}};
         if (isVerticalFace(lf.faceName)) {
             m_fontCache->raw = QRawFont::fromFont(font);
-            m_fontCache->verticalGlyphs =
-                verticalSubstitutions(m_fontCache->raw.fontTable("GSUB"));
+            m_fontCache->verticalGlyphs = verticalSubstitutions(m_fontCache->raw.fontTable("GSUB"));
         }
     }
     return *m_fontCache;
@@ -225,13 +242,12 @@ void GdiPlayer::extTextOut(const TextRun& run) {
     // of thousands of pixels squeezed flat by its mapping): the cache fails on it.
     // And so is a glyph the frame squeezes far flatter on one axis than on the other: the
     // cache's glyph of a few hundredths of a pixel's height crashes Qt's glyph loading.
-    const double xScale = std::hypot(frame.m11(), frame.m12());
-    const double yScale = std::hypot(frame.m21(), frame.m22());
+    // (Squeezed in any direction, a sheared frame's too.)
+    const Stretch stretch = frameStretch(frame);
     const double glyphPixels =
-        std::max(xScale, yScale) *
+        stretch.most *
         (font.pixelSize() > 0 ? font.pixelSize() : std::max(font.pointSizeF(), 0.0) * 96 / 72);
-    const bool squeezed =
-        !(std::min(xScale, yScale) * kMaxGlyphSqueeze >= std::max(xScale, yScale));
+    const bool squeezed = !(stretch.least * kMaxGlyphSqueeze >= stretch.most);
     const bool asOutlines =
         font.stretch() > 400 || symbolCodes || !(glyphPixels < 2048) || squeezed;
     // In a path bracket the glyphs' outlines join the path instead (text frame coordinates).
@@ -297,9 +313,8 @@ void GdiPlayer::drawUpright(char32_t c, QPointF at, double advance, const QTrans
     const FontCache& cached = *m_fontCache;
     const QFontMetricsF& metrics = cached.metrics;
     const QList<quint32> own = cached.raw.glyphIndexesForString(QString::fromUcs4(&c, 1));
-    const auto substitute =
-        own.size() == 1 && own[0] != 0 ? cached.verticalGlyphs.constFind(own[0])
-                                       : cached.verticalGlyphs.constEnd();
+    const auto substitute = own.size() == 1 && own[0] != 0 ? cached.verticalGlyphs.constFind(own[0])
+                                                           : cached.verticalGlyphs.constEnd();
     if (substitute != cached.verticalGlyphs.constEnd()) {
         const quint32 glyph = *substitute;
         const QList<QPointF> advances = cached.raw.advancesForGlyphIndexes({glyph});
@@ -308,8 +323,10 @@ void GdiPlayer::drawUpright(char32_t c, QPointF at, double advance, const QTrans
             uprightInCell(at, advance, width, metrics.ascent(), metrics.descent());
         if (m_inPath || asOutlines) {
             const QPainterPath shape = upright.map(cached.raw.pathForGlyph(glyph));
-            if (m_inPath) outlines.addPath(shape);
-            else m_painter.fillPath(shape, m_painter.pen().color());
+            if (m_inPath)
+                outlines.addPath(shape);
+            else
+                m_painter.fillPath(shape, m_painter.pen().color());
             return;
         }
         QGlyphRun run;
@@ -332,8 +349,10 @@ void GdiPlayer::drawUpright(char32_t c, QPointF at, double advance, const QTrans
         return;
     }
     m_painter.setTransform(upright * frame);
-    if (asOutlines) m_painter.fillPath(cell, m_painter.pen().color());
-    else m_painter.drawText(QPointF(0, 0), glyph);
+    if (asOutlines)
+        m_painter.fillPath(cell, m_painter.pen().color());
+    else
+        m_painter.drawText(QPointF(0, 0), glyph);
     m_painter.setTransform(frame);
 }
 
