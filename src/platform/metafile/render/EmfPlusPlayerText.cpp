@@ -5,9 +5,13 @@
 #include "platform/metafile/format/FontText.h"
 
 #include "platform/metafile/format/GlyphIndexText.h"
+#include "platform/metafile/render/TextLayout.h"
 
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QPainter>
+#include <QPainterPath>
+#include <QRawFont>
 #include <QTextLayout>
 #include <algorithm>
 #include <cmath>
@@ -100,6 +104,21 @@ QString trimmed(const QString& text, uint32_t mode, const QFontMetricsF& metrics
     QString out = text.left(low);
     while (!out.isEmpty() && out.back().isSpace()) out.chop(1);
     return mode == 4 ? out + ellipsis : out;
+}
+
+// A laid-out line's glyphs as one outline, the line drawn at `at`: what QTextLine::draw
+// would fill, for glyphs the painter's glyph cache cannot take (glyphsNeedOutlines); a
+// hotkey prefix's underline is not drawn so.
+QPainterPath lineOutlines(const QTextLine& line, QPointF at) {
+    QPainterPath path;
+    for (const QGlyphRun& run : line.glyphRuns()) {
+        const QRawFont font = run.rawFont();
+        const QList<quint32> glyphs = run.glyphIndexes();
+        const QList<QPointF> positions = run.positions();
+        for (qsizetype i = 0; i < std::min(glyphs.size(), positions.size()); ++i)
+            path.addPath(font.pathForGlyph(glyphs[i]).translated(positions[i] + at));
+    }
+    return path;
 }
 
 }  // namespace
@@ -204,12 +223,16 @@ bool EmfPlusPlayer::playString(const StringRecord& r) {
                                      : QTransform::fromTranslate(box.left(), box.top());
     m_painter.setTransform(flow * fontScale);
     m_painter.setPen(QPen(*brush, 0));
+    const bool outlines = glyphsNeedOutlines(flow * fontScale, pixels);
     for (const QTextLine& line : lines) {
         const QRectF ink = line.naturalTextRect();
         const double u = along == 1   ? (length - ink.width()) / 2
                          : along == 2 ? length - ink.width()
                                       : 0;
-        line.draw(&m_painter, QPointF(u - ink.x(), v0));
+        if (outlines)
+            m_painter.fillPath(lineOutlines(line, QPointF(u - ink.x(), v0)), *brush);
+        else
+            line.draw(&m_painter, QPointF(u - ink.x(), v0));
     }
     return true;
 }
@@ -231,22 +254,30 @@ bool EmfPlusPlayer::playDriverString(const DriverStringRecord& r) {
 
     QString codes(qsizetype(count), Qt::Uninitialized);
     for (size_t i = 0; i < count; ++i) codes[qsizetype(i)] = QChar(r.glyphs[i]);
-    const QString text = (r.options & DriverStringRecord::CmapLookup)
-                             ? codes
-                             : glyphIndicesToText(codes, logFont);
+    const QString text =
+        (r.options & DriverStringRecord::CmapLookup) ? codes : glyphIndicesToText(codes, logFont);
     const QFont qfont = fontForLogFont(logFont, pixels);
     const QFontMetricsF metrics(qfont);
     applyPainterState();
-    m_painter.setTransform(QTransform::fromScale(1 / k, 1 / k) * toPainter);
+    const QTransform fontScale = QTransform::fromScale(1 / k, 1 / k) * toPainter;
+    m_painter.setTransform(fontScale);
     m_painter.setFont(qfont);
     m_painter.setPen(QPen(*brush, 0));
+    const bool outlines = glyphsNeedOutlines(fontScale, pixels);
     const bool vertical = r.options & DriverStringRecord::Vertical;
     QPointF at = r.positions[0] * k;
     for (size_t i = 0; i < count; ++i) {
         if (!(r.options & DriverStringRecord::RealizedAdvance)) at = r.positions[i] * k;
         const QString glyph(text[qsizetype(i)]);
-        m_painter.drawText(at, glyph);
-        at += vertical ? QPointF(0, metrics.height()) : QPointF(metrics.horizontalAdvance(glyph), 0);
+        if (outlines) {
+            QPainterPath path;
+            path.addText(at, qfont, glyph);
+            m_painter.fillPath(path, *brush);
+        } else {
+            m_painter.drawText(at, glyph);
+        }
+        at +=
+            vertical ? QPointF(0, metrics.height()) : QPointF(metrics.horizontalAdvance(glyph), 0);
     }
     return true;
 }

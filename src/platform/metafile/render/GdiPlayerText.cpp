@@ -17,28 +17,6 @@ namespace plume::metafile {
 
 namespace {
 
-// How much flatter than wide (or the other way) the frame may make a glyph before the glyph
-// is drawn as outlines rather than through the painter's glyph cache.
-constexpr double kMaxGlyphSqueeze = 64;
-
-// The least and the most the frame stretches a glyph in any direction (the singular values
-// of its linear part). Two axes of fair length may still lie nearly parallel and flatten the
-// glyph to a line, so the lengths of the axes alone do not tell.
-struct Stretch {
-    double least;
-    double most;
-};
-
-Stretch frameStretch(const QTransform& t) {
-    const double sum =
-        t.m11() * t.m11() + t.m12() * t.m12() + t.m21() * t.m21() + t.m22() * t.m22();
-    const double det = std::abs(t.m11() * t.m22() - t.m12() * t.m21());
-    // (most + least)² = sum + 2·det and (most − least)² = sum − 2·det.
-    const double plus = std::sqrt(sum + 2 * det);
-    const double minus = std::sqrt(std::max(sum - 2 * det, 0.0));
-    return {(plus - minus) / 2, (plus + minus) / 2};
-}
-
 bool sameFont(const LogFont& a, const LogFont& b) {
     return a.height == b.height && a.width == b.width && a.weight == b.weight &&
            a.italic == b.italic && a.underline == b.underline && a.strikeOut == b.strikeOut &&
@@ -237,19 +215,12 @@ void GdiPlayer::extTextOut(const TextRun& run) {
     m_painter.setPen(color);
     // A font stretched far beyond its height (a huge lfWidth, or a picture stretched much
     // wider than high) is drawn as outlines: the painter's glyph cache would otherwise
-    // allocate its texture for glyphs of that width, gigabytes for a damaged file.
-    // So is a glyph that the frame makes very large on either axis (a damaged file's font
-    // of thousands of pixels squeezed flat by its mapping): the cache fails on it.
-    // And so is a glyph the frame squeezes far flatter on one axis than on the other: the
-    // cache's glyph of a few hundredths of a pixel's height crashes Qt's glyph loading.
-    // (Squeezed in any direction, a sheared frame's too.)
-    const Stretch stretch = frameStretch(frame);
-    const double glyphPixels =
-        stretch.most *
-        (font.pixelSize() > 0 ? font.pixelSize() : std::max(font.pointSizeF(), 0.0) * 96 / 72);
-    const bool squeezed = !(stretch.least * kMaxGlyphSqueeze >= stretch.most);
+    // allocate its texture for glyphs of that width, gigabytes for a damaged file. So are
+    // glyphs the frame makes very large or flattens (glyphsNeedOutlines).
+    const double fontPixels =
+        font.pixelSize() > 0 ? font.pixelSize() : std::max(font.pointSizeF(), 0.0) * 96 / 72;
     const bool asOutlines =
-        font.stretch() > 400 || symbolCodes || !(glyphPixels < 2048) || squeezed;
+        font.stretch() > 400 || symbolCodes || glyphsNeedOutlines(frame, fontPixels);
     // In a path bracket the glyphs' outlines join the path instead (text frame coordinates).
     QPainterPath glyphOutlines;
     const auto drawText = [&](QPointF at, const QString& part) {

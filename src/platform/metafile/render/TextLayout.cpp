@@ -1,5 +1,6 @@
 #include "platform/metafile/render/TextLayout.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <optional>
@@ -72,8 +73,10 @@ void addSingleSubstitutions(const FontTable& t, size_t at, int& budget,
     if (!format || !coverage || !third || (*format != 1 && *format != 2)) return;
     forCoverage(t, at + *coverage, budget, [&](uint32_t glyph, uint32_t index) {
         std::optional<uint32_t> to;
-        if (*format == 1) to = (glyph + *third) & 0xFFFF;  // a delta, modulo 65536
-        else if (index < *third) to = t.u16(at + 6 + 2 * size_t(index));
+        if (*format == 1)
+            to = (glyph + *third) & 0xFFFF;  // a delta, modulo 65536
+        else if (index < *third)
+            to = t.u16(at + 6 + 2 * size_t(index));
         if (to && !map.contains(glyph)) map.insert(glyph, *to);
     });
 }
@@ -138,49 +141,80 @@ bool standsUprightInVerticalLine(char32_t c) {
     const auto in = [c](char32_t first, char32_t last) { return c >= first && c <= last; };
     // Lines and waves drawn across the line stand along a vertical one: they lie.
     if (c == 0x30FC || c == 0xFF5E || c == 0x301C || c == 0xFF0D || c == 0xFF70) return false;
-    return in(0x1100, 0x115F) || in(0x2190, 0x21FF) || in(0x2200, 0x22FF) ||
-           in(0x2460, 0x24FF) || in(0x25A0, 0x27BF) || in(0x2E80, 0x303E) ||
-           in(0x3041, 0x33FF) || in(0x3400, 0x4DBF) || in(0x4E00, 0x9FFF) ||
-           in(0xA000, 0xA4CF) || in(0xAC00, 0xD7A3) || in(0xF900, 0xFAFF) ||
-           in(0xFE10, 0xFE19) || in(0xFE30, 0xFE4F) || in(0xFF01, 0xFF60) ||
-           in(0xFFE0, 0xFFE6) || in(0x20000, 0x3FFFD) || c == 0x203B || c == 0x00A7 ||
-           c == 0x00B6 || c == 0x00D7 || c == 0x00F7;
+    return in(0x1100, 0x115F) || in(0x2190, 0x21FF) || in(0x2200, 0x22FF) || in(0x2460, 0x24FF) ||
+           in(0x25A0, 0x27BF) || in(0x2E80, 0x303E) || in(0x3041, 0x33FF) || in(0x3400, 0x4DBF) ||
+           in(0x4E00, 0x9FFF) || in(0xA000, 0xA4CF) || in(0xAC00, 0xD7A3) || in(0xF900, 0xFAFF) ||
+           in(0xFE10, 0xFE19) || in(0xFE30, 0xFE4F) || in(0xFF01, 0xFF60) || in(0xFFE0, 0xFFE6) ||
+           in(0x20000, 0x3FFFD) || c == 0x203B || c == 0x00A7 || c == 0x00B6 || c == 0x00D7 ||
+           c == 0x00F7;
 }
 
 char32_t verticalForm(char32_t c) {
     switch (c) {
-        case 0x3001: return 0xFE11;  // 、
-        case 0x3002: return 0xFE12;  // 。
-        case 0xFF0C: return 0xFE10;  // ，
-        case 0xFF1A: return 0xFE13;  // ：
-        case 0xFF1B: return 0xFE14;  // ；
-        case 0xFF01: return 0xFE15;  // ！
-        case 0xFF1F: return 0xFE16;  // ？
-        case 0x2026: return 0xFE19;  // …
-        case 0x2025: return 0xFE30;  // ‥
-        case 0x2014: return 0xFE31;  // —
-        case 0x2015: return 0xFE31;  // ―
-        case 0x2013: return 0xFE32;  // –
-        case 0xFF3F: return 0xFE33;  // ＿
-        case 0xFF08: return 0xFE35;  // （
-        case 0xFF09: return 0xFE36;  // ）
-        case 0xFF5B: return 0xFE37;  // ｛
-        case 0xFF5D: return 0xFE38;  // ｝
-        case 0x3014: return 0xFE39;  // 〔
-        case 0x3015: return 0xFE3A;  // 〕
-        case 0x3010: return 0xFE3B;  // 【
-        case 0x3011: return 0xFE3C;  // 】
-        case 0x300A: return 0xFE3D;  // 《
-        case 0x300B: return 0xFE3E;  // 》
-        case 0x3008: return 0xFE3F;  // 〈
-        case 0x3009: return 0xFE40;  // 〉
-        case 0x300C: return 0xFE41;  // 「
-        case 0x300D: return 0xFE42;  // 」
-        case 0x300E: return 0xFE43;  // 『
-        case 0x300F: return 0xFE44;  // 』
-        case 0xFF3B: return 0xFE47;  // ［
-        case 0xFF3D: return 0xFE48;  // ］
-        default: return c;
+        case 0x3001:
+            return 0xFE11;  // 、
+        case 0x3002:
+            return 0xFE12;  // 。
+        case 0xFF0C:
+            return 0xFE10;  // ，
+        case 0xFF1A:
+            return 0xFE13;  // ：
+        case 0xFF1B:
+            return 0xFE14;  // ；
+        case 0xFF01:
+            return 0xFE15;  // ！
+        case 0xFF1F:
+            return 0xFE16;  // ？
+        case 0x2026:
+            return 0xFE19;  // …
+        case 0x2025:
+            return 0xFE30;  // ‥
+        case 0x2014:
+            return 0xFE31;  // —
+        case 0x2015:
+            return 0xFE31;  // ―
+        case 0x2013:
+            return 0xFE32;  // –
+        case 0xFF3F:
+            return 0xFE33;  // ＿
+        case 0xFF08:
+            return 0xFE35;  // （
+        case 0xFF09:
+            return 0xFE36;  // ）
+        case 0xFF5B:
+            return 0xFE37;  // ｛
+        case 0xFF5D:
+            return 0xFE38;  // ｝
+        case 0x3014:
+            return 0xFE39;  // 〔
+        case 0x3015:
+            return 0xFE3A;  // 〕
+        case 0x3010:
+            return 0xFE3B;  // 【
+        case 0x3011:
+            return 0xFE3C;  // 】
+        case 0x300A:
+            return 0xFE3D;  // 《
+        case 0x300B:
+            return 0xFE3E;  // 》
+        case 0x3008:
+            return 0xFE3F;  // 〈
+        case 0x3009:
+            return 0xFE40;  // 〉
+        case 0x300C:
+            return 0xFE41;  // 「
+        case 0x300D:
+            return 0xFE42;  // 」
+        case 0x300E:
+            return 0xFE43;  // 『
+        case 0x300F:
+            return 0xFE44;  // 』
+        case 0xFF3B:
+            return 0xFE47;  // ［
+        case 0xFF3D:
+            return 0xFE48;  // ］
+        default:
+            return c;
     }
 }
 
@@ -209,8 +243,7 @@ TextFrames textFrames(const QTransform& toDevice, const QTransform& deviceToOutp
     const QTransform full = linearPart(toDevice * deviceToOutput);
     const double scaleX = length(full.map(QPointF(1, 0)));
     const double scaleY = length(full.map(QPointF(0, 1)));
-    if (!(scaleX > 0 && scaleY > 0) || !std::isfinite(scaleX) || !std::isfinite(scaleY))
-        return f;
+    if (!(scaleX > 0 && scaleY > 0) || !std::isfinite(scaleX) || !std::isfinite(scaleY)) return f;
 
     QTransform alignment = turnedTextSpace(font.escapement);
     if (mode == GraphicsMode::Advanced) {
@@ -256,6 +289,20 @@ TextFrames textFrames(const QTransform& toDevice, const QTransform& deviceToOutp
     f.natural = std::abs(unit.x() - 1) < 1e-6 && std::abs(unit.y()) < 1e-6;
     f.valid = true;
     return f;
+}
+
+bool glyphsNeedOutlines(const QTransform& t, double pixels) {
+    // How much flatter than wide (or the other way) a glyph may come out of the cache.
+    constexpr double kMaxSqueeze = 64;
+    // The least and the most the transform stretches in any direction (the singular values of
+    // its linear part): (most + least)² = sum + 2·det and (most − least)² = sum − 2·det.
+    const double sum =
+        t.m11() * t.m11() + t.m12() * t.m12() + t.m21() * t.m21() + t.m22() * t.m22();
+    const double det = std::abs(t.m11() * t.m22() - t.m12() * t.m21());
+    const double plus = std::sqrt(sum + 2 * det);
+    const double minus = std::sqrt(std::max(sum - 2 * det, 0.0));
+    const double least = (plus - minus) / 2, most = (plus + minus) / 2;
+    return !(most * pixels < 2048) || !(least * kMaxSqueeze >= most);
 }
 
 }  // namespace plume::metafile

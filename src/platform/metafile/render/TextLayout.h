@@ -69,6 +69,13 @@ QHash<quint32, quint32> verticalSubstitutions(const QByteArray& gsub);
 QTransform uprightInCell(QPointF origin, double advance, double width, double ascent,
                          double descent);
 
+// Whether glyphs of `pixels` pixels drawn through `transform` must be drawn as outlines
+// rather than through the painter's glyph cache: the cache fails on a glyph it would make
+// very large (a damaged file's font of thousands of pixels), and Qt's glyph loading crashes
+// on one flattened to a few hundredths of a pixel, by a frame squeezed on one axis or by two
+// axes of fair length lying nearly parallel.
+bool glyphsNeedOutlines(const QTransform& transform, double pixels);
+
 // Text space's x and y axes turned by an angle in tenths of a degree, counter-clockwise as
 // seen with y pointing down.
 QTransform turnedTextSpace(double tenthsOfDegree);
