@@ -2,9 +2,9 @@
 
 #include "platform/clipboard/ClipboardFormats.h"
 #include "platform/clipboard/ClipboardReader.h"
+#include "platform/clipboard/VectorOffer.h"
 #include "platform/picture/PictureIo.h"
 #include "platform/picture/SvgRendition.h"
-#include "platform/clipboard/VectorOffer.h"
 
 #include <QElapsedTimer>
 #include <QHash>

@@ -98,10 +98,9 @@ Fetched derivedEmf() {
     if (wmf.answer != Answer::Bytes) return wmf;
     // A mapping mode Windows does not know is no mapping: the WMF at the screen's size.
     const bool known = picture->mm >= MM_TEXT && picture->mm <= MM_ANISOTROPIC;
-    const HENHMETAFILE emf =
-        SetWinMetaFileBits(UINT(wmf.bytes.size()),
-                           reinterpret_cast<const BYTE*>(wmf.bytes.constData()), nullptr,
-                           known ? &*picture : nullptr);
+    const HENHMETAFILE emf = SetWinMetaFileBits(
+        UINT(wmf.bytes.size()), reinterpret_cast<const BYTE*>(wmf.bytes.constData()), nullptr,
+        known ? &*picture : nullptr);
     if (!emf) return {Answer::Refused, {}};
     Fetched bytes = emfBits(emf);
     DeleteEnhMetaFile(emf);

@@ -117,8 +117,8 @@ TEST_F(ClipboardWindows, AnEmfCopiedByAWindowsProgramIsReadByteForByte) {
 // from it with the METAFILEPICT's mapping, as wincopy saw it; format 3 is the WMF itself.
 TEST_F(ClipboardWindows, AWmfOnlyCopyGivesTheEmfWindowsDerives) {
     const QString put = path("derived.emf");
-    WindowsCopier copier({"--wmf", windowsPath(capture("inkscape-1.2-placeable.wmf")),
-                          windowsPath(put)});
+    WindowsCopier copier(
+        {"--wmf", windowsPath(capture("inkscape-1.2-placeable.wmf")), windowsPath(put)});
     ASSERT_TRUE(copier.ready()) << copier.said().toStdString();
     const ClipboardRead read = readWithReader();
     EXPECT_TRUE(read.hasMetafile);
@@ -146,18 +146,23 @@ TEST_F(ClipboardWindows, PlumesCopyReachesAWindowsProgramAsAnEmfAndAMetafilePict
     ASSERT_TRUE(paste.waitForFinished(kSafetyMs) && paste.exitCode() == 0)
         << paste.readAllStandardError().toStdString();
     EXPECT_EQ(readFileBytes(out + ".emf"), emf);
-    // The frame (rclFrame, 0.01 mm) is the METAFILEPICT's extent.
-    const auto frame = [&emf](int at) { return qFromLittleEndian<qint32>(emf.constData() + at); };
-    const QString extent =
-        QStringLiteral("metafilepict: mm 8 extent %1 %2").arg(frame(16) - frame(8)).arg(frame(20) - frame(12));
-    EXPECT_TRUE(QString::fromLatin1(paste.readAllStandardOutput()).contains(extent)) << extent.toStdString();
+    // The EMF's frame (rclFrame, 0.01 mm, from byte 24) is the METAFILEPICT's extent.
+    const auto frame = [&emf](int at) {
+        return qFromLittleEndian<qint32>(emf.constData() + 24 + at);
+    };
+    const QString extent = QStringLiteral("metafilepict: mm 8 extent %1 %2")
+                               .arg(frame(8) - frame(0))
+                               .arg(frame(12) - frame(4));
+    const QString said = QString::fromLatin1(paste.readAllStandardOutput());
+    EXPECT_TRUE(said.contains(extent)) << said.toStdString();
     // GDI's EMF-to-WMF conversion flattens curves and rounds to whole units: an edge a pixel
     // away is forgiven, text and line widths (under 1 % of this drawing) are too.
     const QImage expected = test::renderMetafile(emf, size);
     const QImage fromWmf = test::renderMetafile(readFileBytes(out + ".wmf"), size);
     const test::ImageDifference difference = test::compareImages(expected, fromWmf, 48, {}, 1, 1);
     EXPECT_LT(difference.share(), 0.01)
-        << test::writeTriptych("windows-metafilepict", expected, difference.map, fromWmf).toStdString();
+        << test::writeTriptych("windows-metafilepict", expected, difference.map, fromWmf)
+               .toStdString();
 
     ASSERT_TRUE(winclip::clear());
     EXPECT_FALSE(winclip::hasFormat(kFormatEnhancedMetafile));
@@ -177,7 +182,8 @@ TEST_F(ClipboardWindows, ARasterCopyIsADibOfItsPixels) {
     if (const HANDLE dib = GetClipboardData(CF_DIB)) {
         if (const void* bytes = GlobalLock(dib)) {
             // A BMP file is the DIB after a file header that says where the pixels begin.
-            bmp = QByteArray(14, '\0') + QByteArray(static_cast<const char*>(bytes), qsizetype(GlobalSize(dib)));
+            bmp = QByteArray(14, '\0') +
+                  QByteArray(static_cast<const char*>(bytes), qsizetype(GlobalSize(dib)));
             GlobalUnlock(dib);
         }
     }
@@ -203,8 +209,8 @@ class NeverRenderingOwner {
             windowClass.hInstance = GetModuleHandleW(nullptr);
             windowClass.lpszClassName = L"PlumeTestSilentOwner";
             RegisterClassW(&windowClass);
-            const HWND window = CreateWindowW(windowClass.lpszClassName, L"", 0, 0, 0, 1, 1, nullptr,
-                                              nullptr, windowClass.hInstance, nullptr);
+            const HWND window = CreateWindowW(windowClass.lpszClassName, L"", 0, 0, 0, 1, 1,
+                                              nullptr, nullptr, windowClass.hInstance, nullptr);
             if (window && OpenClipboard(window)) {
                 EmptyClipboard();
                 SetClipboardData(CF_ENHMETAFILE, nullptr);
