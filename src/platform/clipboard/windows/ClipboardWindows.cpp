@@ -1,19 +1,26 @@
 // The clipboard operations on Windows, through the Win32 clipboard: Qt's clipboard maps its
 // data to named formats and cannot carry the handle formats other Windows programs exchange
 // drawings in (CF_ENHMETAFILE, CF_METAFILEPICT). Reads take the EMF Windows holds or derives,
-// byte for byte; a copy puts the EMF and a METAFILEPICT that draws the same, or a bitmap as
-// CF_DIB (Windows offers it as CF_DIBV5 and CF_BITMAP too). Plume puts its data there itself
+// byte for byte; a copy puts the EMF and a METAFILEPICT that draws the same (and the SVG and
+// PNG renditions once drawn), or a bitmap as CF_DIB (Windows offers it as CF_DIBV5 and
+// CF_BITMAP too). Plume puts its data there itself
 // (OpenClipboard, EmptyClipboard, SetClipboardData) rather than beside Qt's: Qt's clipboard
 // offers a data object whose formats Windows asks for later, and setting handles beside it
 // would leave two owners of one clipboard.
 #include "platform/clipboard/Clipboard.h"
 #include "platform/clipboard/ClipboardFormats.h"
+#include "platform/clipboard/VectorOffer.h"
 #include "platform/clipboard/windows/WindowsClipboard.h"
 
 #include <windows.h>
 
+#include <QBuffer>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QMimeData>
+#include <QPointer>
+#include <QTimer>
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -320,12 +327,81 @@ HGLOBAL dibOf(const QImage& image) {
     return global.release();
 }
 
+// How often the window's thread looks whether a copy's renditions are drawn.
+constexpr int kRenditionPollMs = 50;
+
+// Clipboard memory holding the bytes; nothing when there are none.
+HGLOBAL globalOf(const QByteArray& bytes) {
+    if (bytes.isEmpty()) return nullptr;
+    Global global(SIZE_T(bytes.size()));
+    void* memory = global.get() ? GlobalLock(global.get()) : nullptr;
+    if (!memory) return nullptr;
+    std::memcpy(memory, bytes.constData(), size_t(bytes.size()));
+    GlobalUnlock(global.get());
+    return global.release();
+}
+
+// The SVG and PNG renditions of a vector copy, for programs that take no metafile, under the
+// names Windows programs register for them. They are drawn in the background (see
+// VectorOffer.h) and added to the copy once drawn, while it is still what the clipboard holds:
+// the window never waits for a drawing, and no format is put there for later, which Windows
+// would ask of the window's thread and another program would wait for.
+class Renditions : public QObject {
+  public:
+    Renditions(std::unique_ptr<QMimeData> offer, DWORD sequence)
+        : m_offer(std::move(offer)), m_sequence(sequence) {
+        connect(&m_poll, &QTimer::timeout, this, [this] { poll(); });
+        m_poll.start(kRenditionPollMs);
+    }
+
+  private:
+    void poll() {
+        if (GetClipboardSequenceNumber() == m_sequence && !vectorOfferDrawn(*m_offer)) return;
+        if (GetClipboardSequenceNumber() == m_sequence) add();
+        m_poll.stop();
+        deleteLater();
+    }
+    void add() {
+        const QByteArray svg = m_offer->data(QString(target::kSvg));
+        QByteArray png;
+        const QImage raster = qvariant_cast<QImage>(m_offer->imageData());
+        QBuffer buffer(&png);
+        if (raster.isNull() || !buffer.open(QIODevice::WriteOnly) || !raster.save(&buffer, "PNG"))
+            png.clear();
+        OpenClipboardScope open(ownerWindow());
+        if (!open || GetClipboardSequenceNumber() != m_sequence) return;
+        for (const auto& [name, bytes] : {std::pair{L"image/svg+xml", svg}, {L"PNG", png}}) {
+            const HGLOBAL global = globalOf(bytes);
+            if (global && !SetClipboardData(RegisterClipboardFormatW(name), global))
+                GlobalFree(global);
+        }
+    }
+
+    std::unique_ptr<QMimeData> m_offer;
+    const DWORD m_sequence;
+    QTimer m_poll;
+};
+
+// The renditions being drawn for the last copy; a new copy or a clear replaces them.
+QPointer<Renditions>& currentRenditions() {
+    static QPointer<Renditions> renditions;
+    return renditions;
+}
+
+void drawRenditions(const Picture& picture) {
+    if (!QCoreApplication::instance()) return;
+    Expected<std::unique_ptr<QMimeData>> offer = offerForPicture(picture);
+    if (!offer) return;
+    currentRenditions() = new Renditions(std::move(offer.value()), GetClipboardSequenceNumber());
+}
+
 // Empties the clipboard, which Plume then owns, and puts the handles on it; the clipboard
 // takes each handle it accepts, and the rest are freed.
 Status putOnClipboard(EmfHandle emf, HGLOBAL picture, HGLOBAL dib) {
     const auto cannot = [] {
         return Status::failure(QStringLiteral("クリップボードに画像を置けません"));
     };
+    delete currentRenditions();
     OpenClipboardScope open(ownerWindow());
     if (!open || !EmptyClipboard()) {
         if (picture) GlobalFree(picture);
@@ -366,6 +442,7 @@ Expected<PicturePtr> getPicture(int format) {
 }
 
 Status clear() {
+    delete currentRenditions();
     OpenClipboardScope open(ownerWindow());
     if (!open || !EmptyClipboard())
         return Status::failure(QStringLiteral("クリップボードを使えません"));
@@ -386,7 +463,9 @@ Status setPicture(const PicturePtr& picture) {
         SetEnhMetaFileBits(UINT(emf.size()), reinterpret_cast<const BYTE*>(emf.constData())));
     if (!handle) return Status::failure(QStringLiteral("拡張メタファイルに変換できません"));
     const HGLOBAL metafile = metafilePictureOf(handle.get());
-    return putOnClipboard(std::move(handle), metafile, nullptr);
+    Status put = putOnClipboard(std::move(handle), metafile, nullptr);
+    if (put) drawRenditions(*picture);
+    return put;
 }
 
 }  // namespace plume::winclip

@@ -50,6 +50,20 @@ QByteArray emfOf(const Expected<PicturePtr>& picture) {
     return picture ? picture.value()->emfBytes() : QByteArray();
 }
 
+// The clipboard memory of `format`, as it lies.
+QByteArray clipboardBytes(UINT format) {
+    QByteArray bytes;
+    if (!OpenClipboard(nullptr)) return bytes;
+    if (const HANDLE global = GetClipboardData(format)) {
+        if (const void* memory = GlobalLock(global)) {
+            bytes = QByteArray(static_cast<const char*>(memory), qsizetype(GlobalSize(global)));
+            GlobalUnlock(global);
+        }
+    }
+    CloseClipboard();
+    return bytes;
+}
+
 // What one read of the Windows reader gives, the window's events running meanwhile.
 ClipboardRead readWithReader() {
     const std::unique_ptr<ClipboardReader> reader = winclip::makeReader();
@@ -134,9 +148,19 @@ TEST_F(ClipboardWindows, AWmfOnlyCopyGivesTheEmfWindowsDerives) {
 // CF_METAFILEPICT sized by the picture's frame that draws the same.
 TEST_F(ClipboardWindows, PlumesCopyReachesAWindowsProgramAsAnEmfAndAMetafilePicture) {
     const QByteArray emf = readFileBytes(capture("libreoffice-draw-7.4.emf"));
-    ASSERT_TRUE(winclip::setPicture(pictureFromBytes(emf).value()));
+    const PicturePtr picture = pictureFromBytes(emf).value();
+    ASSERT_TRUE(winclip::setPicture(picture));
     EXPECT_TRUE(winclip::hasFormat(kFormatEnhancedMetafile));
     EXPECT_TRUE(winclip::hasFormat(kFormatMetafilePicture));
+    // The SVG and PNG renditions follow once they are drawn.
+    const UINT svg = RegisterClipboardFormatW(L"image/svg+xml");
+    const UINT png = RegisterClipboardFormatW(L"PNG");
+    const QDeadlineTimer safety(kSafetyMs);
+    while (!(IsClipboardFormatAvailable(svg) && IsClipboardFormatAvailable(png)) &&
+           !safety.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_TRUE(clipboardBytes(svg).contains("<svg"));
+    EXPECT_EQ(QImage::fromData(clipboardBytes(png), "PNG").size(), picture->size());
 
     const QString out = path("pasted");
     const QSize size(480, 348);  // the drawing's frame is 170.52 x 123.75 mm
@@ -177,17 +201,8 @@ TEST_F(ClipboardWindows, ARasterCopyIsADibOfItsPixels) {
     ASSERT_TRUE(winclip::setPicture(Picture::fromImage(image)));
     EXPECT_FALSE(winclip::hasFormat(kFormatEnhancedMetafile));
     EXPECT_TRUE(IsClipboardFormatAvailable(CF_DIBV5));
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    QByteArray bmp;
-    if (const HANDLE dib = GetClipboardData(CF_DIB)) {
-        if (const void* bytes = GlobalLock(dib)) {
-            // A BMP file is the DIB after a file header that says where the pixels begin.
-            bmp = QByteArray(14, '\0') +
-                  QByteArray(static_cast<const char*>(bytes), qsizetype(GlobalSize(dib)));
-            GlobalUnlock(dib);
-        }
-    }
-    CloseClipboard();
+    // A BMP file is the DIB after a file header that says where the pixels begin.
+    QByteArray bmp = QByteArray(14, '\0') + clipboardBytes(CF_DIB);
     ASSERT_GT(bmp.size(), 14 + 40);
     bmp[0] = 'B';
     bmp[1] = 'M';
