@@ -1,6 +1,7 @@
 #include "platform/clipboard/Clipboard.h"
 
 #include "platform/clipboard/ClipboardFormats.h"
+#include "platform/clipboard/ClipboardOperations.h"
 #include "platform/clipboard/ClipboardReader.h"
 #include "platform/clipboard/VectorOffer.h"
 #include "platform/picture/PictureIo.h"
@@ -279,6 +280,22 @@ bool offerNamesMetafile(const QMimeData& offer) {
     const auto named = [&](QLatin1String target) { return targets.contains(target); };
     return std::any_of(target::kEmfTargets.begin(), target::kEmfTargets.end(), named) ||
            std::any_of(target::kWmfTargets.begin(), target::kWmfTargets.end(), named);
+}
+
+bool clipboardHasFormat(int format) {
+    return platformClipboardOperations().hasFormat(format);
+}
+
+Expected<PicturePtr> clipboardGetPicture(int format) {
+    return platformClipboardOperations().getPicture(format);
+}
+
+Status clipboardClear() {
+    return platformClipboardOperations().clear();
+}
+
+Status clipboardSetPicture(const PicturePtr& picture) {
+    return platformClipboardOperations().setPicture(picture);
 }
 
 }  // namespace plume

@@ -2,9 +2,8 @@
 // clipboard carries the metafile targets as named data (X11, and the offscreen platform of
 // the tests). Qt may wait for the owner inside the calling thread here; the windows read
 // through a ClipboardReader instead.
-#include "platform/clipboard/qt/ClipboardQt.h"
-
 #include "platform/clipboard/Clipboard.h"
+#include "platform/clipboard/ClipboardOperations.h"
 #include "platform/clipboard/ClipboardReader.h"
 
 #include <QClipboard>
@@ -13,7 +12,7 @@
 #include <QMimeData>
 #include <QPointer>
 
-namespace plume::qtclip {
+namespace plume {
 namespace {
 
 // After an owner failed to answer, the clipboard counts as empty until it changes hands or
@@ -48,8 +47,6 @@ QClipboard* systemClipboard() {
     }
     return clipboard;
 }
-
-}  // namespace
 
 bool hasFormat(int format) {
     QClipboard* clipboard = systemClipboard();
@@ -108,4 +105,11 @@ Status setPicture(const PicturePtr& picture) {
     return Status::success();
 }
 
-}  // namespace plume::qtclip
+}  // namespace
+
+const ClipboardOperations& qtClipboardOperations() {
+    static const ClipboardOperations operations{hasFormat, getPicture, clear, setPicture};
+    return operations;
+}
+
+}  // namespace plume

@@ -421,8 +421,6 @@ Status putOnClipboard(EmfHandle emf, HGLOBAL picture, HGLOBAL dib) {
     return put ? Status::success() : cannot();
 }
 
-}  // namespace
-
 bool hasFormat(int format) {
     if (format == kFormatEnhancedMetafile) return IsClipboardFormatAvailable(CF_ENHMETAFILE);
     if (format == kFormatMetafilePicture) return IsClipboardFormatAvailable(CF_METAFILEPICT);
@@ -466,6 +464,13 @@ Status setPicture(const PicturePtr& picture) {
     Status put = putOnClipboard(std::move(handle), metafile, nullptr);
     if (put) drawRenditions(*picture);
     return put;
+}
+
+}  // namespace
+
+const ClipboardOperations& operations() {
+    static const ClipboardOperations all{hasFormat, getPicture, clear, setPicture};
+    return all;
 }
 
 }  // namespace plume::winclip

@@ -5,9 +5,8 @@
 // whose own clipboard is Qt's in-process one), and what they share: the read of the Win32
 // clipboard, and reads on a thread of their own that the caller stops waiting for.
 
-#include "platform/base/Expected.h"
+#include "platform/clipboard/ClipboardOperations.h"
 #include "platform/clipboard/ClipboardReader.h"
-#include "platform/picture/Picture.h"
 
 #include <QDeadlineTimer>
 #include <condition_variable>
@@ -18,10 +17,7 @@
 
 namespace plume::winclip {
 
-bool hasFormat(int format);
-Expected<PicturePtr> getPicture(int format);
-Status clear();
-Status setPicture(const PicturePtr& picture);
+const ClipboardOperations& operations();
 std::unique_ptr<ClipboardReader> makeReader();
 
 // How long a read may take before the clipboard's owner counts as silent: as long as the X11

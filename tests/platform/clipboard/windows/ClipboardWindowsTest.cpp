@@ -107,9 +107,9 @@ class ClipboardWindows : public ::testing::Test {
         if (!QFileInfo::exists(QStringLiteral(WINPEER_DIR "/wincopy.exe")))
             GTEST_SKIP() << "tools/winpeer's programs are not built (x86_64-w64-mingw32-gcc)";
         ASSERT_TRUE(m_folder.isValid());
-        ASSERT_TRUE(winclip::clear());
+        ASSERT_TRUE(winclip::operations().clear());
     }
-    void TearDown() override { winclip::clear(); }
+    void TearDown() override { winclip::operations().clear(); }
     QString path(const char* name) const { return m_folder.filePath(name); }
 
     QTemporaryDir m_folder;
@@ -139,7 +139,7 @@ TEST_F(ClipboardWindows, AWmfOnlyCopyGivesTheEmfWindowsDerives) {
     const QByteArray derived = readFileBytes(put);
     EXPECT_FALSE(derived.isEmpty());
     EXPECT_EQ(emfOf(read.picture), derived);
-    const Expected<PicturePtr> wmf = winclip::getPicture(kFormatMetafilePicture);
+    const Expected<PicturePtr> wmf = winclip::operations().getPicture(kFormatMetafilePicture);
     ASSERT_TRUE(wmf) << wmf.error().toStdString();
     EXPECT_EQ(wmf.value()->document()->format(), metafile::Format::RawWmf);
 }
@@ -149,9 +149,9 @@ TEST_F(ClipboardWindows, AWmfOnlyCopyGivesTheEmfWindowsDerives) {
 TEST_F(ClipboardWindows, PlumesCopyReachesAWindowsProgramAsAnEmfAndAMetafilePicture) {
     const QByteArray emf = readFileBytes(capture("libreoffice-draw-7.4.emf"));
     const PicturePtr picture = pictureFromBytes(emf).value();
-    ASSERT_TRUE(winclip::setPicture(picture));
-    EXPECT_TRUE(winclip::hasFormat(kFormatEnhancedMetafile));
-    EXPECT_TRUE(winclip::hasFormat(kFormatMetafilePicture));
+    ASSERT_TRUE(winclip::operations().setPicture(picture));
+    EXPECT_TRUE(winclip::operations().hasFormat(kFormatEnhancedMetafile));
+    EXPECT_TRUE(winclip::operations().hasFormat(kFormatMetafilePicture));
     // The SVG and PNG renditions follow once they are drawn.
     const UINT svg = RegisterClipboardFormatW(L"image/svg+xml");
     const UINT png = RegisterClipboardFormatW(L"PNG");
@@ -188,9 +188,9 @@ TEST_F(ClipboardWindows, PlumesCopyReachesAWindowsProgramAsAnEmfAndAMetafilePict
         << test::writeTriptych("windows-metafilepict", expected, difference.map, fromWmf)
                .toStdString();
 
-    ASSERT_TRUE(winclip::clear());
-    EXPECT_FALSE(winclip::hasFormat(kFormatEnhancedMetafile));
-    EXPECT_FALSE(winclip::hasFormat(kFormatMetafilePicture));
+    ASSERT_TRUE(winclip::operations().clear());
+    EXPECT_FALSE(winclip::operations().hasFormat(kFormatEnhancedMetafile));
+    EXPECT_FALSE(winclip::operations().hasFormat(kFormatMetafilePicture));
 }
 
 // The raster window's copy is a DIB of its pixels, which Windows offers as CF_DIBV5 too.
@@ -198,8 +198,8 @@ TEST_F(ClipboardWindows, ARasterCopyIsADibOfItsPixels) {
     const QImage image = test::quadrantImage(40, 30, qRgb(255, 0, 0), qRgb(0, 255, 0),
                                              qRgb(0, 0, 255), qRgb(255, 255, 0))
                              .convertToFormat(QImage::Format_RGB32);
-    ASSERT_TRUE(winclip::setPicture(Picture::fromImage(image)));
-    EXPECT_FALSE(winclip::hasFormat(kFormatEnhancedMetafile));
+    ASSERT_TRUE(winclip::operations().setPicture(Picture::fromImage(image)));
+    EXPECT_FALSE(winclip::operations().hasFormat(kFormatEnhancedMetafile));
     EXPECT_TRUE(IsClipboardFormatAvailable(CF_DIBV5));
     // A BMP file is the DIB after a file header that says where the pixels begin.
     QByteArray bmp = QByteArray(14, '\0') + clipboardBytes(CF_DIB);
@@ -262,7 +262,7 @@ TEST_F(ClipboardWindows, AnOwnerThatNeverRendersEndsTheReadAndIsSaidToBeSilent) 
         EXPECT_EQ(read.picture.error(), silent);
         // While that read still waits for the owner, the next ends at once and says the same.
         EXPECT_TRUE(readWithReader().ownerSilent);
-        EXPECT_EQ(winclip::getPicture(kFormatEnhancedMetafile).error(), silent);
+        EXPECT_EQ(winclip::operations().getPicture(kFormatEnhancedMetafile).error(), silent);
     }
     // Once the owner has answered, the read left behind ends and the clipboard reads again.
     const QDeadlineTimer safety(kSafetyMs);
