@@ -3,10 +3,10 @@
 // drawings in (CF_ENHMETAFILE, CF_METAFILEPICT). Reads take the EMF Windows holds or derives,
 // byte for byte; a copy puts the EMF and a METAFILEPICT that draws the same (and the SVG and
 // PNG renditions once drawn), or a bitmap as CF_DIB (Windows offers it as CF_DIBV5 and
-// CF_BITMAP too). Plume puts its data there itself
-// (OpenClipboard, EmptyClipboard, SetClipboardData) rather than beside Qt's: Qt's clipboard
-// offers a data object whose formats Windows asks for later, and setting handles beside it
-// would leave two owners of one clipboard.
+// CF_BITMAP too). Plume puts all of it there itself (OpenClipboard, EmptyClipboard,
+// SetClipboardData) rather than beside Qt's: Qt's clipboard owns the clipboard through a data
+// object whose formats Windows asks it for later, and a later change through Qt empties the
+// clipboard of handles set beside it.
 #include "platform/clipboard/Clipboard.h"
 #include "platform/clipboard/ClipboardFormats.h"
 #include "platform/clipboard/VectorOffer.h"
@@ -230,9 +230,6 @@ void PendingRead::end(ClipboardRead result) {
     m_ended.notify_all();
 }
 
-}  // namespace plume::winclip
-
-namespace plume::winclip {
 namespace {
 
 // The window through which Plume owns the clipboard: a message-only window of the thread
