@@ -42,19 +42,29 @@ bool setTarget(IShellLinkW& link, const QString& target) {
     return set;
 }
 
-// The target of a link whose target is no file: the shell item's own name (a web address).
-std::optional<QString> itemName(IShellLinkW& link) {
+// The name the shell gives the link's item in `form`: its file-system path, or its full
+// parsing name (a web address for a web item); nothing for a link without an item.
+std::optional<QString> itemName(IShellLinkW& link, SIGDN form) {
     PIDLIST_ABSOLUTE item = nullptr;
     if (link.GetIDList(&item) != S_OK || !item) return std::nullopt;
     PWSTR name = nullptr;
     std::optional<QString> result;
-    if (SUCCEEDED(SHGetNameFromIDList(item, SIGDN_DESKTOPABSOLUTEPARSING, &name)) && name) {
+    if (SUCCEEDED(SHGetNameFromIDList(item, form, &name)) && name) {
         result = QString::fromWCharArray(name);
         CoTaskMemFree(name);
     }
     CoTaskMemFree(item);
     if (result && result->isEmpty()) return std::nullopt;
     return result;
+}
+
+// Whether `path` is a file of a shortcut's size. Asked of Windows itself: Qt takes a ".lnk"
+// for a link and would answer for its target.
+bool shortcutSizedFile(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    const quint64 size = (quint64(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && size <= kMaxShortcutBytes;
 }
 
 }  // namespace
@@ -74,20 +84,23 @@ bool writeShortcut(const QString& path, const QString& target) {
 }
 
 std::optional<QString> readShortcutTarget(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.isFile() || info.size() > kMaxShortcutBytes) return std::nullopt;
+    const std::wstring file = wide(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
+    if (!shortcutSizedFile(file)) return std::nullopt;
     const ComScope com;
     ComPointer<IShellLinkW> link;
-    ComPointer<IPersistFile> file;
+    ComPointer<IPersistFile> persist;
     if (!com.ready() || !newShellLink(link) ||
-        FAILED(link->QueryInterface(IID_IPersistFile, file.out())) ||
-        FAILED(file->Load(wide(QDir::toNativeSeparators(info.absoluteFilePath())).c_str(),
-                          STGM_READ)))
+        FAILED(link->QueryInterface(IID_IPersistFile, persist.out())) ||
+        FAILED(persist->Load(file.c_str(), STGM_READ)))
         return std::nullopt;
+    // The item's path first: a link may keep its path text in the system's code page only,
+    // which cannot hold every folder name.
+    if (std::optional<QString> path = itemName(*link.get(), SIGDN_FILESYSPATH)) return path;
     std::vector<wchar_t> buffer(kPathCapacity, L'\0');
-    if (link->GetPath(buffer.data(), kPathCapacity, nullptr, SLGP_RAWPATH) == S_OK && buffer[0])
+    if (SUCCEEDED(link->GetPath(buffer.data(), kPathCapacity, nullptr, SLGP_RAWPATH)) &&
+        buffer[0])
         return QString::fromWCharArray(buffer.data());
-    return itemName(*link.get());
+    return itemName(*link.get(), SIGDN_DESKTOPABSOLUTEPARSING);
 }
 
 }  // namespace plume
