@@ -6,6 +6,7 @@
 #include "platform/desktop/ProgramPaths.h"
 #include "platform/desktop/ShellLauncher.h"
 #include "platform/desktop/Shortcut.h"
+#include "support/LaunchCapture.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -17,23 +18,8 @@
 namespace plume {
 namespace {
 
+using test::LaunchCapture;
 using test::MessageCapture;
-
-// Records every launch instead of handing it to the desktop.
-class LaunchCapture {
-  public:
-    LaunchCapture() {
-        setShellLaunchSink([this](const ShellLaunch& launch) {
-            m_launches.push_back(launch);
-            return true;
-        });
-    }
-    ~LaunchCapture() { setShellLaunchSink({}); }
-    const std::vector<ShellLaunch>& launches() const { return m_launches; }
-
-  private:
-    std::vector<ShellLaunch> m_launches;
-};
 
 class ShellFixture : public ::testing::Test {
   protected:

@@ -1,60 +1,40 @@
 // The desktop pieces on Windows, checked against Windows' own view of what they made: the
 // registry read with RegGetValue, shortcuts read with IShellLink, the folder after a delete.
 #include "platform/base/PlumeError.h"
-#include "platform/desktop/ComWindows.h"
+#include "platform/base/Twips.h"
 #include "platform/desktop/ShellFolders.h"
 #include "platform/desktop/ShellLauncher.h"
 #include "platform/desktop/Shortcut.h"
 #include "platform/desktop/Trash.h"
 #include "platform/desktop/UserRegistry.h"
 #include "platform/widgets/JapaneseInterface.h"
+#include "platform/widgets/WindowFrame.h"
+#include "support/LaunchCapture.h"
+#include "windows/ShellLink.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QFontDatabase>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTest>
+#include <QWidget>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QUuid>
-#include <vector>
 
-#include <shlobj.h>
-#include <shobjidl.h>
 #include <windows.h>
 
 namespace plume {
 namespace {
 
-const QString kSettingsKey = QStringLiteral("Software\\VB and VBA Program Settings\\");
+using test::kSettingsKey;
+using test::registryString;
+using test::shellLinkPath;
 
 std::wstring wide(const QString& text) {
     return text.toStdWString();
-}
-
-// The target a shortcut file holds, as the shell itself reads it.
-QString shellLinkPath(const QString& file) {
-    const ComScope com;
-    ComPointer<IShellLinkW> link;
-    ComPointer<IPersistFile> persist;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                link.out())) ||
-        FAILED(link->QueryInterface(IID_IPersistFile, persist.out())) ||
-        FAILED(persist->Load(wide(QDir::toNativeSeparators(file)).c_str(), STGM_READ)))
-        return QStringLiteral("<no shell link>");
-    std::vector<wchar_t> path(32768, L'\0');
-    if (FAILED(link->GetPath(path.data(), int(path.size()), nullptr, SLGP_RAWPATH)))
-        return QStringLiteral("<no path>");
-    return QString::fromWCharArray(path.data());
-}
-
-// A registry string as Windows reads it, or nothing.
-std::optional<QString> registryString(const QString& key, const QString& name) {
-    wchar_t value[1024] = {};
-    DWORD bytes = sizeof value;
-    if (RegGetValueW(HKEY_CURRENT_USER, wide(key).c_str(), wide(name).c_str(), RRF_RT_REG_SZ,
-                     nullptr, value, &bytes) != ERROR_SUCCESS)
-        return std::nullopt;
-    return QString::fromWCharArray(value);
 }
 
 // An application name of the test's own, its key removed afterwards.
@@ -134,14 +114,10 @@ TEST(WindowsShortcut, ALaunchOfAShortcutNamesItsTarget) {
     const QString program = QDir::toNativeSeparators(dir.filePath("plume.exe"));
     const QString link = dir.filePath("plume.lnk");
     ASSERT_TRUE(writeShortcut(link, program));
-    std::vector<ShellLaunch> launches;
-    setShellLaunchSink([&](const ShellLaunch& launch) {
-        launches.push_back(launch);
-        return true;
-    });
+    const test::LaunchCapture shell;
     EXPECT_TRUE(shellExecute(3, ShellVerb::Open, link));
     EXPECT_TRUE(shellExecute(3, ShellVerb::Explore, QDir::toNativeSeparators(dir.path())));
-    setShellLaunchSink({});
+    const std::vector<ShellLaunch>& launches = shell.launches();
     ASSERT_EQ(launches.size(), 2u);
     EXPECT_EQ(QDir::toNativeSeparators(launches[0].url.toLocalFile()), program);
     EXPECT_EQ(launches[1].verb, ShellVerb::Explore);
@@ -184,6 +160,52 @@ TEST(WindowsInterfaceFace, TheSystemsJapaneseFacesInOrderTheFirstInstalledChosen
     if (installed.isEmpty()) GTEST_SKIP() << "no font known to this platform";
     EXPECT_EQ(firstInstalledFace({"No Such Face Of Plume", installed.last(), installed.first()}),
               installed.last());
+}
+
+// Run by at_dpi.sh with Windows (Wine) set to PLUME_SCREEN_DPI dots per inch, on Qt's windows
+// platform: twips follow the screen's real DPI, and a window placed by its frame in twips
+// covers, by Windows' own measure, that many inches of the screen.
+TEST(WindowsTwips, AnInchOfTwipsIsAnInchOfTheScreenAndTheFrameIsWindows) {
+    const int dpi = qEnvironmentVariableIntValue("PLUME_SCREEN_DPI");
+    if (dpi == 0 || QGuiApplication::platformName() != QLatin1String("windows"))
+        GTEST_SKIP() << "runs at a set DPI through at_dpi.sh";
+    const double ratio = QGuiApplication::primaryScreen()->devicePixelRatio();
+    EXPECT_DOUBLE_EQ(1440.0 / twipsPerPixel() * ratio, dpi);
+
+    QWidget window;
+    FramePlacement placement(window);
+    const double tpp = twipsPerPixel();
+    // One inch from the screen's corner, three inches wide and two high, frame included.
+    const QRect frame(qRound(1440 / tpp), qRound(1440 / tpp), qRound(4320 / tpp),
+                      qRound(2880 / tpp));
+    placement.placeFrame(frame);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    EXPECT_EQ(window.frameGeometry(), frame);
+    EXPECT_GT(placement.margins().top(), placement.margins().bottom()) << "a title bar";
+    // Windows' own rectangles, in device pixels: the area inside the frame is the window's;
+    // the whole window is the frame with, on Windows 10 and later, its invisible resize
+    // borders at the sides and the bottom (Qt's frame leaves them out, as the user sees it).
+    const HWND handle = reinterpret_cast<HWND>(window.winId());
+    RECT client = {};
+    ASSERT_TRUE(GetClientRect(handle, &client));
+    POINT origin = {0, 0};
+    ASSERT_TRUE(ClientToScreen(handle, &origin));
+    const QRect inside = window.geometry();
+    EXPECT_NEAR(origin.x, inside.x() * ratio, 1);
+    EXPECT_NEAR(origin.y, inside.y() * ratio, 1);
+    EXPECT_NEAR(client.right, inside.width() * ratio, 1);
+    EXPECT_NEAR(client.bottom, inside.height() * ratio, 1);
+    RECT outer = {};
+    ASSERT_TRUE(GetWindowRect(handle, &outer));
+    EXPECT_NEAR(outer.top, dpi, 1);
+    const int border = qRound(8 * ratio);
+    EXPECT_LE(outer.left, dpi);
+    EXPECT_GE(outer.left, dpi - border);
+    EXPECT_GE(outer.right - outer.left, 3 * dpi);
+    EXPECT_LE(outer.right - outer.left, 3 * dpi + 2 * border);
+    EXPECT_GE(outer.bottom - outer.top, 2 * dpi);
+    EXPECT_LE(outer.bottom - outer.top, 2 * dpi + border);
 }
 
 }  // namespace

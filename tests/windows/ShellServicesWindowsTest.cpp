@@ -1,0 +1,95 @@
+// The shell operations and the start-up's registry value on Windows: real shortcut files read
+// back through IShellLink, the executable's path as Windows reads it from the registry.
+#include "environment/YIni.h"
+#include "platform/base/Paths.h"
+#include "platform/desktop/ProgramPaths.h"
+#include "platform/desktop/UserRegistry.h"
+#include "platform/desktop/Usr.h"
+#include "support/LaunchCapture.h"
+#include "support/TestSupport.h"
+#include "windows/ShellLink.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QTemporaryDir>
+
+namespace plume {
+namespace {
+
+// The shell operations with a "Send to" folder of the test's own.
+class ShellWithSendTo : public ShellServices {
+  public:
+    explicit ShellWithSendTo(QString folder) : m_folder(std::move(folder)) {}
+
+  protected:
+    QString sendToFolder() const override { return m_folder; }
+
+  private:
+    QString m_folder;
+};
+
+class WindowsShell : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_root.isValid());
+        QDir().mkpath(path("usr/Wrk"));
+        QDir().mkpath(path("prog/help"));
+        QDir().mkpath(path("sendto"));
+        setExecutableOverrideForTesting(path("prog"), QStringLiteral("plume"));
+        Usr::sExeNm = QStringLiteral("plume");
+        Usr::sUsrFld = withTrailingSeparator(path("usr"));
+        Usr::oFso.reset();
+    }
+    void TearDown() override {
+        setExecutableOverrideForTesting({}, {});
+        Usr::sUsrFld.clear();
+        Usr::oFso.reset();
+    }
+    // Windows paths: drive letter and backslashes.
+    QString path(const QString& name) const {
+        return QDir::toNativeSeparators(m_root.filePath(name));
+    }
+
+    QTemporaryDir m_root;
+    YIni m_ini;
+    test::LaunchCapture m_shell;
+    test::MessageCapture m_messages;
+};
+
+TEST_F(WindowsShell, HelpHtmViewAndSendToWriteShellLinksToTheirTargets) {
+    m_ini.W_Help(QStringLiteral("Plume"));
+    EXPECT_EQ(test::shellLinkPath(path("usr/plume_help.lnk")), path("prog/help/plume.htm"));
+    ASSERT_EQ(m_shell.launches().size(), 1u);
+    EXPECT_EQ(QDir::toNativeSeparators(m_shell.launches()[0].url.toLocalFile()),
+              path("prog/help/plume.htm"));
+
+    m_ini.W_HtmView(path("page.html"));
+    EXPECT_EQ(test::shellLinkPath(path("usr/Wrk/htm_view.lnk")), path("page.html"));
+    EXPECT_EQ(m_shell.launches().size(), 2u);
+
+    ShellWithSendTo shell(path("sendto"));
+    shell.W_SendTo();
+    const QString program = path("prog/plume.exe");
+    EXPECT_EQ(test::shellLinkPath(path("sendto/plume.lnk")), program);
+    ASSERT_EQ(m_messages.texts().size(), 1);
+    EXPECT_EQ(m_messages.texts()[0],
+              program + " のｼｮｰﾄｶｯﾄを " + path("sendto") + " に作成しました");
+}
+
+TEST_F(WindowsShell, TheStartRecordsTheExecutablesFullPathInTheRegistry) {
+    const QString key = test::kSettingsKey + "TovariTools\\Path";
+    const std::optional<QString> before = test::registryString(key, "plume");
+    test::writeFileBytes(path("prog/UserData.ini"), "%app%");
+    m_ini.W_UserData(0);
+    EXPECT_EQ(test::registryString(key, "plume"), path("prog/plume.exe"));
+    EXPECT_EQ(Usr::sUsrFld, path("prog/usData/"));
+    EXPECT_TRUE(m_messages.texts().isEmpty());
+    // Whatever this user had there before is put back.
+    if (before)
+        SaveSetting("TovariTools", "Path", "plume", *before);
+    else
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, key.toStdWString().c_str(), L"plume");
+}
+
+}  // namespace
+}  // namespace plume
