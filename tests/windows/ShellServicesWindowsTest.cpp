@@ -1,8 +1,11 @@
-// The shell operations and the start-up's registry value on Windows: real shortcut files read
-// back through IShellLink, the executable's path as Windows reads it from the registry.
+// The shell operations and the start-up on Windows: real shortcut files read back through
+// IShellLink, the executable's path as Windows reads it from the registry, the user data
+// folder that "UserData.ini" names with a drive letter and backslashes.
 #include "environment/YIni.h"
+#include "platform/base/Cp932.h"
 #include "platform/base/Paths.h"
 #include "platform/desktop/ProgramPaths.h"
+#include "platform/desktop/ShellFolders.h"
 #include "platform/desktop/UserRegistry.h"
 #include "platform/desktop/Usr.h"
 #include "support/LaunchCapture.h"
@@ -89,6 +92,40 @@ TEST_F(WindowsShell, TheStartRecordsTheExecutablesFullPathInTheRegistry) {
         SaveSetting("TovariTools", "Path", "plume", *before);
     else
         RegDeleteKeyValueW(HKEY_CURRENT_USER, key.toStdWString().c_str(), L"plume");
+}
+
+TEST_F(WindowsShell, UserDataIniNamesFoldersWithDriveLettersBackslashesAndAnyLetters) {
+    const QString ini = path("prog/UserData.ini");
+    const QString appData = specialFolderPath(kCsidlAppData);
+    ASSERT_EQ(appData.mid(1, 2), ":\\");
+    const struct {
+        QByteArray content;
+        QString folder;
+    } rows[] = {
+        {"%APP%", path("prog/usData/")},
+        {"%usr%", appData + "\\Tovari\\plume\\"},
+        {"%Doc", specialFolderPath(kCsidlPersonal) + "\\Tovari\\plume\\"},
+        // A folder as written, in the system's letter case or not: Windows takes it lower-cased.
+        {encodeCp932(path("Data/MixedCase")), path("data/mixedcase/").toLower()},
+        // A name CP932 cannot hold, written as UTF-8.
+        {path("한글 αβ").toUtf8(), path("한글 αβ/").toLower()},
+    };
+    QDir().mkpath(path("Data/MixedCase"));
+    QDir().mkpath(path("한글 αβ"));
+    for (const auto& row : rows) {
+        test::writeFileBytes(ini, row.content);
+        m_ini.W_UserData(0);
+        EXPECT_EQ(Usr::sUsrFld, row.folder) << row.content.constData();
+        EXPECT_TRUE(QDir(Usr::sUsrFld).exists()) << row.content.constData();
+    }
+    EXPECT_TRUE(m_messages.texts().isEmpty());
+
+    test::writeFileBytes(ini, encodeCp932(path("Not\\There")));
+    m_ini.W_UserData(0);
+    ASSERT_EQ(m_messages.texts().size(), 1);
+    EXPECT_EQ(m_messages.texts()[0], "ﾌｫﾙﾀﾞ " + path("not\\there").toLower() +
+                                         " が見つかりません\rﾕｰｻﾞｰﾃﾞｰﾀｰﾌｫﾙﾀﾞは　" + appData +
+                                         "\\Tovari\\plume\\ を使用します");
 }
 
 }  // namespace
