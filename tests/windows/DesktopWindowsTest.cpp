@@ -17,12 +17,12 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <QGuiApplication>
-#include <QScreen>
-#include <QTest>
-#include <QWidget>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QUuid>
+#include <QWidget>
 
 #include <windows.h>
 
@@ -87,7 +87,8 @@ TEST(WindowsShortcut, IsAShellLinkToThePathOrFileAddressAndReadsBack) {
     const QString page = QDir::toNativeSeparators(dir.filePath("help/plume.htm"));
     const QString link = dir.filePath("plume_help.lnk");
     // A path, and the same as a file address (the help's), whether the page exists or not.
-    const QString targets[] = {page, QUrl::fromLocalFile(dir.filePath("help/plume.htm")).toString()};
+    const QString targets[] = {page,
+                               QUrl::fromLocalFile(dir.filePath("help/plume.htm")).toString()};
     for (const QString& target : targets) {
         ASSERT_TRUE(writeShortcut(link, target)) << target.toStdString();
         EXPECT_EQ(shellLinkPath(link), page);
@@ -152,8 +153,7 @@ TEST(WindowsRecycleBin, ADeletedDrawingLeavesItsFolderAndAMissingOneIsAFailure) 
 }
 
 TEST(WindowsInterfaceFace, TheSystemsJapaneseFacesInOrderTheFirstInstalledChosen) {
-    EXPECT_EQ(interfaceFaceChoices(),
-              QStringList({"Yu Gothic UI", "Meiryo UI", "MS UI Gothic"}));
+    EXPECT_EQ(interfaceFaceChoices(), QStringList({"Yu Gothic UI", "Meiryo UI", "MS UI Gothic"}));
     EXPECT_EQ(firstInstalledFace({"No Such Face Of Plume"}), QString());
     // The offscreen platform of Windows knows no system fonts: only where one is known.
     const QStringList installed = QFontDatabase::families();

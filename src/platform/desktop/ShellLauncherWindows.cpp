@@ -17,10 +17,9 @@ bool launchOnDesktop(const ShellLaunch& launch, const QString& file) {
         address.isLocalFile() ? QDir::toNativeSeparators(address.toLocalFile()) : file;
     const std::wstring wideTarget = target.toStdWString();
     const ComScope com;
-    const HINSTANCE result =
-        ShellExecuteW(reinterpret_cast<HWND>(launch.ownerWindow),
-                      launch.verb == ShellVerb::Explore ? L"explore" : L"open",
-                      wideTarget.c_str(), L"", L"", SW_SHOW);
+    const HINSTANCE result = ShellExecuteW(reinterpret_cast<HWND>(launch.ownerWindow),
+                                           launch.verb == ShellVerb::Explore ? L"explore" : L"open",
+                                           wideTarget.c_str(), L"", L"", SW_SHOW);
     // Values above 32 are success; the rest are the shell's error codes.
     return reinterpret_cast<INT_PTR>(result) > 32;
 }

@@ -79,8 +79,8 @@ bool writeShortcut(const QString& path, const QString& target) {
     if (!com.ready() || !newShellLink(link) || !setTarget(*link.get(), target)) return false;
     ComPointer<IPersistFile> file;
     if (FAILED(link->QueryInterface(IID_IPersistFile, file.out()))) return false;
-    return SUCCEEDED(file->Save(wide(QDir::toNativeSeparators(info.absoluteFilePath())).c_str(),
-                                TRUE));
+    return SUCCEEDED(
+        file->Save(wide(QDir::toNativeSeparators(info.absoluteFilePath())).c_str(), TRUE));
 }
 
 std::optional<QString> readShortcutTarget(const QString& path) {
@@ -97,8 +97,7 @@ std::optional<QString> readShortcutTarget(const QString& path) {
     // which cannot hold every folder name.
     if (std::optional<QString> path = itemName(*link.get(), SIGDN_FILESYSPATH)) return path;
     std::vector<wchar_t> buffer(kPathCapacity, L'\0');
-    if (SUCCEEDED(link->GetPath(buffer.data(), kPathCapacity, nullptr, SLGP_RAWPATH)) &&
-        buffer[0])
+    if (SUCCEEDED(link->GetPath(buffer.data(), kPathCapacity, nullptr, SLGP_RAWPATH)) && buffer[0])
         return QString::fromWCharArray(buffer.data());
     return itemName(*link.get(), SIGDN_DESKTOPABSOLUTEPARSING);
 }

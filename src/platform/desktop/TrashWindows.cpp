@@ -40,12 +40,11 @@ Expected<TrashedFile> moveToTrash(const QString& path) {
     operation.pFrom = from.c_str();
     // No confirmation for the bin; a file that cannot go there (a drive without a bin) is
     // deleted only after the shell has asked.
-    operation.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI |
-                       FOF_WANTNUKEWARNING;
+    operation.fFlags =
+        FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI | FOF_WANTNUKEWARNING;
     const ComScope com;
     const int result = SHFileOperationW(&operation);
-    if (result != 0)
-        return trashFailure(path, QStringLiteral("0x%1").arg(result, 0, 16));
+    if (result != 0) return trashFailure(path, QStringLiteral("0x%1").arg(result, 0, 16));
     // The shell reports a declined or skipped file only through the aborted flag, and a file
     // that is still there was not moved whatever it says.
     if (operation.fAnyOperationsAborted || QFileInfo::exists(absolute)) return trashFailure(path);
