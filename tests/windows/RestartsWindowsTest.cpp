@@ -1,8 +1,8 @@
 // Plume started and closed five times in a row on Windows (Wine, through at_dpi.sh at 96 and
 // 144 dots per inch): each start puts the whole window where User.xml says, by Windows' own
 // measure, and each close writes that same place back, so nothing drifts.
-#include "platform/base/Cp932.h"
 #include "platform/base/Twips.h"
+#include "support/StoredPlace.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +11,6 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QThread>
@@ -47,17 +46,6 @@ HWND mainWindowOf(DWORD process) {
         },
         reinterpret_cast<LPARAM>(&search));
     return search.window;
-}
-
-// LEFT, TOP, WIDTH and HEIGHT of the group "位置", in twips.
-QList<double> storedPlace(const QString& settingsFile) {
-    const QString text = decodeCp932Lossy(test::readFileBytes(settingsFile));
-    QList<double> values;
-    for (const char* key : {"LEFT", "TOP", "WIDTH", "HEIGHT"}) {
-        const QRegularExpression pattern(QStringLiteral("<%1>([^<]*)</%1>").arg(key));
-        values.append(pattern.match(text).captured(1).toDouble());
-    }
-    return values;
 }
 
 // Starts Plume, waits for its window, gives the window's rectangle as Windows has it (device
@@ -108,7 +96,7 @@ TEST(WindowsRestarts, FiveStartsLeaveTheWindowAndItsStoredPlaceWhereTheyWere) {
     for (int run = 1; run <= 5; ++run) {
         const QRect window = runOnce(program);
         ASSERT_FALSE(window.isEmpty()) << "run " << run;
-        const QList<double> place = storedPlace(settings);
+        const QList<double> place = test::storedPlace(settings);
         ASSERT_EQ(place.size(), 4);
         if (run == 1) {
             firstPlace = place;

@@ -8,7 +8,7 @@
 #include "platform/desktop/ShellFolders.h"
 #include "platform/desktop/UserRegistry.h"
 #include "platform/desktop/Usr.h"
-#include "support/LaunchCapture.h"
+#include "support/ShellFixture.h"
 #include "support/TestSupport.h"
 #include "windows/ShellLink.h"
 
@@ -19,44 +19,16 @@
 namespace plume {
 namespace {
 
-// The shell operations with a "Send to" folder of the test's own.
-class ShellWithSendTo : public ShellServices {
-  public:
-    explicit ShellWithSendTo(QString folder) : m_folder(std::move(folder)) {}
+using test::ShellWithSendTo;
 
-  protected:
-    QString sendToFolder() const override { return m_folder; }
-
-  private:
-    QString m_folder;
-};
-
-class WindowsShell : public ::testing::Test {
+class WindowsShell : public test::ShellFixture {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(m_root.isValid());
+        ShellFixture::SetUp();
         QDir().mkpath(path("usr/Wrk"));
         QDir().mkpath(path("prog/help"));
         QDir().mkpath(path("sendto"));
-        setExecutableOverrideForTesting(path("prog"), QStringLiteral("plume"));
-        Usr::sExeNm = QStringLiteral("plume");
-        Usr::sUsrFld = withTrailingSeparator(path("usr"));
-        Usr::oFso.reset();
     }
-    void TearDown() override {
-        setExecutableOverrideForTesting({}, {});
-        Usr::sUsrFld.clear();
-        Usr::oFso.reset();
-    }
-    // Windows paths: drive letter and backslashes.
-    QString path(const QString& name) const {
-        return QDir::toNativeSeparators(m_root.filePath(name));
-    }
-
-    QTemporaryDir m_root;
-    YIni m_ini;
-    test::LaunchCapture m_shell;
-    test::MessageCapture m_messages;
 };
 
 TEST_F(WindowsShell, HelpHtmViewAndSendToWriteShellLinksToTheirTargets) {
