@@ -58,6 +58,8 @@ QRect runOnce(const QString& program) {
     environment.insert("PATH", QDir::toNativeSeparators(built) + ";" + environment.value("PATH"));
     if (QFileInfo(built + "/platforms").isDir())
         environment.insert("QT_PLUGIN_PATH", QDir::toNativeSeparators(built));
+    // Plume on Windows' own windows, whatever platform the test program was given.
+    environment.insert("QT_QPA_PLATFORM", "windows");
     plume.setProcessEnvironment(environment);
     plume.start(program, {});
     if (!plume.waitForStarted(30000)) return {};
