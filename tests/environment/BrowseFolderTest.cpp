@@ -26,7 +26,8 @@ class FolderPicker : public ::testing::Test {
         setFolderDialogAnswer({});
         Usr::oFso.reset();
     }
-    QString existing() const { return m_root.filePath("Drawings"); }
+    // With the system's separators, as the dialog gives folders back.
+    QString existing() const { return QDir::toNativeSeparators(m_root.filePath("Drawings")); }
 
     // Answers the next dialogs with `answer` and records what they were asked.
     void answerWith(const QString& answer) {
@@ -108,7 +109,7 @@ TEST_F(FolderPicker, TheRealDialogCarriesTheCaptionAndStartFolderAndCancelGivesE
     QString shownFolder;
     whenDialogOpens([&](QFileDialog* dialog) {
         caption = dialog->windowTitle();
-        shownFolder = dialog->directory().absolutePath();
+        shownFolder = QDir::toNativeSeparators(dialog->directory().absolutePath());
         dialog->reject();
     });
     QString s = existing();
