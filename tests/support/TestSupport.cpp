@@ -2,12 +2,8 @@
 
 #include "platform/desktop/MessageBox.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <QFile>
 #include <QtEndian>
-#include <future>
 #include <QMimeData>
 #include <QTest>
 #include <stdexcept>
@@ -33,23 +29,6 @@ void writeFileBytes(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
         throw std::runtime_error("cannot write " + path.toStdString());
-}
-
-void makeFifo(const QString& path) {
-    if (::mkfifo(QFile::encodeName(path).constData(), 0600) != 0)
-        throw std::runtime_error("cannot make the pipe " + path.toStdString());
-}
-
-bool returnsWhileFifoSilent(const QString& fifo, const std::function<void()>& call,
-                            std::chrono::milliseconds bound) {
-    std::future<void> done = std::async(std::launch::async, call);
-    if (done.wait_for(bound) == std::future_status::ready) return true;
-    // A writer that comes and goes: the reader, in open() or in read(), sees the end.
-    while (done.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
-        const int writer = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
-        if (writer >= 0) ::close(writer);
-    }
-    return false;
 }
 
 bool waitForRenditions(const QMimeData& offer) {

@@ -30,8 +30,11 @@ class MessageCapture {
 QByteArray readFileBytes(const QString& path);
 void writeFileBytes(const QString& path, const QByteArray& bytes);
 
-// A named pipe at `path` that nobody writes to.
-void makeFifo(const QString& path);
+// The most memory this process has held so far, in KiB.
+qint64 peakMemoryKb();
+// A named pipe at `path` that nobody writes to; false where the file system has none
+// (Windows), and the test then skips.
+bool makeFifo(const QString& path);
 // Whether `call` returns within `bound` while nobody writes to the named pipe `fifo`. A call
 // still waiting then is released (the pipe is opened for writing and closed), so that a
 // failing test ends.

@@ -1,5 +1,7 @@
 #include "Messages.h"
 
+#include "platform/base/AtomicFile.h"
+
 #include <QLocale>
 #include <QTranslator>
 #include <cerrno>
@@ -21,11 +23,10 @@ void installTranslation() {
 }
 
 QString fileErrorText(int number) {
+    if (isQuotaExceeded(number)) return Text::tr("disk quota exceeded");
     switch (number) {
         case ENOSPC:
             return Text::tr("no space left on device");
-        case EDQUOT:
-            return Text::tr("disk quota exceeded");
         case EACCES:
         case EPERM:
             return Text::tr("permission denied");
@@ -43,7 +44,7 @@ QString fileErrorText(int number) {
         default:
             break;
     }
-    return qt_error_string(number);
+    return systemErrorCause(number);
 }
 
 QString usageText() {

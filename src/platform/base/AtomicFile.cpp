@@ -1,51 +1,12 @@
 #include "platform/base/AtomicFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <QFile>
-#include <QDir>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <cerrno>
-#include <cstdio>
+
+// The parts every platform shares; the files themselves are made, written and renamed in
+// AtomicFilePosix.cpp and AtomicFileWindows.cpp.
 
 namespace plume {
-
-namespace {
-
-// Writes are gathered up to this size, so that encoders that write a few bytes at a time do
-// not make a system call for each.
-constexpr qsizetype kBufferBytes = 64 * 1024;
-
-// Flushes the folder's entry for a renamed file to the disk. A folder that cannot be opened or
-// synced changes nothing: the file itself is complete either way.
-void syncFolderOf(const QByteArray& path) {
-    const qsizetype slash = path.lastIndexOf('/');
-    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/")
-                                                                        : path.left(slash);
-    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
-}  // namespace
-
-bool renameWithoutReplacing(const QByteArray& from, const QByteArray& to) {
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
-        return true;
-    if (errno != EINVAL && errno != ENOSYS) return false;
-    // A file system without RENAME_NOREPLACE: a hard link fails just as atomically when the
-    // name is taken.
-    if (::link(from.constData(), to.constData()) != 0) return false;
-    ::unlink(from.constData());
-    return true;
-}
-
-bool renameWithoutReplacing(const QString& from, const QString& to) {
-    return renameWithoutReplacing(QFile::encodeName(from), QFile::encodeName(to));
-}
 
 AtomicFile::AtomicFile(const QString& target) : m_target(target) {
     // A link is followed, so that the file it leads to is replaced and the link stays.
@@ -60,35 +21,15 @@ AtomicFile::~AtomicFile() {
     cancel();
 }
 
-bool AtomicFile::open(OpenMode mode) {
-    if (isOpen() || (mode & ReadOnly) || !(mode & WriteOnly)) return false;
-    const QFileInfo info(m_target);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString name =
-            QStringLiteral(".%1.plume-%2")
-                .arg(info.fileName())
-                .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
-        m_temporary = QFile::encodeName(info.dir().filePath(name));
-        m_fd = ::open(m_temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (m_fd >= 0) break;
-        if (errno != EEXIST) {
-            m_temporary.clear();
-            return fail(errno);
-        }
-    }
-    if (m_fd < 0) {
-        m_temporary.clear();
-        return fail(EEXIST);
-    }
-    m_buffer.reserve(kBufferBytes);
-    return QIODevice::open(WriteOnly | Unbuffered);
+bool AtomicFile::fail(int number) {
+    return fail(number, qt_error_string(number));
 }
 
-bool AtomicFile::fail(int number) {
+bool AtomicFile::fail(int number, const QString& text) {
     if (!m_failed) {
         m_failed = true;
         m_errno = number;
-        setErrorString(qt_error_string(number));
+        setErrorString(text);
     }
     return false;
 }
@@ -98,7 +39,7 @@ qint64 AtomicFile::readData(char*, qint64) {
 }
 
 qint64 AtomicFile::writeData(const char* data, qint64 length) {
-    if (m_failed || m_fd < 0) return -1;
+    if (m_failed || !isOpen()) return -1;
     if (m_buffer.size() + length > kBufferBytes && !drain()) return -1;
     if (length >= kBufferBytes) {
         m_buffer = QByteArray::fromRawData(data, qsizetype(length));
@@ -111,95 +52,6 @@ qint64 AtomicFile::writeData(const char* data, qint64 length) {
     return length;
 }
 
-// Writes the buffer to the file, all of it or an error: a write that takes part of the bytes
-// is followed by another for the rest, which then fails with the cause (a full disk).
-bool AtomicFile::drain() {
-    const char* at = m_buffer.constData();
-    qsizetype left = m_buffer.size();
-    while (left > 0) {
-        const ssize_t written = ::write(m_fd, at, size_t(left));
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return fail(errno);
-        }
-        if (written == 0) return fail(EIO);
-        at += written;
-        left -= written;
-    }
-    m_buffer.resize(0);
-    return true;
-}
-
-bool AtomicFile::finish() {
-    if (m_finished) return !m_failed;
-    m_finished = true;
-    if (m_fd < 0) return fail(m_errno ? m_errno : EBADF);
-    bool whole = !m_failed && drain();
-    // A file system that cannot sync (EINVAL) has nothing more to write out.
-    if (whole && ::fsync(m_fd) != 0 && errno != EINVAL) whole = fail(errno);
-    if (::close(m_fd) != 0 && whole) whole = fail(errno);
-    m_fd = -1;
-    QIODevice::close();
-    return whole;
-}
-
-bool AtomicFile::commit() {
-    // The new file takes the old one's permissions.
-    struct stat old {};
-    if (m_fd >= 0 && ::stat(QFile::encodeName(m_target).constData(), &old) == 0)
-        ::fchmod(m_fd, old.st_mode & 07777);
-    if (!finish()) {
-        removeTemporary();
-        return false;
-    }
-    const QByteArray target = QFile::encodeName(m_target);
-    if (::rename(m_temporary.constData(), target.constData()) != 0) {
-        fail(errno);
-        removeTemporary();
-        return false;
-    }
-    m_temporary.clear();
-    syncFolderOf(target);
-    return true;
-}
-
-bool AtomicFile::commitWithoutReplacing(const QString& target) {
-    if (!finish()) {
-        removeTemporary();
-        return false;
-    }
-    const QByteArray name = QFile::encodeName(target);
-    if (!renameWithoutReplacing(m_temporary, name)) {
-        // A taken name is no failure of the file: the caller may try another one.
-        if (errno == EEXIST) {
-            m_errno = EEXIST;
-            return false;
-        }
-        fail(errno);
-        removeTemporary();
-        return false;
-    }
-    m_temporary.clear();
-    syncFolderOf(name);
-    return true;
-}
-
-void AtomicFile::cancel() {
-    if (m_fd >= 0) {
-        ::close(m_fd);
-        m_fd = -1;
-        m_finished = true;
-    }
-    if (isOpen()) QIODevice::close();
-    removeTemporary();
-}
-
-void AtomicFile::removeTemporary() {
-    if (m_temporary.isEmpty()) return;
-    ::unlink(m_temporary.constData());
-    m_temporary.clear();
-}
-
 int writeFileAtomically(const QString& path, const QByteArray& bytes) {
     AtomicFile file(path);
     if (file.open() && file.write(bytes) == bytes.size() && file.commit()) return 0;
@@ -207,11 +59,10 @@ int writeFileAtomically(const QString& path, const QByteArray& bytes) {
 }
 
 QString fileErrorCause(int number) {
+    if (isQuotaExceeded(number)) return QStringLiteral("ﾃﾞｨｽｸの使用量の上限を超えました");
     switch (number) {
         case ENOSPC:
             return QStringLiteral("ﾃﾞｨｽｸに空きがありません");
-        case EDQUOT:
-            return QStringLiteral("ﾃﾞｨｽｸの使用量の上限を超えました");
         case EACCES:
         case EPERM:
             return QStringLiteral("書き込む権限がありません");
@@ -229,7 +80,7 @@ QString fileErrorCause(int number) {
         default:
             break;
     }
-    return qt_error_string(number);
+    return systemErrorCause(number);
 }
 
 }  // namespace plume

@@ -50,23 +50,28 @@ class AtomicFile : public QIODevice {
 
   private:
     bool fail(int number);
+    // The same with the system's own text for the failure, where it says more than the number.
+    bool fail(int number, const QString& text);
     bool drain();
     bool finish();
     void removeTemporary();
 
+    // Writes are gathered up to this size, so that encoders that write a few bytes at a time do
+    // not make a system call for each.
+    static constexpr qsizetype kBufferBytes = 64 * 1024;
+
     QString m_target;
-    QByteArray m_temporary;  // the temporary file's path in the file system's encoding
+    QString m_temporary;
     QByteArray m_buffer;
-    int m_fd = -1;
+    qintptr m_file = -1;  // the temporary file: a descriptor, or a handle on Windows; -1 when none
     int m_errno = 0;
     bool m_failed = false;
     bool m_finished = false;
 };
 
 // Gives `from` the name `to` unless a file (or a link) has it: never replaces anything, and
-// atomically. False with errno EEXIST when the name is taken.
+// atomically. False with errno EEXIST when the name is taken (errno says why on any failure).
 bool renameWithoutReplacing(const QString& from, const QString& to);
-bool renameWithoutReplacing(const QByteArray& from, const QByteArray& to);
 
 // Replaces the file at `path` by `bytes` through an AtomicFile: 0 on success, otherwise the
 // error number of the step that failed.
@@ -75,5 +80,10 @@ int writeFileAtomically(const QString& path, const QByteArray& bytes);
 // The cause of a failed file operation in the window's words, from its error number:
 // "ﾃﾞｨｽｸに空きがありません" for ENOSPC, and so on; the system's own text for a rare one.
 QString fileErrorCause(int number);
+// The system's own text for an error number that fileErrorCause has no words of its own for.
+QString systemErrorCause(int number);
+// Whether the error number says the user's disk quota is used up (Windows has no number of its
+// own for it: a full quota reads as a full disk there).
+bool isQuotaExceeded(int number);
 
 }  // namespace plume

@@ -7,7 +7,9 @@
 namespace plume {
 
 // The settings file and "UserData.ini" hold CP932 (Shift-JIS) bytes on every platform.
-// Conversion goes through the C library's iconv ("CP932"), which every Debian system has.
+// Each platform converts with its own converter (Cp932Posix.cpp: iconv; Cp932Windows.cpp: the
+// system's code page 932, refusing best-fit characters and invalid bytes); a table test holds
+// both to the same bytes.
 
 // Encodes text as CP932. A character CP932 cannot hold becomes "?"; the rest is kept.
 QByteArray encodeCp932(const QString& text);
@@ -28,6 +30,10 @@ QString decodeCp932Lossy(const QByteArray& bytes);
 // outside the BMP). A "&" followed by "#" is written "&#x26;", so that a text holding "&#x41;"
 // itself is not taken for a reference. Every other "&" and character stays as it was.
 QByteArray encodeCp932WithReferences(const QString& text);
+
+// The CP932 code of one character when it reads back as that same character; nothing for a
+// character CP932 has no code for or whose code reads back as another one.
+std::optional<QByteArray> cp932CodeOf(char32_t character);
 
 // Turns the character references "&#xH…;" and "&#D…;" back into their characters. A "&" that
 // does not begin a reference to a character from U+0001 to U+10FFFF stays as it is.

@@ -85,6 +85,46 @@ TEST(Cp932, InvalidBytesAreRefusedOrReplaced) {
     EXPECT_EQ(decodeCp932Lossy(QByteArray("a\x81", 2)), QStringLiteral("a\uFFFD"));
 }
 
+// One table for every platform's converter (iconv on Linux, code page 932 on Windows): the
+// same text gives the same bytes and the same bytes the same text, NEC's and IBM's extra
+// characters and the characters CP932 cannot hold or holds only as others included.
+TEST(Cp932, EveryPlatformConvertsTheTableAlike) {
+    const struct {
+        const char16_t* text;
+        const char* bytes;
+    } encoded[] = {
+        {u"A~\\", "A~\\"},
+        {u"あア図", "\x82\xa0\x83\x41\x90\x7d"},
+        {u"ｱﾟ", "\xb1\xdf"},                                         // half-width katakana
+        {u"①Ⅰ㈱", "\x87\x40\x87\x54\x87\x8a"},                    // NEC's row 13
+        {u"ⅰ髙纊", "\xfa\x40\xfb\xfc\xfa\x5c"},                    // IBM's extension
+        {u"∵≒～－￢∥", "\x81\xe6\x81\xe0\x81\x60\x81\x7c\x81\xca\x81\x61"},
+        {u"〜‖−¢£¬¥‾", "&#x301C;&#x2016;&#x2212;&#xA2;&#xA3;&#xAC;&#xA5;&#x203E;"},
+        {u"é한😀\u0080", "&#xE9;&#xD55C;&#x1F600;&#x80;"},
+    };
+    for (const auto& row : encoded) {
+        const QString text = QString::fromUtf16(row.text);
+        EXPECT_EQ(encodeCp932WithReferences(text), QByteArray(row.bytes)) << text.toStdString();
+        const std::optional<QString> back = decodeCp932(QByteArray(row.bytes));
+        ASSERT_TRUE(back.has_value()) << text.toStdString();
+        EXPECT_EQ(resolveCharacterReferences(*back), text);
+    }
+    // Codes that CP932 holds twice read as the character that is written.
+    const struct {
+        const char* bytes;
+        const char16_t* text;
+    } decoded[] = {
+        {"\x87\x9a\x87\x90", u"∵≒"},  // NEC's row 13 copies of row 2
+        {"\xed\x40\xee\xf9", u"纊￢"},  // NEC's copies of IBM's extension
+        {"\xfa\x54\xfa\x5b", u"￢∵"},  // IBM's copies of row 2
+    };
+    for (const auto& row : decoded)
+        EXPECT_EQ(decodeCp932(QByteArray(row.bytes)), QString::fromUtf16(row.text)) << row.bytes;
+    for (const char* bad : {"\x81", "a\x81\x20", "\x85\x40", "\xa0", "\xfd", "\x80"})
+        EXPECT_FALSE(decodeCp932(QByteArray(bad)).has_value()) << bad;
+    EXPECT_EQ(encodeCp932(QStringLiteral("é😀ｱ")), QByteArray("??\xb1"));
+}
+
 TEST(Paths, JoinPutsExactlyOneSeparator) {
     const QString sep = pathSeparator();
     EXPECT_EQ(joinPath("a", "b"), "a" + sep + "b");

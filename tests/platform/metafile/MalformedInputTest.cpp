@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <QDir>
 #include <QPainter>
 #include <QtEndian>
@@ -295,14 +294,9 @@ TEST(MalformedInput, TextInAFarStretchedFontNeedsNoHugeGlyphCache) {
         .selectObject(1)
         .setTextColor(0)
         .extTextOutW(0, 10, text, 0, std::vector<int>(size_t(text.size()), 4));
-    const auto peakKb = [] {
-        rusage usage{};
-        getrusage(RUSAGE_SELF, &usage);
-        return qint64(usage.ru_maxrss);
-    };
-    const qint64 before = peakKb();
+    const qint64 before = plume::test::peakMemoryKb();
     const QImage image = renderMetafile(b.build(), QSize(400, 100));
-    const qint64 grown = peakKb() - before;
+    const qint64 grown = plume::test::peakMemoryKb() - before;
     EXPECT_LT(grown, 256 * 1024) << "peak memory grew by " << grown / 1024 << " MB";
     int inked = 0;
     for (int y = 0; y < image.height(); ++y)

@@ -156,7 +156,8 @@ TEST(LoadPicture, RefusesSizesBeyondTheLimitsBeforeAllocating) {
 TEST(LoadPicture, PipesAndDevicesAreRefusedUnread) {
     QTemporaryDir dir;
     const QString fifo = dir.filePath("001.wmf");
-    test::makeFifo(fifo);
+    if (!test::makeFifo(fifo))
+        GTEST_SKIP() << "this file system has no named pipes";
     Expected<PicturePtr> fromPipe = loadPicture(QString());
     EXPECT_TRUE(test::returnsWhileFifoSilent(fifo, [&] { fromPipe = loadPicture(fifo); }));
     for (const Expected<PicturePtr>& loaded : {fromPipe, loadPicture("/dev/zero")}) {

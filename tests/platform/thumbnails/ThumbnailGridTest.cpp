@@ -335,7 +335,8 @@ TEST(PictureThumbnails, RasterFilesAreScaledAndBrokenFilesGiveAReason) {
     EXPECT_FALSE(renderPictureThumbnail(root.filePath("missing.wmf"), 60).error.isEmpty());
 
     // A pipe named like a drawing would hold a worker of the grid for ever.
-    test::makeFifo(root.filePath("pipe.wmf"));
+    if (!test::makeFifo(root.filePath("pipe.wmf")))
+        GTEST_SKIP() << "this file system has no named pipes";
     ThumbnailRendering pipe;
     EXPECT_TRUE(test::returnsWhileFifoSilent(root.filePath("pipe.wmf"), [&] {
         pipe = renderPictureThumbnail(root.filePath("pipe.wmf"), 60);

@@ -16,13 +16,13 @@ struct ProcessRun {
     QByteArray stdoutBytes;
 };
 
-// `inChild` runs in the started process before plumeconv takes its place (a resource limit).
+// `setUp` prepares the process before it starts (a resource limit for the child).
 inline ProcessRun runProgram(const QString& program, const QStringList& args,
                              const QProcessEnvironment& env, const QByteArray& input = {},
-                             const std::function<void()>& inChild = {}) {
+                             const std::function<void(QProcess&)>& setUp = {}) {
     QProcess process;
     process.setProcessEnvironment(env);
-    if (inChild) process.setChildProcessModifier(inChild);
+    if (setUp) setUp(process);
     process.start(program, args);
     process.write(input);
     process.closeWriteChannel();
@@ -38,8 +38,8 @@ inline ProcessRun runProgram(const QString& program, const QStringList& args,
 inline ProcessRun plumeconv(
     const QStringList& args,
     const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
-    const QByteArray& input = {}, const std::function<void()>& inChild = {}) {
-    return runProgram(QStringLiteral(PLUMECONV_PATH), args, env, input, inChild);
+    const QByteArray& input = {}, const std::function<void(QProcess&)>& setUp = {}) {
+    return runProgram(QStringLiteral(PLUMECONV_PATH), args, env, input, setUp);
 }
 
 // A shell command line in which "$PLUMECONV" is the program, as users pipe and redirect it.

@@ -1,6 +1,7 @@
 #include "platform/metafile/format/FontText.h"
 
-#include <iconv.h>
+#include "platform/base/CodePage.h"
+
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QHash>
@@ -9,7 +10,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cmath>
 #include <limits>
 #include <mutex>
@@ -20,102 +20,70 @@
 namespace plume::metafile {
 namespace {
 
-// The Windows code page of each character set (MS-WMF 2.1.1.5), as iconv names it. The
-// single-byte ones are decoded through a 256-entry table built once; the double-byte ones
-// (Japanese, Korean, Chinese) go through iconv each time.
+// The Windows code page of each character set (MS-WMF 2.1.1.5). The single-byte ones are
+// decoded through a 256-entry table built once; the double-byte ones (Japanese, Korean,
+// Chinese) go through the platform's converter each time.
 struct CodePage {
-    const char* iconvName;
+    unsigned number;
     bool doubleByte;
 };
 
 std::optional<CodePage> codePageFor(uint8_t charSet) {
     switch (charSet) {
         case charset::kShiftJis:
-            return CodePage{"CP932", true};
+            return CodePage{932, true};
         case charset::kHangul:
-            return CodePage{"CP949", true};
+            return CodePage{949, true};
         case charset::kJohab:
-            return CodePage{"JOHAB", true};
+            return CodePage{1361, true};
         case charset::kGb2312:
-            return CodePage{"CP936", true};
+            return CodePage{936, true};
         case charset::kChineseBig5:
-            return CodePage{"CP950", true};
+            return CodePage{950, true};
         case charset::kGreek:
-            return CodePage{"CP1253", false};
+            return CodePage{1253, false};
         case charset::kTurkish:
-            return CodePage{"CP1254", false};
+            return CodePage{1254, false};
         case charset::kVietnamese:
-            return CodePage{"CP1258", false};
+            return CodePage{1258, false};
         case charset::kHebrew:
-            return CodePage{"CP1255", false};
+            return CodePage{1255, false};
         case charset::kArabic:
-            return CodePage{"CP1256", false};
+            return CodePage{1256, false};
         case charset::kBaltic:
-            return CodePage{"CP1257", false};
+            return CodePage{1257, false};
         case charset::kRussian:
-            return CodePage{"CP1251", false};
+            return CodePage{1251, false};
         case charset::kThai:
-            return CodePage{"CP874", false};
+            return CodePage{874, false};
         case charset::kEastEurope:
-            return CodePage{"CP1250", false};
+            return CodePage{1250, false};
         case charset::kMac:
-            return CodePage{"MACINTOSH", false};
+            return CodePage{10000, false};
         case charset::kOem:
-            return CodePage{"CP437", false};
+            return CodePage{437, false};
         case charset::kSymbol:
             return std::nullopt;
         default:
-            return CodePage{"CP1252", false};  // ANSI, DEFAULT and anything unknown
+            return CodePage{1252, false};  // ANSI, DEFAULT and anything unknown
     }
-}
-
-// Decodes with iconv, putting U+FFFD for each byte that starts no valid character and for
-// an incomplete character at the end. Returns nothing when iconv lacks the code page.
-std::optional<QString> iconvDecodeLossy(const char* codePage, std::span<const uint8_t> bytes) {
-    iconv_t cd = iconv_open("UTF-16LE", codePage);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-    std::u16string out;
-    out.reserve(bytes.size());
-    char* in = reinterpret_cast<char*>(const_cast<uint8_t*>(bytes.data()));
-    size_t inLeft = bytes.size();
-    char16_t buffer[1024];
-    while (inLeft > 0) {
-        char* outPtr = reinterpret_cast<char*>(buffer);
-        size_t outLeft = sizeof buffer;
-        const size_t rc = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
-        out.append(buffer, static_cast<size_t>(reinterpret_cast<char16_t*>(outPtr) - buffer));
-        if (rc != static_cast<size_t>(-1)) break;
-        if (errno == E2BIG) continue;
-        out.push_back(u'\uFFFD');
-        if (errno == EINVAL) break;  // incomplete sequence at the end
-        ++in;                        // EILSEQ: skip the byte and carry on
-        --inLeft;
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    }
-    // CP1255 and CP1258 hold back a base letter in case a combining mark follows: flush it.
-    char* outPtr = reinterpret_cast<char*>(buffer);
-    size_t outLeft = sizeof buffer;
-    iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
-    out.append(buffer, static_cast<size_t>(reinterpret_cast<char16_t*>(outPtr) - buffer));
-    iconv_close(cd);
-    return QString(reinterpret_cast<const QChar*>(out.data()), static_cast<qsizetype>(out.size()));
 }
 
 using ByteTable = std::array<char16_t, 256>;
 
 // The byte-to-character table of a single-byte code page. A byte the code page leaves
 // undefined keeps its own value, as Windows' conversion does for CP1252's holes.
-const ByteTable& singleByteTable(const char* codePage) {
+const ByteTable& singleByteTable(unsigned codePage) {
     static std::mutex mutex;
-    static QHash<QByteArray, ByteTable> tables;
+    static QHash<unsigned, ByteTable> tables;
     const std::lock_guard lock(mutex);
-    const QByteArray key(codePage);
+    const unsigned key = codePage;
     auto it = tables.find(key);
     if (it != tables.end()) return *it;
     ByteTable table;
     for (int b = 0; b < 256; ++b) {
         const uint8_t byte = static_cast<uint8_t>(b);
-        const std::optional<QString> one = iconvDecodeLossy(codePage, {&byte, 1});
+        const std::optional<QString> one = decodeCodePageLossy(codePage, {&byte, 1});
         table[b] = one && one->size() == 1 && one->at(0) != QChar(0xFFFD)
                        ? one->at(0).unicode()
                        : static_cast<char16_t>(b);
@@ -492,15 +460,15 @@ QString decodeAnsiText(std::span<const uint8_t> bytes, uint8_t charSet, const QS
     }
     const std::optional<CodePage> page = codePageFor(charSet);
     if (page && page->doubleByte) {
-        if (std::optional<QString> text = iconvDecodeLossy(page->iconvName, bytes)) return *text;
+        if (std::optional<QString> text = decodeCodePageLossy(page->number, bytes)) return *text;
     } else if (page) {
-        const ByteTable& table = singleByteTable(page->iconvName);
+        const ByteTable& table = singleByteTable(page->number);
         QString text;
         text.reserve(static_cast<qsizetype>(bytes.size()));
         for (uint8_t b : bytes) text.append(QChar(table[b]));
         return text;
     }
-    // A code page this system's iconv lacks: Latin-1 keeps at least the ASCII letters.
+    // A code page this system cannot convert: Latin-1 keeps at least the ASCII letters.
     return QString::fromLatin1(reinterpret_cast<const char*>(bytes.data()),
                                static_cast<qsizetype>(bytes.size()));
 }

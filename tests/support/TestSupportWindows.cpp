@@ -1,0 +1,29 @@
+#include "support/TestSupport.h"
+
+#include <windows.h>
+#include <psapi.h>
+
+#include <stdexcept>
+
+// Windows' named pipes live outside the file system (\\.\pipe\), so no picture file can be
+// one: the tests of a silent pipe skip there.
+
+namespace plume::test {
+
+qint64 peakMemoryKb() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (!::K32GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters)) return 0;
+    return qint64(counters.PeakWorkingSetSize / 1024);
+}
+
+bool makeFifo(const QString&) {
+    return false;
+}
+
+bool returnsWhileFifoSilent(const QString&, const std::function<void()>&,
+                            std::chrono::milliseconds) {
+    throw std::logic_error("no named pipe was made on Windows");
+}
+
+}  // namespace plume::test
