@@ -2,16 +2,13 @@
 
 #include "platform/clipboard/ClipboardFormats.h"
 #include "platform/clipboard/ClipboardReader.h"
+#include "platform/clipboard/VectorOffer.h"
 #include "platform/picture/PictureIo.h"
 #include "platform/picture/SvgRendition.h"
-#include "platform/clipboard/VectorOffer.h"
 
-#include <QClipboard>
 #include <QElapsedTimer>
-#include <QGuiApplication>
 #include <QHash>
 #include <QMimeData>
-#include <QPointer>
 #include <QUrl>
 #include <algorithm>
 #include <optional>
@@ -23,39 +20,6 @@ namespace {
 // No new read starts once an operation has spent this long, so one operation blocks for at
 // most one of Qt's waits beyond it.
 constexpr qint64 kReadBudgetMs = 5000;
-// After an owner failed to answer, the clipboard counts as empty until it changes hands or
-// this long has passed, so that the next questions of the same command do not wait again.
-constexpr qint64 kSilenceMemoryMs = 10000;
-
-// Remembers an owner that did not answer (see kSilenceMemoryMs).
-struct Silence {
-    bool silent = false;
-    QElapsedTimer since;
-};
-
-Silence& silence() {
-    static Silence state;
-    return state;
-}
-
-bool ownerKnownSilent() {
-    Silence& s = silence();
-    if (s.silent && s.since.elapsed() > kSilenceMemoryMs) s.silent = false;
-    return s.silent;
-}
-
-QClipboard* systemClipboard() {
-    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return nullptr;
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    static QPointer<QClipboard> watched;
-    if (clipboard && watched != clipboard) {
-        watched = clipboard;
-        QObject::connect(clipboard, &QClipboard::dataChanged, clipboard,
-                         [] { silence().silent = false; });
-    }
-    return clipboard;
-}
-
 // Qt's offer of the clipboard as a source of one read. Qt's X11 clipboard gives back nothing
 // both for a target the owner refused and for one it never answered; only the time it took
 // tells them apart.
@@ -238,16 +202,32 @@ Expected<PicturePtr> pictureIn(OfferReader& reader, int format, QString* damage 
 
 }  // namespace
 
+bool sourceHasFormat(OfferSource& source, int format, bool* ownerSilent) {
+    OfferReader reader(source);
+    const bool has = hasFormatIn(reader, format);
+    if (ownerSilent) *ownerSilent = reader.ownerSilent();
+    return has;
+}
+
+Expected<PicturePtr> pictureFromSource(OfferSource& source, int format, bool* ownerSilent) {
+    OfferReader reader(source);
+    Expected<PicturePtr> picture = pictureIn(reader, format);
+    if (ownerSilent) *ownerSilent = reader.ownerSilent();
+    return picture;
+}
+
+std::unique_ptr<OfferSource> makeMimeSource(const QMimeData& offer, qint64 silentOwnerMs) {
+    return std::make_unique<MimeSource>(offer, silentOwnerMs);
+}
+
 bool offerHasFormat(const QMimeData& offer, int format) {
     MimeSource source(offer, kSilentOwnerMs);
-    OfferReader reader(source);
-    return hasFormatIn(reader, format);
+    return sourceHasFormat(source, format);
 }
 
 Expected<PicturePtr> pictureFromOffer(const QMimeData& offer, int format, qint64 silentOwnerMs) {
     MimeSource source(offer, silentOwnerMs);
-    OfferReader reader(source);
-    return pictureIn(reader, format);
+    return pictureFromSource(source, format);
 }
 
 ClipboardRead readOffer(OfferSource& source) {
@@ -299,64 +279,6 @@ bool offerNamesMetafile(const QMimeData& offer) {
     const auto named = [&](QLatin1String target) { return targets.contains(target); };
     return std::any_of(target::kEmfTargets.begin(), target::kEmfTargets.end(), named) ||
            std::any_of(target::kWmfTargets.begin(), target::kWmfTargets.end(), named);
-}
-
-bool clipboardHasFormat(int format) {
-    QClipboard* clipboard = systemClipboard();
-    if (!clipboard || ownerKnownSilent()) return false;
-    const QMimeData* offer = clipboard->mimeData();
-    if (!offer) return false;
-    MimeSource source(*offer, kSilentOwnerMs);
-    OfferReader reader(source);
-    const bool has = hasFormatIn(reader, format);
-    if (reader.ownerSilent()) {
-        silence().silent = true;
-        silence().since.start();
-    }
-    return has;
-}
-
-Expected<PicturePtr> clipboardGetPicture(int format) {
-    QClipboard* clipboard = systemClipboard();
-    if (!clipboard)
-        return Expected<PicturePtr>::failure(QStringLiteral("クリップボードを使えません"));
-    if (ownerKnownSilent())
-        return Expected<PicturePtr>::failure(
-            QStringLiteral("クリップボードの持ち主が応答しません"));
-    const QMimeData* offer = clipboard->mimeData();
-    if (!offer) return Expected<PicturePtr>::failure(QStringLiteral("クリップボードは空です"));
-    MimeSource source(*offer, kSilentOwnerMs);
-    OfferReader reader(source);
-    Expected<PicturePtr> picture = pictureIn(reader, format);
-    if (reader.ownerSilent()) {
-        silence().silent = true;
-        silence().since.start();
-    }
-    return picture;
-}
-
-Status clipboardClear() {
-    QClipboard* clipboard = systemClipboard();
-    if (!clipboard) return Status::failure(QStringLiteral("クリップボードを使えません"));
-    // On X11 Qt sets the selection's owner to none, which empties the clipboard whoever held
-    // it (the other program is told it lost the clipboard).
-    clipboard->clear();
-    return Status::success();
-}
-
-Status clipboardSetPicture(const PicturePtr& picture) {
-    if (!picture) return Status::failure(QStringLiteral("クリップボードに置く画像がありません"));
-    QClipboard* clipboard = systemClipboard();
-    if (!clipboard) return Status::failure(QStringLiteral("クリップボードを使えません"));
-    Expected<std::unique_ptr<QMimeData>> offer = offerForPicture(*picture);
-    if (!offer) return Status::failure(offer.error());
-    QMimeData* data = offer.value().release();
-    clipboard->setMimeData(data);  // the clipboard takes ownership
-    // Qt only warns when the X server refuses the ownership; the offer is ours only if the
-    // clipboard hands it back.
-    if (clipboard->mimeData() != data)
-        return Status::failure(QStringLiteral("クリップボードに画像を置けません"));
-    return Status::success();
 }
 
 }  // namespace plume

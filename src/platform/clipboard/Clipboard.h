@@ -3,9 +3,11 @@
 // The system clipboard as Plume's windows use it: whether it holds a metafile (formats 3 and
 // 14), the picture it holds, clearing it, and putting a picture on it. Other programs' data
 // is untrusted: every offer is size-limited and signature-checked before it is parsed, and an
-// owner that does not answer ends the read with an error. These operations ask through Qt's
-// clipboard, which on X11 waits for the owner inside the calling thread; the windows read
-// through a ClipboardReader instead, which never blocks them.
+// owner that does not answer ends the read with an error. Each platform has its own
+// realisation of operations 1 to 4, chosen by the build: on X11 they ask through Qt's
+// clipboard, which waits for the owner inside the calling thread; on Windows through the
+// Win32 clipboard (CF_ENHMETAFILE, CF_METAFILEPICT, CF_DIB), which Qt's cannot carry. The
+// windows read through a ClipboardReader instead, which never blocks them.
 
 #include "platform/base/Expected.h"
 #include "platform/clipboard/ClipboardReader.h"

@@ -1,9 +1,10 @@
 #pragma once
 
 // Reading the clipboard without blocking the window. On X11 another program serves the
-// clipboard, and one that never answers (or takes the clipboard again and again) would hold
-// a window that waited for it: the reader asks on a thread of its own, with a wait that
-// ends, and hands the answer back on the window's thread. Each platform has one
+// clipboard, and on Windows a program that put its data there for later (delayed rendering)
+// is asked for it when it is read; one that never answers (or takes the clipboard again and
+// again) would hold a window that waited for it: the reader asks on a thread of its own, with
+// a wait that ends, and hands the answer back on the window's thread. Each platform has one
 // implementation, chosen by the build; the in-process clipboard (the offscreen platform, and
 // the clipboard Plume owns itself) answers at once.
 
@@ -29,7 +30,8 @@ struct ClipboardRead {
     bool hasMetafile = false;
     // The clipboard's owner did not answer within the wait.
     bool ownerSilent = false;
-    // Who held the clipboard while it was read (an X11 window); 0 where it is not known.
+    // Who held the clipboard while it was read (an X11 window, a Windows window); 0 where it
+    // is not known.
     quint64 owner = 0;
     // The picture as format 14, or why there is none.
     Expected<PicturePtr> picture =
@@ -58,6 +60,15 @@ class OfferSource {
 // 14, and whether that metafile is damaged. Targets are read once each, in order of
 // preference, and only when they are offered.
 ClipboardRead readOffer(OfferSource& source);
+// The questions of the clipboard operations (see Clipboard.h) asked of one source: whether it
+// holds `format` (3 or 14), and its picture as `format`. `ownerSilent`, when given, says
+// whether the owner failed to answer.
+bool sourceHasFormat(OfferSource& source, int format, bool* ownerSilent = nullptr);
+Expected<PicturePtr> pictureFromSource(OfferSource& source, int format,
+                                       bool* ownerSilent = nullptr);
+// Qt's offer as a source; an answer that comes back empty after silentOwnerMs was an owner
+// that did not answer.
+std::unique_ptr<OfferSource> makeMimeSource(const QMimeData& offer, qint64 silentOwnerMs);
 
 // Reads the system clipboard; one read at a time.
 // A QObject so that answers from another thread come back on this one's.

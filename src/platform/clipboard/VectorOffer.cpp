@@ -109,6 +109,12 @@ class VectorOffer : public QMimeData {
     }
     bool hasFormat(const QString& mimeType) const override { return formats().contains(mimeType); }
 
+    bool drawn() const {
+        if (!m_renditions) return true;
+        QMutexLocker lock(&m_renditions->mutex);
+        return m_renditions->done();
+    }
+
   protected:
     QVariant retrieveData(const QString& mimeType, QMetaType type) const override {
         if (QMimeData::formats().contains(mimeType)) return QMimeData::retrieveData(mimeType, type);
@@ -150,6 +156,11 @@ class VectorOffer : public QMimeData {
 std::unique_ptr<QMimeData> makeVectorOffer(metafile::DocumentPtr document, QByteArray emf,
                                            QSize own) {
     return std::make_unique<VectorOffer>(std::move(document), std::move(emf), own);
+}
+
+bool vectorOfferDrawn(const QMimeData& offer) {
+    const auto* vector = dynamic_cast<const VectorOffer*>(&offer);
+    return !vector || vector->drawn();
 }
 
 }  // namespace plume

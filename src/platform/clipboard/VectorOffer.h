@@ -24,4 +24,8 @@ inline constexpr int kRenditionWaitMs = 40;
 std::unique_ptr<QMimeData> makeVectorOffer(metafile::DocumentPtr document, QByteArray emf,
                                            QSize own);
 
+// Whether the offer's renditions are drawn (or were given up), asked without waiting; any
+// other offer counts as drawn.
+bool vectorOfferDrawn(const QMimeData& offer);
+
 }  // namespace plume
