@@ -31,11 +31,7 @@ bool isSeparator(QChar c) {
 // A folder is tested and used as written on a file system that heeds letter case; Windows
 // takes the lower-cased text.
 QString asWritten(const QString& setting) {
-#ifdef Q_OS_WIN
-    return setting.toLower();
-#else
-    return setting;
-#endif
+    return namesHeedLetterCase() ? setting : setting.toLower();
 }
 
 // The folder setting that the bytes of "UserData.ini" hold: CP932, or UTF-8 (as a Linux

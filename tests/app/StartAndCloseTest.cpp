@@ -3,11 +3,11 @@
 // folder of any name, the window closed by its close button.
 #include "Desktop.h"
 #include "platform/base/Cp932.h"
+#include "support/StoredPlace.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
-#include <QRegularExpression>
 
 namespace plume {
 namespace {
@@ -51,17 +51,6 @@ void PrintTo(const Place& place, std::ostream* os) {
 
 class Restarts : public ::testing::TestWithParam<Place> {};
 
-// LEFT, TOP, WIDTH and HEIGHT of the group "位置", in twips.
-QList<double> storedPlace(const QString& settingsFile) {
-    const QString text = decodeCp932Lossy(test::readFileBytes(settingsFile));
-    QList<double> values;
-    for (const char* key : {"LEFT", "TOP", "WIDTH", "HEIGHT"}) {
-        const QRegularExpression pattern(QStringLiteral("<%1>([^<]*)</%1>").arg(key));
-        values.append(pattern.match(text).captured(1).toDouble());
-    }
-    return values;
-}
-
 // Each start puts the whole window, frame included, where the settings say, and each close
 // writes that same place back: five starts in a row neither move nor grow the window.
 TEST_P(Restarts, FiveStartsLeaveTheWindowAndItsStoredPlaceWhereTheyWere) {
@@ -76,7 +65,7 @@ TEST_P(Restarts, FiveStartsLeaveTheWindowAndItsStoredPlaceWhereTheyWere) {
     for (int run = 1; run <= 5; ++run) {
         QList<int> frame;
         desktop.runOnce([&] { frame = test::numbers(desktop.frame()); });
-        const QList<double> place = storedPlace(settings);
+        const QList<double> place = test::storedPlace(settings);
         ASSERT_EQ(frame.size(), 4) << "run " << run;
         ASSERT_EQ(place.size(), 4);
         if (run == 1) {

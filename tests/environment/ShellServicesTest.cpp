@@ -6,6 +6,8 @@
 #include "platform/desktop/ProgramPaths.h"
 #include "platform/desktop/ShellLauncher.h"
 #include "platform/desktop/Shortcut.h"
+#include "support/LaunchCapture.h"
+#include "support/ShellFixture.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -17,51 +19,16 @@
 namespace plume {
 namespace {
 
-using test::MessageCapture;
+using test::LaunchCapture;
+using test::ShellWithSendTo;
 
-// Records every launch instead of handing it to the desktop.
-class LaunchCapture {
-  public:
-    LaunchCapture() {
-        setShellLaunchSink([this](const ShellLaunch& launch) {
-            m_launches.push_back(launch);
-            return true;
-        });
-    }
-    ~LaunchCapture() { setShellLaunchSink({}); }
-    const std::vector<ShellLaunch>& launches() const { return m_launches; }
-
-  private:
-    std::vector<ShellLaunch> m_launches;
-};
-
-class ShellFixture : public ::testing::Test {
+// The fixture's Linux paths, with "/".
+class ShellFixture : public test::ShellFixture {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_root.isValid());
-        QDir().mkpath(path("usr"));
-        QDir().mkpath(path("prog"));
-        setExecutableOverrideForTesting(path("prog"), QStringLiteral("plume"));
-        Usr::sExeNm = QStringLiteral("plume");
-        Usr::sUsrFld = withTrailingSeparator(path("usr"));
-        Usr::oFso.reset();
-    }
-    void TearDown() override {
-        setExecutableOverrideForTesting({}, {});
-        Usr::sUsrFld.clear();
-        Usr::oFso.reset();
-    }
-
-    QString path(const QString& name) const { return m_root.filePath(name); }
     QString helpShortcut() const { return Usr::sUsrFld + "plume_help.lnk"; }
     QString helpAddress(const QString& page) const {
         return QUrl::fromLocalFile(path("prog") + "/help/" + page).toString();
     }
-
-    QTemporaryDir m_root;
-    YIni m_ini;
-    LaunchCapture m_shell;
-    MessageCapture m_messages;
 };
 
 TEST_F(ShellFixture, HelpWritesItsShortcutAndOpensThePageInTheHelpFolder) {
@@ -157,18 +124,6 @@ TEST_F(ShellFixture, SendToOnLinuxWritesNothingAndShowsNothing) {
     EXPECT_TRUE(QDir(path("usr")).isEmpty());
     EXPECT_EQ(m_ini.FsGtSpFld(9), QString());
 }
-
-// The shell operations on a system that has a "Send to" folder.
-class ShellWithSendTo : public ShellServices {
-  public:
-    explicit ShellWithSendTo(QString folder) : m_folder(std::move(folder)) {}
-
-  protected:
-    QString sendToFolder() const override { return m_folder; }
-
-  private:
-    QString m_folder;
-};
 
 TEST_F(ShellFixture, SendToConfirmsOnlyAShortcutThatWasSaved) {
     QDir().mkpath(path("sendto"));

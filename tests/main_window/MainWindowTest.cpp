@@ -132,7 +132,7 @@ TEST_F(MainWindow, OneJapaneseFaceDrawsEveryCaptionWhichFitsItsButtonAndQtSpeaks
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "キャンセル");
     start();
     const QRawFont face = QRawFont::fromFont(m_window->cmRet(1)->font());
-    EXPECT_EQ(face.familyName(), kInterfaceFace);
+    EXPECT_EQ(face.familyName(), interfaceFace());
     for (int i = 0; i < 3; ++i) {
         QPushButton* button = m_window->cmRet(i);
         for (const QChar c : button->text())

@@ -38,12 +38,4 @@ QString installedDataFolder() {
         QDir::fromNativeSeparators(executableFolder()) + QStringLiteral("/../share/plume")));
 }
 
-QString executableSuffix() {
-#ifdef Q_OS_WIN
-    return QStringLiteral(".exe");
-#else
-    return {};
-#endif
-}
-
 }  // namespace plume

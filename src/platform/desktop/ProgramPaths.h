@@ -14,8 +14,12 @@ QString executableBaseName();
 // of its own (the build tree, a copied folder) keeps its data beside the executable instead.
 QString installedDataFolder();
 
-// The ending of executable file names on this platform: ".exe" on Windows, "" elsewhere.
+// The ending of executable file names on this platform: ".exe" on Windows, "" on Linux.
 QString executableSuffix();
+
+// Whether folder and file names are told apart by letter case: not on Windows, where a
+// folder named in UserData.ini is taken lower-cased; on Linux, where it is used as written.
+bool namesHeedLetterCase();
 
 void setExecutableOverrideForTesting(const QString& folder, const QString& baseName);
 

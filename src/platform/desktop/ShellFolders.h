@@ -12,7 +12,8 @@ enum SpecialFolderId : int {
 };
 
 // The folder's path without a trailing separator, or "" when the system has no such folder.
-// Linux: 26 is $XDG_DATA_HOME (or ~/.local/share), 5 the XDG documents folder, 9 none.
+// Windows asks the shell (SHGetFolderPath). Linux: 26 is $XDG_DATA_HOME (or ~/.local/share),
+// 5 the XDG documents folder, 9 none.
 QString specialFolderPath(int csidl);
 
 }  // namespace plume

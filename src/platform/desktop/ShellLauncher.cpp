@@ -2,7 +2,6 @@
 
 #include "platform/desktop/Shortcut.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QRegularExpression>
 
@@ -34,7 +33,7 @@ QUrl urlForTarget(const QString& target) {
 bool shellExecute(intptr_t ownerWindow, ShellVerb verb, const QString& file) {
     if (file.isEmpty()) return false;
     QString target = file;
-    // The desktop does not follow our link entries by itself: open what they point at.
+    // The launch names what a shortcut points at, as the desktop opens it.
     if (isShortcutFile(file)) {
         const std::optional<QString> linked = readShortcutTarget(file);
         if (!linked) return false;
@@ -42,8 +41,7 @@ bool shellExecute(intptr_t ownerWindow, ShellVerb verb, const QString& file) {
     }
     const ShellLaunch launch{verb, urlForTarget(target), ownerWindow};
     if (sink()) return sink()(launch);
-    // Opening a folder's address shows it in the file manager, which is what "explore" does.
-    return QDesktopServices::openUrl(launch.url);
+    return launchOnDesktop(launch, file);
 }
 
 }  // namespace plume

@@ -8,6 +8,16 @@
 
 namespace plume {
 
+QString firstInstalledFace(const QStringList& choices) {
+    for (const QString& face : choices)
+        if (QFontDatabase::hasFamily(face)) return face;
+    return {};
+}
+
+QString interfaceFace() {
+    return firstInstalledFace(interfaceFaceChoices());
+}
+
 JapaneseInterface useJapaneseInterface(QApplication& app) {
     JapaneseInterface result;
     // Plume speaks Japanese whatever the desktop's language is, so Qt's own texts do too.
@@ -18,8 +28,8 @@ JapaneseInterface useJapaneseInterface(QApplication& app) {
     } else {
         delete translator;
     }
-    const QString face = QString::fromLatin1(kInterfaceFace);
-    if (QFontDatabase::hasFamily(face)) {
+    const QString face = interfaceFace();
+    if (!face.isEmpty()) {
         QFont font(face, kInterfacePointSize);
         font.setStyleHint(QFont::SansSerif);
         QApplication::setFont(font);

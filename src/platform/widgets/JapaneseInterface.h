@@ -1,17 +1,25 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QApplication;
 
 namespace plume {
 
-// The face every control, menu and message of Plume is drawn in: IPA's proportional Gothic,
-// the counterpart of the proportional Japanese face that Windows draws its dialogs in, at the
-// 9 points the window designs assume. One face for every glyph, so half-width katakana are
-// neither smaller nor of another design than the kanji and Latin letters beside them.
-inline constexpr char kInterfaceFace[] = "IPAPGothic";
+// The faces every control, menu and message of Plume may be drawn in, best first: on Windows
+// the system's Japanese interface faces ("Yu Gothic UI", "Meiryo UI", "MS UI Gothic"); on
+// Linux IPA's proportional Gothic, their counterpart. One face for every glyph, so half-width
+// katakana are neither smaller nor of another design than the kanji and Latin letters beside
+// them; 9 points, as the window designs assume.
+QStringList interfaceFaceChoices();
 inline constexpr int kInterfacePointSize = 9;
+
+// The first of `choices` that is installed, or "" when none is.
+QString firstInstalledFace(const QStringList& choices);
+
+// The interface face of this system: the first installed of interfaceFaceChoices(), or "".
+QString interfaceFace();
 
 // What useJapaneseInterface could set up; each part missing leaves Qt's own default.
 struct JapaneseInterface {

@@ -303,11 +303,15 @@ bool symbolStandInInstalled() {
     return installed;
 }
 
-// The stand-in named by the table, or a guess from Japanese words in the name.
+// The family for a face of the table (the face itself when installed, else its stand-in), or
+// a guess from Japanese words in the name.
 std::optional<QString> knownSubstitute(const QString& face) {
     const QString key = normalizedFace(face);
     const auto& table = substituteTable();
     if (auto it = table.find(key); it != table.end()) {
+        // The face itself wherever it is installed (a Windows system has them); its stand-in
+        // where it is not.
+        if (const QString named = face.trimmed(); isInstalled(named)) return named;
         if (*it == QLatin1String(kSymbolStandIn) && !symbolStandInInstalled())
             return QStringLiteral("DejaVu Serif");
         return *it;
@@ -576,7 +580,8 @@ QString unicodeToSymbolFont(const QString& text, const QString& faceName) {
 }
 
 bool drawsSymbolCodes(const QFont& font) {
-    return font.family() == QLatin1String(kSymbolStandIn);
+    // The Symbol face itself, where it is installed, has its glyphs at the same codes.
+    return font.family() == QLatin1String(kSymbolStandIn) || isTheSymbolFace(font.family());
 }
 
 QString unicodeToSymbolCodes(const QString& text) {

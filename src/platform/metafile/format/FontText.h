@@ -81,7 +81,8 @@ QString symbolFontToUnicode(const QString& text, const QString& faceName);
 QString unicodeToSymbolFont(const QString& text, const QString& faceName);
 
 // The Symbol face's stand-in here (URW's Standard Symbols PS, with the Symbol font's widths)
-// holds its glyphs at the Symbol font's byte codes, not at Unicode: true when `font` is it.
+// holds its glyphs at the Symbol font's byte codes, not at Unicode, as the Symbol face itself
+// does: true when `font` is either.
 bool drawsSymbolCodes(const QFont& font);
 
 // Unicode text as the Symbol font's byte codes (U+0020..U+00FF), for that stand-in;
@@ -91,8 +92,8 @@ QString unicodeToSymbolCodes(const QString& text);
 // True for the faces whose glyphs sit at symbol positions rather than Unicode ones.
 bool isSymbolFace(const QString& faceName);
 
-// The installed family that stands in for a Windows face: the Japanese MS/Meiryo/Yu faces
-// to the IPA fonts, Arial/Times New Roman/Courier New to Liberation, Calibri and Cambria to
+// The installed family that draws a Windows face: the face itself when it is installed (on
+// Windows), otherwise its stand-in: the Japanese MS/Meiryo/Yu faces to the IPA fonts, Arial/Times New Roman/Courier New to Liberation, Calibri and Cambria to
 // Carlito and Caladea. An unknown face is kept when it is installed; otherwise Liberation
 // Sans (IPA P Gothic or Mincho for a face with Japanese in its name).
 QString substituteFace(const QString& windowsFace);

@@ -72,8 +72,7 @@ QString unescapeValue(const QString& value) {
     return out;
 }
 
-}  // namespace
-
+// The entry's text for a target.
 QByteArray shortcutEntryText(const QString& name, const QString& target) {
     QString text = QString::fromLatin1(kGroupHeader) + u'\n';
     text += QStringLiteral("Type=Link\n");
@@ -81,6 +80,8 @@ QByteArray shortcutEntryText(const QString& name, const QString& target) {
     text += QStringLiteral("URL=") + escapeValue(target) + u'\n';
     return text.toUtf8();
 }
+
+}  // namespace
 
 bool writeShortcut(const QString& path, const QString& target) {
     const QFileInfo info(path);

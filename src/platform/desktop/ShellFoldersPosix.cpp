@@ -9,11 +9,7 @@ QString specialFolderPath(int csidl) {
     QString path;
     switch (csidl) {
         case kCsidlAppData:
-#ifdef Q_OS_WIN
-            path = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-#else
             path = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-#endif
             break;
         case kCsidlPersonal:
             path = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);

@@ -1,0 +1,9 @@
+#include "platform/widgets/JapaneseInterface.h"
+
+namespace plume {
+
+QStringList interfaceFaceChoices() {
+    return {QStringLiteral("IPAPGothic")};
+}
+
+}  // namespace plume
