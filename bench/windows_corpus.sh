@@ -23,7 +23,10 @@ export PATH=$PATH:/usr/lib/wine
 [ -x "$conv" ] || { echo "windows_corpus: build the Linux plumeconv first (cmake --preset release && cmake --build --preset release --target plumeconv)" >&2; exit 2; }
 [ -f "$windir/plumeconv.exe" ] || { echo "windows_corpus: no plumeconv.exe in $windir" >&2; exit 2; }
 command -v wine64 >/dev/null || { echo "windows_corpus: wine64 is missing" >&2; exit 2; }
-python3 -c 'import numpy, PIL' 2>/dev/null || { echo "windows_corpus: needs python3-numpy and python3-pil" >&2; exit 2; }
+# fidelity.py runs with Debian's own Python, which has python3-numpy and python3-pil.
+python=/usr/bin/python3
+[ -x "$python" ] || python=python3
+"$python" -c 'import numpy, PIL' 2>/dev/null || { echo "windows_corpus: needs python3-numpy and python3-pil" >&2; exit 2; }
 
 work=$(mktemp -d)
 keep=${4:-}
@@ -83,7 +86,7 @@ for f in "${corpus[@]}"; do
     drawn+=("$name")
     [ -f "$work/windows/$name.png" ] || missing+=("$name")
 done
-python3 "$shared/tools/fidelity.py" "$work/linux" "$work/windows" "${drawn[@]}" > "$work/fidelity.txt"
+"$python" "$shared/tools/fidelity.py" "$work/linux" "$work/windows" "${drawn[@]}" > "$work/fidelity.txt"
 mean=$(awk '/^mean / {sub(/%/, "", $2); print $2}' "$work/fidelity.txt")
 [ -n "$keep" ] && mkdir -p "$keep" && cp -r "$work/linux" "$work/windows" "$work/fidelity.txt" "$keep/"
 
