@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # plumeconv.exe under Wine against the Linux plumeconv over the metafile corpus, in one run:
-#  - drawing: both convert every file to PNG at its own size in batch mode (one process, one
-#    worker); every file the Linux build draws must be drawn by the Windows build, and
+#  - drawing: both convert every file to PNG at its own size, one process a file (a crash
+#    loses one file, not the rest of a batch); every file the Linux build draws must be drawn
+#    by the Windows build, and
 #    ../shared/tools/fidelity.py compares the two sets (goal: under 0.5 % mean; the fonts differ
 #    where Wine's font mapping picks another face);
 #  - speed: the median a file of one process a file (for Wine: its start included), of the
@@ -36,6 +37,7 @@ export WINEPREFIX=${WINEPREFIX:-$work/prefix}
 [ -d "$WINEPREFIX" ] || { wine64 wineboot -i >/dev/null 2>&1; wineserver -w; }
 wineserver -p  # one wineserver for the whole run, as on a desktop where Wine already runs
 winconv() { wine64 "$windir/plumeconv.exe" "$@"; }
+export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winedbg.exe=d"  # a crash ends the process, no debugger
 
 mapfile -t corpus < <(ls "$shared"/metafile-corpus/emf/* "$shared"/metafile-corpus/wmf/*)
 n=${#corpus[@]}
@@ -68,27 +70,32 @@ linux_batch=$(awk '/^timing / {print $2}' "$work/linux-err.txt" | median)
 windows_batch=$(tr -d '\r' < "$work/windows-err.txt" | awk '/^timing / {print $2}' | median)
 
 # One process a file, the two side by side for each file.
+crashed=()
 : > "$work/one-linux.txt"
 : > "$work/one-windows.txt"
+mkdir -p "$work/one-linux" "$work/one-windows"
 for i in "${!corpus[@]}"; do
-    s=$(now); "$conv" "${corpus[$i]}" "$work/one.png" >/dev/null 2>&1; e=$(now)
+    name=$(basename "${corpus[$i]%.*}")
+    s=$(now); "$conv" "${corpus[$i]}" "$work/one-linux/$name.png" >/dev/null 2>&1; e=$(now)
     echo $((e - s)) >> "$work/one-linux.txt"
-    s=$(now); winconv "${wincorpus[$i]}" "Z:$work/one.png" >/dev/null 2>&1; e=$(now)
+    s=$(now); winconv "${wincorpus[$i]}" "Z:$work/one-windows/$name.png" >/dev/null 2>"$work/err.txt"
+    e=$(now)
     echo $((e - s)) >> "$work/one-windows.txt"
+    grep -q 'Unhandled' "$work/err.txt" && crashed+=("$name")
 done
 
-# Drawn: a PNG of the file's name in the batch's folder.
+# Drawn: a PNG of the file's name.
 missing=()
 drawn=()
 for f in "${corpus[@]}"; do
     name=$(basename "${f%.*}")
-    [ -f "$work/linux/$name.png" ] || continue
+    [ -f "$work/one-linux/$name.png" ] || continue
     drawn+=("$name")
-    [ -f "$work/windows/$name.png" ] || missing+=("$name")
+    [ -f "$work/one-windows/$name.png" ] || missing+=("$name")
 done
-"$python" "$shared/tools/fidelity.py" "$work/linux" "$work/windows" "${drawn[@]}" > "$work/fidelity.txt"
+"$python" "$shared/tools/fidelity.py" "$work/one-linux" "$work/one-windows" "${drawn[@]}" > "$work/fidelity.txt"
 mean=$(awk '/^mean / {sub(/%/, "", $2); print $2}' "$work/fidelity.txt")
-[ -n "$keep" ] && mkdir -p "$keep" && cp -r "$work/linux" "$work/windows" "$work/fidelity.txt" "$keep/"
+[ -n "$keep" ] && mkdir -p "$keep" && cp -r "$work/one-linux" "$work/one-windows" "$work/fidelity.txt" "$keep/"
 
 one_linux=$(median < "$work/one-linux.txt")
 one_windows=$(median < "$work/one-windows.txt")
@@ -96,6 +103,9 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else
 printf 'corpus: %d files, PNG at own size; Linux draws %d, Windows draws %d of them\n' \
     "$n" "${#drawn[@]}" "$(( ${#drawn[@]} - ${#missing[@]} ))"
 [ ${#missing[@]} -gt 0 ] && printf '  not drawn under Wine: %s\n' "${missing[*]}"
+[ ${#crashed[@]} -gt 0 ] && printf '  crashed under Wine: %s\n' "${crashed[*]}"
+printf '  batch: Linux wrote %d, Windows %d PNGs (a crash ends the batch)\n' \
+    "$(ls "$work/linux" | wc -l)" "$(ls "$work/windows" | wc -l)"
 printf 'fidelity (Windows against Linux, fidelity.py): %s\n' "$(tail -1 "$work/fidelity.txt")"
 sort -rn "$work/fidelity.txt" | grep -v '^mean' | head -5 | sed 's/^/  /'
 printf 'one process a file:  Linux median %s ms, Windows (Wine) median %s ms, ratio %s\n' \

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Plume's setup program end to end under Wine, on an Xvfb display with openbox:
 #  1. installs it silently (/S /OPENWITH) into a fresh Wine prefix and checks the files, the
-#     Start-menu entry, the Apps & features entry and the Open-with entries;
+#     Start-menu entry, the Apps & features entry and the Open-with entries, and that the
+#     installed plumeconv.exe converts a drawing;
 #  2. starts the installed plume.exe once (it makes User.xml), points the working folder at a
 #     folder with a Japanese name, starts it again;
 #  3. copies an EMF with wincopy.exe, presses Ctrl+V in Plume and checks that 001.wmf is the
@@ -90,6 +91,10 @@ check "Apps & features entry's QuietUninstallString" \
 wine64 reg query 'HKCU\Software\Classes\.emf\OpenWithProgids' > "$out/openwith.txt" 2>&1
 check "Open with for .emf" grep -q 'Plume.Metafile' "$out/openwith.txt"
 files_installed=$(cd "$instdir" && find . -type f | sort)
+wine64 "$wininst\\plumeconv.exe" "Z:${shared//\//\\}\\clipboard-captures\\inkscape-1.2.emf" \
+    "Z:${work//\//\\}\\converted.png" > "$out/plumeconv.txt" 2>&1
+check "the installed plumeconv.exe converts a drawing to PNG" \
+    test "$(head -c 4 "$work/converted.png" 2>/dev/null | od -An -c | tr -d ' ')" = 211PNG
 
 # Both starts run the installed program the way the Start menu does.
 start_plume() {
