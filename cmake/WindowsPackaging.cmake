@@ -9,10 +9,8 @@ cmake_path(NORMAL_PATH qt_prefix)
 find_program(PLUME_MINGW_OBJDUMP x86_64-w64-mingw32-objdump REQUIRED)
 
 # The DLLs of Qt, libpng, zlib and the compiler's runtime that the programs and plugins load.
-# plumeconv draws off screen (it needs no display), so the offscreen platform goes beside the
-# windows one: without it plumeconv.exe cannot start at all.
-set(plume_plugins platforms/qwindows platforms/qoffscreen styles/qwindowsvistastyle
-                  imageformats/qsvg imageformats/qico iconengines/qsvgicon)
+set(plume_plugins platforms/qwindows styles/qwindowsvistastyle imageformats/qsvg imageformats/qico
+                  iconengines/qsvgicon)
 set(plume_plugin_files ${plume_plugins})
 list(TRANSFORM plume_plugin_files PREPEND ${qt_prefix}/plugins/)
 list(TRANSFORM plume_plugin_files APPEND .dll)

@@ -91,7 +91,7 @@ check "Apps & features entry's QuietUninstallString" \
 wine64 reg query 'HKCU\Software\Classes\.emf\OpenWithProgids' > "$out/openwith.txt" 2>&1
 check "Open with for .emf" grep -q 'Plume.Metafile' "$out/openwith.txt"
 files_installed=$(cd "$instdir" && find . -type f | sort)
-wine64 "$wininst\\plumeconv.exe" "Z:${shared//\//\\}\\clipboard-captures\\inkscape-1.2.emf" \
+timeout 60 wine64 "$wininst\\plumeconv.exe" "Z:${shared//\//\\}\\clipboard-captures\\inkscape-1.2.emf" \
     "Z:${work//\//\\}\\converted.png" > "$out/plumeconv.txt" 2>&1
 check "the installed plumeconv.exe converts a drawing to PNG" \
     test "$(head -c 4 "$work/converted.png" 2>/dev/null | od -An -c | tr -d ' ')" = 211PNG
