@@ -85,9 +85,11 @@ int main(int argc, char** argv) {
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
         if (type == QtCriticalMsg || type == QtFatalMsg) printError(text);
     });
-    // A converter needs no display: unless the caller chose a platform, draw off screen, which
-    // also spares the connection to a display server at start-up.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A converter needs no display: unless the caller chose a platform, draw on the one the
+    // build names (off screen on Linux, which also spares the connection to a display server at
+    // start-up; Windows' own on Windows, for its fonts).
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", PLUMECONV_QPA_PLATFORM);
     QGuiApplication app(argc, argv);
     installTranslation();
     const int code = runGuarded(QCoreApplication::arguments().mid(1));
