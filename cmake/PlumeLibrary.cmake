@@ -63,7 +63,7 @@ function(plume_add_test name)
         # Under an emulator (Wine) each program is one test: listing its cases first would
         # start the emulator once more for each program at every build.
         add_test(NAME ${name} COMMAND ${name})
-        set_tests_properties(${name} PROPERTIES ENVIRONMENT "${environment}" TIMEOUT 1800)
+        set_tests_properties(${name} PROPERTIES ENVIRONMENT "${environment}" TIMEOUT 240)
     else()
         gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${environment}")
     endif()

@@ -9,14 +9,16 @@ cmake_path(NORMAL_PATH qt_prefix)
 find_program(PLUME_MINGW_OBJDUMP x86_64-w64-mingw32-objdump REQUIRED)
 
 # The DLLs of Qt, libpng, zlib and the compiler's runtime that the programs and plugins load.
-set(plume_plugins platforms/qwindows styles/qwindowsvistastyle imageformats/qsvg imageformats/qico
-                  iconengines/qsvgicon)
+# plumeconv draws off screen (platforms/qoffscreen) whether or not a desktop is there.
+set(plume_plugins platforms/qwindows platforms/qoffscreen styles/qwindowsvistastyle
+                  imageformats/qsvg imageformats/qico iconengines/qsvgicon)
 set(plume_plugin_files ${plume_plugins})
 list(TRANSFORM plume_plugin_files PREPEND ${qt_prefix}/plugins/)
 list(TRANSFORM plume_plugin_files APPEND .dll)
 install(CODE "
     cmake_policy(VERSION 3.25)
     set(PLUME_OBJDUMP ${PLUME_MINGW_OBJDUMP})
+    set(PLUME_STRIP ${CMAKE_STRIP})
     set(PLUME_BINARIES $<TARGET_FILE:plume> $<TARGET_FILE:plumeconv> ${plume_plugin_files})
     set(PLUME_DLL_DIRS ${qt_prefix}/bin /usr/x86_64-w64-mingw32/lib
                        /usr/lib/gcc/x86_64-w64-mingw32/12-posix)

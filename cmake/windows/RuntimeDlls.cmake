@@ -1,7 +1,7 @@
 # Copies into the install folder every DLL that the given programs and plugins load, and the
 # DLLs those load in turn, from the given folders (Qt's, mingw-w64's). Windows' own DLLs are in
 # none of the folders and stay out. Run at install time with PLUME_OBJDUMP, PLUME_BINARIES and
-# PLUME_DLL_DIRS set.
+# PLUME_DLL_DIRS set (PLUME_STRIP, when set, strips the copies).
 set(queue ${PLUME_BINARIES})
 set(seen "")
 set(copied "")
@@ -27,3 +27,11 @@ while(queue)
     endforeach()
 endwhile()
 file(INSTALL ${copied} DESTINATION ${CMAKE_INSTALL_PREFIX})
+# The toolchain's DLLs carry their symbols (libstdc++ alone is 23 MB with them).
+if(PLUME_STRIP)
+    foreach(dll IN LISTS copied)
+        cmake_path(GET dll FILENAME name)
+        execute_process(COMMAND ${PLUME_STRIP} --strip-unneeded ${CMAKE_INSTALL_PREFIX}/${name}
+                        COMMAND_ERROR_IS_FATAL ANY)
+    endforeach()
+endif()

@@ -1,6 +1,8 @@
 #include "platform/base/AtomicFile.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <cerrno>
 
 // The parts every platform shares; the files themselves are made, written and renamed in
@@ -19,6 +21,14 @@ AtomicFile::AtomicFile(const QString& target) : m_target(target) {
 
 AtomicFile::~AtomicFile() {
     cancel();
+}
+
+QString AtomicFile::newTemporaryPath() const {
+    const QFileInfo info(m_target);
+    return info.dir().filePath(
+        QStringLiteral(".%1.plume-%2")
+            .arg(info.fileName())
+            .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0')));
 }
 
 bool AtomicFile::fail(int number) {

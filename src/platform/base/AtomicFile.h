@@ -52,6 +52,8 @@ class AtomicFile : public QIODevice {
     bool fail(int number);
     // The same with the system's own text for the failure, where it says more than the number.
     bool fail(int number, const QString& text);
+    // A hidden name beside the target that is not likely to be taken.
+    QString newTemporaryPath() const;
     bool drain();
     bool finish();
     void removeTemporary();

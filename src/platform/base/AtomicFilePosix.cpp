@@ -3,10 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QRandomGenerator>
 #include <cerrno>
 #include <cstdio>
 
@@ -45,13 +42,8 @@ bool renameWithoutReplacing(const QString& from, const QString& to) {
 
 bool AtomicFile::open(OpenMode mode) {
     if (isOpen() || (mode & ReadOnly) || !(mode & WriteOnly)) return false;
-    const QFileInfo info(m_target);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString name =
-            QStringLiteral(".%1.plume-%2")
-                .arg(info.fileName())
-                .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
-        m_temporary = info.dir().filePath(name);
+        m_temporary = newTemporaryPath();
         m_file = ::open(QFile::encodeName(m_temporary).constData(),
                         O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (m_file >= 0) break;

@@ -3,8 +3,6 @@
 #include <windows.h>
 
 #include <QDir>
-#include <QFileInfo>
-#include <QRandomGenerator>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -72,13 +70,8 @@ bool renameWithoutReplacing(const QString& from, const QString& to) {
 
 bool AtomicFile::open(OpenMode mode) {
     if (isOpen() || (mode & ReadOnly) || !(mode & WriteOnly)) return false;
-    const QFileInfo info(m_target);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString name =
-            QStringLiteral(".%1.plume-%2")
-                .arg(info.fileName())
-                .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
-        m_temporary = info.dir().filePath(name);
+        m_temporary = newTemporaryPath();
         const HANDLE file = ::CreateFileW(nativePath(m_temporary).c_str(), GENERIC_WRITE, 0,
                                           nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
@@ -114,6 +116,10 @@ StandardStreams holdStandardStreams() {
     g_streams.inputClosed = heldIfClosed(STD_INPUT_HANDLE, stdin, "rb");
     g_streams.outputClosed = heldIfClosed(STD_OUTPUT_HANDLE, stdout, "wb");
     heldIfClosed(STD_ERROR_HANDLE, stderr, "wb");
+    // The C library's text mode would turn each byte 10 into 13 10 and stop reading at a byte
+    // 26: a picture read from or written to a standard stream is bytes, and the messages end
+    // their lines as on every other platform.
+    for (FILE* stream : {stdin, stdout, stderr}) _setmode(_fileno(stream), _O_BINARY);
     return g_streams;
 }
 

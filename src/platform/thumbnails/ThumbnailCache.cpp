@@ -72,6 +72,7 @@ std::optional<QImage> ThumbnailCache::load(const ThumbnailKey& key) const {
     QImage image;
     if (size.isValid() && size.width() <= limit && size.height() <= limit) image = reader.read();
     if (image.isNull()) {
+        reader.setDevice(nullptr);  // closes the entry: Windows removes no file held open
         QFile::remove(path);
         return std::nullopt;
     }

@@ -57,7 +57,8 @@ TEST_F(PlumeconvCommandTest, HelpListsTheExitCodesVersionIsTheProjects) {
 TEST_F(PlumeconvCommandTest, DamagedFileFailsInTheUsersLanguageAndLeavesNoOutput) {
     const ProcessRun english = plumeconv({damagedPath, path("out.png")}, inLanguage("C.UTF-8"));
     EXPECT_EQ(english.exitCode, 6);
-    EXPECT_TRUE(english.stderrText.startsWith("plumeconv: " + damagedPath + " is damaged"))
+    EXPECT_TRUE(english.stderrText.startsWith(
+        "plumeconv: " + QDir::toNativeSeparators(damagedPath) + " is damaged"))
         << english.stderrText.toStdString();
     EXPECT_EQ(english.stderrText.count('\n'), 1);
 
@@ -99,8 +100,9 @@ TEST_F(PlumeconvCommandTest, DrawingCutShortByTheTimeLimitIsWrittenWithAWarningA
         const ProcessRun run =
             plumeconv({path("heavy.emf"), out, "--time-limit", "0.001"}, inLanguage("C"));
         EXPECT_EQ(run.exitCode, 8) << ending;
-        EXPECT_TRUE(
-            run.stderrText.startsWith("plumeconv: warning: " + path("heavy.emf") + " is cut short"))
+        EXPECT_TRUE(run.stderrText.startsWith("plumeconv: warning: " +
+                                              QDir::toNativeSeparators(path("heavy.emf")) +
+                                              " is cut short"))
             << run.stderrText.toStdString();
         EXPECT_TRUE(QFile::exists(out)) << ending;
     }

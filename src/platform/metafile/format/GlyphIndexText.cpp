@@ -3,6 +3,7 @@
 #include "platform/metafile/format/FontText.h"
 
 #include <QHash>
+#include <QFontInfo>
 #include <QRawFont>
 
 #include <mutex>
@@ -72,11 +73,12 @@ char16_t writerCharacter(const QString& folded, uint16_t glyph) {
 }
 
 // Glyph index -> character of an installed face (the lowest code point that maps to the glyph,
-// a private-use one only when nothing else does). Made once per face and style.
-const std::vector<char16_t>& characterMap(const QRawFont& raw) {
+// a private-use one only when nothing else does). Made once per face and style, which
+// `matched` names (the raw font's own names are empty on Windows).
+const std::vector<char16_t>& characterMap(const QRawFont& raw, const QFontInfo& matched) {
     static std::mutex mutex;
     static QHash<QString, std::vector<char16_t>> maps;
-    const QString key = raw.familyName() + QLatin1Char('/') + raw.styleName();
+    const QString key = matched.family() + QLatin1Char('/') + matched.styleName();
     const std::lock_guard lock(mutex);
     if (auto it = maps.constFind(key); it != maps.constEnd()) return *it;
     QString all;
@@ -103,11 +105,13 @@ const std::vector<char16_t>& characterMap(const QRawFont& raw) {
 
 QString glyphIndicesToText(const QString& glyphs, const LogFont& font) {
     // The size does not matter for the character map; a small one is quick to make.
-    const QRawFont raw = QRawFont::fromFont(fontForLogFont(font, 16));
+    const QFont qfont = fontForLogFont(font, 16);
+    const QRawFont raw = QRawFont::fromFont(qfont);
+    const QFontInfo matched(qfont);
     const QString face = foldedFace(font.faceName);
-    const bool sameFace = raw.isValid() && foldedFace(raw.familyName()) == face;
+    const bool sameFace = raw.isValid() && foldedFace(matched.family()) == face;
     static const std::vector<char16_t> none;
-    const std::vector<char16_t>& installed = raw.isValid() ? characterMap(raw) : none;
+    const std::vector<char16_t>& installed = raw.isValid() ? characterMap(raw, matched) : none;
     QString text;
     text.reserve(glyphs.size());
     for (QChar g : glyphs) {
