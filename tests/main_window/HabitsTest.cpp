@@ -52,7 +52,6 @@ class Habits : public test::MainWindowFixture {
         YIni::release();
         start();
     }
-    QString work(const QString& name) const { return workFolder() + "/" + name; }
     QString status() const { return m_window->lbMsg()->text(); }
     // Drops the files onto the main window as a file manager would.
     bool drop(const QList<QUrl>& urls) {
@@ -183,7 +182,7 @@ TEST_F(Habits, AListEntryIsDraggedAsTheFileAndTheCopyCommandsRenditions) {
     QAbstractItemModel* model = m_window->File1()->model();
     std::unique_ptr<QMimeData> data(model->mimeData({model->index(0, 0)}));
     ASSERT_TRUE(data);
-    EXPECT_EQ(data->urls(), QList<QUrl>{QUrl::fromLocalFile(work("001.wmf"))});
+    EXPECT_EQ(data->urls(), QList<QUrl>{QUrl::fromLocalFile(QDir::fromNativeSeparators(work("001.wmf")))});
     EXPECT_EQ(data->data(kXEmf), m_a);
     EXPECT_EQ(data->data(kLibreOfficeEmf), m_a);
     EXPECT_TRUE(test::waitForRenditions(*data));

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <psapi.h>
 
+#include <QDir>
 #include <stdexcept>
 
 // Windows' named pipes live outside the file system (\\.\pipe\), so no picture file can be
@@ -15,6 +16,10 @@ qint64 peakMemoryKb() {
     counters.cb = sizeof counters;
     if (!::K32GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters)) return 0;
     return qint64(counters.PeakWorkingSetSize / 1024);
+}
+
+QString userFolderAsTaken(const QString& written) {
+    return QDir::toNativeSeparators(written.toLower());
 }
 
 bool makeFifo(const QString&) {
