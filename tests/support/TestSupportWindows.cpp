@@ -2,6 +2,8 @@
 
 #include <windows.h>
 #include <psapi.h>
+#include <shellapi.h>
+#include <shlobj.h>
 
 #include <QDir>
 #include <stdexcept>
@@ -20,6 +22,19 @@ qint64 peakMemoryKb() {
 
 QString userFolderAsTaken(const QString& written) {
     return QDir::toNativeSeparators(written.toLower());
+}
+
+TestTrash testTrash(const QString&) {
+    PIDLIST_ABSOLUTE bin = nullptr;
+    QString name;
+    if (SUCCEEDED(::SHGetSpecialFolderLocation(nullptr, CSIDL_BITBUCKET, &bin)) && bin) {
+        SHFILEINFOW info = {};
+        if (::SHGetFileInfoW(reinterpret_cast<LPCWSTR>(bin), 0, &info, sizeof info,
+                             SHGFI_PIDL | SHGFI_DISPLAYNAME))
+            name = QString::fromWCharArray(info.szDisplayName);
+        ::CoTaskMemFree(bin);
+    }
+    return {name, QString()};
 }
 
 bool makeFifo(const QString&) {
