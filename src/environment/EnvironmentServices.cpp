@@ -9,6 +9,7 @@
 #include "platform/desktop/ShellFolders.h"
 #include "platform/desktop/UserRegistry.h"
 
+#include <QDir>
 #include <QStringDecoder>
 #include <optional>
 
@@ -118,7 +119,9 @@ void EnvironmentServices::W_UserData(intptr_t nWhnd) {
     } else if (lowered.startsWith(u'%')) {
         Usr::sUsrFld = defaultFolder;
     } else if (Usr::oFso->FolderExists(folder)) {
-        Usr::sUsrFld = withTrailingSeparator(folder);
+        // Every path Plume makes from it (working folder, files, messages) has the system's
+        // separators, however the folder was written.
+        Usr::sUsrFld = withTrailingSeparator(QDir::toNativeSeparators(folder));
     } else {
         showMessage(message3(folder, defaultFolder));
         Usr::sUsrFld = defaultFolder;

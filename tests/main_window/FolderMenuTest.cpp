@@ -96,7 +96,7 @@ TEST_F(FolderMenu, OpenShowsTheWorkingFolderInTheFileManager) {
     });
     m_window->mnFld_Click(0);
     ASSERT_EQ(launches.size(), 1);
-    EXPECT_EQ(launches[0].url, QUrl::fromLocalFile(workFolder()));
+    EXPECT_EQ(launches[0].url, QUrl::fromLocalFile(QDir::fromNativeSeparators(workFolder())));
     EXPECT_EQ(m_window->lbMsg()->text(), QString());
     // A desktop with no program to open folders: the status line says so.
     desktopTakesIt = false;
@@ -109,7 +109,7 @@ TEST_F(FolderMenu, AnotherFolderIsListedWithNothingSelectedOrShownAndSavedAtExit
     writePng(workFolder() + "/001.wmf", Qt::red);
     m_window->ReList();
     m_window->File1()->setListIndex(0);
-    const QString other = m_root.filePath("Other");
+    const QString other = test::nativePath(m_root.filePath("Other"));
     QDir().mkpath(other);
     writePng(other + "/001.wmf", Qt::blue, QSize(40, 40));  // a namesake of the shown file
     test::writeFileBytes(other + "/005.WMF", "x");
@@ -147,7 +147,7 @@ TEST_F(FolderMenu, TheSameFolderOrACancelChangesNothing) {
 }
 
 TEST_F(FolderMenu, AFolderDifferingOnlyInLetterCaseIsTakenAsReturned) {
-    const QString upper = m_root.filePath("D/TEMP");
+    const QString upper = test::nativePath(m_root.filePath("D/TEMP"));
     QDir().mkpath(upper);
     answerPicker(upper);
     m_window->mnFld_Click(1);
@@ -160,7 +160,7 @@ TEST_F(FolderMenu, AThumbnailPickSelectsPreviewsAndCopiesThePickedDrawing) {
     m_window->File1()->setListIndex(0);
     // Another folder whose 001.wmf is another drawing; the window is activated again after
     // the picker, and again when the chooser closes.
-    const QString other = m_root.filePath("Other");
+    const QString other = test::nativePath(m_root.filePath("Other"));
     QDir().mkpath(other);
     writePng(other + "/001.wmf", Qt::blue, QSize(40, 40));
     writePng(other + "/002.wmf", Qt::green, QSize(50, 50));
@@ -175,7 +175,7 @@ TEST_F(FolderMenu, AThumbnailPickSelectsPreviewsAndCopiesThePickedDrawing) {
     m_window->Form_Activate();
     EXPECT_EQ(m_window->File1()->fileName(), "001.wmf");
     EXPECT_EQ(m_window->sCurFL(), "001.wmf");
-    EXPECT_EQ(m_window->lbMsg()->text(), other + "/001.wmf を表示しています");
+    EXPECT_EQ(m_window->lbMsg()->text(), other + QDir::separator() + "001.wmf を表示しています");
     ASSERT_TRUE(m_window->pcImg()->picture());
     EXPECT_EQ(m_window->pcImg()->picture()->size(), QSize(40, 40));
     m_window->mnFile_Click(1);
@@ -194,7 +194,7 @@ TEST_F(FolderMenu, AThumbnailPickSelectsPreviewsAndCopiesThePickedDrawing) {
     m_window->mnFld_Click(3);
     EXPECT_EQ(startedOn, 0);
     EXPECT_EQ(m_window->File1()->fileName(), "001.wmf");
-    EXPECT_EQ(m_window->lbMsg()->text(), other + "/001.wmf を表示しています");
+    EXPECT_EQ(m_window->lbMsg()->text(), other + QDir::separator() + "001.wmf を表示しています");
 }
 
 TEST_F(FolderMenu, ClosingTheChooserWithoutAPickChangesNothing) {

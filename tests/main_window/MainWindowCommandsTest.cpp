@@ -44,7 +44,6 @@ class MainWindowCommands : public test::MainWindowFixture {
         QGuiApplication::clipboard()->clear();
         MainWindowFixture::TearDown();
     }
-    QString work(const QString& name) const { return workFolder() + "/" + name; }
     static bool holdsMetafile() {
         return clipboardHasFormat(kFormatMetafilePicture) ||
                clipboardHasFormat(kFormatEnhancedMetafile);

@@ -45,9 +45,13 @@ class MainWindowFixture : public ::testing::Test {
         YIni::release();
         Usr::oFso.reset();
     }
-    QString userXml() const { return m_root.filePath("D/User.xml"); }
+    // The user data folder as start-up takes it from "UserData.ini".
+    QString userFolder() const { return userFolderAsTaken(m_root.filePath("D")); }
+    QString userXml() const { return userFolder() + QDir::separator() + "User.xml"; }
     // The default working folder, which start-up creates.
-    QString workFolder() const { return m_root.filePath("D/Temp"); }
+    QString workFolder() const { return userFolder() + QDir::separator() + "Temp"; }
+    // A file of the working folder as the window names it.
+    QString work(const QString& name) const { return workFolder() + QDir::separator() + name; }
 
     QTemporaryDir m_root;
     MessageCapture m_messages;

@@ -84,7 +84,6 @@ class MainWindow : public MainWindowFixture {
         m_window->show();
         m_window->Form_Activate();
     }
-    QString work(const QString& name) const { return workFolder() + "/" + name; }
     QStringList listed() const {
         QStringList names;
         for (int i = 0; i < m_window->File1()->listCount(); ++i)

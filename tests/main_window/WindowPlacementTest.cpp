@@ -58,8 +58,8 @@ TEST_F(MainWindowStartUp, FirstStartOpensAtTheDefaultPlaceAndUnloadWritesItBackE
     {
         fmMain window;
         window.Form_Load();
-        EXPECT_EQ(Usr::sUsrFld, m_root.filePath("D") + "/");
-        EXPECT_EQ(window.sWkFld(), m_root.filePath("D") + "/Temp");
+        EXPECT_EQ(Usr::sUsrFld, userFolder() + QDir::separator());
+        EXPECT_EQ(window.sWkFld(), workFolder());
         EXPECT_TRUE(QFileInfo(window.sWkFld()).isDir());
         EXPECT_EQ(window.frameGeometry(), twipsToPixels(expected, tpp));
         window.Form_Unload();
@@ -70,7 +70,7 @@ TEST_F(MainWindowStartUp, FirstStartOpensAtTheDefaultPlaceAndUnloadWritesItBackE
         "      <LEFT>" + whole(expected.left) + "</LEFT>\r\n" + "      <TOP>" +
         whole(expected.top) + "</TOP>\r\n" + "      <WIDTH>" + whole(expected.width) +
         "</WIDTH>\r\n" + "      <HEIGHT>" + whole(expected.height) + "</HEIGHT>\r\n" +
-        "      <FOLD>" + m_root.filePath("D") + "/Temp</FOLD>\r\n" + "   </位置>\r\n</運用>";
+        "      <FOLD>" + workFolder() + "</FOLD>\r\n" + "   </位置>\r\n</運用>";
     EXPECT_EQ(test::readFileBytes(userXml()), encodeCp932(text));
     EXPECT_TRUE(m_messages.texts().isEmpty());
 }

@@ -2,6 +2,7 @@
 
 #include "platform/desktop/MessageBox.h"
 
+#include <QDir>
 #include <QFile>
 #include <QtEndian>
 #include <QMimeData>
@@ -35,6 +36,10 @@ bool waitForRenditions(const QMimeData& offer) {
     return QTest::qWaitFor(
         [&] { return offer.hasFormat(QStringLiteral("image/svg+xml")) && offer.hasImage(); },
         60000);
+}
+
+QString nativePath(const QString& path) {
+    return QDir::toNativeSeparators(path);
 }
 
 QString sharedDataDir() {

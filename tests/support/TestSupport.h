@@ -44,6 +44,22 @@ bool returnsWhileFifoSilent(const QString& fifo, const std::function<void()>& ca
 // raster renditions, which are drawn in the background; false after a minute.
 bool waitForRenditions(const QMimeData& offer);
 
+// The folder that "UserData.ini" names, as Plume takes it: as written where the file system
+// heeds letter case (Linux); lower-cased, with the system's separators, on Windows.
+QString userFolderAsTaken(const QString& written);
+// A path in a test's folder with the system's separators, as the folder picker returns it.
+QString nativePath(const QString& path);
+
+// The trash that a test's deleted files go to while XDG_DATA_HOME is `dataHome`: as the status
+// line names it, and the folder that keeps the trashed files and their information. On
+// Windows that is the Recycle Bin, named as the shell shows it, which keeps its files to
+// itself (no folder).
+struct TestTrash {
+    QString shown;
+    QString folder;
+};
+TestTrash testTrash(const QString& dataHome);
+
 // The folder of real data beside the checkout (captures, references, corpus).
 QString sharedDataDir();
 // The checkout the tests were built from.

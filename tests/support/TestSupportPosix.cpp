@@ -16,6 +16,15 @@ qint64 peakMemoryKb() {
     return qint64(usage.ru_maxrss);
 }
 
+QString userFolderAsTaken(const QString& written) {
+    return written;
+}
+
+TestTrash testTrash(const QString& dataHome) {
+    const QString folder = dataHome + QStringLiteral("/Trash");
+    return {folder, folder};
+}
+
 bool makeFifo(const QString& path) {
     if (::mkfifo(QFile::encodeName(path).constData(), 0600) != 0)
         throw std::runtime_error("cannot make the pipe " + path.toStdString());

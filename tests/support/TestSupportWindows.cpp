@@ -2,7 +2,10 @@
 
 #include <windows.h>
 #include <psapi.h>
+#include <shellapi.h>
+#include <shlobj.h>
 
+#include <QDir>
 #include <stdexcept>
 
 // Windows' named pipes live outside the file system (\\.\pipe\), so no picture file can be
@@ -15,6 +18,23 @@ qint64 peakMemoryKb() {
     counters.cb = sizeof counters;
     if (!::K32GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters)) return 0;
     return qint64(counters.PeakWorkingSetSize / 1024);
+}
+
+QString userFolderAsTaken(const QString& written) {
+    return QDir::toNativeSeparators(written.toLower());
+}
+
+TestTrash testTrash(const QString&) {
+    PIDLIST_ABSOLUTE bin = nullptr;
+    QString name;
+    if (SUCCEEDED(::SHGetSpecialFolderLocation(nullptr, CSIDL_BITBUCKET, &bin)) && bin) {
+        SHFILEINFOW info = {};
+        if (::SHGetFileInfoW(reinterpret_cast<LPCWSTR>(bin), 0, &info, sizeof info,
+                             SHGFI_PIDL | SHGFI_DISPLAYNAME))
+            name = QString::fromWCharArray(info.szDisplayName);
+        ::CoTaskMemFree(bin);
+    }
+    return {name, QString()};
 }
 
 bool makeFifo(const QString&) {

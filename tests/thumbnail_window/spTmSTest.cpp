@@ -46,7 +46,8 @@ class Chooser : public ::testing::Test {
         Usr::oFso.reset();
     }
 
-    QString folder() const { return m_root.filePath("pics"); }
+    // The folder as the main window passes it: with the system's separators.
+    QString folder() const { return test::nativePath(m_root.filePath("pics")); }
     QLineEdit* field(const char* name) { return m_window.findChild<QLineEdit*>(name); }
     QCheckBox* namesBox() { return m_window.findChild<QCheckBox*>("chFn"); }
 
@@ -127,7 +128,7 @@ TEST_F(Chooser, FirstUseOpensOverTheOwnerWithTheDefaultsAndSavesThemOnClose) {
     EXPECT_EQ(size, 200);
     EXPECT_FALSE(controlNames);
     EXPECT_EQ(listed, 3);  // the ".wmf" files in any letter case, nothing else
-    EXPECT_EQ(m_window.thumbDataFileName(), folder() + "/Thmb200.Dat");
+    EXPECT_EQ(m_window.thumbDataFileName(), folder() + QDir::separator() + "Thmb200.Dat");
 
     // Closing put the group back into the settings text, place included.
     const double tpp = twipsPerPixel();
@@ -221,7 +222,7 @@ TEST_F(Chooser, RedisplayAppliesTheFieldsClampedToSixteenBitsAndListsAgain) {
     EXPECT_EQ(applied.columns, 2);
     EXPECT_EQ(applied.rows, 32767);  // not wrapped round to a negative count
     EXPECT_EQ(applied.thumbSize, 96);
-    EXPECT_EQ(m_window.thumbDataFileName(), folder() + "/Thmb096.Dat");
+    EXPECT_EQ(m_window.thumbDataFileName(), folder() + QDir::separator() + "Thmb096.Dat");
     // The field's number is saved as typed; only the grid's copy is clamped.
     EXPECT_EQ(stored("行数"), "99999");
 }

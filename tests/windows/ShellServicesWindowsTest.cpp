@@ -79,6 +79,8 @@ TEST_F(WindowsShell, UserDataIniNamesFoldersWithDriveLettersBackslashesAndAnyLet
         {"%Doc", specialFolderPath(kCsidlPersonal) + "\\Tovari\\plume\\"},
         // A folder as written, in the system's letter case or not: Windows takes it lower-cased.
         {encodeCp932(path("Data/MixedCase")), path("data/mixedcase/").toLower()},
+        // Written with "/": every path made from it has the system's separators.
+        {encodeCp932(m_root.filePath("Data/MixedCase")), path("data/mixedcase/").toLower()},
         // A name CP932 cannot hold, written as UTF-8.
         {path("한글 αβ").toUtf8(), path("한글 αβ/").toLower()},
     };
