@@ -63,6 +63,9 @@ function(plume_add_test name)
         # Under an emulator (Wine) each program is one test: listing its cases first would
         # start the emulator once more for each program at every build.
         add_test(NAME ${name} COMMAND ${name})
+        if(EXISTS ${PROJECT_BINARY_DIR}/wine-qt.conf)
+            configure_file(${PROJECT_BINARY_DIR}/wine-qt.conf ${CMAKE_CURRENT_BINARY_DIR}/qt.conf COPYONLY)
+        endif()
         set_tests_properties(${name} PROPERTIES ENVIRONMENT "${environment}" TIMEOUT 240)
     else()
         gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${environment}")

@@ -6,6 +6,11 @@
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt's offscreen platform on Windows reads its fonts from one folder; under Wine, which hands
+    // no QT_* variable to a Windows program, the test runner names that folder here.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_FONTDIR")
+        && !qEnvironmentVariableIsEmpty("PLUME_TEST_FONTDIR"))
+        qputenv("QT_QPA_FONTDIR", qgetenv("PLUME_TEST_FONTDIR"));
     QStandardPaths::setTestModeEnabled(true);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
