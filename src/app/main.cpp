@@ -2,10 +2,13 @@
 #include "platform/widgets/JapaneseInterface.h"
 #include "platform/desktop/MessageBox.h"
 #include "platform/base/PlumeError.h"
+#include "platform/base/ProcessEnd.h"
 
 #include <QApplication>
 
-int main(int argc, char* argv[]) {
+namespace {
+
+int run(int argc, char* argv[]) {
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Plume"));
     // The installed desktop entry (data/linux), which desktops match the windows against.
@@ -21,4 +24,12 @@ int main(int argc, char* argv[]) {
     }
     window.show();
     return app.exec();
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    // The window and the application are gone, and with them every drawing thread, before
+    // the process ends.
+    return plume::endProcess(run(argc, argv));
 }
