@@ -100,7 +100,14 @@ check "the installed plumeconv.exe converts a drawing to PNG" \
 start_plume() {
     (cd "$instdir" && exec wine64 "$wininst\\plume.exe") >"$out/plume-$1.log" 2>&1 &
     plume_pid=$!
-    window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Plume$' | head -1)
+    # Searched again until found: Wine makes and drops windows while a program starts, and a
+    # window that goes during one search ends that search with an X error.
+    window=
+    for _ in $(seq 120); do
+        window=$(xdotool search --onlyvisible --name '^Plume$' 2>/dev/null | head -1) || true
+        [ -n "$window" ] && break
+        sleep 0.5
+    done
     [ -n "$window" ] || { fail "plume.exe shows its window ($1 start)"; return 1; }
     sleep 2  # the first paint and the folder's first listing
     shot "$1-started"
