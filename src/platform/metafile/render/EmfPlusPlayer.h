@@ -24,6 +24,7 @@
 #include <QPainterPath>
 #include <QPen>
 #include <QRectF>
+#include <QTextLine>
 #include <QTransform>
 #include <array>
 #include <functional>
@@ -72,7 +73,9 @@ class EmfPlusPlayer {
     // Transforms.
     double unitPixels(emfplus::Unit unit, bool vertical) const;
     QTransform pageTransform() const;
-    QTransform worldToPainter() const { return m_state.world * pageTransform() * m_deviceToPainter; }
+    QTransform worldToPainter() const {
+        return m_state.world * pageTransform() * m_deviceToPainter;
+    }
 
     // Painter state.
     void take();
@@ -115,6 +118,9 @@ class EmfPlusPlayer {
     bool drawMetafile(const emfplus::ImageDrawRecord& record, const QByteArray& bytes,
                       const QTransform& square);
     bool playString(const emfplus::StringRecord& record);  // EmfPlusPlayerText.cpp
+    void drawLines(const std::vector<QTextLine>& lines, const QTransform& flow,
+                   const QTransform& fontScale, const QRectF& clip, const QBrush& brush,
+                   double pixels, const std::function<QPointF(const QTextLine&)>& at);
     bool playDriverString(const emfplus::DriverStringRecord& record);
     double fontPixels(const emfplus::Font& font, double outputScale) const;
     static LogFont logFontOf(const emfplus::Font& font, double pixels);

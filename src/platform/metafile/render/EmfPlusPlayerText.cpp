@@ -15,6 +15,7 @@
 #include <QTextLayout>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <optional>
 
 namespace plume::metafile {
@@ -213,28 +214,39 @@ bool EmfPlusPlayer::playString(const StringRecord& r) {
     const double v0 = format.lineAlignment == 1   ? (depth - total) / 2
                       : format.lineAlignment == 2 ? depth - total
                                                   : 0;
-    applyPainterState();
-    const QTransform fontScale = QTransform::fromScale(1 / k, 1 / k) * toPainter;
-    m_painter.setTransform(fontScale);
-    if (!(format.flags & kNoClip) && box.width() > 0 && box.height() > 0)
-        m_painter.setClipRect(box, Qt::IntersectClip);
-    m_painterDirty = true;  // the clip goes back
     const QTransform flow = vertical ? QTransform(0, 1, -1, 0, box.right(), box.top())
                                      : QTransform::fromTranslate(box.left(), box.top());
+    const bool clip = !(format.flags & kNoClip) && box.width() > 0 && box.height() > 0;
+    drawLines(lines, flow, QTransform::fromScale(1 / k, 1 / k) * toPainter, clip ? box : QRectF(),
+              *brush, pixels, [&](const QTextLine& line) {
+                  const QRectF ink = line.naturalTextRect();
+                  const double u = along == 1   ? (length - ink.width()) / 2
+                                   : along == 2 ? length - ink.width()
+                                                : 0;
+                  return QPointF(u - ink.x(), v0);
+              });
+    return true;
+}
+
+// Draws laid-out lines, each at the point `at` gives in flow coordinates; `flow` takes those to
+// font pixels and `fontScale` font pixels to the painter. A non-empty `clip` (font pixels)
+// clips them.
+void EmfPlusPlayer::drawLines(const std::vector<QTextLine>& lines, const QTransform& flow,
+                              const QTransform& fontScale, const QRectF& clip, const QBrush& brush,
+                              double pixels, const std::function<QPointF(const QTextLine&)>& at) {
+    applyPainterState();
+    m_painter.setTransform(fontScale);
+    if (!clip.isEmpty()) m_painter.setClipRect(clip, Qt::IntersectClip);
+    m_painterDirty = true;  // the clip goes back
     m_painter.setTransform(flow * fontScale);
-    m_painter.setPen(QPen(*brush, 0));
+    m_painter.setPen(QPen(brush, 0));
     const bool outlines = glyphsNeedOutlines(flow * fontScale, pixels);
     for (const QTextLine& line : lines) {
-        const QRectF ink = line.naturalTextRect();
-        const double u = along == 1   ? (length - ink.width()) / 2
-                         : along == 2 ? length - ink.width()
-                                      : 0;
         if (outlines)
-            m_painter.fillPath(lineOutlines(line, QPointF(u - ink.x(), v0)), *brush);
+            m_painter.fillPath(lineOutlines(line, at(line)), brush);
         else
-            line.draw(&m_painter, QPointF(u - ink.x(), v0));
+            line.draw(&m_painter, at(line));
     }
-    return true;
 }
 
 // Driver strings: each glyph at its own baseline origin. Glyph indices are the writer's

@@ -17,6 +17,31 @@ namespace plume::metafile {
 
 namespace {
 
+// The text's horizontal anchor. Under a right-to-left layout it is mirrored and the text
+// still reads as written: left and right alignment trade places.
+uint32_t horizontalAnchor(uint32_t align, uint32_t layoutFlags) {
+    const uint32_t h = align & textAlign::HorizontalMask;
+    if (!(layoutFlags & layout::RightToLeft) || h == textAlign::Center) return h;
+    return h == textAlign::Right ? textAlign::Left : textAlign::Right;
+}
+
+// The colour glyphs are drawn in: the text colour, or what a BLACK or WHITE mix makes of it.
+QColor textInk(const QColor& textColor, uint32_t mix) {
+    if (mix == rop2::Black) return Qt::black;
+    if (mix == rop2::White) return Qt::white;
+    return textColor;
+}
+
+// A font stretched far beyond its height (a huge lfWidth, or a picture stretched much wider
+// than high) is drawn as outlines: the painter's glyph cache would otherwise allocate its
+// texture for glyphs of that width, gigabytes for a damaged file. So are glyphs the frame
+// makes very large or flattens (glyphsNeedOutlines).
+bool drawnAsOutlines(const QFont& font, const QTransform& frame) {
+    const double pixels =
+        font.pixelSize() > 0 ? font.pixelSize() : std::max(font.pointSizeF(), 0.0) * 96 / 72;
+    return font.stretch() > 400 || glyphsNeedOutlines(frame, pixels);
+}
+
 bool sameFont(const LogFont& a, const LogFont& b) {
     return a.height == b.height && a.width == b.width && a.weight == b.weight &&
            a.italic == b.italic && a.underline == b.underline && a.strikeOut == b.strikeOut &&
@@ -187,11 +212,7 @@ void GdiPlayer::extTextOut(const TextRun& run) {
     const QPointF start = full.map(reference);
     const QTransform frame = frames.glyph * QTransform::fromTranslate(start.x(), start.y());
 
-    uint32_t h = m_dc.textAlign & textAlign::HorizontalMask;
-    // Under a right-to-left layout the anchor is mirrored and the text still reads as written:
-    // left and right alignment trade places.
-    if ((m_dc.layoutFlags & layout::RightToLeft) && h != textAlign::Center)
-        h = h == textAlign::Right ? textAlign::Left : textAlign::Right;
+    const uint32_t h = horizontalAnchor(m_dc.textAlign, m_dc.layoutFlags);
     const double x0 = h == textAlign::Right ? -width : h == textAlign::Center ? -width / 2 : 0;
     const uint32_t v = m_dc.textAlign & textAlign::VerticalMask;
     const double baseline = v == textAlign::Baseline ? 0
@@ -209,18 +230,9 @@ void GdiPlayer::extTextOut(const TextRun& run) {
                            frames.alignmentToGlyph.map(QPointF(0, metrics.descent())));
     }
     m_painter.setFont(font);
-    QColor color = m_dc.textColor;
-    if (m_dc.rop2 == rop2::Black) color = Qt::black;
-    if (m_dc.rop2 == rop2::White) color = Qt::white;
+    const QColor color = textInk(m_dc.textColor, m_dc.rop2);
     m_painter.setPen(color);
-    // A font stretched far beyond its height (a huge lfWidth, or a picture stretched much
-    // wider than high) is drawn as outlines: the painter's glyph cache would otherwise
-    // allocate its texture for glyphs of that width, gigabytes for a damaged file. So are
-    // glyphs the frame makes very large or flattens (glyphsNeedOutlines).
-    const double fontPixels =
-        font.pixelSize() > 0 ? font.pixelSize() : std::max(font.pointSizeF(), 0.0) * 96 / 72;
-    const bool asOutlines =
-        font.stretch() > 400 || symbolCodes || glyphsNeedOutlines(frame, fontPixels);
+    const bool asOutlines = symbolCodes || drawnAsOutlines(font, frame);
     // In a path bracket the glyphs' outlines join the path instead (text frame coordinates).
     QPainterPath glyphOutlines;
     const auto drawText = [&](QPointF at, const QString& part) {
