@@ -8,14 +8,16 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QFontDatabase>
+#include <QSemaphore>
 #include <QSet>
 #include <QThread>
+#include <QThreadPool>
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <mutex>
-#include <thread>
 #include <unistd.h>
-#include <vector>
 
 namespace plume::conv {
 
@@ -81,10 +83,26 @@ BatchReport runBatch(const Options& options, const BatchListener& listener) {
     };
     const int jobs = std::clamp(options.jobs > 0 ? options.jobs : QThread::idealThreadCount(), 1,
                                 std::max(1, total));
-    std::vector<std::thread> workers;
-    for (int j = 1; j < jobs; ++j) workers.emplace_back(work);
-    work();
-    for (std::thread& worker : workers) worker.join();
+    // The workers are threads of Qt's global pool. Qt's raster drawing splits a large fill in
+    // a composition other than plain copying (an XOR pen, a translucent brush) and a large
+    // image conversion into parts for that pool and waits for them, unless it runs on one of
+    // the pool's own threads: then it does the work in place. The files are the batch's
+    // parallelism already, and under Wine each hand-over is a round trip to the Wine server
+    // that costs more than the part handed over (a file of XOR lines drew five times slower).
+    // Their end is awaited, not their threads' (those idle in the pool until it ends them).
+    QThreadPool* pool = QThreadPool::globalInstance();
+    if (pool->maxThreadCount() < jobs) pool->setMaxThreadCount(jobs);
+    // The font database is read here, on the application's thread, before any worker needs
+    // it: on Windows' platform with FreeType glyphs, a pool thread that read it and then ended
+    // left the process hanging at its end.
+    QFontDatabase::families();
+    QSemaphore finished;
+    for (int j = 0; j < jobs; ++j)
+        pool->start([&] {
+            work();
+            finished.release();
+        });
+    finished.acquire(jobs);
     return report;
 }
 
