@@ -12,8 +12,8 @@
 #include <QThread>
 #include <atomic>
 #include <cstdio>
+#include <memory>
 #include <mutex>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -81,10 +81,18 @@ BatchReport runBatch(const Options& options, const BatchListener& listener) {
     };
     const int jobs = std::clamp(options.jobs > 0 ? options.jobs : QThread::idealThreadCount(), 1,
                                 std::max(1, total));
-    std::vector<std::thread> workers;
-    for (int j = 1; j < jobs; ++j) workers.emplace_back(work);
+    // The workers are Qt's own threads, so that Qt ends each one's per-thread state (its font
+    // cache, FreeType's library and faces) in that thread as it finishes. A thread Qt did not
+    // start has that state ended by another thread of Qt's once it is gone (so Qt 6 does on
+    // Windows), which releases FreeType's faces against that other thread's library: a double
+    // free at the end of the batch.
+    std::vector<std::unique_ptr<QThread>> workers;
+    for (int j = 1; j < jobs; ++j) {
+        workers.emplace_back(QThread::create(work));
+        workers.back()->start();
+    }
     work();
-    for (std::thread& worker : workers) worker.join();
+    for (const std::unique_ptr<QThread>& worker : workers) worker->wait();
     return report;
 }
 
