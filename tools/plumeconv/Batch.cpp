@@ -3,6 +3,7 @@
 #include "Convert.h"
 #include "Messages.h"
 
+#include "platform/base/Terminal.h"
 #include "platform/picture/PngBands.h"
 
 #include <QDir>
@@ -14,7 +15,6 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
-#include <unistd.h>
 #include <vector>
 
 namespace plume::conv {
@@ -102,7 +102,7 @@ int runBatchCommand(const Options& options) {
                        .arg(QDir::toNativeSeparators(options.outDir)));
         return kCannotWrite;
     }
-    const bool terminal = isatty(STDERR_FILENO) == 1;
+    const bool terminal = isTerminal(StdStream::Error);
     bool progressShown = false;
     const auto clearProgress = [&] {
         if (progressShown) std::fputs("\r\033[K", stderr);
