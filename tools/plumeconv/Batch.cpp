@@ -3,6 +3,7 @@
 #include "Convert.h"
 #include "Messages.h"
 
+#include "platform/base/Terminal.h"
 #include "platform/picture/PngBands.h"
 
 #include <QDir>
@@ -12,9 +13,8 @@
 #include <QThread>
 #include <atomic>
 #include <cstdio>
+#include <memory>
 #include <mutex>
-#include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace plume::conv {
@@ -81,10 +81,18 @@ BatchReport runBatch(const Options& options, const BatchListener& listener) {
     };
     const int jobs = std::clamp(options.jobs > 0 ? options.jobs : QThread::idealThreadCount(), 1,
                                 std::max(1, total));
-    std::vector<std::thread> workers;
-    for (int j = 1; j < jobs; ++j) workers.emplace_back(work);
+    // The workers are Qt's own threads, so that Qt ends each one's per-thread state (its font
+    // cache, FreeType's library and faces) in that thread as it finishes. A thread Qt did not
+    // start has that state ended by another thread of Qt's once it is gone (so Qt 6 does on
+    // Windows), which releases FreeType's faces against that other thread's library: a double
+    // free at the end of the batch.
+    std::vector<std::unique_ptr<QThread>> workers;
+    for (int j = 1; j < jobs; ++j) {
+        workers.emplace_back(QThread::create(work));
+        workers.back()->start();
+    }
     work();
-    for (std::thread& worker : workers) worker.join();
+    for (const std::unique_ptr<QThread>& worker : workers) worker->wait();
     return report;
 }
 
@@ -94,7 +102,7 @@ int runBatchCommand(const Options& options) {
                        .arg(QDir::toNativeSeparators(options.outDir)));
         return kCannotWrite;
     }
-    const bool terminal = isatty(STDERR_FILENO) == 1;
+    const bool terminal = isTerminal(StdStream::Error);
     bool progressShown = false;
     const auto clearProgress = [&] {
         if (progressShown) std::fputs("\r\033[K", stderr);
