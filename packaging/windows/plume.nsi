@@ -13,6 +13,9 @@
 ; Plume keeps one user's drawings and settings, so the per-user copy is the usual one.
 ; Silent: /S installs (and /S on the uninstaller removes) without a question; /OPENWITH adds the
 ; "Open with" entries in silent mode; /D=<folder> as the last argument chooses the folder.
+; Over an earlier install for the same users, the earlier one's uninstaller runs first (files
+; the new version dropped go with it) and the new one goes into its folder, keeping its
+; Open-with choice.
 Unicode true
 ManifestDPIAware true
 RequestExecutionLevel user
@@ -57,8 +60,24 @@ Var AllUsers
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "Japanese"
 
+; An earlier install for the same users goes first, through its own uninstaller: it deletes
+; the files of its own list, those this version no longer has among them, and never the
+; drawings or settings. Run in place (_?=) so that the setup waits for it; an uninstaller
+; cannot delete itself there, so that is done after it.
+Function RemovePrevious
+    ReadRegStr $0 SHCTX "${UNINSTALL_KEY}" "InstallLocation"
+    ${If} $0 != ""
+    ${AndIf} ${FileExists} "$0\uninstall.exe"
+        DetailPrint "$0 の以前の版を削除します"
+        ExecWait '"$0\uninstall.exe" /S _?=$0'
+        Delete "$0\uninstall.exe"
+        RMDir "$0"
+    ${EndIf}
+FunctionEnd
+
 Section "Plume" SecMain
     SectionIn RO
+    Call RemovePrevious
     !insertmacro InstallFiles
     ; The installed copy keeps each user's settings in the user's own folder (%usr%): the
     ; program folder is shared, and under Program Files not writable by the user.
@@ -120,12 +139,25 @@ Function .onInit
             Quit
         ${EndIf}
         SetShellVarContext all
-        ${If} $INSTDIR == ""
-            StrCpy $INSTDIR "$PROGRAMFILES64\${APP}"
-        ${EndIf}
     ${Else}
         SetShellVarContext current
-        ${If} $INSTDIR == ""
+    ${EndIf}
+    ; An earlier install for the same users is updated in its own folder, and keeps its
+    ; Open-with choice (its uninstaller, run first, removes the entries).
+    ReadRegStr $2 SHCTX "${UNINSTALL_KEY}" "InstallLocation"
+    ${If} $2 != ""
+        ReadRegStr $1 SHCTX "Software\Classes\${PROGID}\shell\open\command" ""
+        ${If} $1 == '"$2\plume.exe" "%1"'
+            !insertmacro SelectSection ${SecOpenWith}
+        ${EndIf}
+    ${EndIf}
+    ${If} $INSTDIR == ""
+        StrCpy $INSTDIR $2
+    ${EndIf}
+    ${If} $INSTDIR == ""
+        ${If} $AllUsers == 1
+            StrCpy $INSTDIR "$PROGRAMFILES64\${APP}"
+        ${Else}
             StrCpy $INSTDIR "$LOCALAPPDATA\Programs\${APP}"
         ${EndIf}
     ${EndIf}

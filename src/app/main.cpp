@@ -9,6 +9,11 @@
 namespace {
 
 int run(int argc, char* argv[]) {
+    // Qt's regular expressions keep a compiled pattern's stack per thread, freed as the thread
+    // ends; with mingw-w64's emulated thread-local storage that happens after the storage is
+    // gone, so a drawing pool thread that had matched a pattern could crash as it expired.
+    // Patterns matched without the JIT compiler need no such stack (plumeconv does the same).
+    if (qEnvironmentVariableIsEmpty("QT_ENABLE_REGEXP_JIT")) qputenv("QT_ENABLE_REGEXP_JIT", "0");
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Plume"));
     // The installed desktop entry (data/linux), which desktops match the windows against.

@@ -1,12 +1,12 @@
 #include "environment/ShellServices.h"
 
-#include "platform/desktop/Usr.h"
-#include "platform/desktop/MessageBox.h"
 #include "platform/base/Paths.h"
+#include "platform/desktop/MessageBox.h"
 #include "platform/desktop/ProgramPaths.h"
+#include "platform/desktop/ShellFolders.h"
 #include "platform/desktop/ShellLauncher.h"
 #include "platform/desktop/Shortcut.h"
-#include "platform/desktop/ShellFolders.h"
+#include "platform/desktop/Usr.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -37,8 +37,10 @@ QString ShellServices::sendToFolder() const {
 }
 
 bool ShellServices::writeAndOpen(const QString& shortcutPath, const QString& target) {
-    if (!writeShortcut(shortcutPath, target)) return false;
-    return shellExecute(nWhnd(), ShellVerb::Open, shortcutPath);
+    // The file the platform keeps this target in (on Windows a web address's ends ".url").
+    const QString file = shortcutFileFor(shortcutPath, target);
+    if (!writeShortcut(file, target)) return false;
+    return shellExecute(nWhnd(), ShellVerb::Open, file);
 }
 
 bool ShellServices::W_Help(const QString& sJob) {

@@ -22,8 +22,9 @@ class ShellServices : public EnvironmentServices {
     // Returns false when the page was handed to no program.
     bool W_Help(const QString& sJob);
 
-    // Opens sUrl unchanged through the shortcut Usr::sUsrFld + "Wrk/htm_view.lnk". The
-    // folder "Wrk" is not made here: without it nothing happens.
+    // Opens sUrl unchanged through the shortcut Usr::sUsrFld + "Wrk/htm_view.lnk" (on
+    // Windows a web address through the Internet Shortcut "Wrk/htm_view.url"). The folder
+    // "Wrk" is not made here: without it nothing happens.
     void W_HtmView(const QString& sUrl);
 
     // Puts a shortcut to the program into the "Send to" folder and confirms it in a message.

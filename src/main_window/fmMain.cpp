@@ -338,8 +338,10 @@ void fmMain::cmRet_Click(int16_t Index) {
 }
 
 void fmMain::mnFile_Click(int16_t Index) {
-    // The whole command runs under one trap: its first failure ends it silently, keeping
-    // what was done before. The steps report failures as results, never as exceptions.
+    // The whole command runs under one trap: its first failure ends it, keeping what was done
+    // before. The steps report failures as results, never as exceptions; the status line says
+    // those the user can act on (a folder or file that cannot be written, a clipboard that
+    // cannot be had).
     switch (Index) {
         case 0:
             importFromClipboard();
@@ -444,10 +446,18 @@ void fmMain::copyToClipboard() {
         showStatus(QStringLiteral("表示している画像がないため、ｸﾘｯﾌﾟﾎﾞｰﾄﾞはそのままです"));
         return;
     }
-    if (!clipboardClear()) return;
+    // A clipboard that cannot be had (on Windows another program holds it open) keeps what it
+    // holds; the user hears it, and the copy can be tried again.
+    if (!clipboardClear()) {
+        showStatus(QStringLiteral("ｸﾘｯﾌﾟﾎﾞｰﾄﾞを使えないため、複写できません"));
+        return;
+    }
     // Known as Plume's own before it is there: the clipboard's change notice comes at once.
     if (m_pcImg->picture()->isVector()) m_watch->notePlumesOwn(m_pcImg->picture()->emfBytes());
-    if (!clipboardSetPicture(m_pcImg->picture())) return;
+    if (!clipboardSetPicture(m_pcImg->picture())) {
+        showStatus(QStringLiteral("ｸﾘｯﾌﾟﾎﾞｰﾄﾞに複写できません"));
+        return;
+    }
     showStatus(QStringLiteral("画像ﾃﾞｰﾀｰ(ﾍﾞｸﾀﾃﾞｰﾀｰ)をｸﾘｯﾌﾟﾎﾞｰﾄﾞに貼りつけました"));
 }
 

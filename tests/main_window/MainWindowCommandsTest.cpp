@@ -2,12 +2,13 @@
 // copy back to it, convert in the raster window, exit.
 #include "main_window/MainWindowFixture.h"
 #include "main_window/fmMain.h"
+#include "platform/base/Twips.h"
 #include "platform/clipboard/Clipboard.h"
 #include "platform/clipboard/ClipboardFormats.h"
+#include "platform/clipboard/ClipboardOperations.h"
 #include "platform/widgets/FileListBox.h"
 #include "platform/widgets/ImageArea.h"
 #include "platform/widgets/PreviewSurface.h"
-#include "platform/base/Twips.h"
 #include "raster_window/sbImg.h"
 #include "support/FailingWrites.h"
 
@@ -184,6 +185,31 @@ TEST_F(MainWindowCommands, CopyWithNoPictureLeavesTheClipboardAndSaysSo) {
     m_window->mnFile_Click(1);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "held");
     EXPECT_EQ(m_window->lbMsg()->text(), "表示している画像がないため、ｸﾘｯﾌﾟﾎﾞｰﾄﾞはそのままです");
+}
+
+TEST_F(MainWindowCommands, CopySaysSoWhenTheClipboardCannotBeHad) {
+    offer(kXEmf, capture("inkscape-1.2.emf"));
+    m_window->mnFile_Click(0);
+    QGuiApplication::clipboard()->setText("held");
+    // Another program holds the clipboard open (Windows then refuses OpenClipboard): it cannot
+    // even be emptied, and keeps what it holds.
+    ClipboardOperations held = qtClipboardOperations();
+    held.clear = [] { return Status::failure("クリップボードを使えません"); };
+    held.setPicture = [](const PicturePtr&) {
+        return Status::failure("クリップボードを使えません");
+    };
+    setClipboardOperationsForTesting(&held);
+    m_window->mnFile_Click(1);
+    EXPECT_EQ(m_window->lbMsg()->text(), "ｸﾘｯﾌﾟﾎﾞｰﾄﾞを使えないため、複写できません");
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "held");
+    // Emptied, but taken again before the picture was put there.
+    held.clear = qtClipboardOperations().clear;
+    m_window->mnFile_Click(1);
+    EXPECT_EQ(m_window->lbMsg()->text(), "ｸﾘｯﾌﾟﾎﾞｰﾄﾞに複写できません");
+    // Free again: the copy goes through.
+    setClipboardOperationsForTesting(nullptr);
+    m_window->mnFile_Click(1);
+    EXPECT_EQ(m_window->lbMsg()->text(), "画像ﾃﾞｰﾀｰ(ﾍﾞｸﾀﾃﾞｰﾀｰ)をｸﾘｯﾌﾟﾎﾞｰﾄﾞに貼りつけました");
 }
 
 TEST_F(MainWindowCommands, ConvertOpensTheRasterWindowWithThePreviewsPictureAndSize) {

@@ -44,6 +44,11 @@ bool returnsWhileFifoSilent(const QString& fifo, const std::function<void()>& ca
 // raster renditions, which are drawn in the background; false after a minute.
 bool waitForRenditions(const QMimeData& offer);
 
+// Whether Qt's font database is the system's own list of fonts: always on Linux (fontconfig,
+// whatever Qt platform runs); on Windows on Qt's windows platform only, since its offscreen
+// platform there reads the one folder the test runner names (the stand-ins) and no more.
+bool qtListsSystemFonts();
+
 // The folder that "UserData.ini" names, as Plume takes it: as written where the file system
 // heeds letter case (Linux); lower-cased, with the system's separators, on Windows.
 QString userFolderAsTaken(const QString& written);

@@ -16,6 +16,10 @@ qint64 peakMemoryKb() {
     return qint64(usage.ru_maxrss);
 }
 
+bool qtListsSystemFonts() {
+    return true;
+}
+
 QString userFolderAsTaken(const QString& written) {
     return written;
 }

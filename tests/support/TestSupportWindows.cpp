@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include <QDir>
+#include <QGuiApplication>
 #include <stdexcept>
 
 // Windows' named pipes live outside the file system (\\.\pipe\), so no picture file can be
@@ -18,6 +19,10 @@ qint64 peakMemoryKb() {
     counters.cb = sizeof counters;
     if (!::K32GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters)) return 0;
     return qint64(counters.PeakWorkingSetSize / 1024);
+}
+
+bool qtListsSystemFonts() {
+    return QGuiApplication::platformName() == QLatin1String("windows");
 }
 
 QString userFolderAsTaken(const QString& written) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include <intshcut.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 #include <windows.h>
@@ -30,6 +31,23 @@ inline QString shellLinkPath(const QString& file) {
     if (FAILED(link->GetPath(path.data(), int(path.size()), nullptr, SLGP_RAWPATH)))
         return QStringLiteral("<no path>");
     return QString::fromWCharArray(path.data());
+}
+
+// The address an Internet Shortcut (".url") holds, as the shell's own object for one reads it.
+inline QString internetShortcutUrl(const QString& file) {
+    const ComScope com;
+    ComPointer<IUniformResourceLocatorW> shortcut;
+    ComPointer<IPersistFile> persist;
+    if (FAILED(CoCreateInstance(CLSID_InternetShortcut, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_IUniformResourceLocatorW, shortcut.out())) ||
+        FAILED(shortcut->QueryInterface(IID_IPersistFile, persist.out())) ||
+        FAILED(persist->Load(QDir::toNativeSeparators(file).toStdWString().c_str(), STGM_READ)))
+        return QStringLiteral("<no internet shortcut>");
+    LPWSTR url = nullptr;
+    if (shortcut->GetURL(&url) != S_OK || !url) return QStringLiteral("<no address>");
+    const QString address = QString::fromWCharArray(url);
+    CoTaskMemFree(url);
+    return address;
 }
 
 // A string value of the current user's registry as Windows reads it, or nothing.

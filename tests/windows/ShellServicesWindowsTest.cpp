@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 namespace plume {
@@ -49,6 +50,24 @@ TEST_F(WindowsShell, HelpHtmViewAndSendToWriteShellLinksToTheirTargets) {
     ASSERT_EQ(m_messages.texts().size(), 1);
     EXPECT_EQ(m_messages.texts()[0],
               program + " のｼｮｰﾄｶｯﾄを " + path("sendto") + " に作成しました");
+}
+
+TEST_F(WindowsShell, HtmViewKeepsAWebAddressInAnInternetShortcutAndOpensThatFile) {
+    const QString address = QStringLiteral("https://example.org/a?b=1&c=%20");
+    const QString shortcut = path("usr/Wrk/htm_view.url");
+    m_ini.W_HtmView(address);
+    EXPECT_EQ(test::readFileBytes(shortcut),
+              "[InternetShortcut]\r\nURL=" + address.toLatin1() + "\r\n");
+    EXPECT_EQ(test::internetShortcutUrl(shortcut), address);
+    EXPECT_FALSE(QFileInfo::exists(path("usr/Wrk/htm_view.lnk")));
+    // The shell is handed the shortcut file, which it opens with the browser.
+    ASSERT_EQ(m_shell.launches().size(), 1u);
+    EXPECT_EQ(QDir::toNativeSeparators(m_shell.launches()[0].url.toLocalFile()), shortcut);
+
+    // Beyond ASCII the address is written encoded; a later call replaces the file.
+    m_ini.W_HtmView(QStringLiteral("https://例え.jp/見本 1"));
+    EXPECT_EQ(test::internetShortcutUrl(shortcut), "https://xn--r8jz45g.jp/%E8%A6%8B%E6%9C%AC%201");
+    EXPECT_EQ(m_shell.launches().size(), 2u);
 }
 
 TEST_F(WindowsShell, TheStartRecordsTheExecutablesFullPathInTheRegistry) {

@@ -8,7 +8,11 @@
 #  3. copies an EMF with wincopy.exe, presses Ctrl+V in Plume and checks that 001.wmf is the
 #     clipboard's EMF byte for byte; presses Ctrl+C and reads Plume's copy with winpaste.exe;
 #  4. closes Plume and checks User.xml: CP932 bytes, the Japanese folder name byte for byte;
-#  5. uninstalls silently and checks that what was installed is gone and the drawings and the
+#  5. installs a made-up older version over it (its setup program made here, with a file this
+#     version does not have), then this version again, and checks that the older version's
+#     file is gone, this version's files are all there, and the drawings, the settings and the
+#     Open-with choice are kept;
+#  6. uninstalls silently and checks that what was installed is gone and the drawings and the
 #     settings are still there.
 # Screenshots of each step go to OUT (kept). Exit status 0 when every check passed, 1 when one
 # failed, 77 when a tool is missing.
@@ -20,10 +24,11 @@ setup=$(realpath "${1:?usage: setup-e2e.sh SETUP.exe WINPEER_DIR OUT [SHARED]}")
 winpeer=$(realpath "${2:?usage: setup-e2e.sh SETUP.exe WINPEER_DIR OUT [SHARED]}")
 out=${3:?usage: setup-e2e.sh SETUP.exe WINPEER_DIR OUT [SHARED]}
 shared=$(realpath "${4:-$(dirname "$0")/../../../shared}")
+root=$(realpath "$(dirname "$0")/../..")
 mkdir -p "$out" && out=$(realpath "$out")
 
 export PATH=$PATH:/usr/lib/wine
-for tool in wine64 wineserver Xvfb openbox xdotool import python3; do
+for tool in wine64 wineserver Xvfb openbox xdotool import python3 makensis; do
     command -v "$tool" >/dev/null || { echo "setup-e2e: SKIP: $tool is missing"; exit 77; }
 done
 for f in "$winpeer/wincopy.exe" "$winpeer/winpaste.exe" "$shared/clipboard-captures/libreoffice-draw-7.4.emf"; do
@@ -209,6 +214,34 @@ sys.exit(0 if ok else 1)
 EOF
 [ $? -eq 0 ] || failures=$((failures + 1))
 cp "$settings" "$out/User.xml"
+
+# An update: the made-up older version lists plume.exe and plugins\dropped.dll in its
+# uninstaller; this version has no dropped.dll, which goes when this version is installed over
+# it.
+echo "setup-e2e: updating from an older version"
+mkdir -p "$work/older/stage/plugins"
+printf 'older' > "$work/older/stage/plume.exe"
+printf 'dropped' > "$work/older/stage/plugins/dropped.dll"
+if bash "$root/scripts/windows-setup" --stage "$work/older/stage" "$work/older" >/dev/null; then
+    wine64 "$(ls "$work/older"/plume-*-setup.exe)" /S
+    wineserver -w
+    if test -f "$instdir/plugins/dropped.dll"; then
+        wine64 "$setup" /S
+        wineserver -w
+        missing=$(cd "$instdir" && find . -type f | sort | comm -13 - <(echo "$files_installed"))
+        check "the update removes the older version's dropped.dll and installs every file" \
+            test ! -e "$instdir/plugins/dropped.dll" -a -z "$missing"
+        wine64 reg query 'HKCU\Software\Classes\Plume.Metafile' >/dev/null 2>&1
+        open_with=$?
+        cmp -s "$settings" "$out/User.xml"
+        check "the update keeps the drawing, User.xml and the Open-with entries" \
+            test $? -eq 0 -a "$open_with" -eq 0 -a -s "$stored"
+    else
+        fail "the older version installs over this one"
+    fi
+else
+    fail "the older version's setup program is made"
+fi
 
 echo "setup-e2e: uninstalling"
 wine64 "$wininst\\uninstall.exe" /S

@@ -3,12 +3,12 @@
 #include "Convert.h"
 #include "Messages.h"
 
+#include "platform/base/Terminal.h"
 #include "platform/picture/PngBands.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QSemaphore>
 #include <QSet>
 #include <QThread>
@@ -17,7 +17,6 @@
 #include <atomic>
 #include <cstdio>
 #include <mutex>
-#include <unistd.h>
 
 namespace plume::conv {
 
@@ -83,19 +82,19 @@ BatchReport runBatch(const Options& options, const BatchListener& listener) {
     };
     const int jobs = std::clamp(options.jobs > 0 ? options.jobs : QThread::idealThreadCount(), 1,
                                 std::max(1, total));
-    // The workers are threads of Qt's global pool. Qt's raster drawing splits a large fill in
-    // a composition other than plain copying (an XOR pen, a translucent brush) and a large
-    // image conversion into parts for that pool and waits for them, unless it runs on one of
-    // the pool's own threads: then it does the work in place. The files are the batch's
-    // parallelism already, and under Wine each hand-over is a round trip to the Wine server
-    // that costs more than the part handed over (a file of XOR lines drew five times slower).
-    // Their end is awaited, not their threads' (those idle in the pool until it ends them).
+    // The workers are threads of Qt's global pool. As Qt's own threads, each ends its
+    // per-thread state (its font cache, FreeType's library and faces) in itself as it finishes;
+    // a thread Qt did not start has that state ended by another thread of Qt's once it is gone
+    // (so Qt 6 does on Windows), which releases FreeType's faces against that other thread's
+    // library: a double free at the end of the batch. As the pool's, they draw large fills in
+    // place: Qt's raster drawing splits a large fill in a composition other than plain copying
+    // (an XOR pen, a translucent brush) and a large image conversion into parts for that pool
+    // and waits for them, unless it runs on one of the pool's threads. The files are the
+    // batch's parallelism already, and under Wine each hand-over is a round trip to the Wine
+    // server that costs more than the part handed over (a file of XOR lines drew five times
+    // slower). Their work's end is awaited, not their threads' (those idle in the pool).
     QThreadPool* pool = QThreadPool::globalInstance();
     if (pool->maxThreadCount() < jobs) pool->setMaxThreadCount(jobs);
-    // The font database is read here, on the application's thread, before any worker needs
-    // it: on Windows' platform with FreeType glyphs, a pool thread that read it and then ended
-    // left the process hanging at its end.
-    QFontDatabase::families();
     QSemaphore finished;
     for (int j = 0; j < jobs; ++j)
         pool->start([&] {
@@ -112,7 +111,7 @@ int runBatchCommand(const Options& options) {
                        .arg(QDir::toNativeSeparators(options.outDir)));
         return kCannotWrite;
     }
-    const bool terminal = isatty(STDERR_FILENO) == 1;
+    const bool terminal = isTerminal(StdStream::Error);
     bool progressShown = false;
     const auto clearProgress = [&] {
         if (progressShown) std::fputs("\r\033[K", stderr);

@@ -8,6 +8,7 @@
 #include "Thumbnail.h"
 
 #include "platform/base/InputFile.h"
+#include "platform/base/ProcessEnd.h"
 #include "platform/picture/PngBands.h"
 
 #include <QGuiApplication>
@@ -20,6 +21,15 @@
 namespace {
 
 using namespace plume::conv;
+
+// Ends the process at once with the output committed and the errors written: without tearing
+// down the font database and the rest of Qt, which would take a good part of a small
+// conversion's time, and without waiting for threads that may be anywhere (a worker still
+// ending, the drawing the thumbnail's clock gave up on).
+[[noreturn]] void leave(int code) {
+    std::fflush(nullptr);
+    std::_Exit(plume::endProcess(code));
+}
 
 // Says what came of one file and gives its exit status.
 int reported(const Outcome& outcome) {
@@ -51,8 +61,7 @@ int run(const QStringList& arguments) {
             std::thread([] {
                 std::this_thread::sleep_for(std::chrono::milliseconds(kThumbnailRunMs));
                 printError(thumbnailTooSlow());
-                std::fflush(nullptr);
-                std::_Exit(kTooSlow);
+                leave(kTooSlow);
             }).detach();
             return reported(writeThumbnail(options.inputs.first(), options.output,
                                            options.thumbnailSize, options.drawEmfPlus));
@@ -90,11 +99,13 @@ int main(int argc, char** argv) {
     // start-up; Windows' own on Windows, for its fonts).
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", PLUMECONV_QPA_PLATFORM);
+    // Qt's regular expressions (with which it lists the font and plug-in folders) keep a
+    // compiled pattern's stack per thread, freed by a thread-local destructor as the thread
+    // ends. With mingw-w64's emulated thread-local storage that destructor runs after the
+    // storage is freed, and a batch worker that had been first to list a folder crashed as it
+    // ended. Patterns matched without the JIT compiler need no such stack.
+    if (qEnvironmentVariableIsEmpty("QT_ENABLE_REGEXP_JIT")) qputenv("QT_ENABLE_REGEXP_JIT", "0");
     QGuiApplication app(argc, argv);
     installTranslation();
-    const int code = runGuarded(QCoreApplication::arguments().mid(1));
-    // The output is committed and the errors written: leave without tearing down the font
-    // database and the rest of Qt, which would take a good part of a small conversion's time.
-    std::fflush(nullptr);
-    std::_Exit(code);
+    leave(runGuarded(QCoreApplication::arguments().mid(1)));
 }

@@ -1,4 +1,4 @@
-#include "platform/base/InputFile.h"
+#include "platform/base/InputFileRead.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -11,16 +11,7 @@
 namespace plume {
 namespace {
 
-constexpr qint64 kFirstChunk = 64 * 1024;
-
 StandardStreams g_streams;
-
-InputRead failed(InputFailure failure, int error = 0) {
-    InputRead read;
-    read.failure = failure;
-    if (error != 0) read.systemError = qt_error_string(error);
-    return read;
-}
 
 // Waits until `fd` has bytes or has ended; false when `idleMs` passed first.
 bool awaitBytes(int fd, int idleMs) {
@@ -33,27 +24,15 @@ bool awaitBytes(int fd, int idleMs) {
     }
 }
 
-// Reads until the end or one byte beyond the limit. The buffer doubles as it fills (a regular
-// file's size is taken at once), never beyond the limit plus one.
+// Reads until the end or one byte beyond the limit (a regular file's size is taken at once).
 InputRead readAll(int fd, bool stream, qint64 sizeHint, const InputRules& rules) {
-    const qint64 limit = rules.maxBytes + 1;
-    InputRead read;
-    read.bytes.reserve(qsizetype(std::min(limit, std::max(kFirstChunk, sizeHint + 1))));
-    while (read.bytes.size() < limit) {
-        const qint64 used = read.bytes.size();
-        if (used == read.bytes.capacity())
-            read.bytes.reserve(qsizetype(std::min(limit, std::max(kFirstChunk, used * 2))));
-        const qint64 room = std::min<qint64>(read.bytes.capacity(), limit) - used;
-        if (stream && !awaitBytes(fd, rules.idleMs)) return failed(InputFailure::Silent);
-        read.bytes.resize(qsizetype(used + room));
-        const ssize_t got = ::read(fd, read.bytes.data() + used, size_t(room));
+    const InputWait wait = [&] { return !stream || awaitBytes(fd, rules.idleMs); };
+    return readGrowing(sizeHint, rules, wait, [fd](char* into, qint64 room) {
+        const ssize_t got = ::read(fd, into, size_t(room));
         const int error = errno;
-        read.bytes.resize(qsizetype(used + std::max<ssize_t>(got, 0)));
-        if (got == 0) return read;
-        if (got < 0 && error != EINTR && error != EAGAIN)
-            return failed(InputFailure::CannotRead, error);
-    }
-    return failed(InputFailure::TooLarge);
+        const bool failed = got < 0 && error != EINTR && error != EAGAIN;
+        return InputChunk{std::max<qint64>(got, 0), got == 0, failed, error};
+    });
 }
 
 }  // namespace
@@ -63,18 +42,19 @@ InputRead readInputFile(const QString& path, const InputRules& rules) {
     const int fd =
         ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
-        return failed(errno == EISDIR ? InputFailure::Folder : InputFailure::CannotOpen, errno);
+        return failedInput(errno == EISDIR ? InputFailure::Folder : InputFailure::CannotOpen,
+                           errno);
     struct stat about {};
     InputRead read;
     if (::fstat(fd, &about) != 0) {
-        read = failed(InputFailure::CannotOpen, errno);
+        read = failedInput(InputFailure::CannotOpen, errno);
     } else if (S_ISDIR(about.st_mode)) {
-        read = failed(InputFailure::Folder);
+        read = failedInput(InputFailure::Folder);
     } else if (S_ISREG(about.st_mode)) {
-        read = about.st_size > rules.maxBytes ? failed(InputFailure::TooLarge)
+        read = about.st_size > rules.maxBytes ? failedInput(InputFailure::TooLarge)
                                               : readAll(fd, false, about.st_size, rules);
     } else if (rules.regularFilesOnly) {
-        read = failed(InputFailure::NotRegular);
+        read = failedInput(InputFailure::NotRegular);
     } else {
         read = readAll(fd, true, 0, rules);
     }
@@ -83,7 +63,7 @@ InputRead readInputFile(const QString& path, const InputRules& rules) {
 }
 
 InputRead readStandardInput(const InputRules& rules) {
-    if (g_streams.inputClosed) return failed(InputFailure::Closed);
+    if (g_streams.inputClosed) return failedInput(InputFailure::Closed);
     struct stat about {};
     const bool regular = ::fstat(STDIN_FILENO, &about) == 0 && S_ISREG(about.st_mode);
     // A file given with "<" is read from where its offset stands, like any stream.

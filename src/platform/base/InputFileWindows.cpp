@@ -1,4 +1,4 @@
-#include "platform/base/InputFile.h"
+#include "platform/base/InputFileRead.h"
 
 #include <windows.h>
 
@@ -6,7 +6,6 @@
 #include <io.h>
 #include <QDir>
 #include <QFileInfo>
-#include <algorithm>
 #include <cstdio>
 
 // Inputs on Windows: a disk file's size is known before it is read; a pipe is watched with
@@ -16,16 +15,12 @@
 namespace plume {
 namespace {
 
-constexpr qint64 kFirstChunk = 64 * 1024;
 constexpr DWORD kPollMs = 10;
 
 StandardStreams g_streams;
 
 InputRead failed(InputFailure failure, DWORD error = 0) {
-    InputRead read;
-    read.failure = failure;
-    if (error != 0) read.systemError = qt_error_string(int(error));
-    return read;
+    return failedInput(failure, int(error));
 }
 
 // Waits until a pipe has bytes or has ended; false when `idleMs` passed first. Anything but a
@@ -42,29 +37,18 @@ bool awaitBytes(HANDLE handle, int idleMs) {
     }
 }
 
-// Reads until the end or one byte beyond the limit. The buffer doubles as it fills (a disk
-// file's size is taken at once), never beyond the limit plus one.
+// Reads until the end or one byte beyond the limit (a disk file's size is taken at once).
 InputRead readAll(HANDLE handle, bool stream, qint64 sizeHint, const InputRules& rules) {
-    const qint64 limit = rules.maxBytes + 1;
-    InputRead read;
-    read.bytes.reserve(qsizetype(std::min(limit, std::max(kFirstChunk, sizeHint + 1))));
-    while (read.bytes.size() < limit) {
-        const qint64 used = read.bytes.size();
-        if (used == read.bytes.capacity())
-            read.bytes.reserve(qsizetype(std::min(limit, std::max(kFirstChunk, used * 2))));
-        const qint64 room = std::min<qint64>({read.bytes.capacity(), limit, used + (1 << 30)}) - used;
-        if (stream && !awaitBytes(handle, rules.idleMs)) return failed(InputFailure::Silent);
-        read.bytes.resize(qsizetype(used + room));
+    const InputWait wait = [&] { return !stream || awaitBytes(handle, rules.idleMs); };
+    return readGrowing(sizeHint, rules, wait, [handle](char* into, qint64 room) {
         DWORD got = 0;
-        const BOOL ok = ::ReadFile(handle, read.bytes.data() + used, DWORD(room), &got, nullptr);
+        const BOOL ok = ::ReadFile(handle, into, DWORD(room), &got, nullptr);
         const DWORD error = ok ? 0 : ::GetLastError();
-        read.bytes.resize(qsizetype(used + got));
         // A pipe whose writer has gone has ended, as a file does.
-        if ((ok && got == 0) || error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF)
-            return read;
-        if (!ok && error != ERROR_MORE_DATA) return failed(InputFailure::CannotRead, error);
-    }
-    return failed(InputFailure::TooLarge);
+        const bool ended =
+            (ok && got == 0) || error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF;
+        return InputChunk{qint64(got), ended, !ok && error != ERROR_MORE_DATA, int(error)};
+    });
 }
 
 InputRead readHandle(HANDLE handle, const InputRules& rules) {

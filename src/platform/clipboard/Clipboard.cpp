@@ -282,20 +282,38 @@ bool offerNamesMetafile(const QMimeData& offer) {
            std::any_of(target::kWmfTargets.begin(), target::kWmfTargets.end(), named);
 }
 
+namespace {
+
+const ClipboardOperations*& operationsForTesting() {
+    static const ClipboardOperations* operations = nullptr;
+    return operations;
+}
+
+const ClipboardOperations& operations() {
+    const ClipboardOperations* forTesting = operationsForTesting();
+    return forTesting ? *forTesting : platformClipboardOperations();
+}
+
+}  // namespace
+
+void setClipboardOperationsForTesting(const ClipboardOperations* operations) {
+    operationsForTesting() = operations;
+}
+
 bool clipboardHasFormat(int format) {
-    return platformClipboardOperations().hasFormat(format);
+    return operations().hasFormat(format);
 }
 
 Expected<PicturePtr> clipboardGetPicture(int format) {
-    return platformClipboardOperations().getPicture(format);
+    return operations().getPicture(format);
 }
 
 Status clipboardClear() {
-    return platformClipboardOperations().clear();
+    return operations().clear();
 }
 
 Status clipboardSetPicture(const PicturePtr& picture) {
-    return platformClipboardOperations().setPicture(picture);
+    return operations().setPicture(picture);
 }
 
 }  // namespace plume

@@ -22,4 +22,8 @@ const ClipboardOperations& qtClipboardOperations();
 // The operations of the platform Plume runs on (each platform's own file).
 const ClipboardOperations& platformClipboardOperations();
 
+// Operations 1 to 4 of Clipboard.h go to `operations` instead of the platform's while it is
+// set (tests: a clipboard that another program holds open); nullptr gives them back.
+void setClipboardOperationsForTesting(const ClipboardOperations* operations);
+
 }  // namespace plume

@@ -25,7 +25,8 @@ using ShellLaunchSink = std::function<bool(const ShellLaunch& launch)>;
 void setShellLaunchSink(ShellLaunchSink sink);
 
 // Hands `file` to the shell with the verb. A shortcut file written by writeShortcut is
-// followed to its target, as the Windows shell does when it opens a ".lnk"; a web address
+// followed to its target, as the Windows shell does when it opens a ".lnk" (an Internet
+// Shortcut, ".url", goes as the file itself, which the shell opens); a web address
 // (anything with a scheme of two or more letters) goes as it is; anything else is taken as a
 // local path. An empty file, or a shortcut that cannot be read, launches nothing.
 // Returns whether the address was handed to a program: false when nothing was launched or

@@ -83,6 +83,10 @@ QByteArray shortcutEntryText(const QString& name, const QString& target) {
 
 }  // namespace
 
+QString shortcutFileFor(const QString& path, const QString&) {
+    return path;
+}
+
 bool writeShortcut(const QString& path, const QString& target) {
     const QFileInfo info(path);
     // A relative path would land in whatever folder the program happens to run in.

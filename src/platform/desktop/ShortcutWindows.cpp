@@ -1,11 +1,13 @@
 #include "platform/desktop/Shortcut.h"
 
+#include "platform/base/AtomicFile.h"
 #include "platform/desktop/ComWindows.h"
 #include "platform/desktop/ShellLauncher.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QUrl>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -58,6 +60,30 @@ std::optional<QString> itemName(IShellLinkW& link, SIGDN form) {
     return result;
 }
 
+bool isWebAddress(const QString& target) {
+    return !urlForTarget(target).isLocalFile();
+}
+
+// The address as an Internet Shortcut's "URL=" line holds it: as given when it is printable
+// ASCII without blanks, otherwise encoded (the line is read in the system's code page, and a
+// line break would end it). Empty when there is no address to write.
+QByteArray internetShortcutAddress(const QString& target) {
+    const bool plain = std::all_of(target.cbegin(), target.cend(), [](QChar c) {
+        return c.unicode() > u' ' && c.unicode() < 0x7f;
+    });
+    if (plain) return target.toLatin1();
+    const QUrl url = urlForTarget(target);
+    return url.isValid() ? url.toEncoded() : QByteArray();
+}
+
+// An Internet Shortcut, as the scripting host's CreateShortcut saves one: a small INI file
+// that the shell opens with the program that takes the address's scheme.
+bool writeInternetShortcut(const QString& path, const QString& target) {
+    const QByteArray address = internetShortcutAddress(target);
+    if (address.isEmpty()) return false;
+    return writeFileAtomically(path, "[InternetShortcut]\r\nURL=" + address + "\r\n") == 0;
+}
+
 // Whether `path` is a file of a shortcut's size. Asked of Windows itself: Qt takes a ".lnk"
 // for a link and would answer for its target.
 bool shortcutSizedFile(const std::wstring& path) {
@@ -69,11 +95,19 @@ bool shortcutSizedFile(const std::wstring& path) {
 
 }  // namespace
 
+QString shortcutFileFor(const QString& path, const QString& target) {
+    const QString link = QStringLiteral(".lnk");
+    if (!isWebAddress(target) || !path.endsWith(link, Qt::CaseInsensitive)) return path;
+    return path.chopped(link.size()) + QStringLiteral(".url");
+}
+
 bool writeShortcut(const QString& path, const QString& target) {
     const QFileInfo info(path);
     // A relative path would land in whatever folder the program happens to run in.
     if (path.isEmpty() || info.isRelative()) return false;
     if (!info.absoluteDir().exists()) return false;
+    if (path.endsWith(QStringLiteral(".url"), Qt::CaseInsensitive))
+        return writeInternetShortcut(info.absoluteFilePath(), target);
     const ComScope com;
     ComPointer<IShellLinkW> link;
     if (!com.ready() || !newShellLink(link) || !setTarget(*link.get(), target)) return false;
