@@ -1,11 +1,15 @@
 // Parse and render cost of the metafile engine over synthetic drawings of 1k to 1M records
-// (the cost should grow linearly), and the 10,000-record drawing at 1000 x 1000 pixels that
-// the preview's speed goal is stated for (under 20 ms).
+// (the cost should grow linearly), the 10,000-record drawing at 1000 x 1000 pixels that
+// the preview's speed goal is stated for (under 20 ms), and the record decoders alone (EMF
+// records played into a sink that draws nothing; a WMF parsed, which decodes every record).
 //
 //   build/release/bench/MetafileBench --benchmark_filter=.
 
 #include "builders/EmfBuilder.h"
+#include "builders/WmfBuilder.h"
 #include "platform/metafile/Metafile.h"
+#include "platform/metafile/format/EmfReader.h"
+#include "platform/metafile/format/GdiSink.h"
 
 #include <benchmark/benchmark.h>
 #include <QGuiApplication>
@@ -86,8 +90,83 @@ void BM_RenderDefaultLimit(benchmark::State& state) {
     state.counters["most_records"] = double(most);
 }
 
+// A WMF of about `records` records of the kinds drawings are made of: objects made, selected
+// and deleted, state, figures, points, text, clipping.
+QByteArray busyWmf(int records) {
+    test::WmfBuilder wmf;
+    uint32_t state = 12345;
+    const auto next = [&state](int range) {
+        state = state * 1103515245u + 12345u;
+        return int((state >> 8) % uint32_t(std::max(1, range)));
+    };
+    while (wmf.recordCount() < records) {
+        const int x = next(960), y = next(960);
+        switch (next(8)) {
+            case 0:
+                wmf.createPen(0, 1 + next(3), uint32_t(next(0xFFFFFF))).selectObject(0);
+                wmf.deleteObject(0);
+                break;
+            case 1:
+                wmf.setTextColor(uint32_t(next(0xFFFFFF))).setBkMode(1 + next(2));
+                break;
+            case 2:
+                wmf.rectangle(x, y, x + 10 + next(30), y + 10 + next(30));
+                break;
+            case 3:
+                wmf.ellipse(x, y, x + 10 + next(30), y + 10 + next(30));
+                break;
+            case 4:
+                wmf.polyline({{int16_t(x), int16_t(y)},
+                              {int16_t(x + next(40)), int16_t(y + next(40))},
+                              {int16_t(x + next(40)), int16_t(y)}});
+                break;
+            case 5:
+                wmf.moveTo(x, y).lineTo(x + next(40), y + next(40));
+                break;
+            case 6:
+                wmf.textOut(x, y, "Plume");
+                break;
+            default:
+                wmf.saveDc().intersectClipRect(x, y, x + 200, y + 200).restoreDc(-1);
+                break;
+        }
+    }
+    return wmf.placeable(0, 0, 1000, 1000, 96);
+}
+
+void BM_DecodeEmf(benchmark::State& state) {
+    const auto read = metafile::readEmf(drawing(int(state.range(0))));
+    const auto* file = std::get_if<metafile::EmfFile>(&read);
+    if (!file) {
+        state.SkipWithError("the drawing did not parse");
+        return;
+    }
+    metafile::GdiSink nothing;
+    for (auto _ : state) benchmark::DoNotOptimize(metafile::playEmf(*file, nothing));
+    state.SetComplexityN(state.range(0));
+}
+
+void BM_DecodeWmf(benchmark::State& state) {
+    const QByteArray bytes = busyWmf(int(state.range(0)));
+    for (auto _ : state) {
+        metafile::ParseResult result = metafile::parseMetafile(bytes);
+        benchmark::DoNotOptimize(result);
+    }
+    state.SetComplexityN(state.range(0));
+}
+
 }  // namespace
 
+BENCHMARK(BM_DecodeEmf)
+    ->RangeMultiplier(100)
+    ->Range(10'000, 1'000'000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
+BENCHMARK(BM_DecodeWmf)
+    ->RangeMultiplier(100)
+    ->Range(10'000, 1'000'000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
 BENCHMARK(BM_Parse)
     ->RangeMultiplier(10)
     ->Range(1'000, 1'000'000)

@@ -137,6 +137,18 @@ QByteArray sampleWmfParams(uint16_t function) {
             params = QByteArray(4, '\0');
             put16(params, 0, kWmfMfComment);  // an empty comment
             break;
+        case META_ANIMATEPALETTE:
+            put16(params, 2, 1);  // start 0, one entry (black)
+            break;
+        case META_SETTEXTCHAREXTRA:
+            put16(params, 0, 2);  // an extra of 0 would change nothing
+            break;
+        case META_STRETCHDIB:
+        case META_SETDIBTODEV:
+            // The fixed fields (the source a DIB in RGB colours), then a packed DIB.
+            params.resize(function == META_STRETCHDIB ? 22 : 18, '\0');
+            params += monoDib();
+            break;
         default:
             break;
     }

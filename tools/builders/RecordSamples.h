@@ -3,7 +3,8 @@
 // One small valid record of every type in the record table (RecordTable.h), for the table's
 // test and the fuzz seeds: the bytes after the record header (EMF) or the parameters (WMF),
 // with every field zero except those a decoder needs to take the record as whole (a map mode
-// in range, a region header, a bitmap header, an MFCOMMENT escape, ...).
+// in range, a region header, a bitmap header, an MFCOMMENT escape, ...) and those without
+// which the record would change nothing (a character extra, a palette entry to animate).
 
 #include <QByteArray>
 #include <cstdint>

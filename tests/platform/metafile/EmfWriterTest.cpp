@@ -214,6 +214,46 @@ TEST(EmfWriterTest, TextJustificationCarriesOver) {
     EXPECT_EQ((std::pair{it->i(0), it->i(1)}), (std::pair{20, 2}));  // nBreakExtra, nBreakCount
 }
 
+TEST(EmfWriterTest, CharacterExtraAndAnimatedPaletteCarryOver) {
+    // EMF has no record for either. The character extra, as SaveDC and RestoreDC leave it, goes
+    // into the text's advances; AnimatePalette becomes EMR_SETPALETTEENTRIES of the entries
+    // it changes, those flagged PC_RESERVED (0x01 in the top byte).
+    WmfBuilder w;
+    w.setTextCharacterExtra(3).saveDc().setTextCharacterExtra(0).restoreDc(-1);
+    w.extTextOut(0, 0, "ab", 0, {}, {10, 12});
+    w.createPalette({0x01'0000FF, 0x00'00FF00, 0x01'FF0000}).selectPalette(0);
+    w.paletteRecord(META_ANIMATEPALETTE, 1, {0x111111, 0x222222});
+    w.paletteRecord(META_ANIMATEPALETTE, 1, {0x333333});  // entry 1 is not reserved: nothing
+    const auto records = walk(convert(w.placeable(0, 0, 100, 100, 96)));
+    std::vector<int> advances;
+    std::vector<std::vector<uint32_t>> paletteChanges;  // start, then the entries
+    for (const EmfRecord& r : records) {
+        if (r.type == 84) advances = {i32(r.data, r.i(16)), i32(r.data, r.i(16) + 4)};
+        if (r.type == 50) {
+            paletteChanges.push_back({uint32_t(r.i(1))});
+            for (int i = 0; i < r.i(2); ++i) paletteChanges.back().push_back(u32(r.data, 20 + 4 * i));
+        }
+    }
+    EXPECT_EQ(advances, (std::vector<int>{13, 15}));
+    // PALETTEENTRY as stored: red, green, blue, flags.
+    EXPECT_EQ(paletteChanges, (std::vector<std::vector<uint32_t>>{{1, 0x0000FF00, 0x00222222}}));
+}
+
+TEST(EmfWriterTest, UnreadableBitmapOfAnOperationWithoutSourceStillDraws) {
+    // META_STRETCHDIB with a bitmap header that cannot be read: the players fill the rectangle
+    // for BLACKNESS all the same, so the EMF has a BitBlt without a bitmap; SRCCOPY draws
+    // nothing and is left out.
+    WmfBuilder w;
+    const QByteArray unreadable(8, '\0');
+    w.stretchDib(1, 2, 30, 20, 0, 0, 1, 1, unreadable, 0x00000042);
+    w.stretchDib(1, 2, 30, 20, 0, 0, 1, 1, unreadable, 0x00CC0020);
+    std::vector<std::vector<int>> blits;  // type, destination, raster operation
+    for (const EmfRecord& r : walk(convert(w.placeable(0, 0, 100, 100, 96))))
+        if (r.type == 76 || r.type == 81)
+            blits.push_back({int(r.type), r.i(4), r.i(5), r.i(6), r.i(7), r.i(8)});
+    EXPECT_EQ(blits, (std::vector<std::vector<int>>{{76, 1, 2, 30, 20, 0x42}}));
+}
+
 TEST(EmfWriterTest, LayoutAndFloodFillsCarryOver) {
     WmfBuilder w;
     w.setLayout(1).floodFill(5, 6, 0x123456).floodFill(7, 8, 0xABCDEF, 1);

@@ -1,6 +1,7 @@
 #include "platform/metafile/format/EmfDecoder.h"
 
 #include "platform/metafile/format/FontText.h"
+#include "platform/metafile/format/RecordTable.h"
 
 #include <algorithm>
 #include <cmath>
@@ -215,65 +216,442 @@ bool EmfDecoder::playPlgBlt(BoundedReader& in) {
     return true;
 }
 
-// Figures: poly records, shapes, gradients (MS-EMF 2.3.5).
-std::optional<RecordOutcome> EmfDecoder::playFigures(
-    [[maybe_unused]] EmfRecordType type, [[maybe_unused]] uint32_t rawType,
-    [[maybe_unused]] BoundedReader& in, [[maybe_unused]] std::span<const uint8_t> record) {
+RecordOutcome EmfDecoder::unknown(EmfRecordType type, std::span<const uint8_t> record) {
+    m_sink.unknownRecord(uint32_t(type), record);
+    return RecordOutcome::Unknown;
+}
+
+// Mapping: map mode, window and viewport, world transform, layout (MS-EMF 2.3.11, 2.3.12).
+RecordOutcome EmfDecoder::playMapping(EmfRecordType type, BoundedReader& in,
+                                      std::span<const uint8_t> record) {
     switch (type) {
-        // --- Poly records: EMR_POLYLINE etc. (MS-EMF 2.3.5.x): bounds, count, POINTL[] ---
+        case EmfRecordType::SetWindowExtEx:
+        case EmfRecordType::SetViewportExtEx: {
+            const Size s = in.sizeL();
+            if (!in.ok()) return RecordOutcome::Damaged;
+            if (type == EmfRecordType::SetWindowExtEx)
+                m_sink.setWindowExt(s);
+            else
+                m_sink.setViewportExt(s);
+            return RecordOutcome::Played;
+        }
+        case EmfRecordType::SetWindowOrgEx:
+        case EmfRecordType::SetViewportOrgEx: {
+            const Point p = in.pointL();
+            if (!in.ok()) return RecordOutcome::Damaged;
+            if (type == EmfRecordType::SetWindowOrgEx)
+                m_sink.setWindowOrg(p);
+            else
+                m_sink.setViewportOrg(p);
+            return RecordOutcome::Played;
+        }
+        case EmfRecordType::ScaleViewportExtEx:
+        case EmfRecordType::ScaleWindowExtEx: {
+            const int32_t xNum = in.i32(), xDenom = in.i32(), yNum = in.i32(), yDenom = in.i32();
+            if (!in.ok()) return RecordOutcome::Damaged;
+            if (type == EmfRecordType::ScaleViewportExtEx)
+                m_sink.scaleViewportExt(xNum, xDenom, yNum, yDenom);
+            else
+                m_sink.scaleWindowExt(xNum, xDenom, yNum, yDenom);
+            return RecordOutcome::Played;
+        }
+        case EmfRecordType::SetMapMode: {
+            const uint32_t v = in.u32();
+            if (!in.ok() || v < 1 || v > 8) return RecordOutcome::Damaged;
+            m_sink.setMapMode(MapMode(v));
+            return RecordOutcome::Played;
+        }
+        case EmfRecordType::SetWorldTransform: {
+            const XForm x = in.xform();
+            if (!in.ok()) return RecordOutcome::Damaged;
+            m_sink.setWorldTransform(x);
+            return RecordOutcome::Played;
+        }
+        case EmfRecordType::ModifyWorldTransform: {
+            const XForm x = in.xform();
+            const uint32_t mode = in.u32();
+            if (!in.ok() || mode < 1 || mode > 4) return RecordOutcome::Damaged;
+            m_sink.modifyWorldTransform(x, TransformMode(mode));
+            return RecordOutcome::Played;
+        }
+        case EmfRecordType::SetLayout: {
+            const uint32_t v = in.u32();
+            if (!in.ok()) return RecordOutcome::Damaged;
+            m_sink.setLayout(v);
+            return RecordOutcome::Played;
+        }
+        default:
+            return unknown(type, record);
+    }
+}
+
+// State: colours, modes, the current position, SaveDC and RestoreDC (MS-EMF 2.3.11).
+RecordOutcome EmfDecoder::playState(EmfRecordType type, BoundedReader& in,
+                                    std::span<const uint8_t> record) {
+    switch (type) {
+        case EmfRecordType::SetBrushOrgEx:
+        case EmfRecordType::MoveToEx: {
+            const Point p = in.pointL();
+            if (!in.ok()) return RecordOutcome::Damaged;
+            if (type == EmfRecordType::SetBrushOrgEx)
+                m_sink.setBrushOrg(p);
+            else
+                m_sink.moveTo(p);
+            return RecordOutcome::Played;
+        }
+        case EmfRecordType::SaveDc:
+            m_dc.saveDc();
+            m_sink.saveDc();
+            return RecordOutcome::Played;
+        case EmfRecordType::SetBkMode:
+        case EmfRecordType::SetPolyFillMode:
+        case EmfRecordType::SetRop2:
+        case EmfRecordType::SetStretchBltMode:
+        case EmfRecordType::SetTextAlign:
+        case EmfRecordType::SetTextColor:
+        case EmfRecordType::SetBkColor:
+        case EmfRecordType::SetArcDirection:
+        case EmfRecordType::RestoreDc:
+        case EmfRecordType::SetMiterLimit:
+            break;  // one 32-bit value, below
+        default:
+            return unknown(type, record);
+    }
+    const uint32_t v = in.u32();
+    if (!in.ok()) return RecordOutcome::Damaged;
+    switch (type) {
+        case EmfRecordType::SetBkMode:
+            m_sink.setBkMode(v == 2 ? BkMode::Opaque : BkMode::Transparent);
+            break;
+        case EmfRecordType::SetPolyFillMode:
+            m_sink.setPolyFillMode(v == 2 ? PolyFillMode::Winding : PolyFillMode::Alternate);
+            break;
+        case EmfRecordType::SetRop2:
+            m_sink.setRop2(v);
+            break;
+        case EmfRecordType::SetStretchBltMode:
+            m_sink.setStretchBltMode(v);
+            break;
+        case EmfRecordType::SetTextAlign:
+            m_sink.setTextAlign(v);
+            break;
+        case EmfRecordType::SetTextColor:
+            m_sink.setTextColor(ColorRef{v});
+            break;
+        case EmfRecordType::SetBkColor:
+            m_sink.setBkColor(ColorRef{v});
+            break;
+        case EmfRecordType::SetArcDirection:
+            m_sink.setArcDirection(v == 2 ? ArcDirection::Clockwise
+                                          : ArcDirection::CounterClockwise);
+            break;
+        case EmfRecordType::RestoreDc:
+            m_dc.restoreDc(int32_t(v));
+            m_sink.restoreDc(int32_t(v));
+            break;
+        default: {
+            // EMR_SETMITERLIMIT: the format document calls it an integer, but GDI writes a
+            // float; take the float when it reads as a sane limit.
+            float f;
+            std::memcpy(&f, &v, sizeof f);
+            m_sink.setMiterLimit(std::isfinite(f) && f >= 1.0f && f < 1e6f ? f : float(v));
+        }
+    }
+    return RecordOutcome::Played;
+}
+
+// Objects: pens, brushes and fonts, created, selected and deleted (MS-EMF 2.3.7, 2.3.8).
+RecordOutcome EmfDecoder::playObjects(EmfRecordType type, BoundedReader& in,
+                                      std::span<const uint8_t> record) {
+    switch (type) {
+        case EmfRecordType::CreatePen: {
+            const uint32_t index = in.u32();
+            LogPen pen;
+            pen.style = in.u32();
+            pen.width = in.pointL().x;
+            pen.color = in.color();
+            if (!in.ok()) return RecordOutcome::Damaged;
+            m_sink.createPen(index, pen);
+            return RecordOutcome::Played;
+        }
+        case EmfRecordType::CreateBrushIndirect: {
+            const uint32_t index = in.u32();
+            LogBrush brush;
+            brush.style = in.u32();
+            brush.color = in.color();
+            brush.hatch = in.u32();
+            if (!in.ok()) return RecordOutcome::Damaged;
+            m_sink.createBrush(index, brush);
+            return RecordOutcome::Played;
+        }
+        case EmfRecordType::CreateMonoBrush:
+        case EmfRecordType::CreateDibPatternBrushPt: {
+            const uint32_t index = in.u32();
+            const uint32_t usage = in.u32();
+            const uint32_t offBmi = in.u32(), cbBmi = in.u32(), offBits = in.u32(),
+                           cbBits = in.u32();
+            if (!in.ok() || cbBmi == 0) return RecordOutcome::Damaged;
+            const auto dib = dibAt(in, usage, offBmi, cbBmi, offBits, cbBits);
+            if (!dib) return RecordOutcome::Damaged;
+            m_sink.createDibPatternBrush(index, *dib, type == EmfRecordType::CreateMonoBrush);
+            return RecordOutcome::Played;
+        }
+        case EmfRecordType::ExtCreatePen:
+            return playExtCreatePen(in) ? RecordOutcome::Played : RecordOutcome::Damaged;
+        case EmfRecordType::ExtCreateFontIndirectW:
+            return playCreateFont(in) ? RecordOutcome::Played : RecordOutcome::Damaged;
+        case EmfRecordType::SelectObject:
+        case EmfRecordType::DeleteObject: {
+            const uint32_t index = in.u32();
+            if (!in.ok()) return RecordOutcome::Damaged;
+            if (type == EmfRecordType::SelectObject) {
+                m_dc.selectObject(index);
+                m_sink.selectObject(index);
+            } else {
+                m_dc.deleteObject(index);
+                m_sink.deleteObject(index);
+            }
+            return RecordOutcome::Played;
+        }
+        default:
+            return unknown(type, record);
+    }
+}
+
+bool EmfDecoder::playExtCreatePen(BoundedReader& in) {
+    // EMR_EXTCREATEPEN (MS-EMF 2.3.7.9): index, optional DIB, LogPenEx with style entries.
+    const uint32_t index = in.u32();
+    const uint32_t offBmi = in.u32(), cbBmi = in.u32(), offBits = in.u32(), cbBits = in.u32();
+    ExtLogPen pen;
+    pen.style = in.u32();
+    pen.width = in.u32();
+    pen.brushStyle = in.u32();
+    pen.color = in.color();
+    pen.hatch = in.u32();
+    const uint32_t entries = in.u32();
+    if (!in.ok()) return false;
+    if (uint64_t(entries) * 4 > in.remaining()) return false;
+    m_styles.resize(entries);
+    for (auto& s : m_styles) s = in.u32();
+    pen.styleEntries = m_styles;
+    if (cbBmi != 0) {
+        const auto dib = dibAt(in, kDibRgbColors, offBmi, cbBmi, offBits, cbBits);
+        if (dib) pen.pattern = *dib;
+    }
+    m_sink.createExtPen(index, pen);
+    return true;
+}
+
+bool EmfDecoder::playCreateFont(BoundedReader& in) {
+    // EMR_EXTCREATEFONTINDIRECTW (MS-EMF 2.3.7.8): LOGFONTW (2.2.13), the first 92 bytes of the
+    // record's font description.
+    const uint32_t index = in.u32();
+    LogFont font;
+    font.height = in.i32();
+    font.width = in.i32();
+    font.escapement = in.i32();
+    font.orientation = in.i32();
+    font.weight = in.i32();
+    font.italic = in.u8();
+    font.underline = in.u8();
+    font.strikeOut = in.u8();
+    font.charSet = in.u8();
+    font.outPrecision = in.u8();
+    font.clipPrecision = in.u8();
+    font.quality = in.u8();
+    font.pitchAndFamily = in.u8();
+    const auto face = in.bytes(64);
+    if (!in.ok()) return false;
+    for (BoundedReader name(face); name.remaining() >= 2;) {
+        const char16_t ch = char16_t(name.u16());
+        if (ch == 0) break;
+        font.faceName.append(QChar(ch));
+    }
+    if (index < uint32_t(kMaxObjectSlots)) m_dc.createFont(index, {font.charSet, font.faceName});
+    m_sink.createFont(index, font);
+    return true;
+}
+
+bool EmfDecoder::readPaletteEntries(BoundedReader& in, uint32_t count) {
+    // PALETTEENTRY (MS-EMF 2.2.18): red, green, blue, flags.
+    if (uint64_t(count) * 4 > in.remaining()) return false;
+    m_palette.resize(count);
+    for (auto& e : m_palette) {
+        e.red = in.u8();
+        e.green = in.u8();
+        e.blue = in.u8();
+        e.flags = in.u8();
+    }
+    return true;
+}
+
+// Palettes: palette objects and the selected palette (MS-EMF 2.3.7.6, 2.3.8, 2.3.11.8).
+RecordOutcome EmfDecoder::playPalettes(EmfRecordType type, BoundedReader& in,
+                                       std::span<const uint8_t> record) {
+    switch (type) {
+        case EmfRecordType::CreatePalette: {
+            // LogPalette (2.2.17): version, count, entries.
+            const uint32_t index = in.u32();
+            in.u16();
+            const uint16_t count = in.u16();
+            if (!in.ok() || !readPaletteEntries(in, count)) return RecordOutcome::Damaged;
+            m_sink.createPalette(index, m_palette);
+            return RecordOutcome::Played;
+        }
+        case EmfRecordType::SetPaletteEntries: {
+            // EMR_SETPALETTEENTRIES: ihPal, iStart, cEntries, PALETTEENTRY[].
+            const uint32_t index = in.u32(), start = in.u32(), count = in.u32();
+            if (!in.ok() || !readPaletteEntries(in, count)) return RecordOutcome::Damaged;
+            m_sink.setPaletteEntries(index, start, m_palette);
+            return RecordOutcome::Played;
+        }
+        case EmfRecordType::ResizePalette: {
+            // EMR_RESIZEPALETTE: ihPal, NumberOfEntries.
+            const uint32_t index = in.u32(), count = in.u32();
+            if (!in.ok()) return RecordOutcome::Damaged;
+            m_sink.resizePalette(index, count);
+            return RecordOutcome::Played;
+        }
+        case EmfRecordType::SelectPalette: {
+            const uint32_t index = in.u32();
+            if (!in.ok()) return RecordOutcome::Damaged;
+            m_sink.selectPalette(index);
+            return RecordOutcome::Played;
+        }
+        case EmfRecordType::RealizePalette:
+            m_sink.realizePalette();
+            return RecordOutcome::Played;
+        default:
+            return unknown(type, record);
+    }
+}
+
+// Clipping: the clip and meta regions (MS-EMF 2.3.2).
+RecordOutcome EmfDecoder::playClipping(EmfRecordType type, BoundedReader& in,
+                                       std::span<const uint8_t> record) {
+    switch (type) {
+        case EmfRecordType::ExcludeClipRect:
+        case EmfRecordType::IntersectClipRect: {
+            const Rect r = in.rectL();
+            if (!in.ok()) return RecordOutcome::Damaged;
+            if (type == EmfRecordType::ExcludeClipRect)
+                m_sink.excludeClipRect(r);
+            else
+                m_sink.intersectClipRect(r);
+            return RecordOutcome::Played;
+        }
+        case EmfRecordType::OffsetClipRgn: {
+            const Point p = in.pointL();
+            if (!in.ok()) return RecordOutcome::Damaged;
+            m_sink.offsetClipRgn(p.x, p.y);
+            return RecordOutcome::Played;
+        }
+        case EmfRecordType::SelectClipPath: {
+            const uint32_t mode = in.u32();
+            if (!in.ok() || mode < 1 || mode > 5) return RecordOutcome::Damaged;
+            m_sink.selectClipPath(RegionMode(mode));
+            return RecordOutcome::Played;
+        }
+        case EmfRecordType::SetMetaRgn:
+            m_sink.setMetaRgn();
+            return RecordOutcome::Played;
+        case EmfRecordType::ExtSelectClipRgn: {
+            // EMR_EXTSELECTCLIPRGN (2.3.2.2): no region data with RGN_COPY resets the clip.
+            const uint32_t cbRgn = in.u32();
+            const uint32_t mode = in.u32();
+            if (!in.ok() || mode < 1 || mode > 5) return RecordOutcome::Damaged;
+            if (cbRgn == 0) {
+                if (mode != uint32_t(RegionMode::Copy)) return RecordOutcome::Damaged;
+                m_sink.selectClipRegion(nullptr, RegionMode::Copy);
+                return RecordOutcome::Played;
+            }
+            RegionData region;
+            if (!readRegion(in, cbRgn, region)) return RecordOutcome::Damaged;
+            m_sink.selectClipRegion(&region, RegionMode(mode));
+            return RecordOutcome::Played;
+        }
+        default:
+            return unknown(type, record);
+    }
+}
+
+// Paths: the path bracket and what is done with the path (MS-EMF 2.3.10, 2.3.5).
+RecordOutcome EmfDecoder::playPaths(EmfRecordType type, std::span<const uint8_t> record) {
+    switch (type) {
+        case EmfRecordType::BeginPath:
+            m_sink.beginPath();
+            break;
+        case EmfRecordType::EndPath:
+            m_sink.endPath();
+            break;
+        case EmfRecordType::CloseFigure:
+            m_sink.closeFigure();
+            break;
+        case EmfRecordType::AbortPath:
+            m_sink.abortPath();
+            break;
+        case EmfRecordType::FlattenPath:
+            m_sink.flattenPath();
+            break;
+        case EmfRecordType::WidenPath:
+            m_sink.widenPath();
+            break;
+        case EmfRecordType::FillPath:
+            m_sink.fillPath();
+            break;
+        case EmfRecordType::StrokePath:
+            m_sink.strokePath();
+            break;
+        case EmfRecordType::StrokeAndFillPath:
+            m_sink.strokeAndFillPath();
+            break;
+        default:
+            return unknown(type, record);
+    }
+    return RecordOutcome::Played;
+}
+
+// Poly records: bounds, then the points, 32-bit or (the 16-bit forms) 16-bit (MS-EMF 2.3.5).
+RecordOutcome EmfDecoder::playPoly(EmfRecordType type, BoundedReader& in,
+                                   std::span<const uint8_t> record) {
+    const EmfRecordType form = withLongPoints(type);
+    const bool shortPoints = form != type;
+    switch (form) {
         case EmfRecordType::PolyBezier:
         case EmfRecordType::Polygon:
         case EmfRecordType::Polyline:
         case EmfRecordType::PolyBezierTo:
-        case EmfRecordType::PolylineTo:
-        case EmfRecordType::PolyBezier16:
-        case EmfRecordType::Polygon16:
-        case EmfRecordType::Polyline16:
-        case EmfRecordType::PolyBezierTo16:
-        case EmfRecordType::PolylineTo16: {
+        case EmfRecordType::PolylineTo: {
+            // EMR_POLYLINE etc. (2.3.5.x): bounds, count, points.
             in.skip(16);
             const uint32_t count = in.u32();
-            const bool shortPoints = rawType >= uint32_t(EmfRecordType::PolyBezier16);
             if (!in.ok() || !(shortPoints ? readPointsS(in, count) : readPointsL(in, count)))
                 return RecordOutcome::Damaged;
             const std::span<const Point> pts = m_points;
-            switch (shortPoints ? EmfRecordType(rawType - 83) : type) {
-                case EmfRecordType::PolyBezier:
-                    m_sink.polyBezier(pts);
-                    break;
-                case EmfRecordType::Polygon:
-                    m_sink.polygon(pts);
-                    break;
-                case EmfRecordType::Polyline:
-                    m_sink.polyline(pts);
-                    break;
-                case EmfRecordType::PolyBezierTo:
-                    m_sink.polyBezierTo(pts);
-                    break;
-                default:
-                    m_sink.polylineTo(pts);
-                    break;
-            }
+            if (form == EmfRecordType::PolyBezier)
+                m_sink.polyBezier(pts);
+            else if (form == EmfRecordType::Polygon)
+                m_sink.polygon(pts);
+            else if (form == EmfRecordType::Polyline)
+                m_sink.polyline(pts);
+            else if (form == EmfRecordType::PolyBezierTo)
+                m_sink.polyBezierTo(pts);
+            else
+                m_sink.polylineTo(pts);
             return RecordOutcome::Played;
         }
         case EmfRecordType::PolyPolyline:
         case EmfRecordType::PolyPolygon:
-        case EmfRecordType::PolyPolyline16:
-        case EmfRecordType::PolyPolygon16: {
-            const bool shortPoints = rawType >= uint32_t(EmfRecordType::PolyPolyline16);
             if (!readPolyPoly(in, shortPoints)) return RecordOutcome::Damaged;
-            if (type == EmfRecordType::PolyPolyline || type == EmfRecordType::PolyPolyline16)
+            if (form == EmfRecordType::PolyPolyline)
                 m_sink.polyPolyline(m_points, m_counts);
             else
                 m_sink.polyPolygon(m_points, m_counts);
             return RecordOutcome::Played;
-        }
-        case EmfRecordType::PolyDraw:
-        case EmfRecordType::PolyDraw16: {
+        case EmfRecordType::PolyDraw: {
             // EMR_POLYDRAW (2.3.5.26): bounds, count, points, then one type byte per point.
             in.skip(16);
             const uint32_t count = in.u32();
-            const bool shortPoints = type == EmfRecordType::PolyDraw16;
             if (!in.ok() || !(shortPoints ? readPointsS(in, count) : readPointsL(in, count)))
                 return RecordOutcome::Damaged;
             const auto types = in.bytes(count);
@@ -282,8 +660,31 @@ std::optional<RecordOutcome> EmfDecoder::playFigures(
             m_sink.polyDraw(m_points, m_types);
             return RecordOutcome::Played;
         }
+        default:
+            return unknown(type, record);
+    }
+}
 
-        // --- Figures (MS-EMF 2.3.5) ---
+// Figures: lines, shapes, pixels, flood fills and gradients (MS-EMF 2.3.5).
+RecordOutcome EmfDecoder::playFigures(EmfRecordType type, BoundedReader& in,
+                                      std::span<const uint8_t> record) {
+    switch (type) {
+        case EmfRecordType::LineTo: {
+            const Point p = in.pointL();
+            if (!in.ok()) return RecordOutcome::Damaged;
+            m_sink.lineTo(p);
+            return RecordOutcome::Played;
+        }
+        case EmfRecordType::Rectangle:
+        case EmfRecordType::Ellipse: {
+            const Rect r = in.rectL();
+            if (!in.ok()) return RecordOutcome::Damaged;
+            if (type == EmfRecordType::Ellipse)
+                m_sink.ellipse(r);
+            else
+                m_sink.rectangle(r);
+            return RecordOutcome::Played;
+        }
         case EmfRecordType::RoundRect: {
             const Rect r = in.rectL();
             const Size corner = in.sizeL();
@@ -318,85 +719,6 @@ std::optional<RecordOutcome> EmfDecoder::playFigures(
             m_sink.angleArc(center, radius, start, sweep);
             return RecordOutcome::Played;
         }
-
-        case EmfRecordType::GradientFill: {
-            // EMR_GRADIENTFILL (2.3.5.12): vertices, then 2 or 3 indices per shape.
-            in.skip(16);
-            const uint32_t nVer = in.u32(), nTri = in.u32(), mode = in.u32();
-            if (!in.ok() || mode > 2 || uint64_t(nVer) * 16 > in.remaining())
-                return RecordOutcome::Damaged;
-            m_vertices.resize(nVer);
-            for (auto& v : m_vertices) {
-                v.x = in.i32();
-                v.y = in.i32();
-                v.red = in.u16();
-                v.green = in.u16();
-                v.blue = in.u16();
-                v.alpha = in.u16();
-            }
-            const uint32_t per = mode == 2 ? 3 : 2;
-            if (!in.ok() || uint64_t(nTri) * per * 4 > in.remaining())
-                return RecordOutcome::Damaged;
-            m_counts.resize(size_t(nTri) * per);
-            for (auto& idx : m_counts) {
-                idx = in.u32();
-                if (idx >= nVer) return RecordOutcome::Damaged;
-            }
-            m_sink.gradientFill(m_vertices, m_counts, mode);
-            return RecordOutcome::Played;
-        }
-
-        default:
-            return std::nullopt;
-    }
-}
-
-// State: mapping, colours, modes, selection, SaveDC (MS-EMF 2.3.11).
-std::optional<RecordOutcome> EmfDecoder::playState(
-    [[maybe_unused]] EmfRecordType type, [[maybe_unused]] uint32_t rawType,
-    [[maybe_unused]] BoundedReader& in, [[maybe_unused]] std::span<const uint8_t> record) {
-    switch (type) {
-        // --- State (MS-EMF 2.3.11) ---
-        case EmfRecordType::SetWindowExtEx:
-        case EmfRecordType::SetViewportExtEx: {
-            const Size s = in.sizeL();
-            if (!in.ok()) return RecordOutcome::Damaged;
-            if (type == EmfRecordType::SetWindowExtEx)
-                m_sink.setWindowExt(s);
-            else
-                m_sink.setViewportExt(s);
-            return RecordOutcome::Played;
-        }
-        case EmfRecordType::SetWindowOrgEx:
-        case EmfRecordType::SetViewportOrgEx:
-        case EmfRecordType::SetBrushOrgEx:
-        case EmfRecordType::MoveToEx:
-        case EmfRecordType::LineTo:
-        case EmfRecordType::OffsetClipRgn: {
-            const Point p = in.pointL();
-            if (!in.ok()) return RecordOutcome::Damaged;
-            switch (type) {
-                case EmfRecordType::SetWindowOrgEx:
-                    m_sink.setWindowOrg(p);
-                    break;
-                case EmfRecordType::SetViewportOrgEx:
-                    m_sink.setViewportOrg(p);
-                    break;
-                case EmfRecordType::SetBrushOrgEx:
-                    m_sink.setBrushOrg(p);
-                    break;
-                case EmfRecordType::MoveToEx:
-                    m_sink.moveTo(p);
-                    break;
-                case EmfRecordType::LineTo:
-                    m_sink.lineTo(p);
-                    break;
-                default:
-                    m_sink.offsetClipRgn(p.x, p.y);
-                    break;
-            }
-            return RecordOutcome::Played;
-        }
         case EmfRecordType::SetPixelV: {
             const Point p = in.pointL();
             const ColorRef c = in.color();
@@ -409,374 +731,73 @@ std::optional<RecordOutcome> EmfDecoder::playState(
             const ColorRef c = in.color();
             const uint32_t mode = in.u32();
             if (!in.ok()) return RecordOutcome::Damaged;
-            m_sink.extFloodFill(p, c, mode == floodFill::Surface ? floodFill::Surface
-                                                                   : floodFill::Border);
+            m_sink.extFloodFill(
+                p, c, mode == floodFill::Surface ? floodFill::Surface : floodFill::Border);
             return RecordOutcome::Played;
         }
-        case EmfRecordType::SetLayout: {
-            const uint32_t v = in.u32();
-            if (!in.ok()) return RecordOutcome::Damaged;
-            m_sink.setLayout(v);
-            return RecordOutcome::Played;
-        }
-        case EmfRecordType::SetMapMode:
-        case EmfRecordType::SetBkMode:
-        case EmfRecordType::SetPolyFillMode:
-        case EmfRecordType::SetRop2:
-        case EmfRecordType::SetStretchBltMode:
-        case EmfRecordType::SetTextAlign:
-        case EmfRecordType::SetTextColor:
-        case EmfRecordType::SetBkColor:
-        case EmfRecordType::SetArcDirection:
-        case EmfRecordType::SelectObject:
-        case EmfRecordType::DeleteObject:
-        case EmfRecordType::SelectPalette:
-        case EmfRecordType::SelectClipPath:
-        case EmfRecordType::RestoreDc:
-        case EmfRecordType::SetMiterLimit: {
-            const uint32_t v = in.u32();
-            if (!in.ok()) return RecordOutcome::Damaged;
-            switch (type) {
-                case EmfRecordType::SetMapMode:
-                    if (v < 1 || v > 8) return RecordOutcome::Damaged;
-                    m_sink.setMapMode(MapMode(v));
-                    break;
-                case EmfRecordType::SetBkMode:
-                    m_sink.setBkMode(v == 2 ? BkMode::Opaque : BkMode::Transparent);
-                    break;
-                case EmfRecordType::SetPolyFillMode:
-                    m_sink.setPolyFillMode(v == 2 ? PolyFillMode::Winding
-                                                  : PolyFillMode::Alternate);
-                    break;
-                case EmfRecordType::SetRop2:
-                    m_sink.setRop2(v);
-                    break;
-                case EmfRecordType::SetStretchBltMode:
-                    m_sink.setStretchBltMode(v);
-                    break;
-                case EmfRecordType::SetTextAlign:
-                    m_sink.setTextAlign(v);
-                    break;
-                case EmfRecordType::SetTextColor:
-                    m_sink.setTextColor(ColorRef{v});
-                    break;
-                case EmfRecordType::SetBkColor:
-                    m_sink.setBkColor(ColorRef{v});
-                    break;
-                case EmfRecordType::SetArcDirection:
-                    m_sink.setArcDirection(v == 2 ? ArcDirection::Clockwise
-                                                  : ArcDirection::CounterClockwise);
-                    break;
-                case EmfRecordType::SelectObject:
-                    m_dc.selectObject(v);
-                    m_sink.selectObject(v);
-                    break;
-                case EmfRecordType::DeleteObject:
-                    m_dc.deleteObject(v);
-                    m_sink.deleteObject(v);
-                    break;
-                case EmfRecordType::SelectPalette:
-                    m_sink.selectPalette(v);
-                    break;
-                case EmfRecordType::SelectClipPath:
-                    if (v < 1 || v > 5) return RecordOutcome::Damaged;
-                    m_sink.selectClipPath(RegionMode(v));
-                    break;
-                case EmfRecordType::RestoreDc:
-                    m_dc.restoreDc(int32_t(v));
-                    m_sink.restoreDc(int32_t(v));
-                    break;
-                default: {
-                    // EMR_SETMITERLIMIT: the format document calls it an integer, but GDI writes a
-                    // float; take the float when it reads as a sane limit.
-                    float f;
-                    std::memcpy(&f, &v, sizeof f);
-                    m_sink.setMiterLimit(std::isfinite(f) && f >= 1.0f && f < 1e6f ? f : float(v));
-                }
-            }
-            return RecordOutcome::Played;
-        }
+        case EmfRecordType::GradientFill:
+            return playGradientFill(in) ? RecordOutcome::Played : RecordOutcome::Damaged;
         default:
-            return std::nullopt;
+            return unknown(type, record);
     }
 }
 
-// Clip rectangles, simple figures, scaling, paths and world transforms.
-std::optional<RecordOutcome> EmfDecoder::playPathsAndTransforms(
-    [[maybe_unused]] EmfRecordType type, [[maybe_unused]] uint32_t rawType,
-    [[maybe_unused]] BoundedReader& in, [[maybe_unused]] std::span<const uint8_t> record) {
-    switch (type) {
-        case EmfRecordType::ExcludeClipRect:
-        case EmfRecordType::IntersectClipRect:
-        case EmfRecordType::Ellipse:
-        case EmfRecordType::Rectangle: {
-            const Rect r = in.rectL();
-            if (!in.ok()) return RecordOutcome::Damaged;
-            if (type == EmfRecordType::ExcludeClipRect)
-                m_sink.excludeClipRect(r);
-            else if (type == EmfRecordType::IntersectClipRect)
-                m_sink.intersectClipRect(r);
-            else if (type == EmfRecordType::Ellipse)
-                m_sink.ellipse(r);
-            else
-                m_sink.rectangle(r);
-            return RecordOutcome::Played;
-        }
-        case EmfRecordType::ScaleViewportExtEx:
-        case EmfRecordType::ScaleWindowExtEx: {
-            const int32_t xNum = in.i32(), xDenom = in.i32(), yNum = in.i32(), yDenom = in.i32();
-            if (!in.ok()) return RecordOutcome::Damaged;
-            if (type == EmfRecordType::ScaleViewportExtEx)
-                m_sink.scaleViewportExt(xNum, xDenom, yNum, yDenom);
-            else
-                m_sink.scaleWindowExt(xNum, xDenom, yNum, yDenom);
-            return RecordOutcome::Played;
-        }
-        case EmfRecordType::SaveDc:
-            m_dc.saveDc();
-            m_sink.saveDc();
-            return RecordOutcome::Played;
-        case EmfRecordType::SetMetaRgn:
-            m_sink.setMetaRgn();
-            return RecordOutcome::Played;
-        case EmfRecordType::RealizePalette:
-            m_sink.realizePalette();
-            return RecordOutcome::Played;
-        case EmfRecordType::BeginPath:
-            m_sink.beginPath();
-            return RecordOutcome::Played;
-        case EmfRecordType::EndPath:
-            m_sink.endPath();
-            return RecordOutcome::Played;
-        case EmfRecordType::CloseFigure:
-            m_sink.closeFigure();
-            return RecordOutcome::Played;
-        case EmfRecordType::AbortPath:
-            m_sink.abortPath();
-            return RecordOutcome::Played;
-        case EmfRecordType::FlattenPath:
-            m_sink.flattenPath();
-            return RecordOutcome::Played;
-        case EmfRecordType::WidenPath:
-            m_sink.widenPath();
-            return RecordOutcome::Played;
-        case EmfRecordType::FillPath:
-            m_sink.fillPath();
-            return RecordOutcome::Played;
-        case EmfRecordType::StrokePath:
-            m_sink.strokePath();
-            return RecordOutcome::Played;
-        case EmfRecordType::StrokeAndFillPath:
-            m_sink.strokeAndFillPath();
-            return RecordOutcome::Played;
-        case EmfRecordType::SetWorldTransform: {
-            const XForm x = in.xform();
-            if (!in.ok()) return RecordOutcome::Damaged;
-            m_sink.setWorldTransform(x);
-            return RecordOutcome::Played;
-        }
-        case EmfRecordType::ModifyWorldTransform: {
-            const XForm x = in.xform();
-            const uint32_t mode = in.u32();
-            if (!in.ok() || mode < 1 || mode > 4) return RecordOutcome::Damaged;
-            m_sink.modifyWorldTransform(x, TransformMode(mode));
-            return RecordOutcome::Played;
-        }
-
-        default:
-            return std::nullopt;
+bool EmfDecoder::playGradientFill(BoundedReader& in) {
+    // EMR_GRADIENTFILL (MS-EMF 2.3.5.12): bounds, counts, mode, the vertices, then 2 or 3
+    // indices per shape.
+    in.skip(16);
+    const uint32_t nVer = in.u32(), nTri = in.u32(), mode = in.u32();
+    if (!in.ok() || mode > 2 || uint64_t(nVer) * 16 > in.remaining()) return false;
+    m_vertices.resize(nVer);
+    for (auto& v : m_vertices) {
+        v.x = in.i32();
+        v.y = in.i32();
+        v.red = in.u16();
+        v.green = in.u16();
+        v.blue = in.u16();
+        v.alpha = in.u16();
     }
+    const uint32_t per = mode == 2 ? 3 : 2;
+    if (!in.ok() || uint64_t(nTri) * per * 4 > in.remaining()) return false;
+    m_counts.resize(size_t(nTri) * per);
+    for (auto& idx : m_counts) {
+        idx = in.u32();
+        if (idx >= nVer) return false;
+    }
+    m_sink.gradientFill(m_vertices, m_counts, mode);
+    return true;
 }
 
-// Objects (MS-EMF 2.3.7).
-std::optional<RecordOutcome> EmfDecoder::playObjects(
-    [[maybe_unused]] EmfRecordType type, [[maybe_unused]] uint32_t rawType,
-    [[maybe_unused]] BoundedReader& in, [[maybe_unused]] std::span<const uint8_t> record) {
-    switch (type) {
-        // --- Objects (MS-EMF 2.3.7) ---
-        case EmfRecordType::CreatePen: {
-            const uint32_t index = in.u32();
-            LogPen pen;
-            pen.style = in.u32();
-            pen.width = in.pointL().x;
-            pen.color = in.color();
-            if (!in.ok()) return RecordOutcome::Damaged;
-            m_sink.createPen(index, pen);
-            return RecordOutcome::Played;
-        }
-        case EmfRecordType::CreateBrushIndirect: {
-            const uint32_t index = in.u32();
-            LogBrush brush;
-            brush.style = in.u32();
-            brush.color = in.color();
-            brush.hatch = in.u32();
-            if (!in.ok()) return RecordOutcome::Damaged;
-            m_sink.createBrush(index, brush);
-            return RecordOutcome::Played;
-        }
-        case EmfRecordType::CreateMonoBrush:
-        case EmfRecordType::CreateDibPatternBrushPt: {
-            const uint32_t index = in.u32();
-            const uint32_t usage = in.u32();
-            const uint32_t offBmi = in.u32(), cbBmi = in.u32(), offBits = in.u32(),
-                           cbBits = in.u32();
-            if (!in.ok() || cbBmi == 0) return RecordOutcome::Damaged;
-            const auto dib = dibAt(in, usage, offBmi, cbBmi, offBits, cbBits);
-            if (!dib) return RecordOutcome::Damaged;
-            m_sink.createDibPatternBrush(index, *dib, type == EmfRecordType::CreateMonoBrush);
-            return RecordOutcome::Played;
-        }
-        case EmfRecordType::ExtCreatePen: {
-            // EMR_EXTCREATEPEN (2.3.7.9): index, optional DIB, LogPenEx with style entries.
-            const uint32_t index = in.u32();
-            const uint32_t offBmi = in.u32(), cbBmi = in.u32(), offBits = in.u32(),
-                           cbBits = in.u32();
-            ExtLogPen pen;
-            pen.style = in.u32();
-            pen.width = in.u32();
-            pen.brushStyle = in.u32();
-            pen.color = in.color();
-            pen.hatch = in.u32();
-            const uint32_t entries = in.u32();
-            if (!in.ok()) return RecordOutcome::Damaged;
-            if (uint64_t(entries) * 4 > in.remaining()) return RecordOutcome::Damaged;
-            m_styles.resize(entries);
-            for (auto& s : m_styles) s = in.u32();
-            pen.styleEntries = m_styles;
-            if (cbBmi != 0) {
-                const auto dib = dibAt(in, kDibRgbColors, offBmi, cbBmi, offBits, cbBits);
-                if (dib) pen.pattern = *dib;
-            }
-            m_sink.createExtPen(index, pen);
-            return RecordOutcome::Played;
-        }
-        case EmfRecordType::ExtCreateFontIndirectW: {
-            // LOGFONTW (2.2.13), the first 92 bytes of the record's font description.
-            const uint32_t index = in.u32();
-            LogFont font;
-            font.height = in.i32();
-            font.width = in.i32();
-            font.escapement = in.i32();
-            font.orientation = in.i32();
-            font.weight = in.i32();
-            font.italic = in.u8();
-            font.underline = in.u8();
-            font.strikeOut = in.u8();
-            font.charSet = in.u8();
-            font.outPrecision = in.u8();
-            font.clipPrecision = in.u8();
-            font.quality = in.u8();
-            font.pitchAndFamily = in.u8();
-            const auto face = in.bytes(64);
-            if (!in.ok()) return RecordOutcome::Damaged;
-            for (BoundedReader name(face); name.remaining() >= 2;) {
-                const char16_t ch = char16_t(name.u16());
-                if (ch == 0) break;
-                font.faceName.append(QChar(ch));
-            }
-            if (index < uint32_t(kMaxObjectSlots))
-                m_dc.createFont(index, {font.charSet, font.faceName});
-            m_sink.createFont(index, font);
-            return RecordOutcome::Played;
-        }
-        case EmfRecordType::CreatePalette: {
-            // LogPalette (2.2.17): version, count, entries.
-            const uint32_t index = in.u32();
-            in.u16();
-            const uint16_t count = in.u16();
-            if (!in.ok() || uint64_t(count) * 4 > in.remaining()) return RecordOutcome::Damaged;
-            m_palette.resize(count);
-            for (auto& e : m_palette) {
-                e.red = in.u8();
-                e.green = in.u8();
-                e.blue = in.u8();
-                e.flags = in.u8();
-            }
-            m_sink.createPalette(index, m_palette);
-            return RecordOutcome::Played;
-        }
-        case EmfRecordType::SetPaletteEntries: {
-            // EMR_SETPALETTEENTRIES: ihPal, iStart, cEntries, PALETTEENTRY[].
-            const uint32_t index = in.u32(), start = in.u32(), count = in.u32();
-            if (!in.ok() || uint64_t(count) * 4 > in.remaining()) return RecordOutcome::Damaged;
-            m_palette.resize(count);
-            for (auto& e : m_palette) {
-                e.red = in.u8();
-                e.green = in.u8();
-                e.blue = in.u8();
-                e.flags = in.u8();
-            }
-            m_sink.setPaletteEntries(index, start, m_palette);
-            return RecordOutcome::Played;
-        }
-        case EmfRecordType::ResizePalette: {
-            // EMR_RESIZEPALETTE: ihPal, NumberOfEntries.
-            const uint32_t index = in.u32(), count = in.u32();
-            if (!in.ok()) return RecordOutcome::Damaged;
-            m_sink.resizePalette(index, count);
-            return RecordOutcome::Played;
-        }
-
-        default:
-            return std::nullopt;
-    }
+// Regions filled, framed, inverted or painted: bounds, the region's size, a brush (and a
+// stroke size), the region (MS-EMF 2.3.5.10, 2.3.5.11, 2.3.5.13, 2.3.5.14).
+RecordOutcome EmfDecoder::playRegions(EmfRecordType type, BoundedReader& in,
+                                      std::span<const uint8_t> record) {
+    if (type != EmfRecordType::FillRgn && type != EmfRecordType::FrameRgn &&
+        type != EmfRecordType::InvertRgn && type != EmfRecordType::PaintRgn)
+        return unknown(type, record);
+    in.skip(16);
+    const uint32_t cbRgn = in.u32();
+    uint32_t brush = 0;
+    Size stroke;
+    if (type == EmfRecordType::FillRgn || type == EmfRecordType::FrameRgn) brush = in.u32();
+    if (type == EmfRecordType::FrameRgn) stroke = in.sizeL();
+    RegionData region;
+    if (!in.ok() || !readRegion(in, cbRgn, region)) return RecordOutcome::Damaged;
+    if (type == EmfRecordType::FillRgn)
+        m_sink.fillRegion(region, brush);
+    else if (type == EmfRecordType::FrameRgn)
+        m_sink.frameRegion(region, brush, stroke);
+    else if (type == EmfRecordType::InvertRgn)
+        m_sink.invertRegion(region);
+    else
+        m_sink.paintRegion(region);
+    return RecordOutcome::Played;
 }
 
-// Regions and clipping (MS-EMF 2.3.2).
-std::optional<RecordOutcome> EmfDecoder::playClipping(
-    [[maybe_unused]] EmfRecordType type, [[maybe_unused]] uint32_t rawType,
-    [[maybe_unused]] BoundedReader& in, [[maybe_unused]] std::span<const uint8_t> record) {
+// Text (MS-EMF 2.3.5.8, 2.3.5.9, 2.3.5.32, 2.3.5.37, 2.3.11.27).
+RecordOutcome EmfDecoder::playTextRecords(EmfRecordType type, BoundedReader& in,
+                                          std::span<const uint8_t> record) {
     switch (type) {
-        // --- Regions and clipping (2.3.2, 2.3.5.x) ---
-        case EmfRecordType::FillRgn:
-        case EmfRecordType::FrameRgn:
-        case EmfRecordType::InvertRgn:
-        case EmfRecordType::PaintRgn: {
-            in.skip(16);
-            const uint32_t cbRgn = in.u32();
-            uint32_t brush = 0;
-            Size stroke;
-            if (type == EmfRecordType::FillRgn || type == EmfRecordType::FrameRgn) brush = in.u32();
-            if (type == EmfRecordType::FrameRgn) stroke = in.sizeL();
-            RegionData region;
-            if (!in.ok() || !readRegion(in, cbRgn, region)) return RecordOutcome::Damaged;
-            if (type == EmfRecordType::FillRgn)
-                m_sink.fillRegion(region, brush);
-            else if (type == EmfRecordType::FrameRgn)
-                m_sink.frameRegion(region, brush, stroke);
-            else if (type == EmfRecordType::InvertRgn)
-                m_sink.invertRegion(region);
-            else
-                m_sink.paintRegion(region);
-            return RecordOutcome::Played;
-        }
-        case EmfRecordType::ExtSelectClipRgn: {
-            // EMR_EXTSELECTCLIPRGN (2.3.2.2): no region data with RGN_COPY resets the clip.
-            const uint32_t cbRgn = in.u32();
-            const uint32_t mode = in.u32();
-            if (!in.ok() || mode < 1 || mode > 5) return RecordOutcome::Damaged;
-            if (cbRgn == 0) {
-                if (mode != uint32_t(RegionMode::Copy)) return RecordOutcome::Damaged;
-                m_sink.selectClipRegion(nullptr, RegionMode::Copy);
-                return RecordOutcome::Played;
-            }
-            RegionData region;
-            if (!readRegion(in, cbRgn, region)) return RecordOutcome::Damaged;
-            m_sink.selectClipRegion(&region, RegionMode(mode));
-            return RecordOutcome::Played;
-        }
-
-        default:
-            return std::nullopt;
-    }
-}
-
-// Text (MS-EMF 2.3.5.8, 2.3.5.9, 2.3.5.32, 2.3.5.37).
-std::optional<RecordOutcome> EmfDecoder::playTextRecords(
-    [[maybe_unused]] EmfRecordType type, [[maybe_unused]] uint32_t rawType,
-    [[maybe_unused]] BoundedReader& in, [[maybe_unused]] std::span<const uint8_t> record) {
-    switch (type) {
-        // --- Text (2.3.5.8, 2.3.5.9, 2.3.5.32) ---
         case EmfRecordType::ExtTextOutA:
         case EmfRecordType::ExtTextOutW: {
             in.skip(16);
@@ -811,9 +832,8 @@ std::optional<RecordOutcome> EmfDecoder::playTextRecords(
             m_sink.setTextJustification(extra, count);
             return RecordOutcome::Played;
         }
-
         default:
-            return std::nullopt;
+            return unknown(type, record);
     }
 }
 
@@ -847,11 +867,9 @@ bool EmfDecoder::playSmallText(BoundedReader& in) {
 }
 
 // Bitmaps (MS-EMF 2.3.1).
-std::optional<RecordOutcome> EmfDecoder::playBitmaps(
-    [[maybe_unused]] EmfRecordType type, [[maybe_unused]] uint32_t rawType,
-    [[maybe_unused]] BoundedReader& in, [[maybe_unused]] std::span<const uint8_t> record) {
+RecordOutcome EmfDecoder::playBitmaps(EmfRecordType type, BoundedReader& in,
+                                      std::span<const uint8_t> record) {
     switch (type) {
-        // --- Bitmaps (2.3.1) ---
         case EmfRecordType::BitBlt:
         case EmfRecordType::StretchBlt:
         case EmfRecordType::MaskBlt:
@@ -862,59 +880,60 @@ std::optional<RecordOutcome> EmfDecoder::playBitmaps(
             return playBlit(type, in) ? RecordOutcome::Played : RecordOutcome::Damaged;
         case EmfRecordType::PlgBlt:
             return playPlgBlt(in) ? RecordOutcome::Played : RecordOutcome::Damaged;
-
         default:
-            return std::nullopt;
+            return unknown(type, record);
     }
 }
 
 // Comments (MS-EMF 2.3.3).
-std::optional<RecordOutcome> EmfDecoder::playComments(
-    [[maybe_unused]] EmfRecordType type, [[maybe_unused]] uint32_t rawType,
-    [[maybe_unused]] BoundedReader& in, [[maybe_unused]] std::span<const uint8_t> record) {
-    switch (type) {
-        case EmfRecordType::Comment: {
-            const uint32_t cb = in.u32();
-            const auto data = in.bytes(cb);
-            if (!in.ok()) return RecordOutcome::Damaged;
-            if (data.size() >= 4 && BoundedReader(data).u32() == kEmfPlusId) {
-                // EMF+ records (MS-EMFPLUS) are not drawn: the GDI records of a dual file are.
-                m_sink.unknownRecord(rawType, record);
-                return RecordOutcome::Unknown;
-            }
-            m_sink.comment(data);
-            return RecordOutcome::Played;
-        }
-        default:
-            return std::nullopt;
-    }
+RecordOutcome EmfDecoder::playComments(EmfRecordType type, BoundedReader& in,
+                                       std::span<const uint8_t> record) {
+    if (type != EmfRecordType::Comment) return unknown(type, record);
+    const uint32_t cb = in.u32();
+    const auto data = in.bytes(cb);
+    if (!in.ok()) return RecordOutcome::Damaged;
+    // EMF+ records (MS-EMFPLUS) are not drawn: the GDI records of a dual file are.
+    if (data.size() >= 4 && BoundedReader(data).u32() == kEmfPlusId) return unknown(type, record);
+    m_sink.comment(data);
+    return RecordOutcome::Played;
 }
 
 RecordOutcome EmfDecoder::play(uint32_t rawType, std::span<const uint8_t> record) {
     BoundedReader in(record);
     in.skip(kEmfRecordHeaderSize);
     const auto type = EmfRecordType(rawType);
-    // One decoder per record family. The family that takes a record type is found by asking
-    // each in turn the first time the type comes, and remembered.
-    static constexpr std::array kFamilies = {
-        &EmfDecoder::playFigures,  &EmfDecoder::playState,
-        &EmfDecoder::playObjects,  &EmfDecoder::playPathsAndTransforms,
-        &EmfDecoder::playClipping, &EmfDecoder::playTextRecords,
-        &EmfDecoder::playBitmaps,  &EmfDecoder::playComments};
-    uint8_t none = 0;
-    uint8_t& family = rawType < m_familyOf.size() ? m_familyOf[rawType] : none;
-    if (family == 0)
-        for (size_t i = 0; i < kFamilies.size(); ++i)
-            if (const auto outcome = (this->*kFamilies[i])(type, rawType, in, record)) {
-                family = uint8_t(i + 1);
-                return *outcome;
-            }
-    if (family != 0 && family <= kFamilies.size())
-        return *(this->*kFamilies[family - 1])(type, rawType, in, record);
-    family = uint8_t(kFamilies.size() + 1);  // no family takes it
-    if (type == EmfRecordType::Header || type == EmfRecordType::Eof) return RecordOutcome::Played;
-    m_sink.unknownRecord(rawType, record);
-    return RecordOutcome::Unknown;
+    // The record table says which family plays each type.
+    switch (emfRecordFamily(rawType)) {
+        case RecordFamily::Control:
+            return RecordOutcome::Played;  // EMR_HEADER and EMR_EOF: the reader's own
+        case RecordFamily::Mapping:
+            return playMapping(type, in, record);
+        case RecordFamily::State:
+            return playState(type, in, record);
+        case RecordFamily::Objects:
+            return playObjects(type, in, record);
+        case RecordFamily::Palettes:
+            return playPalettes(type, in, record);
+        case RecordFamily::Clipping:
+            return playClipping(type, in, record);
+        case RecordFamily::Paths:
+            return playPaths(type, record);
+        case RecordFamily::Poly:
+            return playPoly(type, in, record);
+        case RecordFamily::Figures:
+            return playFigures(type, in, record);
+        case RecordFamily::Regions:
+            return playRegions(type, in, record);
+        case RecordFamily::Text:
+            return playTextRecords(type, in, record);
+        case RecordFamily::Bitmaps:
+            return playBitmaps(type, in, record);
+        case RecordFamily::Comments:
+            return playComments(type, in, record);
+        case RecordFamily::None:
+            break;
+    }
+    return unknown(type, record);
 }
 
 }  // namespace plume::metafile

@@ -1,7 +1,8 @@
 #pragma once
 
 // The EMF record decoder behind playEmf (EmfReader.h): one record's bytes in, GdiSink calls
-// out, one function per record family. Inner working of the engine.
+// out, one function per record family, chosen by the record table. Inner working of the
+// engine.
 
 #include "platform/metafile/format/BoundedReader.h"
 #include "platform/metafile/format/DecodingDc.h"
@@ -27,25 +28,30 @@ class EmfDecoder {
     RecordOutcome play(uint32_t type, std::span<const uint8_t> record);
 
   private:
-    // The decoders of the record families: nullopt when the record belongs to another.
-    std::optional<RecordOutcome> playFigures(EmfRecordType type, uint32_t rawType,
-                                             BoundedReader& in, std::span<const uint8_t> record);
-    std::optional<RecordOutcome> playState(EmfRecordType type, uint32_t rawType, BoundedReader& in,
-                                           std::span<const uint8_t> record);
-    std::optional<RecordOutcome> playPathsAndTransforms(EmfRecordType type, uint32_t rawType,
-                                                        BoundedReader& in,
-                                                        std::span<const uint8_t> record);
-    std::optional<RecordOutcome> playObjects(EmfRecordType type, uint32_t rawType,
-                                             BoundedReader& in, std::span<const uint8_t> record);
-    std::optional<RecordOutcome> playClipping(EmfRecordType type, uint32_t rawType,
-                                              BoundedReader& in, std::span<const uint8_t> record);
-    std::optional<RecordOutcome> playTextRecords(EmfRecordType type, uint32_t rawType,
-                                                 BoundedReader& in,
-                                                 std::span<const uint8_t> record);
-    std::optional<RecordOutcome> playBitmaps(EmfRecordType type, uint32_t rawType,
-                                             BoundedReader& in, std::span<const uint8_t> record);
-    std::optional<RecordOutcome> playComments(EmfRecordType type, uint32_t rawType,
-                                              BoundedReader& in, std::span<const uint8_t> record);
+    // One function per record family (RecordFamily, the record table's family column): each
+    // plays the types of its family and hands any other to the sink as unknown.
+    RecordOutcome playMapping(EmfRecordType type, BoundedReader& in,
+                              std::span<const uint8_t> record);
+    RecordOutcome playState(EmfRecordType type, BoundedReader& in, std::span<const uint8_t> record);
+    RecordOutcome playObjects(EmfRecordType type, BoundedReader& in,
+                              std::span<const uint8_t> record);
+    RecordOutcome playPalettes(EmfRecordType type, BoundedReader& in,
+                               std::span<const uint8_t> record);
+    RecordOutcome playClipping(EmfRecordType type, BoundedReader& in,
+                               std::span<const uint8_t> record);
+    RecordOutcome playPaths(EmfRecordType type, std::span<const uint8_t> record);
+    RecordOutcome playPoly(EmfRecordType type, BoundedReader& in, std::span<const uint8_t> record);
+    RecordOutcome playFigures(EmfRecordType type, BoundedReader& in,
+                              std::span<const uint8_t> record);
+    RecordOutcome playRegions(EmfRecordType type, BoundedReader& in,
+                              std::span<const uint8_t> record);
+    RecordOutcome playTextRecords(EmfRecordType type, BoundedReader& in,
+                                  std::span<const uint8_t> record);
+    RecordOutcome playBitmaps(EmfRecordType type, BoundedReader& in,
+                              std::span<const uint8_t> record);
+    RecordOutcome playComments(EmfRecordType type, BoundedReader& in,
+                               std::span<const uint8_t> record);
+    RecordOutcome unknown(EmfRecordType type, std::span<const uint8_t> record);
 
     bool readPointsL(BoundedReader& in, uint32_t count) {
         if (uint64_t(count) * 8 > in.remaining()) return false;
@@ -78,6 +84,10 @@ class EmfDecoder {
     bool readRegion(BoundedReader& in, uint32_t size, RegionData& out);
     std::optional<DibRef> dibAt(const BoundedReader& in, uint32_t usage, uint32_t offBmi,
                                 uint32_t cbBmi, uint32_t offBits, uint32_t cbBits) const;
+    bool readPaletteEntries(BoundedReader& in, uint32_t count);
+    bool playExtCreatePen(BoundedReader& in);
+    bool playCreateFont(BoundedReader& in);
+    bool playGradientFill(BoundedReader& in);
     bool playSmallText(BoundedReader& in);
     bool playText(BoundedReader& in, std::span<const uint8_t> record, bool wide, GraphicsMode mode,
                   float exScale, float eyScale);
@@ -94,9 +104,6 @@ class EmfDecoder {
     std::vector<uint32_t> m_styles;
     std::vector<TriVertex> m_vertices;
     std::vector<PaletteEntry> m_palette;
-    // The family of each record type seen so far: 0 not yet known, 1.. the family's place in
-    // play()'s list, one more for none.
-    std::array<uint8_t, 128> m_familyOf{};
     // The selected font (EMR_EXTTEXTOUTA decodes its 8-bit text by its character set).
     DecodingDc m_dc;
 };

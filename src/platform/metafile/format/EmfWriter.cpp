@@ -322,6 +322,11 @@ void EmfWriter::setTextJustification(int32_t breakExtra, int32_t breakCount) {
     put32(static_cast<uint32_t>(breakCount));
     finish();
 }
+void EmfWriter::setTextCharacterExtra(int32_t extra) {
+    // EMF has no record for it: GDI records the text's advances with the extra in them, and so
+    // does extTextOut().
+    m_map.charExtra = extra;
+}
 void EmfWriter::setPolyFillMode(PolyFillMode mode) {
     oneValue(EmfRecordType::SetPolyFillMode, static_cast<uint32_t>(mode));
 }
@@ -425,6 +430,7 @@ void EmfWriter::createPalette(uint32_t index, std::span<const PaletteEntry> entr
         for (uint8_t b : {e.red, e.green, e.blue, e.flags}) m_out.append(static_cast<char>(b));
     }
     finish();
+    m_palettes[index].assign(entries.begin(), entries.end());
 }
 
 void EmfWriter::createRegion(uint32_t index, const RegionData& region) {
@@ -448,6 +454,7 @@ void EmfWriter::selectObject(uint32_t index) {
 
 void EmfWriter::deleteObject(uint32_t index) {
     m_dc.deleteObject(index);
+    m_palettes.remove(index);
     if (m_regions.remove(index)) {
         m_regionBounds.remove(index);
         return;
@@ -460,11 +467,8 @@ void EmfWriter::selectPalette(uint32_t index) {
     oneValue(EmfRecordType::SelectPalette, objectIndex(index));
 }
 
-// The WMF records change the selected palette; EMF names it. The stock palette cannot change.
-void EmfWriter::setPaletteEntries(uint32_t index, uint32_t first,
-                                  std::span<const PaletteEntry> entries) {
-    if (index == kSelectedPalette) index = m_map.palette;
-    if (index & stockObject::Flag) return;
+void EmfWriter::writePaletteEntries(uint32_t index, uint32_t first,
+                                    std::span<const PaletteEntry> entries) {
     start(EmfRecordType::SetPaletteEntries);
     put32(objectIndex(index));
     put32(first);
@@ -477,14 +481,50 @@ void EmfWriter::setPaletteEntries(uint32_t index, uint32_t first,
     finish();
 }
 
+// The WMF records change the selected palette; EMF names it. The stock palette cannot change.
+// The writer keeps each palette's entries as the players change them.
+void EmfWriter::setPaletteEntries(uint32_t index, uint32_t first,
+                                  std::span<const PaletteEntry> entries) {
+    if (index == kSelectedPalette) index = m_map.palette;
+    if (index & stockObject::Flag) return;
+    if (const auto it = m_palettes.find(index); it != m_palettes.end() && first < it->size())
+        std::copy_n(entries.begin(), std::min(entries.size(), it->size() - first),
+                    it->begin() + first);
+    writePaletteEntries(index, first, entries);
+}
+
 void EmfWriter::resizePalette(uint32_t index, uint32_t count) {
     if (index == kSelectedPalette) index = m_map.palette;
     if (index & stockObject::Flag) return;
+    // New entries are black; a palette keeps at least one entry.
+    if (const auto it = m_palettes.find(index); it != m_palettes.end() && count != 0 &&
+                                                count <= 0xFFFF)
+        it->resize(count);
     start(EmfRecordType::ResizePalette);
     put32(objectIndex(index));
     put32(count);
     finish();
 }
+
+void EmfWriter::animatePalette(uint32_t index, uint32_t first,
+                               std::span<const PaletteEntry> entries) {
+    // AnimatePalette changes only the entries the palette flags PC_RESERVED; EMF has no record
+    // for it, so the entries it changes are written as they become.
+    if (index == kSelectedPalette) index = m_map.palette;
+    const auto it = m_palettes.find(index);
+    if (it == m_palettes.end() || first >= it->size()) return;
+    std::vector<PaletteEntry>& palette = *it;
+    const size_t count = std::min(entries.size(), palette.size() - first);
+    bool changed = false;
+    for (size_t i = 0; i < count; ++i) {
+        PaletteEntry& e = palette[first + i];
+        if (!(e.flags & kPcReserved)) continue;
+        e = entries[i];
+        changed = true;
+    }
+    if (changed) writePaletteEntries(index, first, std::span(palette).subspan(first, count));
+}
+
 void EmfWriter::realizePalette() {
     simple(EmfRecordType::RealizePalette);
 }
@@ -772,8 +812,15 @@ void EmfWriter::extTextOut(const TextRun& text) {
     for (QChar c : glyphs ? text.text : unicodeToSymbolFont(text.text, m_dc.font().face))
         put16(c.unicode());
     padTo4();
-    if (withDx)
-        for (size_t i = 0; i < size_t{chars} * perChar; ++i) putI32(text.dx[i]);
+    // The character extra goes on every character's advance (not on the vertical ones of
+    // ETO_PDY); text without advances cannot carry it.
+    if (withDx) {
+        for (size_t i = 0; i < size_t{chars} * perChar; ++i)
+            putI32(i % perChar == 0 ? clampToInt32(double(text.dx[i]) + m_map.charExtra)
+                                    : text.dx[i]);
+    } else if (m_map.charExtra != 0 && chars != 0) {
+        ++m_dropped;
+    }
     finish();
 }
 
@@ -805,7 +852,14 @@ void EmfWriter::blit(const BlitOp& op) {
         return;
     }
     const auto dib = splitDib(op.source);
-    if (!dib) return void(++m_dropped);
+    if (!dib) {
+        // A bitmap that cannot be read: an operation that needs no source is drawn all the
+        // same, as the players draw it, so it goes out without the bitmap.
+        if (rop3::usesSource(op.rop)) return void(++m_dropped);
+        BlitOp withoutSource = op;
+        withoutSource.source = DibRef{};
+        return blit(withoutSource);
+    }
     const uint32_t infoSize = static_cast<uint32_t>(dib->info.size());
     const uint32_t bitsSize = static_cast<uint32_t>(dib->bits.size());
     const Rect bounds{op.destX, op.destY, op.destX + op.destWidth - 1,

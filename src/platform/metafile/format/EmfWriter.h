@@ -8,7 +8,9 @@
 // window and viewport origins become absolute EMR_SETWINDOWORGEX / EMR_SETVIEWPORTORGEX (the
 // writer follows both origins through SaveDC and RestoreDC); region objects, which EMF does
 // not have, are kept by the writer and written as EMR_EXTSELECTCLIPRGN (in device units) or
-// as the region records that carry their region by value.
+// as the region records that carry their region by value; the character extra
+// (META_SETTEXTCHAREXTRA) goes into the advances of the text after it; AnimatePalette becomes
+// EMR_SETPALETTEENTRIES of the entries it changes (those flagged PC_RESERVED).
 
 #include "platform/metafile/format/DecodingDc.h"
 #include "platform/metafile/format/GdiSink.h"
@@ -51,6 +53,7 @@ class EmfWriter : public GdiSink {
     void setTextColor(ColorRef color) override;
     void setTextAlign(uint32_t flags) override;
     void setTextJustification(int32_t breakExtra, int32_t breakCount) override;
+    void setTextCharacterExtra(int32_t extra) override;
     void setPolyFillMode(PolyFillMode mode) override;
     void setRop2(uint32_t rop2) override;
     void setStretchBltMode(uint32_t mode) override;
@@ -73,6 +76,8 @@ class EmfWriter : public GdiSink {
     void setPaletteEntries(uint32_t index, uint32_t start,
                            std::span<const PaletteEntry> entries) override;
     void resizePalette(uint32_t index, uint32_t count) override;
+    void animatePalette(uint32_t index, uint32_t start,
+                        std::span<const PaletteEntry> entries) override;
 
     void beginPath() override;
     void endPath() override;
@@ -123,12 +128,14 @@ class EmfWriter : public GdiSink {
     void unknownRecord(uint32_t type, std::span<const uint8_t> data) override;
 
   private:
+    // The state of the DC the writer follows through SaveDC and RestoreDC.
     struct Mapping {
         MapMode mode = MapMode::Text;
         Point windowOrg, viewportOrg;
         Size windowExt{1, 1}, viewportExt{1, 1};
         uint32_t palette =
             stockObject::DefaultPalette;  // the selected palette, as the sink names it
+        int32_t charExtra = 0;            // SetTextCharacterExtra, which EMF has no record for
     };
 
     // Record assembly: start() opens a record, finish() pads it to 4 bytes and sets its size.
@@ -152,6 +159,7 @@ class EmfWriter : public GdiSink {
     void regionRecord(EmfRecordType type, const RegionData& region, const uint32_t* brush,
                       const Size* stroke);
     void putRegionData(const RegionData& region);
+    void writePaletteEntries(uint32_t index, uint32_t first, std::span<const PaletteEntry> entries);
     uint32_t objectIndex(uint32_t sinkIndex);
     RegionData regionToDevice(const RegionData& region, std::vector<Rect>& storage) const;
 
@@ -166,6 +174,9 @@ class EmfWriter : public GdiSink {
     // Region objects by the sink's index: EMF has none, so they live here.
     QHash<uint32_t, std::vector<Rect>> m_regions;
     QHash<uint32_t, Rect> m_regionBounds;
+    // The entries of each palette object by the sink's index, for AnimatePalette, which
+    // changes only the entries flagged PC_RESERVED.
+    QHash<uint32_t, std::vector<PaletteEntry>> m_palettes;
     // The selected font: text in the Symbol and Wingdings faces is written in the fonts' own
     // codes.
     DecodingDc m_dc;

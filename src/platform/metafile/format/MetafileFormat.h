@@ -122,6 +122,24 @@ enum class EmfRecordType : uint32_t {
     SetTextJustification = 120,
 };
 
+// The 16-bit poly records EMR_POLYBEZIER16..EMR_POLYPOLYGON16 (85..91) are
+// EMR_POLYBEZIER..EMR_POLYPOLYGON (2..8) in the same order with POINTS for POINTL, so each
+// lies this far above its 32-bit form; EMR_POLYDRAW16 (92) is EMR_POLYDRAW's (56) and out of
+// step (MS-EMF 2.3.5).
+inline constexpr uint32_t kPoly16Offset =
+    uint32_t(EmfRecordType::PolyBezier16) - uint32_t(EmfRecordType::PolyBezier);
+static_assert(kPoly16Offset == 83 && uint32_t(EmfRecordType::PolyPolygon16) - kPoly16Offset ==
+                                         uint32_t(EmfRecordType::PolyPolygon));
+
+// The record with 32-bit points that a 16-bit poly record stands for; any other type is its
+// own.
+constexpr EmfRecordType withLongPoints(EmfRecordType type) {
+    if (type == EmfRecordType::PolyDraw16) return EmfRecordType::PolyDraw;
+    if (type >= EmfRecordType::PolyBezier16 && type <= EmfRecordType::PolyPolygon16)
+        return EmfRecordType(uint32_t(type) - kPoly16Offset);
+    return type;
+}
+
 // Record functions (RecordType enumeration, MS-WMF 2.1.1.1).
 enum WmfFunction : uint16_t {
     META_EOF = 0x0000,

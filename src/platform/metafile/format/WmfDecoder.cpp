@@ -3,6 +3,7 @@
 #include "platform/metafile/format/Dib.h"
 #include "platform/metafile/format/FontText.h"
 #include "platform/metafile/format/MetafileFormat.h"
+#include "platform/metafile/format/RecordTable.h"
 
 #include <algorithm>
 
@@ -198,8 +199,7 @@ RecordOutcome WmfDecoder::blit(uint16_t function, std::span<const uint8_t> param
                 // StretchDIBits, which counts the source rectangle from the lower-left corner of
                 // a bottom-up DIB; the sink takes it from the top-left, as for the other records.
                 // (An icon's AND mask of twice the icon's height is drawn from its lower half.)
-                const auto header =
-                    parseDibHeader(target, dibColorUsage(op.source.colorUsage));
+                const auto header = parseDibHeader(target, dibColorUsage(op.source.colorUsage));
                 if (header && !header->topDown)
                     op.srcY = static_cast<int32_t>(
                         std::clamp<int64_t>(int64_t{header->height} - op.srcY - op.srcHeight,
@@ -216,28 +216,10 @@ RecordOutcome WmfDecoder::blit(uint16_t function, std::span<const uint8_t> param
     return RecordOutcome::Played;
 }
 
-// State records (MS-WMF 2.3.5).
-std::optional<RecordOutcome> WmfDecoder::playState(uint16_t function,
-                                                   [[maybe_unused]] std::span<const uint8_t> params,
-                                                   BoundedReader& p) {
+// Mapping: map mode, window and viewport, layout (MS-WMF 2.3.5).
+RecordOutcome WmfDecoder::playMapping(uint16_t function, std::span<const uint8_t> params,
+                                      BoundedReader& p) {
     switch (function) {
-        // --- State records (MS-WMF 2.3.5) ---
-        case META_SAVEDC:
-            m_dc.saveDc();
-            m_sink.saveDc();
-            return RecordOutcome::Played;
-        case META_RESTOREDC: {
-            const int16_t level = p.i16();
-            return ifRead(p, [&] {
-                m_dc.restoreDc(level);
-                m_sink.restoreDc(level);
-            });
-        }
-        case META_SETLAYOUT: {
-            // Layout (16 bits; some writers add a reserved word).
-            const uint16_t flags = p.u16();
-            return ifRead(p, [&] { m_sink.setLayout(flags); });
-        }
         case META_SETMAPMODE: {
             const uint16_t mode = p.u16();
             return ifRead(p, [&] {
@@ -279,6 +261,31 @@ std::optional<RecordOutcome> WmfDecoder::playState(uint16_t function,
                     m_sink.scaleViewportExt(xNum, xDenom, yNum, yDenom);
             });
         }
+        case META_SETLAYOUT: {
+            // Layout (16 bits; some writers add a reserved word).
+            const uint16_t flags = p.u16();
+            return ifRead(p, [&] { m_sink.setLayout(flags); });
+        }
+        default:
+            return unknown(function, params);
+    }
+}
+
+// State: colours, modes, the current position, SaveDC and RestoreDC (MS-WMF 2.3.5).
+RecordOutcome WmfDecoder::playState(uint16_t function, std::span<const uint8_t> params,
+                                    BoundedReader& p) {
+    switch (function) {
+        case META_SAVEDC:
+            m_dc.saveDc();
+            m_sink.saveDc();
+            return RecordOutcome::Played;
+        case META_RESTOREDC: {
+            const int16_t level = p.i16();
+            return ifRead(p, [&] {
+                m_dc.restoreDc(level);
+                m_sink.restoreDc(level);
+            });
+        }
         case META_SETBKCOLOR: {
             const ColorRef c{p.u32()};
             return ifRead(p, [&] { m_sink.setBkColor(c); });
@@ -311,44 +318,135 @@ std::optional<RecordOutcome> WmfDecoder::playState(uint16_t function,
             const uint16_t align = p.u16();
             return ifRead(p, [&] { m_sink.setTextAlign(align); });
         }
-        case META_SETTEXTJUSTIFICATION: {
-            // META_SETTEXTJUSTIFICATION (MS-WMF 2.3.5.26): BreakCount, BreakExtra.
-            const int16_t count = p.i16(), extra = p.i16();
-            return ifRead(p, [&] { m_sink.setTextJustification(extra, count); });
-        }
-        case META_SETTEXTCHAREXTRA: {
-            const int16_t extra = p.i16();
-            return ifRead(p, [&] { m_sink.setTextCharacterExtra(extra); });
-        }
         case META_MOVETO: {
             const Point pt = p.pointYX16();
             return ifRead(p, [&] { m_sink.moveTo(pt); });
         }
-        case META_EXCLUDECLIPRECT: {
-            const Rect r = p.rectBRTL16();
-            return ifRead(p, [&] { m_sink.excludeClipRect(r); });
-        }
-        case META_INTERSECTCLIPRECT: {
-            const Rect r = p.rectBRTL16();
-            return ifRead(p, [&] { m_sink.intersectClipRect(r); });
-        }
-        case META_OFFSETCLIPRGN: {
-            const Point d = p.pointYX16();
-            return ifRead(p, [&] { m_sink.offsetClipRgn(d.x, d.y); });
-        }
-        case META_REALIZEPALETTE:
-            m_sink.realizePalette();
-            return RecordOutcome::Played;
-
         default:
-            return std::nullopt;
+            return unknown(function, params);
     }
 }
 
-// Palette records (MS-WMF 2.3.4.3, 2.3.5.x): a new palette object, and changes to the palette
-// selected in the DC.
-std::optional<RecordOutcome> WmfDecoder::playPalettes(
-    uint16_t function, [[maybe_unused]] std::span<const uint8_t> params, BoundedReader& p) {
+// Objects: pens, brushes, fonts and regions, created, selected and deleted (MS-WMF 2.3.4).
+RecordOutcome WmfDecoder::playObjects(uint16_t function, std::span<const uint8_t> params,
+                                      BoundedReader& p) {
+    switch (function) {
+        case META_CREATEPENINDIRECT: {
+            // PenStyle, Width (a PointS whose x is the width), ColorRef.
+            LogPen pen;
+            pen.style = p.u16();
+            pen.width = p.i16();
+            p.skip(2);
+            pen.color = ColorRef{p.u32()};
+            return ifRead(p, [&] {
+                if (const auto slot = newObject()) m_sink.createPen(*slot, pen);
+            });
+        }
+        case META_CREATEBRUSHINDIRECT: {
+            LogBrush brush;
+            brush.style = p.u16();
+            brush.color = ColorRef{p.u32()};
+            brush.hatch = p.u16();
+            return ifRead(p, [&] {
+                if (const auto slot = newObject()) m_sink.createBrush(*slot, brush);
+            });
+        }
+        case META_CREATEFONTINDIRECT:
+            return createFont(p);
+        case META_DIBCREATEPATTERNBRUSH:
+        case META_CREATEPATTERNBRUSH:
+            return patternBrush(function, p);
+        case META_CREATEREGION:
+            return region(p);
+        case META_SELECTOBJECT:
+        case META_DELETEOBJECT: {
+            const uint16_t index = p.u16();
+            if (!p.ok()) return RecordOutcome::Damaged;
+            if (!m_objects.inUse(index)) return unknown(function, params);  // never created
+            if (function == META_DELETEOBJECT) {
+                m_objects.release(index);
+                m_dc.deleteObject(index);
+                m_sink.deleteObject(index);
+            } else {
+                m_dc.selectObject(index);
+                m_sink.selectObject(index);
+            }
+            return RecordOutcome::Played;
+        }
+        default:
+            return unknown(function, params);
+    }
+}
+
+RecordOutcome WmfDecoder::createFont(BoundedReader& p) {
+    // META_CREATEFONTINDIRECT: a Font object (MS-WMF 2.2.1.2): five 16-bit fields, eight
+    // bytes, then a face name of up to 32 bytes that writers often shorten.
+    LogFont font;
+    font.height = p.i16();
+    font.width = p.i16();
+    font.escapement = p.i16();
+    font.orientation = p.i16();
+    font.weight = p.i16();
+    font.italic = p.u8();
+    font.underline = p.u8();
+    font.strikeOut = p.u8();
+    font.charSet = p.u8();
+    font.outPrecision = p.u8();
+    font.clipPrecision = p.u8();
+    font.quality = p.u8();
+    font.pitchAndFamily = p.u8();
+    const auto face = p.bytes(std::min<size_t>(32, p.remaining()));
+    return ifRead(p, [&] {
+        font.faceName = decodeFace(face, font.charSet);
+        if (const auto slot = newObject()) {
+            m_dc.createFont(*slot, FontKey{font.charSet, font.faceName});
+            m_sink.createFont(*slot, font);
+        }
+    });
+}
+
+RecordOutcome WmfDecoder::patternBrush(uint16_t function, BoundedReader& p) {
+    if (function == META_DIBCREATEPATTERNBRUSH) {
+        // Style, ColorUsage, then a packed DIB, or a Bitmap16 for BS_PATTERN.
+        const uint16_t style = p.u16();
+        const uint16_t usage = p.u16();
+        const auto target = p.rest();
+        if (!p.ok()) return RecordOutcome::Damaged;
+        const auto slot = newObject();
+        if (!slot) return RecordOutcome::Played;
+        if (style == brushStyle::Pattern && !parseDibHeader(target, DibColorUsage::Rgb)) {
+            // BS_PATTERN carries a DIB whose colours are RGB values (MS-WMF 2.3.4.8), as
+            // recorders write it; a Bitmap16 in its place is read as one.
+            const auto dib = bitmap16ToPackedDib(target);
+            const std::vector<uint8_t> none;
+            m_sink.createDibPatternBrush(*slot, DibRef{dib ? *dib : none, {}, kDibRgbColors},
+                                         dib && dib->size() > 40 && (*dib)[14] == 1);
+        } else {
+            const uint32_t colors = style == brushStyle::Pattern ? kDibRgbColors : usage;
+            m_sink.createDibPatternBrush(*slot, DibRef{target, {}, colors}, false);
+        }
+        return RecordOutcome::Played;
+    }
+    // META_CREATEPATTERNBRUSH, obsolete (MS-WMF 2.3.4.4): a Bitmap16 header of 14 bytes (with
+    // an unused bits pointer), 18 reserved bytes, then the pattern bits.
+    const auto header = p.bytes(10);
+    p.skip(4 + 18);
+    const auto bits = p.rest();
+    if (!p.ok()) return RecordOutcome::Damaged;
+    std::vector<uint8_t> bitmap(header.begin(), header.end());
+    bitmap.insert(bitmap.end(), bits.begin(), bits.end());
+    const auto dib = bitmap16ToPackedDib(bitmap);
+    const std::vector<uint8_t> none;
+    if (const auto slot = newObject())
+        m_sink.createDibPatternBrush(*slot, DibRef{dib ? *dib : none, {}, kDibRgbColors},
+                                     dib && dib->size() > 40 && (*dib)[14] == 1);
+    return RecordOutcome::Played;
+}
+
+// Palettes (MS-WMF 2.3.4.3, 2.3.5.x): a new palette object, the selected palette, and changes
+// to it.
+RecordOutcome WmfDecoder::playPalettes(uint16_t function, std::span<const uint8_t> params,
+                                       BoundedReader& p) {
     switch (function) {
         case META_CREATEPALETTE: {
             // Palette object (MS-WMF 2.2.1.3): Start, NumberOfEntries, entries.
@@ -371,14 +469,9 @@ std::optional<RecordOutcome> WmfDecoder::playPalettes(
             });
         }
         case META_SETPALENTRIES:
-        case META_ANIMATEPALETTE:
-        case META_RESIZEPALETTE: {
-            // A Palette object (MS-WMF 2.2.1.3) of the entries to change, or (META_RESIZEPALETTE)
-            // the new size; each acts on the palette selected in the DC.
-            if (function == META_RESIZEPALETTE) {
-                const uint16_t count = p.u16();
-                return ifRead(p, [&] { m_sink.resizePalette(kSelectedPalette, count); });
-            }
+        case META_ANIMATEPALETTE: {
+            // A Palette object (MS-WMF 2.2.1.3) of the entries to change in the palette
+            // selected in the DC.
             const uint16_t start = p.u16();
             const uint16_t count = p.u16();
             if (!p.ok() || size_t{count} * 4 > p.remaining()) return RecordOutcome::Damaged;
@@ -395,138 +488,98 @@ std::optional<RecordOutcome> WmfDecoder::playPalettes(
                 m_sink.animatePalette(kSelectedPalette, start, entries);
             return RecordOutcome::Played;
         }
+        case META_RESIZEPALETTE: {
+            const uint16_t count = p.u16();
+            return ifRead(p, [&] { m_sink.resizePalette(kSelectedPalette, count); });
+        }
+        case META_SELECTPALETTE: {
+            const uint16_t index = p.u16();
+            if (!p.ok()) return RecordOutcome::Damaged;
+            if (!m_objects.inUse(index)) return unknown(function, params);  // never created
+            m_sink.selectPalette(index);
+            return RecordOutcome::Played;
+        }
+        case META_REALIZEPALETTE:
+            m_sink.realizePalette();
+            return RecordOutcome::Played;
         default:
-            return std::nullopt;
+            return unknown(function, params);
     }
 }
 
-// Object records (MS-WMF 2.3.4).
-std::optional<RecordOutcome> WmfDecoder::playObjects(
-    uint16_t function, [[maybe_unused]] std::span<const uint8_t> params, BoundedReader& p) {
+// Clipping (MS-WMF 2.3.5, 2.3.4.9).
+RecordOutcome WmfDecoder::playClipping(uint16_t function, std::span<const uint8_t> params,
+                                       BoundedReader& p) {
     switch (function) {
-        // --- Object records (MS-WMF 2.3.4) ---
-        case META_CREATEPENINDIRECT: {
-            // PenStyle, Width (a PointS whose x is the width), ColorRef.
-            LogPen pen;
-            pen.style = p.u16();
-            pen.width = p.i16();
-            p.skip(2);
-            pen.color = ColorRef{p.u32()};
-            return ifRead(p, [&] {
-                if (const auto slot = newObject()) m_sink.createPen(*slot, pen);
-            });
+        case META_EXCLUDECLIPRECT: {
+            const Rect r = p.rectBRTL16();
+            return ifRead(p, [&] { m_sink.excludeClipRect(r); });
         }
-        case META_CREATEBRUSHINDIRECT: {
-            LogBrush brush;
-            brush.style = p.u16();
-            brush.color = ColorRef{p.u32()};
-            brush.hatch = p.u16();
-            return ifRead(p, [&] {
-                if (const auto slot = newObject()) m_sink.createBrush(*slot, brush);
-            });
+        case META_INTERSECTCLIPRECT: {
+            const Rect r = p.rectBRTL16();
+            return ifRead(p, [&] { m_sink.intersectClipRect(r); });
         }
-        case META_CREATEFONTINDIRECT: {
-            // Font object (MS-WMF 2.2.1.2): five 16-bit fields, eight bytes, then a face name
-            // of up to 32 bytes that writers often shorten.
-            LogFont font;
-            font.height = p.i16();
-            font.width = p.i16();
-            font.escapement = p.i16();
-            font.orientation = p.i16();
-            font.weight = p.i16();
-            font.italic = p.u8();
-            font.underline = p.u8();
-            font.strikeOut = p.u8();
-            font.charSet = p.u8();
-            font.outPrecision = p.u8();
-            font.clipPrecision = p.u8();
-            font.quality = p.u8();
-            font.pitchAndFamily = p.u8();
-            const auto face = p.bytes(std::min<size_t>(32, p.remaining()));
-            return ifRead(p, [&] {
-                font.faceName = decodeFace(face, font.charSet);
-                if (const auto slot = newObject()) {
-                    m_dc.createFont(*slot, FontKey{font.charSet, font.faceName});
-                    m_sink.createFont(*slot, font);
-                }
-            });
+        case META_OFFSETCLIPRGN: {
+            const Point d = p.pointYX16();
+            return ifRead(p, [&] { m_sink.offsetClipRgn(d.x, d.y); });
         }
-        case META_DIBCREATEPATTERNBRUSH: {
-            // Style, ColorUsage, then a packed DIB, or a Bitmap16 for BS_PATTERN.
-            const uint16_t style = p.u16();
-            const uint16_t usage = p.u16();
-            const auto target = p.rest();
-            if (!p.ok()) return RecordOutcome::Damaged;
-            const auto slot = newObject();
-            if (!slot) return RecordOutcome::Played;
-            if (style == brushStyle::Pattern && !parseDibHeader(target, DibColorUsage::Rgb)) {
-                // BS_PATTERN carries a DIB whose colours are RGB values (MS-WMF 2.3.4.8), as
-                // recorders write it; a Bitmap16 in its place is read as one.
-                const auto dib = bitmap16ToPackedDib(target);
-                const std::vector<uint8_t> none;
-                m_sink.createDibPatternBrush(*slot, DibRef{dib ? *dib : none, {}, kDibRgbColors},
-                                             dib && dib->size() > 40 && (*dib)[14] == 1);
-            } else {
-                const uint32_t colors = style == brushStyle::Pattern ? kDibRgbColors : usage;
-                m_sink.createDibPatternBrush(*slot, DibRef{target, {}, colors}, false);
-            }
-            return RecordOutcome::Played;
-        }
-        case META_CREATEPATTERNBRUSH: {
-            // Obsolete (MS-WMF 2.3.4.4): a Bitmap16 header of 14 bytes (with an unused bits
-            // pointer), 18 reserved bytes, then the pattern bits.
-            const auto header = p.bytes(10);
-            p.skip(4 + 18);
-            const auto bits = p.rest();
-            if (!p.ok()) return RecordOutcome::Damaged;
-            std::vector<uint8_t> bitmap(header.begin(), header.end());
-            bitmap.insert(bitmap.end(), bits.begin(), bits.end());
-            const auto dib = bitmap16ToPackedDib(bitmap);
-            const std::vector<uint8_t> none;
-            if (const auto slot = newObject())
-                m_sink.createDibPatternBrush(*slot, DibRef{dib ? *dib : none, {}, kDibRgbColors},
-                                             dib && dib->size() > 40 && (*dib)[14] == 1);
-            return RecordOutcome::Played;
-        }
-        case META_CREATEREGION:
-            return region(p);
-        case META_SELECTOBJECT:
-        case META_SELECTCLIPREGION:
-        case META_SELECTPALETTE:
-        case META_DELETEOBJECT: {
+        case META_SELECTCLIPREGION: {
             const uint16_t index = p.u16();
             if (!p.ok()) return RecordOutcome::Damaged;
-            if (function == META_SELECTCLIPREGION && index == 0) {
+            if (index == 0) {
                 // Region 0 is no region: SelectClipRgn(NULL) as recorders write it, which
                 // makes the whole picture the clip again, whatever object slot 0 holds.
                 m_sink.selectClipRegion(nullptr, RegionMode::Copy);
                 return RecordOutcome::Played;
             }
             if (!m_objects.inUse(index)) return unknown(function, params);  // never created
-            if (function == META_DELETEOBJECT) {
-                m_objects.release(index);
-                m_dc.deleteObject(index);
-                m_sink.deleteObject(index);
-            } else if (function == META_SELECTPALETTE) {
-                m_sink.selectPalette(index);
-            } else {
-                // META_SELECTCLIPREGION names a region object; selecting it is what GDI does.
-                m_dc.selectObject(index);
-                m_sink.selectObject(index);
-            }
+            // It names a region object; selecting it is what GDI does.
+            m_dc.selectObject(index);
+            m_sink.selectObject(index);
             return RecordOutcome::Played;
         }
-
         default:
-            return std::nullopt;
+            return unknown(function, params);
     }
 }
 
-// Drawing records (MS-WMF 2.3.3).
-std::optional<RecordOutcome> WmfDecoder::playDrawing(
-    uint16_t function, [[maybe_unused]] std::span<const uint8_t> params, BoundedReader& p) {
+// Poly records: figures given as lists of points (MS-WMF 2.3.3.15, 2.3.3.14, 2.3.3.16).
+RecordOutcome WmfDecoder::playPoly(uint16_t function, std::span<const uint8_t> params,
+                                   BoundedReader& p) {
     switch (function) {
-        // --- Drawing records (MS-WMF 2.3.3) ---
+        case META_POLYLINE:
+        case META_POLYGON: {
+            const uint16_t count = p.u16();
+            const auto points = readPoints(p, count);
+            return ifRead(p, [&] {
+                if (function == META_POLYLINE)
+                    m_sink.polyline(points);
+                else
+                    m_sink.polygon(points);
+            });
+        }
+        case META_POLYPOLYGON: {
+            // PolyPolygon object (MS-WMF 2.2.2.17): count, points per polygon, all points.
+            const uint16_t polygons = p.u16();
+            m_counts.clear();
+            size_t total = 0;
+            if (size_t{polygons} * 2 > p.remaining()) p.skip(size_t{polygons} * 2);
+            for (uint16_t i = 0; i < polygons && p.ok(); ++i) {
+                m_counts.push_back(p.u16());
+                total += m_counts.back();
+            }
+            const auto points = readPoints(p, total);
+            return ifRead(p, [&] { m_sink.polyPolygon(points, m_counts); });
+        }
+        default:
+            return unknown(function, params);
+    }
+}
+
+// Figures: lines, shapes, pixels and flood fills (MS-WMF 2.3.3).
+RecordOutcome WmfDecoder::playFigures(uint16_t function, std::span<const uint8_t> params,
+                                      BoundedReader& p) {
+    switch (function) {
         case META_LINETO: {
             const Point pt = p.pointYX16();
             return ifRead(p, [&] { m_sink.lineTo(pt); });
@@ -566,8 +619,8 @@ std::optional<RecordOutcome> WmfDecoder::playDrawing(
             const ColorRef c{p.u32()};
             const Point pt = p.pointYX16();
             return ifRead(p, [&] {
-                m_sink.extFloodFill(pt, c, mode == floodFill::Surface ? floodFill::Surface
-                                                                       : floodFill::Border);
+                m_sink.extFloodFill(
+                    pt, c, mode == floodFill::Surface ? floodFill::Surface : floodFill::Border);
             });
         }
         case META_SETPIXEL: {
@@ -575,40 +628,15 @@ std::optional<RecordOutcome> WmfDecoder::playDrawing(
             const Point pt = p.pointYX16();
             return ifRead(p, [&] { m_sink.setPixel(pt, c); });
         }
-        case META_POLYLINE:
-        case META_POLYGON: {
-            const uint16_t count = p.u16();
-            const auto points = readPoints(p, count);
-            return ifRead(p, [&] {
-                if (function == META_POLYLINE)
-                    m_sink.polyline(points);
-                else
-                    m_sink.polygon(points);
-            });
-        }
-        case META_POLYPOLYGON: {
-            // PolyPolygon object (MS-WMF 2.2.2.17): count, points per polygon, all points.
-            const uint16_t polygons = p.u16();
-            m_counts.clear();
-            size_t total = 0;
-            if (size_t{polygons} * 2 > p.remaining()) p.skip(size_t{polygons} * 2);
-            for (uint16_t i = 0; i < polygons && p.ok(); ++i) {
-                m_counts.push_back(p.u16());
-                total += m_counts.back();
-            }
-            const auto points = readPoints(p, total);
-            return ifRead(p, [&] { m_sink.polyPolygon(points, m_counts); });
-        }
-        case META_PATBLT: {
-            // META_PATBLT (MS-WMF 2.3.3.12): rop, height, width, y, x.
-            BlitOp op;
-            op.rop = p.u32();
-            op.destHeight = p.i16();
-            op.destWidth = p.i16();
-            op.destY = p.i16();
-            op.destX = p.i16();
-            return ifRead(p, [&] { m_sink.blit(op); });
-        }
+        default:
+            return unknown(function, params);
+    }
+}
+
+// Regions filled, framed, inverted or painted, named by their object (MS-WMF 2.3.3).
+RecordOutcome WmfDecoder::playRegions(uint16_t function, std::span<const uint8_t> params,
+                                      BoundedReader& p) {
+    switch (function) {
         case META_FILLREGION: {
             const uint16_t regionIndex = p.u16();
             const uint16_t brush = p.u16();
@@ -633,9 +661,46 @@ std::optional<RecordOutcome> WmfDecoder::playDrawing(
                     m_sink.paintRegionObject(regionIndex);
             });
         }
+        default:
+            return unknown(function, params);
+    }
+}
+
+// Text output, justification and character extra (MS-WMF 2.3.3, 2.3.5).
+RecordOutcome WmfDecoder::playTextRecords(uint16_t function, std::span<const uint8_t> params,
+                                          BoundedReader& p) {
+    switch (function) {
         case META_TEXTOUT:
         case META_EXTTEXTOUT:
             return text(function, p);
+        case META_SETTEXTJUSTIFICATION: {
+            // META_SETTEXTJUSTIFICATION (MS-WMF 2.3.5.26): BreakCount, BreakExtra.
+            const int16_t count = p.i16(), extra = p.i16();
+            return ifRead(p, [&] { m_sink.setTextJustification(extra, count); });
+        }
+        case META_SETTEXTCHAREXTRA: {
+            const int16_t extra = p.i16();
+            return ifRead(p, [&] { m_sink.setTextCharacterExtra(extra); });
+        }
+        default:
+            return unknown(function, params);
+    }
+}
+
+// Bitmaps and raster operations (MS-WMF 2.3.1, 2.3.3.12).
+RecordOutcome WmfDecoder::playBitmaps(uint16_t function, std::span<const uint8_t> params,
+                                      BoundedReader& p) {
+    switch (function) {
+        case META_PATBLT: {
+            // META_PATBLT (MS-WMF 2.3.3.12): rop, height, width, y, x.
+            BlitOp op;
+            op.rop = p.u32();
+            op.destHeight = p.i16();
+            op.destWidth = p.i16();
+            op.destY = p.i16();
+            op.destX = p.i16();
+            return ifRead(p, [&] { m_sink.blit(op); });
+        }
         case META_BITBLT:
         case META_STRETCHBLT:
         case META_DIBBITBLT:
@@ -643,52 +708,56 @@ std::optional<RecordOutcome> WmfDecoder::playDrawing(
         case META_STRETCHDIB:
         case META_SETDIBTODEV:
             return blit(function, params);
-
         default:
-            return std::nullopt;
+            return unknown(function, params);
     }
 }
 
-// Escapes (MS-WMF 2.3.6).
-std::optional<RecordOutcome> WmfDecoder::playEscapes(
-    uint16_t function, [[maybe_unused]] std::span<const uint8_t> params, BoundedReader& p) {
-    switch (function) {
-        // --- Escapes (MS-WMF 2.3.6) ---
-        case META_ESCAPE: {
-            const uint16_t escape = p.u16();
-            const uint16_t count = p.u16();
-            const auto data = p.bytes(std::min<size_t>(count, p.remaining()));
-            if (!p.ok()) return RecordOutcome::Damaged;
-            if (escape == kWmfMfComment) {
-                m_sink.comment(data);
-                return RecordOutcome::Played;
-            }
-            return unknown(function, params);
-        }
-
-        default:
-            return std::nullopt;
-    }
+// Escapes (MS-WMF 2.3.6): MFCOMMENT is a comment; the others are printer drivers' own.
+RecordOutcome WmfDecoder::playComments(uint16_t function, std::span<const uint8_t> params,
+                                       BoundedReader& p) {
+    if (function != META_ESCAPE) return unknown(function, params);
+    const uint16_t escape = p.u16();
+    const uint16_t count = p.u16();
+    const auto data = p.bytes(std::min<size_t>(count, p.remaining()));
+    if (!p.ok()) return RecordOutcome::Damaged;
+    if (escape != kWmfMfComment) return unknown(function, params);
+    m_sink.comment(data);
+    return RecordOutcome::Played;
 }
 
 RecordOutcome WmfDecoder::play(uint16_t function, std::span<const uint8_t> params) {
     BoundedReader p(params);
-    // One decoder per record family. The family that takes a function is found by asking each
-    // in turn the first time the function comes, and remembered.
-    static constexpr std::array kFamilies = {&WmfDecoder::playDrawing, &WmfDecoder::playState,
-                                             &WmfDecoder::playObjects, &WmfDecoder::playPalettes,
-                                             &WmfDecoder::playEscapes};
-    uint8_t none = 0;
-    uint8_t& family = function < m_familyOf.size() ? m_familyOf[function] : none;
-    if (family == 0)
-        for (size_t i = 0; i < kFamilies.size(); ++i)
-            if (const auto outcome = (this->*kFamilies[i])(function, params, p)) {
-                family = uint8_t(i + 1);
-                return *outcome;
-            }
-    if (family != 0 && family <= kFamilies.size())
-        return *(this->*kFamilies[family - 1])(function, params, p);
-    family = uint8_t(kFamilies.size() + 1);  // no family takes it
+    // The record table says which family plays each function.
+    switch (wmfRecordFamily(function)) {
+        case RecordFamily::Control:
+            return RecordOutcome::Played;  // META_EOF: the reader stops before it
+        case RecordFamily::Mapping:
+            return playMapping(function, params, p);
+        case RecordFamily::State:
+            return playState(function, params, p);
+        case RecordFamily::Objects:
+            return playObjects(function, params, p);
+        case RecordFamily::Palettes:
+            return playPalettes(function, params, p);
+        case RecordFamily::Clipping:
+            return playClipping(function, params, p);
+        case RecordFamily::Poly:
+            return playPoly(function, params, p);
+        case RecordFamily::Figures:
+            return playFigures(function, params, p);
+        case RecordFamily::Regions:
+            return playRegions(function, params, p);
+        case RecordFamily::Text:
+            return playTextRecords(function, params, p);
+        case RecordFamily::Bitmaps:
+            return playBitmaps(function, params, p);
+        case RecordFamily::Comments:
+            return playComments(function, params, p);
+        case RecordFamily::Paths:  // WMF has no paths
+        case RecordFamily::None:
+            break;
+    }
     // Records with no drawing meaning here (mapper flags) and unknown ones are counted, not
     // drawn.
     return unknown(function, params);

@@ -1,16 +1,15 @@
 #pragma once
 
 // The WMF record decoder behind readWmf and playWmf (WmfReader.h): one record's parameters
-// in, GdiSink calls out, one function per record family, with the WMF object table it keeps.
-// Inner working of the engine.
+// in, GdiSink calls out, one function per record family (chosen by the record table), with the
+// WMF object table it keeps. Inner working of the engine.
 
 #include "platform/metafile/format/BoundedReader.h"
 #include "platform/metafile/format/DecodingDc.h"
-#include "platform/metafile/format/GdiSink.h"
 #include "platform/metafile/format/Document.h"
+#include "platform/metafile/format/GdiSink.h"
 #include "platform/metafile/format/PlayableDocument.h"
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <set>
@@ -53,17 +52,23 @@ class WmfDecoder {
     RecordOutcome play(uint16_t function, std::span<const uint8_t> params);
 
   private:
-    // The decoders of the record families: nullopt when the record belongs to another.
-    std::optional<RecordOutcome> playState(uint16_t function, std::span<const uint8_t> params,
-                                           BoundedReader& p);
-    std::optional<RecordOutcome> playObjects(uint16_t function, std::span<const uint8_t> params,
-                                             BoundedReader& p);
-    std::optional<RecordOutcome> playPalettes(uint16_t function, std::span<const uint8_t> params,
-                                              BoundedReader& p);
-    std::optional<RecordOutcome> playDrawing(uint16_t function, std::span<const uint8_t> params,
-                                             BoundedReader& p);
-    std::optional<RecordOutcome> playEscapes(uint16_t function, std::span<const uint8_t> params,
-                                             BoundedReader& p);
+    // One function per record family (RecordFamily, the record table's family column): each
+    // plays the functions of its family and hands any other to the sink as unknown.
+    RecordOutcome playMapping(uint16_t function, std::span<const uint8_t> params, BoundedReader& p);
+    RecordOutcome playState(uint16_t function, std::span<const uint8_t> params, BoundedReader& p);
+    RecordOutcome playObjects(uint16_t function, std::span<const uint8_t> params, BoundedReader& p);
+    RecordOutcome playPalettes(uint16_t function, std::span<const uint8_t> params,
+                               BoundedReader& p);
+    RecordOutcome playClipping(uint16_t function, std::span<const uint8_t> params,
+                               BoundedReader& p);
+    RecordOutcome playPoly(uint16_t function, std::span<const uint8_t> params, BoundedReader& p);
+    RecordOutcome playFigures(uint16_t function, std::span<const uint8_t> params, BoundedReader& p);
+    RecordOutcome playRegions(uint16_t function, std::span<const uint8_t> params, BoundedReader& p);
+    RecordOutcome playTextRecords(uint16_t function, std::span<const uint8_t> params,
+                                  BoundedReader& p);
+    RecordOutcome playBitmaps(uint16_t function, std::span<const uint8_t> params, BoundedReader& p);
+    RecordOutcome playComments(uint16_t function, std::span<const uint8_t> params,
+                               BoundedReader& p);
 
     RecordOutcome unknown(uint16_t function, std::span<const uint8_t> params) {
         m_sink.unknownRecord(function, params);
@@ -79,6 +84,8 @@ class WmfDecoder {
         for (size_t i = 0; i < count; ++i) m_points[i] = p.pointS();
         return m_points;
     }
+    RecordOutcome createFont(BoundedReader& p);
+    RecordOutcome patternBrush(uint16_t function, BoundedReader& p);
     RecordOutcome text(uint16_t function, BoundedReader& p);
     RecordOutcome blit(uint16_t function, std::span<const uint8_t> params);
     RecordOutcome region(BoundedReader& p);
@@ -90,9 +97,6 @@ class WmfDecoder {
     std::vector<uint32_t> m_counts;
     std::vector<int32_t> m_dx;
     std::vector<Rect> m_rects;
-    // The family of each function seen so far (functions are below 0x1000): 0 not yet known,
-    // 1.. the family's place in play()'s list, one more for none.
-    std::array<uint8_t, 0x1000> m_familyOf{};
     DecodingDc m_dc;  // the selected font, which decides how 8-bit text is decoded
 };
 
