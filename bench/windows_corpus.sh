@@ -5,10 +5,14 @@
 #    by the Windows build, and
 #    ../shared/tools/fidelity.py compares the two sets (goal: under 0.5 % mean; the fonts differ
 #    where Wine's font mapping picks another face);
-#  - speed: the median a file of one process a file (for Wine: its start included), of the
-#    batch (each file's time inside the process, PLUMECONV_TIMINGS), the batch's whole wall time,
-#    and Wine's start of a process (plumeconv.exe --help). Goal: the Windows median within 1.5x
-#    of the Linux one. One run a file each way (Wine's start makes three too slow for CI).
+#  - speed: the median a file of the batch (each file's time inside the process,
+#    PLUMECONV_TIMINGS: the figure held to the goal, the Windows median within 1.5x of the Linux
+#    one), of one process a file (for Wine: its start included; reported, not held to the goal,
+#    since Wine's start of a process alone is several times a file's drawing), the batch's
+#    whole wall time, and Wine's start of a process (plumeconv.exe --help). The batch runs
+#    ROUNDS times (PLUME_BENCH_ROUNDS, default 3), the two builds taking turns, and each file
+#    counts with its shortest time, so that a busy shared machine moves the figure less; one
+#    process a file runs once each way (Wine's start makes more too slow).
 # Exit status 1 when a file the Linux build draws is not drawn under Wine or the mean is over
 # 0.5 %; the times are reported, never judged.
 #
@@ -57,17 +61,26 @@ for _ in 1 2 3 4 5; do
     s=$(now); "$conv" --help >/dev/null 2>&1; e=$(now); echo $((e - s)) >> "$work/start-linux.txt"
 done
 
-# Batch: one process, one worker, each file timed inside.
-mkdir -p "$work/linux" "$work/windows"
-s=$(now)
-PLUMECONV_TIMINGS=1 "$conv" --out-dir "$work/linux" -j 1 "${corpus[@]}" 2>"$work/linux-err.txt" >/dev/null
-e=$(now); linux_wall=$((e - s))
-s=$(now)
-PLUMECONV_TIMINGS=1 WINEDEBUG=-all winconv --out-dir "Z:$work/windows" -j 1 "${wincorpus[@]}" \
-    2>"$work/windows-err.txt" >/dev/null
-e=$(now); windows_wall=$((e - s))
-linux_batch=$(awk '/^timing / {print $2}' "$work/linux-err.txt" | median)
-windows_batch=$(tr -d '\r' < "$work/windows-err.txt" | awk '/^timing / {print $2}' | median)
+# Batch: one process, one worker, each file timed inside; ROUNDS rounds, the builds in turn.
+rounds=${PLUME_BENCH_ROUNDS:-3}
+timings() { tr -d '\r' < "$1" | awk '/^timing / {t = $2; sub(/^timing [0-9]+ /, ""); print t "\t" $0}'; }
+for ((round = 1; round <= rounds; round++)); do
+    rm -rf "$work/linux" "$work/windows"
+    mkdir -p "$work/linux" "$work/windows"
+    s=$(now)
+    PLUMECONV_TIMINGS=1 "$conv" --out-dir "$work/linux" -j 1 "${corpus[@]}" 2>"$work/linux-err.txt" >/dev/null
+    e=$(now); linux_wall=$((e - s))
+    s=$(now)
+    PLUMECONV_TIMINGS=1 WINEDEBUG=-all winconv --out-dir "Z:$work/windows" -j 1 "${wincorpus[@]}" \
+        2>"$work/windows-err.txt" >/dev/null
+    e=$(now); windows_wall=$((e - s))
+    timings "$work/linux-err.txt" > "$work/linux-times.$round"
+    timings "$work/windows-err.txt" > "$work/windows-times.$round"
+done
+# Each file's shortest time over the rounds (files a crash left out have none).
+shortest() { cat "$work/$1-times."* | awk -F '\t' '!($2 in m) || $1 < m[$2] {m[$2] = $1} END {for (f in m) print m[f]}'; }
+linux_batch=$(shortest linux | median)
+windows_batch=$(shortest windows | median)
 
 # One process a file, the two side by side for each file.
 crashed=()
@@ -112,8 +125,8 @@ printf 'one process a file:  Linux median %s ms, Windows (Wine) median %s ms, ra
     "$one_linux" "$one_windows" "$(ratio "$one_windows" "$one_linux")"
 printf 'process start:       Linux --help %s ms, Wine plumeconv.exe --help %s ms (median of 5)\n' \
     "$(median < "$work/start-linux.txt")" "$(median < "$work/start.txt")"
-printf 'batch (-j 1):        Linux median %s ms a file (whole %.0f ms), Windows median %s ms a file (whole %.0f ms), ratio %s\n' \
-    "$linux_batch" "$(awk -v w="$linux_wall" 'BEGIN{print w/1000}')" "$windows_batch" \
+printf 'batch (-j 1, each file its best of %d rounds): Linux median %s ms a file (last whole %.0f ms), Windows median %s ms a file (last whole %.0f ms), ratio %s\n' \
+    "$rounds" "$linux_batch" "$(awk -v w="$linux_wall" 'BEGIN{print w/1000}')" "$windows_batch" \
     "$(awk -v w="$windows_wall" 'BEGIN{print w/1000}')" "$(ratio "$windows_batch" "$linux_batch")"
-printf 'goal: Windows median within 1.5x of Linux\n'
+printf 'goal: the batch median under Windows within 1.5x of Linux\n'
 [ ${#missing[@]} -eq 0 ] && awk -v m="$mean" 'BEGIN { exit !(m != "" && m < 0.5) }'

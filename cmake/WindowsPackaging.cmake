@@ -9,7 +9,8 @@ cmake_path(NORMAL_PATH qt_prefix)
 find_program(PLUME_MINGW_OBJDUMP x86_64-w64-mingw32-objdump REQUIRED)
 
 # The DLLs of Qt, libpng, zlib and the compiler's runtime that the programs and plugins load.
-# plumeconv draws off screen (platforms/qoffscreen) whether or not a desktop is there.
+# plumeconv draws on the windows platform, with Qt's own FreeType for its glyphs (inside
+# Qt6Gui, nothing more to carry); qoffscreen is there for a caller who chooses it.
 set(plume_plugins platforms/qwindows platforms/qoffscreen styles/qwindowsvistastyle
                   imageformats/qsvg imageformats/qico iconengines/qsvgicon)
 set(plume_plugin_files ${plume_plugins})

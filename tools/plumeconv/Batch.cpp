@@ -9,13 +9,14 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QSemaphore>
 #include <QSet>
 #include <QThread>
+#include <QThreadPool>
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
-#include <memory>
 #include <mutex>
-#include <vector>
 
 namespace plume::conv {
 
@@ -81,18 +82,26 @@ BatchReport runBatch(const Options& options, const BatchListener& listener) {
     };
     const int jobs = std::clamp(options.jobs > 0 ? options.jobs : QThread::idealThreadCount(), 1,
                                 std::max(1, total));
-    // The workers are Qt's own threads, so that Qt ends each one's per-thread state (its font
-    // cache, FreeType's library and faces) in that thread as it finishes. A thread Qt did not
-    // start has that state ended by another thread of Qt's once it is gone (so Qt 6 does on
-    // Windows), which releases FreeType's faces against that other thread's library: a double
-    // free at the end of the batch.
-    std::vector<std::unique_ptr<QThread>> workers;
-    for (int j = 1; j < jobs; ++j) {
-        workers.emplace_back(QThread::create(work));
-        workers.back()->start();
-    }
-    work();
-    for (const std::unique_ptr<QThread>& worker : workers) worker->wait();
+    // The workers are threads of Qt's global pool. As Qt's own threads, each ends its
+    // per-thread state (its font cache, FreeType's library and faces) in itself as it finishes;
+    // a thread Qt did not start has that state ended by another thread of Qt's once it is gone
+    // (so Qt 6 does on Windows), which releases FreeType's faces against that other thread's
+    // library: a double free at the end of the batch. As the pool's, they draw large fills in
+    // place: Qt's raster drawing splits a large fill in a composition other than plain copying
+    // (an XOR pen, a translucent brush) and a large image conversion into parts for that pool
+    // and waits for them, unless it runs on one of the pool's threads. The files are the
+    // batch's parallelism already, and under Wine each hand-over is a round trip to the Wine
+    // server that costs more than the part handed over (a file of XOR lines drew five times
+    // slower). Their work's end is awaited, not their threads' (those idle in the pool).
+    QThreadPool* pool = QThreadPool::globalInstance();
+    if (pool->maxThreadCount() < jobs) pool->setMaxThreadCount(jobs);
+    QSemaphore finished;
+    for (int j = 0; j < jobs; ++j)
+        pool->start([&] {
+            work();
+            finished.release();
+        });
+    finished.acquire(jobs);
     return report;
 }
 

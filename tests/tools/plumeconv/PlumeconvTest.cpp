@@ -2,6 +2,7 @@
 
 #include "platform/picture/PictureIo.h"
 #include "PlumeconvRun.h"
+#include "support/ReferenceImage.h"
 #include "support/TestSupport.h"
 
 #include "builders/EmfBuilder.h"
@@ -104,6 +105,33 @@ TEST_F(PlumeconvTest, PngAtOwnSizeOrWithOneSideKeepingTheAspect) {
     EXPECT_EQ(wmf.size(), QSize(96, 48));
     EXPECT_EQ(wmf.pixelColor(48, 24), QColor(Qt::red));
     EXPECT_EQ(wmf.pixelColor(1, 1), QColor(Qt::white));
+}
+
+// The text of a drawing comes out of plumeconv, on the platform it chooses itself, as the
+// engine draws it in this process, where FreeType draws the glyphs of the same face files on
+// every platform; Windows' own rasteriser (GDI or DirectWrite, its gamma and hinting) drew
+// them lighter and thinner, and a face Qt's FreeType list on Windows could not find was drawn
+// with whatever face it had.
+TEST_F(PlumeconvTest, TextIsDrawnAsTheEngineDrawsItInProcess) {
+    test::EmfBuilder emf(240, 60);
+    emf.createFont(1, -13, 400, QStringLiteral("Liberation Sans")).selectObject(1);
+    emf.extTextOutW(4, 4, QStringLiteral("Plume draws text 0123"));
+    emf.createFont(2, -16, 700, QStringLiteral("IPAPGothic")).selectObject(2);
+    emf.extTextOutW(4, 30, QStringLiteral("日本語の文字"));
+    const QByteArray bytes = emf.build();
+    const QString path = dir.filePath("text.emf");
+    test::writeFileBytes(path, bytes);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("QT_QPA_PLATFORM");
+    ASSERT_EQ(plumeconv({path, out("text.png")}, env).exitCode, 0);
+    const QImage drawn = QImage(out("text.png")).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(drawn.size(), QSize(240, 60));
+    const QImage expected = test::renderMetafile(bytes, drawn.size());
+    QImage blank(drawn.size(), QImage::Format_RGB32);
+    blank.fill(Qt::white);
+    ASSERT_NE(expected, blank) << "no text drawn";
+    EXPECT_EQ(drawn, expected)
+        << test::writeTriptych("plumeconv-text", expected, QImage(), drawn).toStdString();
 }
 
 TEST_F(PlumeconvTest, SvgAndPdfCarryThePictureAtItsSize) {

@@ -22,21 +22,33 @@ qint64 threadCpuMs() {
 }
 
 // The stop for a render of `limitMs`: the thread's processor time past the limit, or the wall
-// clock past four times it (a thread starved of the processor still ends).
+// clock past four times it (a thread starved of the processor still ends). A thread runs on one
+// processor at a time, so its time grows no faster than the wall clock: the processor time is
+// read again only once the wall clock says the limit may have been reached. Reading it is a
+// system call, and a slow one on some systems (Wine asks its server and reads /proc), while the
+// wall clock is cheap.
 class RenderClock {
   public:
-    explicit RenderClock(qint64 limitMs) : m_limit(limitMs), m_cpuStart(threadCpuMs()) {
+    explicit RenderClock(qint64 limitMs)
+        : m_limit(limitMs), m_cpuStart(threadCpuMs()), m_cpuDueMs(limitMs) {
         m_wall.start();
     }
-    bool expired() const {
+    bool expired() {
+        const qint64 wall = m_wall.elapsed();
+        if (wall >= 4 * m_limit) return true;
+        if (m_cpuStart < 0 || wall < m_cpuDueMs) return false;
         const qint64 cpu = threadCpuMs();
-        if (m_cpuStart >= 0 && cpu >= 0 && cpu - m_cpuStart >= m_limit) return true;
-        return m_wall.elapsed() >= 4 * m_limit;
+        if (cpu < 0) return false;
+        const qint64 used = cpu - m_cpuStart;
+        if (used >= m_limit) return true;
+        m_cpuDueMs = wall + (m_limit - used);
+        return false;
     }
 
   private:
     qint64 m_limit;
     qint64 m_cpuStart;
+    qint64 m_cpuDueMs;  // the wall clock's reading before which the limit cannot be reached
     QElapsedTimer m_wall;
 };
 
@@ -48,7 +60,7 @@ RenderStats render(const Document& document, QPainter& painter, const QRectF& ta
     const auto* playable = dynamic_cast<const PlayableDocument*>(&document);
     if (!playable || !painter.isActive()) return stats;
     const qint64 limit = std::max(0, options.timeLimitMs);
-    const RenderClock clock(limit);
+    RenderClock clock(limit);
     PlaybackControl control;
     control.workBudget = limit * kWorkPerMs;
     control.shouldStop = [&clock, &options] {
