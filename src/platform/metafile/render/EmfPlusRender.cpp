@@ -56,8 +56,9 @@ std::span<const uint8_t> recordBytes(const EmfFile& file, const EmfRecordRef& re
 
 }  // namespace
 
-std::shared_ptr<const EmfPlusRecordList> emfPlusRecordsToDraw(const EmfFile& file) {
-    auto list = std::make_shared<EmfPlusRecordList>(file);
+std::shared_ptr<const EmfPlusRecordList> emfPlusRecordsToDraw(const EmfFile& file,
+                                                              size_t maxKeptBytes) {
+    auto list = std::make_shared<EmfPlusRecordList>(file, maxKeptBytes);
     if (!drawnFromEmfPlus(file, *list)) return nullptr;
     list->decodeThrough(SIZE_MAX);
     return list;

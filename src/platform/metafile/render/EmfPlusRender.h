@@ -15,10 +15,11 @@ namespace plume::metafile {
 
 class GdiPlayer;
 
-// The EMF+ records the picture is drawn from, decoded (kept up to the list's bound); null when
-// it is drawn from its GDI records. Decodes as far as the decision needs, and all of the records
+// The EMF+ records the picture is drawn from, decoded (kept up to `maxKeptBytes`); null when it
+// is drawn from its GDI records. Decodes as far as the decision needs, and all of the records
 // only when the picture is drawn from them.
-std::shared_ptr<const EmfPlusRecordList> emfPlusRecordsToDraw(const EmfFile& file);
+std::shared_ptr<const EmfPlusRecordList> emfPlusRecordsToDraw(
+    const EmfFile& file, size_t maxKeptBytes = kMaxKeptEmfPlusBytes);
 
 // Plays the picture's records: EMF+ records drawn, GDI records drawn only after a GetDC
 // (until the next EMF+ record) or after EMF+'s end of file; the other GDI records, the fallback for readers without
