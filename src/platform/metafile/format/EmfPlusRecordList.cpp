@@ -4,6 +4,7 @@
 #include "platform/metafile/format/EmfReader.h"
 #include "platform/metafile/format/MetafileFormat.h"
 
+#include <algorithm>
 #include <variant>
 
 namespace plume::metafile {
@@ -53,11 +54,22 @@ EmfPlusRecordList::EmfPlusRecordList(const EmfFile& file, size_t maxKeptBytes)
     : m_file(file), m_maxKeptBytes(maxKeptBytes) {}
 
 void EmfPlusRecordList::decodeThrough(size_t last) {
+    if (m_next == 1 && m_records.capacity() == 0) reserveForRecords();
     while (!m_cut && m_next < m_file.records.size() && m_next <= last) {
         const auto payload = emfPlusPayloadOf(m_file, m_next);
         if (!payload.empty()) decodeComment(m_next, payload);
         if (!m_cut) ++m_next;
     }
+}
+
+// Room for every record the list may keep, counted by their headers alone, so that the list
+// never moves its records as it grows.
+void EmfPlusRecordList::reserveForRecords() {
+    const size_t most = m_maxKeptBytes / sizeof(std::optional<Record>) + 1;
+    size_t count = 0;
+    for (size_t i = 1; i < m_file.records.size() && count < most; ++i)
+        forEachRecord(emfPlusPayloadOf(m_file, i), [&](const RawRecord&) { ++count; });
+    m_records.reserve(std::min(count, most));
 }
 
 // The records of one comment, kept until the bound is reached: the record that finds it
