@@ -54,7 +54,6 @@ EmfPlusRecordList::EmfPlusRecordList(const EmfFile& file, size_t maxKeptBytes)
     : m_file(file), m_maxKeptBytes(maxKeptBytes) {}
 
 void EmfPlusRecordList::decodeThrough(size_t last) {
-    if (m_next == 1 && m_records.capacity() == 0) reserveForRecords();
     while (!m_cut && m_next < m_file.records.size() && m_next <= last) {
         const auto payload = emfPlusPayloadOf(m_file, m_next);
         if (!payload.empty()) decodeComment(m_next, payload);
@@ -62,12 +61,12 @@ void EmfPlusRecordList::decodeThrough(size_t last) {
     }
 }
 
-// Room for every record the list may keep, counted by their headers alone, so that the list
-// never moves its records as it grows.
-void EmfPlusRecordList::reserveForRecords() {
+// Room for every record the list may keep from the first EMF+ comment, `first`, on, counted
+// by their headers alone, so that the list never moves its records as it grows.
+void EmfPlusRecordList::reserveFrom(size_t first) {
     const size_t most = m_maxKeptBytes / sizeof(std::optional<Record>) + 1;
     size_t count = 0;
-    for (size_t i = 1; i < m_file.records.size() && count < most; ++i)
+    for (size_t i = first; i < m_file.records.size() && count < most; ++i)
         forEachRecord(emfPlusPayloadOf(m_file, i), [&](const RawRecord&) { ++count; });
     m_records.reserve(std::min(count, most));
 }
@@ -76,6 +75,7 @@ void EmfPlusRecordList::reserveForRecords() {
 // reached is the first one left to the walks (the one before it may pass the bound by its
 // own size, as the one record a drawing decodes at a time does).
 void EmfPlusRecordList::decodeComment(size_t index, std::span<const uint8_t> payload) {
+    if (m_comments.empty()) reserveFrom(index);
     Comment comment{index, m_records.size(), 0, true};
     comment.whole = forEachRecord(payload, [&](const RawRecord& raw) {
         if (m_cut) return;

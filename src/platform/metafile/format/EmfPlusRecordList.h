@@ -50,7 +50,7 @@ class EmfPlusRecordList {
         size_t first = 0, count = 0;  // in m_records
         bool whole = true;            // every record's size was sound (forEachRecord)
     };
-    void reserveForRecords();
+    void reserveFrom(size_t first);
     void decodeComment(size_t index, std::span<const uint8_t> payload);
 
     const EmfFile& m_file;
