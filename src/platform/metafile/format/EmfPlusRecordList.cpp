@@ -44,9 +44,17 @@ size_t keptBytes(const std::optional<Record>& record, size_t dataBytes) {
 
 }  // namespace
 
+namespace {
+
+bool isComment(const EmfFile& file, size_t index) {
+    return file.records[index].type == uint32_t(EmfRecordType::Comment);
+}
+
+}  // namespace
+
 std::span<const uint8_t> emfPlusPayloadOf(const EmfFile& file, size_t index) {
+    if (!isComment(file, index)) return {};
     const EmfRecordRef& record = file.records[index];
-    if (record.type != uint32_t(EmfRecordType::Comment)) return {};
     return emfPlusPayload(byteSpan(file.bytes).subspan(record.offset, record.size));
 }
 
@@ -55,8 +63,10 @@ EmfPlusRecordList::EmfPlusRecordList(const EmfFile& file, size_t maxKeptBytes)
 
 void EmfPlusRecordList::decodeThrough(size_t last) {
     while (!m_cut && m_next < m_file.records.size() && m_next <= last) {
-        const auto payload = emfPlusPayloadOf(m_file, m_next);
-        if (!payload.empty()) decodeComment(m_next, payload);
+        if (isComment(m_file, m_next)) {
+            const auto payload = emfPlusPayloadOf(m_file, m_next);
+            if (!payload.empty()) decodeComment(m_next, payload);
+        }
         if (!m_cut) ++m_next;
     }
 }
@@ -67,7 +77,8 @@ void EmfPlusRecordList::reserveFrom(size_t first) {
     const size_t most = m_maxKeptBytes / sizeof(std::optional<Record>) + 1;
     size_t count = 0;
     for (size_t i = first; i < m_file.records.size() && count < most; ++i)
-        forEachRecord(emfPlusPayloadOf(m_file, i), [&](const RawRecord&) { ++count; });
+        if (isComment(m_file, i))
+            forEachRecord(emfPlusPayloadOf(m_file, i), [&](const RawRecord&) { ++count; });
     m_records.reserve(std::min(count, most));
 }
 

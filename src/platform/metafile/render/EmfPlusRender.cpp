@@ -21,6 +21,7 @@ bool drawnFromEmfPlus(const EmfFile& file, EmfPlusRecordList& list) {
     std::optional<bool> dual;  // known once the header is read
     bool covered = true;
     for (size_t i = 1; i < file.records.size(); ++i) {
+        if (file.records[i].type != uint32_t(EmfRecordType::Comment)) continue;  // the most, fast
         list.decodeThrough(i);
         bool notEmfPlus = false;
         const auto whole = walk.comment(i, [&](const std::optional<emfplus::Record>& record) {
