@@ -2,16 +2,22 @@
 // (the cost should grow linearly), the 10,000-record drawing at 1000 x 1000 pixels that
 // the preview's speed goal is stated for (under 20 ms), and the record decoders alone (EMF
 // records played into a sink that draws nothing; a WMF parsed, which decodes every record).
+// The EMF+ cases draw a dual EMF+ picture of 2,000 figures, with and without a 1600 x 1200
+// JPEG photo in it: drawn again (the preview at a new size, PNG bands, the clipboard's
+// renditions: one document drawn many times) and parsed and drawn afresh (a thumbnail, a
+// picture loaded again).
 //
 //   build/release/bench/MetafileBench --benchmark_filter=.
 
 #include "builders/EmfBuilder.h"
+#include "builders/EmfPlusBuilder.h"
 #include "builders/WmfBuilder.h"
 #include "platform/metafile/Metafile.h"
 #include "platform/metafile/format/EmfReader.h"
 #include "platform/metafile/format/GdiSink.h"
 
 #include <benchmark/benchmark.h>
+#include <QBuffer>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -70,6 +76,106 @@ void BM_Render1000(benchmark::State& state) {
 
 // A drawing too large for the default time limit, drawn with it: the time the limit lets a
 // render take, and the records drawn (the same in every run when the limit counts work).
+// A photo-like JPEG (smooth colours and fine noise) as an EMF+ compressed bitmap object's body.
+QByteArray jpegImageBody(int width, int height) {
+    QImage photo(width, height, QImage::Format_RGB32);
+    uint32_t state = 777;
+    for (int y = 0; y < height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(photo.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            state = state * 1103515245u + 12345u;
+            const int noise = int((state >> 16) % 24);
+            line[x] = qRgb((x * 255 / width + noise) % 256, (y * 255 / height + noise) % 256,
+                           (x + y + noise) % 256);
+        }
+    }
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    photo.save(&buffer, "JPG", 85);
+    QByteArray body;
+    for (uint32_t v : {0xDBC01002u, 1u, 0u, 0u, 0u, 0u, 1u}) test::appendU32(body, v);  // compressed
+    return body + jpeg;
+}
+
+// A dual EMF+ picture of `figures` figure records (fills, ellipses, lines, polygons), with a
+// photo under them when asked, in comments of 100 records as writers make them.
+QByteArray emfPlusDrawing(int figures, bool withPhoto) {
+    test::EmfBuilder emf(1000, 1000);
+    test::EmfPlusBuilder plus;
+    plus.header(true).antialias(true).solidBrush(1, 0xFF3060A0).pen(2, 3, 0xFF202020);
+    if (withPhoto)
+        plus.object(3, 5, jpegImageBody(1600, 1200), 32'000)
+            .drawImage(3, QRectF(0, 0, 1600, 1200), QRectF(0, 0, 1000, 750));
+    uint32_t state = 4242;
+    const auto next = [&state](int range) {
+        state = state * 1103515245u + 12345u;
+        return float((state >> 8) % uint32_t(range));
+    };
+    for (int i = 0; i < figures; ++i) {
+        const float x = next(960), y = next(960);
+        switch (i % 4) {
+            case 0:
+                plus.fillRects(test::plusColor(0xFF000000u | uint32_t(next(0xFFFFFF))),
+                               {QRectF(x, y, 5 + next(40), 5 + next(40))});
+                break;
+            case 1:
+                plus.fillEllipse(test::plusObject(1), QRectF(x, y, 5 + next(40), 5 + next(40)));
+                break;
+            case 2:
+                plus.drawLines(2, {{x, y}, {x + next(40), y + next(40)}, {x + next(40), y}},
+                               false);
+                break;
+            default:
+                plus.fillPolygon(test::plusColor(0x80FF8000),
+                                 {{x, y}, {x + next(40), y + 5}, {x + 5, y + next(40)}});
+                break;
+        }
+        if (i % 100 == 99) plus.flushTo(emf);
+    }
+    plus.flushTo(emf);
+    emf.rectangle(0, 0, 1000, 1000);  // the GDI rendition, for readers without EMF+
+    plus.endOfFile().flushTo(emf);
+    return emf.build();
+}
+
+const QByteArray& emfPlusPicture(bool withPhoto) {
+    static const QByteArray plain = emfPlusDrawing(2000, false);
+    static const QByteArray photo = emfPlusDrawing(2000, true);
+    return withPhoto ? photo : plain;
+}
+
+void drawOnce(const metafile::Document& document, QImage& image) {
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    metafile::RenderOptions options;
+    options.timeLimitMs = 600'000;
+    metafile::render(document, painter, QRectF(image.rect()), options);
+}
+
+// One document drawn again and again; state.range(0) 1 with the photo.
+void BM_EmfPlusRedraw(benchmark::State& state) {
+    metafile::ParseResult result = metafile::parseMetafile(emfPlusPicture(state.range(0) != 0));
+    const auto* document = std::get_if<metafile::DocumentPtr>(&result);
+    if (!document) {
+        state.SkipWithError("the drawing did not parse");
+        return;
+    }
+    QImage image(1000, 1000, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) drawOnce(**document, image);
+}
+
+// The bytes parsed and drawn anew every time.
+void BM_EmfPlusFirstDraw(benchmark::State& state) {
+    const QByteArray& bytes = emfPlusPicture(state.range(0) != 0);
+    QImage image(1000, 1000, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        metafile::ParseResult result = metafile::parseMetafile(bytes);
+        if (const auto* document = std::get_if<metafile::DocumentPtr>(&result))
+            drawOnce(**document, image);
+    }
+}
+
 void BM_RenderDefaultLimit(benchmark::State& state) {
     const metafile::DocumentPtr document = parsed(int(state.range(0)));
     if (!document) {
@@ -179,6 +285,10 @@ BENCHMARK(BM_Render1000)
     ->Complexity(benchmark::oN);
 
 BENCHMARK(BM_RenderDefaultLimit)->Arg(1'000'000)->Iterations(5)->Unit(benchmark::kMillisecond);
+// A fixed count of drawings, so that an instruction count (valgrind --tool=callgrind, steady
+// however busy the machine) compares two builds too.
+BENCHMARK(BM_EmfPlusRedraw)->Arg(0)->Arg(1)->Iterations(20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EmfPlusFirstDraw)->Arg(0)->Arg(1)->Iterations(20)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     // Text needs fonts, and fonts need a GUI application; no display is needed.

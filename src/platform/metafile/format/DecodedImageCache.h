@@ -1,11 +1,12 @@
 #pragma once
 
-// Compressed images (PNG, JPEG, GIF, ...) inside pictures, decoded once. A picture's EMF+
-// records are read twice per drawing (once to decide whether to draw from them, once to draw),
-// and the preview, the thumbnails and the copy commands draw the same picture again; decoding
-// a large JPEG costs more than drawing everything else in it. The cache is shared by the
-// process and its threads and holds at most kDecodedImageCacheBytes of pixels, the least
-// recently used going first.
+// Compressed images (PNG, JPEG, GIF, ...) inside pictures, decoded once. A document decodes
+// its EMF+ records once for all its drawings (EmfPlusRecordList), but the same bytes are read
+// into new documents again and again: the preview reads a file anew each time it is chosen,
+// the thumbnails read it on their own, and a picture past the list's bound decodes its last
+// records at every drawing; decoding a large JPEG costs more than drawing everything else in
+// it. The cache is shared by the process and its threads and holds at most
+// kDecodedImageCacheBytes of pixels, the least recently used going first.
 
 #include <QImage>
 

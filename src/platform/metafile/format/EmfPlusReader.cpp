@@ -622,7 +622,12 @@ std::optional<ObjectData> decodeObjectData(ObjectType type, std::span<const uint
             if (auto region = readRegion(in)) return ObjectData(std::move(*region));
             return std::nullopt;
         case ObjectType::Image:
-            if (auto image = readImage(in)) return ObjectData(std::move(*image));
+            if (auto image = readImage(in)) {
+                image->metafileReadable =
+                    !image->metafile.isEmpty() &&
+                    std::holds_alternative<DocumentPtr>(parseMetafile(image->metafile));
+                return ObjectData(std::move(*image));
+            }
             return std::nullopt;
         case ObjectType::Font:
             if (auto font = readFont(in)) return ObjectData(std::move(*font));

@@ -182,10 +182,12 @@ struct Region {
 };
 
 // Image object (2.2.1.4): a bitmap, decoded (null when its pixel format or codec is not one
-// Plume reads), or the bytes of a metafile, drawn with Plume's own engine.
+// Plume reads), or the bytes of a metafile, drawn with Plume's own engine (`metafileReadable`
+// when they read as one).
 struct Image {
     QImage bitmap;
     QByteArray metafile;
+    bool metafileReadable = false;
 };
 
 // Font object (2.2.1.5): the em size in its unit, style flags (1 bold, 2 italic,

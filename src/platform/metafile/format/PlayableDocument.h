@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <mutex>
 
 namespace plume::metafile {
@@ -69,6 +70,7 @@ PlaybackStats playRecords(size_t count, const PlaybackControl& control, DecodeOn
 }
 
 struct EmfFile;
+class EmfPlusRecordList;
 
 class PlayableDocument : public Document {
   public:
@@ -82,16 +84,18 @@ class PlayableDocument : public Document {
     // Whether play() plays EMF records (an EMF, or the EMF a WMF carries and draws instead).
     virtual bool playsEmfRecords() const { return format() == Format::Emf; }
 
-    // Whether emfFile() is drawn from its EMF+ records: `decide` reads them all, so it runs
-    // once per document (the first render) and later renders take its answer.
-    bool drawnFromEmfPlus(const std::function<bool()>& decide) const {
+    // The EMF+ records emfFile() is drawn from, null when it is drawn from its GDI records:
+    // `decide` decodes the records and decides, once per document (the first render, whichever
+    // thread makes it); later renders, on any thread, draw from the same list.
+    using EmfPlusDecision = std::function<std::shared_ptr<const EmfPlusRecordList>()>;
+    const EmfPlusRecordList* emfPlusRecords(const EmfPlusDecision& decide) const {
         std::call_once(m_emfPlusDecided, [&] { m_emfPlus = decide(); });
-        return m_emfPlus;
+        return m_emfPlus.get();
     }
 
   private:
     mutable std::once_flag m_emfPlusDecided;
-    mutable bool m_emfPlus = false;
+    mutable std::shared_ptr<const EmfPlusRecordList> m_emfPlus;
 };
 
 }  // namespace plume::metafile

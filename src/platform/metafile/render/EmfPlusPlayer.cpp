@@ -1,7 +1,6 @@
 #include "platform/metafile/render/EmfPlusPlayer.h"
 
 #include "platform/metafile/format/EmfPlusReader.h"
-#include "platform/metafile/format/Document.h"
 #include "platform/metafile/format/PathBoolean.h"
 
 #include <QPaintDevice>
@@ -263,7 +262,7 @@ bool EmfPlusPlayer::play(const Record& record) {
             [](const PendingObject&) { return true; },
             [&](const ObjectRecord& o) {
                 forgetGradientBands(o.id);
-                m_objects[o.id] = o;
+                keep(o);
                 return true;
             },
             [&](const ClearRecord& r) { return playClear(r.color); },
@@ -306,90 +305,77 @@ bool EmfPlusPlayer::play(const Record& record) {
             [&](const ClipRecord& r) { return playClip(r); },
             [&](const SettingRecord& r) { return playSetting(r); },
             [&](const ImageEffectRecord& r) {
-                m_effect = r;
+                keep(r);
                 return true;
             },
         },
         record);
 }
 
-// --- Coverage ---
+// --- What the player draws as GDI+ does ---
 
-bool EmfPlusCoverage::brushUsable(const BrushRef& ref) const {
-    return ref.isColor || (ref.value < m_slots.size() && m_slots[ref.value] == Slot::Brush);
-}
-bool EmfPlusCoverage::penUsable(uint32_t id) const {
-    return id < m_slots.size() && m_slots[id] == Slot::Pen;
-}
-bool EmfPlusCoverage::pathUsable(uint32_t id) const {
-    return id < m_slots.size() && m_slots[id] == Slot::Path;
-}
-bool EmfPlusCoverage::regionUsable(uint32_t id) const {
-    return id < m_slots.size() && m_slots[id] == Slot::Region;
+bool EmfPlusObjects::brushDrawable(const BrushRef& ref) const {
+    if (ref.isColor) return true;
+    const auto* brush = object<Brush>(ref.value);
+    return brush && emfPlusBrushDrawable(*brush);
 }
 
-bool EmfPlusCoverage::accept(const std::optional<Record>& record) {
-    if (!record) return false;
+bool EmfPlusObjects::penDrawable(uint32_t id) const {
+    const auto* pen = object<Pen>(id);
+    return pen && emfPlusPenDrawable(*pen);
+}
+
+// A bitmap's source in any unit, a metafile's in any (in pixels it draws that part); an effect
+// flag with no effect read before it is refused, the GDI records showing what the writer meant.
+bool EmfPlusObjects::imageDrawable(const ImageDrawRecord& r) const {
+    const auto* image = std::get_if<Image>(&m_objects[r.image % kObjectTableSize].data);
+    if (!image || (r.effect && !m_effect)) return false;
+    if (image->bitmap.isNull()) return image->metafileReadable;
+    return r.srcUnit >= 0 && r.srcUnit <= int32_t(Unit::Millimeter);
+}
+
+// Every record kind is named: a kind added to the records is refused here until it is drawn.
+bool EmfPlusObjects::canDraw(const Record& record) const {
+    const auto font = [&](uint8_t id) {
+        return std::holds_alternative<Font>(m_objects[id % kObjectTableSize].data);
+    };
+    const auto fillOrStroke = [&](bool fill, const BrushRef& brush, uint8_t pen) {
+        return fill ? brushDrawable(brush) : penDrawable(pen);
+    };
     return std::visit(
         Overloaded{
+            [](const HeaderRecord&) { return true; },
+            [](const EndOfFileRecord&) { return true; },
+            [](const GetDcRecord&) { return true; },
+            [](const IgnoredRecord&) { return true; },
             [](const UnsupportedRecord&) { return false; },
-            [&](const ObjectRecord& o) {
-                Slot kind = Slot::Other;
-                if (const auto* brush = std::get_if<Brush>(&o.data))
-                    kind = emfPlusBrushDrawable(*brush) ? Slot::Brush : Slot::Unusable;
-                else if (const auto* pen = std::get_if<Pen>(&o.data))
-                    kind = emfPlusPenDrawable(*pen) ? Slot::Pen : Slot::Unusable;
-                else if (std::holds_alternative<Path>(o.data))
-                    kind = Slot::Path;
-                else if (std::holds_alternative<Region>(o.data))
-                    kind = Slot::Region;
-                else if (std::holds_alternative<Font>(o.data))
-                    kind = Slot::Font;
-                else if (std::holds_alternative<StringFormat>(o.data))
-                    kind = Slot::StringFormat;
-                else if (const auto* image = std::get_if<Image>(&o.data))
-                    kind = !image->bitmap.isNull() ? Slot::Bitmap
-                           : std::holds_alternative<DocumentPtr>(parseMetafile(image->metafile))
-                               ? Slot::Metafile
-                               : Slot::Unusable;
-                m_slots[o.id] = kind;
-                return true;
-            },
-            [&](const FillRectsRecord& r) { return brushUsable(r.brush); },
-            [&](const DrawRectsRecord& r) { return penUsable(r.pen); },
-            [&](const EllipseRecord& r) { return r.fill ? brushUsable(r.brush) : penUsable(r.pen); },
-            [&](const PolyRecord& r) { return r.fill ? brushUsable(r.brush) : penUsable(r.pen); },
+            [](const PendingObject&) { return true; },
+            [](const ObjectRecord&) { return true; },
+            [](const ClearRecord&) { return true; },
+            [&](const FillRectsRecord& r) { return brushDrawable(r.brush); },
+            [&](const DrawRectsRecord& r) { return penDrawable(r.pen); },
+            [&](const EllipseRecord& r) { return fillOrStroke(r.fill, r.brush, r.pen); },
+            [&](const PolyRecord& r) { return fillOrStroke(r.fill, r.brush, r.pen); },
             [&](const PathDrawRecord& r) {
-                const bool shape = r.region ? regionUsable(r.path) : pathUsable(r.path);
-                return shape && (r.fill ? brushUsable(r.brush) : penUsable(r.pen));
+                const bool shape = r.region ? object<Region>(r.path) != nullptr
+                                            : object<Path>(r.path) != nullptr;
+                return shape && fillOrStroke(r.fill, r.brush, r.pen);
             },
-            [&](const ImageDrawRecord& r) {
-                // Bitmap sources in any unit; a metafile's source in pixels draws that part.
-                const Slot kind = slot(r.image);
-                // An effect flag with no effect read before it: the GDI records show what
-                // the writer meant.
-                if (r.effect && !m_effect) return false;
-                return (kind == Slot::Bitmap && r.srcUnit >= 0 &&
-                        r.srcUnit <= int32_t(Unit::Millimeter)) ||
-                       kind == Slot::Metafile;
-            },
-            [&](const StringRecord& r) {
-                return slot(r.font) == Slot::Font && brushUsable(r.brush);
-            },
-            [&](const DriverStringRecord& r) {
-                return slot(r.font) == Slot::Font && brushUsable(r.brush);
-            },
+            [&](const ImageDrawRecord& r) { return imageDrawable(r); },
+            [&](const StringRecord& r) { return font(r.font) && brushDrawable(r.brush); },
+            [&](const DriverStringRecord& r) { return font(r.font) && brushDrawable(r.brush); },
+            [](const StackRecord&) { return true; },
+            [](const BeginContainerRecord&) { return true; },
+            [](const TransformRecord&) { return true; },
+            [](const PageTransformRecord&) { return true; },
             [&](const ClipRecord& r) {
-                if (r.kind == ClipRecord::Kind::Region) return regionUsable(r.object);
-                return r.kind != ClipRecord::Kind::Path || pathUsable(r.object);
+                if (r.kind == ClipRecord::Kind::Region) return object<Region>(r.object) != nullptr;
+                return r.kind != ClipRecord::Kind::Path || object<Path>(r.object) != nullptr;
             },
-            [&](const ImageEffectRecord&) {
-                m_effect = true;
-                return true;
-            },
-            [](const auto&) { return true; },
+            [](const SettingRecord&) { return true; },
+            [](const ImageEffectRecord&) { return true; },
         },
-        *record);
+        record);
 }
 
 }  // namespace plume::metafile

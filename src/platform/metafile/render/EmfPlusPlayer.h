@@ -35,7 +35,41 @@ class QPainter;
 
 namespace plume::metafile {
 
-class EmfPlusPlayer {
+// What EMF+ records leave for the records after them to draw with: the object table (64
+// slots) and the last image effect; and the one rule of which records the player draws as
+// GDI+ does, given those. Deciding whether a dual picture is drawn from its EMF+ records
+// keeps one of these without drawing; the player keeps its own while it draws.
+class EmfPlusObjects {
+  public:
+    // Whether the player draws the record as GDI+ would with the objects held now: false for
+    // a record type it does not draw, and for a figure, text, image or clip whose brush, pen,
+    // path, region, font or image is missing or one it draws only in part. Records that draw
+    // nothing themselves (state, objects, settings) are drawn. A dual picture is drawn from
+    // its EMF+ records only when every one of them is; a picture with no other rendition
+    // (EMF+ only) is drawn as well as the player can, records it cannot draw as GDI+ does
+    // included.
+    bool canDraw(const emfplus::Record& record) const;
+
+    // Takes an object into its slot, or the image effect for the images after it.
+    void keep(const emfplus::ObjectRecord& object) { m_objects[object.id] = object; }
+    void keep(const emfplus::ImageEffectRecord& effect) { m_effect = effect; }
+
+  protected:
+    std::array<emfplus::ObjectRecord, emfplus::kObjectTableSize> m_objects{};
+    // The last image effect, for the images drawn with the effect flag.
+    std::optional<emfplus::ImageEffectRecord> m_effect;
+
+  private:
+    bool brushDrawable(const emfplus::BrushRef& ref) const;
+    bool penDrawable(uint32_t id) const;
+    bool imageDrawable(const emfplus::ImageDrawRecord& record) const;
+    template <typename T>
+    const T* object(uint32_t id) const {
+        return id < m_objects.size() ? std::get_if<T>(&m_objects[id].data) : nullptr;
+    }
+};
+
+class EmfPlusPlayer : public EmfPlusObjects {
   public:
     // `deviceToPainter` maps the reference device's pixels to the painter's coordinates;
     // `target` is the picture's rectangle in the painter's device pixels (what Clear fills).
@@ -44,7 +78,8 @@ class EmfPlusPlayer {
     ~EmfPlusPlayer();
 
     // Draws or applies one record; false when the record is not drawn (a kind the player
-    // does not draw yet, or one that names an object it cannot use).
+    // does not draw yet, or one that names an object it cannot use). A record canDraw()
+    // refuses may still be drawn in part (see canDraw).
     bool play(const emfplus::Record& record);
 
     // Gives the painter back as the GDI player left it (before the GDI records after GetDC,
@@ -140,7 +175,6 @@ class EmfPlusPlayer {
         State state;
     };
     std::vector<Saved> m_stack;
-    std::array<emfplus::ObjectRecord, emfplus::kObjectTableSize> m_objects{};
     // Path gradient bands painted for a brush object at one output size, kept while that
     // object stays in its slot: a picture that fills many figures with one brush paints its
     // bands once. Few entries, the oldest dropped first.
@@ -153,42 +187,9 @@ class EmfPlusPlayer {
     QImage gradientBands(const emfplus::Brush& brush, int width, int height,
                          const std::function<QRgb(double)>& colorAt) const;
     void forgetGradientBands(uint8_t slot);
-    // The last image effect, for the images drawn with the effect flag.
-    std::optional<emfplus::ImageEffectRecord> m_effect;
 };
 
-// Whether the player draws every EMF+ record of a picture: fed the records in order, it keeps
-// the kinds of objects in the table and answers false from the first record the player would
-// not draw (a record type it does not know, a damaged record, or a figure whose brush or pen
-// it cannot make).
-class EmfPlusCoverage {
-  public:
-    bool accept(const std::optional<emfplus::Record>& record);
-
-  private:
-    bool brushUsable(const emfplus::BrushRef& ref) const;
-    bool penUsable(uint32_t id) const;
-    bool pathUsable(uint32_t id) const;
-    bool regionUsable(uint32_t id) const;
-    // What each slot of the object table holds, as far as drawing goes.
-    enum class Slot : uint8_t {
-        Unusable,  // empty, or an object the player cannot draw with
-        Brush,
-        Pen,
-        Path,
-        Other,
-        Region,
-        Bitmap,
-        Metafile,
-        Font,
-        StringFormat,
-    };
-    Slot slot(uint32_t id) const { return m_slots[id % m_slots.size()]; }
-    std::array<Slot, emfplus::kObjectTableSize> m_slots{};
-    bool m_effect = false;  // an image effect was read
-};
-
-// Whether a brush or pen object is one the player draws as GDI+ would (the coverage rule).
+// Whether a brush or pen object is one the player draws as GDI+ would (canDraw's rule).
 bool emfPlusBrushDrawable(const emfplus::Brush& brush);
 bool emfPlusPenDrawable(const emfplus::Pen& pen);
 

@@ -279,8 +279,8 @@ Value piecewise(const std::vector<std::pair<float, Value>>& stops, double u, Mix
 // colours, the centre colour solid inside the focus scales. Bands follow any boundary shape
 // (ellipses, polygons, paths) as GDI+'s gradient does, which a radial gradient would not;
 // the bands are painted once into an image at about output resolution, used as a texture.
-// Surrounding colours that differ along the boundary are averaged (the coverage rule keeps
-// dual pictures that use several on their GDI rendition).
+// Surrounding colours that differ along the boundary are averaged (canDraw keeps dual pictures
+// that use several on their GDI rendition).
 std::optional<QBrush> EmfPlusPlayer::pathGradient(const Brush& b) const {
     const QRectF box = b.boundary.boundingRect();
     if (b.boundary.isEmpty() || box.width() <= 0 || box.height() <= 0) return std::nullopt;

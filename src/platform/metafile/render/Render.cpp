@@ -69,11 +69,12 @@ RenderStats render(const Document& document, QPainter& painter, const QRectF& ta
     GdiPlayer player(painter, target);
     player.setFrameMappedUnderWorld(playable->playsEmfRecords());
     const EmfFile* emf = options.drawEmfPlus ? playable->emfFile() : nullptr;
+    const EmfPlusRecordList* plus =
+        emf ? playable->emfPlusRecords([emf] { return emfPlusRecordsToDraw(*emf); }) : nullptr;
     const PlaybackStats played =
-        emf && playable->drawnFromEmfPlus([emf] { return drawnFromEmfPlus(*emf); })
-            ? playable->countedAsOwnRecords(playEmfPlus(
-                  *emf, player, painter, painter.transform().mapRect(target), control))
-            : playable->play(player, control);
+        plus ? playable->countedAsOwnRecords(playEmfPlus(
+                   *emf, *plus, player, painter, painter.transform().mapRect(target), control))
+             : playable->play(player, control);
     // The player counts the records handed to it as unknown and the calls it cannot draw;
     // the latter were counted as played.
     const qsizetype refused = player.unsupportedCount() - played.recordsUnknown;
