@@ -94,7 +94,8 @@ QByteArray jpegImageBody(int width, int height) {
     buffer.open(QIODevice::WriteOnly);
     photo.save(&buffer, "JPG", 85);
     QByteArray body;
-    for (uint32_t v : {0xDBC01002u, 1u, 0u, 0u, 0u, 0u, 1u}) test::appendU32(body, v);  // compressed
+    // Version, bitmap, width, height, stride and pixel format (left to the codec), compressed.
+    for (uint32_t v : {0xDBC01002u, 1u, 0u, 0u, 0u, 0u, 1u}) test::appendU32(body, v);
     return body + jpeg;
 }
 

@@ -2,13 +2,13 @@
 // comment, inside an object's continued parts) decides and draws as the whole list does, and
 // one document drawn on several threads at once draws as it does alone.
 
+#include "builders/EmfBuilder.h"
+#include "builders/EmfPlusBuilder.h"
 #include "platform/metafile/Metafile.h"
 #include "platform/metafile/format/EmfPlusRecordList.h"
 #include "platform/metafile/format/PlayableDocument.h"
 #include "platform/metafile/render/EmfPlusRender.h"
 #include "platform/metafile/render/GdiPlayer.h"
-#include "builders/EmfBuilder.h"
-#include "builders/EmfPlusBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -30,8 +30,8 @@ QByteArray emfPlusOnlyPicture() {
     EmfBuilder emf(100, 100);
     EmfPlusBuilder plus;
     plus.header(false).solidBrush(1, 0xFF00C000).fillRects(plusColor(0xFF0000FF), {{0, 0, 50, 50}});
-    plus.object(2, 3, EmfPlusBuilder::pathBody({{50, 0}, {100, 0}, {75, 50}}, {0, 1, 0x81}, false,
-                                               false),
+    plus.object(2, 3,
+                EmfPlusBuilder::pathBody({{50, 0}, {100, 0}, {75, 50}}, {0, 1, 0x81}, false, false),
                 12)
         .fillPath(plusObject(1), 2)
         .getDc()

@@ -42,10 +42,6 @@ size_t keptBytes(const std::optional<Record>& record, size_t dataBytes) {
     return bytes;
 }
 
-}  // namespace
-
-namespace {
-
 bool isComment(const EmfFile& file, size_t index) {
     return file.records[index].type == uint32_t(EmfRecordType::Comment);
 }

@@ -22,8 +22,8 @@ namespace plume::metafile {
 
 struct EmfFile;
 
-// What the records of one picture may hold in memory: enough for every EMF+ picture of the
-// corpus many times over (the largest holds about 8 MB).
+// What the records of one picture may hold in memory, as the list estimates it (generously:
+// the largest EMF+ picture of the corpus is counted at about 12 MB).
 inline constexpr size_t kMaxKeptEmfPlusBytes = 64u * 1024 * 1024;
 
 // The EMF+ records of EMF record `index` of `file` (an EMR_COMMENT's "EMF+" payload), empty

@@ -325,8 +325,9 @@ bool EmfPlusObjects::penDrawable(uint32_t id) const {
     return pen && emfPlusPenDrawable(*pen);
 }
 
-// A bitmap's source in any unit, a metafile's in any (in pixels it draws that part); an effect
-// flag with no effect read before it is refused, the GDI records showing what the writer meant.
+// A bitmap's source in any unit the format has, a metafile's in any (in pixels it draws that
+// part); an effect flag with no effect read before it is refused, the GDI records showing what
+// the writer meant.
 bool EmfPlusObjects::imageDrawable(const ImageDrawRecord& r) const {
     const auto* image = std::get_if<Image>(&m_objects[r.image % kObjectTableSize].data);
     if (!image || (r.effect && !m_effect)) return false;
@@ -334,7 +335,8 @@ bool EmfPlusObjects::imageDrawable(const ImageDrawRecord& r) const {
     return r.srcUnit >= 0 && r.srcUnit <= int32_t(Unit::Millimeter);
 }
 
-// Every record kind is named: a kind added to the records is refused here until it is drawn.
+// Every record kind is named, with no catch-all: a kind added to the records does not build
+// until it is named here.
 bool EmfPlusObjects::canDraw(const Record& record) const {
     const auto font = [&](uint8_t id) {
         return std::holds_alternative<Font>(m_objects[id % kObjectTableSize].data);

@@ -16,7 +16,9 @@ namespace {
 // more records, more pictures move over. The first EMF+ record must be the EMF+ header, or the
 // comments are not taken as EMF+. The list is decoded as far as the answer needs.
 bool drawnFromEmfPlus(const EmfFile& file, EmfPlusRecordList& list) {
-    EmfPlusObjects objects;
+    // On the heap: 64 slots of any object are large for a stack that nested pictures share.
+    const auto table = std::make_unique<EmfPlusObjects>();
+    EmfPlusObjects& objects = *table;
     EmfPlusRecordList::Walk walk(list);
     std::optional<bool> dual;  // known once the header is read
     bool covered = true;
@@ -36,7 +38,8 @@ bool drawnFromEmfPlus(const EmfFile& file, EmfPlusRecordList& list) {
             }
             if (!covered) return;
             covered = record && objects.canDraw(*record);
-            if (const auto* object = record ? std::get_if<emfplus::ObjectRecord>(&*record) : nullptr)
+            if (const auto* object =
+                    record ? std::get_if<emfplus::ObjectRecord>(&*record) : nullptr)
                 objects.keep(*object);
             else if (const auto* effect =
                          record ? std::get_if<emfplus::ImageEffectRecord>(&*record) : nullptr)

@@ -22,9 +22,9 @@ std::shared_ptr<const EmfPlusRecordList> emfPlusRecordsToDraw(
     const EmfFile& file, size_t maxKeptBytes = kMaxKeptEmfPlusBytes);
 
 // Plays the picture's records: EMF+ records drawn, GDI records drawn only after a GetDC
-// (until the next EMF+ record) or after EMF+'s end of file; the other GDI records, the fallback for readers without
-// EMF+, are read and passed over (counted as played). An EMF+ comment with a record that is
-// not drawn counts as skipped.
+// (until the next EMF+ record) or after EMF+'s end of file; the other GDI records, the fallback for
+// readers without EMF+, are read and passed over (counted as played). An EMF+ comment with a record
+// that is not drawn counts as skipped.
 PlaybackStats playEmfPlus(const EmfFile& file, const EmfPlusRecordList& plusRecords, GdiPlayer& gdi,
                           QPainter& painter, const QRectF& targetPixels,
                           const PlaybackControl& control);
